@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the Windows registry of a Wine prefix, read from and written to its text hive files.
+//
+// The roots map onto the prefix's hives: HKEY_LOCAL_MACHINE = system.reg, HKEY_CURRENT_USER =
+// user.reg, HKEY_USERS holds ".Default" (userdef.reg) and the user's SID key (the same tree as
+// HKEY_CURRENT_USER); HKEY_CLASSES_ROOT reads HKCU\Software\Classes over HKLM\Software\Classes and
+// writes to HKLM\Software\Classes. Names compare ignoring case and keep their case.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <stdexcept>
+
+class TWinePrefix;
+
+enum class TRootKey { None, ClassesRoot, CurrentUser, LocalMachine, Users };
+
+enum class TRegDataType {
+    None,          // no such value
+    String,        // REG_SZ
+    ExpandString,  // REG_EXPAND_SZ, str(2)
+    MultiString,   // REG_MULTI_SZ, str(7)
+    Integer,       // REG_DWORD
+    Binary,        // REG_BINARY, hex:
+    Other          // any other hex(N) type; kept byte for byte, never edited
+};
+
+// Raised by reads of a missing or mistyped value and by every write that did not happen.
+class ERegistryException : public std::runtime_error
+{
+public:
+    explicit ERegistryException(const QString &message);
+    QString Message() const;
+};
+
+// "HKEY_LOCAL_MACHINE" <-> TRootKey; empty text / TRootKey::None for anything else.
+QString RootKeyName(TRootKey root);
+TRootKey RootKeyFromText(const QString &name);
+
+// One accessor with a current key, in the manner of a registry wrapper object. Each scanner thread
+// has its own accessors; the hives behind them are shared and safe for concurrent reads.
+//
+// Paths: a path that starts with "\" is absolute from the root; otherwise it is relative to the
+// current key. Opening "\X" makes CurrentPath() "X"; opening "\" makes it empty; opening "N"
+// relative to current path P makes it P + "\" + N.
+class TRegistry
+{
+public:
+    // prefix == nullptr means TWinePrefix::Current().
+    explicit TRegistry(TRootKey root = TRootKey::CurrentUser, std::shared_ptr<TWinePrefix> prefix = nullptr);
+    ~TRegistry();
+    TRegistry(const TRegistry &) = delete;
+    TRegistry &operator=(const TRegistry &) = delete;
+
+    void SetRootKey(TRootKey root);  // closes the current key
+    TRootKey RootKey() const;
+
+    // False when the key does not exist (or, with canCreate, cannot be created).
+    bool OpenKey(const QString &path, bool canCreate);
+    bool OpenKeyReadOnly(const QString &path);
+    void CloseKey();
+    QString CurrentPath() const;
+    bool HasCurrentKey() const;
+
+    bool KeyExists(const QString &path) const;  // relative to the current key, or absolute
+    bool HasSubKeys() const;
+    QStringList GetKeyNames() const;    // sorted ignoring case, as Windows enumerates them
+    QStringList GetValueNames() const;  // in stored order; "" is the default value
+    bool ValueExists(const QString &name) const;
+    TRegDataType GetDataType(const QString &name) const;  // None when missing
+    QDateTime LastWriteTime() const;                      // UTC, as stored; invalid when unknown
+
+    // Reads throw ERegistryException when the value is missing or of another kind.
+    QString ReadString(const QString &name) const;        // String or ExpandString (not expanded)
+    QStringList ReadMultiString(const QString &name) const;
+    quint32 ReadInteger(const QString &name) const;
+    QByteArray ReadBinaryData(const QString &name) const; // Binary or Other: the raw bytes
+
+    // Writes and deletes act on the hive file at once (saved atomically). They throw
+    // ERegistryException, or return false, when nothing was written; the text says why
+    // (a running wineserver, no prefix, a read-only accessor, a file that cannot be saved).
+    void WriteString(const QString &name, const QString &value);
+    void WriteExpandString(const QString &name, const QString &value);
+    void WriteInteger(const QString &name, quint32 value);
+    void WriteBinaryData(const QString &name, const QByteArray &value);
+    bool DeleteValue(const QString &name);
+    bool DeleteKey(const QString &path);  // with all its subkeys
+    QString LastError() const;            // why the last failed call failed
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> d;
+};

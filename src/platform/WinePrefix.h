@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the "PC" that Vaskimo tidies: one Wine prefix, its hives, drives and environment.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class THiveSet;   // the loaded hive files (Registry.cpp)
+class TDriveMap;  // the dosdevices drive letters (DriveMap.h)
+
+class TWinePrefix
+{
+public:
+    // folder: the prefix folder; it need not exist (then the registry is empty, every write fails
+    // with a message naming the folder, and the only drive is Z: = "/").
+    explicit TWinePrefix(const QString &folder);
+    ~TWinePrefix();
+
+    // WINEPREFIX, else ~/.wine: Wine's own rule.
+    static QString DefaultFolder();
+    // The prefix every accessor uses when given none. Tests set their own fixture prefix here.
+    static std::shared_ptr<TWinePrefix> Current();
+    static void SetCurrent(std::shared_ptr<TWinePrefix> prefix);
+
+    QString Folder() const;
+    bool Exists() const;  // the folder holds system.reg or user.reg
+
+    // The user's profile name as Wine makes it (the Linux user name).
+    QString UserName() const;
+
+    THiveSet &Hives();
+    const TDriveMap &Drives();  // built on first use; ReloadDrives() after changing dosdevices
+    void ReloadDrives();
+
+    // A message naming why writes are refused now, or empty when they may go ahead:
+    // no prefix folder, or a wineserver of this prefix is running.
+    QString WriteBlocker() const;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> d;
+};

@@ -1,0 +1,1 @@
+# Test-support sources: target_sources(testsupport PRIVATE ...)
