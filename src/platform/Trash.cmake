@@ -1,1 +1,2 @@
-# target_sources(platform PRIVATE ...) for the Trash units
+# The freedesktop.org Trash (the recycle bin).
+target_sources(platform PRIVATE Trash.h Trash.cpp)

@@ -1,1 +1,1 @@
-# vaskimo_test(...) for the Trash units
+vaskimo_test(TrashTest SOURCES TrashTest.cpp LIBS platform)

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: moving items into the freedesktop.org Trash with their .trashinfo files.
+#include "platform/Trash.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Native(const QString &path) { return QFile::encodeName(path); }
+
+bool Lstat(const QString &path, struct stat *st) { return ::lstat(Native(path).constData(), st) == 0; }
+
+bool MakePrivateFolder(const QString &path)
+{
+    struct stat st;
+    if (Lstat(path, &st))
+        return S_ISDIR(st.st_mode);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    return ::mkdir(Native(path).constData(), 0700) == 0 || (Lstat(path, &st) && S_ISDIR(st.st_mode));
+}
+
+bool PrepareTrash(const QString &trash)
+{
+    return MakePrivateFolder(trash) && MakePrivateFolder(trash + "/files") && MakePrivateFolder(trash + "/info");
+}
+
+// The mount point holding path: the highest ancestor on the same device.
+QString TopDir(const QString &path, dev_t device)
+{
+    QString top = path;
+    QString up = QFileInfo(path).path();
+    while (up != top) {
+        struct stat st;
+        if (!Lstat(up, &st) || st.st_dev != device)
+            break;
+        top = up;
+        up = QFileInfo(up).path();
+    }
+    return top;
+}
+
+// Without a corresponding file or directory in files/, an existing .trashinfo is worthless,
+// but someone may still be about to fill it: never reuse a name that either folder holds.
+int ReserveInfo(const QString &trash, const QString &name, QString *chosen)
+{
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1 ? name : QStringLiteral("%1.%2").arg(name).arg(n);
+        struct stat st;
+        if (Lstat(trash + "/files/" + candidate, &st))
+            continue;
+        const int fd = ::open(Native(trash + "/info/" + candidate + ".trashinfo").constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            *chosen = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool Fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+TTrash::TTrash(const QString &home) : FHome(QDir::cleanPath(home)) {}
+
+QString TTrash::DefaultHome()
+{
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        data = QDir::homePath() + "/.local/share";
+    return QDir::cleanPath(data + "/Trash");
+}
+
+bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
+{
+    if (!QDir::isAbsolutePath(hostPath))
+        return Fail(error, QStringLiteral("not an absolute path: %1").arg(hostPath));
+    const QString path = QDir::cleanPath(hostPath);
+    if (path == "/")
+        return Fail(error, QStringLiteral("the root folder cannot be trashed"));
+    struct stat item;
+    if (!Lstat(path, &item))
+        return Fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+
+    QString trash = FHome;
+    struct stat trashStat;
+    if (!PrepareTrash(trash) || !Lstat(trash, &trashStat) || trashStat.st_dev != item.st_dev) {
+        const QString top = TopDir(QFileInfo(path).path(), item.st_dev);
+        const QString uid = QString::number(::getuid());
+        struct stat shared;
+        const QString sharedTrash = top + "/.Trash";
+        if (Lstat(sharedTrash, &shared) && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX))
+            trash = sharedTrash + "/" + uid;
+        else
+            trash = (top == "/" ? QString() : top) + "/.Trash-" + uid;
+        if (!PrepareTrash(trash) || !Lstat(trash, &trashStat) || trashStat.st_dev != item.st_dev)
+            return Fail(error, QStringLiteral("no trash folder on the file system of %1").arg(path));
+    }
+    if (path == trash || path.startsWith(trash + "/"))
+        return Fail(error, QStringLiteral("%1 is inside the trash").arg(path));
+
+    QString name;
+    const int fd = ReserveInfo(trash, QFileInfo(path).fileName(), &name);
+    if (fd < 0)
+        return Fail(error, QStringLiteral("cannot create a trash info file in %1").arg(trash));
+    const QString infoPath = trash + "/info/" + name + ".trashinfo";
+    const QByteArray info = "[Trash Info]\nPath=" + Native(path).toPercentEncoding("/") + "\nDeletionDate="
+                            + QDateTime::currentDateTime().toString("yyyy-MM-ddThh:mm:ss").toLatin1() + "\n";
+    const bool written = WriteAll(fd, info) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written) {
+        ::unlink(Native(infoPath).constData());
+        return Fail(error, QStringLiteral("cannot write %1").arg(infoPath));
+    }
+    if (::rename(Native(path).constData(), Native(trash + "/files/" + name).constData()) != 0) {
+        const int why = errno;
+        ::unlink(Native(infoPath).constData());
+        return Fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(why))));
+    }
+    return true;
+}

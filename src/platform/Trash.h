@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the recycle bin as the freedesktop.org Trash (files/ + info/*.trashinfo).
+//
+// The trash specification: https://specifications.freedesktop.org/trash-spec/trashspec-latest.html
+// Items we move there show up in the desktop's own trash window, which can restore them: that is
+// the whole point of using this format instead of a private folder.
+#pragma once
+
+#include <QString>
+
+class TTrash
+{
+public:
+    // home: the "home trash" folder; files on its file system are moved there. Files on other
+    // file systems go to the trash at the top of their own mount ($topdir/.Trash/$uid or
+    // $topdir/.Trash-$uid).
+    explicit TTrash(const QString &home = DefaultHome());
+
+    // $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
+    static QString DefaultHome();
+    QString Home() const { return FHome; }
+
+    // Moves the file, folder or link at hostPath (absolute) into the trash and writes its
+    // .trashinfo. A link is moved itself, never its target. Returns false with *error set when
+    // the item could not be trashed; the item is then left where it was (never deleted instead).
+    bool MoveToTrash(const QString &hostPath, QString *error = nullptr) const;
+
+private:
+    QString FHome;
+};

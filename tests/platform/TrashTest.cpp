@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: items moved to a freedesktop.org Trash in a temporary home, and restored from it.
+#include "platform/Trash.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void Write(const QString &path, const QByteArray &data = "x")
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+QMap<QString, QString> ReadInfo(const QString &infoPath)
+{
+    QMap<QString, QString> keys;
+    QFile f(infoPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return keys;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    keys["header"] = QString::fromLatin1(lines.value(0));
+    for (const QByteArray &line : lines) {
+        const int eq = line.indexOf('=');
+        if (eq > 0)
+            keys[QString::fromLatin1(line.left(eq))] = QString::fromLatin1(line.mid(eq + 1));
+    }
+    return keys;
+}
+
+// What a desktop's trash window does on "Restore": read Path= and move files/<name> back.
+bool Restore(const QString &trash, const QString &name)
+{
+    const QMap<QString, QString> info = ReadInfo(trash + "/info/" + name + ".trashinfo");
+    const QString original = QFile::decodeName(QByteArray::fromPercentEncoding(info.value("Path").toLatin1()));
+    if (original.isEmpty() || !QFile::rename(trash + "/files/" + name, original))
+        return false;
+    return QFile::remove(trash + "/info/" + name + ".trashinfo");
+}
+
+class TrashTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir Temp;
+    QString Home() const { return Temp.path() + "/data/Trash"; }
+    QString Work() const { return Temp.path() + "/work"; }
+};
+
+TEST_F(TrashTest, FilesGetInfoAndCanBeRestored)
+{
+    const struct { const char *name, *relative; } cases[] = {
+        {"plain file", "a.tmp"},
+        {"dotfile", ".hidden"},
+        {"no extension", "README"},
+        {"blanks and percent", "my 100% file.bak"},
+        {"non-ASCII", "päivä ö.txt"},
+    };
+    const TTrash trash(Home());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Work() + "/" + QString::fromUtf8(c.relative);
+        Write(path, c.name);
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+        QString error;
+        ASSERT_TRUE(trash.MoveToTrash(path, &error)) << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path));
+        const QString name = QFileInfo(path).fileName();
+        ASSERT_TRUE(QFileInfo::exists(Home() + "/files/" + name));
+        const QMap<QString, QString> info = ReadInfo(Home() + "/info/" + name + ".trashinfo");
+        EXPECT_EQ(info.value("header"), "[Trash Info]");
+        EXPECT_FALSE(info.value("Path").contains(' '));
+        const QDateTime when = QDateTime::fromString(info.value("DeletionDate"), "yyyy-MM-ddThh:mm:ss");
+        ASSERT_TRUE(when.isValid());
+        EXPECT_GE(when, before);
+        ASSERT_TRUE(Restore(Home(), name));
+        QFile back(path);
+        ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+        EXPECT_EQ(back.readAll(), QByteArray(c.name));
+    }
+}
+
+TEST_F(TrashTest, SameNameTwiceGetsTwoSlots)
+{
+    const TTrash trash(Home());
+    Write(Work() + "/one/a.tmp", "1");
+    Write(Work() + "/two/a.tmp", "2");
+    ASSERT_TRUE(trash.MoveToTrash(Work() + "/one/a.tmp"));
+    ASSERT_TRUE(trash.MoveToTrash(Work() + "/two/a.tmp"));
+    EXPECT_TRUE(QFileInfo::exists(Home() + "/files/a.tmp"));
+    EXPECT_TRUE(QFileInfo::exists(Home() + "/files/a.tmp.2"));
+    ASSERT_TRUE(Restore(Home(), "a.tmp.2"));
+    QFile back(Work() + "/two/a.tmp");
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), "2");
+}
+
+TEST_F(TrashTest, FolderAndLinkMoveWholeAndLinkTargetStays)
+{
+    const TTrash trash(Home());
+    Write(Work() + "/dir/sub/b.txt");
+    Write(Temp.path() + "/outside/keep.txt");
+    ASSERT_TRUE(QFile::link(Temp.path() + "/outside", Work() + "/link"));
+    ASSERT_TRUE(trash.MoveToTrash(Work() + "/dir"));
+    ASSERT_TRUE(trash.MoveToTrash(Work() + "/link"));
+    EXPECT_TRUE(QFileInfo::exists(Home() + "/files/dir/sub/b.txt"));
+    EXPECT_TRUE(QFileInfo(Home() + "/files/link").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(Temp.path() + "/outside/keep.txt"));
+    EXPECT_FALSE(QFileInfo::exists(Work() + "/dir"));
+}
+
+TEST_F(TrashTest, RefusesWhatCannotBeTrashed)
+{
+    const TTrash trash(Home());
+    Write(Home() + "/files/x");
+    const struct { const char *name; QString path; } cases[] = {
+        {"empty", QString()},
+        {"relative", "work/a.tmp"},
+        {"root", "/"},
+        {"missing", Work() + "/nothing"},
+        {"inside the trash", Home() + "/files/x"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        EXPECT_FALSE(trash.MoveToTrash(c.path, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_TRUE(QFileInfo::exists(Home() + "/files/x"));
+    EXPECT_EQ(QDir(Home() + "/info").entryList(QDir::Files).size(), 0);
+}
+
+TEST(TrashHome, FollowsXdgDataHome)
+{
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/somewhere/data");
+    EXPECT_EQ(TTrash::DefaultHome(), "/somewhere/data/Trash");
+    qputenv("XDG_DATA_HOME", "relative");
+    EXPECT_EQ(TTrash::DefaultHome(), QDir::homePath() + "/.local/share/Trash");
+    if (saved.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", saved);
+}
+
+} // namespace
