@@ -1,1 +1,8 @@
-# target_sources(shell|shell_ui PRIVATE ...)
+# Settings, translation, safe format (core); window translation and the custom buttons (widgets).
+target_sources(shell PRIVATE
+  Settings.h Settings.cpp
+  IniLang.h IniLang.cpp
+  SafeFormat.h SafeFormat.cpp)
+target_sources(shell_ui PRIVATE
+  IniLangUi.h IniLangUi.cpp
+  Buttons.h Buttons.cpp)

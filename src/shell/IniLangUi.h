@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: translating a window's texts from the current language file (IniLang.h).
+//
+// Keys, for window F (its objectName) and a child object C (its objectName):
+//   F.Caption                                the window title
+//   F.C.Caption                              a button's, label's, group box's, action's or tab page's text
+//   F.C.Hint                                 the tooltip
+//   F.C.columns.items[i].caption             column i of a list (QTreeView/QTreeWidget/QTableView header)
+//   F.C.items[i]                             item i of a combo box
+//   F.C.items.item[i].text                   node i of a tree (QTreeWidget), counted in pre-order
+//   F.C.Text                                 an edit's text (QLineEdit, QPlainTextEdit, QTextEdit)
+// An empty value never blanks a design text; nothing is added or removed.
+#pragma once
+
+class QWidget;
+
+// Translates form and every named child object from the current language file; nothing when none
+// is open. Edits marked with SetHoldsUserData keep their text.
+void TranslateForms(QWidget *form);
+
+// Marks an edit whose text is the user's own data (a skip list read from the settings, a password):
+// a language file never overwrites its text.
+void SetHoldsUserData(QWidget *edit, bool holds = true);
+bool HoldsUserData(const QWidget *edit);
