@@ -1,1 +1,4 @@
-# target_sources(platform PRIVATE ...) for the Formats units
+# Shell links and PE version resources.
+target_sources(platform PRIVATE
+  LnkReader.h LnkReader.cpp
+  PeReader.h PeReader.cpp)

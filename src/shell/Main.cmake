@@ -1,1 +1,5 @@
-# target_sources(shell|shell_ui PRIVATE ...)
+# Start, main window and its services, batch mode.
+target_sources(shell PRIVATE
+  Batch.h Batch.cpp)
+target_sources(shell_ui PRIVATE
+  Main.h Main.cpp)

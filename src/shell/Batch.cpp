@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the command-line batch routine, the user's date and time pictures, and the log file.
+#include "shell/Batch.h"
+
+#include "platform/Registry.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+// Windows date and time pictures: runs of one letter, '...' quoted literals.
+QString FormatPicture(const QString &picture, const QDate *date, const QTime *time, const TUserLocale &locale)
+{
+    static const char *const shortDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char *const longDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+    static const char *const shortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char *const longMonths[] = {"January", "February", "March", "April", "May", "June", "July",
+                                             "August", "September", "October", "November", "December"};
+    QString out;
+    const qsizetype n = picture.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = picture.at(i);
+        if (c == u'\'') {
+            qsizetype j = i + 1;
+            while (j < n && picture.at(j) != u'\'')
+                out += picture.at(j++);
+            i = j + 1;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < n && picture.at(i + run) == c)
+            ++run;
+        auto num = [&](int v, int width) { out += QStringLiteral("%1").arg(v, width, 10, QLatin1Char('0')); };
+        bool used = true;
+        if (date && c == u'd') {
+            if (run <= 2) num(date->day(), int(run));
+            else out += QLatin1String(run == 3 ? shortDays[date->dayOfWeek() - 1] : longDays[date->dayOfWeek() - 1]);
+        } else if (date && c == u'M') {
+            if (run <= 2) num(date->month(), int(run));
+            else out += QLatin1String(run == 3 ? shortMonths[date->month() - 1] : longMonths[date->month() - 1]);
+        } else if (date && c == u'y') {
+            if (run <= 2) num(date->year() % 100, run == 1 ? 1 : 2);
+            else num(date->year(), 4);
+        } else if (date && c == u'g') {
+            out += QStringLiteral("A.D.");
+        } else if (time && c == u'h') {
+            const int h = time->hour() % 12;
+            num(h == 0 ? 12 : h, int(std::min<qsizetype>(run, 2)));
+        } else if (time && c == u'H') {
+            num(time->hour(), int(std::min<qsizetype>(run, 2)));
+        } else if (time && c == u'm') {
+            num(time->minute(), int(std::min<qsizetype>(run, 2)));
+        } else if (time && c == u's') {
+            num(time->second(), int(std::min<qsizetype>(run, 2)));
+        } else if (time && c == u't') {
+            const QString marker = time->hour() < 12 ? locale.AM : locale.PM;
+            out += run == 1 ? marker.left(1) : marker;
+        } else {
+            used = false;
+        }
+        if (!used)
+            out += QString(run, c);
+        i += run;
+    }
+    return out;
+}
+
+const char *const kToolSwitches[] = {"-reg", "-delreg", "-unn", "-delunn", "-dup", "-delsho"};
+const char *const kBrowserSwitches[] = {"-ccache", "-ccookies", "-chistory", "-cmru"};
+
+QString BrowserText(const QString &item)
+{
+    if (item == u"-ccache") return QStringLiteral("Clearing browser cache");
+    if (item == u"-ccookies") return QStringLiteral("Clearing browser cookies");
+    if (item == u"-chistory") return QStringLiteral("Clearing browser history");
+    return QStringLiteral("Clearing Most Recently Used list");
+}
+
+// Comma text: items separated by commas or blanks; double quotes group (a doubled quote is one).
+QStringList CommaTextItems(const QString &text)
+{
+    QStringList items;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto isSep = [](QChar c) { return c == u',' || c.unicode() <= 32; };
+    while (i < n) {
+        while (i < n && isSep(text.at(i)))
+            ++i;
+        if (i >= n)
+            break;
+        QString item;
+        if (text.at(i) == u'"') {
+            ++i;
+            while (i < n) {
+                if (text.at(i) == u'"') {
+                    if (i + 1 < n && text.at(i + 1) == u'"') {
+                        item += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                item += text.at(i++);
+            }
+        } else {
+            while (i < n && !isSep(text.at(i)))
+                item += text.at(i++);
+        }
+        items << item;
+    }
+    return items;
+}
+
+} // namespace
+
+TUserLocale TUserLocale::FromRegistry()
+{
+    TUserLocale locale;
+    try {
+        TRegistry reg(TRootKey::CurrentUser);
+        if (!reg.OpenKeyReadOnly(QStringLiteral("\\Control Panel\\International")))
+            return locale;
+        auto take = [&](const char *name, QString &field) {
+            const QString key = QLatin1String(name);
+            if (reg.GetDataType(key) == TRegDataType::String || reg.GetDataType(key) == TRegDataType::ExpandString) {
+                const QString v = reg.ReadString(key);
+                if (!v.isEmpty())
+                    field = v;
+            }
+        };
+        take("sShortDate", locale.ShortDate);
+        take("sTimeFormat", locale.LongTime);
+        take("s1159", locale.AM);
+        take("s2359", locale.PM);
+    } catch (const std::exception &) {
+    }
+    return locale;
+}
+
+QString TUserLocale::Date(const QDate &date) const { return FormatPicture(ShortDate, &date, nullptr, *this); }
+QString TUserLocale::Time(const QTime &time) const { return FormatPicture(LongTime, nullptr, &time, *this); }
+QString TUserLocale::Stamp(const QDateTime &when) const
+{
+    return Date(when.date()) + QStringLiteral(", ") + Time(when.time());
+}
+
+namespace Batch {
+
+QStringList SplitSwitches(const QString &switches)
+{
+    QStringList items = CommaTextItems(switches.toLower());
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    QStringList unique;
+    for (const QString &item : items)
+        if (unique.isEmpty() || collator.compare(unique.last(), item) != 0)
+            unique << item;
+    return unique;
+}
+
+bool HasTraySwitch(const QStringList &parameters)
+{
+    return std::any_of(parameters.begin(), parameters.end(), [](const QString &p) {
+        return p.compare(u"-s", Qt::CaseInsensitive) == 0 || p.compare(u"/s", Qt::CaseInsensitive) == 0;
+    });
+}
+
+QString JoinParameters(const QStringList &parameters) { return parameters.join(QStringLiteral(", ")); }
+
+bool IsToolSwitch(const QString &item)
+{
+    return std::any_of(std::begin(kToolSwitches), std::end(kToolSwitches),
+                       [&](const char *s) { return item == QLatin1String(s); });
+}
+
+bool IsBrowserSwitch(const QString &item)
+{
+    return std::any_of(std::begin(kBrowserSwitches), std::end(kBrowserSwitches),
+                       [&](const char *s) { return item == QLatin1String(s); });
+}
+
+TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &commandLine,
+                  const QString &logFile, const TBatchActions &actions)
+{
+    TBatchOutcome outcome;
+    auto stamp = [&] { return actions.TimeStamp ? actions.TimeStamp() : TUserLocale().Stamp(QDateTime::currentDateTime()); };
+    state.FBatchMode = true;
+    state.FAutoClose = false;
+    state.FBatchSwitch.clear();
+    state.FLog.clear();
+    bool exitFlag = false;
+
+    QStringList items = SplitSwitches(switches);
+    if (items.contains(u"-reg") && items.contains(u"-delreg"))
+        items.removeAll(QStringLiteral("-reg"));
+    if (items.contains(u"-unn") && items.contains(u"-delunn"))
+        items.removeAll(QStringLiteral("-unn"));
+    if (items.contains(u"-s")) {
+        state.FAutoClose = true;
+        items.removeAll(QStringLiteral("-s"));
+    }
+    if (items.contains(u"-exit")) {
+        exitFlag = true;
+        items.removeAll(QStringLiteral("-exit"));
+    }
+
+    if (!items.isEmpty()) {
+        state.FLog << QStringLiteral("Vaskimo started on ") + stamp();
+        state.FLog << commandLine;
+    }
+
+    for (const QString &item : std::as_const(items)) {
+        try {
+            if (IsBrowserSwitch(item)) {
+                state.FLog << QString() << stamp() << item << BrowserText(item);
+                if (actions.ClearBrowser)
+                    actions.ClearBrowser(item);
+            } else if (IsToolSwitch(item)) {
+                state.FBatchSwitch = item;
+                if (actions.RunTool)
+                    actions.RunTool(item);
+            }
+        } catch (const std::exception &e) {
+            // The rest of the run is given up, as a stopped tool would, but the log says why.
+            state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+            break;
+        }
+        if (state.FBatchAborted) {
+            state.FBatchMode = false;
+            exitFlag = false;
+            break;
+        }
+    }
+
+    if (!state.FLog.isEmpty()) {
+        QString error;
+        outcome.LogSaved = SaveLog(state.FLog, logFile, &error);
+        if (!outcome.LogSaved) {
+            outcome.SaveError = error;
+            exitFlag = false;
+        } else if (exitFlag) {
+            state.FLog << QString() << stamp() << QStringLiteral("-exit") << QStringLiteral("All done exiting!");
+            outcome.LogSaved = SaveLog(state.FLog, logFile, &error);
+            if (!outcome.LogSaved) {
+                outcome.SaveError = error;
+            } else {
+                outcome.Terminated = true;
+                if (actions.Terminate)
+                    actions.Terminate();
+            }
+        }
+    }
+    state.FBatchMode = false;
+    return outcome;
+}
+
+bool SaveLog(const QStringList &lines, const QString &path, QString *error)
+{
+    QByteArray bytes;
+    for (const QString &line : lines) {
+        bytes += line.toLatin1();
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace Batch

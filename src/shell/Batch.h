@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the command-line batch routine and its log "Vaskimo.log", kept apart from the windows so it can be tested.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The batch fields of the main window; tool windows read and write them through PaaIkkuna.
+struct TBatchState {
+    bool FBatchMode = false;     // a batch run is in progress: no questions, log lines instead of boxes
+    QString FBatchSwitch;        // the tool switch being run ("-reg", "-delreg", "-unn", "-delunn", "-dup", "-delsho")
+    bool FAutoClose = false;     // "-s" was given
+    bool FBatchAborted = false;  // the user stopped a tool: the remaining switches are skipped
+    QStringList FLog;            // the log lines
+};
+
+// The user's date and time formats (HKCU\Control Panel\International), Windows pictures.
+struct TUserLocale {
+    QString ShortDate = QStringLiteral("M/d/yyyy");
+    QString LongTime = QStringLiteral("h:mm:ss tt");
+    QString AM = QStringLiteral("AM");
+    QString PM = QStringLiteral("PM");
+
+    static TUserLocale FromRegistry();  // the current prefix; missing values keep the defaults
+    QString Date(const QDate &date) const;
+    QString Time(const QTime &time) const;
+    QString Stamp(const QDateTime &when) const;  // "date, time"
+};
+
+// What the batch routine asks of the program around it.
+struct TBatchActions {
+    // Opens the tool window for a tool switch and returns when it has closed; false when this
+    // build has no such tool (the switch then counts as unrecognised). May throw std::exception.
+    std::function<bool(const QString &toolSwitch)> RunTool;
+    // "-ccache", "-ccookies", "-chistory", "-cmru". May throw std::exception.
+    std::function<void(const QString &browserSwitch)> ClearBrowser;
+    std::function<QString()> TimeStamp;
+    std::function<void()> Terminate;  // "-exit" after a finished run
+};
+
+struct TBatchOutcome {
+    bool LogSaved = false;
+    QString SaveError;       // why the log could not be saved (the caller shows it)
+    bool Terminated = false;
+};
+
+namespace Batch {
+// Switch text lower-cased and split as comma text, sorted ignoring case, duplicates dropped.
+QStringList SplitSwitches(const QString &switches);
+// "-s" or "/s" among the parameters, case ignored.
+bool HasTraySwitch(const QStringList &parameters);
+// Parameters joined with ", " (what ParamiTimer hands to the routine).
+QString JoinParameters(const QStringList &parameters);
+bool IsToolSwitch(const QString &item);
+bool IsBrowserSwitch(const QString &item);
+
+// The whole run. commandLine: the process's command line as the start block gives it.
+TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &commandLine,
+                  const QString &logFile, const TBatchActions &actions);
+
+// One line per entry, each ended by CR LF; replaces the file atomically.
+bool SaveLog(const QStringList &lines, const QString &path, QString *error);
+}

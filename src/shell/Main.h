@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the main window TPaaIkkuna: settings holder, tool launcher, batch runner and the services every tool window calls.
+//
+// There is one instance, PaaIkkuna, set by the constructor and cleared by the destructor. Tool
+// windows read the settings and the batch fields from it and call its services.
+#pragma once
+
+#include "platform/LnkReader.h"
+#include "platform/Registry.h"
+#include "shell/Batch.h"
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QDialog;
+class QLabel;
+class QMenu;
+class QAction;
+class QPainter;
+class QSystemTrayIcon;
+class QTimer;
+class QImage;
+class TOVBitBtn;
+struct TSettings;
+
+// The windows the main window opens. Kept tools are created on first use and reused; Update,
+// Options and About are created for one use and released.
+enum class TToolKind { Registry, Duplicates, Unnecessary, Shortcuts, SpaceUsage, AddRemove, Undo, Startup,
+                       Update, Options, About };
+
+// Window commands as HandleSysCommand takes them.
+constexpr quint32 SC_MINIMIZE = 0xF020;
+constexpr quint32 SC_CLOSE = 0xF060;
+
+// A tool window that can run a batch switch. The batch routine creates the window (through its
+// factory), sets FBatchSwitch, shows it modally and calls StartBatch once it is shown. The window
+// then works without questions (MessageBoxes are silent in batch mode), appends its log blocks to
+// PaaIkkuna->FLog with AddLogLine/AddLogBlock, and closes itself (done/accept/reject) only after
+// its work, deletion included, has ended; with FAutoClose it closes at once after that. When the
+// user stops the work it sets FBatchAborted, clears FBatchMode and logs "Aborted by user!".
+// A tool window that is not a TBatchTool may instead start its work from its showEvent when it
+// sees FBatchMode (it must not do both).
+class TBatchTool
+{
+public:
+    virtual ~TBatchTool() = default;
+    virtual void StartBatch(const QString &batchSwitch) = 0;
+};
+
+using TToolFactory = std::function<QDialog *(QWidget *parent)>;
+
+// Startup hooks that main.cpp registers; tests usually register none, so a main window built in a
+// test shows no splash and no language chooser and needs no real first run.
+struct TStartHooks {
+    // Shows the language chooser modally; fills index and language, false when nothing was chosen.
+    std::function<bool(QWidget *parent, int *index, QString *language)> ChooseLanguage;
+    // Creates and shows the splash window (modeless); the main window deletes it.
+    std::function<QWidget *()> ShowSplash;
+    // Browser-data clearing (kind 0 cache, 1 history, 2 cookies) and the recent-documents list.
+    std::function<void(const QString &folders, int kind)> ClearBrowserData;
+    std::function<void()> ClearRecentDocuments;
+};
+
+class TPaaIkkuna : public QMainWindow, public TBatchState
+{
+    Q_OBJECT
+public:
+    // programFolder: the folder "beside the program" (Options.ini, Vaskimo.log, Languages/, Helps/),
+    // a host path; a trailing "/" is added when missing.
+    explicit TPaaIkkuna(const QString &programFolder, QWidget *parent = nullptr);
+    ~TPaaIkkuna() override;
+
+    static void RegisterTool(TToolKind kind, TToolFactory factory);
+    static void SetStartHooks(TStartHooks hooks);
+
+    QString ProgramFolder() const;  // ends in "/"
+    TSettings &Settings();
+    const TSettings &Settings() const;
+
+    // Fields that tool windows read or write (names as the program has always used).
+    bool FWinNT = true;
+    bool FRunAtStartup = false;
+    bool FFirstRun = false;
+    bool FRegistryOpen = false, FDuplicatesOpen = false, FUnnecessaryOpen = false, FShortcutsOpen = false,
+         FSpaceUsageOpen = false, FAddRemoveOpen = false, FUndoOpen = false, FStartupOpen = false;
+    QString FUndoHeader;  // template with two "%s": date, time
+    QStringList FCacheFolders, FCookieFolders, FHistoryFolders;
+
+    // The REGEDIT4 header of a new undo file, generated now (user's short date and long time).
+    QString UndoHeader() const;
+    // "date, time" in the user's short date and long time formats.
+    QString TimeStamp() const;
+    // Appends "stamp" then each line to FLog (the tools' start and end blocks).
+    void AddLogLine(const QString &line);
+    void AddLogBlock(const QStringList &lines, bool leadingEmptyLine = true);
+
+    // ---- services
+    TRootKey RootKeyFromName(const QString &rootName) const;
+    // Empties a list of owned records, last to first, between the view's reset calls.
+    template <class T>
+    static void FreeRecordList(QList<T *> *records, const std::function<void()> &beginReset = {},
+                               const std::function<void()> &endReset = {})
+    {
+        if (beginReset) beginReset();
+        if (records) {
+            for (qsizetype i = records->size() - 1; i >= 0; --i)
+                delete records->at(i);
+            records->clear();
+        }
+        if (endReset) endReset();
+    }
+    // SC_CLOSE closes form, SC_MINIMIZE hides to the tray (when "Hide to tray" is set and a tray
+    // exists) or minimises the application. Returns false for other commands (the caller's
+    // default handling applies).
+    bool HandleSysCommand(QWidget *form, quint32 command);
+    void PaintBackground(QWidget *form, QPainter &painter, bool useBuiltIn = false);
+    QString LongPathName(const QString &path) const;
+    QString UniqueFileName(const QString &folder, const QString &fileName) const;
+    QString VersionInfoString(const QString &fileName, const QString &name) const;
+    QString ProgramVersion() const;
+    bool ReadShellLink(const QString &linkFile, TShellLinkInfo &info) const;
+    bool IsFolderEmpty(const QString &folder) const;
+    QString ListFiles(const QString &folder, const QString &mask, bool bareNames, bool skipDesktopIni) const;
+    QString ListFolderTree(const QString &folder, bool skipDesktopIniFolders) const;
+    // Deletes files on the deletion thread with its progress window; onDone runs on the GUI thread.
+    void DeleteFilesThreaded(const QStringList &files, bool permanent, std::function<void(bool aborted)> onDone);
+
+    // Opens a tool window (modal); kept tools are created once.
+    int OpenTool(TToolKind kind);
+    bool HasTool(TToolKind kind) const;
+
+    // The batch routine; switches as ParamiTimer joins them ("-reg, -unn").
+    void TsiikaaParamssit(const QString &switches);
+    // The command line of the process as the log's start block gives it (set by main).
+    void SetCommandLine(const QStringList &arguments);
+
+    // Test access.
+    QSystemTrayIcon *TrayIcon() const;
+    QMenu *TrayPopup() const;
+    QLabel *HintTitle() const;  // Label3
+    QLabel *HintBody() const;   // Label4
+    TOVBitBtn *Button(const QString &objectName) const;
+    bool HiddenToTray() const;
+
+public slots:
+    void ParamiTimer();
+    void TrayIconDblClick();
+    void StartVaskimoonstartup1Click();
+    void Hidetothetrayonclose1Click();
+    void Close1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> d;
+    friend struct TImpl;
+};
+
+extern TPaaIkkuna *PaaIkkuna;
