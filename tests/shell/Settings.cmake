@@ -1,1 +1,1 @@
-# vaskimo_test(...)
+vaskimo_test(SafeFormatTest SOURCES SafeFormatTest.cpp LIBS shell)
