@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 enum class TDriveType { NoRootDir, Removable, Fixed, Remote, CdRom };
 
 struct TDrive {
@@ -43,10 +45,33 @@ public:
     QString HostRoot(QChar letter) const;      // empty for an unknown letter
 
     // Each component matched exactly, else ignoring case (the first match in name order).
+    // "\" and "/" both separate; repeated separators, "." and ".." are folded ("C:\.." stays at the
+    // root); "C:" alone is the drive's root. With Missing, HostPath is the resolved head followed
+    // by the rest as written, so callers can still name where a new file would go.
     TPathMapping ToHost(const QString &windowsPath) const;
-    // The longest matching drive target; Z: last. Empty when no drive holds the path.
+    // The longest matching drive target (the longest head of hostPath that is a drive's root
+    // folder, compared by identity, so a link to the prefix still gives C:); Z: last. Empty when no drive holds the path, or when a
+    // name below the drive root holds a character Windows cannot hold (it would name another file).
     QString ToWindows(const QString &hostPath) const;
 
+    // An 8.3 short name such as PROGRA~1 or MICROS~2.DLL: a base of at most eight characters with
+    // "~" and digits, an extension of at most three.
+    static bool LooksLikeShortName(const QString &component);
+    // True when name is not empty and holds none of the characters a Windows file name cannot
+    // hold: \ / : * ? " < > | and control characters.
+    static bool IsWindowsName(const QString &name);
+
+    // Forget the cached folder listings (they also refresh themselves when a folder changes).
+    void ClearCache() const;
+
 private:
+    struct TListingCache;
+    struct TRootId {
+        quint64 Device = 0, Inode = 0;
+    };
     QList<TDrive> FDrives;
+    QList<TRootId> FRootIds;  // device and inode of each drive's root, parallel to FDrives
+    void RecordRootIds();
+    // Shared by copies of the map: scanner threads of one scan look names up through one cache.
+    std::shared_ptr<TListingCache> FCache;
 };

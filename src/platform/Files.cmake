@@ -1,1 +1,4 @@
-# target_sources(platform PRIVATE ...) for the Files units
+# Drives, paths, listings, wildcards, DOS time, disk space.
+target_sources(platform PRIVATE
+  DriveMap.h DriveMap.cpp
+)

@@ -1,1 +1,2 @@
-# vaskimo_test(...) for the Files units
+# Drives, paths, listings, wildcards, DOS time, disk space.
+vaskimo_test(DriveMapTest SOURCES DriveMapTest.cpp LIBS platform)
