@@ -132,7 +132,7 @@ QString PathOfIdList(const TReader &r, qsizetype start, qsizetype end, int codeP
             QString name = DecodeAnsi(shortName, codePage);
             // The long name lives in the 0xBEEF0004 extension block after the short name (aligned to 2).
             qsizetype ext = p + 14 + shortName.size() + 1;
-            if (ext & 1) ++ext;
+            if ((ext - p) & 1) ++ext;
             quint32 extSize = 0, extVersion = 0, signature = 0;
             if (r.U16(ext, &extSize) && r.U16(ext + 2, &extVersion) && r.U32(ext + 4, &signature) &&
                 signature == 0xBEEF0004 && extSize >= 8 && ext + qsizetype(extSize) <= itemEnd) {

@@ -1,1 +1,3 @@
-# vaskimo_test(...) for the Formats units
+# Shell links and PE version resources.
+vaskimo_test(LnkReaderTest SOURCES LnkReaderTest.cpp LIBS platform)
+vaskimo_test(PeReaderTest SOURCES PeReaderTest.cpp LIBS platform)
