@@ -2,8 +2,6 @@
 // Summary: the command-line batch routine, the user's date and time pictures, and the log file.
 #include "shell/Batch.h"
 
-#include "platform/Registry.h"
-
 #include <QCollator>
 #include <QFile>
 #include <QSaveFile>
@@ -119,30 +117,6 @@ QStringList CommaTextItems(const QString &text)
 }
 
 } // namespace
-
-TUserLocale TUserLocale::FromRegistry()
-{
-    TUserLocale locale;
-    try {
-        TRegistry reg(TRootKey::CurrentUser);
-        if (!reg.OpenKeyReadOnly(QStringLiteral("\\Control Panel\\International")))
-            return locale;
-        auto take = [&](const char *name, QString &field) {
-            const QString key = QLatin1String(name);
-            if (reg.GetDataType(key) == TRegDataType::String || reg.GetDataType(key) == TRegDataType::ExpandString) {
-                const QString v = reg.ReadString(key);
-                if (!v.isEmpty())
-                    field = v;
-            }
-        };
-        take("sShortDate", locale.ShortDate);
-        take("sTimeFormat", locale.LongTime);
-        take("s1159", locale.AM);
-        take("s2359", locale.PM);
-    } catch (const std::exception &) {
-    }
-    return locale;
-}
 
 QString TUserLocale::Date(const QDate &date) const { return FormatPicture(ShortDate, &date, nullptr, *this); }
 QString TUserLocale::Time(const QTime &time) const { return FormatPicture(LongTime, nullptr, &time, *this); }

@@ -1,5 +1,6 @@
 # Start, main window and its services, batch mode.
 target_sources(shell PRIVATE
-  Batch.h Batch.cpp)
+  Batch.h Batch.cpp BatchLocale.cpp
+  SingleInstance.h SingleInstance.cpp)
 target_sources(shell_ui PRIVATE
   Main.h Main.cpp)

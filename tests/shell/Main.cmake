@@ -1,1 +1,3 @@
-# vaskimo_test(...)
+# Start, main window and its services, batch mode.
+vaskimo_test(BatchTest SOURCES BatchTest.cpp LIBS shell)
+vaskimo_test(SingleInstanceTest SOURCES SingleInstanceTest.cpp LIBS shell)

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the batch routine over fake tools: order, dropped and repeated switches, abort, failures, the log bytes.
+#include "shell/Batch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+struct TFakeProgram {
+    QStringList Ran;            // tool and browser switches in the order they ran
+    QString AbortOn;            // this tool "is stopped by the user"
+    QString FailOn;             // this switch throws
+    QStringList Missing;        // tools this build lacks
+    bool Terminated = false;
+    int Clock = 0;
+    TBatchState *State = nullptr;
+
+    TBatchActions Actions()
+    {
+        TBatchActions a;
+        a.RunTool = [this](const QString &sw) {
+            if (Missing.contains(sw)) return false;
+            Ran << sw;
+            EXPECT_EQ(State->FBatchSwitch, sw);
+            EXPECT_TRUE(State->FBatchMode);
+            if (sw == FailOn) throw std::runtime_error("Access denied");
+            State->FLog << QString() << Stamp() << sw << QStringLiteral("Started searching");
+            if (sw == AbortOn) {
+                State->FBatchAborted = true;
+                State->FBatchMode = false;
+                State->FLog << Stamp() << QStringLiteral("Aborted by user!");
+            }
+            return true;
+        };
+        a.ClearBrowser = [this](const QString &sw) {
+            Ran << sw;
+            if (sw == FailOn) throw std::runtime_error("Disk full");
+        };
+        a.TimeStamp = [this] { return Stamp(); };
+        a.Terminate = [this] { Terminated = true; };
+        return a;
+    }
+    QString Stamp() { return QStringLiteral("1/2/2026, 3:04:%1 PM").arg(Clock++, 2, 10, QLatin1Char('0')); }
+};
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+TEST(Batch, SwitchTable)
+{
+    const struct {
+        const char *name;
+        const char *switches;
+        QStringList ran;
+        bool log;
+        bool terminated;
+        bool autoClose;
+    } cases[] = {
+        {"sorted order", "-unn, -reg, -ccache", {"-ccache", "-reg", "-unn"}, true, false, false},
+        {"-reg dropped by -delreg", "-reg, -delreg", {"-delreg"}, true, false, false},
+        {"-unn dropped by -delunn", "-delunn -unn", {"-delunn"}, true, false, false},
+        {"capitals", "-DELREG", {"-delreg"}, true, false, false},
+        {"one switch counted once", "-reg, -reg, -REG", {"-reg"}, true, false, false},
+        {"all known switches", "-unn -reg -dup -delunn -delsho -delreg -cmru -chistory -ccookies -ccache",
+         {"-ccache", "-ccookies", "-chistory", "-cmru", "-delreg", "-delsho", "-delunn"}, true, false, false},
+        {"-s alone", "-s", {}, false, false, true},
+        {"-exit alone", "-exit", {}, false, false, false},
+        {"-s and -exit", "-s, -exit", {}, false, false, true},
+        {"auto-start line", "-s, -startup", {}, true, false, true},
+        {"/s is no batch switch", "/s", {}, true, false, false},
+        {"-exit after the work", "-ccache, -exit", {"-ccache"}, true, true, false},
+        {"-exit cancelled by an abort", "-reg, -unn, -exit, -ccache", {"-ccache", "-reg"}, true, false, false},
+        {"a tool this build lacks", "-dup, -exit", {}, true, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString logFile = dir.filePath("Vaskimo.log");
+        TBatchState state;
+        TFakeProgram program;
+        program.State = &state;
+        program.AbortOn = "-reg";
+        if (QByteArray(c.name) != "-exit cancelled by an abort") program.AbortOn.clear();
+        program.Missing = {"-dup"};
+        const TBatchOutcome outcome = Batch::Run(state, c.switches, "/opt/vaskimo/vaskimo " + QString(c.switches),
+                                                 logFile, program.Actions());
+        EXPECT_EQ(program.Ran, c.ran);
+        EXPECT_EQ(QFile::exists(logFile), c.log);
+        EXPECT_EQ(outcome.LogSaved, c.log);
+        EXPECT_EQ(program.Terminated, c.terminated);
+        EXPECT_EQ(outcome.Terminated, c.terminated);
+        EXPECT_EQ(state.FAutoClose, c.autoClose);
+        EXPECT_FALSE(state.FBatchMode);
+    }
+}
+
+TEST(Batch, GoldenLog)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString logFile = dir.filePath("Vaskimo.log");
+    TBatchState state;
+    TFakeProgram program;
+    program.State = &state;
+    const TBatchOutcome outcome =
+        Batch::Run(state, "-exit, -ccache, -reg", "\"C:\\Program Files\\Vaskimo\\Vaskimo.exe\" -reg -ccache -exit",
+                   logFile, program.Actions());
+    ASSERT_TRUE(outcome.Terminated);
+    const QByteArray expected =
+        "Vaskimo started on 1/2/2026, 3:04:00 PM\r\n"
+        "\"C:\\Program Files\\Vaskimo\\Vaskimo.exe\" -reg -ccache -exit\r\n"
+        "\r\n"
+        "1/2/2026, 3:04:01 PM\r\n"
+        "-ccache\r\n"
+        "Clearing browser cache\r\n"
+        "\r\n"
+        "1/2/2026, 3:04:02 PM\r\n"
+        "-reg\r\n"
+        "Started searching\r\n"
+        "\r\n"
+        "1/2/2026, 3:04:03 PM\r\n"
+        "-exit\r\n"
+        "All done exiting!\r\n";
+    EXPECT_EQ(ReadAll(logFile), expected);
+
+    // The auto-start run replaces the log with its start block alone.
+    TBatchState again;
+    program.Clock = 0;
+    program.State = &again;
+    Batch::Run(again, "-s, -startup", "vaskimo -s -startup", logFile, program.Actions());
+    EXPECT_EQ(ReadAll(logFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -s -startup\r\n"));
+
+    // "-s" alone keeps the previous log.
+    TBatchState quiet;
+    quiet.FLog << "left from before";
+    Batch::Run(quiet, "-s", "vaskimo -s", logFile, program.Actions());
+    EXPECT_EQ(ReadAll(logFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -s -startup\r\n"));
+    EXPECT_TRUE(quiet.FLog.isEmpty());
+}
+
+TEST(Batch, FailuresAreLoggedAndTheLogIsSaved)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString logFile = dir.filePath("Vaskimo.log");
+    {
+        TBatchState state;
+        TFakeProgram program;
+        program.State = &state;
+        program.FailOn = "-delreg";
+        Batch::Run(state, "-delreg -unn -exit", "vaskimo", logFile, program.Actions());
+        EXPECT_EQ(program.Ran, QStringList({"-delreg"})) << "the run ends at the failure";
+        const QByteArray log = ReadAll(logFile);
+        EXPECT_TRUE(log.contains("1/2/2026, 3:04:01 PM: -delreg: Access denied\r\n")) << log.constData();
+        EXPECT_FALSE(state.FBatchMode);
+    }
+    {
+        // A log that cannot be written is reported, and "-exit" is not carried out.
+        TBatchState state;
+        TFakeProgram program;
+        program.State = &state;
+        const TBatchOutcome outcome = Batch::Run(state, "-ccache -exit", "vaskimo",
+                                                 dir.filePath("no/such/folder/Vaskimo.log"), program.Actions());
+        EXPECT_FALSE(outcome.LogSaved);
+        EXPECT_FALSE(outcome.SaveError.isEmpty());
+        EXPECT_FALSE(program.Terminated);
+    }
+}
+
+TEST(Batch, UserDateAndTimePictures)
+{
+    const QDateTime when(QDate(2026, 3, 7), QTime(9, 5, 4));
+    const struct {
+        const char *name;
+        const char *date, *time;
+        const char *expected;
+    } cases[] = {
+        {"US defaults", "M/d/yyyy", "h:mm:ss tt", "3/7/2026, 9:05:04 AM"},
+        {"Finnish", "d.M.yyyy", "H:mm:ss", "7.3.2026, 9:05:04"},
+        {"two digits and quotes", "dd-MM-yy", "HH'h'mm", "07-03-26, 09h05"},
+        {"names", "ddd d MMM yyyy", "hh:mm t", "Sat 7 Mar 2026, 09:05 A"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TUserLocale locale;
+        locale.ShortDate = c.date;
+        locale.LongTime = c.time;
+        EXPECT_EQ(locale.Stamp(when), QString(c.expected));
+    }
+    TUserLocale pm;
+    EXPECT_EQ(pm.Time(QTime(0, 1, 2)), "12:01:02 AM");
+    EXPECT_EQ(pm.Time(QTime(13, 1, 2)), "1:01:02 PM");
+}
+
+TEST(Batch, TrayAndParameters)
+{
+    EXPECT_TRUE(Batch::HasTraySwitch({"-reg", "/S"}));
+    EXPECT_TRUE(Batch::HasTraySwitch({"-s"}));
+    EXPECT_FALSE(Batch::HasTraySwitch({"-startup", "s"}));
+    EXPECT_EQ(Batch::JoinParameters({"-s", "-startup"}), "-s, -startup");
+}
