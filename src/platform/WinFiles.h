@@ -7,6 +7,8 @@
 // (\ : * ? " < > | and control characters) are skipped.
 #pragma once
 
+#include "platform/DriveMap.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -36,10 +38,16 @@ struct TSearchRec {
 
 // Windows wildcard match ignoring case: '*' any run, '?' one character or none at the end of a
 // name part; "*.*" matches names without a dot; "*.bk?" matches "x.bk".
+// As FindFirstFile reads a mask: a '*' before a '.' stops at the name's last dot, a '.' before
+// '*', '?' or the mask's end also matches the end of the name ("*." is "names without a dot"),
+// and '?' never takes a '.'. An empty mask matches nothing.
 bool MatchesMask(const QString &name, const QString &mask);
 
-// DOS date-time (date in the high word) of a local time, and back.
+// DOS date-time (date in the high word) of a local time, and back. Two-second steps, the odd
+// second dropped. Times before 1980 give 1980-01-01 00:00:00 and times after 2107 give
+// 2107-12-31 23:59:58, so the stamp still orders like the time; an invalid time gives 0.
 quint32 DateTimeToFileDate(const QDateTime &local);
+// An invalid QDateTime when fileDate holds no real date and time (0, month 13, second 60 ...).
 QDateTime FileDateToDateTime(quint32 fileDate);
 
 namespace WinFiles {
@@ -53,12 +61,28 @@ quint32 FileGetAttr(const QString &path, const std::shared_ptr<TWinePrefix> &pre
 // An unreadable or missing folder gives an empty list.
 QList<TSearchRec> FindFiles(const QString &folder, const QString &mask,
                             const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// The drive map of prefix (nullptr: TWinePrefix::Current(); no prefix at all: only Z: = "/").
+const TDriveMap &DrivesOf(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// The same over a given drive map. With CannotTell, FileExists and DirectoryExists are true and
+// FileGetAttr gives FileAttr::Archive (a plain file's word).
+bool FileExists(const QString &path, const TDriveMap &drives);
+bool DirectoryExists(const QString &path, const TDriveMap &drives);
+quint32 FileGetAttr(const QString &path, const TDriveMap &drives);
+QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TDriveMap &drives);
 }
 
 namespace HostFiles {
-// The same over host paths: one listing per folder; entries of a folder in name order.
+// The same over host paths: one listing per folder; entries of a folder in name order (ignoring
+// case, then ordinal). hostFolder itself may be a link; inside it, symbolic links of every kind
+// are left out: a linked folder is never entered, and a link to a file is no second copy of the
+// file (the duplicate finder would offer deleting the original and keeping the link). Entries
+// on another file system (mount points), FIFOs, devices and sockets are left out too, and so
+// are names Windows cannot hold or that are no valid text in the file-name encoding.
 QList<TSearchRec> ListFolder(const QString &hostFolder);
-quint32 Attributes(const QString &hostPath);  // FileAttr::Invalid when missing
+// Follows links, as Windows sees the object a path reaches. FileAttr::Invalid when missing.
+quint32 Attributes(const QString &hostPath);
 // Free bytes for the user, total bytes and the cluster (block) size of the file system holding
 // hostPath; false when it cannot be read.
 bool DiskFreeSpace(const QString &hostPath, qint64 *freeBytes, qint64 *totalBytes, qint64 *clusterSize);

@@ -8,21 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "FileFixtures.h"
+
 #include <atomic>
 #include <thread>
 #include <vector>
 
-// Readable failures: gtest finds this through the argument's (global) namespace.
-void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
-bool MakeFile(const QString &path, const QByteArray &data = "x")
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
+using FileFixtures::MakeFile;
 
 bool MakeLink(const QString &target, const QString &link)
 {

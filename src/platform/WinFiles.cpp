@@ -1,0 +1,322 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: Windows file queries over a drive map, host folder listings, wildcards, DOS time, free space.
+#include "WinFiles.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <vector>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+// Wine keeps the DOS attributes that Unix has no bit for in this extended attribute, as text
+// such as "0x22"; only hidden and system are taken from it (read-only and archive come from
+// the mode).
+quint32 DosAttribFromXattr(const char *path, bool *unsupported = nullptr)
+{
+    char buffer[64];
+    const ssize_t n = ::getxattr(path, "user.DOSATTRIB", buffer, sizeof buffer - 1);
+    if (n < 0) {
+        if (unsupported && (errno == ENOTSUP || errno == EOPNOTSUPP))
+            *unsupported = true;
+        return 0;
+    }
+    buffer[n] = 0;
+    const char *p = buffer;
+    while (*p == ' ')
+        ++p;
+    int base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        p += 2;
+        base = 16;
+    }
+    quint32 value = 0;
+    bool any = false;
+    for (; *p; ++p) {
+        int digit;
+        if (*p >= '0' && *p <= '9')
+            digit = *p - '0';
+        else if (base == 16 && *p >= 'a' && *p <= 'f')
+            digit = *p - 'a' + 10;
+        else if (base == 16 && *p >= 'A' && *p <= 'F')
+            digit = *p - 'A' + 10;
+        else
+            break;
+        value = value * base + digit;
+        any = true;
+    }
+    return any ? value & (FileAttr::Hidden | FileAttr::System) : 0;
+}
+
+quint32 AttributesFromStat(const struct stat &st, const QString &name)
+{
+    quint32 attr = 0;
+    if (S_ISDIR(st.st_mode))
+        attr |= FileAttr::Directory;
+    else if (S_ISREG(st.st_mode))
+        attr |= FileAttr::Archive;
+    if (!(st.st_mode & S_IWUSR))
+        attr |= FileAttr::ReadOnly;
+    if (name.startsWith(u'.') && name != u"." && name != u"..")
+        attr |= FileAttr::Hidden;
+    return attr;
+}
+
+QDateTime MTimeOf(const struct stat &st)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+}
+
+bool ValidFileNameBytes(const char *name, const QString &decoded)
+{
+    for (const char *p = name; *p; ++p)
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return QFile::encodeName(decoded) == name;
+    return true;
+}
+
+// The mask as FindFirstFile hands it to the file system: '?' becomes "one character, or none at a
+// dot or at the end", '*' before '.' "anything up to the last dot", '.' before '*', '?' or the
+// end "a dot, or the end of the name".
+enum class TMaskOp { Char, Star, DosStar, DosQm, DosDot };
+struct TMaskToken {
+    TMaskOp Op;
+    QChar C;
+};
+
+std::vector<TMaskToken> ParseMask(const QString &folded)
+{
+    std::vector<TMaskToken> tokens;
+    tokens.reserve(folded.size());
+    for (qsizetype i = 0; i < folded.size(); ++i) {
+        const QChar c = folded[i];
+        const QChar next = i + 1 < folded.size() ? folded[i + 1] : QChar();
+        if (c == u'?')
+            tokens.push_back({TMaskOp::DosQm, c});
+        else if (c == u'*')
+            tokens.push_back({next == u'.' ? TMaskOp::DosStar : TMaskOp::Star, c});
+        else if (c == u'.' && (next.isNull() || next == u'*' || next == u'?'))
+            tokens.push_back({TMaskOp::DosDot, c});
+        else
+            tokens.push_back({TMaskOp::Char, c});
+    }
+    return tokens;
+}
+
+}  // namespace
+
+bool MatchesMask(const QString &name, const QString &mask)
+{
+    if (mask.isEmpty())
+        return false;
+    if (mask == u"*" || mask == u"*.*")
+        return true;
+    const QString s = name.toCaseFolded();
+    const std::vector<TMaskToken> tokens = ParseMask(mask.toCaseFolded());
+    const qsizetype length = s.size();
+    const qsizetype lastDot = s.lastIndexOf(u'.');
+    // reach[j]: the tokens so far can consume exactly the first j characters.
+    std::vector<char> reach(length + 1, 0), next(length + 1, 0);
+    reach[0] = 1;
+    for (const TMaskToken &t : tokens) {
+        std::fill(next.begin(), next.end(), 0);
+        bool any = false;
+        for (qsizetype j = 0; j <= length; ++j) {
+            if (!reach[j])
+                continue;
+            switch (t.Op) {
+            case TMaskOp::Char:
+                if (j < length && s[j] == t.C)
+                    next[j + 1] = 1;
+                break;
+            case TMaskOp::Star:
+                for (qsizetype k = j; k <= length; ++k)
+                    next[k] = 1;
+                break;
+            case TMaskOp::DosStar: {
+                const qsizetype end = lastDot >= j ? lastDot : length;
+                for (qsizetype k = j; k <= end; ++k)
+                    next[k] = 1;
+                break;
+            }
+            case TMaskOp::DosQm:
+                if (j < length && s[j] != u'.')
+                    next[j + 1] = 1;
+                else
+                    next[j] = 1;
+                break;
+            case TMaskOp::DosDot:
+                if (j < length && s[j] == u'.')
+                    next[j + 1] = 1;
+                else if (j == length)
+                    next[j] = 1;
+                break;
+            }
+        }
+        for (char r : next)
+            any = any || r;
+        if (!any)
+            return false;
+        reach.swap(next);
+    }
+    return reach[length] != 0;
+}
+
+quint32 DateTimeToFileDate(const QDateTime &local)
+{
+    if (!local.isValid())
+        return 0;
+    const QDateTime t = local.toLocalTime();
+    const QDate date = t.date();
+    const QTime time = t.time();
+    if (date.year() < 1980)
+        return (1u << 5 | 1u) << 16;
+    if (date.year() > 2107)
+        return ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
+    const quint32 d = quint32(date.year() - 1980) << 9 | quint32(date.month()) << 5 | quint32(date.day());
+    const quint32 tm = quint32(time.hour()) << 11 | quint32(time.minute()) << 5 | quint32(time.second() / 2);
+    return d << 16 | tm;
+}
+
+QDateTime FileDateToDateTime(quint32 fileDate)
+{
+    const quint32 d = fileDate >> 16;
+    const quint32 tm = fileDate & 0xFFFF;
+    const QDate date(int(d >> 9) + 1980, int(d >> 5 & 15), int(d & 31));
+    const int hour = int(tm >> 11), minute = int(tm >> 5 & 63), second = int(tm & 31) * 2;
+    if (!date.isValid() || !QTime::isValid(hour, minute, second, 0))
+        return {};
+    return QDateTime(date, QTime(hour, minute, second));
+}
+
+namespace WinFiles {
+
+bool FileExists(const QString &path, const TDriveMap &drives)
+{
+    const TPathMapping m = drives.ToHost(path);
+    if (m.State == TPathState::CannotTell)
+        return true;
+    const quint32 attr = m.State == TPathState::Resolved ? HostFiles::Attributes(m.HostPath) : FileAttr::Invalid;
+    return attr != FileAttr::Invalid && !(attr & FileAttr::Directory);
+}
+
+bool DirectoryExists(const QString &path, const TDriveMap &drives)
+{
+    const TPathMapping m = drives.ToHost(path);
+    if (m.State == TPathState::CannotTell)
+        return true;
+    struct stat st;
+    return m.State == TPathState::Resolved && ::stat(QFile::encodeName(m.HostPath).constData(), &st) == 0
+        && S_ISDIR(st.st_mode);
+}
+
+quint32 FileGetAttr(const QString &path, const TDriveMap &drives)
+{
+    const TPathMapping m = drives.ToHost(path);
+    if (m.State == TPathState::CannotTell)
+        return FileAttr::Archive;
+    return m.State == TPathState::Resolved ? HostFiles::Attributes(m.HostPath) : FileAttr::Invalid;
+}
+
+QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TDriveMap &drives)
+{
+    const TPathMapping m = drives.ToHost(folder);
+    if (m.State != TPathState::Resolved || mask.isEmpty())
+        return {};
+    QList<TSearchRec> entries = HostFiles::ListFolder(m.HostPath);
+    if (mask != u"*" && mask != u"*.*")
+        entries.removeIf([&mask](const TSearchRec &r) { return !MatchesMask(r.Name, mask); });
+    return entries;
+}
+
+}  // namespace WinFiles
+
+namespace HostFiles {
+
+QList<TSearchRec> ListFolder(const QString &hostFolder)
+{
+    QList<TSearchRec> entries;
+    const QByteArray native = QFile::encodeName(hostFolder);
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return entries;
+    struct stat folderStat;
+    DIR *dir = ::fstat(fd, &folderStat) == 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        ::close(fd);
+        return entries;
+    }
+    const QString base = hostFolder.endsWith(u'/') ? hostFolder : hostFolder + u'/';
+    const QByteArray nativeBase = native.endsWith('/') ? native : native + '/';
+    bool xattrUnsupported = false;
+    while (const dirent *e = ::readdir(dir)) {
+        const char *n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        if (e->d_type != DT_UNKNOWN && e->d_type != DT_REG && e->d_type != DT_DIR)
+            continue;  // links, FIFOs, devices, sockets
+        struct stat st;
+        if (::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            continue;
+        if (st.st_dev != folderStat.st_dev)
+            continue;  // a mount point: another file system
+        const QString name = QFile::decodeName(n);
+        if (!TDriveMap::IsWindowsName(name) || !ValidFileNameBytes(n, name))
+            continue;
+        TSearchRec rec;
+        rec.Name = name;
+        rec.HostPath = base + name;
+        rec.Attr = AttributesFromStat(st, name);
+        if (!xattrUnsupported)
+            rec.Attr |= DosAttribFromXattr((nativeBase + n).constData(), &xattrUnsupported);
+        rec.Size = S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
+        rec.Time = MTimeOf(st);
+        entries.append(std::move(rec));
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(), [](const TSearchRec &a, const TSearchRec &b) {
+        const int c = a.Name.compare(b.Name, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.Name < b.Name;
+    });
+    return entries;
+}
+
+quint32 Attributes(const QString &hostPath)
+{
+    const QByteArray native = QFile::encodeName(hostPath);
+    struct stat st;
+    if (hostPath.isEmpty() || ::stat(native.constData(), &st) != 0)
+        return FileAttr::Invalid;
+    const qsizetype slash = hostPath.lastIndexOf(u'/', hostPath.size() > 1 && hostPath.endsWith(u'/') ? -2 : -1);
+    QString name = hostPath.mid(slash + 1);
+    if (name.endsWith(u'/'))
+        name.chop(1);
+    return AttributesFromStat(st, name) | DosAttribFromXattr(native.constData());
+}
+
+bool DiskFreeSpace(const QString &hostPath, qint64 *freeBytes, qint64 *totalBytes, qint64 *clusterSize)
+{
+    struct statvfs vfs;
+    if (hostPath.isEmpty() || ::statvfs(QFile::encodeName(hostPath).constData(), &vfs) != 0)
+        return false;
+    const qint64 unit = vfs.f_frsize ? qint64(vfs.f_frsize) : qint64(vfs.f_bsize);
+    if (freeBytes)
+        *freeBytes = qint64(vfs.f_bavail) * unit;
+    if (totalBytes)
+        *totalBytes = qint64(vfs.f_blocks) * unit;
+    if (clusterSize)
+        *clusterSize = unit;
+    return true;
+}
+
+}  // namespace HostFiles

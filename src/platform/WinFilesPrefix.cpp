@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the Windows file queries over a prefix's drive map (the current prefix by default).
+#include "WinFiles.h"
+
+#include "WinePrefix.h"
+
+namespace WinFiles {
+
+const TDriveMap &DrivesOf(const std::shared_ptr<TWinePrefix> &prefix)
+{
+    const std::shared_ptr<TWinePrefix> p = prefix ? prefix : TWinePrefix::Current();
+    if (p)
+        return p->Drives();
+    static const TDriveMap hostOnly = TDriveMap::FromFolder(QString(), QString());
+    return hostOnly;
+}
+
+bool FileExists(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    return FileExists(path, DrivesOf(prefix));
+}
+
+bool DirectoryExists(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    return DirectoryExists(path, DrivesOf(prefix));
+}
+
+quint32 FileGetAttr(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    return FileGetAttr(path, DrivesOf(prefix));
+}
+
+QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    return FindFiles(folder, mask, DrivesOf(prefix));
+}
+
+}  // namespace WinFiles

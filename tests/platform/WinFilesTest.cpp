@@ -1,0 +1,328 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: tests of wildcards, DOS date-time, attributes, folder listings and Windows file queries.
+#include "platform/WinFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "FileFixtures.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+using FileFixtures::MakeFile;
+
+// 0: set; 1: the file system keeps no user attributes; -1: failed.
+int SetDosAttrib(const QString &path, const QByteArray &value)
+{
+    if (::setxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value.constData(), value.size(), 0) == 0)
+        return 0;
+    return errno == ENOTSUP || errno == EOPNOTSUPP ? 1 : -1;
+}
+
+TEST(MatchesMask, WindowsWildcards)
+{
+    const struct { const char *mask, *name; bool match; } cases[] = {
+        {"*", "anything.at.all", true},
+        {"*", "noext", true},
+        {"*.*", "noext", true},
+        {"*.*", "a.b", true},
+        {"*.*", ".bashrc", true},
+        {"*.tmp", "a.tmp", true},
+        {"*.tmp", "A.TMP", true},
+        {"*.TMP", "x.y.tmp", true},
+        {"*.tmp", "a.tmp.txt", false},
+        {"*.tmp", "atmp", false},
+        {"*.bk?", "x.bk", true},
+        {"*.bk?", "x.bak", false},
+        {"*.bk?", "x.bk1", true},
+        {"*.bk?", "x.bk12", false},
+        {"*.bak", "a.bak", true},
+        {"?", "a", true},
+        {"?", "ab", false},
+        {"???.txt", "ab.txt", true},
+        {"???.txt", "abcd.txt", false},
+        {"a?c", "a.c", false},
+        {"*.", "noext", true},
+        {"*.", "has.ext", false},
+        {"readme.", "README", true},
+        {"~*", "~WRL0001.tmp", true},
+        {"*~*", "file~", true},
+        {"*.b.tmp", "a.b.tmp", true},
+        {"*tmp*", "mytmpfile.doc", true},
+        {"desktop.ini", "Desktop.INI", true},
+        {"desktop.ini", "desktop.ini.bak", false},
+        {"Ä*.txt", "äpfel.TXT", true},
+        {"", "a", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.mask) + " ~ " + c.name);
+        EXPECT_EQ(MatchesMask(QString::fromUtf8(c.name), QString::fromUtf8(c.mask)), c.match);
+    }
+}
+
+TEST(DosDateTime, RoundTripAndBounds)
+{
+    const struct { const char *name; QDateTime time; quint32 stamp; QDateTime back; } cases[] = {
+        {"even second", QDateTime(QDate(2004, 7, 15), QTime(13, 45, 30)),
+         (24u << 9 | 7u << 5 | 15u) << 16 | (13u << 11 | 45u << 5 | 15u),
+         QDateTime(QDate(2004, 7, 15), QTime(13, 45, 30))},
+        {"odd second drops", QDateTime(QDate(2004, 7, 15), QTime(13, 45, 31, 900)),
+         (24u << 9 | 7u << 5 | 15u) << 16 | (13u << 11 | 45u << 5 | 15u),
+         QDateTime(QDate(2004, 7, 15), QTime(13, 45, 30))},
+        {"first DOS day", QDateTime(QDate(1980, 1, 1), QTime(0, 0)), 0x00210000u, QDateTime(QDate(1980, 1, 1), QTime(0, 0))},
+        {"before 1980", QDateTime(QDate(1970, 1, 2), QTime(5, 0)), 0x00210000u, QDateTime(QDate(1980, 1, 1), QTime(0, 0))},
+        {"last DOS second", QDateTime(QDate(2107, 12, 31), QTime(23, 59, 59)), 0xFF9FBF7Du,
+         QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58))},
+        {"after 2107", QDateTime(QDate(2200, 3, 1), QTime(1, 0)), 0xFF9FBF7Du,
+         QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58))},
+        {"invalid", QDateTime(), 0u, QDateTime()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const quint32 stamp = DateTimeToFileDate(c.time);
+        EXPECT_EQ(stamp, c.stamp);
+        EXPECT_EQ(FileDateToDateTime(stamp), c.back);
+    }
+    // A time given in UTC is still stamped in local time.
+    const QDateTime local(QDate(2010, 5, 6), QTime(7, 8, 10));
+    EXPECT_EQ(DateTimeToFileDate(local.toUTC()), DateTimeToFileDate(local));
+    // The stamp orders like the time.
+    EXPECT_LT(DateTimeToFileDate(QDateTime(QDate(2010, 5, 6), QTime(23, 59, 58))),
+              DateTimeToFileDate(QDateTime(QDate(2010, 5, 7), QTime(0, 0))));
+
+    const struct { const char *name; quint32 stamp; } invalid[] = {
+        {"zero", 0}, {"month 13", (30u << 9 | 13u << 5 | 1u) << 16}, {"day 0", (30u << 9 | 1u << 5) << 16},
+        {"February 30", (30u << 9 | 2u << 5 | 30u) << 16}, {"hour 24", 0x00210000u | 24u << 11},
+        {"minute 60", 0x00210000u | 60u << 5}, {"second 60", 0x00210000u | 30u},
+    };
+    for (const auto &c : invalid) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(FileDateToDateTime(c.stamp).isValid());
+    }
+}
+
+class HostFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FTmp.isValid());
+        FRoot = QDir(FTmp.path()).canonicalPath();
+    }
+    QString Path(const QString &name) const { return FRoot + u'/' + name; }
+
+    QTemporaryDir FTmp;
+    QString FRoot;
+};
+
+TEST_F(HostFilesTest, AttributeTable)
+{
+    ASSERT_TRUE(MakeFile(Path("plain.txt")));
+    ASSERT_TRUE(MakeFile(Path("locked.txt")));
+    ASSERT_TRUE(QFile::setPermissions(Path("locked.txt"), QFile::ReadOwner | QFile::ReadGroup | QFile::WriteGroup));
+    ASSERT_TRUE(MakeFile(Path(".hidden")));
+    ASSERT_TRUE(MakeFile(Path("dosattrib.sys")));
+    ASSERT_TRUE(MakeFile(Path("samba-style")));
+    ASSERT_TRUE(QDir().mkpath(Path("folder")));
+    ASSERT_TRUE(QDir().mkpath(Path(".config")));
+    ASSERT_TRUE(QFile::link(Path("plain.txt"), Path("link-to-file")));
+    ASSERT_TRUE(QFile::link(Path("gone"), Path("dangling")));
+    const int set1 = SetDosAttrib(Path("dosattrib.sys"), "0x26");  // hidden, system, archive
+    const int set2 = SetDosAttrib(Path("samba-style"), QByteArray("0x2\0junk", 8));
+    ASSERT_NE(set1, -1);
+    ASSERT_NE(set2, -1);
+
+    using namespace FileAttr;
+    const struct { const char *name; QString path; quint32 attr; bool needsXattr; } cases[] = {
+        {"regular file", Path("plain.txt"), Archive, false},
+        {"owner cannot write", Path("locked.txt"), Archive | ReadOnly, false},
+        {"dot name", Path(".hidden"), Archive | Hidden, false},
+        {"DOSATTRIB hidden and system", Path("dosattrib.sys"), Archive | Hidden | System, true},
+        {"DOSATTRIB with a tail", Path("samba-style"), Archive | Hidden, true},
+        {"folder", Path("folder"), Directory, false},
+        {"folder with trailing slash", Path("folder/"), Directory, false},
+        {"dot folder", Path(".config"), Directory | Hidden, false},
+        {"link to a file reads the file", Path("link-to-file"), Archive, false},
+        {"dangling link", Path("dangling"), Invalid, false},
+        {"missing", Path("missing"), Invalid, false},
+        {"empty path", QString(), Invalid, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsXattr && (set1 == 1 || set2 == 1))
+            continue;
+        EXPECT_EQ(HostFiles::Attributes(c.path), c.attr);
+    }
+}
+
+TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
+{
+    ASSERT_TRUE(MakeFile(Path("walk/b.txt"), QByteArray(3000, 'b')));
+    ASSERT_TRUE(MakeFile(Path("walk/A.txt"), "a"));
+    ASSERT_TRUE(MakeFile(Path("walk/.dot"), ""));
+    ASSERT_TRUE(MakeFile(Path("walk/Sub/inner.txt")));
+    ASSERT_TRUE(MakeFile(Path("walk/with blank.txt")));
+    ASSERT_TRUE(MakeFile(Path(QString::fromUtf8("walk/Ünïcode.txt"))));
+    ASSERT_TRUE(MakeFile(Path("walk/a:b.txt")));
+    ASSERT_TRUE(MakeFile(Path("walk/star*.txt")));
+    ASSERT_TRUE(MakeFile(Path("walk/back\\slash.txt")));
+    ASSERT_TRUE(MakeFile(Path("walk/tab\there.txt")));
+    ASSERT_TRUE(QFile::link(Path("walk/Sub"), Path("walk/linked-folder")));
+    ASSERT_TRUE(QFile::link(Path("walk/b.txt"), Path("walk/linked-file.txt")));
+    ASSERT_TRUE(QFile::link(Path("walk/gone"), Path("walk/dangling")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("walk/fifo")).constData(), 0600), 0);
+    // Not valid UTF-8: Qt could not name it again (nor QTemporaryDir remove it).
+    const QByteArray badName = QFile::encodeName(Path("walk/")) + "bad\xff\xfename";
+    const int fd = ::open(badName.constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    struct TUnlink {
+        QByteArray Path;
+        ~TUnlink() { ::unlink(Path.constData()); }
+    } removeBadName{badName};
+    {
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_GE(s, 0);
+        sockaddr_un addr = {};
+        addr.sun_family = AF_UNIX;
+        const QByteArray where = QFile::encodeName(Path("walk/sock"));
+        if (size_t(where.size()) < sizeof addr.sun_path) {
+            memcpy(addr.sun_path, where.constData(), where.size());
+            EXPECT_EQ(::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        }
+        ::close(s);
+    }
+    // A file of more than 4 GiB: the size must not be cut to 32 bits.
+    {
+        QFile big(Path("walk/big.bin"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(5LL * 1024 * 1024 * 1024 + 7));
+    }
+    const QDateTime when(QDate(2003, 4, 5), QTime(6, 7, 8));
+    {
+        QFile f(Path("walk/A.txt"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
+    }
+
+    const QList<TSearchRec> list = HostFiles::ListFolder(Path("walk"));
+    QStringList names;
+    for (const TSearchRec &r : list)
+        names << r.Name;
+    // Ordinal order ignoring case, as NTFS lists a folder: "Ü" comes after "w".
+    EXPECT_EQ(names, (QStringList{".dot", "A.txt", "b.txt", "big.bin", "Sub", "with blank.txt",
+                                  QString::fromUtf8("Ünïcode.txt")}));
+    ASSERT_EQ(list.size(), 7);
+    EXPECT_EQ(list[0].Attr, FileAttr::Archive | FileAttr::Hidden);
+    EXPECT_EQ(list[1].Time, when);
+    EXPECT_EQ(list[1].HostPath, Path("walk/A.txt"));
+    EXPECT_EQ(list[2].Size, 3000);
+    EXPECT_EQ(list[3].Size, 5LL * 1024 * 1024 * 1024 + 7);
+    EXPECT_EQ(list[4].Attr, FileAttr::Directory);
+    EXPECT_EQ(list[4].Size, 0);
+
+    // The folder itself may be reached through a link; its own entries are still filtered.
+    EXPECT_EQ(HostFiles::ListFolder(Path("walk/linked-folder")).size(), 1);
+    EXPECT_TRUE(HostFiles::ListFolder(Path("walk/missing")).isEmpty());
+    EXPECT_TRUE(HostFiles::ListFolder(Path("walk/A.txt")).isEmpty());
+}
+
+TEST_F(HostFilesTest, ListFolderStaysOnOneFileSystem)
+{
+    struct stat root, proc;
+    if (::stat("/", &root) != 0 || ::stat("/proc", &proc) != 0 || root.st_dev == proc.st_dev)
+        GTEST_SKIP() << "no separate /proc mount here";
+    bool sawProc = false, sawSomething = false;
+    for (const TSearchRec &r : HostFiles::ListFolder("/")) {
+        sawProc = sawProc || r.Name == u"proc";
+        sawSomething = true;
+    }
+    EXPECT_TRUE(sawSomething);
+    EXPECT_FALSE(sawProc);
+}
+
+TEST_F(HostFilesTest, DiskFreeSpace)
+{
+    qint64 freeBytes = -1, total = -1, cluster = -1;
+    ASSERT_TRUE(HostFiles::DiskFreeSpace(FRoot, &freeBytes, &total, &cluster));
+    EXPECT_GT(total, 0);
+    EXPECT_GE(freeBytes, 0);
+    EXPECT_LE(freeBytes, total);
+    EXPECT_GT(cluster, 0);
+    EXPECT_FALSE(HostFiles::DiskFreeSpace(Path("missing/x"), &freeBytes, &total, &cluster));
+}
+
+// Windows paths over a prefix: c: -> ../drive_c, z: -> /.
+class WinFilesTest : public HostFilesTest
+{
+protected:
+    void SetUp() override
+    {
+        HostFilesTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(Path("prefix/dosdevices")));
+        ASSERT_TRUE(QFile::link("../drive_c", Path("prefix/dosdevices/c:")));
+        ASSERT_TRUE(QFile::link("/", Path("prefix/dosdevices/z:")));
+        ASSERT_TRUE(MakeFile(Path("prefix/drive_c/windows/system32/Kernel32.dll")));
+        ASSERT_TRUE(MakeFile(Path("prefix/drive_c/users/demo/Temp/a.tmp")));
+        ASSERT_TRUE(MakeFile(Path("prefix/drive_c/users/demo/Temp/b.bak")));
+        ASSERT_TRUE(MakeFile(Path("prefix/drive_c/users/demo/Temp/c.bk")));
+        ASSERT_TRUE(QDir().mkpath(Path("prefix/drive_c/users/demo/Temp/dir.tmp")));
+        FDrives = TDriveMap::FromFolder(Path("prefix/dosdevices"), Path("prefix"));
+    }
+    TDriveMap FDrives;
+};
+
+TEST_F(WinFilesTest, ExistenceAndAttributes)
+{
+    const struct { const char *path; bool file, dir; quint32 attr; } cases[] = {
+        {"C:\\WINDOWS\\system32\\kernel32.dll", true, false, FileAttr::Archive},
+        {"c:\\windows\\System32", false, true, FileAttr::Directory},
+        {"C:\\windows\\system32\\", false, true, FileAttr::Directory},
+        {"C:\\", false, true, FileAttr::Directory},
+        {"C:\\windows\\gone.dll", false, false, FileAttr::Invalid},
+        {"C:\\gone\\", false, false, FileAttr::Invalid},
+        {"C:\\PROGRA~1\\app.exe", true, true, FileAttr::Archive},  // cannot tell: counts as existing
+        {"\\\\server\\share\\x.dll", false, false, FileAttr::Invalid},
+        {"system32\\kernel32.dll", false, false, FileAttr::Invalid},
+        {"D:\\x.dll", false, false, FileAttr::Invalid},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(WinFiles::FileExists(c.path, FDrives), c.file);
+        EXPECT_EQ(WinFiles::DirectoryExists(c.path, FDrives), c.dir);
+        EXPECT_EQ(WinFiles::FileGetAttr(c.path, FDrives), c.attr);
+    }
+}
+
+TEST_F(WinFilesTest, FindFilesByMask)
+{
+    auto names = [this](const char *folder, const char *mask) {
+        QStringList n;
+        for (const TSearchRec &r : WinFiles::FindFiles(folder, mask, FDrives))
+            n << r.Name;
+        return n;
+    };
+    EXPECT_EQ(names("C:\\Users\\Demo\\TEMP", "*.*"), (QStringList{"a.tmp", "b.bak", "c.bk", "dir.tmp"}));
+    EXPECT_EQ(names("C:\\Users\\Demo\\TEMP\\", "*.TMP"), (QStringList{"a.tmp", "dir.tmp"}));
+    EXPECT_EQ(names("C:\\Users\\Demo\\TEMP", "*.bk?"), QStringList{"c.bk"});
+    EXPECT_EQ(names("C:\\Users\\Demo\\TEMP", ""), QStringList());
+    EXPECT_EQ(names("C:\\Users\\Demo\\Gone", "*.*"), QStringList());
+    EXPECT_EQ(names("C:\\PROGRA~1", "*.*"), QStringList());
+    const QList<TSearchRec> found = WinFiles::FindFiles("C:\\users\\demo\\temp", "a.TMP", FDrives);
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].HostPath, Path("prefix/drive_c/users/demo/Temp/a.tmp"));
+    EXPECT_EQ(found[0].Attr, FileAttr::Archive);
+}
+
+}  // namespace
