@@ -5,19 +5,123 @@
 #include "shell/IniLangUi.h"
 
 #include <QShortcut>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+namespace {
+
+constexpr int GlyphSpacing = 2;                   // pixels between the glyph and the caption
+constexpr int TextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic;
+
+}  // namespace
 
 TOVBitBtn::TOVBitBtn(QWidget *parent) : QPushButton(parent) {}
-TOVBitBtn::TOVBitBtn(const QString &caption, QWidget *parent) : QPushButton(caption, parent) {}
-void TOVBitBtn::SetCancel(bool) {}
-QSize TOVBitBtn::sizeHint() const { return QPushButton::sizeHint(); }
-QSize TOVBitBtn::minimumSizeHint() const { return QPushButton::minimumSizeHint(); }
-void TOVBitBtn::enterEvent(QEnterEvent *event) { QPushButton::enterEvent(event); emit OnMouseEnter(this); }
-void TOVBitBtn::leaveEvent(QEvent *event) { QPushButton::leaveEvent(event); emit OnMouseExit(this); }
-void TOVBitBtn::paintEvent(QPaintEvent *event) { QPushButton::paintEvent(event); }
 
-TOVSpeedButton::TOVSpeedButton(QWidget *parent) : QToolButton(parent) { setAutoRaise(true); }
-void TOVSpeedButton::enterEvent(QEnterEvent *event) { QToolButton::enterEvent(event); update(); emit OnMouseEnter(this); FMouseInside = true; }
-void TOVSpeedButton::leaveEvent(QEvent *event) { QToolButton::leaveEvent(event); update(); emit OnMouseExit(this); FMouseInside = false; }
+TOVBitBtn::TOVBitBtn(const QString &caption, QWidget *parent) : QPushButton(caption, parent) {}
+
+void TOVBitBtn::SetCancel(bool cancel)
+{
+    if (cancel == Cancel())
+        return;
+    if (!cancel) {
+        delete FCancel;
+        FCancel = nullptr;
+        return;
+    }
+    FCancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    FCancel->setContext(Qt::WindowShortcut);
+    connect(FCancel, &QShortcut::activated, this, [this] {
+        if (isEnabled() && isVisible())
+            click();
+    });
+}
+
+QSize TOVBitBtn::sizeHint() const
+{
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QSize glyph = icon().isNull() ? QSize(0, 0) : iconSize();
+    const int wrapWidth = qMax(glyph.width(), fontMetrics().averageCharWidth() * 12);
+    const QRect textRect = text().isEmpty() ? QRect()
+                                            : fontMetrics().boundingRect(QRect(0, 0, wrapWidth, 4096), TextFlags, text());
+    const int spacing = glyph.isEmpty() || textRect.isEmpty() ? 0 : GlyphSpacing;
+    const QSize contents(qMax(glyph.width(), textRect.width()), glyph.height() + spacing + textRect.height());
+    return style()->sizeFromContents(QStyle::CT_PushButton, &option, contents, this);
+}
+
+QSize TOVBitBtn::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void TOVBitBtn::enterEvent(QEnterEvent *event)
+{
+    QPushButton::enterEvent(event);
+    emit OnMouseEnter(this);
+}
+
+void TOVBitBtn::leaveEvent(QEvent *event)
+{
+    QPushButton::leaveEvent(event);
+    emit OnMouseExit(this);
+}
+
+// The style paints the bevel and focus frame; the glyph goes on top, centred, and the caption
+// wraps under it.
+void TOVBitBtn::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    option.icon = QIcon();
+    painter.drawControl(QStyle::CE_PushButton, option);
+
+    initStyleOption(&option);
+    QRect contents = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    if (isDown() || isChecked()) {
+        contents.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+    }
+    const QSize glyph = icon().isNull() ? QSize(0, 0) : iconSize();
+    const QRect textRect = fontMetrics().boundingRect(QRect(0, 0, contents.width(), 4096), TextFlags, text());
+    const int spacing = glyph.isEmpty() || text().isEmpty() ? 0 : GlyphSpacing;
+    const int total = glyph.height() + spacing + (text().isEmpty() ? 0 : textRect.height());
+    int top = contents.top() + qMax(0, (contents.height() - total) / 2);
+    if (!glyph.isEmpty()) {
+        const QPixmap pixmap = icon().pixmap(glyph, isEnabled() ? QIcon::Normal : QIcon::Disabled,
+                                             isChecked() ? QIcon::On : QIcon::Off);
+        const QSize shown = pixmap.deviceIndependentSize().toSize();
+        painter.drawPixmap(contents.left() + (contents.width() - shown.width()) / 2, top, pixmap);
+        top += glyph.height() + spacing;
+    }
+    if (!text().isEmpty()) {
+        const QRect area(contents.left(), top, contents.width(), contents.bottom() - top + 1);
+        style()->drawItemText(&painter, area, TextFlags, palette(), isEnabled(), text(), QPalette::ButtonText);
+    }
+}
+
+TOVSpeedButton::TOVSpeedButton(QWidget *parent) : QToolButton(parent)
+{
+    setAutoRaise(true);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TOVSpeedButton::enterEvent(QEnterEvent *event)
+{
+    QToolButton::enterEvent(event);
+    update();
+    emit OnMouseEnter(this);
+    FMouseInside = true;
+}
+
+void TOVSpeedButton::leaveEvent(QEvent *event)
+{
+    QToolButton::leaveEvent(event);
+    update();
+    emit OnMouseExit(this);
+    FMouseInside = false;
+}
 
 TOVPassEdit::TOVPassEdit(QWidget *parent) : QLineEdit(parent)
 {

@@ -2,8 +2,77 @@
 // Summary: the current language file and the message lookup.
 #include "shell/IniLang.h"
 
-bool OpenLanguageFile(const QString &, const QString &) { return false; }
-void CloseLanguageFile() {}
-const TIniFile *LanguageFile() { return nullptr; }
-QString LangMessage(const QString &, const QString &english) { return english; }
-QString LangValue(const QString &, const QString &) { return {}; }
+#include "platform/IniFile.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<TIniFile> &Current()
+{
+    static std::unique_ptr<TIniFile> file;
+    return file;
+}
+
+const QString NotExisting = QStringLiteral("_!#Not Existing#!_");
+const QString LineBreak = QStringLiteral("*|*");
+
+}  // namespace
+
+bool OpenLanguageFile(const QString &programFolder, const QString &language)
+{
+    Current().reset();
+    // The name comes from "Options.ini": it names a file in Languages/, never a path elsewhere.
+    if (language.isEmpty() || language.contains(u'/') || language.contains(u'\\') || language == QLatin1String(".."))
+        return false;
+    QString folder = programFolder;
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    const QString path = folder + QStringLiteral("Languages/") + language + QStringLiteral(".txt");
+    if (!QFileInfo(path).isFile())
+        return false;
+    auto file = std::make_unique<TIniFile>(path);
+    if (!file->ErrorString().isEmpty())
+        return false;
+    Current() = std::move(file);
+    return true;
+}
+
+void CloseLanguageFile()
+{
+    Current().reset();
+}
+
+const TIniFile *LanguageFile()
+{
+    return Current().get();
+}
+
+QString LangMessage(const QString &id, const QString &english)
+{
+    const TIniFile *file = LanguageFile();
+    if (!file)
+        return english;
+    const QString value = file->ReadString(QStringLiteral("Misc"), id, NotExisting);
+    if (value == NotExisting)
+        return english;
+    if (!value.contains(LineBreak))
+        return value;
+    const QStringList pieces = value.split(LineBreak);
+    QString text;
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        if (text.isEmpty())
+            text = pieces[i];
+        else
+            text += QStringLiteral("\r\n") + pieces[i];
+    }
+    return text + QStringLiteral("\r\n") + pieces.last();
+}
+
+QString LangValue(const QString &section, const QString &key)
+{
+    const TIniFile *file = LanguageFile();
+    return file ? file->ReadString(section, key, QString()) : QString();
+}

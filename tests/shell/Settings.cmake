@@ -1,1 +1,5 @@
 vaskimo_test(SafeFormatTest SOURCES SafeFormatTest.cpp LIBS shell)
+vaskimo_test(SettingsTest SOURCES SettingsTest.cpp LIBS shell)
+vaskimo_test(IniLangTest SOURCES IniLangTest.cpp LIBS shell)
+vaskimo_test(IniLangUiTest SOURCES IniLangUiTest.cpp LIBS shell_ui GUI)
+vaskimo_test(ButtonsTest SOURCES ButtonsTest.cpp LIBS shell_ui GUI)
