@@ -2,6 +2,8 @@
 // Summary: the command-line batch routine, the user's date and time pictures, and the log file.
 #include "shell/Batch.h"
 
+#include "platform/CommaText.h"
+
 #include <QCollator>
 #include <QFile>
 #include <QSaveFile>
@@ -80,42 +82,6 @@ QString BrowserText(const QString &item)
     return QStringLiteral("Clearing Most Recently Used list");
 }
 
-// Comma text: items separated by commas or blanks; double quotes group (a doubled quote is one).
-QStringList CommaTextItems(const QString &text)
-{
-    QStringList items;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    auto isSep = [](QChar c) { return c == u',' || c.unicode() <= 32; };
-    while (i < n) {
-        while (i < n && isSep(text.at(i)))
-            ++i;
-        if (i >= n)
-            break;
-        QString item;
-        if (text.at(i) == u'"') {
-            ++i;
-            while (i < n) {
-                if (text.at(i) == u'"') {
-                    if (i + 1 < n && text.at(i + 1) == u'"') {
-                        item += u'"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                item += text.at(i++);
-            }
-        } else {
-            while (i < n && !isSep(text.at(i)))
-                item += text.at(i++);
-        }
-        items << item;
-    }
-    return items;
-}
-
 } // namespace
 
 QString TUserLocale::Date(const QDate &date) const { return FormatPicture(ShortDate, &date, nullptr, *this); }
@@ -129,7 +95,8 @@ namespace Batch {
 
 QStringList SplitSwitches(const QString &switches)
 {
-    QStringList items = CommaTextItems(switches.toLower());
+    QStringList items = CommaTextToList(switches.toLower());
+    items.removeAll(QString());
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(items.begin(), items.end(),

@@ -1,3 +1,4 @@
 # Start, main window and its services, batch mode.
 vaskimo_test(BatchTest SOURCES BatchTest.cpp LIBS shell)
 vaskimo_test(SingleInstanceTest SOURCES SingleInstanceTest.cpp LIBS shell)
+vaskimo_test(ServicesTest SOURCES ServicesTest.cpp LIBS shell)
