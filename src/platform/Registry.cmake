@@ -1,1 +1,6 @@
-# target_sources(platform PRIVATE ...) for the Registry units
+# Hives, registry accessor, prefix, environment, code page.
+target_sources(platform PRIVATE
+  HiveFile.h HiveFile.cpp
+  Registry.h Registry.cpp
+  WinePrefix.h WinePrefix.cpp
+)

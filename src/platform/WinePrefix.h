@@ -36,6 +36,10 @@ public:
     // A message naming why writes are refused now, or empty when they may go ahead:
     // no prefix folder, or a wineserver of this prefix is running.
     QString WriteBlocker() const;
+    // Where a running wineserver of this prefix keeps its socket:
+    // /tmp/.wine-<uid>/server-<device hex>-<inode hex>/socket of the prefix folder; empty when the
+    // folder does not exist.
+    QString ServerSocketPath() const;
 
 private:
     struct TImpl;

@@ -1,1 +1,2 @@
-# vaskimo_test(...) for the Registry units
+# Hives, registry accessor, prefix, environment, code page.
+vaskimo_test(RegistryTest SOURCES RegistryTest.cpp LIBS platform)

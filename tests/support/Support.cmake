@@ -1,1 +1,4 @@
 # Test-support sources: target_sources(testsupport PRIVATE ...)
+target_sources(testsupport PRIVATE
+  support/PrefixBuilder.h support/PrefixBuilder.cpp
+)

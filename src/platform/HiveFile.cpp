@@ -1,0 +1,924 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: parsing and byte-faithful saving of Wine's text hive files.
+#include "HiveFile.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr quint64 UnixEpochAsFileTime = 116444736000000000ULL;  // 1970-01-01 in 100 ns since 1601
+
+bool IsHexDigit(ushort c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// text holds literal at pos.
+bool At(const QByteArray &text, int pos, const char *literal)
+{
+    const int n = int(std::strlen(literal));
+    return pos >= 0 && pos + n <= text.size() && std::memcmp(text.constData() + pos, literal, n) == 0;
+}
+
+int LineEnd(const QByteArray &text, int pos, int end)
+{
+    const char *p = static_cast<const char *>(std::memchr(text.constData() + pos, '\n', end - pos));
+    return p ? int(p - text.constData()) + 1 : end;
+}
+
+// A hex or dword data line continues on the next line when it ends in "\".
+bool LineContinues(const QByteArray &text, int lineStart, int lineEnd)
+{
+    int e = lineEnd;
+    while (e > lineStart && (text[e - 1] == '\n' || text[e - 1] == '\r' || text[e - 1] == ' ' || text[e - 1] == '\t'))
+        --e;
+    return e > lineStart && text[e - 1] == '\\';
+}
+
+QByteArray HexText(quint64 v)
+{
+    return QByteArray::number(v, 16);
+}
+
+}  // namespace
+
+QByteArray HiveText::Utf16(const QString &text, bool terminator)
+{
+    QByteArray out;
+    out.reserve((text.size() + 1) * 2);
+    for (QChar c : text) {
+        out.append(char(c.unicode() & 0xFF));
+        out.append(char(c.unicode() >> 8));
+    }
+    if (terminator)
+        out.append(2, '\0');
+    return out;
+}
+
+namespace {
+
+QString FromUtf16Bytes(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size() / 2);
+    for (int i = 0; i + 1 < bytes.size(); i += 2)
+        out.append(QChar(ushort(uchar(bytes[i]) | (uchar(bytes[i + 1]) << 8))));
+    return out;
+}
+
+// Wine's string-type numbers: kept as text in the file when properly terminated.
+bool IsStringType(quint32 type)
+{
+    return type == 1 || type == 2 || type == 7;
+}
+
+}  // namespace
+
+QString FoldName(const QString &name)
+{
+    QString out = name;
+    QChar *p = out.data();
+    for (qsizetype i = 0, n = out.size(); i < n; ++i) {
+        const ushort c = p[i].unicode();
+        if (c < 0x80) {
+            if (c >= 'a' && c <= 'z')
+                p[i] = QChar(ushort(c - 32));
+        } else {
+            p[i] = p[i].toUpper();
+        }
+    }
+    return out;
+}
+
+namespace HiveText {
+
+QByteArray Escape(const QString &text, const char *extra)
+{
+    QByteArray out;
+    out.reserve(text.size() + 8);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const ushort c = text[i].unicode();
+        const ushort next = i + 1 < n ? text[i + 1].unicode() : 0;
+        if (c > 127) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, IsHexDigit(next) ? "\\x%04x" : "\\x%x", c);
+            out.append(buf);
+        } else if (c < 32) {
+            static const char named[32] = {0, 0, 0, 0, 0, 0, 0, 'a', 'b', 't', 'n', 'v', 'f', 'r', 0, 0,
+                                           0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0,   'e', 0,   0,   0,   0};
+            char buf[8];
+            if (named[c])
+                std::snprintf(buf, sizeof buf, "\\%c", named[c]);
+            else if (next >= '0' && next <= '7')
+                std::snprintf(buf, sizeof buf, "\\%03o", c);
+            else
+                std::snprintf(buf, sizeof buf, "\\%o", c);
+            out.append(buf);
+        } else if (c == '\\' || (extra && std::strchr(extra, char(c)))) {
+            out.append('\\');
+            out.append(char(c));
+        } else {
+            out.append(char(c));
+        }
+    }
+    return out;
+}
+
+bool Unescape(const QByteArray &text, int &pos, char terminator, QString *out)
+{
+    const int n = text.size();
+    const char *s = text.constData();
+    // Plain ASCII without escapes is the common case.
+    int e = pos;
+    bool plain = true;
+    while (e < n && s[e] != terminator && s[e] != '\n') {
+        if (s[e] == '\\' || uchar(s[e]) > 127) {
+            plain = false;
+            break;
+        }
+        ++e;
+    }
+    if (plain) {
+        if (e >= n || s[e] != terminator)
+            return false;
+        *out = QString::fromLatin1(s + pos, e - pos);
+        pos = e;
+        return true;
+    }
+    QString r;
+    r.reserve(e - pos + 16);
+    r.append(QString::fromLatin1(s + pos, e - pos));
+    int i = e;
+    while (i < n && s[i] != terminator && s[i] != '\n') {
+        const char c = s[i];
+        if (c == '\\') {
+            if (i + 1 >= n)
+                return false;
+            const char x = s[i + 1];
+            i += 2;
+            switch (x) {
+            case 'a': r.append(QChar(7)); break;
+            case 'b': r.append(QChar(8)); break;
+            case 'e': r.append(QChar(27)); break;
+            case 'f': r.append(QChar(12)); break;
+            case 'n': r.append(QChar(10)); break;
+            case 'r': r.append(QChar(13)); break;
+            case 't': r.append(QChar(9)); break;
+            case 'v': r.append(QChar(11)); break;
+            case 'x': {
+                ushort v = 0;
+                int digits = 0;
+                while (digits < 4 && i < n && HexValue(s[i]) >= 0) {
+                    v = ushort(v * 16 + HexValue(s[i]));
+                    ++i;
+                    ++digits;
+                }
+                r.append(digits ? QChar(v) : QChar('x'));
+                break;
+            }
+            default:
+                if (x >= '0' && x <= '7') {
+                    ushort v = ushort(x - '0');
+                    for (int k = 0; k < 2 && i < n && s[i] >= '0' && s[i] <= '7'; ++k, ++i)
+                        v = ushort(v * 8 + (s[i] - '0'));
+                    r.append(QChar(v));
+                } else if (uchar(x) > 127) {
+                    --i;  // an escaped UTF-8 character: read it below as itself
+                } else {
+                    r.append(QChar(ushort(uchar(x))));
+                }
+            }
+        } else if (uchar(c) > 127) {
+            int j = i + 1;
+            while (j < n && (uchar(s[j]) & 0xC0) == 0x80)
+                ++j;
+            r.append(QString::fromUtf8(s + i, j - i));
+            i = j;
+        } else {
+            r.append(QChar(ushort(uchar(c))));
+            ++i;
+        }
+    }
+    if (i >= n || s[i] != terminator)
+        return false;
+    pos = i;
+    *out = r;
+    return true;
+}
+
+QByteArray FormatValue(const QString &name, quint32 type, const QByteArray &data)
+{
+    QByteArray out = name.isEmpty() ? QByteArray("@=") : "\"" + Escape(name, "\"") + "\"=";
+    if (IsStringType(type) && data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0
+        && data[data.size() - 2] == 0) {
+        if (type != 1)
+            out += "str(" + HexText(type) + "):";
+        out += '"';
+        out += Escape(FromUtf16Bytes(data.left(data.size() - 2)), "\"");
+        out += "\"\n";
+        return out;
+    }
+    if (type == 4 && data.size() == 4) {
+        const quint32 v = uchar(data[0]) | (uchar(data[1]) << 8) | (uchar(data[2]) << 16) | (quint32(uchar(data[3])) << 24);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x\n", v);
+        out += buf;
+        return out;
+    }
+    out += type == 3 ? QByteArray("hex:") : "hex(" + HexText(type) + "):";
+    // Wine breaks hex data after the comma that takes a line past 76 columns.
+    int count = out.size();
+    static const char digits[] = "0123456789abcdef";
+    for (int i = 0; i < data.size(); ++i) {
+        out += digits[uchar(data[i]) >> 4];
+        out += digits[uchar(data[i]) & 15];
+        count += 2;
+        if (i < data.size() - 1) {
+            out += ',';
+            if (++count > 76) {
+                out += "\\\n  ";
+                count = 2;
+            }
+        }
+    }
+    out += '\n';
+    return out;
+}
+
+QByteArray FormatStringValue(const QString &name, quint32 type, const QString &text)
+{
+    return FormatValue(name, type, HiveText::Utf16(text, true));
+}
+
+quint64 ToFileTime(const QDateTime &utc)
+{
+    return quint64(utc.toMSecsSinceEpoch()) * 10000ULL + UnixEpochAsFileTime;
+}
+
+QDateTime FromFileTime(quint64 fileTime)
+{
+    if (fileTime < UnixEpochAsFileTime)
+        return QDateTime();
+    return QDateTime::fromMSecsSinceEpoch(qint64((fileTime - UnixEpochAsFileTime) / 10000ULL), Qt::UTC);
+}
+
+}  // namespace HiveText
+
+// ---------------------------------------------------------------------------------------------
+
+THiveFile::THiveFile(const QString &path, const QString &relativeTo) : FPath(path), FRelativeTo(relativeTo)
+{
+    Clear();
+}
+
+THiveFile::~THiveFile() = default;
+
+void THiveFile::Clear()
+{
+    FKeys.clear();
+    FBlocks.clear();
+    FText.clear();
+    FHeaderLen = 0;
+    FRoot = NewKey(nullptr, QString());
+    FWritable = true;
+}
+
+THiveKey *THiveFile::NewKey(THiveKey *parent, const QString &name)
+{
+    auto key = std::make_unique<THiveKey>();
+    key->Name = name;
+    key->Folded = FoldName(name);
+    key->Parent = parent;
+    THiveKey *raw = key.get();
+    FKeys.push_back(std::move(key));
+    return raw;
+}
+
+THiveKey *THiveFile::Child(const THiveKey *key, const QString &name)
+{
+    if (!key)
+        return nullptr;
+    const QString folded = FoldName(name);
+    auto it = std::lower_bound(key->Children.begin(), key->Children.end(), folded,
+                               [](const THiveKey *k, const QString &f) { return k->Folded < f; });
+    return it != key->Children.end() && (*it)->Folded == folded ? *it : nullptr;
+}
+
+THiveKey *THiveFile::CreateChild(THiveKey *parent, const QString &name)
+{
+    const QString folded = FoldName(name);
+    auto &kids = parent->Children;
+    // Keys come sorted in Wine's files: appending is the usual case.
+    if (kids.empty() || kids.back()->Folded < folded) {
+        THiveKey *k = NewKey(parent, name);
+        kids.push_back(k);
+        return k;
+    }
+    auto it = std::lower_bound(kids.begin(), kids.end(), folded,
+                               [](const THiveKey *k, const QString &f) { return k->Folded < f; });
+    if (it != kids.end() && (*it)->Folded == folded)
+        return *it;
+    THiveKey *k = NewKey(parent, name);
+    kids.insert(it, k);
+    return k;
+}
+
+void THiveFile::DeleteKey(THiveKey *key)
+{
+    if (!key || key == FRoot)
+        return;
+    std::vector<THiveKey *> stack{key};
+    while (!stack.empty()) {
+        THiveKey *k = stack.back();
+        stack.pop_back();
+        k->Deleted = true;
+        for (THiveKey *c : k->Children)
+            stack.push_back(c);
+    }
+    THiveKey *parent = key->Parent;
+    auto &kids = parent->Children;
+    kids.erase(std::remove(kids.begin(), kids.end(), key), kids.end());
+    // Wine writes a key without values only when it has no subkeys: a parent that the file held
+    // only through this child must now get its own block, or it would vanish.
+    Touch(parent, parent != FRoot && kids.empty() && parent->BlockOff < 0);
+}
+
+const THiveValue *THiveFile::FindValue(const THiveKey *key, const QString &name)
+{
+    if (!key)
+        return nullptr;
+    for (const THiveValue &v : key->Values)
+        if (v.Name.compare(name, Qt::CaseInsensitive) == 0)
+            return &v;
+    return nullptr;
+}
+
+THiveValue *THiveFile::FindValue(THiveKey *key, const QString &name)
+{
+    return const_cast<THiveValue *>(FindValue(static_cast<const THiveKey *>(key), name));
+}
+
+void THiveFile::Touch(THiveKey *key, bool materialize)
+{
+    if (!key || key == FRoot || key->Deleted)
+        return;
+    if (!materialize && key->BlockOff < 0 && !key->NewBlock)
+        return;  // a key that the file holds only as a path has no times to update
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    key->FileTime = HiveText::ToFileTime(now);
+    key->UnixTime = now.toSecsSinceEpoch();
+    key->HasTime = true;
+    key->Dirty = true;
+    if (key->BlockOff < 0)
+        key->NewBlock = true;
+}
+
+void THiveFile::SetValue(THiveKey *key, const QString &name, quint32 type, const QByteArray &data)
+{
+    THiveValue *v = FindValue(key, name);
+    if (!v) {
+        key->Values.push_back(THiveValue());
+        v = &key->Values.back();
+        v->Name = name;
+    }
+    v->Type = type;
+    v->Own = HiveText::FormatValue(v->Name, type, data);
+    v->DataOff = v->Name.isEmpty() ? 2 : int(HiveText::Escape(v->Name, "\"").size()) + 3;
+    Touch(key);
+}
+
+void THiveFile::SetStringValue(THiveKey *key, const QString &name, quint32 type, const QString &text)
+{
+    SetValue(key, name, type, HiveText::Utf16(text, true));
+}
+
+bool THiveFile::DeleteValue(THiveKey *key, const QString &name)
+{
+    THiveValue *v = FindValue(key, name);
+    if (!v)
+        return false;
+    key->Values.erase(key->Values.begin() + (v - key->Values.data()));
+    Touch(key);
+    return true;
+}
+
+QByteArray THiveFile::ValueText(const THiveValue &value) const
+{
+    return value.Own.isEmpty() ? FText.mid(value.Off, value.Len) : value.Own;
+}
+
+QString THiveFile::ValueString(const THiveValue &value) const
+{
+    const QByteArray raw = ValueText(value);
+    int p = value.DataOff;
+    if (At(raw, p, "str(") || (p < raw.size() && raw[p] == '"')) {
+        p = raw.indexOf('"', p);
+        if (p < 0)
+            return QString();
+        ++p;
+        QString s;
+        return HiveText::Unescape(raw, p, '"', &s) ? s : QString();
+    }
+    QString s = FromUtf16Bytes(ValueBytes(value));
+    while (!s.isEmpty() && s.back() == QChar(0))
+        s.chop(1);
+    return s;
+}
+
+QByteArray THiveFile::ValueBytes(const THiveValue &value) const
+{
+    const QByteArray raw = ValueText(value);
+    int p = value.DataOff;
+    if (At(raw, p, "str(") || (p < raw.size() && raw[p] == '"'))
+        return HiveText::Utf16(ValueString(value), true);
+    QByteArray out;
+    if (At(raw, p, "dword:")) {
+        p += 6;
+        quint32 v = 0;
+        while (p < raw.size() && HexValue(raw[p]) >= 0)
+            v = v * 16 + quint32(HexValue(raw[p++]));
+        out.resize(4);
+        for (int i = 0; i < 4; ++i)
+            out[i] = char((v >> (8 * i)) & 0xFF);
+        return out;
+    }
+    p = raw.indexOf(':', p);
+    if (p < 0)
+        return out;
+    out.reserve((raw.size() - p) / 3 + 1);
+    int acc = 0;
+    int digits = 0;
+    for (++p; p < raw.size(); ++p) {
+        const int h = HexValue(raw[p]);
+        if (h >= 0) {
+            acc = acc * 16 + h;
+            ++digits;
+        } else if (raw[p] == ',') {
+            if (digits)
+                out.append(char(acc & 0xFF));
+            acc = digits = 0;
+        }
+    }
+    if (digits)
+        out.append(char(acc & 0xFF));
+    return out;
+}
+
+QString THiveFile::LinkTarget(const THiveKey *key) const
+{
+    if (!key || !key->IsLink)
+        return QString();
+    const THiveValue *v = FindValue(key, QStringLiteral("SymbolicLinkValue"));
+    return v ? ValueString(*v) : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void THiveFile::StatFile()
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(FPath).constData(), &st) == 0) {
+        FDiskSize = st.st_size;
+        FDiskMtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+        FDiskInode = st.st_ino;
+    } else {
+        FDiskSize = -1;
+        FDiskMtimeNs = -1;
+        FDiskInode = 0;
+    }
+}
+
+bool THiveFile::ChangedOnDisk() const
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(FPath).constData(), &st) != 0)
+        return FDiskSize != -1;
+    return st.st_size != FDiskSize || qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec != FDiskMtimeNs
+           || st.st_ino != FDiskInode;
+}
+
+bool THiveFile::Load(QString *error)
+{
+    QFile f(FPath);
+    StatFile();
+    if (!f.exists()) {
+        Clear();
+        return true;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        Clear();
+        FWritable = false;
+        if (error)
+            *error = QStringLiteral("Cannot read \"%1\": %2").arg(FPath, f.errorString());
+        return false;
+    }
+    return LoadText(f.readAll(), error);
+}
+
+bool THiveFile::LoadText(const QByteArray &text, QString *error)
+{
+    Clear();
+    if (text.isEmpty())
+        return true;
+    // A hive must start "WINE REGISTRY Version 2"; anything else is no Wine hive: never rewrite it.
+    if (!text.startsWith("WINE REGISTRY Version 2")) {
+        FWritable = false;
+        if (error)
+            *error = QStringLiteral("\"%1\" is not a Wine registry file").arg(FPath);
+        return false;
+    }
+    FText = text;
+    const int n = FText.size();
+    const char *s = FText.constData();
+    int pos = 0;
+    while (pos < n && s[pos] != '[')
+        pos = LineEnd(FText, pos, n);
+    FHeaderLen = pos;
+    while (pos < n) {
+        int end = LineEnd(FText, pos, n);
+        while (end < n && s[end] != '[')
+            end = LineEnd(FText, end, n);
+        ParseBlock(pos, end, error);
+        pos = end;
+    }
+    return true;
+}
+
+bool THiveFile::ParseBlock(int off, int end, QString *)
+{
+    const char *s = FText.constData();
+    int p = off + 1;
+    QString path;
+    THiveKey *key = nullptr;
+    const int lineEnd = LineEnd(FText, off, end);
+    if (HiveText::Unescape(FText, p, ']', &path)) {
+        key = FRoot;
+        for (const QString &part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts))
+            key = CreateChild(key, part);
+        if (key == FRoot || key->BlockOff >= 0)
+            key = nullptr;  // a key written twice: the first block counts, the second stays as text
+    }
+    if (!key) {
+        THiveKey *verbatim = NewKey(nullptr, QString());
+        verbatim->BlockOff = off;
+        verbatim->BlockLen = end - off;
+        FBlocks.push_back(verbatim);
+        return false;
+    }
+    key->BlockOff = off;
+    key->BlockLen = end - off;
+    FBlocks.push_back(key);
+    ++p;
+    while (p < lineEnd && s[p] == ' ')
+        ++p;
+    qint64 t = 0;
+    while (p < lineEnd && s[p] >= '0' && s[p] <= '9')
+        t = t * 10 + (s[p++] - '0');
+    key->UnixTime = t;
+    key->FileTime = t ? quint64(t) * 10000000ULL + UnixEpochAsFileTime : 0;
+    key->HasTime = t != 0;
+
+    int line = lineEnd;
+    int ordinal = 0;
+    while (line < end) {
+        int le = LineEnd(FText, line, end);
+        const char c = s[line];
+        if (c == '#') {
+            if (At(FText, line, "#time=")) {
+                quint64 ft = 0;
+                for (int q = line + 6; q < le && HexValue(s[q]) >= 0; ++q)
+                    ft = ft * 16 + quint64(HexValue(s[q]));
+                key->FileTime = ft;
+                key->HasTime = true;
+            } else if (At(FText, line, "#link")) {
+                key->IsLink = true;
+            }
+        } else if (c == '"' || c == '@') {
+            THiveValue v;
+            int q = line + 1;
+            bool ok = true;
+            if (c == '"') {
+                ok = HiveText::Unescape(FText, q, '"', &v.Name);
+                ++q;
+            }
+            while (ok && q < le && s[q] == ' ')
+                ++q;
+            ok = ok && q < le && s[q] == '=';
+            if (ok) {
+                ++q;
+                while (q < le && s[q] == ' ')
+                    ++q;
+                v.DataOff = q - line;
+                if (s[q] == '"') {
+                    v.Type = 1;
+                } else if (At(FText, q, "str(") || At(FText, q, "hex(")) {
+                    quint32 type = 0;
+                    int r = q + 4;
+                    while (r < le && HexValue(s[r]) >= 0)
+                        type = type * 16 + quint32(HexValue(s[r++]));
+                    v.Type = type;
+                    ok = r + 1 < le && s[r] == ')' && s[r + 1] == ':';
+                } else if (At(FText, q, "hex:")) {
+                    v.Type = 3;
+                } else if (At(FText, q, "dword:")) {
+                    v.Type = 4;
+                } else {
+                    ok = false;
+                }
+            }
+            if (ok) {
+                // Hex data goes on over the following lines as long as each ends in "\\".
+                int ve = le;
+                if (s[q] == 'h') {
+                    int cur = line;
+                    while (ve < end && LineContinues(FText, cur, ve)) {
+                        cur = ve;
+                        ve = LineEnd(FText, ve, end);
+                    }
+                }
+                v.Off = line;
+                v.Len = ve - line;
+                v.OrigIndex = ordinal++;
+                key->Values.push_back(std::move(v));
+                le = ve;
+            }
+        }
+        line = le;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+QByteArray THiveFile::KeyLine(const THiveKey *key) const
+{
+    QList<const THiveKey *> chain;
+    for (const THiveKey *k = key; k && k != FRoot; k = k->Parent)
+        chain.prepend(k);
+    QByteArray out = "[";
+    for (int i = 0; i < chain.size(); ++i) {
+        if (i)
+            out += "\\\\";
+        out += HiveText::Escape(chain[i]->Name, "[]");
+    }
+    out += "] " + QByteArray::number(key->UnixTime) + "\n";
+    return out;
+}
+
+void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
+{
+    const QByteArray timeLine = "#time=" + HexText(key->FileTime) + "\n";
+    const int start = out.size();
+    if (!key->Dirty && key->BlockOff >= 0) {
+        out.append(FText.constData() + key->BlockOff, key->BlockLen);
+        const int shift = start - key->BlockOff;
+        for (THiveValue &v : key->Values)
+            v.Off += shift;
+        key->BlockOff = start;
+        return;
+    }
+    out += KeyLine(key);
+    int insertAt = -1;  // where new values go: after the last value, else after the options
+    QByteArray tail;
+    std::vector<int> emittedAt(key->Values.size(), -1);
+    if (key->BlockOff >= 0) {
+        const char *s = FText.constData();
+        const int end = key->BlockOff + key->BlockLen;
+        int contentEnd = end;
+        // Blank lines at the block's end separate it from the next key: keep them after the new values.
+        while (contentEnd > key->BlockOff) {
+            int ls = contentEnd - 1;
+            while (ls > key->BlockOff && s[ls - 1] != '\n')
+                --ls;
+            bool blank = true;
+            for (int q = ls; q < contentEnd; ++q)
+                if (s[q] != '\n' && s[q] != '\r' && s[q] != ' ' && s[q] != '\t')
+                    blank = false;
+            if (!blank)
+                break;
+            contentEnd = ls;
+        }
+        tail = FText.mid(contentEnd, end - contentEnd);
+        bool timeWritten = false;
+        int optionsEnd = out.size();
+        int line = LineEnd(FText, key->BlockOff, end);
+        std::vector<int> byOrig;
+        for (int i = 0; i < int(key->Values.size()); ++i)
+            if (key->Values[i].OrigIndex >= 0) {
+                if (int(byOrig.size()) <= key->Values[i].OrigIndex)
+                    byOrig.resize(key->Values[i].OrigIndex + 1, -1);
+                byOrig[key->Values[i].OrigIndex] = i;
+            }
+        // Walk the old lines: original values are recognised by their position, as parsed.
+        THiveFile probe{QString(), QString()};
+        int ordinal = 0;
+        std::vector<std::pair<int, int>> spans;  // original value spans, in order
+        {
+            probe.FText = FText.mid(key->BlockOff, contentEnd - key->BlockOff);
+            probe.ParseBlock(0, probe.FText.size(), nullptr);
+            if (!probe.FBlocks.empty())
+                for (const THiveValue &pv : probe.FBlocks.front()->Values)
+                    spans.emplace_back(pv.Off + key->BlockOff, pv.Len);
+        }
+        size_t nextSpan = 0;
+        while (line < contentEnd) {
+            if (nextSpan < spans.size() && spans[nextSpan].first == line) {
+                const int idx = ordinal < int(byOrig.size()) ? byOrig[ordinal] : -1;
+                if (idx >= 0) {
+                    THiveValue &v = key->Values[idx];
+                    emittedAt[idx] = out.size();
+                    out += v.Own.isEmpty() ? FText.mid(v.Off, v.Len) : v.Own;
+                }
+                line += spans[nextSpan].second;
+                ++nextSpan;
+                ++ordinal;
+                insertAt = out.size();
+                continue;
+            }
+            const int le = LineEnd(FText, line, contentEnd);
+            if (At(FText, line, "#time=")) {
+                out += timeLine;
+                timeWritten = true;
+            } else {
+                out.append(FText.constData() + line, le - line);
+                if (line < contentEnd && s[line] == '#' && insertAt < 0)
+                    optionsEnd = out.size();
+            }
+            line = le;
+        }
+        if (!timeWritten) {
+            const int at = start + KeyLine(key).size();
+            out.insert(at, timeLine);
+            for (int &e : emittedAt)
+                if (e >= 0)
+                    e += timeLine.size();
+            if (insertAt >= 0)
+                insertAt += timeLine.size();
+            optionsEnd += timeLine.size();
+        }
+        if (insertAt < 0)
+            insertAt = optionsEnd;
+        if (!out.endsWith('\n') && out.size() > start)
+            out += '\n';
+    } else {
+        out += timeLine;
+        insertAt = out.size();
+    }
+    QByteArray added;
+    std::vector<std::pair<int, int>> addedAt;  // value index, offset inside "added"
+    for (int i = 0; i < int(key->Values.size()); ++i)
+        if (emittedAt[i] < 0) {
+            const THiveValue &v = key->Values[i];
+            addedAt.emplace_back(i, added.size());
+            added += v.Own.isEmpty() ? FText.mid(v.Off, v.Len) : v.Own;
+        }
+    out.insert(insertAt, added);
+    for (int &e : emittedAt)
+        if (e >= insertAt)
+            e += added.size();
+    for (const auto &[idx, o] : addedAt)
+        emittedAt[idx] = insertAt + o;
+    out += tail;
+    // From now on the values live in the new text.
+    for (int i = 0; i < int(key->Values.size()); ++i) {
+        THiveValue &v = key->Values[i];
+        const int len = v.Own.isEmpty() ? v.Len : v.Own.size();
+        v.Off = emittedAt[i];
+        v.Len = len;
+        v.OrigIndex = i;
+        v.Own.clear();
+    }
+    key->BlockOff = start;
+}
+
+QByteArray THiveFile::SaveText()
+{
+    // The file order of existing blocks is kept; new blocks go where Wine's depth-first,
+    // case-ignoring order puts them.
+    std::vector<THiveKey *> fresh;
+    for (const auto &k : FKeys)
+        if (k->NewBlock && !k->Deleted && k->BlockOff < 0)
+            fresh.push_back(k.get());
+    auto chainOf = [this](const THiveKey *k) {
+        std::vector<const THiveKey *> chain;
+        for (; k && k != FRoot; k = k->Parent)
+            chain.push_back(k);
+        std::reverse(chain.begin(), chain.end());
+        return chain;
+    };
+    auto before = [&](const THiveKey *a, const THiveKey *b) {
+        const auto ca = chainOf(a), cb = chainOf(b);
+        for (size_t i = 0; i < ca.size() && i < cb.size(); ++i)
+            if (ca[i]->Folded != cb[i]->Folded)
+                return ca[i]->Folded < cb[i]->Folded;
+        return ca.size() < cb.size();
+    };
+    std::sort(fresh.begin(), fresh.end(), before);
+
+    QByteArray header = FHeaderLen ? FText.left(FHeaderLen) : QByteArray();
+    if (header.isEmpty() && (!fresh.empty() || !FBlocks.empty())) {
+        header = "WINE REGISTRY Version 2\n;; All keys relative to " + HiveText::Escape(FRelativeTo, nullptr) + "\n";
+    }
+    QByteArray out;
+    out.reserve(FText.size() + 4096);
+    out += header;
+    std::vector<THiveKey *> order;
+    order.reserve(FBlocks.size() + fresh.size());
+    size_t f = 0;
+    for (THiveKey *b : FBlocks) {
+        if (b->Deleted)
+            continue;
+        while (f < fresh.size() && b->Parent && before(fresh[f], b))
+            order.push_back(fresh[f++]);
+        order.push_back(b);
+    }
+    while (f < fresh.size())
+        order.push_back(fresh[f++]);
+
+    std::vector<THiveKey *> kept;
+    bool prevNew = false;
+    for (size_t i = 0; i < order.size(); ++i) {
+        THiveKey *k = order[i];
+        const bool isNew = k->BlockOff < 0;
+        // Wine puts a blank line before every key.
+        if ((isNew || prevNew) && !out.endsWith("\n\n"))
+            out += '\n';
+        prevNew = isNew;
+        AppendBlock(out, k);
+        k->NewBlock = false;
+        k->Dirty = false;
+        kept.push_back(k);
+    }
+    // A block runs up to the next one: the blank lines between them belong to the one before.
+    for (size_t i = 0; i < kept.size(); ++i)
+        kept[i]->BlockLen = (i + 1 < kept.size() ? kept[i + 1]->BlockOff : int(out.size())) - kept[i]->BlockOff;
+    FBlocks = kept;
+    FHeaderLen = header.size();
+    FText = out;
+    return out;
+}
+
+bool THiveFile::Save(QString *error)
+{
+    if (!FWritable) {
+        if (error)
+            *error = QStringLiteral("\"%1\" is not a Wine registry file; it is left as it is").arg(FPath);
+        return false;
+    }
+    // Offsets move to the new text only when the save goes through: keep the old state to fall back on.
+    const QByteArray oldText = FText;
+    const QByteArray text = SaveText();
+    QSaveFile file(FPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot save \"%1\": %2").arg(FPath, file.errorString());
+        LoadText(oldText);
+        return false;
+    }
+    StatFile();
+    return true;
+}
+
+QString THiveFile::HeaderRelativeTo() const
+{
+    const QByteArray head = FText.left(FHeaderLen);
+    const int at = head.indexOf(";; All keys relative to ");
+    if (at < 0)
+        return QString();
+    int p = at + 24;
+    QString out;
+    int e = head.indexOf('\n', p);
+    QByteArray line = head.mid(p, e < 0 ? -1 : e - p) + '\n';
+    int q = 0;
+    return HiveText::Unescape(line, q, '\n', &out) ? out : QString();
+}
+
+QByteArray THiveFile::Arch() const
+{
+    const QByteArray head = FText.left(FHeaderLen);
+    const int at = head.indexOf("\n#arch=");
+    if (at < 0)
+        return QByteArray();
+    const int e = head.indexOf('\n', at + 1);
+    return head.mid(at + 7, (e < 0 ? head.size() : e) - at - 7).trimmed();
+}

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: one Wine text hive (system.reg, user.reg, userdef.reg): parsed for reading, saved byte-faithfully.
+//
+// The file text is kept in memory. Keys that were not changed are written back as the very bytes
+// that were read; a changed key gets a new key-line time and "#time=", its untouched lines (options,
+// unknown lines, unchanged values) stay as they were, changed values are rewritten in Wine's form
+// and new values go after the key's last value. Keys that Wine leaves out of the file (those that
+// have subkeys but no values) exist only as the paths of their subkeys.
+//
+// String escapes, as Wine reads them: \\ \" \a \b \e \f \n \r \t \v, octal \ooo (up to three
+// digits), \xhhhh (up to four hex digits: Wine's reader is greedy, so its writer gives four digits
+// whenever the next character is itself a hex digit, and one to four otherwise); any other
+// escaped character stands for itself. Characters outside ASCII are written as \x escapes, as
+// Wine writes them; bytes above 127 met unescaped in a file are read as UTF-8.
+//
+// Not thread-safe by itself: THiveSet guards every hive with one read-write lock.
+#pragma once
+
+#include "Registry.h"
+
+#include <QByteArray>
+#include <QReadWriteLock>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+struct THiveValue {
+    QString Name;           // "" is the default value ("@=")
+    quint32 Type = 0;       // Wine's type number: 1 REG_SZ, 2 EXPAND_SZ, 3 BINARY, 4 DWORD, 7 MULTI_SZ ...
+    int Off = -1;           // the value's lines in the hive text (with their line ends), when unchanged
+    int Len = 0;
+    int DataOff = 0;        // where the data ("...", str(2):, dword:, hex:) starts inside those lines
+    int OrigIndex = -1;     // the value's position among its key's values in the file; -1 when new
+    QByteArray Own;         // the value's regenerated lines, when changed or new
+};
+
+struct THiveKey {
+    QString Name;                      // as stored, case kept
+    QString Folded;                    // upper-cased for ordering and comparison
+    THiveKey *Parent = nullptr;        // non-owning; the hive owns every key
+    std::vector<THiveKey *> Children;  // sorted by Folded
+    std::vector<THiveValue> Values;    // in stored order
+    int BlockOff = -1;                 // the key's block in the hive text (from "[" to the next key)
+    int BlockLen = 0;
+    quint64 FileTime = 0;              // "#time=", 100 ns since 1601
+    qint64 UnixTime = 0;               // the key line's time
+    bool HasTime = false;
+    bool IsLink = false;               // "#link": the value "SymbolicLinkValue" names the target
+    bool Dirty = false;                // to be regenerated on save
+    bool NewBlock = false;             // written on save though the file has no block for it yet
+    bool Deleted = false;
+};
+
+// Name comparison as Windows and wineserver do it: each UTF-16 unit upper-cased, then ordinal.
+QString FoldName(const QString &name);
+
+namespace HiveText {
+// A string escaped as Wine writes it; extra: further characters to escape ("\"" for values, "[]" for key names).
+QByteArray Escape(const QString &text, const char *extra);
+// Decodes an escaped string starting after the opening quote at pos; stops at an unescaped
+// terminator, leaving pos on it. False when the text ends first.
+bool Unescape(const QByteArray &text, int &pos, char terminator, QString *out);
+// The value's lines: `"name"=` or `@=`, then the data in Wine's form, ending with "\n".
+QByteArray FormatValue(const QString &name, quint32 type, const QByteArray &data);
+QByteArray FormatStringValue(const QString &name, quint32 type, const QString &text);
+// UTF-16LE bytes of text, with a two-byte terminator when asked, as Windows stores strings.
+QByteArray Utf16(const QString &text, bool terminator);
+// FILETIME (100 ns since 1601, UTC) of a moment and back.
+quint64 ToFileTime(const QDateTime &utc);
+QDateTime FromFileTime(quint64 fileTime);
+}
+
+class THiveFile
+{
+public:
+    // relativeTo: the header's ";; All keys relative to" path, unescaped, for a file made from
+    // nothing: \Machine, \User\S-1-5-21-0-0-0-1000 or \User\.Default (one backslash each).
+    THiveFile(const QString &path, const QString &relativeTo);
+    ~THiveFile();
+
+    QString Path() const { return FPath; }
+    // Reads the file; a missing file gives an empty hive. False (with the reason) when the
+    // file exists but cannot be read or is no Wine hive: the hive is then empty and read-only.
+    bool Load(QString *error = nullptr);
+    bool LoadText(const QByteArray &text, QString *error = nullptr);
+    // Makes the text of the hive as it stands the loaded text and returns it (Save writes it).
+    QByteArray SaveText();
+    // Writes the file atomically (temporary file in the same folder, flush, rename).
+    bool Save(QString *error);
+    bool ChangedOnDisk() const;  // another program wrote the file since it was loaded or saved
+    bool IsWritable() const { return FWritable; }
+    QString HeaderRelativeTo() const;  // from ";; All keys relative to ...", unescaped
+    QByteArray Arch() const;           // "#arch=" of the header, e.g. "win64"; empty when none
+
+    THiveKey *Root() { return FRoot; }
+    static THiveKey *Child(const THiveKey *key, const QString &name);
+    THiveKey *CreateChild(THiveKey *parent, const QString &name);  // existing or new
+    void DeleteKey(THiveKey *key);                                 // with all its subkeys
+    static THiveValue *FindValue(THiveKey *key, const QString &name);
+    static const THiveValue *FindValue(const THiveKey *key, const QString &name);
+    void SetValue(THiveKey *key, const QString &name, quint32 type, const QByteArray &data);
+    void SetStringValue(THiveKey *key, const QString &name, quint32 type, const QString &text);
+    bool DeleteValue(THiveKey *key, const QString &name);
+    // A change: new times, regenerated on save. A key the file holds only as a path gets a
+    // block of its own only with materialize.
+    void Touch(THiveKey *key, bool materialize = true);
+
+    // The value's lines as they stand.
+    QByteArray ValueText(const THiveValue &value) const;
+    // Data of string forms ("...", str(N):); for hex forms of types 1, 2, 6 and 7 the UTF-16
+    // text with trailing NULs cut. A multi-string keeps its "\0" separators.
+    QString ValueString(const THiveValue &value) const;
+    // The raw bytes (strings as UTF-16LE with their terminator, as Windows stores them).
+    QByteArray ValueBytes(const THiveValue &value) const;
+    QString LinkTarget(const THiveKey *key) const;  // "\Registry\Machine\..."; empty when none
+
+private:
+    THiveKey *NewKey(THiveKey *parent, const QString &name);
+    void Clear();
+    bool ParseBlock(int off, int end, QString *error);
+    void AppendBlock(QByteArray &out, THiveKey *key);
+    QByteArray KeyLine(const THiveKey *key) const;
+    void StatFile();
+
+    QString FPath;
+    QString FRelativeTo;
+    QByteArray FText;
+    int FHeaderLen = 0;
+    THiveKey *FRoot = nullptr;
+    std::vector<std::unique_ptr<THiveKey>> FKeys;  // every key ever made since the last load
+    std::vector<THiveKey *> FBlocks;               // keys with a block, in file order
+    bool FWritable = true;
+    qint64 FDiskSize = -1;
+    qint64 FDiskMtimeNs = -1;
+    quint64 FDiskInode = 0;
+};
+
+enum class THiveId { System, User, UserDefault };
+
+// The three hives of one prefix, loaded on first use, guarded by one read-write lock: readers
+// share it, writers hold it alone.
+class THiveSet
+{
+public:
+    explicit THiveSet(const QString &prefixFolder);
+    ~THiveSet();
+
+    void EnsureLoaded();  // call before taking the lock
+    QReadWriteLock &Lock() { return FLock; }
+    THiveFile &Hive(THiveId id);
+    QString UserSid();    // from user.reg's header; Wine's usual S-1-5-21-0-0-0-1000 otherwise
+    // Drops what was loaded; the next use reads the files again.
+    void Unload();
+    // Changes on every reload and every write: accessors keep resolved keys while it stays the same.
+    quint64 Generation() const { return FGeneration.load(std::memory_order_acquire); }
+    void Bump() { FGeneration.fetch_add(1, std::memory_order_acq_rel); }
+    // Under the write lock: hives that another program changed since they were read are read again.
+    void ReloadChanged();
+
+private:
+    QString FFolder;
+    QReadWriteLock FLock;
+    std::atomic<bool> FLoaded{false};
+    std::atomic<quint64> FGeneration{1};
+    std::unique_ptr<THiveFile> FHives[3];
+    QString FSid;
+};

@@ -1,0 +1,470 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: tests of the hive files and the registry accessor: fidelity, lookups, links, write guards, threads.
+#include "support/PrefixBuilder.h"
+#include "platform/HiveFile.h"
+#include "platform/Registry.h"
+#include "platform/WinePrefix.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+using namespace TestSupport;
+
+void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '{' << l.join(QStringLiteral(", ")).toStdString() << '}';
+}
+
+namespace {
+
+QByteArray Utf16(const QString &s)
+{
+    QByteArray out;
+    for (QChar c : s) {
+        out.append(char(c.unicode() & 0xFF));
+        out.append(char(c.unicode() >> 8));
+    }
+    return out;
+}
+
+// Every form Wine writes, as Wine writes it.
+QByteArray FixtureHive()
+{
+    QByteArray t = "WINE REGISTRY Version 2\n"
+                   ";; All keys relative to \\\\Machine\n"
+                   "\n"
+                   "#arch=win64\n"
+                   "\n"
+                   "[Software\\\\Classes\\\\.txt] 1700000000\n"
+                   "#time=1da1b2c3d4e5f60\n"
+                   "@=\"txtfile\"\n"
+                   "\"Content Type\"=\"text/plain\"\n"
+                   "\n"
+                   "[Software\\\\Classes\\\\txtfile\\\\shell\\\\open\\\\command] 1700000000\n"
+                   "#time=1da1b2c3d4e5f60\n"
+                   "@=str(2):\"%SystemRoot%\\\\system32\\\\notepad.exe \\\"%1\\\"\"\n"
+                   "\n"
+                   "[Software\\\\Escapes] 1700000001\n"
+                   "#time=1da1b2c3d4e5f61\n"
+                   "\"quote\"=\"say \\\"hi\\\"\"\n"
+                   "\"path\"=\"C:\\\\Program Files\\\\x.exe\"\n"
+                   "\"controls\"=\"a\\nb\\tc\\r\\0d\"\n"
+                   "\"hexNextToDigit\"=\"\\x00e4a\"\n"
+                   "\"hexShort\"=\"\\xe4-\\x263a\"\n"
+                   "\"p\\xe4\\xe4\"=\"name with umlauts\"\n"
+                   "\"expand\"=str(2):\"%SystemRoot%\\\\system32\"\n"
+                   "\"multi\"=str(7):\"one\\0two\\0\"\n"
+                   "\"number\"=dword:0000002a\n"
+                   "\"bytes\"=hex:01,02,ff\n"
+                   "\"long\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,\\\n"
+                   "  00,5c,00,73,00,79,00,73,00,74,00,65,00,6d,00,33,00,32,00,00,00\n"
+                   "\"qword\"=hex(b):2a,00,00,00,00,00,00,00\n"
+                   "this line is no value but survives\n"
+                   ";; nor is this one\n"
+                   "\n";
+    t += "[Software\\\\Link] 1700000002\n"
+         "#time=1da1b2c3d4e5f62\n"
+         "#class=\"LinkClass\"\n"
+         "#link\n";
+    t += HiveText::FormatValue(QStringLiteral("SymbolicLinkValue"), 6,
+                               Utf16(QStringLiteral("\\Registry\\Machine\\Software\\Target")));
+    t += "\n"
+         "[Software\\\\Target\\\\Sub] 1700000003\n"
+         "#time=1da1b2c3d4e5f63\n"
+         "\"v\"=\"in target\"\n"
+         "\n"
+         "[Software\\\\Wine\\\\Drives] 1700000004\n"
+         "#time=1da1b2c3d4e5f64\n"
+         "\"d:\"=\"cdrom\"\n";
+    return t;
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList Lines(const QByteArray &text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char('\n'));
+}
+
+// Lines of a that b lacks (each line counted once per occurrence).
+QStringList Missing(QStringList a, const QStringList &b)
+{
+    for (const QString &l : b)
+        a.removeOne(l);
+    return a;
+}
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Builder.SetHiveText(THive::System, FixtureHive());
+        Builder.AddString(THive::User, QStringLiteral("Software\\Classes\\.txt"), QStringLiteral("Content Type"),
+                          QStringLiteral("text/user"));
+        Builder.AddString(THive::User, QStringLiteral("Software\\Classes\\.only"), QString(), QStringLiteral("user only"));
+        Builder.AddString(THive::UserDefault, QStringLiteral("Control Panel\\Desktop"), QStringLiteral("Wallpaper"),
+                          QStringLiteral("none"));
+        Prefix = Builder.MakeCurrent();
+    }
+
+    TPrefixBuilder Builder;
+    std::shared_ptr<TWinePrefix> Prefix;
+};
+
+}  // namespace
+
+TEST(HiveFileTest, LoadAndSaveGiveTheSameBytes)
+{
+    const QByteArray text = FixtureHive();
+    THiveFile hive(QString(), QStringLiteral("\\Machine"));
+    ASSERT_TRUE(hive.LoadText(text));
+    EXPECT_EQ(hive.SaveText(), text);
+    // Saving twice must not drift either (offsets move to the new text).
+    EXPECT_EQ(hive.SaveText(), text);
+}
+
+TEST(HiveFileTest, ValuesDecodeAsWineReadsThem)
+{
+    THiveFile hive(QString(), QStringLiteral("\\Machine"));
+    ASSERT_TRUE(hive.LoadText(FixtureHive()));
+    THiveKey *key = THiveFile::Child(THiveFile::Child(hive.Root(), QStringLiteral("software")), QStringLiteral("ESCAPES"));
+    ASSERT_NE(key, nullptr);
+    const struct {
+        const char *name;
+        QString value;
+        quint32 type;
+    } cases[] = {
+        {"quote", QStringLiteral("say \"hi\""), 1},
+        {"path", QStringLiteral("C:\\Program Files\\x.exe"), 1},
+        {"controls", QStringLiteral("a\nb\tc\r") + QChar(0) + QStringLiteral("d"), 1},
+        {"hexNextToDigit", QString(QChar(0xe4)) + QStringLiteral("a"), 1},
+        {"hexShort", QString(QChar(0xe4)) + QStringLiteral("-") + QChar(0x263a), 1},
+        {"expand", QStringLiteral("%SystemRoot%\\system32"), 2},
+        {"multi", QStringLiteral("one") + QChar(0) + QStringLiteral("two") + QChar(0), 7},
+        {"long", QStringLiteral("%SystemRoot%\\system32"), 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const THiveValue *v = THiveFile::FindValue(key, QString::fromLatin1(c.name));
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->Type, c.type);
+        EXPECT_EQ(hive.ValueString(*v), c.value);
+    }
+    EXPECT_NE(THiveFile::FindValue(key, QStringLiteral("P") + QChar(0xc4) + QChar(0xc4)), nullptr);
+    EXPECT_EQ(hive.ValueBytes(*THiveFile::FindValue(key, QStringLiteral("bytes"))), QByteArray("\x01\x02\xff", 3));
+    EXPECT_EQ(hive.ValueBytes(*THiveFile::FindValue(key, QStringLiteral("qword"))), QByteArray("\x2a\0\0\0\0\0\0\0", 8));
+}
+
+TEST(HiveFileTest, EscapesRoundTripThroughWinesRules)
+{
+    const QString samples[] = {
+        QStringLiteral("plain"),
+        QString(QChar(0xe4)) + QStringLiteral("1f"),       // \x00e4 before a hex digit
+        QString(QChar(0xe4)) + QStringLiteral("g"),        // \xe4 otherwise
+        QString(QChar(1)) + QStringLiteral("7") + QChar(2),  // octal: three digits before a digit
+        QStringLiteral("back\\slash \"quoted\" [br]"),
+        QString::fromUtf8("Con \xec\x9e\x90\xeb\xb0\xb1 \xf0\x9f\x98\x80"),  // outside the BMP too
+    };
+    for (const QString &s : samples) {
+        SCOPED_TRACE(s.toStdString());
+        const QByteArray escaped = HiveText::Escape(s, "\"") + "\"";
+        for (char c : escaped)
+            EXPECT_LT(uchar(c), 128);
+        int pos = 0;
+        QString back;
+        ASSERT_TRUE(HiveText::Unescape(escaped, pos, '"', &back));
+        EXPECT_EQ(back, s);
+    }
+}
+
+TEST(HiveFileTest, HexLinesBreakAsWineBreaksThem)
+{
+    QByteArray data;
+    for (int i = 0; i < 60; ++i)
+        data.append(char(i));
+    const QByteArray text = HiveText::FormatValue(QStringLiteral("Blob"), 3, data);
+    const QList<QByteArray> lines = text.split('\n');
+    // "Blob"=hex: is 11 columns; a line is broken after the comma that passes column 76.
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith("\"Blob\"=hex:00,01,"));
+    EXPECT_EQ(lines[0].size(), 11 + 22 * 3 + 1);
+    EXPECT_TRUE(lines[1].startsWith("  16,17,"));
+    EXPECT_EQ(lines[1].size(), 2 + 25 * 3 + 1);
+}
+
+TEST_F(RegistryTest, LookupsIgnoreCaseAndKeepIt)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\SOFTWARE\\escapes\\")));
+    EXPECT_EQ(reg.CurrentPath(), QStringLiteral("SOFTWARE\\escapes"));
+    EXPECT_EQ(reg.ReadString(QStringLiteral("QUOTE")), QStringLiteral("say \"hi\""));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Number")), 42u);
+    EXPECT_EQ(reg.ReadMultiString(QStringLiteral("multi")), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    EXPECT_EQ(reg.GetDataType(QStringLiteral("expand")), TRegDataType::ExpandString);
+    EXPECT_EQ(reg.GetDataType(QStringLiteral("bytes")), TRegDataType::Binary);
+    EXPECT_EQ(reg.GetDataType(QStringLiteral("qword")), TRegDataType::Other);
+    EXPECT_EQ(reg.GetDataType(QStringLiteral("nothing")), TRegDataType::None);
+    EXPECT_EQ(reg.ReadBinaryData(QStringLiteral("qword")).size(), 8);
+    const QStringList names = reg.GetValueNames();
+    ASSERT_GE(names.size(), 3);
+    EXPECT_EQ(names.mid(0, 3), (QStringList{QStringLiteral("quote"), QStringLiteral("path"), QStringLiteral("controls")}));
+    EXPECT_EQ(reg.LastWriteTime(), HiveText::FromFileTime(0x1da1b2c3d4e5f61ULL));
+
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\")));
+    EXPECT_EQ(reg.CurrentPath(), QString());
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("software")));
+    EXPECT_EQ(reg.CurrentPath(), QStringLiteral("\\software"));
+    EXPECT_EQ(reg.GetKeyNames(), (QStringList{QStringLiteral("Classes"), QStringLiteral("Escapes"), QStringLiteral("Link"),
+                                              QStringLiteral("Target"), QStringLiteral("Wine")}));
+}
+
+TEST_F(RegistryTest, MismatchedOrMissingReadsThrow)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\Software\\Escapes")));
+    const struct {
+        const char *name;
+        std::function<void()> read;
+    } cases[] = {
+        {"dword as string", [&] { reg.ReadString(QStringLiteral("number")); }},
+        {"string as dword", [&] { reg.ReadInteger(QStringLiteral("quote")); }},
+        {"multi as string", [&] { reg.ReadString(QStringLiteral("multi")); }},
+        {"binary as string", [&] { reg.ReadString(QStringLiteral("bytes")); }},
+        {"string as binary", [&] { reg.ReadBinaryData(QStringLiteral("path")); }},
+        {"missing", [&] { reg.ReadString(QStringLiteral("absent")); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_THROW(c.read(), ERegistryException);
+    }
+}
+
+TEST_F(RegistryTest, SubkeysEnumerateInWindowsOrder)
+{
+    TRegistry reg(TRootKey::CurrentUser);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Order"), true));
+    for (const char *name : {"b", "_under", "ABC", "a1", "Zed"})
+        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Order\\") + QLatin1String(name), true));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Order"), false));
+    // Upper-cased ordinal order, as wineserver keeps it: "_" sorts after the letters.
+    const QStringList expected{QStringLiteral("a1"), QStringLiteral("ABC"), QStringLiteral("b"), QStringLiteral("Zed"),
+                               QStringLiteral("_under")};
+    EXPECT_EQ(reg.GetKeyNames(), expected);
+    // The same after a fresh load of the file.
+    TRegistry again(TRootKey::CurrentUser, std::make_shared<TWinePrefix>(Builder.Folder()));
+    ASSERT_TRUE(again.OpenKeyReadOnly(QStringLiteral("\\Software\\Order")));
+    EXPECT_EQ(again.GetKeyNames(), expected);
+}
+
+TEST_F(RegistryTest, LinksAreFollowedByPathButNeverWalkedInto)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\Software\\Link\\Sub")));
+    EXPECT_EQ(reg.ReadString(QStringLiteral("v")), QStringLiteral("in target"));
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\Software\\Link")));
+    EXPECT_EQ(reg.GetKeyNames(), QStringList{QStringLiteral("Sub")});
+    // A walker opens one name at a time below its current key: the link stays a leaf.
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\Software")));
+    EXPECT_TRUE(reg.GetKeyNames().contains(QStringLiteral("Link")));
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("Link")));
+    EXPECT_FALSE(reg.HasSubKeys());
+    EXPECT_EQ(reg.GetValueNames(), QStringList{QStringLiteral("SymbolicLinkValue")});
+}
+
+TEST_F(RegistryTest, ClassesRootAndUsersMapOntoTheHives)
+{
+    TRegistry cr(TRootKey::ClassesRoot);
+    ASSERT_TRUE(cr.OpenKeyReadOnly(QStringLiteral("\\.txt")));
+    EXPECT_EQ(cr.ReadString(QStringLiteral("Content Type")), QStringLiteral("text/user"));  // HKCU over HKLM
+    ASSERT_TRUE(cr.OpenKeyReadOnly(QStringLiteral("\\")));
+    const QStringList names = cr.GetKeyNames();
+    EXPECT_TRUE(names.contains(QStringLiteral(".only")));
+    EXPECT_TRUE(names.contains(QStringLiteral("txtfile")));
+    EXPECT_EQ(names.count(QStringLiteral(".txt")), 1);
+    ASSERT_TRUE(cr.OpenKey(QStringLiteral("\\.new"), true));
+    cr.WriteString(QString(), QStringLiteral("newfile"));
+    TRegistry lm(TRootKey::LocalMachine);
+    ASSERT_TRUE(lm.OpenKeyReadOnly(QStringLiteral("\\Software\\Classes\\.new")));
+    EXPECT_EQ(lm.ReadString(QString()), QStringLiteral("newfile"));
+
+    TRegistry users(TRootKey::Users);
+    ASSERT_TRUE(users.OpenKeyReadOnly(QStringLiteral("\\")));
+    EXPECT_EQ(users.GetKeyNames(), (QStringList{QStringLiteral(".Default"), QStringLiteral("S-1-5-21-0-0-0-1000")}));
+    ASSERT_TRUE(users.OpenKeyReadOnly(QStringLiteral("\\.DEFAULT\\Control Panel\\Desktop")));
+    EXPECT_EQ(users.ReadString(QStringLiteral("Wallpaper")), QStringLiteral("none"));
+    ASSERT_TRUE(users.OpenKeyReadOnly(QStringLiteral("\\S-1-5-21-0-0-0-1000\\Software\\Classes\\.only")));
+    EXPECT_EQ(users.ReadString(QString()), QStringLiteral("user only"));
+}
+
+TEST_F(RegistryTest, AChangeRewritesOnlyItsLinesAndTimes)
+{
+    const QString file = Builder.HivePath(THive::System);
+    const QByteArray before = ReadAll(file);
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
+    ASSERT_TRUE(reg.DeleteValue(QStringLiteral("path")));
+    reg.WriteString(QStringLiteral("added"), QStringLiteral("C:\\new"));
+    const QByteArray after = ReadAll(file);
+    const QStringList gone = Missing(Lines(before), Lines(after));
+    const QStringList added = Missing(Lines(after), Lines(before));
+    ASSERT_EQ(gone.size(), 3) << after.constData();
+    EXPECT_EQ(gone[0], QStringLiteral("[Software\\\\Escapes] 1700000001"));
+    EXPECT_EQ(gone[1], QStringLiteral("#time=1da1b2c3d4e5f61"));
+    EXPECT_EQ(gone[2], QStringLiteral("\"path\"=\"C:\\\\Program Files\\\\x.exe\""));
+    ASSERT_EQ(added.size(), 3) << after.constData();
+    EXPECT_TRUE(added[0].startsWith(QStringLiteral("[Software\\\\Escapes] ")));
+    EXPECT_TRUE(added[1].startsWith(QStringLiteral("#time=")));
+    EXPECT_EQ(added[2], QStringLiteral("\"added\"=\"C:\\\\new\""));
+    // The new value follows the key's last value, ahead of its other lines.
+    EXPECT_LT(after.indexOf("\"added\""), after.indexOf("this line is no value"));
+    EXPECT_GT(after.indexOf("\"added\""), after.indexOf("\"qword\""));
+    EXPECT_EQ(QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("system")).size(), 1);
+}
+
+TEST_F(RegistryTest, NewKeysLandInWinesOrderAndKeepParents)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Classes\\.aaa\\Deep"), true));
+    reg.WriteInteger(QStringLiteral("n"), 7);
+    const QByteArray after = ReadAll(Builder.HivePath(THive::System));
+    const int at = after.indexOf("[Software\\\\Classes\\\\.aaa\\\\Deep] ");
+    ASSERT_GE(at, 0);
+    EXPECT_LT(at, after.indexOf("[Software\\\\Classes\\\\.txt]"));
+    EXPECT_NE(after.indexOf("\"n\"=dword:00000007\n", at), -1);
+    EXPECT_EQ(after.indexOf("[Software\\\\Classes\\\\.aaa] "), -1);  // Wine leaves out keys that are only paths
+    // Deleting the only child keeps the parent as a key of its own.
+    ASSERT_TRUE(reg.DeleteKey(QStringLiteral("\\Software\\Classes\\.aaa\\Deep")));
+    TRegistry fresh(TRootKey::LocalMachine, std::make_shared<TWinePrefix>(Builder.Folder()));
+    EXPECT_FALSE(fresh.KeyExists(QStringLiteral("\\Software\\Classes\\.aaa\\Deep")));
+    EXPECT_TRUE(fresh.KeyExists(QStringLiteral("\\Software\\Classes\\.aaa")));
+    EXPECT_TRUE(fresh.KeyExists(QStringLiteral("\\Software\\Classes\\.txt")));
+}
+
+TEST_F(RegistryTest, AFileChangedOnDiskIsReadAgainBeforeWriting)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("number")), 42u);
+    QByteArray text = ReadAll(Builder.HivePath(THive::System));
+    text.replace("\"number\"=dword:0000002a", "\"number\"=dword:0000002b\n\"byWine\"=\"1\"");
+    QFile f(Builder.HivePath(THive::System));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+    reg.WriteString(QStringLiteral("ours"), QStringLiteral("2"));
+    const QByteArray after = ReadAll(Builder.HivePath(THive::System));
+    EXPECT_NE(after.indexOf("\"byWine\"=\"1\""), -1);
+    EXPECT_NE(after.indexOf("\"ours\"=\"2\""), -1);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("number")), 43u);
+}
+
+TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
+{
+    const QString socket = Prefix->ServerSocketPath();
+    ASSERT_FALSE(socket.isEmpty());
+    ASSERT_FALSE(QFileInfo::exists(socket));
+    const QString serverDir = QFileInfo(socket).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(serverDir));
+    {
+        QFile s(socket);
+        ASSERT_TRUE(s.open(QIODevice::WriteOnly));
+    }
+    const QByteArray before = ReadAll(Builder.HivePath(THive::System));
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
+    try {
+        reg.WriteString(QStringLiteral("x"), QStringLiteral("y"));
+        ADD_FAILURE() << "the write went through";
+    } catch (const ERegistryException &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("Close the Wine programs"))) << e.what();
+    }
+    EXPECT_FALSE(reg.DeleteValue(QStringLiteral("path")));
+    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\Software\\Escapes")));
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\Software\\New"), true));
+    EXPECT_TRUE(reg.LastError().contains(QStringLiteral("Close the Wine programs")));
+    EXPECT_EQ(ReadAll(Builder.HivePath(THive::System)), before);
+    QFile::remove(socket);
+    QDir().rmdir(serverDir);
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path")));
+}
+
+TEST(RegistryNoPrefixTest, ReadsAreEmptyAndWritesNameTheFolder)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/absent");
+    auto prefix = std::make_shared<TWinePrefix>(folder);
+    EXPECT_FALSE(prefix->Exists());
+    TRegistry reg(TRootKey::CurrentUser, prefix);
+    EXPECT_FALSE(reg.OpenKeyReadOnly(QStringLiteral("\\Software")));
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\Software\\X"), true));
+    EXPECT_TRUE(reg.LastError().contains(folder)) << reg.LastError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
+TEST_F(RegistryTest, ReadOnlyAccessorsDoNotWrite)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\Software\\Escapes")));
+    EXPECT_THROW(reg.WriteInteger(QStringLiteral("n"), 1), ERegistryException);
+    EXPECT_FALSE(reg.DeleteValue(QStringLiteral("path")));
+    EXPECT_TRUE(reg.ValueExists(QStringLiteral("path")));
+}
+
+TEST_F(RegistryTest, ConcurrentReadersSeeTheWholeTree)
+{
+    std::function<int(TRegistry &)> walk = [&](TRegistry &reg) {
+        int values = 0;
+        const QString here = reg.CurrentPath();
+        for (const QString &v : reg.GetValueNames()) {
+            if (reg.GetDataType(v) == TRegDataType::String)
+                reg.ReadString(v);
+            ++values;
+        }
+        for (const QString &name : reg.GetKeyNames()) {
+            if (reg.OpenKeyReadOnly(name))
+                values += walk(reg);
+            reg.OpenKeyReadOnly(QStringLiteral("\\") + (here.startsWith(QLatin1Char('\\')) ? here.mid(1) : here));
+        }
+        return values;
+    };
+    TRegistry one(TRootKey::LocalMachine);
+    ASSERT_TRUE(one.OpenKeyReadOnly(QStringLiteral("\\")));
+    const int expected = walk(one);
+    EXPECT_GT(expected, 15);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round) {
+                TRegistry reg(TRootKey::LocalMachine);
+                reg.OpenKeyReadOnly(QStringLiteral("\\"));
+                if (walk(reg) != expected)
+                    ++wrong;
+            }
+        });
+    // A writer in another hive at the same time.
+    TRegistry writer(TRootKey::CurrentUser);
+    ASSERT_TRUE(writer.OpenKey(QStringLiteral("\\Software\\Busy"), true));
+    for (int i = 0; i < 20; ++i)
+        writer.WriteInteger(QStringLiteral("n"), quint32(i));
+    for (auto &t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
