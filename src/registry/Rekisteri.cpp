@@ -1,0 +1,780 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the registry cleaner window: search with scanner threads, list, sort, delete with undo.
+#include "Rekisteri.h"
+
+#include "ui_Rekisteri.h"
+
+#include "platform/DriveMap.h"
+#include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "platform/WinePrefix.h"
+#include "registry/Blacklist.h"
+#include "registry/RekisteriThds.h"
+#include "registry/UndoFiles.h"
+#include "shell/Batch.h"
+#include "shell/Buttons.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
+#include "shell/Settings.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+const QString Section = QStringLiteral("Registry");
+constexpr int ScanRoots = 3;
+
+TRootKey RootFromName(const QString &name)
+{
+    const TRootKey root = RootKeyFromText(name);
+    return root == TRootKey::None ? TRootKey::LocalMachine : root;
+}
+}
+
+// ---- model
+
+TRegistryModel::TRegistryModel(QList<TRegistryRecord *> *records, QObject *parent)
+    : QAbstractTableModel(parent), FRecords(records)
+{
+    FHeaders = {QStringLiteral("Root"), QStringLiteral("Registry key"), QStringLiteral("Modified"),
+                QStringLiteral("String value"), QStringLiteral("File/path reference")};
+}
+
+int TRegistryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(FRecords->size());
+}
+
+int TRegistryModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 5;
+}
+
+QVariant TRegistryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= FRecords->size())
+        return {};
+    const TRegistryRecord &r = *FRecords->at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case 0: return r.Root;
+        case 1: return r.Key;
+        case 2: return r.Modified;
+        case 3: return r.ValueName;
+        case 4: return r.Data;
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (index.column() == FSortColumn)
+            return QColor(0xF7, 0xF7, 0xF7);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TRegistryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
+        return FHeaders.at(section);
+    return {};
+}
+
+bool TRegistryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
+        return false;
+    FHeaders[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+void TRegistryModel::Reset(const std::function<void()> &change)
+{
+    beginResetModel();
+    if (change)
+        change();
+    endResetModel();
+}
+
+void TRegistryModel::RowsAppended(int first, int last)
+{
+    beginInsertRows({}, first, last);
+    endInsertRows();
+}
+
+// ---- host
+
+TRegistryHost TRegistryHost::FromMainWindow()
+{
+    TRegistryHost host;
+    TPaaIkkuna *main = PaaIkkuna;
+    if (!main)
+        return host;
+    host.ProgramFolder = main->ProgramFolder();
+    host.Settings = &main->Settings();
+    host.Batch = main;
+    host.UndoHeader = [main] { return main->UndoHeader(); };
+    host.TimeStamp = [main] { return main->TimeStamp(); };
+    host.UniqueFileName = [main](const QString &folder, const QString &name) { return main->UniqueFileName(folder, name); };
+    host.Closed = [main] { main->FRegistryOpen = false; };
+    return host;
+}
+
+// ---- window
+
+TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
+    : QDialog(parent), ui(std::make_unique<Ui::TRegistryIkkuna>()), FHost(std::move(host))
+{
+    ui->setupUi(this);
+    FCollator.setCaseSensitivity(Qt::CaseInsensitive);
+    FModel = new TRegistryModel(&FRecords, this);
+    ui->EntryList->setModel(FModel);
+    ui->EntryList->header()->setSectionsClickable(true);
+    ui->EntryList->header()->setSortIndicatorShown(true);
+    ui->EntryList->header()->setStretchLastSection(true);
+    SetHoldsUserData(ui->Skip);
+
+    FBar = new QProgressBar(ui->StatusBar);
+    FBar->setTextVisible(false);
+    FBar->setMaximumHeight(ui->StatusBar->sizeHint().height() - 2);
+    FBar->hide();
+    ui->StatusBar->addWidget(FBar, 1);
+    FStatusLabel = new QLabel(ui->StatusBar);
+    FStatusLabel->setObjectName(QStringLiteral("StatusText"));
+    ui->StatusBar->addWidget(FStatusLabel, 2);
+
+    FParami = new QTimer(this);
+    FParami->setObjectName(QStringLiteral("Parami"));
+    FParami->setSingleShot(true);
+    FParami->setInterval(1);
+
+    connect(ui->btnFind, &QPushButton::clicked, this, &TRegistryIkkuna::btnFindClick);
+    connect(ui->btnStop, &QPushButton::clicked, this, &TRegistryIkkuna::btnStopClick);
+    connect(ui->btnDelete, &QPushButton::clicked, this, &TRegistryIkkuna::btnDeleteClick);
+    connect(ui->btnDeleteAll, &QPushButton::clicked, this, &TRegistryIkkuna::btnDeleteAllClick);
+    connect(ui->btnSelectAll, &QPushButton::clicked, this, &TRegistryIkkuna::btnSelectAllClick);
+    connect(ui->btnPrint, &QPushButton::clicked, this, &TRegistryIkkuna::btnPrintClick);
+    connect(ui->btnSave, &QPushButton::clicked, this, &TRegistryIkkuna::btnSaveClick);
+    connect(ui->btnClose, &QPushButton::clicked, this, &TRegistryIkkuna::btnCloseClick);
+    connect(ui->EntryList->header(), &QHeaderView::sectionClicked, this, &TRegistryIkkuna::EntryListColumnClick);
+    connect(ui->EntryList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TRegistryIkkuna::UpdateButtons);
+    connect(FModel, &QAbstractItemModel::modelReset, this, &TRegistryIkkuna::UpdateButtons);
+    connect(FModel, &QAbstractItemModel::rowsInserted, this, &TRegistryIkkuna::UpdateButtons);
+
+    FSaveDialog = [](QWidget *owner) {
+        QFileDialog dialog(owner);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("reg"));
+        dialog.setNameFilters({QStringLiteral("REG file (*.reg)"), QStringLiteral("All files (*)")});
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+
+    const TUserLocale locale = TUserLocale::FromRegistry();
+    FDateFormat = locale.ShortDate;
+    FTimeFormat = locale.LongTime;
+    ReadSection();
+    FModel->SetSortColumn(FSortColumn);
+    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    UpdateButtons();
+}
+
+TRegistryIkkuna::~TRegistryIkkuna()
+{
+    // No scanner outlives its window: stop them and wait, before any member goes.
+    TSharedThd::StopAndWaitFor(this);
+    FThreads.clear();
+    WriteSection();
+    TPaaIkkuna::FreeRecordList(&FRecords);
+}
+
+QTreeView *TRegistryIkkuna::EntryList() const { return ui->EntryList; }
+QLineEdit *TRegistryIkkuna::SkipEdit() const { return ui->Skip; }
+QString TRegistryIkkuna::StatusText() const { return FStatusLabel->text(); }
+
+TOVBitBtn *TRegistryIkkuna::Button(const QString &objectName) const
+{
+    return findChild<TOVBitBtn *>(objectName);
+}
+
+void TRegistryIkkuna::ReadSection()
+{
+    if (FHost.ProgramFolder.isEmpty())
+        return;
+    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
+    const int clientWidth = ini.ReadInteger(Section, QStringLiteral("Width"), width());
+    const int clientHeight = ini.ReadInteger(Section, QStringLiteral("Height"), height());
+    resize(clientWidth, clientHeight);
+    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    ui->Skip->setText(ini.ReadString(Section, QStringLiteral("Skip"), ui->Skip->text()));
+    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
+    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 4), 4);
+}
+
+void TRegistryIkkuna::WriteSection()
+{
+    if (FHost.ProgramFolder.isEmpty())
+        return;
+    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
+    const bool maximized = isMaximized();
+    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
+    if (!maximized) {
+        ini.WriteInteger(Section, QStringLiteral("Width"), width());
+        ini.WriteInteger(Section, QStringLiteral("Height"), height());
+    }
+    ini.WriteString(Section, QStringLiteral("Skip"), ui->Skip->text());
+    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
+    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ini.UpdateFile();  // errors writing Options.ini are ignored
+}
+
+void TRegistryIkkuna::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (FFirstShow) {
+        FFirstShow = false;
+        TranslateForms(this);
+    }
+}
+
+void TRegistryIkkuna::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (PaaIkkuna) {
+        QPainter painter(this);
+        PaaIkkuna->PaintBackground(this, painter);
+    }
+}
+
+void TRegistryIkkuna::closeEvent(QCloseEvent *event)
+{
+    if (FScanning) {
+        event->ignore();
+        btnStopClick();
+        return;
+    }
+    if (FHost.Closed)
+        FHost.Closed();
+    QDialog::closeEvent(event);
+}
+
+void TRegistryIkkuna::reject()
+{
+    if (FScanning) {
+        btnStopClick();
+        return;
+    }
+    if (FHost.Closed)
+        FHost.Closed();
+    QDialog::reject();
+}
+
+bool TRegistryIkkuna::BatchRun() const
+{
+    return FHost.Batch && FHost.Batch->FBatchMode;
+}
+
+void TRegistryIkkuna::LogLines(const QStringList &lines)
+{
+    if (FHost.Batch)
+        FHost.Batch->FLog.append(lines);
+}
+
+QString TRegistryIkkuna::ModifiedText(const QDateTime &time) const
+{
+    if (!time.isValid())
+        return {};
+    TUserLocale locale;
+    locale.ShortDate = FDateFormat;
+    locale.LongTime = FTimeFormat;
+    const QString date = locale.Date(time.date());
+    if (time.time() == QTime(0, 0))
+        return date;
+    return date + u' ' + locale.Time(time.time());
+}
+
+void TRegistryIkkuna::StartBatch(const QString &batchSwitch)
+{
+    FBatchSwitch = batchSwitch;
+    if (batchSwitch != QStringLiteral("-reg") && batchSwitch != QStringLiteral("-delreg"))
+        return;
+    const QString stamp = FHost.TimeStamp ? FHost.TimeStamp() : QString();
+    LogLines({QString(), stamp, batchSwitch, QStringLiteral("Started searching invalid registry entries")});
+    btnFindClick();
+}
+
+void TRegistryIkkuna::SetStatus(const QString &text)
+{
+    FStatusLabel->setText(text);
+}
+
+void TRegistryIkkuna::UpdateButtons()
+{
+    const int count = int(FRecords.size());
+    const bool several = !FScanning && count >= 2;
+    ui->btnSelectAll->setEnabled(several);
+    ui->btnDeleteAll->setEnabled(several);
+    ui->btnPrint->setEnabled(several);
+    ui->btnSave->setEnabled(several);
+    ui->btnStop->setEnabled(FScanning);
+    ui->btnFind->setEnabled(!FScanning);
+    const bool selected = ui->EntryList->selectionModel() && ui->EntryList->selectionModel()->hasSelection();
+    ui->btnDelete->setEnabled(!FScanning && count > 0 && selected);
+    if (sender() == nullptr || sender() == ui->btnFind) {
+        FBar->hide();
+        FBar->setToolTip(QString());
+    }
+}
+
+// ---- search
+
+void TRegistryIkkuna::btnFindClick()
+{
+    if (FScanning)
+        return;
+    FSkipList = Blacklist::SkipList(ui->Skip->text(), Blacklist::KeyText(FHost.ProgramFolder, QStringLiteral("Registry")));
+    FScanning = true;
+    FStopRequested = false;
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+    FThreads.clear();
+    FRunning = 0;
+    FReported = 0;
+    FBar->setRange(0, 0);
+    FBar->setValue(0);
+    FBar->hide();
+    FBar->setToolTip(QString());
+    UpdateButtons();
+    SetStatus(LangMessage(QStringLiteral("M103KI"), QStringLiteral("Scanning...")));
+
+    auto found = [this](const QString &root, const QString &key, const QDateTime &modified, const QString &name,
+                        const QString &data) { AddFoundEntry(root, key, modified, name, data); };
+    auto progress = [this](int position, int total) { ScanProgressStep(position, total); };
+    auto total = [this](int t) { ScanProgressAddTotal(t); };
+    auto split = [this](TEtsiRekisteri *child) { AddScanThread(child); };
+    const struct {
+        TRootKey Root;
+        const char *Path;
+        int Parts;
+    } roots[] = {{TRootKey::LocalMachine, "\\Software", 2}, {TRootKey::CurrentUser, "\\", 1}, {TRootKey::Users, "\\", 1}};
+    for (const auto &r : roots)
+        StartScanner(new TEtsiRekisteri(this, FSkipList, found, progress, total, r.Root, QString::fromLatin1(r.Path),
+                                        r.Parts, 1, split, FHost.Prefix));
+}
+
+void TRegistryIkkuna::StartScanner(TEtsiRekisteri *scanner)
+{
+    FThreads.append(scanner);
+    if (FStopRequested) {
+        scanner->SetOnTerminate([this](TSharedThd *sender) { ScanAborted(sender); });
+        scanner->Terminate();
+    } else {
+        scanner->SetOnTerminate([this](TSharedThd *sender) { ScanFinished(sender); });
+    }
+    ++FRunning;
+    scanner->Resume();
+}
+
+void TRegistryIkkuna::AddScanThread(TEtsiRekisteri *child)
+{
+    StartScanner(child);
+}
+
+void TRegistryIkkuna::btnStopClick()
+{
+    FStopRequested = true;
+    for (TEtsiRekisteri *scanner : std::as_const(FThreads)) {
+        scanner->SetOnTerminate([this](TSharedThd *sender) { ScanAborted(sender); });
+        scanner->Terminate();
+    }
+}
+
+void TRegistryIkkuna::ScanProgressStep(int position, int /*total*/)
+{
+    FBar->setValue(FBar->value() + 1);
+    FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), position, FBar->maximum()));
+}
+
+void TRegistryIkkuna::ScanProgressAddTotal(int total)
+{
+    ++FReported;
+    FBar->setMaximum(FBar->maximum() + total);
+    if (FReported == ScanRoots)
+        FBar->show();
+}
+
+void TRegistryIkkuna::AddFoundEntry(const QString &root, const QString &key, const QDateTime &modified,
+                                    const QString &valueName, const QString &data)
+{
+    auto *record = new TRegistryRecord;
+    record->Root = root;
+    record->Key = key;
+    record->ModifiedTime = modified;
+    record->Modified = ModifiedText(modified);
+    record->ValueName = valueName;
+    record->Data = data;
+    const QStringList texts = {record->Root, record->Key, record->Modified, record->ValueName, record->Data};
+    QHeaderView *header = ui->EntryList->header();
+    const QFontMetrics metrics(ui->EntryList->font());
+    for (int column = 0; column < texts.size(); ++column) {
+        const int wanted = metrics.horizontalAdvance(texts.at(column)) + (column == 0 ? 32 : 16);
+        if (header->sectionSize(column) < wanted)
+            header->resizeSection(column, wanted);
+    }
+    const int row = int(FRecords.size());
+    FRecords.append(record);
+    FModel->RowsAppended(row, row);
+}
+
+void TRegistryIkkuna::ScanFinished(TSharedThd *sender)
+{
+    ScanEnded(sender, false);
+}
+
+void TRegistryIkkuna::ScanAborted(TSharedThd *sender)
+{
+    ScanEnded(sender, true);
+}
+
+void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
+{
+    FThreads.removeAll(static_cast<TEtsiRekisteri *>(sender));
+    if (--FRunning > 0)
+        return;
+    aborted = aborted || FStopRequested;
+    SortRecords();
+    ShowResultStatus(aborted);
+    FScanning = false;
+    UpdateButtons();
+    FBar->hide();
+    FBar->setToolTip(QString());
+    if (!BatchRun())
+        return;
+    const QString stamp = FHost.TimeStamp ? FHost.TimeStamp() : QString();
+    if (aborted) {
+        FHost.Batch->FBatchMode = false;
+        FHost.Batch->FBatchAborted = true;
+        LogLines({stamp, QStringLiteral("Aborted by user!")});
+        return;
+    }
+    const QString count = QString::number(FRecords.size());
+    if (FBatchSwitch == QStringLiteral("-reg")) {
+        LogLines({stamp, QStringLiteral("Found ") + count + QStringLiteral(" invalid entries!")});
+        CloseSoon();
+    } else if (FBatchSwitch == QStringLiteral("-delreg")) {
+        LogLines({stamp, QStringLiteral("Found ") + count + QStringLiteral(" invalid entries! Deleting...")});
+        // Delete all is offered only from two entries; a batch run deletes a single entry as well.
+        if (!FRecords.isEmpty())
+            DeleteRecords(true);
+        CloseSoon();
+    }
+}
+
+void TRegistryIkkuna::CloseSoon()
+{
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TRegistryIkkuna::ShowResultStatus(bool aborted)
+{
+    const int count = int(FRecords.size());
+    if (aborted)
+        SetStatus(count ? SafeFormat(LangMessage(QStringLiteral("M051RI"), QStringLiteral("Aborted! Found %d invalid entries!")), count)
+                        : LangMessage(QStringLiteral("M050RI"), QStringLiteral("Aborted! No invalid entries found!")));
+    else
+        SetStatus(count ? SafeFormat(LangMessage(QStringLiteral("M053RI"), QStringLiteral("Found %d invalid entries!")), count)
+                        : LangMessage(QStringLiteral("M052RI"), QStringLiteral("No invalid entries found!")));
+}
+
+// ---- sorting
+
+int TRegistryIkkuna::CompareRecords(const TRegistryRecord &a, const TRegistryRecord &b) const
+{
+    int result = 0;
+    switch (FSortColumn) {
+    case 0: result = FCollator.compare(a.Root, b.Root); break;
+    case 1: result = FCollator.compare(a.Key, b.Key); break;
+    case 2: {
+        // The stored times, not the shown text: differences in units of 0.864 seconds.
+        const qint64 ta = a.ModifiedTime.isValid() ? a.ModifiedTime.toMSecsSinceEpoch() : 0;
+        const qint64 tb = b.ModifiedTime.isValid() ? b.ModifiedTime.toMSecsSinceEpoch() : 0;
+        const qint64 units = qRound64(double(ta - tb) / 864.0);
+        result = units < 0 ? -1 : (units > 0 ? 1 : 0);
+        break;
+    }
+    case 3: result = FCollator.compare(a.ValueName, b.ValueName); break;
+    default: result = FCollator.compare(a.Data, b.Data); break;
+    }
+    return FSortForward ? result : -result;
+}
+
+void TRegistryIkkuna::SortRecords()
+{
+    FModel->Reset([this] {
+        std::stable_sort(FRecords.begin(), FRecords.end(), [this](const TRegistryRecord *a, const TRegistryRecord *b) {
+            return CompareRecords(*a, *b) < 0;
+        });
+    });
+}
+
+void TRegistryIkkuna::EntryListColumnClick(int column)
+{
+    if (column == FSortColumn) {
+        FSortForward = !FSortForward;
+    } else {
+        FSortColumn = column;
+        FSortForward = true;
+    }
+    FModel->SetSortColumn(FSortColumn);
+    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    SortRecords();
+}
+
+// ---- buttons
+
+void TRegistryIkkuna::btnSelectAllClick()
+{
+    ui->EntryList->selectAll();
+}
+
+void TRegistryIkkuna::btnDeleteClick()
+{
+    if (!FScanning)
+        DeleteRecords(false);
+}
+
+void TRegistryIkkuna::btnDeleteAllClick()
+{
+    if (!FScanning)
+        DeleteRecords(true);
+}
+
+void TRegistryIkkuna::btnPrintClick()
+{
+}
+
+void TRegistryIkkuna::btnSaveClick()
+{
+}
+
+void TRegistryIkkuna::btnCloseClick()
+{
+    close();
+}
+
+// ---- delete
+
+QString TRegistryIkkuna::UndoFolderHost() const
+{
+    const QString folder = FHost.Settings ? FHost.Settings->FRegistryUndoDir : QString();
+    if (folder.isEmpty() || folder.startsWith(u'/'))
+        return folder;
+    if (folder.size() < 3 || folder.at(1) != u':' || folder.at(2) != u'\\')
+        return {};
+    const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix ? FHost.Prefix : TWinePrefix::Current();
+    if (!prefix)
+        return {};
+    QString host = prefix->Drives().HostRoot(folder.at(0).toUpper());
+    if (host.isEmpty())
+        return {};
+    // Components matched exactly, else ignoring case; the missing rest is created as written.
+    const QStringList parts = folder.mid(3).split(u'\\', Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const QDir dir(host);
+        QString name = part;
+        if (!dir.exists(part)) {
+            const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+            for (const QString &entry : entries)
+                if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+                    name = entry;
+                    break;
+                }
+        }
+        host = host.endsWith(u'/') ? host + name : host + u'/' + name;
+    }
+    return host;
+}
+
+bool TRegistryIkkuna::SaveUndo(const QStringList &lines, bool *usedOtherFile)
+{
+    *usedOtherFile = false;
+    QString error;
+    QString target = FUndoFileName;
+    bool saved = false;
+    if (target.isEmpty()) {
+        const QString folder = UndoFolderHost();
+        target = folder.isEmpty() ? QString() : UndoFiles::RotateNumberedFiles(folder, FHost.Settings->FUndoLevels,
+                                                                              FHost.UniqueFileName, &error);
+        if (!target.isEmpty())
+            FUndoFileName = target;
+        else
+            target = folder.isEmpty() ? QStringLiteral("VKUndo01.reg") : UndoFiles::NumberedFileName(folder, 1);
+    }
+    if (!FUndoFileName.isEmpty())
+        saved = UndoFiles::SaveUndoText(FUndoFileName, lines, &error);
+    if (saved)
+        return true;
+    if (BatchRun()) {
+        LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
+                  QStringLiteral("Can't save undo data, nothing was deleted!")});
+        return false;
+    }
+    const QString message = SafeFormat(
+        LangMessage(QStringLiteral("M055RI"), QStringLiteral("Vaskimo failed to save the undo data (%s) of the deleted "
+                                                             "items! You can try saving the undo file to location you specify!")),
+        QDir::toNativeSeparators(target));
+    for (;;) {
+        MessageBoxes::Error(this, message);
+        const QString chosen = FSaveDialog ? FSaveDialog(this) : QString();
+        if (chosen.isEmpty())
+            return false;
+        if (UndoFiles::SaveUndoText(chosen, lines, &error)) {
+            FUndoFileName = chosen;
+            *usedOtherFile = true;
+            return true;
+        }
+    }
+}
+
+void TRegistryIkkuna::DeleteRecords(bool allRows)
+{
+    if (allRows)
+        ui->EntryList->selectAll();
+    QList<int> rows;
+    for (const QModelIndex &index : ui->EntryList->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    if (rows.isEmpty())
+        return;
+    const bool confirm = FHost.Settings ? FHost.Settings->FRegistryConfirm : true;
+    if (confirm && !BatchRun()
+        && !MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M054RI"),
+                                                               QStringLiteral("Are you sure you want to delete %d entries?")),
+                                                   int(rows.size()))))
+        return;
+    const bool undo = FHost.Settings ? FHost.Settings->FRegistryUndo : true;
+    const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix;
+
+    struct TPending {
+        TRegistryRecord *Record;
+        bool Present;
+        QStringList Lines;  // "", key line, value line
+    };
+    QList<TPending> pending;
+    int failures = 0, lossy = 0;
+    QList<TRegistryRecord *> gone;
+    for (int row : rows) {
+        TRegistryRecord *record = FRecords.at(row);
+        TRegistry registry(RootFromName(record->Root), prefix);
+        if (!registry.OpenKeyReadOnly(u'\\' + record->Key)) {
+            ++failures;
+            continue;
+        }
+        TPending p{record, registry.ValueExists(record->ValueName), {}};
+        if (undo) {
+            QString valueLine;
+            bool ok = p.Present ? UndoFiles::LiveValueLine(registry, record->ValueName, &valueLine)
+                                : UndoFiles::IsLossless(valueLine = UndoFiles::StringLine(record->ValueName, record->Data));
+            const QString keyLine = UndoFiles::KeyLine(record->Root, record->Key);
+            ok = ok && UndoFiles::IsLossless(keyLine);
+            if (!ok) {
+                // Undo data that cannot be written without loss: the value stays.
+                ++lossy;
+                continue;
+            }
+            p.Lines = {QString(), keyLine, valueLine};
+        }
+        pending.append(p);
+    }
+
+    // The undo text is saved before anything is deleted; without it nothing goes.
+    QStringList undoText = FUndoLines;
+    if (undo && !pending.isEmpty()) {
+        if (undoText.isEmpty())
+            undoText.append(FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4"));
+        for (const TPending &p : std::as_const(pending))
+            undoText.append(p.Lines);
+        bool otherFile = false;
+        if (!SaveUndo(undoText, &otherFile)) {
+            failures += int(pending.size());
+            pending.clear();
+        } else {
+            FUndoLines = undoText;
+        }
+    }
+
+    QList<const TPending *> notDeleted;
+    for (const TPending &p : std::as_const(pending)) {
+        if (p.Present) {
+            TRegistry registry(RootFromName(p.Record->Root), prefix);
+            if (!registry.OpenKey(u'\\' + p.Record->Key, false) || !registry.DeleteValue(p.Record->ValueName)) {
+                ++failures;
+                notDeleted.append(&p);
+                continue;
+            }
+        }
+        gone.append(p.Record);
+    }
+    if (undo && !notDeleted.isEmpty()) {
+        // Leave out the lines of values that are still there (a failed rewrite keeps the saved text).
+        QStringList kept = FUndoLines;
+        for (const TPending *p : std::as_const(notDeleted)) {
+            for (qsizetype i = kept.size() - 3; i >= 1; --i)
+                if (kept.mid(i, 3) == p->Lines) {
+                    kept.remove(i, 3);
+                    break;
+                }
+        }
+        QString error;
+        if (UndoFiles::SaveUndoText(FUndoFileName, kept, &error))
+            FUndoLines = kept;
+    }
+
+    FModel->Reset([&] {
+        for (TRegistryRecord *record : std::as_const(gone)) {
+            FRecords.removeOne(record);
+            delete record;
+        }
+    });
+
+    const QString stamp = FHost.TimeStamp ? FHost.TimeStamp() : QString();
+    if (lossy > 0) {
+        const QString text = SafeFormat(
+            LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data holds "
+                                                                 "characters that the undo file cannot store!")),
+            lossy);
+        if (BatchRun())
+            LogLines({stamp, text});
+        else
+            MessageBoxes::Error(this, text);
+    }
+    if (failures > 0) {
+        if (BatchRun())
+            LogLines({stamp, QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!")});
+        else
+            MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")),
+                                                 failures));
+    }
+    ShowResultStatus(false);
+    UpdateButtons();
+}
+
+void RegisterRegistryCleaner()
+{
+    TPaaIkkuna::RegisterTool(TToolKind::Registry, [](QWidget *parent) -> QDialog * { return new TRegistryIkkuna(parent); });
+}

@@ -1,0 +1,299 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: writers, readers and rotation of the registry undo files.
+#include "UndoFiles.h"
+
+#include "registry/AnsiText.h"
+
+#include "platform/CommaText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace UndoFiles {
+
+QString NamePart(const QString &valueName)
+{
+    if (valueName.isEmpty())
+        return QStringLiteral("@=");
+    return u'"' + valueName + QStringLiteral("\"=");
+}
+
+QString EscapeData(const QString &data)
+{
+    QString out = data;
+    out.replace(u'\\', QStringLiteral("\\\\"));
+    return out;
+}
+
+QString KeyLine(const QString &rootName, const QString &keyPath)
+{
+    QString key = keyPath;
+    while (key.startsWith(u'\\'))
+        key.remove(0, 1);
+    return u'[' + rootName + u'\\' + key + u']';
+}
+
+QString StringLine(const QString &valueName, const QString &data)
+{
+    return NamePart(valueName) + u'"' + EscapeData(data) + u'"';
+}
+
+QString DwordLine(const QString &valueName, quint32 number)
+{
+    return NamePart(valueName) + QStringLiteral("dword:") + QStringLiteral("%1").arg(number, 8, 16, QChar(u'0')).toUpper();
+}
+
+QString HexText(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size() * 3 + bytes.size() / 25);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            out += u',';
+            if (i % 25 == 1 && i > 1)
+                out += u'\\';
+        }
+        out += QStringLiteral("%1").arg(quint8(bytes[i]), 2, 16, QChar(u'0')).toUpper();
+    }
+    return out;
+}
+
+QString BinaryLine(const QString &valueName, const QByteArray &bytes)
+{
+    return NamePart(valueName) + QStringLiteral("hex:") + HexText(bytes);
+}
+
+QString OtherLine(const QString &valueName)
+{
+    return NamePart(valueName) + QStringLiteral("\"\"");
+}
+
+bool ExpandLine(const QString &valueName, const QString &data, QString *line)
+{
+    QByteArray bytes;
+    if (!AnsiText::Encode(data, &bytes)) {
+        line->clear();
+        return false;
+    }
+    bytes.append('\0');
+    *line = NamePart(valueName) + QStringLiteral("hex(2):") + HexText(bytes);
+    return true;
+}
+
+bool IsLossless(const QString &text)
+{
+    QByteArray bytes;
+    return AnsiText::Encode(text, &bytes);
+}
+
+bool EncodeLines(const QStringList &lines, QByteArray *bytes, QString *error)
+{
+    bytes->clear();
+    for (const QString &line : lines) {
+        QByteArray encoded;
+        if (!AnsiText::Encode(line, &encoded)) {
+            if (error)
+                *error = QStringLiteral("A character of \"%1\" has no byte in the ANSI code page").arg(line);
+            return false;
+        }
+        bytes->append(encoded);
+        bytes->append("\r\n");
+    }
+    return true;
+}
+
+bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *error)
+{
+    QByteArray bytes;
+    if (!EncodeLines(lines, &bytes, error))
+        return false;
+    QSaveFile file(hostPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+QString NumberedFileName(const QString &folder, int number)
+{
+    QString dir = folder;
+    if (!dir.endsWith(u'/'))
+        dir += u'/';
+    return dir + QStringLiteral("VKUndo%1.reg").arg(number, 2, 10, QChar(u'0'));
+}
+
+QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUniqueName &uniqueName, QString *error)
+{
+    levels = qBound(1, levels, 99);
+    if (!QDir().mkpath(hostFolder)) {
+        if (error)
+            *error = QStringLiteral("Can't create the folder %1").arg(hostFolder);
+        return {};
+    }
+    const QString last = NumberedFileName(hostFolder, levels);
+    if (QFileInfo(last).isFile())
+        QFile::remove(last);
+    for (int n = levels; n >= 2; --n) {
+        const QString older = NumberedFileName(hostFolder, n - 1);
+        if (QFileInfo(older).isFile())
+            QFile::rename(older, NumberedFileName(hostFolder, n));
+    }
+    const QString first = NumberedFileName(hostFolder, 1);
+    if (!QFileInfo::exists(first) || !uniqueName)
+        return first;
+    QString dir = hostFolder;
+    if (!dir.endsWith(u'/'))
+        dir += u'/';
+    return uniqueName(dir, QStringLiteral("VKUndo01.reg"));
+}
+
+namespace {
+TUndoEntry ParseValueLine(const QString &line, const QString &root, const QString &key)
+{
+    TUndoEntry entry;
+    entry.Root = root;
+    entry.Key = key;
+    QString raw;
+    if (line.startsWith(u'@')) {
+        raw = line.mid(2);
+    } else {
+        // Names are written unescaped, so the name ends at the first quote that is followed by "=";
+        // an "=" inside the name is no end.
+        const qsizetype end = line.indexOf(QStringLiteral("\"="), 1);
+        if (end < 0) {
+            entry.ValueName = line.mid(1);
+            raw.clear();
+        } else {
+            entry.ValueName = line.mid(1, end - 1);
+            raw = line.mid(end + 2);
+        }
+    }
+    QString data = raw;
+    data.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+    const bool quoted = data.size() >= 2 && data.startsWith(u'"') && data.endsWith(u'"');
+    if (quoted) {
+        data = data.mid(1, data.size() - 2);
+        entry.Type = TRegDataType::String;
+    } else if (raw.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        entry.Number = raw.mid(6).trimmed().toUInt(&ok, 16);
+        entry.Type = ok ? TRegDataType::Integer : TRegDataType::Other;
+    } else if (raw.startsWith(QStringLiteral("hex"), Qt::CaseInsensitive)) {
+        const qsizetype colon = raw.indexOf(u':');
+        const QString kind = colon > 0 ? raw.left(colon).toLower() : QString();
+        QByteArray bytes;
+        bool ok = colon > 0;
+        const QStringList parts = raw.mid(colon + 1).split(u',', Qt::SkipEmptyParts);
+        for (QString part : parts) {
+            part.remove(u'\\');
+            part = part.trimmed();
+            if (part.isEmpty())
+                continue;
+            bool byteOk = false;
+            const uint b = part.toUInt(&byteOk, 16);
+            ok = ok && byteOk && b <= 0xFF;
+            bytes.append(char(b));
+        }
+        entry.Bytes = bytes;
+        if (ok && kind == QStringLiteral("hex")) {
+            entry.Type = TRegDataType::Binary;
+        } else if (ok && kind == QStringLiteral("hex(2)")) {
+            entry.Type = TRegDataType::ExpandString;
+            QByteArray text = bytes;
+            if (text.endsWith('\0'))
+                text.chop(1);
+            data = AnsiText::Decode(text);
+        } else {
+            entry.Type = TRegDataType::Other;
+        }
+    } else {
+        entry.Type = TRegDataType::Other;
+    }
+    entry.Data = data;
+    return entry;
+}
+}
+
+QList<TUndoEntry> ReadRegLines(const QStringList &lines)
+{
+    QList<TUndoEntry> entries;
+    QString root, key;
+    for (const QString &line : lines) {
+        if (line.startsWith(u'[')) {
+            const qsizetype slash = line.indexOf(u'\\');
+            if (slash < 0) {
+                root = line.mid(1, line.size() - 2);
+                key.clear();
+            } else {
+                root = line.mid(1, slash - 1);
+                key = line.mid(slash + 1);
+                key.chop(1);
+            }
+            continue;
+        }
+        if (!line.startsWith(u'@') && !line.startsWith(u'"'))
+            continue;
+        entries.append(ParseValueLine(line, root, key));
+    }
+    return entries;
+}
+
+QList<TUndoEntry> ReadVkuLines(const QStringList &lines)
+{
+    bool ini = false;
+    for (const QString &line : lines) {
+        if (!line.startsWith(u'=')) {
+            if (line.compare(QStringLiteral("INI-data"), Qt::CaseInsensitive) == 0)
+                ini = true;
+            continue;
+        }
+        const QStringList fields = CommaTextToList(line.mid(1), u',', u'"');
+        auto field = [&fields](int i) { return i < fields.size() ? fields.at(i) : QString(); };
+        TUndoEntry entry;
+        if (ini) {
+            entry.Kind = 1;
+            entry.Root = field(0);
+            entry.Key = field(1);
+            entry.ValueName = field(2);
+            entry.Data = field(3);
+            const QString delimiter = field(4);
+            entry.Delimiter = delimiter.isEmpty() ? QChar(u',') : delimiter.at(0);
+        } else {
+            entry.Kind = 2;
+            const QString location = field(0);
+            const qsizetype slash = location.indexOf(u'\\');
+            entry.Root = slash < 0 ? location : location.left(slash);
+            entry.Key = slash < 0 ? QString() : location.mid(slash + 1);
+            entry.ValueName = field(1);
+            entry.Data = field(2);
+            const QString delimiter = field(3);
+            entry.Delimiter = delimiter.isEmpty() ? QChar(u',') : delimiter.at(0);
+        }
+        return {entry};
+    }
+    return {};
+}
+
+bool ReadLines(const QString &hostPath, QStringList *lines)
+{
+    QFile file(hostPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    lines->clear();
+    for (QByteArray line : bytes.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines->append(AnsiText::Decode(line));
+    }
+    if (!lines->isEmpty() && lines->last().isEmpty() && bytes.endsWith('\n'))
+        lines->removeLast();
+    return true;
+}
+
+}  // namespace UndoFiles

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the registry undo files: REGEDIT4 text (".reg"), list items (".vku"), the cleaner's rotation.
+//
+// Files are 8-bit text in the prefix's ANSI code page with CR LF line ends. A character that has no
+// byte in that code page makes a write fail: an undo file that cannot give the data back is no undo.
+#pragma once
+
+#include "platform/Registry.h"
+
+#include <QByteArray>
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// One line of the undo manager's list.
+struct TUndoEntry {
+    QString Root;       // root name / INI file path
+    QString Key;        // key path / section
+    QString ValueName;  // value name ("" = the default value) / INI key
+    QString Data;       // the data text as in the file, unescaped / the item
+    qint32 State = 4;   // 2 present and equal, 3 present but different, 4 missing
+    quint8 Kind = 0;    // 0 REG value, 1 INI list item, 2 registry list item
+    QChar Delimiter = u',';
+    // REG values: the type the line gives back (quoted data String; unquoted "dword:" Integer,
+    // "hex:" Binary, "hex(2):" ExpandString, any other Other), with the value itself.
+    TRegDataType Type = TRegDataType::String;
+    quint32 Number = 0;
+    QByteArray Bytes;   // Binary and Other: the bytes; ExpandString: the ANSI bytes read
+};
+
+namespace UndoFiles {
+// The default-value marker and the quoted-name part of a value line.
+QString NamePart(const QString &valueName);
+// String data of a value line: every "\" doubled, nothing else escaped.
+QString EscapeData(const QString &data);
+// "[" + root + "\" + key + "]"; key without a leading "\".
+QString KeyLine(const QString &rootName, const QString &keyPath);
+// Value lines of each type (name part included).
+QString StringLine(const QString &valueName, const QString &data);
+QString DwordLine(const QString &valueName, quint32 number);
+QString BinaryLine(const QString &valueName, const QByteArray &bytes);
+QString OtherLine(const QString &valueName);
+// Bytes as "hex:" writes them: two upper-case digits each, ","-separated, and a "\" (same line)
+// after the comma that follows the byte with index 25, 50, 75 ...
+QString HexText(const QByteArray &bytes);
+// An expandable string keeps its type: "hex(2):" and the ANSI bytes of the text with its
+// terminating zero (a plain quoted string would come back as REG_SZ and never expand again).
+// False when the text has a character outside the code page.
+bool ExpandLine(const QString &valueName, const QString &data, QString *line);
+
+// The line that gives a live value back, by its type; false (line empty) when it cannot be
+// written without loss or the value is missing.
+bool LiveValueLine(const TRegistry &registry, const QString &valueName, QString *line);
+
+// The "dword:", "hex:" or string text by which the reader compares a live value with an entry.
+QString LiveValueText(const TRegistry &registry, const QString &valueName, const QString &rawFileText);
+
+// True when every character of text has a byte in the prefix's ANSI code page.
+bool IsLossless(const QString &text);
+// The ANSI bytes, CR LF after every line; false (and *error) when a character cannot be encoded.
+bool EncodeLines(const QStringList &lines, QByteArray *bytes, QString *error);
+
+// Writes lines to the host file hostPath atomically (a temporary file beside it, then a rename):
+// a failed write leaves the old file as it was. False with *error.
+bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *error);
+
+// "VKUndo01.reg" .. "VKUndo99.reg" in folder (a host folder with or without its "/").
+QString NumberedFileName(const QString &folder, int number);
+
+// Rotation before the cleaner's first undo line of a program run: creates the folder, deletes
+// file Levels, renames n-1 to n from Levels down to 2 and returns the path of the new file 01
+// (made unique by uniqueName(folder, "VKUndo01.reg") when still taken). Levels is clamped to 1..99.
+// Empty with *error when the folder cannot be created.
+using TUniqueName = std::function<QString(const QString &folder, const QString &fileName)>;
+QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUniqueName &uniqueName, QString *error);
+
+// The reader of the REG form; lines as in the file (already decoded). Every value line gives an
+// entry with State 4; the caller sets State from the live registry (EntryState).
+QList<TUndoEntry> ReadRegLines(const QStringList &lines);
+// The reader of the ".vku" form: no entry without a line beginning with "=".
+QList<TUndoEntry> ReadVkuLines(const QStringList &lines);
+// A file's lines, decoded from the ANSI code page; false when it cannot be read.
+bool ReadLines(const QString &hostPath, QStringList *lines);
+
+// State 2/3/4 of a REG entry against the live registry (prefix nullptr: the current one).
+qint32 RegEntryState(const TUndoEntry &entry, const QString &rawFileText = {});
+}
