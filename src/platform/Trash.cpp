@@ -115,9 +115,18 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
     if (!Lstat(path, &item))
         return Fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 
+    // The home trash takes what lives on its file system, and nothing else may take that: a
+    // home trash that cannot be made is a failure, not a reason to use another folder.
     QString trash = FHome;
+    QString existing = FHome;
+    struct stat homeStat;
+    while (!Lstat(existing, &homeStat) && existing != "/")
+        existing = QFileInfo(existing).path();
     struct stat trashStat;
-    if (!PrepareTrash(trash) || !Lstat(trash, &trashStat) || trashStat.st_dev != item.st_dev) {
+    if (homeStat.st_dev == item.st_dev) {
+        if (!PrepareTrash(trash))
+            return Fail(error, QStringLiteral("cannot make the trash folder %1").arg(trash));
+    } else {
         const QString top = TopDir(QFileInfo(path).path(), item.st_dev);
         const QString uid = QString::number(::getuid());
         struct stat shared;
@@ -126,9 +135,11 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
             trash = sharedTrash + "/" + uid;
         else
             trash = (top == "/" ? QString() : top) + "/.Trash-" + uid;
-        if (!PrepareTrash(trash) || !Lstat(trash, &trashStat) || trashStat.st_dev != item.st_dev)
+        if (!PrepareTrash(trash))
             return Fail(error, QStringLiteral("no trash folder on the file system of %1").arg(path));
     }
+    if (!Lstat(trash, &trashStat) || trashStat.st_dev != item.st_dev)
+        return Fail(error, QStringLiteral("no trash folder on the file system of %1").arg(path));
     if (path == trash || path.startsWith(trash + "/"))
         return Fail(error, QStringLiteral("%1 is inside the trash").arg(path));
 

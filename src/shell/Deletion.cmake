@@ -1,1 +1,3 @@
-# target_sources(shell|shell_ui PRIVATE ...)
+# The file-deletion service: the deletion thread (core) and its progress window.
+target_sources(shell PRIVATE FileDelThds.h FileDelThds.cpp)
+target_sources(shell_ui PRIVATE Tulosta.h Tulosta.cpp)

@@ -1,1 +1,1 @@
-# vaskimo_test(...)
+vaskimo_test(UnnecessaryThdsTest SOURCES UnnecessaryThdsTest.cpp LIBS files)

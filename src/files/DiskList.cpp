@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the drive list: a name and an icon per drive, fixed drives preselected.
+#include "files/DiskList.h"
+
+#include "platform/DriveMap.h"
+#include "platform/WinePrefix.h"
+
+#include <QFileIconProvider>
+#include <QHeaderView>
+
+namespace {
+
+constexpr int FolderRole = Qt::UserRole + 1;
+
+QString DisplayName(const TDrive &drive)
+{
+    QString kind;
+    switch (drive.Type) {
+    case TDriveType::Fixed: kind = QStringLiteral("Local Disk"); break;
+    case TDriveType::Removable: kind = QStringLiteral("Removable Disk"); break;
+    case TDriveType::CdRom: kind = QStringLiteral("CD Drive"); break;
+    case TDriveType::Remote: kind = QStringLiteral("Network Drive"); break;
+    case TDriveType::NoRootDir: break;
+    }
+    return QStringLiteral("%1 (%2:)").arg(kind, drive.Letter);
+}
+
+QIcon DriveIcon(const TDrive &drive)
+{
+    static QFileIconProvider provider;
+    switch (drive.Type) {
+    case TDriveType::Remote: return provider.icon(QFileIconProvider::Network);
+    default: return provider.icon(QFileIconProvider::Drive);
+    }
+}
+
+} // namespace
+
+TDiskListView::TDiskListView(QWidget *parent) : QTreeWidget(parent)
+{
+    setObjectName("DiskList");
+    setColumnCount(1);
+    setHeaderLabels({QStringLiteral("Select drives")});
+    header()->setSectionsClickable(false);
+    header()->setStretchLastSection(true);
+    setRootIsDecorated(false);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setIconSize(QSize(16, 16));
+}
+
+void TDiskListView::FillDrives()
+{
+    const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current();
+    if (prefix)
+        FillDrives(prefix->Drives());
+    else
+        FillDrives(TDriveMap());
+}
+
+void TDiskListView::FillDrives(const TDriveMap &drives)
+{
+    const QSignalBlocker block(this);
+    clear();
+    Drives.clear();
+    for (const TDrive &drive : drives.Drives()) {
+        if (drive.Type == TDriveType::NoRootDir || drive.HostRoot.isEmpty())
+            continue;
+        auto *item = new QTreeWidgetItem(this);
+        item->setText(0, DisplayName(drive));
+        item->setIcon(0, DriveIcon(drive));
+        item->setData(0, FolderRole, QString());
+        Drives.append(drive.Letter);
+        if (drive.Type == TDriveType::Fixed && SelectLocalDrives)
+            item->setSelected(true);
+    }
+}
+
+QString TDiskListView::SelectedDrives() const
+{
+    QStringList entries;
+    for (int row = 0; row < topLevelItemCount(); ++row)
+        if (topLevelItem(row)->isSelected())
+            entries.append(QStringLiteral("\"%1:%2\"").arg(Drives.value(row), Folder(row)));
+    return entries.join(',');
+}
+
+void TDiskListView::SetFolder(int row, const QString &folder)
+{
+    if (QTreeWidgetItem *item = topLevelItem(row))
+        item->setData(0, FolderRole, folder);
+}
+
+QString TDiskListView::Folder(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item ? item->data(0, FolderRole).toString() : QString();
+}

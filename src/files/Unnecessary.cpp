@@ -1,0 +1,868 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the unnecessary-file finder window: masks, special folders, the scan, the list, deletion.
+#include "files/Unnecessary.h"
+
+#include "files/DiskList.h"
+#include "files/UnnecessaryThds.h"
+#include "platform/CommaText.h"
+#include "platform/DriveMap.h"
+#include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "platform/SortedStringList.h"
+#include "platform/WinFiles.h"
+#include "platform/WinePrefix.h"
+#include "shell/Buttons.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
+#include "shell/Tulosta.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCollator>
+#include <QDesktopServices>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+const QString TTurhaIkkuna::NormalTypes = QStringLiteral(
+    "*.tmp,~*.*,*.~*,*.?~?,*.aps,*.bak,*.bk?,*.bsc,*.dmp,*.ilk,*.pch,*.rws,*.sbr,backup*.wbk,*.$$$,*.ncb,*.~mp,*.old,"
+    "*.da0,*.chk");
+const QString TTurhaIkkuna::ExtraTypes = QStringLiteral("*.fts,*.gid,*.mtx,*.nch,*.ftg,*.$db,*.db$");
+
+namespace {
+
+const QString Section = QStringLiteral("Unnecessary files");
+
+QString HostPathOf(const QString &windowsPath)
+{
+    const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current();
+    if (!prefix)
+        return {};
+    const TPathMapping m = prefix->Drives().ToHost(windowsPath);
+    return m.State == TPathState::Resolved ? m.HostPath : QString();
+}
+
+QString ExistingFolder(const QString &windowsPath)
+{
+    return !windowsPath.isEmpty() && WinFiles::DirectoryExists(windowsPath) ? windowsPath : QString();
+}
+
+QString Expand(QString text, const QString &profile)
+{
+    text.replace(QStringLiteral("%USERPROFILE%"), profile, Qt::CaseInsensitive);
+    text.replace(QStringLiteral("%SystemRoot%"), QStringLiteral("C:\\windows"), Qt::CaseInsensitive);
+    text.replace(QStringLiteral("%windir%"), QStringLiteral("C:\\windows"), Qt::CaseInsensitive);
+    text.replace(QStringLiteral("%SystemDrive%"), QStringLiteral("C:"), Qt::CaseInsensitive);
+    return text.contains('%') ? QString() : text;
+}
+
+QDateTime ParseDateText(const QString &text)
+{
+    const QLocale locale;
+    const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    QDateTime t = locale.toDateTime(text, dateFormat + ' ' + locale.timeFormat(QLocale::LongFormat));
+    if (!t.isValid())
+        t = QDateTime(locale.toDate(text, dateFormat), QTime(0, 0));
+    return t;
+}
+
+} // namespace
+
+TUnnSpecialFolders TUnnSpecialFolders::Find()
+{
+    TUnnSpecialFolders f;
+    const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current();
+    if (!prefix)
+        return f;
+    const QString profile = "C:\\users\\" + prefix->UserName();
+    QString temp;
+    {
+        TRegistry env(TRootKey::CurrentUser, prefix);
+        if (env.OpenKeyReadOnly("Environment"))
+            temp = Expand(env.ReadString("TEMP"), profile);
+    }
+    f.Temp = ExistingFolder(temp);
+    TRegistry shell(TRootKey::CurrentUser, prefix);
+    if (shell.OpenKeyReadOnly("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")) {
+        f.Cache = ExistingFolder(shell.ReadString("Cache"));
+        f.History = ExistingFolder(shell.ReadString("History"));
+        f.Cookies = ExistingFolder(shell.ReadString("Cookies"));
+        const QString appData = shell.ReadString("AppData");
+        if (!appData.isEmpty())
+            f.OfficeRecent = ExistingFolder(appData + "\\Microsoft\\Office\\Recent");
+    }
+    return f;
+}
+
+// ---- model
+
+TUnnecessaryModel::TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObject *parent)
+    : QAbstractTableModel(parent), FRecords(records),
+      FHeaders({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version"})
+{
+}
+
+int TUnnecessaryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(FRecords->size());
+}
+
+int TUnnecessaryModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 7;
+}
+
+QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= FRecords->size() || !FRecords->at(index.row()))
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    const TUnnecessaryRecord *r = FRecords->at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case 0: return r->Path;
+        case 1: return r->SizeText;
+        case 2: return r->TypeName;
+        case 3: return r->DateText;
+        case 4: return r->AttrText;
+        case 5: return r->FileVersion;
+        case 6: return r->ProductVersion;
+        }
+        break;
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return r->Icon;
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == 1)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case Qt::BackgroundRole:
+        if (index.column() == FSortColumn)
+            return QColor(0xF7, 0xF7, 0xF7);
+        break;
+    }
+    return {};
+}
+
+QVariant TUnnecessaryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return FHeaders.value(section);
+    return {};
+}
+
+void TUnnecessaryModel::Reset(const std::function<void()> &change)
+{
+    beginResetModel();
+    if (change)
+        change();
+    endResetModel();
+}
+
+void TUnnecessaryModel::SetSortColumn(int column, bool forward)
+{
+    FSortColumn = column;
+    FSortForward = forward;
+}
+
+// ---- window
+
+TTurhaIkkuna::TTurhaIkkuna(QWidget *parent, const QString &programFolder) : QDialog(parent)
+{
+    FProgramFolder = programFolder.isEmpty() && PaaIkkuna ? PaaIkkuna->ProgramFolder() : programFolder;
+    if (!FProgramFolder.isEmpty() && !FProgramFolder.endsWith('/'))
+        FProgramFolder += '/';
+    if (PaaIkkuna)
+        FOwnSettings = PaaIkkuna->Settings();
+    FormCreate();
+}
+
+TTurhaIkkuna::~TTurhaIkkuna()
+{
+    TSharedThd::StopAndWaitFor(this);
+    FormDestroy();
+}
+
+TSettings &TTurhaIkkuna::Options()
+{
+    return PaaIkkuna ? PaaIkkuna->Settings() : FOwnSettings;
+}
+
+TBatchState &TTurhaIkkuna::BatchState()
+{
+    return PaaIkkuna ? static_cast<TBatchState &>(*PaaIkkuna) : FOwnBatch;
+}
+
+void TTurhaIkkuna::FormCreate()
+{
+    setObjectName("TurhaIkkuna");
+    FCaptionBase = QStringLiteral("Unnecessary files");
+    setWindowTitle(FCaptionBase);
+    resize(640, 520);
+
+    OptionsPanel = new QWidget(this);
+    OptionsPanel->setObjectName("OptionsPanel");
+    auto *options = new QGridLayout(OptionsPanel);
+    DiskList = new TDiskListView(OptionsPanel);
+    options->addWidget(DiskList, 0, 0, 6, 1);
+    auto box = [this, options](QCheckBox *&b, const char *name, const QString &caption, int row, int col) {
+        b = new QCheckBox(caption, OptionsPanel);
+        b->setObjectName(name);
+        options->addWidget(b, row, col);
+        connect(b, &QCheckBox::clicked, this, &TTurhaIkkuna::NormalClick);
+    };
+    box(Normal, "Normal", "Normal types", 0, 1);
+    box(Extra, "Extra", "Extra types", 1, 1);
+    box(TempDirectories, "TempDirectories", "Temp directories", 0, 2);
+    box(TemporaryInternet, "TemporaryInternet", "Temp Internet files", 1, 2);
+    box(History, "History", "Browser history", 2, 2);
+    box(Cookies, "Cookies", "Browser cookies", 3, 2);
+    box(OfficeRecent, "OfficeRecent", "MS Office recent", 4, 2);
+    box(CustomDirectories, "CustomDirectories", "Custom directories", 5, 2);
+    auto *findLabel = new QLabel("Find:", OptionsPanel);
+    findLabel->setObjectName("lblFind");
+    edtFind = new QLineEdit(OptionsPanel);
+    edtFind->setObjectName("edtFind");
+    auto *skipLabel = new QLabel("Skip:", OptionsPanel);
+    skipLabel->setObjectName("lblSkip");
+    edtSkip = new QLineEdit(OptionsPanel);
+    edtSkip->setObjectName("edtSkip");
+    SetHoldsUserData(edtFind);
+    SetHoldsUserData(edtSkip);
+    options->addWidget(findLabel, 2, 1);
+    options->addWidget(edtFind, 3, 1);
+    options->addWidget(skipLabel, 4, 1);
+    options->addWidget(edtSkip, 5, 1);
+    connect(edtFind, &QLineEdit::textChanged, this, &TTurhaIkkuna::NormalClick);
+
+    auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
+        b = new TOVBitBtn(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+    };
+    makeButton(btnFind, "btnFind", "Find");
+    makeButton(btnStop, "btnStop", "Stop");
+    makeButton(btnDelete, "btnDelete", "Delete");
+    makeButton(btnDeleteAll, "btnDeleteAll", "Delete all");
+    makeButton(btnSelectAll, "btnSelectAll", "Select all");
+    makeButton(btnPrint, "btnPrint", "Print");
+    makeButton(btnSave, "btnSave", "Save");
+    makeButton(btnClose, "btnClose", "Close");
+    btnStop->setEnabled(false);
+
+    FModel = new TUnnecessaryModel(&FRecords, this);
+    FileList = new QTreeView(this);
+    FileList->setObjectName("FileList");
+    FileList->setModel(FModel);
+    FileList->setRootIsDecorated(false);
+    FileList->setUniformRowHeights(true);
+    FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FileList->header()->setSectionsClickable(true);
+    FileList->header()->setSortIndicatorShown(true);
+
+    lblStatus = new QLabel("Idle!", this);
+    lblStatus->setObjectName("lblStatus");
+    lblTotal = new QLabel(this);
+    lblTotal->setObjectName("lblTotal");
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setSizeGripEnabled(false);
+    Parami = new QTimer(this);
+    Parami->setObjectName("Parami");
+    Parami->setSingleShot(true);
+    Parami->setInterval(1);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(OptionsPanel, 1);
+    auto *findButtons = new QVBoxLayout;
+    findButtons->addWidget(btnFind);
+    findButtons->addWidget(btnStop);
+    findButtons->addStretch();
+    top->addLayout(findButtons);
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(lblStatus, 1);
+    statusRow->addWidget(lblTotal);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (TOVBitBtn *b : {btnDelete, btnDeleteAll, btnSelectAll, btnPrint, btnSave, btnClose})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(statusRow);
+    layout->addWidget(FileList, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(StatusBar);
+
+    for (QWidget *w : {static_cast<QWidget *>(btnDelete), static_cast<QWidget *>(btnSelectAll),
+                       static_cast<QWidget *>(btnDeleteAll), static_cast<QWidget *>(btnPrint),
+                       static_cast<QWidget *>(btnSave)})
+        w->setEnabled(false);
+
+    connect(btnFind, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnFindClick);
+    connect(btnStop, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnStopClick);
+    connect(btnDelete, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnDeleteClick);
+    connect(btnDeleteAll, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnDeleteAllClick);
+    connect(btnSelectAll, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnSelectAllClick);
+    connect(btnPrint, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnPrintClick);
+    connect(btnSave, &QAbstractButton::clicked, this, &TTurhaIkkuna::btnSaveClick);
+    connect(btnClose, &QAbstractButton::clicked, this, &QDialog::close);
+    connect(Parami, &QTimer::timeout, this, &TTurhaIkkuna::ParamiTimer);
+    connect(DiskList, &QTreeWidget::itemSelectionChanged, this, &TTurhaIkkuna::DiskListChange);
+    connect(FileList->header(), &QHeaderView::sectionClicked, this, &TTurhaIkkuna::FileListColumnClick);
+    connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TTurhaIkkuna::UpdateDeleteButton);
+    connect(FileList, &QAbstractItemView::doubleClicked, this, &TTurhaIkkuna::OpenSelected);
+
+    // Settings; a file that cannot be read leaves the defaults.
+    TIniFile ini(FProgramFolder + "Options.ini");
+    if (ini.ReadInteger(Section, "Maximized", 0) == 1)
+        setWindowState(Qt::WindowMaximized);
+    else
+        resize(ini.ReadInteger(Section, "Width", width()), ini.ReadInteger(Section, "Height", height()));
+    edtSkip->setText(ini.ReadString(Section, "Skip", ""));
+    {
+        const QSignalBlocker block(edtFind);
+        edtFind->setText(ini.ReadString(Section, "Find", ""));
+    }
+    FSortForward = ini.ReadBool(Section, "Sort forward", true);
+    FSortColumn = std::clamp(ini.ReadInteger(Section, "Sort by column", 1), 0, 6);
+    Normal->setChecked(ini.ReadBool(Section, "Normal", true));
+    Extra->setChecked(ini.ReadBool(Section, "Extra", false));
+    TempDirectories->setChecked(ini.ReadBool(Section, "Temp directories", false));
+    TemporaryInternet->setChecked(ini.ReadBool(Section, "Temp Internet files", false));
+    History->setChecked(ini.ReadBool(Section, "Browser history", false));
+    Cookies->setChecked(ini.ReadBool(Section, "Browser cookies", false));
+    OfficeRecent->setChecked(ini.ReadBool(Section, "Office recent", false));
+    CustomDirectories->setChecked(ini.ReadBool(Section, "Search custom directories", false));
+    FModel->SetSortColumn(FSortColumn, FSortForward);
+    {
+        const QSignalBlocker block(DiskList);
+        DiskList->FillDrives();
+        for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = DiskList->topLevelItem(i);
+            item->setSelected(ini.ReadBool(Section, "Selected disk " + QString::number(i), item->isSelected()));
+        }
+    }
+    SetSpecialFolders(TUnnSpecialFolders::Find());
+}
+
+void TTurhaIkkuna::SetSpecialFolders(const TUnnSpecialFolders &folders)
+{
+    FFolders = folders;
+    const std::pair<QCheckBox *, QString> boxes[] = {{TempDirectories, folders.Temp},
+                                                     {TemporaryInternet, folders.Cache},
+                                                     {History, folders.History},
+                                                     {Cookies, folders.Cookies},
+                                                     {OfficeRecent, folders.OfficeRecent}};
+    for (const auto &[box, folder] : boxes) {
+        box->setToolTip(folder);
+        box->setEnabled(!folder.isEmpty());
+    }
+    NormalClick();
+}
+
+void TTurhaIkkuna::FormDestroy()
+{
+    if (FProgramFolder.isEmpty())
+        return;
+    TIniFile ini(FProgramFolder + "Options.ini");
+    ini.WriteInteger(Section, "Maximized", isMaximized() ? 1 : 0);
+    ini.WriteInteger(Section, "Width", width());
+    ini.WriteInteger(Section, "Height", height());
+    ini.WriteString(Section, "Skip", edtSkip->text());
+    ini.WriteString(Section, "Find", edtFind->text());
+    ini.WriteBool(Section, "Sort forward", FSortForward);
+    ini.WriteInteger(Section, "Sort by column", FSortColumn);
+    ini.WriteBool(Section, "Normal", Normal->isChecked());
+    ini.WriteBool(Section, "Extra", Extra->isChecked());
+    ini.WriteBool(Section, "Temp directories", TempDirectories->isChecked());
+    ini.WriteBool(Section, "Temp Internet files", TemporaryInternet->isChecked());
+    ini.WriteBool(Section, "Browser history", History->isChecked());
+    ini.WriteBool(Section, "Browser cookies", Cookies->isChecked());
+    ini.WriteBool(Section, "Office recent", OfficeRecent->isChecked());
+    ini.WriteBool(Section, "Search custom directories", CustomDirectories->isChecked());
+    for (int i = 0; i < DiskList->topLevelItemCount(); ++i)
+        ini.WriteBool(Section, "Selected disk " + QString::number(i), DiskList->topLevelItem(i)->isSelected());
+    ini.UpdateFile();
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+}
+
+void TTurhaIkkuna::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    CustomDirectories->setEnabled(!Options().FUnnCustomDirs.isEmpty());
+    NormalClick();
+    if (FFirstShow) {
+        FFirstShow = false;
+        if (LanguageFile()) {
+            TranslateForms(this);
+            FCaptionBase = windowTitle();
+        }
+        DiskListChange();
+    }
+}
+
+void TTurhaIkkuna::StartBatch(const QString &batchSwitch)
+{
+    if (batchSwitch != "-unn" && batchSwitch != "-delunn")
+        return;
+    LogLines({batchSwitch, "Started searching unnecessary files"}, true);
+    btnFind->click();
+    if (!btnFind->isEnabled() && !FScanning)
+        return;
+    if (!FScanning) {
+        // Nothing to search with (no drive, no mask, no folder): the search is over at once.
+        SearchDone();
+    }
+}
+
+void TTurhaIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
+{
+    if (PaaIkkuna) {
+        PaaIkkuna->AddLogBlock(lines, leadingEmptyLine);
+        return;
+    }
+    const QLocale locale;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (leadingEmptyLine)
+        FOwnBatch.FLog.append(QString());
+    FOwnBatch.FLog.append(locale.toString(now.date(), QLocale::ShortFormat) + ", "
+                          + locale.toString(now.time(), QLocale::LongFormat));
+    FOwnBatch.FLog.append(lines);
+}
+
+QString TTurhaIkkuna::ReadBlacklistUnnecessary(bool *ok) const
+{
+    const QString path = FProgramFolder + "BlackLst.vkb";
+    *ok = true;
+    if (!QFileInfo::exists(path))
+        return {};
+    TIniFile blacklist(path);
+    if (!blacklist.ErrorString().isEmpty()) {
+        *ok = false;
+        return {};
+    }
+    return blacklist.ReadString("General", "Unnecessary", "");
+}
+
+void TTurhaIkkuna::btnFindClick()
+{
+    if (FScanning)
+        return;
+    bool ok = false;
+    const QString blacklisted = ReadBlacklistUnnecessary(&ok);
+    if (ok) {
+        TSortedStringList skip;
+        skip.AddStrings(CommaTextToList(edtSkip->text()));
+        skip.AddStrings(CommaTextToList(blacklisted));
+        skip.Remove(QString());
+        FSkipList = skip.Items();
+    }
+
+    // The empty items that the old comma joins produced are dropped, and only they: with no set
+    // checked, the first item is a mask of the user's.
+    TSortedStringList masks;
+    if (Normal->isChecked() && Normal->isEnabled())
+        masks.AddStrings(CommaTextToList(NormalTypes));
+    if (Extra->isChecked() && Extra->isEnabled())
+        masks.AddStrings(CommaTextToList(ExtraTypes));
+    if (!edtFind->text().isEmpty())
+        masks.AddStrings(CommaTextToList(edtFind->text()));
+    masks.Remove(QString());
+    FMaskList = masks.Items();
+
+    for (QWidget *w : {static_cast<QWidget *>(btnFind), static_cast<QWidget *>(btnDelete),
+                       static_cast<QWidget *>(btnSelectAll), static_cast<QWidget *>(btnDeleteAll),
+                       static_cast<QWidget *>(btnPrint), static_cast<QWidget *>(btnSave),
+                       static_cast<QWidget *>(DiskList), OptionsPanel})
+        w->setEnabled(false);
+    btnStop->setEnabled(true);
+    lblTotal->clear();
+    lblStatus->setText(LangMessage("M093TI", "Searching for unnecessary files..."));
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+    FTotalSize = 0;
+
+    const TSettings &o = Options();
+    quint32 attrMask = 0;
+    if (o.FUnnSkipReadOnly)
+        attrMask |= FileAttr::ReadOnly;
+    if (o.FUnnSkipSystem)
+        attrMask |= FileAttr::System;
+    if (o.FUnnSkipHidden)
+        attrMask |= FileAttr::Hidden;
+
+    TSortedStringList custom(TSortedStringList::TDuplicates::Accept);
+    if (CustomDirectories->isChecked() && !o.FUnnCustomDirs.isEmpty())
+        for (const QString &dir : o.FUnnCustomDirs)
+            if (!dir.isEmpty())
+                custom.Add(dir + ":*.*");
+    const std::tuple<QCheckBox *, QString, const char *> special[] = {
+        {Cookies, FFolders.Cookies, ":*.txt"},
+        {History, FFolders.History, ":*.*"},
+        {TempDirectories, FFolders.Temp, ":*.*"},
+        {TemporaryInternet, FFolders.Cache, ":*.*"},
+        {OfficeRecent, FFolders.OfficeRecent, ":*.*"}};
+    for (const auto &[box, folder, mask] : special)
+        if (box->isChecked() && !folder.isEmpty())
+            custom.Add(folder + mask);
+    FCustomList = custom.Items();
+
+    FScanning = true;
+    FAborted = false;
+    FWorker = new TEtsiTurhat(
+        this, FSkipList, [this](const QString &folder) { ShowFolder(folder); },
+        [this](const QString &name, const QString &folder, qint64 size, const QString &date, const QString &attr) {
+            AddFound(name, folder, size, date, attr);
+        },
+        attrMask, FMaskList, FCustomList, DiskList->SelectedDrives(), o.FUnnRecurse, o.FUnnSkipEmpty);
+    FWorker->SetOnTerminate([this](TSharedThd *) { SearchDone(); });
+    FWorker->Resume();
+}
+
+void TTurhaIkkuna::btnStopClick()
+{
+    if (FWorker) {
+        FWorker->SetOnTerminate([this](TSharedThd *) { SearchAborted(); });
+        FWorker->Terminate();
+    } else {
+        SearchAborted();
+    }
+}
+
+void TTurhaIkkuna::ShowFolder(const QString &folder)
+{
+    StatusBar->showMessage(folder);
+}
+
+void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 size, const QString &dateText,
+                            const QString &attrText)
+{
+    auto *r = new TUnnecessaryRecord;
+    r->Path = folder + name;
+    r->Size = size;
+    r->SizeText = QLocale().toString(size);
+    r->DateText = dateText;
+    r->AttrText = attrText;
+    const QString host = HostPathOf(r->Path);
+    if (!host.isEmpty()) {
+        static QMimeDatabase mimes;
+        r->TypeName = mimes.mimeTypeForFile(host, QMimeDatabase::MatchExtension).comment().left(80);
+        static QFileIconProvider icons;
+        r->Icon = icons.icon(QFileInfo(host));
+    }
+    if (PaaIkkuna) {
+        r->FileVersion = PaaIkkuna->VersionInfoString(r->Path, "FileVersion");
+        r->ProductVersion = PaaIkkuna->VersionInfoString(r->Path, "ProductVersion");
+    }
+    const int row = int(FRecords.size());
+    FModel->beginInsertRows({}, row, row);
+    FRecords.append(r);
+    FModel->endInsertRows();
+    FTotalSize += size;
+    ShowTotal();
+}
+
+void TTurhaIkkuna::ShowTotal()
+{
+    lblTotal->setText(SafeFormat(LangMessage("M088TI", "%.0n KB"), {double((FTotalSize + 1023) / 1024)}));
+}
+
+void TTurhaIkkuna::UpdateAfterSearch()
+{
+    btnFind->setEnabled(!FScanning);
+    DiskList->setEnabled(!FScanning);
+    OptionsPanel->setEnabled(!FScanning);
+    btnStop->setEnabled(FScanning);
+    const int n = int(FRecords.size());
+    const bool any = n > 0;
+    if (any) {
+        ShowTotal();
+        lblStatus->setText(SafeFormat(FAborted ? LangMessage("M089TI", "Aborted! Total of %d unnecessary file(s) found!")
+                                               : LangMessage("M090TI", "Total of %d unnecessary file(s) found!"),
+                                      {n}));
+        StatusBar->showMessage(SafeFormat(LangMessage("M090TI", "Total of %d unnecessary file(s) found!"), {n}));
+    } else {
+        lblStatus->setText(FAborted ? LangMessage("M091TI", "Aborted! No unnecessary files found!")
+                                    : LangMessage("M092TI", "No unnecessary files found!"));
+        StatusBar->showMessage(LangMessage("M092TI", "No unnecessary files found!"));
+        lblTotal->clear();
+    }
+    for (TOVBitBtn *b : {btnPrint, btnSave, btnSelectAll, btnDeleteAll})
+        b->setEnabled(any);
+    if (!FScanning)
+        NormalClick();
+    UpdateDeleteButton();
+}
+
+void TTurhaIkkuna::UpdateDeleteButton()
+{
+    btnDelete->setEnabled(!FScanning && FileList->selectionModel()->hasSelection());
+}
+
+void TTurhaIkkuna::SearchDone()
+{
+    FWorker = nullptr;
+    FScanning = false;
+    FAborted = false;
+    UpdateAfterSearch();
+    SortRecords();
+    TBatchState &batch = BatchState();
+    if (!batch.FBatchMode)
+        return;
+    const QString n = QString::number(FRecords.size());
+    if (batch.FBatchSwitch == "-unn") {
+        LogLines({"Found " + n + " unnecessary files!"}, false);
+    } else if (batch.FBatchSwitch == "-delunn") {
+        LogLines({"Found " + n + " unnecessary files! Deleting..."}, false);
+        if (btnDeleteAll->isEnabled())
+            btnDeleteAll->click();
+    }
+    Parami->start();
+}
+
+void TTurhaIkkuna::SearchAborted()
+{
+    FWorker = nullptr;
+    FScanning = false;
+    FAborted = true;
+    UpdateAfterSearch();
+    SortRecords();
+    TBatchState &batch = BatchState();
+    if (batch.FBatchMode) {
+        batch.FBatchMode = false;
+        batch.FBatchAborted = true;
+        LogLines({"Aborted by user!"}, false);
+    }
+}
+
+void TTurhaIkkuna::ParamiTimer()
+{
+    Parami->stop();
+    close();
+}
+
+void TTurhaIkkuna::NormalClick()
+{
+    bool enable = false;
+    for (QCheckBox *b : {TempDirectories, TemporaryInternet, History, Cookies, OfficeRecent, CustomDirectories})
+        enable = enable || (b->isChecked() && b->isEnabled());
+    if (!enable && !DiskList->selectedItems().isEmpty())
+        enable = !edtFind->text().isEmpty() || (Normal->isChecked() && Normal->isEnabled())
+              || (Extra->isChecked() && Extra->isEnabled());
+    btnFind->setEnabled(enable && !FScanning);
+}
+
+void TTurhaIkkuna::DiskListChange()
+{
+    QString caption = FCaptionBase;
+    for (const QString &item : CommaTextToList(DiskList->SelectedDrives()))
+        caption += " - " + item;
+    setWindowTitle(caption);
+    NormalClick();
+}
+
+void TTurhaIkkuna::SortRecords()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const int column = FSortColumn;
+    const bool forward = FSortForward;
+    auto text = [column](const TUnnecessaryRecord *r) -> const QString & {
+        switch (column) {
+        case 2: return r->TypeName;
+        case 4: return r->AttrText;
+        case 5: return r->FileVersion;
+        case 6: return r->ProductVersion;
+        default: return r->Path;
+        }
+    };
+    auto compare = [&](const TUnnecessaryRecord *a, const TUnnecessaryRecord *b) -> qint64 {
+        switch (column) {
+        case 1: return a->Size < b->Size ? -1 : (a->Size > b->Size ? 1 : 0);
+        case 3: {
+            const QDateTime da = ParseDateText(a->DateText), db = ParseDateText(b->DateText);
+            const qint64 ma = da.isValid() ? da.toMSecsSinceEpoch() : 0, mb = db.isValid() ? db.toMSecsSinceEpoch() : 0;
+            return ma < mb ? -1 : (ma > mb ? 1 : 0);
+        }
+        default: return collator.compare(text(a), text(b));
+        }
+    };
+    FModel->SetSortColumn(column, forward);
+    FModel->Reset([&] {
+        std::stable_sort(FRecords.begin(), FRecords.end(), [&](const TUnnecessaryRecord *a, const TUnnecessaryRecord *b) {
+            const qint64 c = compare(a, b);
+            return forward ? c < 0 : c > 0;
+        });
+    });
+    FileList->header()->setSortIndicator(column, forward ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void TTurhaIkkuna::FileListColumnClick(int column)
+{
+    if (column == FSortColumn)
+        FSortForward = !FSortForward;
+    else {
+        FSortColumn = column;
+        FSortForward = true;
+    }
+    SortRecords();
+}
+
+QStringList TTurhaIkkuna::SelectedRows() const
+{
+    QStringList paths;
+    QList<int> rows;
+    for (const QModelIndex &i : FileList->selectionModel()->selectedRows())
+        rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    for (int row : rows)
+        paths.append(FRecords.at(row)->Path);
+    return paths;
+}
+
+void TTurhaIkkuna::btnSelectAllClick()
+{
+    FileList->selectAll();
+    FileList->setFocus();
+}
+
+void TTurhaIkkuna::btnDeleteAllClick()
+{
+    btnSelectAllClick();
+    btnDeleteClick();
+}
+
+void TTurhaIkkuna::btnDeleteClick()
+{
+    const int selected = int(FileList->selectionModel()->selectedRows().size());
+    if (selected == 0)
+        return;
+    const TSettings &o = Options();
+    if (o.FUnnConfirm && !BatchState().FBatchMode
+        && !MessageBoxes::Confirm(this, SafeFormat(LangMessage("M086DI", "Are you sure you want to delete %d file(s)?"),
+                                                   {selected})))
+        return;
+    FDeleteList = SelectedRows();
+    const auto done = [this](bool aborted) { AfterDelete(aborted); };
+    if (PaaIkkuna)
+        PaaIkkuna->DeleteFilesThreaded(FDeleteList, !o.FUnnRecycle, done);
+    else
+        FileDeletion::DeleteFilesThreaded(this, FDeleteList, !o.FUnnRecycle, o.FForceTryDelete, done);
+}
+
+void TTurhaIkkuna::AfterDelete(bool)
+{
+    FDeleteList.clear();
+    QList<int> rows;
+    for (const QModelIndex &i : FileList->selectionModel()->selectedRows())
+        rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    int failed = 0;
+    FModel->Reset([&] {
+        for (qsizetype k = rows.size() - 1; k >= 0; --k) {
+            TUnnecessaryRecord *r = FRecords.at(rows.at(k));
+            if (WinFiles::FileExists(r->Path)) {
+                ++failed;
+                continue;
+            }
+            FTotalSize -= r->Size;
+            delete r;
+            FRecords.removeAt(rows.at(k));
+        }
+    });
+    if (failed > 0) {
+        if (BatchState().FBatchMode)
+            LogLines({"Vaskimo failed to delete " + QString::number(failed)
+                      + " of the selected file(s)! File(s) maybe in use."},
+                     false);
+        else
+            MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
+                                                                       "file(s)! File(s) maybe in use."),
+                                                 {failed}));
+    }
+    UpdateAfterSearch();
+}
+
+void TTurhaIkkuna::btnPrintClick()
+{
+    // Listing print belongs to the main window's print service.
+}
+
+void TTurhaIkkuna::btnSaveClick()
+{
+    // Listing save belongs to the main window's save service.
+}
+
+void TTurhaIkkuna::OpenSelected()
+{
+    const QModelIndex current = FileList->currentIndex();
+    if (!current.isValid() || current.row() >= FRecords.size())
+        return;
+    const QString host = HostPathOf(FRecords.at(current.row())->Path);
+    if (!host.isEmpty() && QFileInfo(host).isFile())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(host));
+}
+
+void TTurhaIkkuna::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Delete && btnDelete->isEnabled()) {
+        btnDelete->click();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && FileList->hasFocus()) {
+        OpenSelected();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TTurhaIkkuna::closeEvent(QCloseEvent *event)
+{
+    if (btnStop->isEnabled()) {
+        event->ignore();
+        btnStop->click();
+        return;
+    }
+    if (PaaIkkuna)
+        PaaIkkuna->FUnnecessaryOpen = false;
+    QDialog::closeEvent(event);
+}
+
+void TTurhaIkkuna::reject()
+{
+    if (btnStop->isEnabled()) {
+        btnStop->click();
+        return;
+    }
+    QDialog::reject();
+}
+
+void TTurhaIkkuna::paintEvent(QPaintEvent *event)
+{
+    if (PaaIkkuna) {
+        QPainter painter(this);
+        PaaIkkuna->PaintBackground(this, painter, false);
+    }
+    QDialog::paintEvent(event);
+}

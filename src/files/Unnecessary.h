@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: TTurhaIkkuna, the unnecessary-file finder window, and its result model.
+#pragma once
+
+#include "shell/Batch.h"
+#include "shell/Main.h"
+#include "shell/Settings.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QDialog>
+#include <QStringList>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QStatusBar;
+class QTimer;
+class QTreeView;
+class TDiskListView;
+class TEtsiTurhat;
+class TOVBitBtn;
+
+struct TUnnecessaryRecord {
+    QString Path;  // folder (with trailing "\") + name
+    QString SizeText;
+    qint64 Size = 0;
+    QString TypeName;
+    QString DateText;
+    QString AttrText;
+    QString FileVersion;
+    QString ProductVersion;
+    QIcon Icon;
+};
+
+class TUnnecessaryModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObject *parent = nullptr);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void Reset(const std::function<void()> &change = {});
+    void SetSortColumn(int column, bool forward);
+
+private:
+    QList<TUnnecessaryRecord *> *FRecords;
+    int FSortColumn = 1;
+    bool FSortForward = true;
+    QStringList FHeaders;
+    friend class TTurhaIkkuna;
+};
+
+// The special folders the window offers, as Windows paths ('' when unknown).
+struct TUnnSpecialFolders {
+    QString Temp, Cache, History, Cookies, OfficeRecent;
+    // From the current prefix: its %TEMP% (never the host's /tmp) and its shell folders.
+    static TUnnSpecialFolders Find();
+};
+
+class TTurhaIkkuna : public QDialog, public TBatchTool
+{
+    Q_OBJECT
+public:
+    // programFolder: where "Options.ini" and "BlackLst.vkb" are; empty: the main window's folder.
+    explicit TTurhaIkkuna(QWidget *parent = nullptr, const QString &programFolder = {});
+    ~TTurhaIkkuna() override;
+
+    void StartBatch(const QString &batchSwitch) override;
+
+    // The settings and batch state in use: the main window's, or the window's own without one.
+    TSettings &Options();
+    TBatchState &BatchState();
+
+    // Components (names as in the form).
+    TDiskListView *DiskList = nullptr;
+    QCheckBox *Normal = nullptr, *Extra = nullptr;
+    QCheckBox *TempDirectories = nullptr, *TemporaryInternet = nullptr, *History = nullptr, *Cookies = nullptr,
+              *OfficeRecent = nullptr, *CustomDirectories = nullptr;
+    QLineEdit *edtSkip = nullptr, *edtFind = nullptr;
+    TOVBitBtn *btnFind = nullptr, *btnStop = nullptr, *btnDelete = nullptr, *btnDeleteAll = nullptr,
+              *btnSelectAll = nullptr, *btnPrint = nullptr, *btnSave = nullptr, *btnClose = nullptr;
+    QTreeView *FileList = nullptr;
+    QLabel *lblStatus = nullptr, *lblTotal = nullptr;
+    QStatusBar *StatusBar = nullptr;
+    QWidget *OptionsPanel = nullptr;
+    QTimer *Parami = nullptr;
+
+    // The predefined mask sets.
+    static const QString NormalTypes, ExtraTypes;
+
+    // Test access.
+    const QList<TUnnecessaryRecord *> &Records() const { return FRecords; }
+    QStringList MaskList() const { return FMaskList; }
+    QStringList CustomList() const { return FCustomList; }
+    QStringList SkipList() const { return FSkipList; }
+    qint64 TotalSize() const { return FTotalSize; }
+    bool Scanning() const { return FScanning; }
+    void SetSpecialFolders(const TUnnSpecialFolders &folders);
+
+public slots:
+    void btnFindClick();
+    void btnStopClick();
+    void btnDeleteClick();
+    void btnDeleteAllClick();
+    void btnSelectAllClick();
+    void btnPrintClick();
+    void btnSaveClick();
+    void NormalClick();
+    void DiskListChange();
+    void FileListColumnClick(int column);
+    void ParamiTimer();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void reject() override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void ShowFolder(const QString &folder);
+    void AddFound(const QString &name, const QString &folder, qint64 size, const QString &dateText,
+                  const QString &attrText);
+    void SearchDone();
+    void SearchAborted();
+    void AfterDelete(bool aborted);
+    void UpdateAfterSearch();
+    void UpdateDeleteButton();
+    void SortRecords();
+    void ShowTotal();
+    void LogLines(const QStringList &lines, bool leadingEmptyLine);
+    QString ReadBlacklistUnnecessary(bool *ok) const;
+    QStringList SelectedRows() const;
+    void OpenSelected();
+
+    QString FProgramFolder;
+    TSettings FOwnSettings;
+    TBatchState FOwnBatch;
+    QList<TUnnecessaryRecord *> FRecords;
+    TUnnecessaryModel *FModel = nullptr;
+    qint64 FTotalSize = 0;
+    bool FScanning = false;
+    bool FAborted = false;
+    int FSortColumn = 1;
+    bool FSortForward = true;
+    QString FCaptionBase;
+    bool FFirstShow = true;
+    TEtsiTurhat *FWorker = nullptr;
+    QStringList FSkipList, FMaskList, FCustomList, FDeleteList;
+    TUnnSpecialFolders FFolders;
+};

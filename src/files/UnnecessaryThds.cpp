@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the unnecessary-file scan: masks per folder, filters, and the custom-folder rules.
+#include "files/UnnecessaryThds.h"
+
+#include "platform/CommaText.h"
+#include "platform/SortedStringList.h"
+#include "platform/WinFiles.h"
+
+#include <QLocale>
+#include <QSet>
+
+namespace {
+
+QStringList SortedCopy(const QStringList &items)
+{
+    TSortedStringList sorted(TSortedStringList::TDuplicates::Accept);
+    sorted.AddStrings(items);
+    return sorted.Items();
+}
+
+bool IsRecycleBin(const QString &folder)
+{
+    const QString part = folder.mid(1, 10).toUpper();
+    return part == ":\\RECYCLED" || part == ":\\RECYCLER";
+}
+
+// A subfolder belongs to a custom folder when it is that folder or lies below it. A bare substring
+// test would also hand C:\Temporary to the custom entry C:\Temp, and nothing would search it.
+bool IsAtOrBelow(const QString &subpath, const QString &folder)
+{
+    QString base = folder;
+    while (base.endsWith('\\'))
+        base.chop(1);
+    if (base.isEmpty())
+        return false;
+    return subpath.compare(base, Qt::CaseInsensitive) == 0
+        || subpath.startsWith(base + '\\', Qt::CaseInsensitive);
+}
+
+} // namespace
+
+TEtsiTurhat::TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHandler onFolder, TFoundHandler onFound,
+                         quint32 attrSkipMask, const QStringList &masks, const QStringList &customEntries,
+                         const QString &drives, bool recurseCustom, bool skipEmpty,
+                         std::shared_ptr<TWinePrefix> prefix)
+    : TSharedThd(owner), FSkipList(SortedCopy(skipList)), FOnFolder(std::move(onFolder)), FOnFound(std::move(onFound)),
+      FAttrSkipMask(attrSkipMask), FMasks(SortedCopy(masks)), FCustomEntries(SortedCopy(customEntries)),
+      FDrives(drives), FRecurseCustom(recurseCustom), FSkipEmpty(skipEmpty), FPrefix(std::move(prefix))
+{
+    // An empty skip item (from "temp,") would occur in every path and skip everything.
+    FSkipList.removeAll(QString());
+    for (QString &item : FSkipList)
+        item = item.toLower();
+}
+
+QString TEtsiTurhat::AttrText(quint32 attr)
+{
+    QString text;
+    if (attr & FileAttr::ReadOnly)
+        text += " R";
+    if (attr & FileAttr::Hidden)
+        text += " H";
+    if (attr & FileAttr::System)
+        text += " S";
+    if (attr & FileAttr::Archive)
+        text += " A";
+    return text.mid(1);
+}
+
+QString TEtsiTurhat::DateText(const QDateTime &local)
+{
+    // The directory entry holds two-second steps.
+    const QDateTime t = FileDateToDateTime(DateTimeToFileDate(local));
+    const QLocale locale;
+    QString text = locale.toString(t.date(), QLocale::ShortFormat);
+    if (t.time() != QTime(0, 0))
+        text += ' ' + locale.toString(t.time(), QLocale::LongFormat);
+    return text;
+}
+
+QString TEtsiTurhat::CustomFolder(const QString &entry)
+{
+    const qsizetype colon = entry.lastIndexOf(':');
+    return colon > 1 ? entry.left(colon) : entry;
+}
+
+QString TEtsiTurhat::CustomMasks(const QString &entry)
+{
+    const qsizetype colon = entry.lastIndexOf(':');
+    return colon > 1 ? entry.mid(colon + 1) : QString();
+}
+
+void TEtsiTurhat::DoWork()
+{
+    if (Terminated())
+        return;
+    if (!FMasks.isEmpty()) {
+        for (const QString &drive : CommaTextToList(FDrives)) {
+            if (Terminated())
+                return;
+            if (drive.isEmpty())
+                continue;
+            WalkFolder(drive.left(1) + ":\\", FMasks, false, true, true);
+        }
+    }
+    for (const QString &entry : std::as_const(FCustomEntries)) {
+        if (Terminated())
+            return;
+        const QStringList masks = CommaTextToList(CustomMasks(entry));
+        WalkFolder(CustomFolder(entry), masks, true, true, FRecurseCustom);
+    }
+}
+
+bool TEtsiTurhat::Skipped(const QString &path) const
+{
+    const QString lower = path.toLower();
+    for (const QString &item : FSkipList)
+        if (lower.contains(item))
+            return true;
+    return false;
+}
+
+void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool custom, bool filesHere, bool recurse)
+{
+    if (Terminated() || IsRecycleBin(folder))
+        return;
+    const QString reported = folder;
+    if (!Synchronize([this, reported] {
+            if (FOnFolder)
+                FOnFolder(reported);
+        }))
+        return;
+    if (!folder.endsWith('\\'))
+        folder += '\\';
+
+    if (filesHere) {
+        QSet<QString> foundNames;
+        for (const QString &mask : masks) {
+            if (mask.isEmpty())
+                continue;
+            for (const TSearchRec &rec : WinFiles::FindFiles(folder, mask, FPrefix)) {
+                if (Terminated())
+                    return;
+                if (rec.Attr & FileAttr::Directory)
+                    continue;
+                if (rec.Attr & FAttrSkipMask)
+                    continue;
+                if (rec.Size == 0 && FSkipEmpty)
+                    continue;
+                if (rec.Name == "." || rec.Name == "..")
+                    continue;
+                if (Skipped(folder + rec.Name))
+                    continue;
+                // Names are compared ignoring case as Windows would; on a case-sensitive drive two
+                // such files are two files, so the host name decides.
+                const QString seen = rec.HostPath.isEmpty() ? rec.Name.toCaseFolded() : rec.HostPath;
+                if (foundNames.contains(seen))
+                    continue;
+                foundNames.insert(seen);
+                const QString name = rec.Name, where = folder;
+                const qint64 size = rec.Size;
+                const QString date = DateText(rec.Time), attr = AttrText(rec.Attr);
+                if (!Synchronize([this, name, where, size, date, attr] {
+                        if (FOnFound)
+                            FOnFound(name, where, size, date, attr);
+                    }))
+                    return;
+            }
+        }
+    }
+
+    if (!recurse)
+        return;
+    for (const TSearchRec &rec : WinFiles::FindFiles(folder, "*.*", FPrefix)) {
+        if (Terminated())
+            return;
+        if (!(rec.Attr & FileAttr::Directory) || rec.Name == "." || rec.Name == "..")
+            continue;
+        const QString subpath = folder + rec.Name;
+        if (Skipped(subpath))
+            continue;
+        if (!custom && !FCustomEntries.isEmpty()) {
+            bool matched = false;
+            for (const QString &entry : std::as_const(FCustomEntries)) {
+                const QString customFolder = CustomFolder(entry);
+                if (!IsAtOrBelow(subpath, customFolder))
+                    continue;
+                matched = true;
+                if (!FRecurseCustom)
+                    WalkFolder(subpath, masks, false, subpath.size() > customFolder.size() + 1, true);
+            }
+            if (!matched)
+                WalkFolder(subpath, masks, false, true, true);
+        } else {
+            WalkFolder(subpath, masks, custom, true, true);
+        }
+    }
+}

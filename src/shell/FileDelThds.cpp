@@ -1,0 +1,290 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the deletion thread's batches, set-aside entries and retries, and the host file layer.
+#include "shell/FileDelThds.h"
+
+#include "platform/DriveMap.h"
+#include "platform/Trash.h"
+#include "platform/WinePrefix.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QByteArray Native(const QString &path) { return QFile::encodeName(path); }
+
+bool Lstat(const QString &path, struct stat *st) { return ::lstat(Native(path).constData(), st) == 0; }
+
+// Removes name below parentFd: links and files are unlinked, folders emptied first. Never follows
+// a link and never enters a folder on another file system than device.
+bool RemoveAt(int parentFd, const char *name, dev_t device)
+{
+    struct stat st;
+    if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode))
+        return ::unlinkat(parentFd, name, 0) == 0 || errno == ENOENT;
+    if (st.st_dev != device)
+        return false;
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (const dirent *e = ::readdir(dir)) {
+        const std::string n = e->d_name;
+        if (n != "." && n != "..")
+            names.push_back(n);
+    }
+    bool ok = true;
+    for (const std::string &n : names)
+        ok = RemoveAt(::dirfd(dir), n.c_str(), device) && ok;
+    ::closedir(dir);
+    return ok && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+}
+
+bool RemovePermanently(const QString &hostPath)
+{
+    struct stat st;
+    if (!Lstat(hostPath, &st))
+        return false;
+    const QFileInfo info(hostPath);
+    const int parent = ::open(Native(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
+        return false;
+    const bool ok = RemoveAt(parent, Native(info.fileName()).constData(), st.st_dev);
+    ::close(parent);
+    return ok;
+}
+
+QMutex GLayerMutex;
+std::shared_ptr<TDeletionFileLayer> &LayerSlot()
+{
+    static std::shared_ptr<TDeletionFileLayer> layer;
+    return layer;
+}
+
+} // namespace
+
+THostDeletionLayer::THostDeletionLayer(std::shared_ptr<TWinePrefix> prefix, QString trashHome)
+    : FPrefix(std::move(prefix)), FTrashHome(std::move(trashHome))
+{
+}
+
+THostDeletionLayer::THostDeletionLayer(const TDriveMap &drives, QString trashHome)
+    : FDrives(drives), FTrashHome(std::move(trashHome))
+{
+}
+
+QString THostDeletionLayer::Resolve(const QString &entry)
+{
+    static const QRegularExpression absolute(QStringLiteral("^[A-Za-z]:[\\\\/]"));
+    if (!absolute.match(entry).hasMatch())
+        return {};
+    const QStringList parts = entry.mid(3).split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return {};
+    for (const QString &part : parts)
+        if (part == "." || part == "..")
+            return {};
+    std::shared_ptr<TWinePrefix> prefix;
+    if (!FDrives) {
+        prefix = FPrefix ? FPrefix : TWinePrefix::Current();
+        if (!prefix)
+            return {};
+    }
+    const TDriveMap &drives = FDrives ? *FDrives : prefix->Drives();
+    const TPathMapping mapping = drives.ToHost(entry);
+    if (mapping.State != TPathState::Resolved)
+        return {};
+    // The folder holding the entry is taken for real (C:\x and Z:\...\drive_c\x are one object);
+    // the entry itself never is, or a link would be replaced by its target.
+    const QFileInfo host(QDir::cleanPath(mapping.HostPath));
+    const QString parent = QFileInfo(host.path()).canonicalFilePath();
+    if (parent.isEmpty() || host.fileName().isEmpty())
+        return {};
+    const QString key = (parent == "/" ? QString() : parent) + "/" + host.fileName();
+    struct stat st;
+    if (!Lstat(key, &st))
+        return {};
+    for (const TDrive &drive : drives.Drives()) {
+        const QString root = QFileInfo(drive.HostRoot).canonicalFilePath();
+        if (S_ISDIR(st.st_mode) && root == key)
+            return {};
+    }
+    return key;
+}
+
+bool THostDeletionLayer::Exists(const QString &key)
+{
+    struct stat st;
+    return Lstat(key, &st);
+}
+
+bool THostDeletionLayer::IsFolder(const QString &key)
+{
+    struct stat st;
+    return Lstat(key, &st) && S_ISDIR(st.st_mode);
+}
+
+bool THostDeletionLayer::IsLocked(const QString &key)
+{
+    struct stat st;
+    // Only regular files are opened: opening a device or a FIFO may have effects of its own.
+    if (!Lstat(key, &st) || !S_ISREG(st.st_mode))
+        return false;
+    const int fd = ::open(Native(key).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool locked = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
+bool THostDeletionLayer::Delete(const QStringList &keys, bool permanent)
+{
+    const TTrash trash(FTrashHome.isEmpty() ? TTrash::DefaultHome() : FTrashHome);
+    for (const QString &key : keys) {
+        if (key.isEmpty() || !QDir::isAbsolutePath(key) || QDir::cleanPath(key) == "/")
+            return false;
+        if (!(permanent ? RemovePermanently(key) : trash.MoveToTrash(key)))
+            return false;
+    }
+    return true;
+}
+
+std::shared_ptr<TDeletionFileLayer> FileDeletion::Layer()
+{
+    QMutexLocker lock(&GLayerMutex);
+    if (!LayerSlot())
+        return std::make_shared<THostDeletionLayer>();
+    return LayerSlot();
+}
+
+void FileDeletion::SetLayer(std::shared_ptr<TDeletionFileLayer> layer)
+{
+    QMutexLocker lock(&GLayerMutex);
+    LayerSlot() = std::move(layer);
+}
+
+TFileDeletionThread::TFileDeletionThread(QObject *owner, const QStringList &files, TProgressHandler onProgress,
+                                         bool permanent, bool forceRetry,
+                                         std::shared_ptr<TDeletionFileLayer> layer)
+    : TSharedThd(owner), FOnProgress(std::move(onProgress)), FPending(files), FPermanent(permanent),
+      FForceRetry(forceRetry), FLayer(layer ? std::move(layer) : FileDeletion::Layer())
+{
+}
+
+void TFileDeletionThread::DoWork()
+{
+    DeleteAll();
+}
+
+void TFileDeletionThread::DeleteAll()
+{
+    // Entries become keys here, on the worker: resolving touches the disk. An entry that names
+    // nothing counts as done at once; spellings of it that differ in case count once.
+    QSet<QString> keys;
+    QSet<QString> nothing;
+    for (const QString &entry : std::as_const(FPending)) {
+        const QString key = FLayer->Resolve(entry);
+        if (key.isEmpty())
+            nothing.insert(entry.toCaseFolded());
+        else
+            keys.insert(key);
+    }
+    FPending = QStringList(keys.begin(), keys.end());
+    std::sort(FPending.begin(), FPending.end());
+    FTotal = int(FPending.size() + nothing.size());
+
+    while (!FPending.isEmpty() && !Terminated()) {
+        const QStringList batch = BuildBatch();
+        if (batch.isEmpty())
+            continue;
+        if (FLayer->Delete(batch, FPermanent)) {
+            // A batch that reports success is done with, even if an entry survived it: the caller's
+            // existence check reports what is left. Keeping it would repeat the batch for ever.
+            const QSet<QString> done(batch.begin(), batch.end());
+            FPending.removeIf([&done](const QString &key) { return done.contains(key); });
+            ReportProgress();
+            continue;
+        }
+        for (qsizetype i = FPending.size() - 1; i >= 0; --i) {
+            if (!FLayer->Exists(FPending.at(i))) {
+                FPending.removeAt(i);
+                ReportProgress();
+                continue;
+            }
+            if (FPending.size() == 1)
+                FPending.clear();
+            else
+                SetAsideEntry(FPending.takeAt(i));
+            break;
+        }
+    }
+    if (FForceRetry && !Terminated()) {
+        for (const QString &key : std::as_const(FSetAside)) {
+            if (Terminated())
+                break;
+            FLayer->Delete({key}, FPermanent);
+            --FSetAsideCount;
+            ReportProgress();
+        }
+    }
+    ReportProgress();
+}
+
+QStringList TFileDeletionThread::BuildBatch()
+{
+    QStringList batch;
+    for (qsizetype i = FPending.size() - 1; i >= 0; --i) {
+        const QString key = FPending.at(i);
+        if (!FLayer->Exists(key)) {
+            FPending.removeAt(i);
+        } else if (!FLayer->IsFolder(key) && FLayer->IsLocked(key)) {
+            SetAsideEntry(key);
+            FPending.removeAt(i);
+        } else {
+            batch.append(key);
+        }
+    }
+    return batch;
+}
+
+void TFileDeletionThread::SetAsideEntry(const QString &key)
+{
+    const auto at = std::lower_bound(FSetAside.begin(), FSetAside.end(), key);
+    if (at == FSetAside.end() || *at != key)
+        FSetAside.insert(at, key);
+    ++FSetAsideCount;
+}
+
+void TFileDeletionThread::ReportProgress()
+{
+    if (!FOnProgress)
+        return;
+    const int done = FTotal - int(FPending.size()) - FSetAsideCount;
+    const int total = FTotal;
+    Synchronize([this, done, total] { FOnProgress(done, total); });
+}

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the deletion thread TFileDeletionThread and the file layer it deletes through.
+//
+// Entries are Windows paths of files, or of folders written with a trailing backslash. The thread
+// deletes them in batches through the file layer (the shell's file operation of old: recycle bin
+// or permanent), sets aside the entries that are locked, and reports progress to its owner.
+// Callers learn the outcome only by looking at which of their paths still exist afterwards.
+#pragma once
+
+#include "platform/DriveMap.h"
+#include "shell/SharedThd.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TWinePrefix;
+
+// What the deletion needs of the file system. Keys are what Resolve makes of an entry; every other
+// call takes a key.
+class TDeletionFileLayer
+{
+public:
+    virtual ~TDeletionFileLayer() = default;
+    // The identity of an entry (two spellings of one object give one key; two objects never share
+    // one), or empty when the entry names nothing or may not be deleted: empty, relative, UNC and
+    // drive-root paths, "." and ".." components.
+    virtual QString Resolve(const QString &entry) = 0;
+    virtual bool Exists(const QString &key) = 0;    // as a file, folder or link (links are not followed)
+    virtual bool IsFolder(const QString &key) = 0;  // a real folder, not a link to one
+    // The file cannot be opened for reading and writing with no sharing (in use, read-only).
+    virtual bool IsLocked(const QString &key) = 0;
+    // The shell operation: deletes the keys in order (a folder with all it holds) and stops at the
+    // first one that fails; false when one failed. Recycle-bin deletes never fall back to permanent.
+    virtual bool Delete(const QStringList &keys, bool permanent) = 0;
+};
+
+// The real layer over a prefix's drives: permanent deletes never follow links and never cross into
+// another file system; recycle-bin deletes go to the freedesktop.org Trash at trashHome.
+class THostDeletionLayer : public TDeletionFileLayer
+{
+public:
+    // prefix nullptr: TWinePrefix::Current() at each call; trashHome empty: TTrash::DefaultHome().
+    explicit THostDeletionLayer(std::shared_ptr<TWinePrefix> prefix = nullptr, QString trashHome = {});
+    // Over a fixed drive map (tests build one over a temporary folder).
+    THostDeletionLayer(const TDriveMap &drives, QString trashHome);
+    QString Resolve(const QString &entry) override;
+    bool Exists(const QString &key) override;
+    bool IsFolder(const QString &key) override;
+    bool IsLocked(const QString &key) override;
+    bool Delete(const QStringList &keys, bool permanent) override;
+
+private:
+    std::shared_ptr<TWinePrefix> FPrefix;
+    std::optional<TDriveMap> FDrives;
+    QString FTrashHome;
+};
+
+namespace FileDeletion {
+// The layer every deletion uses: the one set here, else a THostDeletionLayer over the current
+// prefix and the default Trash. Tests set a fake or a layer with a temporary Trash home.
+std::shared_ptr<TDeletionFileLayer> Layer();
+void SetLayer(std::shared_ptr<TDeletionFileLayer> layer);  // nullptr restores the default
+}
+
+class TFileDeletionThread : public TSharedThd
+{
+    Q_OBJECT
+public:
+    using TProgressHandler = std::function<void(int done, int total)>;
+
+    // owner: runs OnProgress and OnTerminate. The thread works on its own copy of files.
+    TFileDeletionThread(QObject *owner, const QStringList &files, TProgressHandler onProgress, bool permanent,
+                        bool forceRetry, std::shared_ptr<TDeletionFileLayer> layer = nullptr);
+
+    int Total() const { return FTotal; }
+
+protected:
+    void DoWork() override;  // DeleteAll
+
+private:
+    void DeleteAll();
+    QStringList BuildBatch();
+    void SetAsideEntry(const QString &key);
+    void ReportProgress();
+
+    TProgressHandler FOnProgress;
+    QStringList FPending;  // keys, ascending; batches walk it from the end
+    int FTotal = 0;
+    bool FPermanent = false;
+    QStringList FSetAside;  // keys, ascending
+    bool FForceRetry = false;
+    int FSetAsideCount = 0;
+    std::shared_ptr<TDeletionFileLayer> FLayer;
+};

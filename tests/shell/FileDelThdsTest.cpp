@@ -1,0 +1,332 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the deletion thread over a fake file layer that fails chosen deletes, and over real trees.
+#include "shell/FileDelThds.h"
+
+#include "platform/DriveMap.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Files by key; what Delete gets is recorded in order, batch by batch.
+class TFakeLayer : public TDeletionFileLayer
+{
+public:
+    QSet<QString> Existing, Folders, Locked, FailDelete, Survives;
+    QList<QStringList> Calls;
+    std::function<void()> OnDelete;  // runs on the worker, before each call's work
+    QMutex Mutex;
+
+    QString Resolve(const QString &entry) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Existing.contains(entry) ? entry : QString();
+    }
+    bool Exists(const QString &key) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Existing.contains(key);
+    }
+    bool IsFolder(const QString &key) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Folders.contains(key);
+    }
+    bool IsLocked(const QString &key) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Locked.contains(key);
+    }
+    bool Delete(const QStringList &keys, bool) override
+    {
+        if (OnDelete)
+            OnDelete();
+        QMutexLocker lock(&Mutex);
+        Calls.append(keys);
+        for (const QString &key : keys) {
+            if (FailDelete.contains(key))
+                return false;
+            if (!Survives.contains(key))
+                Existing.remove(key);
+        }
+        return true;
+    }
+};
+
+struct TRunResult {
+    QList<QPair<int, int>> Progress;
+    int Total = -1;
+    bool Ended = false;
+};
+
+TRunResult RunDeletion(const QStringList &files, bool forceRetry, std::shared_ptr<TDeletionFileLayer> layer,
+               const std::function<void(TFileDeletionThread *)> &beforeStart = {}, bool permanent = true)
+{
+    TRunResult result;
+    QObject owner;
+    QEventLoop loop;
+    auto *thread = new TFileDeletionThread(
+        &owner, files, [&result](int done, int total) { result.Progress.append({done, total}); }, permanent,
+        forceRetry, layer);
+    thread->SetOnTerminate([&](TSharedThd *sender) {
+        result.Total = static_cast<TFileDeletionThread *>(sender)->Total();
+        result.Ended = true;
+        loop.quit();
+    });
+    if (beforeStart)
+        beforeStart(thread);
+    thread->Resume();
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return result;
+}
+
+TEST(FileDeletionThread, SetAsideAndRetryRules)
+{
+    const struct {
+        const char *name;
+        QStringList files, locked, failDelete;
+        bool forceRetry;
+        QList<QStringList> expectedCalls;
+        QStringList left;
+        int finalDone;  // set-aside entries that are never retried stay undone
+    } cases[] = {
+        {"contents before their folder", {"C:\\d\\", "C:\\d\\a", "C:\\d\\b"}, {}, {}, false,
+         {{"C:\\d\\b", "C:\\d\\a", "C:\\d\\"}}, {}, 3},
+        {"locked file never handed over without force", {"C:\\a", "C:\\b"}, {"C:\\b"}, {}, false,
+         {{"C:\\a"}}, {"C:\\b"}, 1},
+        {"locked file tried alone at the end with force", {"C:\\a", "C:\\b"}, {"C:\\b"}, {"C:\\b"}, true,
+         {{"C:\\a"}, {"C:\\b"}}, {"C:\\b"}, 2},
+        {"failing batch sets one entry aside and goes on", {"C:\\a", "C:\\b", "C:\\c"}, {}, {"C:\\b"}, false,
+         {{"C:\\c", "C:\\b", "C:\\a"}, {"C:\\a"}}, {"C:\\b"}, 2},
+        {"set-aside entry retried with force", {"C:\\a", "C:\\b", "C:\\c"}, {}, {"C:\\b"}, true,
+         {{"C:\\c", "C:\\b", "C:\\a"}, {"C:\\a"}, {"C:\\b"}}, {"C:\\b"}, 3},
+        {"failing batch of one gives the entry up", {"C:\\a"}, {}, {"C:\\a"}, true, {{"C:\\a"}}, {"C:\\a"}, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto layer = std::make_shared<TFakeLayer>();
+        for (const QString &f : c.files) {
+            layer->Existing.insert(f);
+            if (f.endsWith('\\'))
+                layer->Folders.insert(f);
+        }
+        layer->Locked = QSet<QString>(c.locked.begin(), c.locked.end());
+        layer->FailDelete = QSet<QString>(c.failDelete.begin(), c.failDelete.end());
+        const TRunResult result = RunDeletion(c.files, c.forceRetry, layer);
+        ASSERT_TRUE(result.Ended);
+        EXPECT_EQ(layer->Calls, c.expectedCalls);
+        QStringList left(layer->Existing.begin(), layer->Existing.end());
+        left.sort();
+        EXPECT_EQ(left, c.left);
+        ASSERT_FALSE(result.Progress.isEmpty());
+        EXPECT_EQ(result.Progress.last(), qMakePair(c.finalDone, int(c.files.size())));
+    }
+}
+
+TEST(FileDeletionThread, EmptyMissingAndDuplicateEntriesCountOnce)
+{
+    auto layer = std::make_shared<TFakeLayer>();
+    layer->Existing = {"C:\\a"};
+    const TRunResult empty = RunDeletion({}, true, layer);
+    ASSERT_TRUE(empty.Ended);
+    EXPECT_EQ(empty.Total, 0);
+    EXPECT_TRUE(layer->Calls.isEmpty());
+
+    const TRunResult mixed = RunDeletion({"C:\\a", "C:\\a", "", "C:\\gone", "c:\\GONE"}, false, layer);
+    ASSERT_TRUE(mixed.Ended);
+    EXPECT_EQ(mixed.Total, 3);  // C:\a, the empty entry and C:\gone in either spelling
+    EXPECT_EQ(layer->Calls, QList<QStringList>({{"C:\\a"}}));
+    EXPECT_EQ(mixed.Progress.last(), qMakePair(3, 3));
+}
+
+TEST(FileDeletionThread, SuccessfulBatchThatLeavesAFileEnds)
+{
+    auto layer = std::make_shared<TFakeLayer>();
+    layer->Existing = {"C:\\a", "C:\\stays"};
+    layer->Survives = {"C:\\stays"};
+    const TRunResult result = RunDeletion({"C:\\a", "C:\\stays"}, true, layer);
+    ASSERT_TRUE(result.Ended);
+    EXPECT_EQ(layer->Calls.size(), 1);
+    EXPECT_TRUE(layer->Existing.contains("C:\\stays"));
+}
+
+TEST(FileDeletionThread, AbortStopsBeforeTheNextBatchOrRetry)
+{
+    {
+        SCOPED_TRACE("aborted before the start");
+        auto layer = std::make_shared<TFakeLayer>();
+        layer->Existing = {"C:\\a"};
+        const TRunResult result = RunDeletion({"C:\\a"}, true, layer, [](TFileDeletionThread *t) { t->Terminate(); });
+        ASSERT_TRUE(result.Ended);
+        EXPECT_TRUE(layer->Calls.isEmpty());
+    }
+    {
+        SCOPED_TRACE("aborted during the retries");
+        auto layer = std::make_shared<TFakeLayer>();
+        layer->Existing = {"C:\\a", "C:\\x", "C:\\y"};
+        layer->Locked = {"C:\\x", "C:\\y"};
+        TFileDeletionThread *running = nullptr;
+        layer->OnDelete = [&layer, &running] {
+            if (layer->Calls.size() == 1)  // the first retry: the user presses Abort now
+                running->Terminate();
+        };
+        const TRunResult result =
+            RunDeletion({"C:\\a", "C:\\x", "C:\\y"}, true, layer, [&running](TFileDeletionThread *t) { running = t; });
+        ASSERT_TRUE(result.Ended);
+        EXPECT_EQ(layer->Calls, QList<QStringList>({{"C:\\a"}, {"C:\\x"}}));
+    }
+}
+
+// A real tree behind a drive map whose C: is a temporary folder.
+class HostDeletion : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Drive = Temp.path() + "/prefix/drive_c";
+        QDir().mkpath(Drive);
+        QDir().mkpath(Temp.path() + "/prefix/dosdevices");
+        QFile::link("../drive_c", Temp.path() + "/prefix/dosdevices/c:");
+        QFile::link("/", Temp.path() + "/prefix/dosdevices/z:");
+        Drives = TDriveMap::FromFolder(Temp.path() + "/prefix/dosdevices", Temp.path() + "/prefix");
+        TrashHome = Temp.path() + "/home/.local/share/Trash";
+    }
+    void Write(const QString &relative, const QByteArray &data = "x")
+    {
+        const QString path = Drive + "/" + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+    bool Exists(const QString &relative) const
+    {
+        return QFileInfo(Drive + "/" + relative).exists() || QFileInfo(Drive + "/" + relative).isSymLink();
+    }
+    QTemporaryDir Temp;
+    QString Drive, TrashHome;
+    TDriveMap Drives;
+};
+
+TEST_F(HostDeletion, RefusesEntriesThatNameNoSingleObject)
+{
+    THostDeletionLayer layer(Drives, TrashHome);
+    Write("Temp/a.tmp");
+    const struct { const char *name, *entry; } refused[] = {
+        {"empty", ""},           {"relative", "Temp\\a.tmp"},      {"drive relative", "C:Temp\\a.tmp"},
+        {"drive root", "C:\\"},  {"drive letter", "C:"},           {"host root", "Z:\\"},
+        {"UNC", "\\\\server\\share\\a.tmp"}, {"dot dot", "C:\\Temp\\..\\Temp\\a.tmp"},
+        {"missing", "C:\\Temp\\b.tmp"},
+    };
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(layer.Resolve(QString::fromUtf8(c.entry)).isEmpty());
+    }
+    EXPECT_EQ(layer.Resolve("C:\\Temp\\a.tmp"), QFileInfo(Drive).canonicalFilePath() + "/Temp/a.tmp");
+}
+
+TEST_F(HostDeletion, TwoSpellingsMergeButCaseTwinsStayApart)
+{
+    THostDeletionLayer layer(Drives, TrashHome);
+    Write("Temp/a.tmp");
+    Write("Temp/Twin.tmp", "upper");
+    Write("Temp/twin.tmp", "lower");
+    const QString host = QFileInfo(Drive).canonicalFilePath();
+    EXPECT_EQ(layer.Resolve("c:\\temp\\A.TMP"), layer.Resolve("C:\\Temp\\a.tmp"));
+    EXPECT_EQ(layer.Resolve("Z:" + QString(host).replace('/', '\\') + "\\Temp\\a.tmp"),
+              layer.Resolve("C:\\Temp\\a.tmp"));
+    EXPECT_NE(layer.Resolve("C:\\Temp\\Twin.tmp"), layer.Resolve("C:\\Temp\\twin.tmp"));
+
+    FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(Drives, TrashHome));
+    const TRunResult result = RunDeletion(
+        {"C:\\Temp\\twin.tmp", "C:\\Temp\\Twin.tmp", "c:\\temp\\A.TMP", "C:\\Temp\\a.tmp"}, false, nullptr);
+    FileDeletion::SetLayer(nullptr);
+    ASSERT_TRUE(result.Ended);
+    EXPECT_EQ(result.Total, 3);
+    EXPECT_FALSE(Exists("Temp/twin.tmp"));
+    EXPECT_FALSE(Exists("Temp/Twin.tmp"));
+    EXPECT_FALSE(Exists("Temp/a.tmp"));
+}
+
+TEST_F(HostDeletion, PermanentDeleteOfARealTree)
+{
+    Write("Tree/sub/deeper/file.txt");
+    Write("Tree/sub/.dotfile");
+    Write("Tree/NOEXT");
+    Write("Tree/.hiddenfolder/x");
+    Write("Keep/keep.txt");
+    QDir().mkpath(Temp.path() + "/outside");
+    QFile out(Temp.path() + "/outside/target.txt");
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.close();
+    ASSERT_TRUE(QFile::link(Temp.path() + "/outside", Drive + "/Tree/sub/linked"));
+    ASSERT_TRUE(QFile::link(Temp.path() + "/outside", Drive + "/alsolinked"));
+
+    auto layer = std::make_shared<THostDeletionLayer>(Drives, TrashHome);
+    const TRunResult result =
+        RunDeletion({"C:\\Tree\\", "C:\\Tree\\sub\\", "C:\\Tree\\NOEXT", "C:\\alsolinked"}, false, layer);
+    ASSERT_TRUE(result.Ended);
+    EXPECT_FALSE(Exists("Tree"));
+    EXPECT_FALSE(Exists("alsolinked"));
+    EXPECT_TRUE(Exists("Keep/keep.txt"));
+    EXPECT_TRUE(QFileInfo::exists(Temp.path() + "/outside/target.txt"));
+    EXPECT_FALSE(QFileInfo::exists(TrashHome));
+}
+
+TEST_F(HostDeletion, RecycleBinDeleteGoesToTheTrash)
+{
+    Write("Temp/a.tmp", "aaa");
+    Write("Temp/Folder/inner.bak");
+    QDir().mkpath(Temp.path() + "/outside");
+    ASSERT_TRUE(QFile::link(Temp.path() + "/outside", Drive + "/Temp/link"));
+    auto layer = std::make_shared<THostDeletionLayer>(Drives, TrashHome);
+    const TRunResult result =
+        RunDeletion({"C:\\Temp\\a.tmp", "C:\\Temp\\Folder\\", "C:\\Temp\\link"}, false, layer, {}, false);
+    ASSERT_TRUE(result.Ended);
+    EXPECT_FALSE(Exists("Temp/a.tmp"));
+    EXPECT_FALSE(Exists("Temp/Folder"));
+    EXPECT_TRUE(QFileInfo::exists(TrashHome + "/files/a.tmp"));
+    EXPECT_TRUE(QFileInfo::exists(TrashHome + "/files/Folder/inner.bak"));
+    EXPECT_TRUE(QFileInfo(TrashHome + "/files/link").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(Temp.path() + "/outside"));
+    for (const char *name : {"a.tmp", "Folder", "link"}) {
+        SCOPED_TRACE(name);
+        QFile info(TrashHome + "/info/" + name + ".trashinfo");
+        ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+        const QByteArray text = info.readAll();
+        const QString original = QFileInfo(Drive).canonicalFilePath() + "/Temp/" + name;
+        EXPECT_TRUE(text.contains("Path=" + QFile::encodeName(original).toPercentEncoding("/") + "\n"));
+        // Restoring is moving the item back to Path=.
+        ASSERT_TRUE(QFile::rename(TrashHome + "/files/" + name, original));
+    }
+    QFile back(Drive + "/Temp/a.tmp");
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), "aaa");
+}
+
+TEST_F(HostDeletion, TrashFailureNeverDeletesForGood)
+{
+    Write("Temp/a.tmp");
+    // A file where the Trash folder should be: nothing can be trashed.
+    QDir().mkpath(QFileInfo(TrashHome).path());
+    QFile blocker(TrashHome);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto layer = std::make_shared<THostDeletionLayer>(Drives, TrashHome);
+    const TRunResult result = RunDeletion({"C:\\Temp\\a.tmp"}, true, layer, {}, false);
+    ASSERT_TRUE(result.Ended);
+    EXPECT_TRUE(Exists("Temp/a.tmp"));
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the progress window and the modal deletion run: percent, Abort, Esc, the empty list.
+#include "shell/Tulosta.h"
+
+#include "shell/Buttons.h"
+#include "shell/FileDelThds.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QProgressBar>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TSlowLayer : public TDeletionFileLayer
+{
+public:
+    QMutex Mutex;
+    QSet<QString> Existing, Locked;
+    QList<QStringList> Calls;
+    std::atomic<bool> Release{true};
+
+    QString Resolve(const QString &entry) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Existing.contains(entry) ? entry : QString();
+    }
+    bool Exists(const QString &key) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Existing.contains(key);
+    }
+    bool IsFolder(const QString &) override { return false; }
+    bool IsLocked(const QString &key) override
+    {
+        QMutexLocker lock(&Mutex);
+        return Locked.contains(key);
+    }
+    bool Delete(const QStringList &keys, bool) override
+    {
+        for (int i = 0; i < 500 && !Release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        QMutexLocker lock(&Mutex);
+        Calls.append(keys);
+        for (const QString &k : keys)
+            Existing.remove(k);
+        return true;
+    }
+};
+
+TTulostaIkkuna *OpenProgressWindow()
+{
+    return qobject_cast<TTulostaIkkuna *>(QApplication::activeModalWidget());
+}
+
+struct TLayerScope {
+    explicit TLayerScope(std::shared_ptr<TDeletionFileLayer> layer) { FileDeletion::SetLayer(std::move(layer)); }
+    ~TLayerScope() { FileDeletion::SetLayer(nullptr); }
+};
+
+TEST(ProgressWindow, PercentBarAndClosing)
+{
+    TTulostaIkkuna window;
+    EXPECT_EQ(window.windowTitle(), "Printing...");
+    EXPECT_EQ(window.btnAbort->text(), "Abort");
+    EXPECT_EQ(window.btnAbort->toolTip(), "Stop printing (ESC)");
+    window.SetProgress(2, 3);
+    EXPECT_EQ(window.Prosentti->text(), "67%");
+    EXPECT_EQ(window.ProgressBar->maximum(), 3);
+    EXPECT_EQ(window.ProgressBar->value(), 2);
+    window.SetProgress(0, 0);
+    EXPECT_EQ(window.Prosentti->text(), "67%");
+
+    window.show();
+    int aborts = 0;
+    QObject::connect(window.btnAbort, &QAbstractButton::clicked, [&aborts] { ++aborts; });
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(aborts, 1);
+    EXPECT_TRUE(window.isVisible());
+    window.CloseWindow();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(DeleteFilesThreaded, EmptyListEndsAtOnceNotAborted)
+{
+    auto layer = std::make_shared<TSlowLayer>();
+    TLayerScope scope(layer);
+    int calls = 0;
+    bool aborted = true;
+    QString label;
+    QTimer peek;
+    QObject::connect(&peek, &QTimer::timeout, [&label] {
+        if (TTulostaIkkuna *w = OpenProgressWindow())
+            label = w->Prosentti->text();
+    });
+    peek.start(0);
+    FileDeletion::DeleteFilesThreaded(nullptr, {}, true, true, [&](bool a) {
+        ++calls;
+        aborted = a;
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(aborted);
+    EXPECT_TRUE(layer->Calls.isEmpty());
+    EXPECT_TRUE(label.isEmpty() || label == "0%");
+    EXPECT_EQ(OpenProgressWindow(), nullptr);
+}
+
+TEST(DeleteFilesThreaded, AbortStopsAfterTheRunningBatch)
+{
+    auto layer = std::make_shared<TSlowLayer>();
+    layer->Existing = {"C:\\a", "C:\\b"};
+    layer->Locked = {"C:\\b"};
+    layer->Release = false;
+    TLayerScope scope(layer);
+    QString caption;
+    bool enabledAfter = true;
+    QTimer::singleShot(50, [&] {
+        TTulostaIkkuna *w = OpenProgressWindow();
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->windowTitle(), "Deleting...");
+        EXPECT_TRUE(w->btnAbort->toolTip().isEmpty());
+        QTest::mouseClick(w->btnAbort, Qt::LeftButton);
+        caption = w->windowTitle();
+        enabledAfter = w->btnAbort->isEnabled();
+        layer->Release = true;
+    });
+    bool aborted = false;
+    FileDeletion::DeleteFilesThreaded(nullptr, {"C:\\a", "C:\\b"}, false, true, [&](bool a) { aborted = a; });
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(caption, "Aborting...");
+    EXPECT_FALSE(enabledAfter);
+    // The locked file's retry never came: the abort was seen before it.
+    EXPECT_EQ(layer->Calls, QList<QStringList>({{"C:\\a"}}));
+    EXPECT_TRUE(layer->Existing.contains("C:\\b"));
+    EXPECT_EQ(OpenProgressWindow(), nullptr);
+}
+
+} // namespace
