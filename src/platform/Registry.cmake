@@ -3,4 +3,6 @@ target_sources(platform PRIVATE
   HiveFile.h HiveFile.cpp
   Registry.h Registry.cpp
   WinePrefix.h WinePrefix.cpp
+  WinEnvironment.h WinEnvironment.cpp
+  CodePage.h CodePage.cpp
 )

@@ -1,2 +1,4 @@
 # Hives, registry accessor, prefix, environment, code page.
 vaskimo_test(RegistryTest SOURCES RegistryTest.cpp LIBS platform)
+vaskimo_test(WinEnvironmentTest SOURCES WinEnvironmentTest.cpp LIBS platform)
+vaskimo_test(CodePageTest SOURCES CodePageTest.cpp LIBS platform)

@@ -193,7 +193,7 @@ void TPrefixBuilder::AddProfile()
                     QStringLiteral("%SystemRoot%\\system32;%SystemRoot%;%SystemRoot%\\system32\\wbem"));
     AddExpandString(THive::System, env, QStringLiteral("TEMP"), QStringLiteral("%SystemRoot%\\TEMP"));
     AddExpandString(THive::System, env, QStringLiteral("TMP"), QStringLiteral("%SystemRoot%\\TEMP"));
-    AddString(THive::System, env, QStringLiteral("windir"), QStringLiteral("%SystemRoot%"));
+    AddExpandString(THive::System, env, QStringLiteral("windir"), QStringLiteral("%SystemRoot%"));
     AddFolder(QStringLiteral("C:\\windows\\temp"));
     AddFolder(QStringLiteral("C:\\Program Files"));
 }
