@@ -5,4 +5,5 @@ target_sources(shell PRIVATE
   SafeFormat.h SafeFormat.cpp)
 target_sources(shell_ui PRIVATE
   IniLangUi.h IniLangUi.cpp
+  SettingsUi.h SettingsUi.cpp
   Buttons.h Buttons.cpp)
