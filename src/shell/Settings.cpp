@@ -3,17 +3,13 @@
 #include "shell/Settings.h"
 
 #include "platform/CommaText.h"
+#include "crypto/Encryption.h"
 #include "platform/IniFile.h"
 
 #include <functional>
 #include <limits>
 
 namespace {
-
-// TODO: the stored form is EncryptString(password, "PaloKivi") in Base64; until the encryption
-// lands the password is stored as it is typed.
-QString DecodeProxyPassword(const QString &stored) { return stored; }
-QString EncodeProxyPassword(const QString &plain) { return plain; }
 
 struct TNamedColor {
     const char *Name;
@@ -106,7 +102,7 @@ void ReadUpdate(const TIniFile &ini, TSettings &s)
     ReadInt(ini, Update, "Port", s.FPort, 0, 65535);
     ReadString(ini, Update, "Proxy username", s.FProxyUsername);
     const QString stored = ini.ReadString(Update, QStringLiteral("Proxy password"), QString());
-    s.FProxyPassword = stored.isEmpty() ? QString() : DecodeProxyPassword(stored);
+    s.FProxyPassword = stored.isEmpty() ? QString() : ProxyPasswordFromSetting(stored);
     ReadString(ini, Update, "Update address", s.FUpdateAddress);
     ReadString(ini, Update, "Save update directory", s.FUpdateDir);
 }
@@ -231,7 +227,7 @@ void WriteAll(TIniFile &ini, const TSettings &s)
     WriteI(ini, Update, "Proxy port", s.FProxyPort);
     WriteB(ini, Update, "Use proxy", s.FUseProxy);
     WriteS(ini, Update, "Proxy username", s.FProxyUsername);
-    WriteS(ini, Update, "Proxy password", s.FProxyPassword.isEmpty() ? QString() : EncodeProxyPassword(s.FProxyPassword));
+    WriteS(ini, Update, "Proxy password", s.FProxyPassword.isEmpty() ? QString() : ProxyPasswordToSetting(s.FProxyPassword));
     WriteI(ini, Update, "Port", s.FPort);
     WriteS(ini, Update, "Update address", s.FUpdateAddress);
     WriteS(ini, Update, "Save update directory", s.FUpdateDir);

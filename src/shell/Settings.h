@@ -77,7 +77,7 @@ struct TSettings {
     bool FUseProxy = false;              // "Use proxy"
     int FPort = 0;                       // "Port": 0..65535, stored and edited only
     QString FProxyUsername;              // "Proxy username"
-    QString FProxyPassword;              // "Proxy password": plain here, encrypted + Base64 in the file
+    QString FProxyPassword;              // "Proxy password": plain here, enciphered + Base64 in the file
     QString FUpdateAddress = DefaultUpdateAddress;  // "Update address"
     QString FUpdateDir;                  // "Save update directory": program folder with its separator
 
@@ -170,7 +170,7 @@ void SetProgramFolderDefaults(TSettings &s, const QString &programFolder);
 
 // Reads every key in the main window's order into s. The values s holds on entry are the
 // defaults, key by key. FFirstRun := [General] "Language index" is missing, unreadable or -69.
-// The proxy password is Base64-decoded and decrypted; any error there gives "".
+// The proxy password is Base64-decoded and decrypted (crypto/Encryption.h); any error there gives "".
 // Returns false when the file exists but cannot be read (s then holds its defaults, FFirstRun set).
 bool ReadSettings(TSettings &s, const QString &iniPath);
 

@@ -149,6 +149,14 @@ TEST_F(SettingsTest, BadValuesGiveTheirDefaultAndLaterKeysStillRead)
     EXPECT_FALSE(s.FStartupRecycle);
 }
 
+TEST_F(SettingsTest, AProxyPasswordThatIsNotBase64ReadsAsEmpty)
+{
+    WriteFile("[Update]\r\nProxy password=abc\r\nProxy username=me\r\n");
+    const TSettings s = Read();
+    EXPECT_EQ(s.FProxyPassword, QString());
+    EXPECT_EQ(s.FProxyUsername, QStringLiteral("me"));
+}
+
 TEST_F(SettingsTest, BooleansAreIntegersOtherThanZero)
 {
     WriteFile("[Shortcuts]\r\nSkip desktop=2\r\nEmpty folders=-1\r\nInternet addresses=0\r\nFiles on network drives=\r\n");
@@ -284,6 +292,7 @@ TEST_F(SettingsTest, ANewFileIsReadableByItsOwnerOnly)
     EXPECT_EQ(QFileInfo(FPath).permissions() & others, QFile::Permissions());
     EXPECT_TRUE(QFileInfo(FPath).permissions() & QFile::ReadOwner);
     EXPECT_EQ(Read().FProxyPassword, QStringLiteral("secret"));
+    EXPECT_FALSE(FileText().contains("secret")) << "the password is stored enciphered";
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Options.ini"}) << "no temporary left";
 }
 
