@@ -1,1 +1,3 @@
-# add_executable(bench_...)
+# Platform benchmarks.
+add_executable(bench_hive HiveBench.cpp)
+target_link_libraries(bench_hive PRIVATE platform common_cfg)

@@ -159,6 +159,8 @@ public:
     void Bump() { FGeneration.fetch_add(1, std::memory_order_acq_rel); }
     // Under the write lock: hives that another program changed since they were read are read again.
     void ReloadChanged();
+    // The same, taking the lock itself; a no-op before the first load.
+    void RefreshIfChanged();
 
 private:
     QString FFolder;

@@ -261,6 +261,22 @@ void THiveSet::ReloadChanged()
         }
 }
 
+void THiveSet::RefreshIfChanged()
+{
+    if (!FLoaded.load(std::memory_order_acquire))
+        return;
+    bool changed = false;
+    {
+        QReadLocker lock(&FLock);
+        for (auto &h : FHives)
+            changed = changed || (h && h->ChangedOnDisk());
+    }
+    if (changed) {
+        QWriteLocker lock(&FLock);
+        ReloadChanged();
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 
 struct TRegistry::TImpl {
@@ -392,6 +408,8 @@ TRegistry::TRegistry(TRootKey root, std::shared_ptr<TWinePrefix> prefix) : d(std
 {
     d->Prefix = prefix ? std::move(prefix) : TWinePrefix::Current();
     d->Root = root;
+    // A tool that starts now reads what Wine wrote since the hives were loaded.
+    d->Set().RefreshIfChanged();
 }
 
 TRegistry::~TRegistry() = default;

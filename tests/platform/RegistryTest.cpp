@@ -368,6 +368,12 @@ TEST_F(RegistryTest, AFileChangedOnDiskIsReadAgainBeforeWriting)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(text);
     f.close();
+    {
+        // A tool that starts after the change sees it.
+        TRegistry later(TRootKey::LocalMachine);
+        ASSERT_TRUE(later.OpenKeyReadOnly(QStringLiteral("\\Software\\Escapes")));
+        EXPECT_EQ(later.ReadString(QStringLiteral("byWine")), QStringLiteral("1"));
+    }
     reg.WriteString(QStringLiteral("ours"), QStringLiteral("2"));
     const QByteArray after = ReadAll(Builder.HivePath(THive::System));
     EXPECT_NE(after.indexOf("\"byWine\"=\"1\""), -1);
