@@ -292,16 +292,23 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
     QStringList parts;
     QString below = p.mid(2);
     below.replace(u'/', u'\\');
+    // "C:\x\", "C:\x\." and "C:\x\y\.." name a folder: a file there is no match, as on Windows.
+    bool mustBeFolder = below.endsWith(u'\\');
     for (const QString &c : below.split(u'\\', Qt::SkipEmptyParts)) {
-        if (c == u".")
+        if (c == u".") {
+            mustBeFolder = true;
             continue;
+        }
         if (c == u"..") {
+            mustBeFolder = true;
             if (!parts.isEmpty())
                 parts.removeLast();
             continue;
         }
+        mustBeFolder = false;
         parts.append(c);
     }
+    mustBeFolder = mustBeFolder || below.endsWith(u'\\');
 
     QString current = drive->HostRoot;
     auto rest = [&](qsizetype from) {
@@ -312,7 +319,7 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
     };
 
     struct stat st;
-    if (StatPath(rest(0), &st)) {
+    if (StatPath(rest(0), &st) && (!mustBeFolder || S_ISDIR(st.st_mode))) {
         result.State = TPathState::Resolved;
         result.HostPath = rest(0);
         return result;
@@ -320,7 +327,7 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
 
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString &name = parts[i];
-        const bool last = i + 1 == parts.size();
+        const bool last = i + 1 == parts.size() && !mustBeFolder;
         if (!IsWindowsName(name)) {
             result.State = TPathState::Missing;
             result.HostPath = rest(i);
