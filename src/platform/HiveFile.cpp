@@ -748,6 +748,8 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
                     THiveValue &v = key->Values[idx];
                     emittedAt[idx] = out.size();
                     out += v.Own.isEmpty() ? FText.mid(v.Off, v.Len) : v.Own;
+                    if (!out.endsWith('\n'))
+                        out += '\n';  // the file's last line had no line end
                 }
                 line += spans[nextSpan].second;
                 ++nextSpan;
@@ -761,6 +763,8 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
                 timeWritten = true;
             } else {
                 out.append(FText.constData() + line, le - line);
+                if (!out.endsWith('\n'))
+                    out += '\n';
                 if (line < contentEnd && s[line] == '#' && insertAt < 0)
                     optionsEnd = out.size();
             }
@@ -791,6 +795,8 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
             const THiveValue &v = key->Values[i];
             addedAt.emplace_back(i, added.size());
             added += v.Own.isEmpty() ? FText.mid(v.Off, v.Len) : v.Own;
+            if (!added.endsWith('\n'))
+                added += '\n';
         }
     out.insert(insertAt, added);
     for (int &e : emittedAt)

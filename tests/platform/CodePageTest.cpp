@@ -20,6 +20,17 @@ TEST(CodePageTest, ComesFromTheNlsKey)
     EXPECT_EQ(AnsiCodePage(cyrillic), 1251);
 }
 
+TEST(CodePageTest, IsReadThroughWinesCurrentControlSetLink)
+{
+    TPrefixBuilder b;
+    b.AddLink(THive::System, QStringLiteral("System\\CurrentControlSet"),
+              QStringLiteral("\\REGISTRY\\MACHINE\\System\\ControlSet001"));
+    b.AddString(THive::System, QStringLiteral("System\\ControlSet001\\Control\\Nls\\CodePage"), QStringLiteral("ACP"),
+                QStringLiteral("932"));
+    b.MakeCurrent();
+    EXPECT_EQ(AnsiCodePage(), 932);
+}
+
 TEST(CodePageTest, RoundTripsAndReportsLoss)
 {
     const struct {

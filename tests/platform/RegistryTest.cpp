@@ -85,6 +85,9 @@ QByteArray FixtureHive()
          "#time=1da1b2c3d4e5f63\n"
          "\"v\"=\"in target\"\n"
          "\n"
+         "[Software\\\\Utf8 \xc3\xa4] 1700000003\n"
+         "\"raw \xc3\xb6\"=\"\xe2\x82\xac\"\n"
+         "\n"
          "[Software\\\\Wine\\\\Drives] 1700000004\n"
          "#time=1da1b2c3d4e5f64\n"
          "\"d:\"=\"cdrom\"\n";
@@ -232,7 +235,22 @@ TEST_F(RegistryTest, LookupsIgnoreCaseAndKeepIt)
     ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("software")));
     EXPECT_EQ(reg.CurrentPath(), QStringLiteral("\\software"));
     EXPECT_EQ(reg.GetKeyNames(), (QStringList{QStringLiteral("Classes"), QStringLiteral("Escapes"), QStringLiteral("Link"),
-                                              QStringLiteral("Target"), QStringLiteral("Wine")}));
+                                              QStringLiteral("Target"), QString::fromUtf8("Utf8 \xc3\xa4"),
+                                              QStringLiteral("Wine")}));
+}
+
+TEST_F(RegistryTest, RawUtf8AndDeletedTreesReadBack)
+{
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(QString::fromUtf8("\\software\\UTF8 \xc3\x84")));
+    EXPECT_EQ(reg.ReadString(QString::fromUtf8("RAW \xc3\x96")), QString::fromUtf8("\xe2\x82\xac"));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software"), false));
+    ASSERT_TRUE(reg.DeleteKey(QStringLiteral("Classes")));
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\Software\\Classes\\txtfile\\shell\\open\\command")));
+    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("Classes")));
+    const QByteArray after = ReadAll(Builder.HivePath(THive::System));
+    EXPECT_EQ(after.indexOf("Classes"), -1);
+    EXPECT_NE(after.indexOf("[Software\\\\Escapes] 1700000001\n"), -1);  // untouched
 }
 
 TEST_F(RegistryTest, MismatchedOrMissingReadsThrow)
@@ -409,6 +427,32 @@ TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
     QFile::remove(socket);
     QDir().rmdir(serverDir);
     EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path")));
+}
+
+TEST(RegistryForeignFileTest, AFileThatIsNoWineHiveIsNeverRewritten)
+{
+    TPrefixBuilder b;
+    const QByteArray foreign = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"a\"=\"b\"\n";
+    b.SetHiveText(THive::System, foreign);
+    b.MakeCurrent();
+    TRegistry reg(TRootKey::LocalMachine);
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\Software\\New"), true));
+    EXPECT_FALSE(reg.LastError().isEmpty());
+    EXPECT_EQ(ReadAll(b.HivePath(THive::System)), foreign);
+}
+
+TEST(RegistryForeignFileTest, ALastLineWithoutLineEndTakesNewValuesCleanly)
+{
+    TPrefixBuilder b;
+    b.SetHiveText(THive::User, "WINE REGISTRY Version 2\n\n[Software\\\\A] 1700000000\n\"x\"=\"1\"");
+    b.MakeCurrent();
+    TRegistry reg(TRootKey::CurrentUser);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\A"), false));
+    reg.WriteString(QStringLiteral("y"), QStringLiteral("2"));
+    TRegistry fresh(TRootKey::CurrentUser, std::make_shared<TWinePrefix>(b.Folder()));
+    ASSERT_TRUE(fresh.OpenKeyReadOnly(QStringLiteral("\\Software\\A")));
+    EXPECT_EQ(fresh.ReadString(QStringLiteral("x")), QStringLiteral("1"));
+    EXPECT_EQ(fresh.ReadString(QStringLiteral("y")), QStringLiteral("2"));
 }
 
 TEST(RegistryNoPrefixTest, ReadsAreEmptyAndWritesNameTheFolder)

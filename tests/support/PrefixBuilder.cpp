@@ -101,6 +101,11 @@ void TPrefixBuilder::AddBinary(THive hive, const QString &path, const QString &n
     AddKey(hive, path, HiveText::FormatValue(name, 3, value));
 }
 
+void TPrefixBuilder::AddLink(THive hive, const QString &path, const QString &target)
+{
+    AddKey(hive, path, "#link\n" + HiveText::FormatValue(QStringLiteral("SymbolicLinkValue"), 6, HiveText::Utf16(target, false)));
+}
+
 void TPrefixBuilder::SetHiveText(THive hive, const QByteArray &text)
 {
     THiveText &t = Text(hive);

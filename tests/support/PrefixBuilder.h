@@ -49,6 +49,8 @@ public:
     void AddExpandString(THive hive, const QString &path, const QString &name, const QString &value);
     void AddDword(THive hive, const QString &path, const QString &name, quint32 value);
     void AddBinary(THive hive, const QString &path, const QString &name, const QByteArray &value);
+    // A link key (Wine's "#link") whose target is a path such as "\Registry\Machine\System\ControlSet001".
+    void AddLink(THive hive, const QString &path, const QString &target);
     // The whole text of a hive file, header included; replaces what AddKey gathered for that hive.
     void SetHiveText(THive hive, const QByteArray &text);
 
