@@ -7,23 +7,9 @@
 #include "crypto/Sha1.h"
 #include "crypto/Twofish.h"
 
+#include "platform/CodePage.h"
+
 namespace {
-
-// TODO: the prefix's ANSI code page (platform/CodePage.h) once it is in the tree.
-bool PasswordToBytes(const QString &password, QByteArray *bytes)
-{
-    for (QChar c : password) {
-        if (c.unicode() > 0xFF)
-            return false;
-    }
-    *bytes = password.toLatin1();
-    return true;
-}
-
-QString PasswordFromBytes(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes);
-}
 
 void Crypt(const QByteArray &passPhrase, QByteArray &s, bool decrypt)
 {
@@ -65,11 +51,14 @@ void DecryptString(const QByteArray &passPhrase, QByteArray &s)
     Crypt(passPhrase, s, true);
 }
 
-QString ProxyPasswordToSetting(const QString &password)
+QString ProxyPasswordToSetting(const QString &password, int codePage)
 {
-    QByteArray bytes;
-    if (!PasswordToBytes(password, &bytes))
+    bool lossless = false;
+    QByteArray bytes = EncodeAnsi(password, codePage > 0 ? codePage : AnsiCodePage(), &lossless);
+    if (!lossless) {
+        Burn(bytes.data(), std::size_t(bytes.size()));
         return QString();
+    }
     try {
         EncryptString(ProxyPassPhrase(), bytes);
     } catch (const ECryptoError &) {
@@ -80,12 +69,12 @@ QString ProxyPasswordToSetting(const QString &password)
     return stored;
 }
 
-QString ProxyPasswordFromSetting(const QString &stored)
+QString ProxyPasswordFromSetting(const QString &stored, int codePage)
 {
     try {
         QByteArray bytes = Base64Decode(stored);
         DecryptString(ProxyPassPhrase(), bytes);
-        const QString password = PasswordFromBytes(bytes);
+        const QString password = DecodeAnsi(bytes, codePage > 0 ? codePage : AnsiCodePage());
         Burn(bytes.data(), std::size_t(bytes.size()));
         return password;
     } catch (const ECryptoError &) {

@@ -16,7 +16,8 @@ QByteArray HashPassPhrase(const QByteArray &passPhrase);  // 20 bytes
 void EncryptString(const QByteArray &passPhrase, QByteArray &s);
 void DecryptString(const QByteArray &passPhrase, QByteArray &s);
 
-// [Update] "Proxy password": the Base64 text of the enciphered password bytes (ANSI code page).
-// Any failure gives an empty text: an unreadable stored value reads as no password, without a message.
-QString ProxyPasswordToSetting(const QString &password);
-QString ProxyPasswordFromSetting(const QString &stored);
+// [Update] "Proxy password": the Base64 text of the enciphered password bytes in the ANSI code
+// page (codePage 0: the current prefix's). Any failure gives an empty text: a password the code
+// page cannot hold is not stored, and an unreadable stored value reads as no password, without a message.
+QString ProxyPasswordToSetting(const QString &password, int codePage = 0);
+QString ProxyPasswordFromSetting(const QString &stored, int codePage = 0);

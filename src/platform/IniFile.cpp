@@ -2,28 +2,14 @@
 // Summary: the INI engine: parsing that keeps every line's bytes, profile-style edits, atomic saving.
 #include "platform/IniFile.h"
 
+#include "platform/CodePage.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace {
-
-// TODO: switch to the prefix's ANSI code page (CodePage.h) once it is in the tree.
-QString DecodeAnsiText(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes);
-}
-
-bool EncodeAnsiText(const QString &text, QByteArray *bytes)
-{
-    for (QChar c : text) {
-        if (c.unicode() > 0xFF)
-            return false;
-    }
-    *bytes = text.toLatin1();
-    return true;
-}
 
 bool IsBlank(QChar c) { return c.unicode() <= 0x20; }
 
@@ -118,7 +104,8 @@ bool ParseInteger(const QString &text, int *value)
 
 }  // namespace
 
-TIniFile::TIniFile(const QString &fileName) : FFileName(fileName)
+TIniFile::TIniFile(const QString &fileName, int codePage)
+    : FFileName(fileName), FCodePage(codePage > 0 ? codePage : AnsiCodePage())
 {
     Load();
 }
@@ -157,7 +144,7 @@ void TIniFile::Load()
             TLine l;
             l.Raw = line;
             l.End = end;
-            l.Text = DecodeAnsiText(line);
+            l.Text = DecodeAnsi(line, FCodePage);
             lines.append(l);
         });
     }
@@ -380,8 +367,9 @@ bool TIniFile::ToBytes(QByteArray *bytes, QString *error) const
         switch (FEncoding) {
         case TEncoding::Ansi:
             if (line.Changed) {
-                QByteArray encoded;
-                if (!EncodeAnsiText(line.Text, &encoded)) {
+                bool lossless = false;
+                const QByteArray encoded = EncodeAnsi(line.Text, FCodePage, &lossless);
+                if (!lossless) {
                     if (error)
                         *error = QStringLiteral("The text \"%1\" has characters that the code page cannot hold.").arg(line.Text);
                     return false;

@@ -22,8 +22,9 @@ class TIniFile
 {
 public:
     // Loads fileName (a host path); a missing file is an empty INI file that the first UpdateFile
-    // creates. An unreadable file is also empty, and ErrorString() says why.
-    explicit TIniFile(const QString &fileName);
+    // creates. An unreadable file is also empty, and ErrorString() says why. codePage 0 means the
+    // current prefix's ANSI code page.
+    explicit TIniFile(const QString &fileName, int codePage = 0);
 
     const QString &FileName() const { return FFileName; }
     // Files holding secrets are written readable by their owner only (0600).
@@ -83,6 +84,7 @@ private:
 
     QString FFileName;
     QString FError;
+    int FCodePage;
     bool FOwnerOnly = false;
     bool FModified = false;
     TEncoding FEncoding = TEncoding::Ansi;

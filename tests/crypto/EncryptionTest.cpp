@@ -51,24 +51,32 @@ TEST(Encryption, RoundTripsKeepTheLengthAndAreRepeatable)
 
 TEST(Encryption, StoredProxyPassword)
 {
-    EXPECT_EQ(ProxyPasswordToSetting(""), "");
-    EXPECT_EQ(ProxyPasswordFromSetting(""), "");
+    EXPECT_EQ(ProxyPasswordToSetting("", 1252), "");
+    EXPECT_EQ(ProxyPasswordFromSetting("", 1252), "");
     for (const QString &password : {QString("p"), QString("pw"), QString("pwd"), QString::fromUtf8("Päss wörd!")}) {
         SCOPED_TRACE(password.toStdString());
-        const QString stored = ProxyPasswordToSetting(password);
+        const QString stored = ProxyPasswordToSetting(password, 1252);
         EXPECT_EQ(stored.size(), (password.size() + 2) / 3 * 4);
         EXPECT_NE(stored, Base64Encode(password.toLatin1()));
-        EXPECT_EQ(ProxyPasswordFromSetting(stored), password);
+        EXPECT_EQ(ProxyPasswordFromSetting(stored, 1252), password);
     }
+    // The bytes are those of the code page: one byte a character in 1251 too.
+    const QString cyrillic = QString::fromUtf8("Пароль");
+    const QString stored = ProxyPasswordToSetting(cyrillic, 1251);
+    EXPECT_EQ(stored.size(), 8);
+    EXPECT_EQ(ProxyPasswordFromSetting(stored, 1251), cyrillic);
+    // A password the code page cannot hold is not stored damaged.
+    EXPECT_EQ(ProxyPasswordToSetting(cyrillic, 1252), "");
 }
 
 TEST(Encryption, UnreadableStoredValuesReadAsNoPassword)
 {
-    EXPECT_EQ(ProxyPasswordFromSetting("abcde"), "");
-    EXPECT_EQ(ProxyPasswordFromSetting("a"), "");
+    EXPECT_EQ(ProxyPasswordFromSetting("abcde", 1252), "");
+    EXPECT_EQ(ProxyPasswordFromSetting("a", 1252), "");
     // Any text of the right length decodes to something and never fails or reads past its end.
-    EXPECT_EQ(ProxyPasswordFromSetting("****").size(), 3);
-    EXPECT_EQ(ProxyPasswordFromSetting("====").size(), 1);
+    EXPECT_EQ(ProxyPasswordFromSetting("****", 1252).size(), 3);
+    EXPECT_EQ(ProxyPasswordFromSetting("====", 1252).size(), 1);
+    EXPECT_EQ(ProxyPasswordFromSetting(QString(4000, u'\u20AC'), 1252).size(), 3000);
 }
 
 }  // namespace

@@ -195,14 +195,21 @@ TEST_F(IniFileTest, ValueIsOneLineSoNoWriteCanAddSections)
     EXPECT_EQ(again.ReadString("General", "Language", ""), "x  [Update]  Proxy server=evil");
 }
 
-TEST_F(IniFileTest, EightBitTextRoundTrips)
+TEST_F(IniFileTest, EightBitTextIsInTheCodePageAndUntouchedLinesKeepTheirBytes)
 {
-    Write("[General]\r\nLanguage=Fran\xE7" "ais\r\n");
-    TIniFile ini(Path());
+    Write("[General]\r\nLanguage=Fran\xE7" "ais\r\nOdd=\x81\x8D\r\n");
+    TIniFile ini(Path(), 1252);
     EXPECT_EQ(ini.ReadString("General", "Language", ""), QString::fromUtf8("Français"));
     ini.WriteString("General", "Font name", QString::fromUtf8("Sämpl"));
     ASSERT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(Read(), "[General]\r\nLanguage=Fran\xE7" "ais\r\nFont name=S\xE4mpl\r\n");
+    EXPECT_EQ(Read(), "[General]\r\nLanguage=Fran\xE7" "ais\r\nOdd=\x81\x8D\r\nFont name=S\xE4mpl\r\n");
+
+    Write("[General]\r\nLanguage=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\r\n", "cyrillic.ini");
+    TIniFile cyrillic(Path("cyrillic.ini"), 1251);
+    EXPECT_EQ(cyrillic.ReadString("General", "Language", ""), QString::fromUtf8("Русский"));
+    cyrillic.WriteString("General", "Language", QString::fromUtf8("Ру"));
+    ASSERT_TRUE(cyrillic.UpdateFile());
+    EXPECT_EQ(Read("cyrillic.ini"), "[General]\r\nLanguage=\xD0\xF3\r\n");
 }
 
 TEST_F(IniFileTest, ByteOrderMarkFilesStayInTheirForm)
@@ -227,7 +234,7 @@ TEST_F(IniFileTest, SaveFailuresAreReportedAndUnencodableTextRefused)
     EXPECT_FALSE(missingFolder.ErrorString().isEmpty());
 
     Write("[General]\r\na=1\r\n");
-    TIniFile ini(Path());
+    TIniFile ini(Path(), 1252);
     ini.WriteString("General", "b", QString::fromUtf8("日本"));
     EXPECT_FALSE(ini.UpdateFile());
     EXPECT_FALSE(ini.ErrorString().isEmpty());
