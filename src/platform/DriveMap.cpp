@@ -142,11 +142,12 @@ struct TDriveMap::TListingCache {
     }
 };
 
+TDriveMap::TDriveMap() : FCache(std::make_shared<TListingCache>()) {}
+
 TDriveMap TDriveMap::FromFolder(const QString &dosdevicesFolder, const QString &prefixFolder,
                                 const QHash<QChar, QString> &wineTypes)
 {
     TDriveMap map;
-    map.FCache = std::make_shared<TListingCache>();
     const QByteArray nativeFolder = QFile::encodeName(dosdevicesFolder);
     DIR *dir = dosdevicesFolder.isEmpty() ? nullptr : ::opendir(nativeFolder.constData());
     if (!dir) {
@@ -267,8 +268,6 @@ bool TDriveMap::IsWindowsName(const QString &name)
 
 void TDriveMap::ClearCache() const
 {
-    if (!FCache)
-        return;
     std::unique_lock writer(FCache->Lock);
     FCache->Folders.clear();
 }
@@ -339,8 +338,7 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
             continue;
         }
         QStringList names;
-        const auto found = FCache ? FCache->Candidates(current, name, &names)
-                                  : TListingCache::TFind::Unreadable;
+        const auto found = FCache->Candidates(current, name, &names);
         bool matched = false;
         for (const QString &candidate : std::as_const(names)) {
             const QString path = JoinHost(current, candidate);

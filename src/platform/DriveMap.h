@@ -33,7 +33,7 @@ struct TPathMapping {
 class TDriveMap
 {
 public:
-    TDriveMap() = default;
+    TDriveMap();  // no drives
     // dosdevicesFolder: <prefix>/dosdevices; prefixFolder: decides "inside the prefix";
     // wineTypes: letter -> "hd", "cdrom", "floppy", "network" from HKLM\Software\Wine\Drives.
     // With no dosdevices folder the only drive is Z: = "/".
