@@ -4,6 +4,7 @@
 
 #include "platform/IniFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <memory>
@@ -19,6 +20,19 @@ std::unique_ptr<TIniFile> &Current()
 const QString NotExisting = QStringLiteral("_!#Not Existing#!_");
 const QString LineBreak = QStringLiteral("*|*");
 
+// The entry of folder named name, matched exactly, else ignoring case (as Windows names match).
+QString FindEntry(const QString &folder, const QString &name, QDir::Filters kind)
+{
+    const QString exact = QDir(folder).filePath(name);
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QStringList entries = QDir(folder).entryList(kind | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return QDir(folder).filePath(entry);
+    return exact;
+}
+
 }  // namespace
 
 bool OpenLanguageFile(const QString &programFolder, const QString &language)
@@ -27,10 +41,8 @@ bool OpenLanguageFile(const QString &programFolder, const QString &language)
     // The name comes from "Options.ini": it names a file in Languages/, never a path elsewhere.
     if (language.isEmpty() || language.contains(u'/') || language.contains(u'\\') || language == QLatin1String(".."))
         return false;
-    QString folder = programFolder;
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
-    const QString path = folder + QStringLiteral("Languages/") + language + QStringLiteral(".txt");
+    const QString folder = FindEntry(programFolder, QStringLiteral("Languages"), QDir::Dirs);
+    const QString path = FindEntry(folder, language + QStringLiteral(".txt"), QDir::Files);
     if (!QFileInfo(path).isFile())
         return false;
     auto file = std::make_unique<TIniFile>(path);

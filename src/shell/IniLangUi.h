@@ -9,6 +9,9 @@
 //   F.C.items[i]                             item i of a combo box
 //   F.C.items.item[i].text                   node i of a tree (QTreeWidget), counted in pre-order
 //   F.C.Text                                 an edit's text (QLineEdit, QPlainTextEdit, QTextEdit)
+//   F.C.Title.Text.CommaText                 a chart's title lines, as comma text (any object with a
+//                                            QStringList property "TitleLines")
+// Child objects whose names are empty or start with "qt_" (Qt's own parts) are not looked up.
 // An empty value never blanks a design text; nothing is added or removed.
 #pragma once
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
@@ -238,6 +239,11 @@ TFontSetting FromQFont(const QFont &font)
     f.Underline = font.underline();
     f.StrikeOut = font.strikeOut();
     return f;
+}
+
+TFontSetting ScreenIconFont()
+{
+    return FromQFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
 }
 
 void FillColorCombo(QComboBox *combo)

@@ -36,6 +36,8 @@ TColor FromQColor(const QColor &color);  // an RGB value, never a system colour
 
 QFont ToQFont(const TFontSetting &font);
 TFontSetting FromQFont(const QFont &font);
+// The default of the user font: the desktop's general font.
+TFontSetting ScreenIconFont();
 
 // The standard colour table's entries, each with a swatch and its TColor as item data.
 void FillColorCombo(QComboBox *combo);

@@ -93,6 +93,17 @@ TEST_F(IniLangTest, EachOpeningReplacesTheCurrentFile)
     EXPECT_EQ(LangMessage(QStringLiteral("M001MF"), QStringLiteral("E")), QStringLiteral("E"));
 }
 
+TEST_F(IniLangTest, FileNamesMatchIgnoringCase)
+{
+    ASSERT_TRUE(QDir(FDir.path()).rename(QStringLiteral("Languages"), QStringLiteral("LANGUAGES")));
+    QFile f(FDir.filePath(QStringLiteral("LANGUAGES/suomi.TXT")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Misc]\r\nM001MF=Suomeksi\r\n");
+    f.close();
+    ASSERT_TRUE(OpenLanguageFile(FDir.path(), QStringLiteral("Suomi")));
+    EXPECT_EQ(LangMessage(QStringLiteral("M001MF"), QStringLiteral("E")), QStringLiteral("Suomeksi"));
+}
+
 TEST_F(IniLangTest, TheLanguageNamesAFileInLanguagesOnly)
 {
     QFile outside(FDir.filePath(QStringLiteral("Secret.txt")));

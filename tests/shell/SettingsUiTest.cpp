@@ -215,6 +215,8 @@ TEST(SettingsUiTest, ColoursAndFonts)
 
     const TFontSetting font{"Tahoma", 9, true, false, true, false};
     EXPECT_EQ(FromQFont(ToQFont(font)), font);
+    EXPECT_FALSE(ScreenIconFont().Name.isEmpty());
+    EXPECT_GT(ScreenIconFont().Size, 0);
 }
 
 }  // namespace
