@@ -258,9 +258,10 @@ private:
         case 'f':
         case 'g':
         case 'n': {
-            if (arg.Kind() != TFormatArg::TKind::Floating)
+            // A count passed as an integer is as good a number as a double; only text does not fit.
+            if (arg.Kind() == TFormatArg::TKind::Text)
                 return false;
-            const double v = arg.Floating();
+            const double v = arg.Kind() == TFormatArg::TKind::Floating ? arg.Floating() : double(arg.Integer());
             if (!std::isfinite(v))
                 *text = NonFinite(v);
             else if (type == 'e')

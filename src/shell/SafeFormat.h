@@ -2,8 +2,8 @@
 // Summary: the checked formatter for translated texts; a translated text never reaches printf.
 //
 // Placeholders: "%" [index ":"] ["-"] [width] ["." precision] type, width and precision may be
-// "*" (taken from the next integer argument); types d u x (integers), e f g n (floating point),
-// s (text), and "%%". Hexadecimal digits are upper case. Separators for f, g, e and n come from
+// "*" (taken from the next integer argument); types d u x (integers), e f g n (numbers: floating
+// point or integers), s (text), and "%%". Hexadecimal digits are upper case. Separators for f, g, e and n come from
 // QLocale() (the default locale). Arguments not used by the format are ignored.
 #pragma once
 
