@@ -1,1 +1,2 @@
-# add_executable(bench_...)
+add_executable(bench_duplicate DuplicateBench.cpp)
+target_link_libraries(bench_duplicate PRIVATE files common_cfg)

@@ -1,1 +1,5 @@
-# target_sources(files|files_ui PRIVATE ...)
+# Duplicate finder: digests and the three worker stages in `files`; its window in `files_ui`.
+target_sources(files PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/md5.h ${CMAKE_CURRENT_LIST_DIR}/md5.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Crc32.h ${CMAKE_CURRENT_LIST_DIR}/Crc32.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DuplicateThds.h ${CMAKE_CURRENT_LIST_DIR}/DuplicateThds.cpp)

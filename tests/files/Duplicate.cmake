@@ -1,1 +1,2 @@
-# vaskimo_test(...)
+vaskimo_test(md5Test SOURCES md5Test.cpp LIBS files)
+vaskimo_test(DuplicateThdsTest SOURCES DuplicateThdsTest.cpp LIBS files)

@@ -1,0 +1,1005 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the duplicate finder's three worker stages: scan into sorted chunks, merge, compare.
+#include "DuplicateThds.h"
+
+#include "Crc32.h"
+#include "md5.h"
+
+#include "platform/WinePrefix.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSemaphore>
+
+#include <algorithm>
+#include <cstring>
+#include <queue>
+#include <stdexcept>
+#include <unordered_set>
+
+#include <sys/stat.h>
+
+namespace Duplicate {
+
+namespace {
+
+[[noreturn]] void Fail(const QString &message) { throw std::runtime_error(message.toStdString()); }
+
+void AppendHex(QString &text, quint64 value, int digits)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text.append(QLatin1Char(hex[(value >> shift) & 15]));
+}
+
+bool ParseHex(QStringView text, quint64 &value)
+{
+    if (text.isEmpty())
+        return false;
+    value = 0;
+    for (QChar c : text) {
+        const int digit = c.isDigit() ? c.unicode() - '0'
+                          : (c >= u'A' && c <= u'F') ? c.unicode() - 'A' + 10
+                          : (c >= u'a' && c <= u'f') ? c.unicode() - 'a' + 10
+                                                     : -1;
+        if (digit < 0)
+            return false;
+        value = value << 4 | quint64(digit);
+    }
+    return true;
+}
+
+// A name the key line and a Windows path can hold.
+bool RepresentableName(const QString &name)
+{
+    for (QChar c : name)
+        if (c.unicode() < 32 || QStringView(u"\\:*?\"<>|").contains(c))
+            return false;
+    return !name.isEmpty();
+}
+
+bool StatPath(const QString &hostPath, bool follow, struct stat &st)
+{
+    const QByteArray native = QFile::encodeName(hostPath);
+    return (follow ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st)) == 0;
+}
+
+void RemoveFile(const QString &name)
+{
+    if (QFile::exists(name) && !QFile::remove(name))
+        Fail(QStringLiteral("Cannot delete file %1.").arg(name));
+}
+
+// Lines of a text file with CR LF (or LF) endings; empty lines are passed over.
+class TLineReader
+{
+public:
+    explicit TLineReader(const QString &name) : FFile(name) {}
+    bool Open() { return FFile.open(QIODevice::ReadOnly); }
+    QString ErrorString() const { return FFile.errorString(); }
+    bool Next(QString &line)
+    {
+        while (true) {
+            QByteArray bytes = FFile.readLine();
+            if (bytes.isEmpty())
+                return false;
+            while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+                bytes.chop(1);
+            if (!bytes.isEmpty()) {
+                line = QString::fromUtf8(bytes);
+                return true;
+            }
+        }
+    }
+
+private:
+    QFile FFile;
+};
+
+class TLineWriter
+{
+public:
+    explicit TLineWriter(const QString &name) : FFile(name) {}
+    void Open()
+    {
+        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            Fail(QStringLiteral("Cannot create file %1. %2").arg(FFile.fileName(), FFile.errorString()));
+    }
+    void Write(const QString &line)
+    {
+        FBuffer += line.toUtf8();
+        FBuffer += "\r\n";
+        if (FBuffer.size() >= 1 << 16)
+            Flush();
+    }
+    void Close()
+    {
+        Flush();
+        FFile.close();
+        if (FFile.error() != QFileDevice::NoError)
+            Fail(QStringLiteral("Cannot write file %1. %2").arg(FFile.fileName(), FFile.errorString()));
+    }
+
+private:
+    void Flush()
+    {
+        if (!FBuffer.isEmpty() && FFile.write(FBuffer) != FBuffer.size())
+            Fail(QStringLiteral("Cannot write file %1. %2").arg(FFile.fileName(), FFile.errorString()));
+        FBuffer.clear();
+    }
+    QFile FFile;
+    QByteArray FBuffer;
+};
+
+struct TSyncCall {
+    QMutex Mutex;
+    bool Started = false;
+    bool Abandoned = false;
+    QSemaphore Done;
+};
+
+}  // namespace
+
+// --- file layer ------------------------------------------------------------------------------
+
+TFileLayer::~TFileLayer() = default;
+
+QString TFileLayer::HostRoot(QChar driveLetter) const
+{
+    return TWinePrefix::Current()->Drives().HostRoot(driveLetter.toUpper());
+}
+
+TPathMapping TFileLayer::ToHost(const QString &windowsPath) const
+{
+    return TWinePrefix::Current()->Drives().ToHost(windowsPath);
+}
+
+QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder) const
+{
+    return HostFiles::ListFolder(hostFolder);
+}
+
+std::unique_ptr<QIODevice> TFileLayer::OpenRead(const QString &hostPath) const
+{
+    auto file = std::make_unique<QFile>(hostPath);
+    file->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    return file;
+}
+
+std::shared_ptr<const TFileLayer> DefaultFileLayer()
+{
+    static const auto layer = std::make_shared<const TFileLayer>();
+    return layer;
+}
+
+QString HostPathOf(const QString &hostRoot, const QString &windowsPath)
+{
+    QString rest = windowsPath.mid(2);
+    rest.replace(u'\\', u'/');
+    if (hostRoot.endsWith(u'/') && rest.startsWith(u'/'))
+        rest.remove(0, 1);
+    return hostRoot + rest;
+}
+
+// --- key lines -------------------------------------------------------------------------------
+
+QString MakeKeyLine(const TKeyFields &f, bool sameSize, bool sameDate)
+{
+    QString line;
+    line.reserve(f.Name.size() + f.Folder.size() + 2 + SizeDigits + DateDigits + AttrDigits);
+    if (sameSize)
+        AppendHex(line, quint64(f.Size), SizeDigits);
+    if (sameDate)
+        AppendHex(line, f.Date, DateDigits);
+    line += f.Name;
+    line += u'?';
+    line += f.Folder;
+    line += u'*';
+    if (!sameSize)
+        AppendHex(line, quint64(f.Size), SizeDigits);
+    if (!sameDate)
+        AppendHex(line, f.Date, DateDigits);
+    AppendHex(line, f.Attr, AttrDigits);
+    return line;
+}
+
+bool ParseKeyLine(QStringView line, bool sameSize, bool sameDate, TKeyFields &f)
+{
+    const qsizetype head = (sameSize ? SizeDigits : 0) + (sameDate ? DateDigits : 0);
+    const qsizetype tail = (sameSize ? 0 : SizeDigits) + (sameDate ? 0 : DateDigits) + AttrDigits;
+    const qsizetype question = line.indexOf(u'?', head);
+    const qsizetype star = question < 0 ? -1 : line.indexOf(u'*', question + 1);
+    if (question <= head || star < 0 || line.size() - star - 1 != tail)
+        return false;
+    quint64 size = 0, date = 0, attr = 0;
+    qsizetype pos = 0, back = star + 1;
+    const auto take = [&](bool inHead, int digits, quint64 &value) {
+        qsizetype &at = inHead ? pos : back;
+        const bool ok = ParseHex(line.mid(at, digits), value);
+        at += digits;
+        return ok;
+    };
+    if (!(sameSize ? take(true, SizeDigits, size) : true) || !(sameDate ? take(true, DateDigits, date) : true)
+        || !(sameSize ? true : take(false, SizeDigits, size))
+        || !(sameDate ? true : take(false, DateDigits, date)) || !take(false, AttrDigits, attr))
+        return false;
+    f.Name = line.mid(head, question - head).toString();
+    f.Folder = line.mid(question + 1, star - question - 1).toString();
+    f.Size = qint64(size);
+    f.Date = quint32(date);
+    f.Attr = quint32(attr);
+    return true;
+}
+
+int CompareKeyLines(QStringView a, QStringView b)
+{
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded : a.compare(b, Qt::CaseSensitive);
+}
+
+qsizetype GroupKeyLength(QStringView line, bool sameName, bool sameSize, bool sameDate)
+{
+    const qsizetype head = (sameSize ? SizeDigits : 0) + (sameDate ? DateDigits : 0);
+    if (!sameName)
+        return std::min(head, line.size());
+    const qsizetype question = line.indexOf(u'?', head);
+    return question < 0 ? line.size() : question + 1;
+}
+
+QString ChunkName(const QString &baseName, qint64 index)
+{
+    return baseName + u'.' + QStringLiteral("%1").arg(index, 3, 10, QLatin1Char('0'));
+}
+
+QString WorkFileName(const QString &baseName) { return baseName + QStringLiteral(".$$$"); }
+
+void RemoveTemporaries(const QString &baseName)
+{
+    const QFileInfo base(baseName);
+    const QString prefix = base.fileName() + u'.';
+    QDir folder = base.absoluteDir();
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix))
+            continue;
+        const QStringView rest = QStringView(name).mid(prefix.size());
+        bool digits = rest.size() >= 3;
+        for (QChar c : rest)
+            digits = digits && c.isDigit() && c.unicode() < 128;
+        if (digits || rest == u"$$$")
+            folder.remove(name);  // a chunk left behind is never merged, even if it stays
+    }
+}
+
+QString AttrText(quint32 attr)
+{
+    QString text;
+    if (attr & FileAttr::ReadOnly)
+        text += QStringLiteral(" R");
+    if (attr & FileAttr::Hidden)
+        text += QStringLiteral(" H");
+    if (attr & FileAttr::System)
+        text += QStringLiteral(" S");
+    if (attr & FileAttr::Archive)
+        text += QStringLiteral(" A");
+    return text.mid(1);
+}
+
+QString DateText(quint32 dosDate, const TUserLocale &locale)
+{
+    const QDateTime time = FileDateToDateTime(dosDate);
+    if (time.time() == QTime(0, 0))
+        return locale.Date(time.date());
+    return locale.Date(time.date()) + u' ' + locale.Time(time.time());
+}
+
+// --- thread base -----------------------------------------------------------------------------
+
+TSharedThd::TSharedThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+                       TStatusEvent onStatus)
+    : QThread(owner), BaseName(baseName), OnProgress(std::move(onProgress)),
+      OnStatus(std::move(onStatus)), FOwner(owner)
+{
+}
+
+TSharedThd::~TSharedThd() { StopAndWait(); }
+
+void TSharedThd::Start()
+{
+    // Queued: the handler runs on the owner's thread after the worker has ended.
+    connect(this, &QThread::finished, FOwner ? FOwner : this, [this] {
+        if (OnTerminate)
+            OnTerminate(this);
+        if (FreeOnTerminate)
+            deleteLater();
+    }, Qt::QueuedConnection);
+    start();
+}
+
+void TSharedThd::Stop() { FStop.store(true); }
+
+void TSharedThd::StopAndWait()
+{
+    FStop.store(true);
+    FAbandon.store(true);
+    wait();
+}
+
+bool TSharedThd::Synchronize(const std::function<void()> &call)
+{
+    if (!FOwner || FOwner->thread() == QThread::currentThread()) {
+        call();
+        return true;
+    }
+    auto state = std::make_shared<TSyncCall>();
+    QMetaObject::invokeMethod(FOwner, [state, &call] {
+        {
+            QMutexLocker lock(&state->Mutex);
+            if (state->Abandoned)
+                return;
+            state->Started = true;
+        }
+        call();
+        state->Done.release();
+    }, Qt::QueuedConnection);
+    // A plain blocking queued call would never return once the owner's thread waits for us in
+    // our destructor; a call it has not begun is given up then.
+    while (!state->Done.tryAcquire(1, 10)) {
+        if (FAbandon.load()) {
+            QMutexLocker lock(&state->Mutex);
+            if (!state->Started) {
+                state->Abandoned = true;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void TSharedThd::DoProgress()
+{
+    if (OnProgress)
+        Synchronize([this] { OnProgress(GetCount(), ProgressKind); });
+}
+
+void TSharedThd::DoStatus()
+{
+    if (OnStatus) {
+        const QString text = StatusText;
+        Synchronize([this, &text] { OnStatus(text); });
+    }
+}
+
+void TSharedThd::run()
+{
+    bool completed = false;
+    try {
+        DoWork();
+        completed = !StopRequested();
+    } catch (const std::exception &e) {
+        ErrorText = QString::fromUtf8(e.what());
+        ErrorCode = -1;
+    }
+    try {
+        Finish(completed);
+    } catch (const std::exception &) {
+        // the temporaries that could not be removed are removed before the next search
+    }
+}
+
+// --- stage 1: scan ---------------------------------------------------------------------------
+
+struct TScanFilThd::TSeen {
+    std::unordered_set<TFileId, TFileIdHash> Files, Folders;
+    struct TRoot {
+        QString Folder, HostFolder;
+    };
+    std::vector<TRoot> Roots;
+};
+
+std::size_t TScanFilThd::TFileIdHash::operator()(const TFileId &id) const noexcept
+{
+    return std::hash<quint64>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
+}
+
+TScanFilThd::TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+                         TStatusEvent onStatus, TScanRequest request,
+                         std::shared_ptr<const TFileLayer> layer)
+    : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
+      FRequest(std::move(request)), FLayer(std::move(layer)), FSeen(std::make_unique<TSeen>())
+{
+    ProgressKind = false;
+    FRequest.ChunkLines = std::max(1, FRequest.ChunkLines);
+    for (const QString &entry : FRequest.SkipList)
+        if (!entry.isEmpty())  // an empty entry would be part of every path and skip everything
+            FLowerSkip << entry.toLower();
+    FRequest.Masks.removeAll(QString());
+
+    // The drive map is read here, on the creator's thread; the walk then spells every folder
+    // from the host names below the drive's root, so HostPathOf can map it back directly.
+    for (QString folder : FRequest.Folders) {
+        folder = folder.trimmed();
+        while (folder.endsWith(u'\\'))
+            folder.chop(1);
+        if (folder.size() < 2 || folder[1] != u':' || !folder[0].isLetter())
+            continue;
+        const QChar letter = folder[0].toUpper();
+        const QString root = FLayer->HostRoot(letter);
+        if (root.isEmpty())
+            continue;
+        QString host = root;
+        if (folder.size() > 2) {
+            const TPathMapping mapping = FLayer->ToHost(folder);
+            if (mapping.State != TPathState::Resolved)
+                continue;
+            host = mapping.HostPath;
+        }
+        const qsizetype cut = root.endsWith(u'/') ? root.size() - 1 : root.size();
+        if (!host.startsWith(root) || (host.size() > cut && host[cut] != u'/'))
+            continue;
+        QString relative = host.mid(cut);
+        relative.replace(u'/', u'\\');
+        FSeen->Roots.push_back({QString(letter) + u':' + relative, host});
+    }
+}
+
+TScanFilThd::~TScanFilThd() { StopAndWait(); }
+
+QStringList TScanFilThd::ChunkFiles() const
+{
+    QMutexLocker lock(&FChunkMutex);
+    return FChunkFiles;
+}
+
+bool TScanFilThd::Skipped(const QString &lowerText) const
+{
+    for (const QString &entry : FLowerSkip)
+        if (lowerText.contains(entry))
+            return true;
+    return false;
+}
+
+void TScanFilThd::DoWork()
+{
+    RemoveTemporaries(BaseName);
+    for (const auto &root : FSeen->Roots) {
+        struct stat st;
+        if (!StatPath(root.HostFolder, true, st) || !S_ISDIR(st.st_mode))
+            continue;
+        if (!FSeen->Folders.insert({quint64(st.st_dev), quint64(st.st_ino)}).second)
+            continue;
+        if (!WalkFolder(root.Folder, root.HostFolder, quint64(st.st_dev)) || StopRequested())
+            return;
+    }
+    if (!FLines.empty())
+        SaveChunk();
+}
+
+bool TScanFilThd::WalkFolder(const QString &folder, const QString &hostFolder, quint64 device)
+{
+    const QList<TSearchRec> entries = FLayer->ListFolder(hostFolder);
+    if (FRequest.SkipDesktopIni) {
+        for (const TSearchRec &entry : entries)
+            if (!(entry.Attr & FileAttr::Directory)
+                && entry.Name.compare(QLatin1String("desktop.ini"), Qt::CaseInsensitive) == 0)
+                return true;
+    }
+    if (Skipped(folder.toLower()))
+        return true;
+    const QString bin = folder.mid(1, 10).toUpper();
+    if (bin == QLatin1String(":\\RECYCLED") || bin == QLatin1String(":\\RECYCLER"))
+        return true;
+
+    // The status names the folder being searched; one report per 50 ms shows the same thing
+    // without making the walk wait for the window at every folder.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (FLastStatus < 0 || now - FLastStatus >= 50) {
+        FLastStatus = now;
+        StatusText = folder;
+        DoStatus();
+    }
+
+    std::vector<const TSearchRec *> folders;
+    for (const TSearchRec &entry : entries) {
+        if (entry.Attr & FileAttr::Directory) {
+            folders.push_back(&entry);
+            continue;
+        }
+        if (StopRequested())
+            return false;
+        if (!std::any_of(FRequest.Masks.cbegin(), FRequest.Masks.cend(),
+                         [&](const QString &mask) { return MatchesMask(entry.Name, mask); }))
+            continue;
+        if (FRequest.SkipEmpty && entry.Size == 0)
+            continue;
+        if (Skipped(entry.Name.toLower()) || !RepresentableName(entry.Name))
+            continue;
+        struct stat st;
+        if (!StatPath(entry.HostPath, true, st) || !S_ISREG(st.st_mode))
+            continue;
+        // A hard link, or a folder reached from two chosen roots, is one file: never its own twin.
+        if (!FSeen->Files.insert({quint64(st.st_dev), quint64(st.st_ino)}).second)
+            continue;
+        if (FRequest.SkipEmpty && st.st_size == 0)
+            continue;
+        TKeyFields fields;
+        fields.Name = entry.Name;
+        fields.Folder = folder;
+        fields.Size = qint64(st.st_size);
+        fields.Date = DateTimeToFileDate(entry.Time);
+        fields.Attr = entry.Attr;
+        FLines.push_back(MakeKeyLine(fields, FRequest.SameSize, FRequest.SameDate));
+        if (FLines.size() >= std::size_t(FRequest.ChunkLines))
+            SaveChunk();
+        ++Count;
+    }
+
+    for (const TSearchRec *entry : folders) {
+        if (StopRequested())
+            return false;
+        if (!RepresentableName(entry->Name))
+            continue;
+        struct stat st;
+        if (!StatPath(entry->HostPath, false, st) || !S_ISDIR(st.st_mode) || quint64(st.st_dev) != device)
+            continue;
+        if (!FSeen->Folders.insert({quint64(st.st_dev), quint64(st.st_ino)}).second)
+            continue;
+        if (!WalkFolder(folder + u'\\' + entry->Name, entry->HostPath, device))
+            return false;
+    }
+    return true;
+}
+
+void TScanFilThd::SaveChunk()
+{
+    std::sort(FLines.begin(), FLines.end(),
+              [](const QString &a, const QString &b) { return CompareKeyLines(a, b) < 0; });
+    const QString name = ChunkName(BaseName, FChunkIndex);
+    {
+        QMutexLocker lock(&FChunkMutex);
+        FChunkFiles << name;
+    }
+    TLineWriter writer(name);
+    writer.Open();
+    for (const QString &line : FLines)
+        writer.Write(line);
+    writer.Close();
+    FLines.clear();
+    ++FChunkIndex;
+}
+
+void TScanFilThd::Finish(bool completed)
+{
+    if (completed)
+        return;
+    QMutexLocker lock(&FChunkMutex);
+    for (const QString &name : std::as_const(FChunkFiles))
+        QFile::remove(name);
+    FChunkFiles.clear();
+}
+
+// --- stage 2: merge --------------------------------------------------------------------------
+
+TMergeThd::TMergeThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+                     TStatusEvent onStatus, QStringList chunkFiles)
+    : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
+      FChunks(std::move(chunkFiles))
+{
+}
+
+TMergeThd::~TMergeThd() { StopAndWait(); }
+
+void TMergeThd::DoWork()
+{
+    FTouched = FChunks;
+    const QString target = ChunkName(BaseName, 0);
+    if (FChunks.isEmpty() || (FChunks.size() == 1 && FChunks.first() == target))
+        return;
+
+    // More chunks than can be open at once are merged in groups first, into fresh numbers.
+    QStringList inputs = FChunks;
+    qint64 next = FChunks.size();
+    while (inputs.size() > MaxOpenInputs) {
+        QStringList outputs;
+        for (qsizetype at = 0; at < inputs.size(); at += MaxOpenInputs) {
+            QString output;
+            do
+                output = ChunkName(BaseName, next++);
+            while (FTouched.contains(output));
+            FTouched << output;
+            if (!MergeFiles(inputs.mid(at, MaxOpenInputs), output))
+                return;
+            outputs << output;
+        }
+        inputs = outputs;
+    }
+    MergeFiles(inputs, target);
+}
+
+bool TMergeThd::MergeFiles(const QStringList &inputs, const QString &target)
+{
+    const QString work = WorkFileName(BaseName);
+    if (!FTouched.contains(work))
+        FTouched << work;
+    if (!FTouched.contains(target))
+        FTouched << target;
+
+    std::vector<std::unique_ptr<TLineReader>> readers;
+    for (const QString &name : inputs) {
+        readers.push_back(std::make_unique<TLineReader>(name));
+        if (!readers.back()->Open())
+            Fail(QStringLiteral("Cannot open file %1. %2").arg(name, readers.back()->ErrorString()));
+    }
+    TLineWriter writer(work);
+    writer.Open();
+
+    struct THead {
+        QString Line;
+        std::size_t Source;
+    };
+    // Equal lines leave in chunk order, so a merge of sorted chunks is a stable sort.
+    const auto after = [](const THead &a, const THead &b) {
+        const int c = CompareKeyLines(a.Line, b.Line);
+        return c != 0 ? c > 0 : a.Source > b.Source;
+    };
+    std::priority_queue<THead, std::vector<THead>, decltype(after)> heads(after);
+    const auto advance = [&](std::size_t source) {
+        QString line;
+        if (readers[source]->Next(line)) {
+            heads.push({std::move(line), source});
+            if (++Count % 4096 == 0)
+                DoProgress();
+        }
+    };
+    ProgressKind = true;
+    for (std::size_t i = 0; i < readers.size(); ++i)
+        advance(i);
+    while (!heads.empty()) {
+        if (StopRequested())
+            return false;
+        THead head = heads.top();
+        heads.pop();
+        writer.Write(head.Line);
+        advance(head.Source);
+    }
+    readers.clear();
+    writer.Close();
+
+    for (const QString &name : inputs)
+        RemoveFile(name);
+    RemoveFile(target);
+    if (!QFile::rename(work, target))
+        Fail(QStringLiteral("Cannot rename file %1 to %2.").arg(work, target));
+    return true;
+}
+
+void TMergeThd::Finish(bool completed)
+{
+    const QString target = ChunkName(BaseName, 0);
+    for (const QString &name : std::as_const(FTouched))
+        if (!(completed && name == target))
+            QFile::remove(name);
+}
+
+// --- stage 3: comparison ---------------------------------------------------------------------
+
+namespace {
+constexpr std::size_t BatchLines = 4096;   // key lines whose files are read together
+constexpr std::size_t FoundBatch = 256;    // reported files handed to the owner in one call
+constexpr qint64 SignatureBytes = 4096;
+}
+
+struct TDupesThd::TCandidate {
+    QString Line;
+    TKeyFields Fields;
+    QString HostPath;
+    std::array<std::uint8_t, 16> Signature{};
+    bool Readable = false;
+    bool HaveDigests = false;
+    QByteArray Whole;  // a small file's bytes, kept from the signature read for its digests
+    std::uint32_t Crc = 0;
+    TMD5Digest Md5{};
+};
+
+TDupesThd::TDupesThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+                     TStatusEvent onStatus, TCompareRequest request, TFoundEvent onFound,
+                     std::shared_ptr<const TFileLayer> layer)
+    : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)), FRequest(request),
+      OnFound(std::move(onFound)), FLayer(std::move(layer)), FPool(std::make_unique<QThreadPool>())
+{
+    ProgressKind = false;
+    for (int i = 0; i < 26; ++i)
+        FRoots[i] = FLayer->HostRoot(QChar(u'A' + i));
+    // Reading and hashing wait on the disk as much as on the processor: a few readers at once.
+    FPool->setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 3));
+}
+
+TDupesThd::~TDupesThd()
+{
+    StopAndWait();
+    FPool->waitForDone();
+}
+
+void TDupesThd::DoWork()
+{
+    const QString name = ChunkName(BaseName, 0);
+    TLineReader reader(name);
+    if (!reader.Open())
+        Fail(QStringLiteral("Cannot open file %1. %2").arg(name, reader.ErrorString()));
+
+    std::vector<QString> group;
+    QString key;
+    QString line;
+    while (reader.Next(line)) {
+        if (StopRequested())
+            return;
+        const QStringView lineKey = QStringView(line).left(
+            GroupKeyLength(line, FRequest.SameName, FRequest.SameSize, FRequest.SameDate));
+        if (!group.empty() && lineKey.compare(key, Qt::CaseInsensitive) == 0) {
+            group.push_back(line);
+        } else {
+            if (group.size() > 1)
+                HandleGroup(group);
+            group.clear();
+            key = lineKey.toString();
+            group.push_back(line);
+        }
+        // Every 32nd line, at most one report per 50 ms: the window shows the same progress
+        // without the comparison waiting on it for every few files.
+        if (++Count % 32 == 0) {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            if (FLastProgress < 0 || now - FLastProgress >= 50) {
+                FLastProgress = now;
+                FlushFound();
+                DoProgress();
+            }
+        }
+    }
+    if (group.size() > 1 && !StopRequested())
+        HandleGroup(group);
+    if (!StopRequested())
+        ProcessBatch();
+    if (!StopRequested())
+        FlushFound();
+}
+
+void TDupesThd::HandleGroup(std::vector<QString> &group)
+{
+    // The same line twice would be one file listed as its own duplicate.
+    group.erase(std::unique(group.begin(), group.end()), group.end());
+    if (group.size() < 2)
+        return;
+    if (!((FRequest.SameCRC || FRequest.SameMD5) && FRequest.SameSize)) {
+        ReportSet(group, QString(), QString());
+        return;
+    }
+    FBatchLines += group.size();
+    FBatch.push_back(std::move(group));
+    if (FBatchLines >= BatchLines)
+        ProcessBatch();
+}
+
+void TDupesThd::ProcessBatch()
+{
+    std::vector<std::vector<TCandidate>> groups;
+    groups.reserve(FBatch.size());
+    std::vector<TCandidate *> all;
+    for (std::vector<QString> &lines : FBatch) {
+        std::vector<TCandidate> &candidates = groups.emplace_back();
+        candidates.reserve(lines.size());
+        for (QString &line : lines) {
+            TCandidate c;
+            if (!ParseKeyLine(line, FRequest.SameSize, FRequest.SameDate, c.Fields))
+                Fail(QStringLiteral("Invalid key line: %1").arg(line));
+            const QChar letter = c.Fields.Folder.isEmpty() ? QChar() : c.Fields.Folder[0].toUpper();
+            if (letter < u'A' || letter > u'Z' || FRoots[letter.unicode() - 'A'].isEmpty())
+                continue;
+            c.HostPath = HostPathOf(FRoots[letter.unicode() - 'A'], c.Fields.Folder + u'\\' + c.Fields.Name);
+            c.Line = std::move(line);
+            candidates.push_back(std::move(c));
+        }
+        for (TCandidate &c : candidates)
+            all.push_back(&c);
+    }
+    FBatch.clear();
+    FBatchLines = 0;
+
+    // A small file is read whole with its signature; its bytes wait for the digests unless the
+    // batch is so large (one huge key group) that they are hashed at once instead.
+    const bool keep = all.size() <= 2 * BatchLines;
+    ParallelFor(all.size(), [&](std::size_t i) { all[i]->Readable = ReadSignature(*all[i], keep); });
+    if (StopRequested())
+        return;
+
+    std::vector<std::vector<TCandidate *>> runs;
+    std::vector<TCandidate *> toHash;
+    for (std::vector<TCandidate> &candidates : groups) {
+        // A file that cannot be read is equal to nothing, not even to another unreadable one.
+        std::vector<TCandidate *> readable;
+        for (TCandidate &c : candidates)
+            if (c.Readable)
+                readable.push_back(&c);
+        std::stable_sort(readable.begin(), readable.end(), [](const TCandidate *a, const TCandidate *b) {
+            return std::memcmp(a->Signature.data(), b->Signature.data(), a->Signature.size()) < 0;
+        });
+        for (std::size_t first = 0; first < readable.size();) {
+            std::size_t end = first + 1;
+            while (end < readable.size() && readable[end]->Signature == readable[first]->Signature)
+                ++end;
+            if (end - first > 1) {
+                runs.emplace_back(readable.begin() + qsizetype(first), readable.begin() + qsizetype(end));
+                toHash.insert(toHash.end(), readable.begin() + qsizetype(first), readable.begin() + qsizetype(end));
+            }
+            first = end;
+        }
+    }
+    ParallelFor(toHash.size(), [&](std::size_t i) { ReadDigests(*toHash[i]); });
+    for (std::vector<TCandidate *> &run : runs) {
+        if (StopRequested())
+            return;
+        CompareGroup(run);
+    }
+}
+
+void TDupesThd::ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work)
+{
+    std::atomic<std::size_t> next{0};
+    const auto drain = [&] {
+        for (std::size_t i; !StopRequested() && (i = next.fetch_add(1)) < count;)
+            work(i);
+    };
+    const int helpers = int(std::min<std::size_t>(std::size_t(FPool->maxThreadCount()), count / 8));
+    QSemaphore done;
+    for (int h = 0; h < helpers; ++h)
+        FPool->start([&] {
+            drain();
+            done.release();
+        });
+    drain();
+    done.acquire(helpers);
+}
+
+bool TDupesThd::ReadSignature(TCandidate &c, bool keepSmallFile)
+{
+    const std::unique_ptr<QIODevice> file = FLayer->OpenRead(c.HostPath);
+    if (!file || !file->isOpen())
+        return false;
+    const qint64 size = c.Fields.Size;
+    // A small file is read whole; one byte more tells whether it grew since the scan.
+    const bool whole = size <= SignatureBytes;
+    const qint64 wanted = whole ? size + 1 : SignatureBytes;
+    char buffer[SignatureBytes + 1];
+    qint64 got = 0;
+    while (got < wanted) {
+        const qint64 n = file->read(buffer + got, wanted - got);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    if (got != (whole ? size : SignatureBytes))
+        return false;
+    for (qint64 k = 0; k < got; ++k)
+        c.Signature[std::size_t(k % 16)] ^= std::uint8_t(buffer[k]);
+    if (whole) {
+        c.Whole = QByteArray(buffer, got);
+        if (!keepSmallFile)
+            ReadDigests(c);
+    }
+    return true;
+}
+
+void TDupesThd::ReadDigests(TCandidate &c)
+{
+    if (c.HaveDigests)
+        return;
+    c.HaveDigests = true;
+    std::uint32_t crc = Crc32Start;
+    TMD5Context context;
+    MD5Init(context);
+    const auto add = [&](const char *data, std::size_t n) {
+        if (FRequest.SameCRC)
+            crc = Crc32Update(crc, data, n);
+        if (FRequest.SameMD5)
+            MD5Update(context, data, n);
+    };
+    const auto finish = [&] {
+        c.Crc = Crc32Final(crc);
+        MD5Final(c.Md5, context);
+    };
+    if (c.Fields.Size <= SignatureBytes) {
+        add(c.Whole.constData(), std::size_t(c.Whole.size()));
+        c.Whole.clear();
+        finish();
+        return;
+    }
+    c.Readable = false;
+    const std::unique_ptr<QIODevice> file = FLayer->OpenRead(c.HostPath);
+    if (!file || !file->isOpen())
+        return;
+    thread_local std::vector<char> buffer(1 << 16);
+    qint64 total = 0;
+    // Ends at the first read that gives nothing, so a file cut short while it is read ends too;
+    // a file whose length is no longer the scanned size is equal to nothing.
+    while (!StopRequested()) {
+        const qint64 n = file->read(buffer.data(), qint64(buffer.size()));
+        if (n < 0)
+            return;
+        if (n == 0)
+            break;
+        total += n;
+        if (total > c.Fields.Size)
+            return;
+        add(buffer.data(), std::size_t(n));
+    }
+    if (StopRequested() || total != c.Fields.Size)
+        return;
+    finish();
+    c.Readable = true;
+}
+
+void TDupesThd::CompareGroup(std::vector<TCandidate *> &candidates)
+{
+    std::vector<bool> taken(candidates.size(), false);
+    for (std::size_t i = 0; i + 1 < candidates.size(); ++i) {
+        const TCandidate &a = *candidates[i];
+        if (taken[i] || !a.Readable)
+            continue;
+        std::vector<QString> set{a.Line};
+        for (std::size_t j = i + 1; j < candidates.size(); ++j) {
+            const TCandidate &b = *candidates[j];
+            if (taken[j] || !b.Readable)
+                continue;
+            if ((FRequest.SameCRC && a.Crc != b.Crc) || (FRequest.SameMD5 && !MD5DigestsEqual(a.Md5, b.Md5)))
+                continue;
+            taken[j] = true;
+            set.push_back(b.Line);
+        }
+        if (set.size() < 2)
+            continue;
+        std::sort(set.begin(), set.end(),
+                  [](const QString &x, const QString &y) { return CompareKeyLines(x, y) < 0; });
+        ReportSet(set, FRequest.SameCRC ? QString::number(a.Crc) : QString(),
+                  FRequest.SameMD5 ? MD5DigestToHex(a.Md5) : QString());
+    }
+}
+
+void TDupesThd::ReportSet(const std::vector<QString> &lines, const QString &crcText,
+                          const QString &md5Text)
+{
+    for (const QString &line : lines) {
+        TKeyFields fields;
+        if (!ParseKeyLine(line, FRequest.SameSize, FRequest.SameDate, fields))
+            Fail(QStringLiteral("Invalid key line: %1").arg(line));
+        TFoundFile file;
+        file.Name = fields.Name;
+        file.Folder = fields.Folder;
+        file.Size = fields.Size;
+        file.DateText = DateText(fields.Date, FRequest.Locale);
+        file.AttrText = AttrText(fields.Attr);
+        file.CRCText = crcText;
+        file.MD5Text = md5Text;
+        file.SetNumber = SetNumber;
+        FFound.push_back(std::move(file));
+    }
+    ++SetNumber;
+    if (FFound.size() >= FoundBatch)
+        FlushFound();
+}
+
+void TDupesThd::FlushFound()
+{
+    if (OnFound && !FFound.empty())
+        Synchronize([this] {
+            for (const TFoundFile &file : FFound)
+                OnFound(file);
+        });
+    FFound.clear();
+}
+
+void TDupesThd::Finish(bool)
+{
+    QFile::remove(ChunkName(BaseName, 0));
+}
+
+}  // namespace Duplicate

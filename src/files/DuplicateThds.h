@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the duplicate finder's three worker stages: scan into sorted chunks, merge, compare.
+//
+// The scan writes one key line per physical file into sorted chunk files BaseName.000, .001 ...;
+// the merge joins them into BaseName.000; the comparison reads that file, groups runs of equal
+// keys and confirms sets by contents. All three order and group lines with CompareKeyLines, so a
+// run of equal keys is never split by a different collation between stages.
+#pragma once
+
+#include "platform/DriveMap.h"
+#include "shell/Batch.h"
+#include "platform/WinFiles.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QIODevice;
+
+namespace Duplicate {
+
+constexpr int ChunkLines = 4096;        // key lines per sorted chunk file
+constexpr int SizeDigits = 16;          // the size field holds any 64-bit size in fixed width
+constexpr int DateDigits = 8;
+constexpr int AttrDigits = 8;
+
+// What the stages need of the file system; tests replace it to make files unreadable.
+class TFileLayer
+{
+public:
+    virtual ~TFileLayer();
+    virtual QString HostRoot(QChar driveLetter) const;  // empty for an unknown drive
+    virtual TPathMapping ToHost(const QString &windowsPath) const;
+    virtual QList<TSearchRec> ListFolder(const QString &hostFolder) const;
+    // nullptr, or a device that is not open, when the file cannot be read.
+    virtual std::unique_ptr<QIODevice> OpenRead(const QString &hostPath) const;
+};
+std::shared_ptr<const TFileLayer> DefaultFileLayer();
+
+// Host path of a Windows path ("X:\\a\\b") whose folders the scan spelled from host names, given
+// the host root of its drive.
+QString HostPathOf(const QString &hostRoot, const QString &windowsPath);
+
+// --- key lines -------------------------------------------------------------------------------
+
+struct TKeyFields {
+    QString Name;
+    QString Folder;  // Windows folder, no trailing backslash
+    qint64 Size = 0;
+    quint32 Date = 0;  // packed DOS date-time
+    quint32 Attr = 0;
+};
+
+QString MakeKeyLine(const TKeyFields &fields, bool sameSize, bool sameDate);
+// False when the line is not a key line of this layout.
+bool ParseKeyLine(QStringView line, bool sameSize, bool sameDate, TKeyFields &fields);
+// The one order of the pipeline: ordinal on case-folded text, then ordinal on the text itself,
+// so lines that differ only in case keep a fixed order and stay neighbours.
+int CompareKeyLines(QStringView a, QStringView b);
+// Length of the group key at the head of line (through the "?" when sameName).
+qsizetype GroupKeyLength(QStringView line, bool sameName, bool sameSize, bool sameDate);
+
+QString ChunkName(const QString &baseName, qint64 index);  // BaseName.000, ... BaseName.1000
+QString WorkFileName(const QString &baseName);             // BaseName.$$$
+// Removes the chunk and work files an earlier run left beside baseName.
+void RemoveTemporaries(const QString &baseName);
+
+QString AttrText(quint32 attr);       // "R H S A" letters for the set bits, blank-separated
+// The user's short date and long time; the date alone at midnight.
+QString DateText(quint32 dosDate, const TUserLocale &locale);
+
+// --- thread base -----------------------------------------------------------------------------
+
+using TProgressEvent = std::function<void(int position, bool kind)>;
+using TStatusEvent = std::function<void(const QString &text)>;
+
+// Runs DoWork once on its own thread. Events run on the owner's thread and the worker waits for
+// each; OnTerminate is queued to the owner after the thread has ended, and the thread object
+// deletes itself after it. Deleting the owner deletes its live workers, which stop and are waited
+// for; a worker waiting on an owner that is being destroyed gives up that call.
+class TSharedThd : public QThread
+{
+    Q_OBJECT
+public:
+    ~TSharedThd() override;
+
+    std::function<void(TSharedThd *thread)> OnTerminate;
+    bool FreeOnTerminate = true;  // deleted after OnTerminate; else the creator deletes it
+
+    void Start();
+    void Stop();  // asks the work to end; may be called before Start
+    bool StopRequested() const { return FStop.load(std::memory_order_relaxed); }
+
+    int GetCount() const { return int(std::uint32_t(Count)); }
+    qint64 Count64() const { return Count; }
+    int GetErrorCode() const { return ErrorCode; }
+    QString GetErrorText() const { return ErrorText; }
+
+protected:
+    TSharedThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+               TStatusEvent onStatus);
+
+    virtual void DoWork() = 0;
+    // Runs on the worker thread after DoWork, also after a stop or an error.
+    virtual void Finish(bool completed) = 0;
+    // Every final class calls this first in its destructor, while its members still exist.
+    void StopAndWait();
+
+    // Runs call on the owner's thread and waits for it; false when the owner went away first.
+    bool Synchronize(const std::function<void()> &call);
+    void DoProgress();
+    void DoStatus();
+
+    QString BaseName;
+    bool ProgressKind = false;
+    qint64 Count = 0;
+    QString StatusText;
+    TProgressEvent OnProgress;
+    TStatusEvent OnStatus;
+
+private:
+    void run() final;
+
+    QObject *FOwner;
+    int ErrorCode = 0;
+    QString ErrorText;
+    std::atomic<bool> FStop{false};
+    std::atomic<bool> FAbandon{false};
+};
+
+// --- stage 1: scan ---------------------------------------------------------------------------
+
+struct TScanRequest {
+    QStringList Folders;  // Windows folders: "C:", "D:\Data"
+    bool SameName = false, SameSize = true, SameDate = false;
+    QStringList Masks{QStringLiteral("*.*")};
+    QStringList SkipList;
+    bool SkipDesktopIni = false;
+    bool SkipEmpty = false;
+    int ChunkLines = Duplicate::ChunkLines;
+};
+
+class TScanFilThd final : public TSharedThd
+{
+    Q_OBJECT
+public:
+    TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+                TStatusEvent onStatus, TScanRequest request,
+                std::shared_ptr<const TFileLayer> layer = DefaultFileLayer());
+    ~TScanFilThd() override;
+
+    // Chunk files written, in write order: the input of the merge.
+    QStringList ChunkFiles() const;
+
+protected:
+    void DoWork() override;
+    void Finish(bool completed) override;
+
+private:
+    struct TFileId {
+        quint64 Device, Inode;
+        bool operator==(const TFileId &) const = default;
+    };
+    struct TFileIdHash {
+        std::size_t operator()(const TFileId &id) const noexcept;
+    };
+    bool WalkFolder(const QString &folder, const QString &hostFolder, quint64 device);
+    bool Skipped(const QString &lowerText) const;
+    void SaveChunk();
+
+    TScanRequest FRequest;
+    std::shared_ptr<const TFileLayer> FLayer;
+    QStringList FLowerSkip;
+    std::vector<QString> FLines;
+    qint64 FChunkIndex = 0;
+    mutable QMutex FChunkMutex;
+    QStringList FChunkFiles;
+    struct TSeen;
+    std::unique_ptr<TSeen> FSeen;
+    qint64 FLastStatus = -1;
+};
+
+// --- stage 2: merge --------------------------------------------------------------------------
+
+class TMergeThd final : public TSharedThd
+{
+    Q_OBJECT
+public:
+    // chunkFiles: the scan's own list; files of other runs are never read.
+    TMergeThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+              TStatusEvent onStatus, QStringList chunkFiles);
+    ~TMergeThd() override;
+
+    static constexpr int MaxOpenInputs = 256;
+
+protected:
+    void DoWork() override;
+    void Finish(bool completed) override;
+
+private:
+    bool MergeFiles(const QStringList &inputs, const QString &target);
+
+    QStringList FChunks;
+    QStringList FTouched;  // every temporary this stage read or wrote
+};
+
+// --- stage 3: comparison ---------------------------------------------------------------------
+
+struct TFoundFile {
+    QString Name, Folder;
+    qint64 Size = 0;
+    QString DateText, AttrText, CRCText, MD5Text;
+    qint64 SetNumber = 0;
+};
+using TFoundEvent = std::function<void(const TFoundFile &file)>;
+
+struct TCompareRequest {
+    bool SameName = false, SameSize = true, SameDate = false, SameCRC = true, SameMD5 = false;
+    TUserLocale Locale;  // for the date texts; read on the creator's thread
+};
+
+class TDupesThd final : public TSharedThd
+{
+    Q_OBJECT
+public:
+    TDupesThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
+              TStatusEvent onStatus, TCompareRequest request, TFoundEvent onFound,
+              std::shared_ptr<const TFileLayer> layer = DefaultFileLayer());
+    ~TDupesThd() override;
+
+protected:
+    void DoWork() override;
+    void Finish(bool completed) override;
+
+private:
+    struct TCandidate;
+    void HandleGroup(std::vector<QString> &group);
+    void ProcessBatch();
+    void CompareGroup(std::vector<TCandidate *> &candidates);
+    bool ReadSignature(TCandidate &candidate, bool keepSmallFile);
+    void ReadDigests(TCandidate &candidate);
+    void ReportSet(const std::vector<QString> &lines, const QString &crcText,
+                   const QString &md5Text);
+    void FlushFound();
+    // Runs work(0) ... work(count - 1) on this thread and the pool's; stops early after a stop.
+    void ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work);
+
+    TCompareRequest FRequest;
+    TFoundEvent OnFound;
+    std::shared_ptr<const TFileLayer> FLayer;
+    qint64 SetNumber = 1;
+    QString FRoots[26];  // host root of each drive letter, read on the creator's thread
+    std::vector<std::vector<QString>> FBatch;  // key groups waiting for their file reads
+    std::size_t FBatchLines = 0;
+    std::vector<TFoundFile> FFound;  // reported sets not yet handed to the owner
+    qint64 FLastProgress = -1;
+    std::unique_ptr<QThreadPool> FPool;
+};
+
+}  // namespace Duplicate
