@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: tests of the hive files and the registry accessor: fidelity, lookups, links, write guards, threads.
 #include "support/PrefixBuilder.h"
+#include "platform/DriveMap.h"
 #include "platform/HiveFile.h"
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
@@ -251,6 +252,16 @@ TEST_F(RegistryTest, RawUtf8AndDeletedTreesReadBack)
     const QByteArray after = ReadAll(Builder.HivePath(THive::System));
     EXPECT_EQ(after.indexOf("Classes"), -1);
     EXPECT_NE(after.indexOf("[Software\\\\Escapes] 1700000001\n"), -1);  // untouched
+}
+
+TEST_F(RegistryTest, DriveTypesComeFromWinesDrivesKey)
+{
+    Builder.AddFolder(QStringLiteral("C:\\cd"));
+    Builder.Link(QLatin1Char('d'), Builder.DriveC() + QStringLiteral("/cd"));
+    Prefix->ReloadDrives();
+    EXPECT_EQ(Prefix->Drives().DriveType(QLatin1Char('D')), TDriveType::CdRom);
+    EXPECT_EQ(Prefix->Drives().DriveType(QLatin1Char('C')), TDriveType::Fixed);
+    EXPECT_EQ(Prefix->Drives().DriveType(QLatin1Char('Z')), TDriveType::Remote);
 }
 
 TEST_F(RegistryTest, MismatchedOrMissingReadsThrow)
