@@ -166,6 +166,13 @@ void TranslateForms(QWidget *form)
     }
 }
 
+void TranslateWindow(QWidget *window, int languageIndex, const QString &language, const QString &programFolder)
+{
+    if (languageIndex != 0)
+        OpenLanguageFile(programFolder, language);
+    TranslateForms(window);
+}
+
 void SetHoldsUserData(QWidget *edit, bool holds)
 {
     if (edit)

@@ -15,11 +15,17 @@
 // An empty value never blanks a design text; nothing is added or removed.
 #pragma once
 
+class QString;
 class QWidget;
 
 // Translates form and every named child object from the current language file; nothing when none
 // is open. Edits marked with SetHoldsUserData keep their text.
 void TranslateForms(QWidget *form);
+
+// What a translated window does when it translates itself: with a language in use (languageIndex,
+// the settings' FLanguageIndex, not 0) it first makes programFolder's "Languages/" + language +
+// ".txt" the current file anew; with 0 it keeps whatever file is current. Then TranslateForms.
+void TranslateWindow(QWidget *window, int languageIndex, const QString &language, const QString &programFolder);
 
 // Marks an edit whose text is the user's own data (a skip list read from the settings, a password):
 // a language file never overwrites its text.

@@ -192,4 +192,25 @@ TEST_F(IniLangUiTest, NoFileOrNoSectionChangesNothing)
     EXPECT_EQ(w.Find->toolTip(), QStringLiteral("Find now"));
 }
 
+TEST_F(IniLangUiTest, TranslateWindowOpensTheFileAnewOnlyWithALanguageInUse)
+{
+    OpenLanguage("[RegistryIkkuna]\r\nRegistryIkkuna.Caption=Rekisteri\r\n");
+    TFixture w;
+    TranslateWindow(w.Form.get(), 0, QStringLiteral("Missing"), FDir.path());
+    EXPECT_EQ(w.Form->windowTitle(), QStringLiteral("Rekisteri")) << "index 0 keeps the current file";
+    ASSERT_NE(LanguageFile(), nullptr);
+
+    QFile f(FDir.filePath(QStringLiteral("Languages/Suomi.txt")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[RegistryIkkuna]\r\nRegistryIkkuna.Caption=Rekisteri 2\r\n");
+    f.close();
+    TranslateWindow(w.Form.get(), 1, QStringLiteral("Suomi"), FDir.path());
+    EXPECT_EQ(w.Form->windowTitle(), QStringLiteral("Rekisteri 2")) << "opened anew";
+
+    TFixture other;
+    TranslateWindow(other.Form.get(), 1, QStringLiteral("Missing"), FDir.path());
+    EXPECT_EQ(other.Form->windowTitle(), QStringLiteral("Registry"));
+    EXPECT_EQ(LanguageFile(), nullptr);
+}
+
 }  // namespace
