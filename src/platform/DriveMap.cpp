@@ -305,9 +305,19 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
             continue;
         }
         mustBeFolder = false;
-        parts.append(c);
+        // Win32 drops a single trailing dot of a name ("C:\dir.\x" is "C:\dir\x").
+        parts.append(c.endsWith(u'.') && !c.endsWith(u"..") ? c.chopped(1) : c);
     }
     mustBeFolder = mustBeFolder || below.endsWith(u'\\');
+    // ... and every trailing dot and blank of the last name ("C:\x.exe. " is "C:\x.exe").
+    if (!mustBeFolder && !parts.isEmpty()) {
+        QString &lastName = parts.last();
+        qsizetype keep = lastName.size();
+        while (keep > 0 && (lastName[keep - 1] == u'.' || lastName[keep - 1] == u' '))
+            --keep;
+        if (keep > 0)
+            lastName.truncate(keep);
+    }
 
     QString current = drive->HostRoot;
     auto rest = [&](qsizetype from) {

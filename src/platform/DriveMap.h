@@ -46,7 +46,9 @@ public:
 
     // Each component matched exactly, else ignoring case (the first match in name order).
     // "\" and "/" both separate; repeated separators, "." and ".." are folded ("C:\.." stays at the
-    // root); "C:" alone is the drive's root. With Missing, HostPath is the resolved head followed
+    // root); names lose a trailing dot, the last name all trailing dots and blanks (as Win32 reads
+    // a path); a trailing separator, "." or ".." asks for a folder; "C:" alone is the drive's root.
+    // With Missing, HostPath is the resolved head followed
     // by the rest as written, so callers can still name where a new file would go.
     TPathMapping ToHost(const QString &windowsPath) const;
     // The longest matching drive target (the longest head of hostPath that is a drive's root
