@@ -1,11 +1,69 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: program entry.
+// Summary: program entry: the one-instance rule, the platform choice for unattended runs, the main window and its tools.
+#include "files/Unnecessary.h"
 #include "platform/ProgramInfo.h"
+#include "registry/Rekisteri.h"
+#include "shell/Batch.h"
+#include "shell/Main.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SingleInstance.h"
+
+#include <QApplication>
 
 #include <cstdio>
 
-int main()
+namespace {
+
+bool HasBatchSwitch(const QStringList &arguments)
 {
-    std::printf("%s %s\n", qPrintable(ProgramInfo::Name()), qPrintable(ProgramInfo::Version()));
-    return 0;
+    for (const QString &a : arguments.mid(1)) {
+        const QString s = a.toLower();
+        if (Batch::IsToolSwitch(s) || Batch::IsBrowserSwitch(s))
+            return true;
+    }
+    return false;
+}
+
+void RegisterTools()
+{
+    TPaaIkkuna::RegisterTool(TToolKind::Registry, [](QWidget *parent) { return new TRegistryIkkuna(parent); });
+    TPaaIkkuna::RegisterTool(TToolKind::Unnecessary, [](QWidget *parent) {
+        return new TTurhaIkkuna(parent, PaaIkkuna ? PaaIkkuna->ProgramFolder() : QString());
+    });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Taken before QApplication removes the options it knows.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    TSingleInstance instance(ProgramInfo::Name());
+    if (instance.AlreadyRunning())
+        return 0;
+
+    // From cron or ssh there is no display; a batch run needs none.
+    const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool offscreen = headless && HasBatchSwitch(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (offscreen)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(ProgramInfo::Name());
+    if (offscreen) {
+        // Nobody can answer a box here: questions answer Yes, the rest goes to standard error.
+        MessageBoxes::SetHandler([](QWidget *, TMessageKind kind, const QString &text) {
+            if (kind != TMessageKind::Confirmation)
+                std::fprintf(stderr, "Vaskimo: %s\n", qPrintable(text));
+            return true;
+        });
+    }
+    RegisterTools();
+    TPaaIkkuna window(QCoreApplication::applicationDirPath());
+    window.SetCommandLine(arguments);
+    window.show();
+    return app.exec();
 }

@@ -65,6 +65,9 @@ struct TStartHooks {
     // Browser-data clearing (kind 0 cache, 1 history, 2 cookies) and the recent-documents list.
     std::function<void(const QString &folders, int kind)> ClearBrowserData;
     std::function<void()> ClearRecentDocuments;
+    // The automatic update check (the update timer's tick) and the help of a help file (context 0).
+    std::function<void()> AutoUpdateCheck;
+    std::function<void(const QString &helpFile)> ShowHelp;
 };
 
 class TPaaIkkuna : public QMainWindow, public TBatchState
@@ -78,6 +81,10 @@ public:
 
     static void RegisterTool(TToolKind kind, TToolFactory factory);
     static void SetStartHooks(TStartHooks hooks);
+    // The program file the auto-start value names (default: this executable), as a host path.
+    static void SetProgramFile(const QString &hostPath);
+    // Tests on the offscreen platform, which has no notification area, pretend to have one.
+    static void AssumeTrayAvailable(bool available);
 
     QString ProgramFolder() const;  // ends in "/"
     TSettings &Settings();
@@ -86,11 +93,16 @@ public:
     // Fields that tool windows read or write (names as the program has always used).
     bool FWinNT = true;
     bool FRunAtStartup = false;
-    bool FFirstRun = false;
     bool FRegistryOpen = false, FDuplicatesOpen = false, FUnnecessaryOpen = false, FShortcutsOpen = false,
          FSpaceUsageOpen = false, FAddRemoveOpen = false, FUndoOpen = false, FStartupOpen = false;
     QString FUndoHeader;  // template with two "%s": date, time
-    QStringList FCacheFolders, FCookieFolders, FHistoryFolders;
+    QStringList FCacheFolders, FCookieFolders, FHistoryFolders;  // Windows folders ending in "\"
+    QString FHelpFile;  // host path of the help file chosen at start
+
+    // Writes or deletes the auto-start value in HKLM\...\Run. FRunAtStartup then follows what the
+    // registry really holds; false with *error when the change did not happen.
+    bool SetRunAtStartup(bool on, QString *error);
+    bool ReadRunAtStartup() const;
 
     // The REGEDIT4 header of a new undo file, generated now (user's short date and long time).
     QString UndoHeader() const;
@@ -117,7 +129,9 @@ public:
     }
     // SC_CLOSE closes form, SC_MINIMIZE hides to the tray (when "Hide to tray" is set and a tray
     // exists) or minimises the application. Returns false for other commands (the caller's
-    // default handling applies).
+    // default handling applies). A tool window calls it from its changeEvent when it is minimised.
+    // Hiding a tool window that OpenTool runs does not end its modal run: it goes on when the
+    // window is restored (a tool that finishes while hidden ends normally).
     bool HandleSysCommand(QWidget *form, quint32 command);
     void PaintBackground(QWidget *form, QPainter &painter, bool useBuiltIn = false);
     QString LongPathName(const QString &path) const;
@@ -149,7 +163,27 @@ public:
     bool HiddenToTray() const;
 
 public slots:
+    void btnRegistryClick();
+    void btnAddRemoveClick();
+    void btnDuplicatesClick();
+    void btnUnnecessaryClick();
+    void btnStartClick();
+    void btnSpaceUsageClick();
+    void btnUndoClick();
+    void btnUpdateClick();
+    void btnOptionsClick();
+    void btnAboutClick();
+    void btnHelpClick();
+    void btnCloseClick();
+    void btnStartupClick();
+    void btnCacheClick();
+    void btnHistoryClick();
+    void btnMRUClick();
+    void btnCookiesClick();
+    void btnRegistryMouseExit();
+    void Label5Click();
     void ParamiTimer();
+    void PaivitysTimer();
     void TrayIconDblClick();
     void StartVaskimoonstartup1Click();
     void Hidetothetrayonclose1Click();
@@ -160,11 +194,23 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void FormCreate();
+    void CreateTray();
+    bool TrayAvailable() const;
+    void HideToTray(QWidget *form);
+    QString WindowsProgramFolder() const;
+    void CollectBrowserFolders();
+    void LoadBackground();
+    int OpenToolFor(TToolKind kind, const QString &batchSwitch);
+    int RunModal(QDialog *dialog, const QString &batchSwitch);
+    void ClearBrowser(const QString &folders, int kind);
+    static QString ListToCommaTextQuoted(const QStringList &folders);
+
     struct TImpl;
     std::unique_ptr<TImpl> d;
-    friend struct TImpl;
 };
 
 extern TPaaIkkuna *PaaIkkuna;

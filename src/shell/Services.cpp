@@ -59,7 +59,9 @@ void SetPathMapper(TPathMapper mapper) { Mapper() = std::move(mapper); }
 QString HostPath(const QString &path)
 {
     if (IsHostPath(path)) return path;
-    return Mapper() ? Mapper()(path) : QString();
+    if (Mapper()) return Mapper()(path);
+    const TPathMapping m = WinFiles::DrivesOf().ToHost(path);
+    return m.State == TPathState::Resolved ? m.HostPath : QString();
 }
 
 TRootKey RootKeyFromName(const QString &rootName)

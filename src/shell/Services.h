@@ -16,8 +16,7 @@
 namespace Services {
 // Windows path -> host path; empty when it names nothing on the host. Hosts paths pass unchanged.
 using TPathMapper = std::function<QString(const QString &windowsPath)>;
-// The main window installs the current prefix's drive map; with none, Windows paths name nothing.
-void SetPathMapper(TPathMapper mapper);
+void SetPathMapper(TPathMapper mapper);  // empty: the current prefix's drive map
 QString HostPath(const QString &path);
 
 // "HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_CLASSES_ROOT" ignoring case; anything else HKEY_LOCAL_MACHINE.

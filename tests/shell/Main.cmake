@@ -2,3 +2,4 @@
 vaskimo_test(BatchTest SOURCES BatchTest.cpp LIBS shell)
 vaskimo_test(SingleInstanceTest SOURCES SingleInstanceTest.cpp LIBS shell)
 vaskimo_test(ServicesTest SOURCES ServicesTest.cpp LIBS shell)
+vaskimo_test(MainTest SOURCES MainTest.cpp LIBS shell_ui GUI)
