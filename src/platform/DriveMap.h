@@ -48,12 +48,13 @@ public:
     // "\" and "/" both separate; repeated separators, "." and ".." are folded ("C:\.." stays at the
     // root); names lose a trailing dot, the last name all trailing dots and blanks (as Win32 reads
     // a path); a trailing separator, "." or ".." asks for a folder; "C:" alone is the drive's root.
-    // With Missing, HostPath is the resolved head followed
-    // by the rest as written, so callers can still name where a new file would go.
+    // With Missing, HostPath is the resolved head followed by the rest as written, so callers can
+    // still name where a new file would go.
     TPathMapping ToHost(const QString &windowsPath) const;
     // The longest matching drive target (the longest head of hostPath that is a drive's root
-    // folder, compared by identity, so a link to the prefix still gives C:); Z: last. Empty when no drive holds the path, or when a
-    // name below the drive root holds a character Windows cannot hold (it would name another file).
+    // folder, compared by identity, so a link to the prefix still gives C:); Z: last. Empty when
+    // no drive holds the path, or when a name below the drive root holds a character Windows
+    // cannot hold (it would name another file).
     QString ToWindows(const QString &hostPath) const;
 
     // An 8.3 short name such as PROGRA~1 or MICROS~2.DLL: a base of at most eight characters with

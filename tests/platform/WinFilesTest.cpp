@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "FileFixtures.h"
+#include "support/PrefixBuilder.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -323,6 +324,29 @@ TEST_F(WinFilesTest, FindFilesByMask)
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0].HostPath, Path("prefix/drive_c/users/demo/Temp/a.tmp"));
     EXPECT_EQ(found[0].Attr, FileAttr::Archive);
+}
+
+// The same queries through the current prefix, whose drive types come from its registry.
+TEST(WinFilesPrefix, CurrentPrefixDrivesAndFiles)
+{
+    TestSupport::TPrefixBuilder builder;
+    builder.AddFile("C:\\Program Files\\Demo\\demo.exe", "MZ");
+    builder.AddString(TestSupport::THive::System, "Software\\Wine\\Drives", "d:", "cdrom");
+    builder.AddFolder(builder.Folder() + "/cd");
+    builder.Link('d', builder.Folder() + "/cd");
+    builder.Link('e', builder.Folder() + "/no-such-folder");
+    builder.MakeCurrent();
+
+    const TDriveMap &drives = WinFiles::DrivesOf();
+    EXPECT_EQ(drives.DriveType('C'), TDriveType::Fixed);
+    EXPECT_EQ(drives.DriveType('D'), TDriveType::CdRom);
+    EXPECT_EQ(drives.DriveType('E'), TDriveType::NoRootDir);
+    EXPECT_EQ(drives.DriveType('Z'), TDriveType::Remote);
+    EXPECT_TRUE(WinFiles::FileExists("c:\\PROGRAM FILES\\demo\\DEMO.EXE"));
+    EXPECT_TRUE(WinFiles::DirectoryExists("C:\\Program Files\\Demo\\"));
+    EXPECT_EQ(WinFiles::FileGetAttr("C:\\Program Files\\Demo\\demo.exe"), FileAttr::Archive);
+    EXPECT_EQ(WinFiles::FindFiles("C:\\Program Files\\Demo", "*.exe").size(), 1);
+    EXPECT_FALSE(WinFiles::FileExists("C:\\Program Files\\Demo\\gone.exe"));
 }
 
 }  // namespace
