@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
@@ -155,6 +156,59 @@ TEST_F(SettingsTest, AProxyPasswordThatIsNotBase64ReadsAsEmpty)
     const TSettings s = Read();
     EXPECT_EQ(s.FProxyPassword, QString());
     EXPECT_EQ(s.FProxyUsername, QStringLiteral("me"));
+}
+
+// One bad value per row; the key read after it must still be read.
+TEST_F(SettingsTest, BadValueTable)
+{
+    const TSettings d = Defaults();
+    const struct {
+        const char *name;
+        QByteArray file;
+        std::function<bool(const TSettings &)> badIsDefault;
+        std::function<bool(const TSettings &)> laterRead;
+    } cases[] = {
+        {"undo levels not a number", "[Registry]\r\nUndo levels=abc\r\nSave undo files to=C:\\U\\\r\n",
+         [&](const TSettings &s) { return s.FUndoLevels == d.FUndoLevels; },
+         [](const TSettings &s) { return s.FRegistryUndoDir == QStringLiteral("C:\\U\\"); }},
+        {"undo levels out of range", "[Registry]\r\nUndo levels=0\r\nConfirm registry changes=0\r\n",
+         [&](const TSettings &s) { return s.FUndoLevels == d.FUndoLevels; },
+         [](const TSettings &s) { return !s.FRegistryConfirm; }},
+        {"unknown colour", "[General]\r\nBackground color=clPink\r\nDisable background=0\r\nFont strikeout=1\r\n",
+         [&](const TSettings &s) { return s.FBackgroundColor == d.FBackgroundColor; },
+         [](const TSettings &s) { return !s.FNoBackground && s.FUserFont.StrikeOut; }},
+        {"colour with a blank", "[General]\r\nBackground color=$00 F7F7F7\r\nLanguage=Suomi\r\n",
+         [&](const TSettings &s) { return s.FBackgroundColor == d.FBackgroundColor; },
+         [](const TSettings &s) { return s.FLanguage == QStringLiteral("Suomi"); }},
+        {"proxy port negative", "[Update]\r\nProxy port=-1\r\nUse proxy=1\r\n",
+         [&](const TSettings &s) { return s.FProxyPort == d.FProxyPort; },
+         [](const TSettings &s) { return s.FUseProxy; }},
+        {"proxy port too big for 32 bits", "[Update]\r\nProxy port=99999999999\r\nUse proxy=1\r\n",
+         [&](const TSettings &s) { return s.FProxyPort == d.FProxyPort; },
+         [](const TSettings &s) { return s.FUseProxy; }},
+        {"background index negative", "[General]\r\nBackground index=-3\r\nBackground=C:\\b.bmp\r\n",
+         [&](const TSettings &s) { return s.FBackgroundIndex == 0; },
+         [](const TSettings &s) { return s.FBackgroundFile == QStringLiteral("C:\\b.bmp"); }},
+        {"font size not a number", "[General]\r\nFont size=x\r\nFont bold=1\r\n[Registry]\r\nUndo levels=5\r\n",
+         [&](const TSettings &s) { return s.FUserFont.Size == d.FUserFont.Size; },
+         [](const TSettings &s) { return s.FUserFont.Bold && s.FUndoLevels == 5; }},
+        {"day of the month past 31", "[Timing]\r\nDay of the month=40\r\nTime=1\r\n",
+         [&](const TSettings &s) { return s.FTimedDayOfMonth == 0; },
+         [](const TSettings &s) { return s.FTimedAtTime; }},
+        {"no file", QByteArray(),
+         [&](const TSettings &s) { TSettings e = d; e.FFirstRun = true; return s == e; },
+         [](const TSettings &) { return true; }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.file.isNull())
+            QFile::remove(FPath);
+        else
+            WriteFile(c.file);
+        const TSettings s = Read();
+        EXPECT_TRUE(c.badIsDefault(s));
+        EXPECT_TRUE(c.laterRead(s));
+    }
 }
 
 TEST_F(SettingsTest, BooleansAreIntegersOtherThanZero)
@@ -306,6 +360,17 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverRewritten)
     EXPECT_FALSE(WriteSettings(s, FPath, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(FPath).isDir());
+}
+
+TEST_F(SettingsTest, ATextWithoutBytesInTheCodePageFailsTheWriteAndKeepsTheFile)
+{
+    WriteFile("[General]\r\nLanguage index=1\r\n");
+    TSettings s = Read();
+    s.FUnnCustomDirs = {QStringLiteral("Z:\\home\\\u65E5\u672C")};
+    QString error;
+    EXPECT_FALSE(WriteSettings(s, FPath, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(FileText(), QByteArray("[General]\r\nLanguage index=1\r\n"));
 }
 
 TEST_F(SettingsTest, SingleKeyWritersTouchOnlyTheirKeys)
