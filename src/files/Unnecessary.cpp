@@ -8,6 +8,7 @@
 #include "platform/DriveMap.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
+#include "platform/WinEnvironment.h"
 #include "platform/SortedStringList.h"
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
@@ -64,15 +65,6 @@ QString ExistingFolder(const QString &windowsPath)
     return !windowsPath.isEmpty() && WinFiles::DirectoryExists(windowsPath) ? windowsPath : QString();
 }
 
-QString Expand(QString text, const QString &profile)
-{
-    text.replace(QStringLiteral("%USERPROFILE%"), profile, Qt::CaseInsensitive);
-    text.replace(QStringLiteral("%SystemRoot%"), QStringLiteral("C:\\windows"), Qt::CaseInsensitive);
-    text.replace(QStringLiteral("%windir%"), QStringLiteral("C:\\windows"), Qt::CaseInsensitive);
-    text.replace(QStringLiteral("%SystemDrive%"), QStringLiteral("C:"), Qt::CaseInsensitive);
-    return text.contains('%') ? QString() : text;
-}
-
 QDateTime ParseDateText(const QString &text)
 {
     const QLocale locale;
@@ -88,22 +80,17 @@ QDateTime ParseDateText(const QString &text)
 TUnnSpecialFolders TUnnSpecialFolders::Find()
 {
     TUnnSpecialFolders f;
-    const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current();
-    if (!prefix)
-        return f;
-    const QString profile = "C:\\users\\" + prefix->UserName();
-    QString temp;
-    {
-        TRegistry env(TRootKey::CurrentUser, prefix);
-        if (env.OpenKeyReadOnly("Environment"))
-            temp = Expand(env.ReadString("TEMP"), profile);
-    }
+    const TWinEnvironment env;
+    // The prefix's %TEMP%: the host's /tmp belongs to every program on the machine.
+    QString temp = env.TempFolder();
+    while (temp.size() > 3 && temp.endsWith('\\'))
+        temp.chop(1);
     f.Temp = ExistingFolder(temp);
-    TRegistry shell(TRootKey::CurrentUser, prefix);
-    if (shell.OpenKeyReadOnly("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")) {
-        f.Cache = ExistingFolder(shell.ReadString("Cache"));
-        f.History = ExistingFolder(shell.ReadString("History"));
-        f.Cookies = ExistingFolder(shell.ReadString("Cookies"));
+    f.Cache = ExistingFolder(env.SpecialFolder("Cache"));
+    f.History = ExistingFolder(env.SpecialFolder("History"));
+    f.Cookies = ExistingFolder(env.SpecialFolder("Cookies"));
+    TRegistry shell(TRootKey::CurrentUser);
+    if (shell.OpenKeyReadOnly("Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")) {
         const QString appData = shell.ReadString("AppData");
         if (!appData.isEmpty())
             f.OfficeRecent = ExistingFolder(appData + "\\Microsoft\\Office\\Recent");
@@ -428,13 +415,12 @@ void TTurhaIkkuna::StartBatch(const QString &batchSwitch)
     if (batchSwitch != "-unn" && batchSwitch != "-delunn")
         return;
     LogLines({batchSwitch, "Started searching unnecessary files"}, true);
-    btnFind->click();
-    if (!btnFind->isEnabled() && !FScanning)
-        return;
-    if (!FScanning) {
-        // Nothing to search with (no drive, no mask, no folder): the search is over at once.
+    if (btnFind->isEnabled())
+        btnFind->click();
+    // Nothing to search with (no drive, no mask, no folder): the search is over at once, and the
+    // window must still close or the batch run would wait for ever.
+    if (!FScanning)
         SearchDone();
-    }
 }
 
 void TTurhaIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)

@@ -1,0 +1,394 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the unnecessary-file window offscreen: masks, custom folders, Find, sort, Delete, "-delunn".
+#include "files/Unnecessary.h"
+
+#include "files/DiskList.h"
+#include "platform/DriveMap.h"
+#include "platform/WinePrefix.h"
+#include "shell/Buttons.h"
+#include "shell/FileDelThds.h"
+#include "shell/MessageBoxes.h"
+#include "support/PrefixBuilder.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+using TestSupport::TPrefixBuilder;
+
+// Readable failure output.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+QStringList Split(const QString &commaText) { return commaText.split(',', Qt::SkipEmptyParts); }
+
+bool WaitIdle(TTurhaIkkuna &w)
+{
+    for (int i = 0; i < 1000 && w.Scanning(); ++i)
+        QTest::qWait(10);
+    return !w.Scanning();
+}
+
+QStringList Paths(const TTurhaIkkuna &w)
+{
+    QStringList paths;
+    for (const TUnnecessaryRecord *r : w.Records())
+        paths.append(r->Path);
+    return paths;
+}
+
+// A layer over the real files that reports chosen files as locked and cannot delete them.
+class TLockingLayer : public THostDeletionLayer
+{
+public:
+    TLockingLayer(QString trashHome, QStringList lockedNames)
+        : THostDeletionLayer(nullptr, std::move(trashHome)), FLocked(std::move(lockedNames))
+    {
+    }
+    bool IsLocked(const QString &key) override
+    {
+        return FLocked.contains(QFileInfo(key).fileName()) || THostDeletionLayer::IsLocked(key);
+    }
+    bool Delete(const QStringList &keys, bool permanent) override
+    {
+        for (const QString &key : keys)
+            if (FLocked.contains(QFileInfo(key).fileName()))
+                return false;
+        return THostDeletionLayer::Delete(keys, permanent);
+    }
+
+private:
+    QStringList FLocked;
+};
+
+struct TScopedHandlers {
+    QStringList Messages;
+    TScopedHandlers()
+    {
+        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
+            Messages.append(text);
+            return true;
+        });
+    }
+    ~TScopedHandlers()
+    {
+        MessageBoxes::SetHandler({});
+        FileDeletion::SetLayer(nullptr);
+    }
+};
+
+class UnnecessaryWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Builder.AddFile("C:\\Temp\\a.tmp", "12345");
+        Builder.AddFile("C:\\Temp\\b.bak", "1");
+        Builder.AddFile("C:\\keep\\c.txt", "1");
+        Builder.AddFile("C:\\keep\\d.log", "1");
+        Builder.MakeCurrent();
+    }
+    TPrefixBuilder Builder;
+    QTemporaryDir Program;
+};
+
+TEST_F(UnnecessaryWindow, MaskListsFromTheSetsAndTheFindBox)
+{
+    const struct {
+        const char *name;
+        bool normal, extra;
+        const char *find;
+        QStringList expected;
+    } cases[] = {
+        {"normal only", true, false, "", Split(TTurhaIkkuna::NormalTypes)},
+        {"both sets", true, true, "", Split(TTurhaIkkuna::NormalTypes) + Split(TTurhaIkkuna::ExtraTypes)},
+        {"normal and find, *.tmp once", true, false, "*.log, *.tmp", Split(TTurhaIkkuna::NormalTypes) + QStringList{"*.log"}},
+        {"no set: the user's first mask stays", false, false, "*.log,*.aaa", {"*.aaa", "*.log"}},
+        {"trailing comma in the Find box", false, false, "*.log,", {"*.log"}},
+    };
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.show();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        w.Normal->setChecked(c.normal);
+        w.Extra->setChecked(c.extra);
+        w.edtFind->setText(c.find);
+        ASSERT_TRUE(w.btnFind->isEnabled());
+        QTest::mouseClick(w.btnFind, Qt::LeftButton);
+        ASSERT_TRUE(WaitIdle(w));
+        QStringList expected = c.expected;
+        expected.sort(Qt::CaseInsensitive);
+        QStringList got = w.MaskList();
+        got.sort(Qt::CaseInsensitive);
+        EXPECT_EQ(got, expected);
+    }
+}
+
+TEST_F(UnnecessaryWindow, CustomFoldersAndSpecialFolders)
+{
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.Options().FUnnCustomDirs = {"C:\\Work", "C:\\Build"};
+    TUnnSpecialFolders folders;
+    folders.Temp = "C:\\Temp";
+    folders.Cookies = "C:\\Cookies";
+    folders.History = "C:\\History";
+    w.SetSpecialFolders(folders);
+    w.show();
+    EXPECT_FALSE(w.TemporaryInternet->isEnabled());
+    EXPECT_FALSE(w.OfficeRecent->isEnabled());
+    const struct {
+        const char *name;
+        bool custom, temp, cookies, history;
+        QStringList expected;
+    } cases[] = {
+        {"only Temp directories: no drive walk masks needed", false, true, false, false, {"C:\\Temp:*.*"}},
+        {"cookies take *.txt", false, false, true, true, {"C:\\Cookies:*.txt", "C:\\History:*.*"}},
+        {"custom directories first item kept", true, false, false, false, {"C:\\Build:*.*", "C:\\Work:*.*"}},
+        {"everything", true, true, true, false,
+         {"C:\\Build:*.*", "C:\\Cookies:*.txt", "C:\\Temp:*.*", "C:\\Work:*.*"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        w.Normal->setChecked(false);
+        w.Extra->setChecked(false);
+        w.edtFind->clear();
+        w.CustomDirectories->setChecked(c.custom);
+        w.TempDirectories->setChecked(c.temp);
+        w.Cookies->setChecked(c.cookies);
+        w.History->setChecked(c.history);
+        w.NormalClick();
+        ASSERT_TRUE(w.btnFind->isEnabled());
+        QTest::mouseClick(w.btnFind, Qt::LeftButton);
+        ASSERT_TRUE(WaitIdle(w));
+        EXPECT_TRUE(w.MaskList().isEmpty());
+        EXPECT_EQ(w.CustomList(), c.expected);
+    }
+    // Only Temp directories: just the temporary folder is searched.
+    w.CustomDirectories->setChecked(false);
+    w.Cookies->setChecked(false);
+    w.History->setChecked(false);
+    w.TempDirectories->setChecked(true);
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    QStringList found = Paths(w);
+    found.sort();
+    EXPECT_EQ(found, QStringList({"C:\\Temp\\a.tmp", "C:\\Temp\\b.bak"}));
+}
+
+TEST_F(UnnecessaryWindow, FindListsTotalsAndStates)
+{
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.show();
+    EXPECT_EQ(w.lblStatus->text(), "Idle!");
+    EXPECT_FALSE(w.btnDelete->isEnabled());
+    w.Normal->setChecked(true);
+    w.edtSkip->setText("temp,");
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_EQ(w.SkipList(), QStringList({"temp"}));
+    EXPECT_TRUE(w.Records().isEmpty());
+    EXPECT_EQ(w.lblStatus->text(), "No unnecessary files found!");
+    EXPECT_TRUE(w.lblTotal->text().isEmpty());
+
+    w.edtSkip->clear();
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_EQ(w.Records().size(), 2);
+    EXPECT_EQ(w.lblStatus->text(), "Total of 2 unnecessary file(s) found!");
+    EXPECT_EQ(w.lblTotal->text(), "1 KB");  // 6 bytes round up
+    EXPECT_TRUE(w.btnDeleteAll->isEnabled());
+    EXPECT_FALSE(w.btnDelete->isEnabled());
+    EXPECT_EQ(w.FileList->model()->rowCount(), 2);
+    EXPECT_EQ(w.FileList->model()->headerData(0, Qt::Horizontal).toString(), "Name");
+
+    // The blacklist's list joins the Skip box.
+    QFile blacklist(Program.path() + "/BlackLst.vkb");
+    ASSERT_TRUE(blacklist.open(QIODevice::WriteOnly));
+    blacklist.write("[General]\r\nVersion=Release 1\r\nUnnecessary=,\"b.bak\",\"index.dat\"\r\n");
+    blacklist.close();
+    w.edtSkip->setText("nothing");
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_EQ(w.SkipList(), QStringList({"b.bak", "index.dat", "nothing"}));
+    EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\a.tmp"}));
+}
+
+TEST_F(UnnecessaryWindow, SortBySizeUses64BitSizes)
+{
+    const qint64 gb = 1024LL * 1024 * 1024;
+    for (const auto &[name, size] : {std::pair<const char *, qint64>{"C:\\big\\five.tmp", 5 * gb},
+                                     {"C:\\big\\three.tmp", 3 * gb},
+                                     {"C:\\big\\small.tmp", 10}}) {
+        QFile f(Builder.AddFile(name, ""));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(size));  // sparse: takes no disk space
+    }
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.show();
+    w.Normal->setChecked(false);
+    w.edtFind->setText("*.tmp");
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    w.FileListColumnClick(0);  // away from Size, then back: ascending
+    w.FileListColumnClick(1);
+    EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\a.tmp", "C:\\big\\small.tmp", "C:\\big\\three.tmp", "C:\\big\\five.tmp"}));
+    w.FileListColumnClick(1);
+    EXPECT_EQ(Paths(w).first(), "C:\\big\\five.tmp");
+    EXPECT_EQ(w.FileList->model()->data(w.FileList->model()->index(0, 1), Qt::BackgroundRole).value<QColor>(),
+              QColor(0xF7, 0xF7, 0xF7));
+}
+
+TEST_F(UnnecessaryWindow, DeleteDropsGoneRowsAndReportsTheLockedOne)
+{
+    Builder.AddFile("C:\\Temp\\locked.tmp", "123");
+    TScopedHandlers handlers;
+    FileDeletion::SetLayer(std::make_shared<TLockingLayer>(Program.path() + "/Trash", QStringList{"locked.tmp"}));
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.Options().FUnnConfirm = true;
+    w.Options().FForceTryDelete = false;
+    w.show();
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    ASSERT_EQ(w.Records().size(), 3);
+    QTest::mouseClick(w.btnSelectAll, Qt::LeftButton);
+    ASSERT_TRUE(w.btnDelete->isEnabled());
+    QTest::mouseClick(w.btnDelete, Qt::LeftButton);
+    ASSERT_EQ(handlers.Messages.size(), 2);
+    EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 3 file(s)?");
+    EXPECT_EQ(handlers.Messages.at(1), "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.");
+    EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\locked.tmp"}));
+    EXPECT_EQ(w.TotalSize(), 3);
+    EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\locked.tmp")));
+    EXPECT_FALSE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\a.tmp")));
+    EXPECT_TRUE(QFileInfo::exists(Program.path() + "/Trash/files/a.tmp"));  // "Deleting method" 1: recycle bin
+    EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\keep\\c.txt")));
+}
+
+TEST_F(UnnecessaryWindow, SettingsSurviveTheWindow)
+{
+    {
+        TTurhaIkkuna w(nullptr, Program.path());
+        w.Extra->setChecked(true);
+        w.edtSkip->setText("skipme");
+        w.FileListColumnClick(3);
+    }
+    TTurhaIkkuna again(nullptr, Program.path());
+    EXPECT_TRUE(again.Extra->isChecked());
+    EXPECT_EQ(again.edtSkip->text(), "skipme");
+    QFile ini(Program.path() + "/Options.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_TRUE(text.contains("[Unnecessary files]"));
+    EXPECT_TRUE(text.contains("Sort by column=3"));
+    EXPECT_TRUE(text.contains("Selected disk 0=1"));
+}
+
+TEST_F(UnnecessaryWindow, UnnBatchLogsAndClosesEvenWithNothingToSearch)
+{
+    const struct {
+        const char *name;
+        bool normal;
+        const char *result;
+    } cases[] = {
+        {"search", true, "Found 2 unnecessary files!"},
+        {"nothing to search with", false, "Found 0 unnecessary files!"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TTurhaIkkuna w(nullptr, Program.path());
+        w.show();
+        w.Normal->setChecked(c.normal);
+        w.NormalClick();
+        w.BatchState().FBatchMode = true;
+        w.BatchState().FBatchSwitch = "-unn";
+        w.StartBatch("-unn");
+        for (int i = 0; i < 1000 && w.isVisible(); ++i)
+            QTest::qWait(10);
+        EXPECT_FALSE(w.isVisible());
+        const QStringList log = w.BatchState().FLog;
+        ASSERT_EQ(log.size(), 6);
+        EXPECT_EQ(log.at(2), "-unn");
+        EXPECT_EQ(log.at(5), c.result);
+        EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\a.tmp")));
+    }
+}
+
+TEST(DiskListView, RowsSelectionAndText)
+{
+    TPrefixBuilder b;
+    QTemporaryDir media;
+    b.Link('a', media.path());
+    b.Link('d', media.path());
+    b.AddKey(TestSupport::THive::System, "Software\\Wine\\Drives", "\"a:\"=\"floppy\"\n\"d:\"=\"cdrom\"\n");
+    auto prefix = b.MakeCurrent();
+    TDiskListView list;
+    list.FillDrives();
+    ASSERT_EQ(list.Drives, QList<QChar>({'A', 'C', 'D', 'Z'}));
+    EXPECT_EQ(list.headerItem()->text(0), "Select drives");
+    EXPECT_EQ(list.SelectedDrives(), "\"C:\"");  // Z: is the host's "/": never preselected
+    list.topLevelItem(2)->setSelected(true);
+    list.SetFolder(2, "\\Data");
+    EXPECT_EQ(list.SelectedDrives(), "\"C:\",\"D:\\Data\"");
+    list.SelectLocalDrives = false;
+    list.FillDrives();
+    EXPECT_EQ(list.SelectedDrives(), "");
+}
+
+TEST(DemoPrefix, DelunnRemovesItsUnnecessaryFilesAndNothingElse)
+{
+    QTemporaryDir temp;
+    const QString copy = temp.path() + "/demo";
+    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    auto listing = [&copy] {
+        QStringList files;
+        QDirIterator it(copy + "/drive_c", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.append(it.next().mid(copy.size()));
+        files.sort();
+        return files;
+    };
+    const QStringList before = listing();
+    TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
+    TScopedHandlers handlers;
+    FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));
+    QTemporaryDir program;
+    {
+        TTurhaIkkuna w(nullptr, program.path());
+        w.BatchState().FBatchMode = true;
+        w.BatchState().FBatchSwitch = "-delunn";
+        w.show();
+        w.StartBatch("-delunn");
+        for (int i = 0; i < 1000 && w.isVisible(); ++i)
+            QTest::qWait(10);
+        EXPECT_FALSE(w.isVisible());
+        const QStringList log = w.BatchState().FLog;
+        ASSERT_EQ(log.size(), 6);
+        EXPECT_EQ(log.at(0), "");
+        EXPECT_TRUE(log.at(1).contains(", "));
+        EXPECT_EQ(log.at(2), "-delunn");
+        EXPECT_EQ(log.at(3), "Started searching unnecessary files");
+        EXPECT_EQ(log.at(5), "Found 5 unnecessary files! Deleting...");
+        EXPECT_TRUE(handlers.Messages.isEmpty());
+    }
+    TWinePrefix::SetCurrent(nullptr);
+    QStringList removed = before;
+    for (const QString &f : listing())
+        removed.removeAll(f);
+    EXPECT_EQ(removed, QStringList({"/drive_c/Tools/viewer.bak", "/drive_c/users/demo/Documents/notes.txt.bak",
+                                    "/drive_c/users/demo/Temp/install.log.tmp", "/drive_c/users/demo/Temp/setup-1234.tmp",
+                                    "/drive_c/windows/temp/~DF1A2B.tmp"}));
+    EXPECT_EQ(listing().size(), before.size() - 5);
+}
+
+} // namespace
