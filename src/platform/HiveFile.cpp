@@ -761,6 +761,8 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
             if (At(FText, line, "#time=")) {
                 out += timeLine;
                 timeWritten = true;
+                if (insertAt < 0)
+                    optionsEnd = out.size();
             } else {
                 out.append(FText.constData() + line, le - line);
                 if (!out.endsWith('\n'))
@@ -844,6 +846,8 @@ QByteArray THiveFile::SaveText()
     QByteArray header = FHeaderLen ? FText.left(FHeaderLen) : QByteArray();
     if (header.isEmpty() && (!fresh.empty() || !FBlocks.empty())) {
         header = "WINE REGISTRY Version 2\n;; All keys relative to " + HiveText::Escape(FRelativeTo, nullptr) + "\n";
+        if (!FNewArch.isEmpty())
+            header += "\n#arch=" + FNewArch + "\n";
     }
     QByteArray out;
     out.reserve(FText.size() + 4096);
@@ -879,7 +883,7 @@ QByteArray THiveFile::SaveText()
     for (size_t i = 0; i < kept.size(); ++i)
         kept[i]->BlockLen = (i + 1 < kept.size() ? kept[i + 1]->BlockOff : int(out.size())) - kept[i]->BlockOff;
     FBlocks = kept;
-    FHeaderLen = header.size();
+    FHeaderLen = kept.empty() ? int(out.size()) : kept.front()->BlockOff;
     FText = out;
     return out;
 }

@@ -94,6 +94,8 @@ public:
     bool IsWritable() const { return FWritable; }
     QString HeaderRelativeTo() const;  // from ";; All keys relative to ...", unescaped
     QByteArray Arch() const;           // "#arch=" of the header, e.g. "win64"; empty when none
+    // The "#arch=" a file made from nothing gets (the other hives' one).
+    void SetNewFileArch(const QByteArray &arch) { FNewArch = arch; }
 
     THiveKey *Root() { return FRoot; }
     static THiveKey *Child(const THiveKey *key, const QString &name);
@@ -127,6 +129,7 @@ private:
 
     QString FPath;
     QString FRelativeTo;
+    QByteArray FNewArch;
     QByteArray FText;
     int FHeaderLen = 0;
     THiveKey *FRoot = nullptr;

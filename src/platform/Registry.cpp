@@ -229,6 +229,12 @@ void THiveSet::EnsureLoaded()
     FHives[int(THiveId::UserDefault)] = std::make_unique<THiveFile>(FFolder + QStringLiteral("/userdef.reg"),
                                                                     QStringLiteral("\\User\\.Default"));
     FHives[int(THiveId::UserDefault)]->Load();
+    QByteArray arch;
+    for (auto &h : FHives)
+        if (arch.isEmpty())
+            arch = h->Arch();
+    for (auto &h : FHives)
+        h->SetNewFileArch(arch);
     Bump();
     FLoaded.store(true, std::memory_order_release);
 }

@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <thread>
 
 using namespace TestSupport;
@@ -464,6 +466,118 @@ TEST(RegistryForeignFileTest, ALastLineWithoutLineEndTakesNewValuesCleanly)
     ASSERT_TRUE(fresh.OpenKeyReadOnly(QStringLiteral("\\Software\\A")));
     EXPECT_EQ(fresh.ReadString(QStringLiteral("x")), QStringLiteral("1"));
     EXPECT_EQ(fresh.ReadString(QStringLiteral("y")), QStringLiteral("2"));
+}
+
+TEST(RegistryForeignFileTest, AMissingHiveIsMadeInWinesFormAndAnUnsavableOneFails)
+{
+    TPrefixBuilder b;
+    b.SetHiveText(THive::System, "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n");
+    b.MakeCurrent();
+    QFile::remove(b.HivePath(THive::User));
+    TRegistry reg(TRootKey::CurrentUser);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\New"), true));
+    reg.WriteInteger(QStringLiteral("n"), 1);
+    const QByteArray made = ReadAll(b.HivePath(THive::User));
+    EXPECT_TRUE(made.startsWith("WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+                                "\n#arch=win64\n\n[Software\\\\New] "))
+        << made.constData();
+    EXPECT_TRUE(made.endsWith("\"n\"=dword:00000001\n"));
+
+    // A hive that cannot be saved: the write reports it and changes nothing in memory either.
+    QFile::remove(b.HivePath(THive::User));
+    ASSERT_TRUE(QDir().mkpath(b.HivePath(THive::User) + QStringLiteral("/blocker")));
+    EXPECT_THROW(reg.WriteInteger(QStringLiteral("m"), 2), ERegistryException);
+    EXPECT_FALSE(reg.LastError().isEmpty());
+    EXPECT_FALSE(reg.ValueExists(QStringLiteral("m")));
+    const QStringList left = QDir(b.Folder()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &f : left)
+        EXPECT_TRUE(f.endsWith(QLatin1String(".reg"))) << f.toStdString();
+}
+
+// Random changes against a plain model: whatever the order of creations, writes and deletions,
+// the file read afresh holds exactly the model, and reads back to the same bytes.
+TEST(RegistryModelTest, RandomChangesMatchAModelAfterReloading)
+{
+    TPrefixBuilder b;
+    b.AddString(THive::User, QStringLiteral("Software\\Keep"), QStringLiteral("k"), QStringLiteral("v"));
+    b.MakeCurrent();
+    QRandomGenerator rng(1234);
+    const QStringList pool{QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("c_"), QStringLiteral("_d")};
+    std::map<QString, std::map<QString, QString>> model;  // folded key path -> folded name -> value
+    model[QStringLiteral("SOFTWARE")];
+    model[QStringLiteral("SOFTWARE\\KEEP")][QStringLiteral("K")] = QStringLiteral("v");
+    TRegistry reg(TRootKey::CurrentUser);
+    auto randomPath = [&] {
+        QString p = QStringLiteral("Software");
+        for (int d = 0, n = 1 + rng.bounded(3); d < n; ++d)
+            p += QLatin1Char('\\') + pool[rng.bounded(pool.size())];
+        return p;
+    };
+    auto check = [&](int step) {
+        SCOPED_TRACE(step);
+        auto fresh = std::make_shared<TWinePrefix>(b.Folder());
+        std::map<QString, std::map<QString, QString>> seen;
+        std::function<void(const QString &)> walk = [&](const QString &path) {
+            TRegistry r(TRootKey::CurrentUser, fresh);
+            ASSERT_TRUE(r.OpenKeyReadOnly(QStringLiteral("\\") + path));
+            auto &values = seen[path.toUpper()];
+            for (const QString &v : r.GetValueNames())
+                values[v.toUpper()] = r.GetDataType(v) == TRegDataType::Integer ? QString::number(r.ReadInteger(v)) : r.ReadString(v);
+            for (const QString &k : r.GetKeyNames())
+                walk(path + QLatin1Char('\\') + k);
+        };
+        walk(QStringLiteral("Software"));
+        EXPECT_TRUE(seen == model);
+        THiveFile hive(b.HivePath(THive::User), QString());
+        ASSERT_TRUE(hive.Load());
+        const QByteArray disk = ReadAll(b.HivePath(THive::User));
+        EXPECT_EQ(hive.SaveText(), disk);
+    };
+    for (int step = 0; step < 400; ++step) {
+        const QString path = randomPath();
+        const QString folded = path.toUpper();
+        switch (rng.bounded(5)) {
+        case 0:
+        case 1: {
+            ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\") + path, true));
+            for (QString p = folded; p.contains(QLatin1Char('\\')); p = p.left(p.lastIndexOf(QLatin1Char('\\'))))
+                model[p];
+            const QString name = pool[rng.bounded(pool.size())];
+            if (rng.bounded(2)) {
+                const quint32 n = rng.generate();
+                reg.WriteInteger(name, n);
+                model[folded][name.toUpper()] = QString::number(n);
+            } else {
+                const QString text = QStringLiteral("C:\\x\\") + QString::number(step) + QChar(0xe4);
+                reg.WriteString(name, text);
+                model[folded][name.toUpper()] = text;
+            }
+            break;
+        }
+        case 2:
+            if (reg.OpenKey(QStringLiteral("\\") + path, false)) {
+                const QString name = pool[rng.bounded(pool.size())];
+                EXPECT_EQ(reg.DeleteValue(name), model[folded].erase(name.toUpper()) == 1);
+            }
+            break;
+        case 3:
+            if (rng.bounded(3) == 0) {
+                const bool had = model.count(folded) == 1;
+                EXPECT_EQ(reg.DeleteKey(QStringLiteral("\\") + path), had);
+                for (auto it = model.begin(); it != model.end();)
+                    it = it->first == folded || it->first.startsWith(folded + QLatin1Char('\\')) ? model.erase(it) : std::next(it);
+            }
+            break;
+        default:
+            ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\") + path, true));
+            for (QString p = folded; p.contains(QLatin1Char('\\')); p = p.left(p.lastIndexOf(QLatin1Char('\\'))))
+                model[p];
+        }
+        if (step % 25 == 24)
+            check(step);
+        if (HasFatalFailure() || HasNonfatalFailure())
+            return;
+    }
 }
 
 TEST(RegistryNoPrefixTest, ReadsAreEmptyAndWritesNameTheFolder)
