@@ -77,8 +77,8 @@ void TranslateColumns(QAbstractItemView *view, const QString &prefix, const QStr
             continue;
         if (auto *tree = qobject_cast<QTreeWidget *>(view))
             tree->headerItem()->setText(i, text);
-        else
-            model->setHeaderData(i, Qt::Horizontal, text);
+        else if (!model->setHeaderData(i, Qt::Horizontal, text, Qt::DisplayRole))
+            model->setHeaderData(i, Qt::Horizontal, text, Qt::EditRole);
     }
 }
 

@@ -5,7 +5,9 @@
 //   F.Caption                                the window title
 //   F.C.Caption                              a button's, label's, group box's, action's or tab page's text
 //   F.C.Hint                                 the tooltip
-//   F.C.columns.items[i].caption             column i of a list (QTreeView/QTreeWidget/QTableView header)
+//   F.C.columns.items[i].caption             column i of a list (QTreeView/QTreeWidget/QTableView header;
+//                                            a view over a model of its own takes it through the model's
+//                                            setHeaderData(i, Qt::Horizontal, text, Qt::DisplayRole))
 //   F.C.items[i]                             item i of a combo box
 //   F.C.items.item[i].text                   node i of a tree (QTreeWidget), counted in pre-order
 //   F.C.Text                                 an edit's text (QLineEdit, QPlainTextEdit, QTextEdit)

@@ -38,6 +38,17 @@ T *Named(QWidget *parent, const char *name)
     return object;
 }
 
+// A report list's model that takes its headers for the display role only, as the tool windows' models do.
+class TDisplayOnlyModel : public QStandardItemModel
+{
+public:
+    using QStandardItemModel::QStandardItemModel;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override
+    {
+        return role == Qt::DisplayRole && QStandardItemModel::setHeaderData(section, orientation, value, role);
+    }
+};
+
 // A window shaped like a tool window: one of each kind of component.
 struct TFixture {
     std::unique_ptr<QWidget> Form = std::make_unique<QWidget>();
@@ -78,7 +89,7 @@ struct TFixture {
         List = Named<QTreeWidget>(f, "EntryList");
         List->setHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value"), QStringLiteral("Data")});
         ModelList = Named<QTreeView>(f, "FileList");
-        Model = new QStandardItemModel(0, 2, ModelList);
+        Model = new TDisplayOnlyModel(0, 2, ModelList);
         Model->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});
         ModelList->setModel(Model);
         Combo = Named<QComboBox>(f, "BGStyle");
