@@ -84,13 +84,17 @@ struct TDriveMap::TListingCache {
         ino_t Inode = 0;
         struct timespec MTime = {};
         QHash<QString, QStringList> ByFolded;  // case-folded name -> host names in name order
+        qsizetype Count = 0;
     };
 
     enum class TFind { Found, NotFound, Unreadable };
 
     std::shared_mutex Lock;
     QHash<QString, TListing> Folders;
+    qsizetype Names = 0;  // held by all listings together
+    // A scan of a whole drive must not keep every folder of it.
     static constexpr qsizetype MaxFolders = 4096;
+    static constexpr qsizetype MaxNames = 1 << 20;
 
     static bool SameStamp(const TListing &l, const struct stat &st)
     {
@@ -134,8 +138,15 @@ struct TDriveMap::TListingCache {
         *names = listing.ByFolded.value(folded);
         {
             std::unique_lock writer(Lock);
-            if (Folders.size() >= MaxFolders)
+            if (Folders.size() >= MaxFolders || Names + all.size() > MaxNames) {
                 Folders.clear();
+                Names = 0;
+            }
+            const auto old = Folders.constFind(folder);
+            if (old != Folders.constEnd())
+                Names -= old->Count;
+            listing.Count = all.size();
+            Names += listing.Count;
             Folders.insert(folder, std::move(listing));
         }
         return names->isEmpty() ? TFind::NotFound : TFind::Found;
@@ -270,6 +281,7 @@ void TDriveMap::ClearCache() const
 {
     std::unique_lock writer(FCache->Lock);
     FCache->Folders.clear();
+    FCache->Names = 0;
 }
 
 TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
