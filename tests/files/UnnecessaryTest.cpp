@@ -392,3 +392,35 @@ TEST(DemoPrefix, DelunnRemovesItsUnnecessaryFilesAndNothingElse)
 }
 
 } // namespace
+
+namespace {
+
+TEST(DemoPrefix, DelunnThroughTheBatchRoutineWritesTheLog)
+{
+    QTemporaryDir temp;
+    const QString copy = temp.path() + "/demo";
+    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
+    TScopedHandlers handlers;
+    FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));
+    QTemporaryDir program;
+    {
+        TPaaIkkuna main(program.path());
+        TPaaIkkuna::RegisterTool(TToolKind::Unnecessary,
+                                 [&program](QWidget *parent) { return new TTurhaIkkuna(parent, program.path()); });
+        main.TsiikaaParamssit("-delunn");
+        EXPECT_FALSE(main.FBatchAborted);
+    }
+    TWinePrefix::SetCurrent(nullptr);
+    QFile log(program.path() + "/Vaskimo.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(log.readAll()).split("\r\n");
+    EXPECT_TRUE(lines.contains("-delunn"));
+    EXPECT_TRUE(lines.contains("Started searching unnecessary files"));
+    EXPECT_TRUE(lines.contains("Found 5 unnecessary files! Deleting..."));
+    EXPECT_FALSE(QFileInfo::exists(copy + "/drive_c/Tools/viewer.bak"));
+    EXPECT_TRUE(QFileInfo::exists(copy + "/drive_c/Tools/viewer.exe"));
+    EXPECT_TRUE(QFileInfo::exists(temp.path() + "/Trash/files/viewer.bak"));
+}
+
+} // namespace
