@@ -188,14 +188,14 @@ TDriveMap TDriveMap::FromFolder(const QString &dosdevicesFolder, const QString &
             if (wineType.isEmpty())
                 wineType = wineTypes.value(drive.Letter.toLower());
             drive.Type = TypeFromWineName(wineType, &known);
-            if (!known) {
-                if (!prefix.isEmpty() && real != prefix && IsBelowOrEqual(real, prefix))
-                    drive.Type = TDriveType::Fixed;
-                else if (real == u"/" || (!prefix.isEmpty() && IsBelowOrEqual(prefix, real)))
-                    drive.Type = TDriveType::Remote;  // "/" or $HOME: scanning it means scanning the prefix again
-                else
-                    drive.Type = TDriveType::Fixed;
-            }
+            const bool inside = !prefix.isEmpty() && real != prefix && IsBelowOrEqual(real, prefix);
+            // "/" or $HOME: scanning it means scanning the whole host and the prefix again, so it
+            // is never a fixed drive, not even when the registry calls it "hd".
+            const bool holdsPrefix = !inside && (real == u"/" || (!prefix.isEmpty() && IsBelowOrEqual(prefix, real)));
+            if (holdsPrefix && (!known || drive.Type == TDriveType::Fixed))
+                drive.Type = TDriveType::Remote;
+            else if (!known)
+                drive.Type = TDriveType::Fixed;
         } else {
             const QString target = QFile::symLinkTarget(entry);
             drive.HostRoot = target.isEmpty() ? QString() : QDir::cleanPath(target);

@@ -36,7 +36,9 @@ public:
     TDriveMap();  // no drives
     // dosdevicesFolder: <prefix>/dosdevices; prefixFolder: decides "inside the prefix";
     // wineTypes: letter -> "hd", "cdrom", "floppy", "network" from HKLM\Software\Wine\Drives.
-    // With no dosdevices folder the only drive is Z: = "/".
+    // Without a type: inside the prefix Fixed, "/" or a folder holding the prefix Remote, any
+    // other folder Fixed. "/" and folders holding the prefix are never Fixed, even as "hd".
+    // A dangling link gives NoRootDir. With no dosdevices folder the only drive is Z: = "/".
     static TDriveMap FromFolder(const QString &dosdevicesFolder, const QString &prefixFolder,
                                 const QHash<QChar, QString> &wineTypes = {});
 

@@ -89,7 +89,7 @@ TEST_F(DriveMapTest, WineTypesWin)
                                          {'e', "hd"}};
     const TDriveMap map = TDriveMap::FromFolder(FPrefix + "/dosdevices", FPrefix, types);
     EXPECT_EQ(map.DriveType('D'), TDriveType::CdRom);
-    EXPECT_EQ(map.DriveType('Z'), TDriveType::Fixed);
+    EXPECT_EQ(map.DriveType('Z'), TDriveType::Remote);  // "/" is never fixed, whatever the registry says
     EXPECT_EQ(map.DriveType('Y'), TDriveType::Removable);
     EXPECT_EQ(map.DriveType('C'), TDriveType::Remote);
     EXPECT_EQ(map.DriveType('E'), TDriveType::NoRootDir);  // no root, whatever the registry says
