@@ -53,7 +53,7 @@ TRegistryModel::TRegistryModel(QList<TRegistryRecord *> *records, QObject *paren
 
 int TRegistryModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(FRecords->size());
+    return parent.isValid() ? 0 : FShown;
 }
 
 int TRegistryModel::columnCount(const QModelIndex &parent) const
@@ -63,7 +63,7 @@ int TRegistryModel::columnCount(const QModelIndex &parent) const
 
 QVariant TRegistryModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= FRecords->size())
+    if (!index.isValid() || index.row() >= FShown)
         return {};
     const TRegistryRecord &r = *FRecords->at(index.row());
     switch (role) {
@@ -106,12 +106,17 @@ void TRegistryModel::Reset(const std::function<void()> &change)
     beginResetModel();
     if (change)
         change();
+    FShown = int(FRecords->size());
     endResetModel();
 }
 
-void TRegistryModel::RowsAppended(int first, int last)
+void TRegistryModel::ShowAppended()
 {
-    beginInsertRows({}, first, last);
+    const int count = int(FRecords->size());
+    if (count <= FShown)
+        return;
+    beginInsertRows({}, FShown, count - 1);
+    FShown = count;
     endInsertRows();
 }
 
@@ -155,6 +160,11 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
     FStatusLabel = new QLabel(ui->StatusBar);
     FStatusLabel->setObjectName(QStringLiteral("StatusText"));
     ui->StatusBar->addWidget(FStatusLabel, 2);
+
+    FShowFound = new QTimer(this);
+    FShowFound->setSingleShot(true);
+    FShowFound->setInterval(100);
+    connect(FShowFound, &QTimer::timeout, FModel, &TRegistryModel::ShowAppended);
 
     FParami = new QTimer(this);
     FParami->setObjectName(QStringLiteral("Parami"));
@@ -200,7 +210,7 @@ TRegistryIkkuna::~TRegistryIkkuna()
     TSharedThd::StopAndWaitFor(this);
     FThreads.clear();
     WriteSection();
-    TPaaIkkuna::FreeRecordList(&FRecords);
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }
 
 QTreeView *TRegistryIkkuna::EntryList() const { return ui->EntryList; }
@@ -269,9 +279,7 @@ void TRegistryIkkuna::closeEvent(QCloseEvent *event)
         btnStopClick();
         return;
     }
-    if (FHost.Closed)
-        FHost.Closed();
-    QDialog::closeEvent(event);
+    QDialog::closeEvent(event);  // runs reject(), which tells the main window
 }
 
 void TRegistryIkkuna::reject()
@@ -352,6 +360,7 @@ void TRegistryIkkuna::btnFindClick()
     FScanning = true;
     FStopRequested = false;
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+    std::fill(std::begin(FLongest), std::end(FLongest), 0);
     FThreads.clear();
     FRunning = 0;
     FReported = 0;
@@ -432,13 +441,18 @@ void TRegistryIkkuna::AddFoundEntry(const QString &root, const QString &key, con
     QHeaderView *header = ui->EntryList->header();
     const QFontMetrics metrics(ui->EntryList->font());
     for (int column = 0; column < texts.size(); ++column) {
+        // Measuring is costly; a text much shorter than the longest measured one cannot be wider.
+        const int length = int(texts.at(column).size());
+        if (length + 4 < FLongest[column])
+            continue;
+        FLongest[column] = qMax(FLongest[column], length);
         const int wanted = metrics.horizontalAdvance(texts.at(column)) + (column == 0 ? 32 : 16);
         if (header->sectionSize(column) < wanted)
             header->resizeSection(column, wanted);
     }
-    const int row = int(FRecords.size());
     FRecords.append(record);
-    FModel->RowsAppended(row, row);
+    if (!FShowFound->isActive())
+        FShowFound->start();
 }
 
 void TRegistryIkkuna::ScanFinished(TSharedThd *sender)
@@ -457,6 +471,7 @@ void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
     if (--FRunning > 0)
         return;
     aborted = aborted || FStopRequested;
+    FShowFound->stop();
     SortRecords();
     ShowResultStatus(aborted);
     FScanning = false;

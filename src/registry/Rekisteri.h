@@ -59,12 +59,14 @@ public:
     void SetSortColumn(int column) { FSortColumn = column; }
     void SetHeaders(const QStringList &headers) { FHeaders = headers; }
     void Reset(const std::function<void()> &change);  // wraps a change of the records
-    void RowsAppended(int first, int last);
+    // Shows the records appended since the last call (the view follows a search in batches).
+    void ShowAppended();
 
 private:
     QList<TRegistryRecord *> *FRecords;
     QStringList FHeaders;
     int FSortColumn = 4;
+    int FShown = 0;  // records the view knows of
 };
 
 // What the window needs of the program around it. FromMainWindow() takes it from PaaIkkuna; tests
@@ -161,6 +163,8 @@ private:
     QProgressBar *FBar = nullptr;
     QLabel *FStatusLabel = nullptr;
     QTimer *FParami = nullptr;
+    QTimer *FShowFound = nullptr;  // shows found records in batches during a search
+    int FLongest[5] = {0, 0, 0, 0, 0};  // characters of the longest text measured per column
     QList<TEtsiRekisteri *> FThreads;
     int FRunning = 0;
     int FReported = 0;
