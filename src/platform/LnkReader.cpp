@@ -2,8 +2,9 @@
 // Summary: shell-link (.lnk) reading after [MS-SHLLINK]; every offset and count is checked against the data.
 #include "platform/LnkReader.h"
 
+#include "platform/CodePage.h"
+
 #include <QFile>
-#include <QStringDecoder>
 
 namespace {
 
@@ -76,28 +77,6 @@ public:
 private:
     const QByteArray &FData;
 };
-
-QString DecodeAnsi(const QByteArray &bytes, int codePage)
-{
-    if (codePage == 1252) {
-        // Windows-1252 differs from Latin-1 only in 0x80..0x9F.
-        static const char16_t high[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                          0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                          0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                          0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-        QString s;
-        s.reserve(bytes.size());
-        for (char ch : bytes) {
-            const quint8 b = quint8(ch);
-            s += (b >= 0x80 && b < 0xA0) ? QChar(high[b - 0x80]) : QChar(char16_t(b));
-        }
-        return s;
-    }
-    QStringDecoder decoder(QByteArray("windows-" + QByteArray::number(codePage)).constData());
-    if (decoder.isValid())
-        return decoder.decode(bytes);
-    return QString::fromLatin1(bytes);
-}
 
 QString Clip(const QString &text) { return text.left(kMaxText); }
 

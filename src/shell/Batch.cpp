@@ -2,6 +2,7 @@
 // Summary: the command-line batch routine, the user's date and time pictures, and the log file.
 #include "shell/Batch.h"
 
+#include "platform/CodePage.h"
 #include "platform/CommaText.h"
 
 #include <QCollator>
@@ -184,13 +185,13 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
 
     if (!state.FLog.isEmpty()) {
         QString error;
-        outcome.LogSaved = SaveLog(state.FLog, logFile, &error);
+        outcome.LogSaved = SaveLog(state.FLog, logFile, &error, actions.CodePage);
         if (!outcome.LogSaved) {
             outcome.SaveError = error;
             exitFlag = false;
         } else if (exitFlag) {
             state.FLog << QString() << stamp() << QStringLiteral("-exit") << QStringLiteral("All done exiting!");
-            outcome.LogSaved = SaveLog(state.FLog, logFile, &error);
+            outcome.LogSaved = SaveLog(state.FLog, logFile, &error, actions.CodePage);
             if (!outcome.LogSaved) {
                 outcome.SaveError = error;
             } else {
@@ -204,11 +205,11 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     return outcome;
 }
 
-bool SaveLog(const QStringList &lines, const QString &path, QString *error)
+bool SaveLog(const QStringList &lines, const QString &path, QString *error, int codePage)
 {
     QByteArray bytes;
     for (const QString &line : lines) {
-        bytes += line.toLatin1();
+        bytes += EncodeAnsi(line, codePage);
         bytes += "\r\n";
     }
     QSaveFile file(path);

@@ -39,6 +39,7 @@ struct TBatchActions {
     std::function<void(const QString &browserSwitch)> ClearBrowser;
     std::function<QString()> TimeStamp;
     std::function<void()> Terminate;  // "-exit" after a finished run
+    int CodePage = 1252;              // the log is 8-bit text in the prefix's ANSI code page
 };
 
 struct TBatchOutcome {
@@ -62,5 +63,5 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
                   const QString &logFile, const TBatchActions &actions);
 
 // One line per entry, each ended by CR LF; replaces the file atomically.
-bool SaveLog(const QStringList &lines, const QString &path, QString *error);
+bool SaveLog(const QStringList &lines, const QString &path, QString *error, int codePage = 1252);
 }

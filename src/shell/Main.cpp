@@ -2,7 +2,9 @@
 // Summary: the main window's creation, its buttons and hint panel, the tool launcher and the batch run.
 #include "shell/Main.h"
 
+#include "platform/CodePage.h"
 #include "platform/ProgramInfo.h"
+#include "platform/WinEnvironment.h"
 #include "platform/Registry.h"
 #include "platform/WinFiles.h"
 #include "shell/Buttons.h"
@@ -36,6 +38,9 @@
 #include <exception>
 
 TPaaIkkuna *PaaIkkuna = nullptr;
+
+// The pictures live in a static library: their registration must be pulled in by hand.
+static void InitMainResources() { Q_INIT_RESOURCE(Main); }
 
 namespace {
 
@@ -176,6 +181,7 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
     : QMainWindow(parent), d(std::make_unique<TImpl>())
 {
     PaaIkkuna = this;
+    InitMainResources();
     d->ProgramFolder = programFolder.endsWith(u'/') ? programFolder : programFolder + u'/';
     d->Ui = std::make_unique<Ui::TPaaIkkuna>();
     d->Ui->setupUi(this);
@@ -279,7 +285,7 @@ void TPaaIkkuna::FormCreate()
     d->Hidetothetrayonclose1->setChecked(s.FHideToTray);
     // 16-17. The background.
     d->BuiltIn = QImage(QStringLiteral(":/main/pictures/Tausta.png"));
-    LoadBackground();
+    ApplyBackground();
     // 18. First run: the language chooser, its choice stored at once.
     if (s.FFirstRun && Hooks().ChooseLanguage) {
         delete splash;
@@ -344,31 +350,30 @@ void TPaaIkkuna::CollectBrowserFolders()
     FHistoryFolders.clear();
     const struct { const char *value; QStringList *list; } folders[] = {
         {"Cookies", &FCookieFolders}, {"Cache", &FCacheFolders}, {"History", &FHistoryFolders}};
-    const QString keys[] = {QStringLiteral("\\Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
-                            QStringLiteral("\\Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders")};
-    for (const QString &key : keys) {
-        try {
-            TRegistry reg(TRootKey::CurrentUser);
-            if (!reg.OpenKeyReadOnly(key))
-                continue;
-            for (const auto &f : folders) {
-                const QString name = QLatin1String(f.value);
-                if (!reg.ValueExists(name))
-                    continue;
-                QString path = reg.ReadString(name);
-                if (path.contains(u'%'))
-                    continue;  // the expanded form is under "Shell Folders"
-                const QString longPath = LongPathName(path);
-                f.list->append(longPath.isEmpty() ? path : longPath);
-            }
-        } catch (const std::exception &) {
+    try {
+        TRegistry reg(TRootKey::CurrentUser);
+        if (reg.OpenKeyReadOnly(QStringLiteral("\\Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"))) {
+            for (const auto &f : folders)
+                if (reg.ValueExists(QLatin1String(f.value)))
+                    f.list->append(reg.ReadString(QLatin1String(f.value)));
         }
+    } catch (const std::exception &) {
+    }
+    // The shell's own idea of the three folders (CSIDL_COOKIES, _INTERNET_CACHE, _HISTORY).
+    try {
+        const TWinEnvironment environment;
+        for (const auto &f : folders) {
+            const QString longPath = LongPathName(environment.SpecialFolder(QLatin1String(f.value)));
+            if (!longPath.isEmpty())
+                f.list->append(longPath);
+        }
+    } catch (const std::exception &) {
     }
     for (const auto &f : folders)
         CleanFolderList(*f.list);
 }
 
-void TPaaIkkuna::LoadBackground()
+void TPaaIkkuna::ApplyBackground()
 {
     const TSettings &s = d->Settings;
     d->Tausta = d->BuiltIn;
@@ -542,7 +547,7 @@ void TPaaIkkuna::btnOptionsClick()
     if (OpenTool(TToolKind::Options) == QDialog::Accepted && !(before == d->Settings)) {
         d->StartVaskimoonstartup1->setChecked(FRunAtStartup);
         d->Hidetothetrayonclose1->setChecked(d->Settings.FHideToTray);
-        LoadBackground();
+        ApplyBackground();
     }
 }
 void TPaaIkkuna::btnAboutClick() { OpenTool(TToolKind::About); }
@@ -688,6 +693,7 @@ void TPaaIkkuna::TsiikaaParamssit(const QString &switches)
             btnMRUClick();
     };
     actions.TimeStamp = [this] { return TimeStamp(); };
+    actions.CodePage = AnsiCodePage();
     actions.Terminate = [this] {
         QTimer::singleShot(0, this, [this] {
             close();

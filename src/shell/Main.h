@@ -103,6 +103,8 @@ public:
     // registry really holds; false with *error when the change did not happen.
     bool SetRunAtStartup(bool on, QString *error);
     bool ReadRunAtStartup() const;
+    // Loads the background picture and colour the settings name (after the options changed them).
+    void ApplyBackground();
 
     // The REGEDIT4 header of a new undo file, generated now (user's short date and long time).
     QString UndoHeader() const;
@@ -203,7 +205,6 @@ private:
     void HideToTray(QWidget *form);
     QString WindowsProgramFolder() const;
     void CollectBrowserFolders();
-    void LoadBackground();
     int OpenToolFor(TToolKind kind, const QString &batchSwitch);
     int RunModal(QDialog *dialog, const QString &batchSwitch);
     void ClearBrowser(const QString &folders, int kind);

@@ -2,6 +2,7 @@
 // Summary: the main window's stateless services over the host file system.
 #include "shell/Services.h"
 
+#include "platform/CodePage.h"
 #include "platform/CommaText.h"
 #include "platform/PeReader.h"
 #include "platform/WinFiles.h"
@@ -134,7 +135,7 @@ QString VersionInfoString(const QString &fileName, const QString &name)
 bool ReadShellLink(const QString &linkFile, TShellLinkInfo &info)
 {
     const QString host = HostPath(linkFile);
-    return !host.isEmpty() && LnkReader::ReadShellLinkInfo(host, info);
+    return !host.isEmpty() && LnkReader::ReadShellLinkInfo(host, info, AnsiCodePage());
 }
 
 bool IsFolderEmpty(const QString &folder)

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -225,6 +226,75 @@ TEST(MainWindow, HidingToTheTrayKeepsTheToolsModalRun)
     window.HandleSysCommand(&window, SC_MINIMIZE);
     EXPECT_FALSE(window.HiddenToTray());
     TPaaIkkuna::RegisterTool(TToolKind::Undo, {});
+}
+
+TEST(MainWindow, BrowserFoldersAndTrayOptionWrite)
+{
+    TPrefixBuilder prefix;
+    prefix.AddFolder("C:\\Cook");
+    prefix.AddString(THive::User, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Cookies",
+                     "C:\\Cook\\");
+    prefix.AddString(THive::User, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                     "Cookies", "C:\\Cook");
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    TPaaIkkuna window(dir.path());
+    EXPECT_EQ(window.FCookieFolders, QStringList({"C:\\Cook\\"})) << "given twice, once without the backslash";
+    EXPECT_TRUE(window.Button("btnCookies")->isEnabled());
+    EXPECT_TRUE(window.FCacheFolders.isEmpty());
+    EXPECT_FALSE(window.Button("btnCache")->isEnabled());
+
+    QAction *hide = window.TrayPopup()->findChild<QAction *>("Hidetothetrayonclose1");
+    ASSERT_NE(hide, nullptr);
+    hide->trigger();
+    EXPECT_TRUE(window.Settings().FHideToTray);
+    QFile ini(dir.filePath("Options.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("Hide to tray=1"));
+}
+
+TEST(MainWindow, PaintsTheBackgroundStyles)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    QImage tile(10, 10, QImage::Format_RGB32);
+    tile.fill(Qt::red);
+    tile.setPixelColor(0, 0, Qt::blue);
+    ASSERT_TRUE(tile.save(dir.filePath("tile.png")));
+    TPaaIkkuna window(dir.path());
+    window.Settings().FNoBackground = false;
+    window.Settings().FBackgroundIndex = 1;
+    window.Settings().FBackgroundFile = dir.filePath("tile.png");
+    window.ApplyBackground();
+    QWidget form;
+    form.resize(35, 25);
+    const struct { const char *name; int style; QPoint bluePixel; QColor at00; } cases[] = {
+        {"tile", 0, QPoint(30, 20), Qt::blue},
+        {"centre", 1, QPoint(13, 8), Qt::white},
+        {"stretch", 2, QPoint(1, 1), Qt::blue},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.Settings().FBackgroundStyle = c.style;
+        QImage canvas(35, 25, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        window.PaintBackground(&form, painter);
+        painter.end();
+        EXPECT_EQ(canvas.pixelColor(c.bluePixel), QColor(Qt::blue));
+        EXPECT_EQ(canvas.pixelColor(0, 0), c.at00);
+    }
+    // Backgrounds off: nothing drawn, except the built-in picture asked for by the small windows.
+    window.Settings().FNoBackground = true;
+    QImage canvas(35, 25, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    window.PaintBackground(&form, painter);
+    EXPECT_EQ(canvas.pixelColor(5, 5), QColor(Qt::white));
+    window.PaintBackground(&form, painter, true);
+    painter.end();
+    EXPECT_NE(canvas.pixelColor(5, 5), QColor(Qt::white));
 }
 
 TEST(MainWindow, UndoHeaderAndVersion)
