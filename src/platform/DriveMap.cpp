@@ -339,6 +339,14 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
         return path;
     };
 
+    // No Windows name holds "*", "?" or a NUL (which would also cut the host path short).
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        if (!IsWindowsName(parts[i])) {
+            result.State = TPathState::Missing;
+            result.HostPath = rest(0);
+            return result;
+        }
+
     struct stat st;
     if (StatPath(rest(0), &st) && (!mustBeFolder || S_ISDIR(st.st_mode))) {
         result.State = TPathState::Resolved;
@@ -349,11 +357,6 @@ TPathMapping TDriveMap::ToHost(const QString &windowsPath) const
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString &name = parts[i];
         const bool last = i + 1 == parts.size() && !mustBeFolder;
-        if (!IsWindowsName(name)) {
-            result.State = TPathState::Missing;
-            result.HostPath = rest(i);
-            return result;
-        }
         const QString exact = JoinHost(current, name);
         if (StatPath(exact, &st) && (last || S_ISDIR(st.st_mode))) {
             current = exact;

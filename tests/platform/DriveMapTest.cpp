@@ -52,6 +52,7 @@ protected:
         ASSERT_TRUE(MakeFile(c + "/Tools/tool.exe"));
         ASSERT_TRUE(MakeFile(c + "/tools/other.exe"));
         ASSERT_TRUE(MakeFile(c + "/plain"));
+        ASSERT_TRUE(MakeFile(c + "/star*"));
         FMap = TDriveMap::FromFolder(dev, FPrefix);
     }
 
@@ -131,6 +132,9 @@ TEST_F(DriveMapTest, ToHostTable)
         {"three dots are a name", "C:\\windows\\...\\x", TPathState::Missing, c + "/windows/.../x"},
         {"folder followed by dot-dot", "C:\\windows\\system32\\..", TPathState::Resolved, c + "/windows"},
         {"wildcard is no name", "C:\\windows\\*.dll", TPathState::Missing, c + "/windows/*.dll"},
+        {"host name with a wildcard", "C:\\star*", TPathState::Missing, c + "/star*"},
+        {"NUL cuts nothing short", QString("C:\\windows") + QChar(0) + "x", TPathState::Missing,
+         c + "/windows" + QChar(0) + "x"},
         {"short name", "C:\\PROGRA~1\\App\\app.exe", TPathState::CannotTell, c + "/PROGRA~1/App/app.exe"},
         {"short name with extension", "C:\\windows\\KERNEL~1.DLL", TPathState::CannotTell, c + "/windows/KERNEL~1.DLL"},
         {"tilde but not short", "C:\\windows\\longer~name1.dll", TPathState::Missing, c + "/windows/longer~name1.dll"},
