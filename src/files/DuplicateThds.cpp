@@ -12,14 +12,18 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSemaphore>
+#include <QWaitCondition>
 
 #include <algorithm>
+#include <exception>
 #include <cstring>
 #include <queue>
 #include <stdexcept>
 #include <unordered_set>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Duplicate {
 
@@ -357,6 +361,28 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
     return true;
 }
 
+int TSharedThd::HelperThreads()
+{
+    // Walking, reading and hashing wait on the disk as much as on the processor: a few at once.
+    return std::clamp(QThread::idealThreadCount() - 1, 1, 3);
+}
+
+void TSharedThd::RunOnWorkers(int helpers, const std::function<void()> &drain)
+{
+    if (!FPool) {
+        FPool = std::make_unique<QThreadPool>();
+        FPool->setMaxThreadCount(HelperThreads());
+    }
+    QSemaphore done;
+    for (int h = 0; h < helpers; ++h)
+        FPool->start([&] {
+            drain();
+            done.release();
+        });
+    drain();
+    done.acquire(helpers);
+}
+
 void TSharedThd::DoProgress()
 {
     if (OnProgress)
@@ -390,24 +416,43 @@ void TSharedThd::run()
 
 // --- stage 1: scan ---------------------------------------------------------------------------
 
-struct TScanFilThd::TSeen {
-    std::unordered_set<TFileId, TFileIdHash> Files, Folders;
-    struct TRoot {
-        QString Folder, HostFolder;
-    };
-    std::vector<TRoot> Roots;
+struct TScanFilThd::TFolderItem {
+    QString Folder, HostFolder;  // Windows spelling, host path
+    quint64 Device = 0;
 };
 
-std::size_t TScanFilThd::TFileIdHash::operator()(const TFileId &id) const noexcept
-{
-    return std::hash<quint64>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
-}
+struct TScanFilThd::TWalk {
+    struct TFileId {
+        quint64 Device, Inode;
+        bool operator==(const TFileId &) const = default;
+    };
+    struct TFileIdHash {
+        std::size_t operator()(const TFileId &id) const noexcept
+        {
+            return std::hash<quint64>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
+        }
+    };
+    std::vector<TFolderItem> Roots;
+
+    QMutex Mutex;  // everything below
+    QWaitCondition Changed;
+    std::vector<TFolderItem> Queue;
+    int Busy = 0;
+    std::exception_ptr Error;
+    std::unordered_set<TFileId, TFileIdHash> Folders, LinkedFiles;
+
+    bool FirstVisit(std::unordered_set<TFileId, TFileIdHash> &seen, const struct stat &st)
+    {
+        QMutexLocker lock(&Mutex);
+        return seen.insert({quint64(st.st_dev), quint64(st.st_ino)}).second;
+    }
+};
 
 TScanFilThd::TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
                          TStatusEvent onStatus, TScanRequest request,
                          std::shared_ptr<const TFileLayer> layer)
     : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
-      FRequest(std::move(request)), FLayer(std::move(layer)), FSeen(std::make_unique<TSeen>())
+      FRequest(std::move(request)), FLayer(std::move(layer)), FWalk(std::make_unique<TWalk>())
 {
     ProgressKind = false;
     FRequest.ChunkLines = std::max(1, FRequest.ChunkLines);
@@ -440,7 +485,7 @@ TScanFilThd::TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent
             continue;
         QString relative = host.mid(cut);
         relative.replace(u'/', u'\\');
-        FSeen->Roots.push_back({QString(letter) + u':' + relative, host});
+        FWalk->Roots.push_back({QString(letter) + u':' + relative, host, 0});
     }
 }
 
@@ -463,65 +508,127 @@ bool TScanFilThd::Skipped(const QString &lowerText) const
 void TScanFilThd::DoWork()
 {
     RemoveTemporaries(BaseName);
-    for (const auto &root : FSeen->Roots) {
+    for (TFolderItem root : FWalk->Roots) {
         struct stat st;
-        if (!StatPath(root.HostFolder, true, st) || !S_ISDIR(st.st_mode))
+        if (!StatPath(root.HostFolder, true, st) || !S_ISDIR(st.st_mode) || !FWalk->FirstVisit(FWalk->Folders, st))
             continue;
-        if (!FSeen->Folders.insert({quint64(st.st_dev), quint64(st.st_ino)}).second)
-            continue;
-        if (!WalkFolder(root.Folder, root.HostFolder, quint64(st.st_dev)) || StopRequested())
-            return;
+        root.Device = quint64(st.st_dev);
+        FWalk->Queue.push_back(root);
     }
+    WalkFolders();
+    if (StopRequested())
+        return;
     if (!FLines.empty())
-        SaveChunk();
+        SaveChunk(std::move(FLines));
 }
 
-bool TScanFilThd::WalkFolder(const QString &folder, const QString &hostFolder, quint64 device)
+// Folders are taken from one queue by this thread and a few helpers; the key lines are sorted
+// into chunks, so the order in which folders are walked changes no result.
+void TScanFilThd::WalkFolders()
 {
-    const QList<TSearchRec> entries = FLayer->ListFolder(hostFolder);
+    TWalk &walk = *FWalk;
+    std::reverse(walk.Queue.begin(), walk.Queue.end());
+    RunOnWorkers(HelperThreads(), [&] {
+        std::vector<TFolderItem> subfolders;
+        std::vector<QString> lines;
+        QMutexLocker lock(&walk.Mutex);
+        while (true) {
+            if (StopRequested() || walk.Error)
+                break;
+            if (walk.Queue.empty()) {
+                if (walk.Busy == 0)
+                    break;
+                walk.Changed.wait(&walk.Mutex, 20);
+                continue;
+            }
+            const TFolderItem item = std::move(walk.Queue.back());
+            walk.Queue.pop_back();
+            ++walk.Busy;
+            lock.unlock();
+            try {
+                WalkFolder(item, subfolders, lines);
+                AddLines(lines);
+            } catch (...) {
+                lock.relock();
+                walk.Error = std::current_exception();
+                --walk.Busy;
+                break;
+            }
+            lock.relock();
+            --walk.Busy;
+            // Depth first, children in name order: the next folder taken is the first child.
+            walk.Queue.insert(walk.Queue.end(), std::make_move_iterator(subfolders.rbegin()),
+                              std::make_move_iterator(subfolders.rend()));
+            subfolders.clear();
+            walk.Changed.wakeAll();
+        }
+        walk.Changed.wakeAll();
+    });
+    if (walk.Error)
+        std::rethrow_exception(walk.Error);
+}
+
+void TScanFilThd::ReportFolder(const QString &folder)
+{
+    // The status names the folder being searched; one report per 50 ms shows the same thing
+    // without making the walk wait for the window at every folder.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    qint64 last = FLastStatus.load();
+    if (last >= 0 && now - last < 50)
+        return;
+    if (!FLastStatus.compare_exchange_strong(last, now) || !OnStatus)
+        return;
+    Synchronize([this, &folder] { OnStatus(folder); });
+}
+
+void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &subfolders,
+                             std::vector<QString> &lines)
+{
+    const QString &folder = item.Folder;
+    const QList<TSearchRec> entries = FLayer->ListFolder(item.HostFolder);
     if (FRequest.SkipDesktopIni) {
         for (const TSearchRec &entry : entries)
             if (!(entry.Attr & FileAttr::Directory)
                 && entry.Name.compare(QLatin1String("desktop.ini"), Qt::CaseInsensitive) == 0)
-                return true;
+                return;
     }
     if (Skipped(folder.toLower()))
-        return true;
+        return;
     const QString bin = folder.mid(1, 10).toUpper();
     if (bin == QLatin1String(":\\RECYCLED") || bin == QLatin1String(":\\RECYCLER"))
-        return true;
+        return;
+    ReportFolder(folder);
 
-    // The status names the folder being searched; one report per 50 ms shows the same thing
-    // without making the walk wait for the window at every folder.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (FLastStatus < 0 || now - FLastStatus >= 50) {
-        FLastStatus = now;
-        StatusText = folder;
-        DoStatus();
-    }
-
-    std::vector<const TSearchRec *> folders;
+    // Entries are looked up relative to the folder: no path walk per file.
+    const int dirFd = ::open(QFile::encodeName(item.HostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    const auto statEntry = [&](const TSearchRec &entry, struct stat &st) {
+        return ::fstatat(dirFd, QFile::encodeName(entry.Name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    };
     for (const TSearchRec &entry : entries) {
+        if (StopRequested())
+            break;
+        if (!RepresentableName(entry.Name))
+            continue;
+        struct stat st;
         if (entry.Attr & FileAttr::Directory) {
-            folders.push_back(&entry);
+            if (statEntry(entry, st) && S_ISDIR(st.st_mode) && quint64(st.st_dev) == item.Device
+                && FWalk->FirstVisit(FWalk->Folders, st))
+                subfolders.push_back({folder + u'\\' + entry.Name, entry.HostPath, item.Device});
             continue;
         }
-        if (StopRequested())
-            return false;
         if (!std::any_of(FRequest.Masks.cbegin(), FRequest.Masks.cend(),
                          [&](const QString &mask) { return MatchesMask(entry.Name, mask); }))
             continue;
         if (FRequest.SkipEmpty && entry.Size == 0)
             continue;
-        if (Skipped(entry.Name.toLower()) || !RepresentableName(entry.Name))
+        if (Skipped(entry.Name.toLower()))
             continue;
-        struct stat st;
-        if (!StatPath(entry.HostPath, true, st) || !S_ISREG(st.st_mode))
+        if (!statEntry(entry, st) || !S_ISREG(st.st_mode))
             continue;
-        // A hard link, or a folder reached from two chosen roots, is one file: never its own twin.
-        if (!FSeen->Files.insert({quint64(st.st_dev), quint64(st.st_ino)}).second)
-            continue;
-        if (FRequest.SkipEmpty && st.st_size == 0)
+        // Hard links are one file: never its own duplicate. (A folder is walked only once.)
+        if (st.st_nlink > 1 && !FWalk->FirstVisit(FWalk->LinkedFiles, st))
             continue;
         TKeyFields fields;
         fields.Name = entry.Name;
@@ -529,44 +636,45 @@ bool TScanFilThd::WalkFolder(const QString &folder, const QString &hostFolder, q
         fields.Size = qint64(st.st_size);
         fields.Date = DateTimeToFileDate(entry.Time);
         fields.Attr = entry.Attr;
-        FLines.push_back(MakeKeyLine(fields, FRequest.SameSize, FRequest.SameDate));
-        if (FLines.size() >= std::size_t(FRequest.ChunkLines))
-            SaveChunk();
-        ++Count;
+        if (FRequest.SkipEmpty && fields.Size == 0)
+            continue;
+        lines.push_back(MakeKeyLine(fields, FRequest.SameSize, FRequest.SameDate));
     }
-
-    for (const TSearchRec *entry : folders) {
-        if (StopRequested())
-            return false;
-        if (!RepresentableName(entry->Name))
-            continue;
-        struct stat st;
-        if (!StatPath(entry->HostPath, false, st) || !S_ISDIR(st.st_mode) || quint64(st.st_dev) != device)
-            continue;
-        if (!FSeen->Folders.insert({quint64(st.st_dev), quint64(st.st_ino)}).second)
-            continue;
-        if (!WalkFolder(folder + u'\\' + entry->Name, entry->HostPath, device))
-            return false;
-    }
-    return true;
+    ::close(dirFd);
 }
 
-void TScanFilThd::SaveChunk()
+void TScanFilThd::AddLines(std::vector<QString> &lines)
 {
-    std::sort(FLines.begin(), FLines.end(),
-              [](const QString &a, const QString &b) { return CompareKeyLines(a, b) < 0; });
-    const QString name = ChunkName(BaseName, FChunkIndex);
+    std::vector<std::vector<QString>> full;
     {
         QMutexLocker lock(&FChunkMutex);
+        Count += qint64(lines.size());
+        for (QString &line : lines) {
+            FLines.push_back(std::move(line));
+            if (FLines.size() >= std::size_t(FRequest.ChunkLines))
+                full.push_back(std::exchange(FLines, {}));
+        }
+    }
+    lines.clear();
+    for (std::vector<QString> &chunk : full)
+        SaveChunk(std::move(chunk));
+}
+
+void TScanFilThd::SaveChunk(std::vector<QString> lines)
+{
+    std::sort(lines.begin(), lines.end(),
+              [](const QString &a, const QString &b) { return CompareKeyLines(a, b) < 0; });
+    QString name;
+    {
+        QMutexLocker lock(&FChunkMutex);
+        name = ChunkName(BaseName, FChunkIndex++);
         FChunkFiles << name;
     }
     TLineWriter writer(name);
     writer.Open();
-    for (const QString &line : FLines)
+    for (const QString &line : lines)
         writer.Write(line);
     writer.Close();
-    FLines.clear();
-    ++FChunkIndex;
 }
 
 void TScanFilThd::Finish(bool completed)
@@ -706,20 +814,14 @@ TDupesThd::TDupesThd(QObject *owner, const QString &baseName, TProgressEvent onP
                      TStatusEvent onStatus, TCompareRequest request, TFoundEvent onFound,
                      std::shared_ptr<const TFileLayer> layer)
     : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)), FRequest(request),
-      OnFound(std::move(onFound)), FLayer(std::move(layer)), FPool(std::make_unique<QThreadPool>())
+      OnFound(std::move(onFound)), FLayer(std::move(layer))
 {
     ProgressKind = false;
     for (int i = 0; i < 26; ++i)
         FRoots[i] = FLayer->HostRoot(QChar(u'A' + i));
-    // Reading and hashing wait on the disk as much as on the processor: a few readers at once.
-    FPool->setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 3));
 }
 
-TDupesThd::~TDupesThd()
-{
-    StopAndWait();
-    FPool->waitForDone();
-}
+TDupesThd::~TDupesThd() { StopAndWait(); }
 
 void TDupesThd::DoWork()
 {
@@ -845,19 +947,10 @@ void TDupesThd::ProcessBatch()
 void TDupesThd::ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work)
 {
     std::atomic<std::size_t> next{0};
-    const auto drain = [&] {
+    RunOnWorkers(int(std::min<std::size_t>(std::size_t(HelperThreads()), count / 8)), [&] {
         for (std::size_t i; !StopRequested() && (i = next.fetch_add(1)) < count;)
             work(i);
-    };
-    const int helpers = int(std::min<std::size_t>(std::size_t(FPool->maxThreadCount()), count / 8));
-    QSemaphore done;
-    for (int h = 0; h < helpers; ++h)
-        FPool->start([&] {
-            drain();
-            done.release();
-        });
-    drain();
-    done.acquire(helpers);
+    });
 }
 
 bool TDupesThd::ReadSignature(TCandidate &c, bool keepSmallFile)
@@ -879,7 +972,17 @@ bool TDupesThd::ReadSignature(TCandidate &c, bool keepSmallFile)
     }
     if (got != (whole ? size : SignatureBytes))
         return false;
-    for (qint64 k = 0; k < got; ++k)
+    // Byte k goes into signature byte k mod 16: sixteen bytes at a time, then the tail.
+    std::uint64_t lanes[2] = {0, 0};
+    qint64 k = 0;
+    for (; k + 16 <= got; k += 16) {
+        std::uint64_t block[2];
+        std::memcpy(block, buffer + k, 16);
+        lanes[0] ^= block[0];
+        lanes[1] ^= block[1];
+    }
+    std::memcpy(c.Signature.data(), lanes, 16);
+    for (; k < got; ++k)
         c.Signature[std::size_t(k % 16)] ^= std::uint8_t(buffer[k]);
     if (whole) {
         c.Whole = QByteArray(buffer, got);

@@ -118,6 +118,9 @@ protected:
 
     // Runs call on the owner's thread and waits for it; false when the owner went away first.
     bool Synchronize(const std::function<void()> &call);
+    // Runs drain on this thread and on up to helpers pool threads at once, and waits for all.
+    void RunOnWorkers(int helpers, const std::function<void()> &drain);
+    static int HelperThreads();
     void DoProgress();
     void DoStatus();
 
@@ -136,6 +139,7 @@ private:
     QString ErrorText;
     std::atomic<bool> FStop{false};
     std::atomic<bool> FAbandon{false};
+    std::unique_ptr<QThreadPool> FPool;
 };
 
 // --- stage 1: scan ---------------------------------------------------------------------------
@@ -167,27 +171,25 @@ protected:
     void Finish(bool completed) override;
 
 private:
-    struct TFileId {
-        quint64 Device, Inode;
-        bool operator==(const TFileId &) const = default;
-    };
-    struct TFileIdHash {
-        std::size_t operator()(const TFileId &id) const noexcept;
-    };
-    bool WalkFolder(const QString &folder, const QString &hostFolder, quint64 device);
+    struct TWalk;
+    struct TFolderItem;
+    void WalkFolders();
+    void WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &subfolders,
+                    std::vector<QString> &lines);
+    void AddLines(std::vector<QString> &lines);
+    void ReportFolder(const QString &folder);
     bool Skipped(const QString &lowerText) const;
-    void SaveChunk();
+    void SaveChunk(std::vector<QString> lines);
 
     TScanRequest FRequest;
     std::shared_ptr<const TFileLayer> FLayer;
     QStringList FLowerSkip;
+    std::unique_ptr<TWalk> FWalk;
+    mutable QMutex FChunkMutex;  // FLines, FChunkIndex, FChunkFiles, Count
     std::vector<QString> FLines;
     qint64 FChunkIndex = 0;
-    mutable QMutex FChunkMutex;
     QStringList FChunkFiles;
-    struct TSeen;
-    std::unique_ptr<TSeen> FSeen;
-    qint64 FLastStatus = -1;
+    std::atomic<qint64> FLastStatus{-1};
 };
 
 // --- stage 2: merge --------------------------------------------------------------------------
@@ -264,7 +266,6 @@ private:
     std::size_t FBatchLines = 0;
     std::vector<TFoundFile> FFound;  // reported sets not yet handed to the owner
     qint64 FLastProgress = -1;
-    std::unique_ptr<QThreadPool> FPool;
 };
 
 }  // namespace Duplicate

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -27,9 +28,13 @@ inline void Step(std::uint32_t &a, std::uint32_t b, std::uint32_t c, std::uint32
 void Transform(std::uint32_t state[4], const std::uint8_t block[64])
 {
     std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i)
-        x[i] = std::uint32_t(block[4 * i]) | std::uint32_t(block[4 * i + 1]) << 8
-               | std::uint32_t(block[4 * i + 2]) << 16 | std::uint32_t(block[4 * i + 3]) << 24;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(x, block, 64);
+    } else {
+        for (int i = 0; i < 16; ++i)
+            x[i] = std::uint32_t(block[4 * i]) | std::uint32_t(block[4 * i + 1]) << 8
+                   | std::uint32_t(block[4 * i + 2]) << 16 | std::uint32_t(block[4 * i + 3]) << 24;
+    }
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 
     Step<F>(a, b, c, d, x[0], 7, 0xd76aa478);   Step<F>(d, a, b, c, x[1], 12, 0xe8c7b756);
