@@ -75,6 +75,9 @@ QDateTime MTimeOf(const struct stat &st)
     return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
 }
 
+// A NUL would cut the path short in the system call: it would name another file.
+bool UsableHostPath(const QString &path) { return !path.isEmpty() && !path.contains(QChar(0)); }
+
 bool ValidFileNameBytes(const char *name, const QString &decoded)
 {
     for (const char *p = name; *p; ++p)
@@ -244,6 +247,8 @@ namespace HostFiles {
 QList<TSearchRec> ListFolder(const QString &hostFolder)
 {
     QList<TSearchRec> entries;
+    if (!UsableHostPath(hostFolder))
+        return entries;
     const QByteArray native = QFile::encodeName(hostFolder);
     const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -295,7 +300,7 @@ quint32 Attributes(const QString &hostPath)
 {
     const QByteArray native = QFile::encodeName(hostPath);
     struct stat st;
-    if (hostPath.isEmpty() || ::stat(native.constData(), &st) != 0)
+    if (!UsableHostPath(hostPath) || ::stat(native.constData(), &st) != 0)
         return FileAttr::Invalid;
     const qsizetype slash = hostPath.lastIndexOf(u'/', hostPath.size() > 1 && hostPath.endsWith(u'/') ? -2 : -1);
     QString name = hostPath.mid(slash + 1);
@@ -307,7 +312,7 @@ quint32 Attributes(const QString &hostPath)
 bool DiskFreeSpace(const QString &hostPath, qint64 *freeBytes, qint64 *totalBytes, qint64 *clusterSize)
 {
     struct statvfs vfs;
-    if (hostPath.isEmpty() || ::statvfs(QFile::encodeName(hostPath).constData(), &vfs) != 0)
+    if (!UsableHostPath(hostPath) || ::statvfs(QFile::encodeName(hostPath).constData(), &vfs) != 0)
         return false;
     const qint64 unit = vfs.f_frsize ? qint64(vfs.f_frsize) : qint64(vfs.f_bsize);
     if (freeBytes)

@@ -158,6 +158,7 @@ TEST_F(HostFilesTest, AttributeTable)
         {"dangling link", Path("dangling"), Invalid, false},
         {"missing", Path("missing"), Invalid, false},
         {"empty path", QString(), Invalid, false},
+        {"NUL inside", Path("plain.txt") + QChar(0) + "x", Invalid, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -236,6 +237,7 @@ TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
     // The folder itself may be reached through a link; its own entries are still filtered.
     EXPECT_EQ(HostFiles::ListFolder(Path("walk/linked-folder")).size(), 1);
     EXPECT_TRUE(HostFiles::ListFolder(Path("walk/missing")).isEmpty());
+    EXPECT_TRUE(HostFiles::ListFolder(Path("walk") + QChar(0) + "x").isEmpty());
     EXPECT_TRUE(HostFiles::ListFolder(Path("walk/A.txt")).isEmpty());
 }
 
