@@ -2,15 +2,15 @@
 // Summary: the progress window TTulostaIkkuna and the threaded file-deletion service.
 #pragma once
 
+#include "shell/Buttons.h"
+
 #include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
 #include <QStringList>
 
 #include <functional>
-
-class QFrame;
-class QLabel;
-class QProgressBar;
-class TOVBitBtn;
 
 // A small borderless-icons dialog with a percent label, a bar and a large Abort button (Esc
 // presses it). The user cannot close it otherwise; its owner closes it with CloseWindow. Shared by
