@@ -1,1 +1,3 @@
-# target_sources(shell|shell_ui PRIVATE ...)
+# Listing print and save, the options window, the about box, the splash window, the language chooser.
+target_sources(shell_ui PRIVATE
+  Listing.h Listing.cpp)

@@ -1,1 +1,1 @@
-# vaskimo_test(...)
+vaskimo_test(ListingTest SOURCES ListingTest.cpp LIBS shell_ui GUI)
