@@ -15,6 +15,7 @@
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
+#include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
@@ -25,6 +26,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -581,10 +584,25 @@ void TRegistryIkkuna::btnDeleteAllClick()
 
 void TRegistryIkkuna::btnPrintClick()
 {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    PrintListView(ui->EntryList, QStringLiteral("Invalid entries listing"), printer, this);
 }
 
 void TRegistryIkkuna::btnSaveClick()
 {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("html"));
+    dialog.setNameFilters({QStringLiteral("XHTML file (*.html *.htm)"), QStringLiteral("Text file (*.txt)")});
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
+        dialog.setDefaultSuffix(filter.startsWith(QStringLiteral("Text")) ? QStringLiteral("txt") : QStringLiteral("html"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    SaveListViewHtml(ui->EntryList, dialog.selectedFiles().constFirst(), QStringLiteral("Invalid entries listing"), this);
 }
 
 void TRegistryIkkuna::btnCloseClick()

@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include "WaitFor.h"
+
 using TestSupport::THive;
 using TestSupport::TPrefixBuilder;
 
@@ -40,17 +42,6 @@ const QString Header = QStringLiteral(
     "entries deleted. Double click this file\r\n; in Windows Explorer to add these entries back to registry.\r\n; "
     "Generated on 1/2/2026 @ 3:04:05 PM.");
 
-bool WaitFor(const std::function<bool()> &condition, int ms = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // The messages shown, and the answer to confirmations.
 struct TBoxes {

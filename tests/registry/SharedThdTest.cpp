@@ -9,21 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include "WaitFor.h"
+
 #include <stdexcept>
 
 namespace {
 
-bool WaitFor(const std::function<bool()> &condition, int ms = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // Reports Count numbers, each after Gate allows it (when given), then optionally throws.
 class TCounter final : public TSharedThd

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PrefixBuilder.h"
+
 namespace {
 
 QByteArray Bytes(int count)
@@ -243,6 +245,23 @@ TEST(UndoFiles, ReadsFileBackThroughTheCodePage)
     EXPECT_EQ(entries.at(0).Root, "HKEY_USERS");
     EXPECT_EQ(entries.at(0).Key, ".Default\\K");
     EXPECT_EQ(entries.at(0).Data, data);
+}
+
+TEST(UndoFiles, BytesFollowThePrefixsCodePage)
+{
+    TestSupport::TPrefixBuilder b;
+    b.AddString(TestSupport::THive::System, "System\\CurrentControlSet\\Control\\Nls\\CodePage", "ACP", "1251");
+    b.MakeCurrent();
+    const QString cyrillic = QString::fromUtf8("C:\\\xd0\x96\\x.dll");  // Ж is 0xC6 in 1251
+    EXPECT_TRUE(UndoFiles::IsLossless(cyrillic));
+    EXPECT_FALSE(UndoFiles::IsLossless(QString::fromUtf8("C:\\\xc3\xa9.dll")));  // é is not in 1251
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(UndoFiles::SaveUndoText(dir.filePath("u.reg"), {UndoFiles::StringLine("v", cyrillic)}, &error));
+    EXPECT_EQ(ReadAll(dir.filePath("u.reg")), QByteArray("\"v\"=\"C:\\\\\xc6\\\\x.dll\"\r\n"));
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(dir.filePath("u.reg"), &lines));
+    EXPECT_EQ(UndoFiles::ReadRegLines(lines).value(0).Data, cyrillic);
 }
 
 TEST(UndoFiles, VkuReader)
