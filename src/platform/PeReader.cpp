@@ -274,7 +274,7 @@ bool ReadVersionInfo(const QByteArray &image, TVersionInfo *info)
 bool ReadVersionInfoFile(const QString &hostPath, TVersionInfo *info)
 {
     QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxImage) return false;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxImage || file.size() == 0) return false;
     return ReadVersionInfo(file.readAll(), info);
 }
 

@@ -31,6 +31,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -125,6 +126,12 @@ QString FriendlyTipsBody()
                        "are always undoable with a help from the undo-tool and Windows' recycle bin!"));
 }
 
+// A label breaks lines at "\n" only; the messages break them with CR (LF).
+QString LabelText(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+
 bool IsKept(TToolKind kind)
 {
     return kind != TToolKind::Update && kind != TToolKind::Options && kind != TToolKind::About;
@@ -189,6 +196,9 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint) &
                    ~Qt::WindowMaximizeButtonHint);
     d->Ui->btnClose->SetCancel(true);
+    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, this, &TPaaIkkuna::btnHelpClick);
     for (const THint &hint : kHints) {
         TOVBitBtn *button = findChild<TOVBitBtn *>(QLatin1String(hint.Button));
         const QString name = QLatin1String(hint.Button).mid(3);
@@ -197,7 +207,7 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
         button->setIcon(icon);
         connect(button, &TOVBitBtn::OnMouseEnter, this, [this, hint] {
             d->Ui->Label3->setText(LangMessage(QLatin1String(hint.TitleId), QLatin1String(hint.Title)));
-            d->Ui->Label4->setText(LangMessage(QLatin1String(hint.BodyId), QLatin1String(hint.Body)));
+            d->Ui->Label4->setText(LabelText(LangMessage(QLatin1String(hint.BodyId), QLatin1String(hint.Body))));
         });
         connect(button, &TOVBitBtn::OnMouseExit, this, &TPaaIkkuna::btnRegistryMouseExit);
     }
@@ -409,9 +419,13 @@ QString TPaaIkkuna::UndoHeader() const
     const TUserLocale locale = TUserLocale::FromRegistry();
     const QDateTime now = QDateTime::currentDateTime();
     QString header = FUndoHeader;
+    const QString date = locale.Date(now.date());
     const qsizetype first = header.indexOf(QStringLiteral("%s"));
-    header.replace(first, 2, locale.Date(now.date()));
-    const qsizetype second = header.indexOf(QStringLiteral("%s"), first);
+    if (first < 0)
+        return header;
+    header.replace(first, 2, date);
+    // Searched after the date, so a date picture holding "%s" cannot take the time's place.
+    const qsizetype second = header.indexOf(QStringLiteral("%s"), first + date.size());
     if (second >= 0)
         header.replace(second, 2, locale.Time(now.time()));
     return header;
@@ -604,7 +618,7 @@ QString TPaaIkkuna::ListToCommaTextQuoted(const QStringList &folders)
 void TPaaIkkuna::btnRegistryMouseExit()
 {
     d->Ui->Label3->setText(FriendlyTipsTitle());
-    d->Ui->Label4->setText(FriendlyTipsBody());
+    d->Ui->Label4->setText(LabelText(FriendlyTipsBody()));
 }
 
 void TPaaIkkuna::Label5Click() { QDesktopServices::openUrl(QUrl(d->Ui->Label5->toolTip())); }
@@ -733,4 +747,7 @@ void TPaaIkkuna::paintEvent(QPaintEvent *event)
 void TPaaIkkuna::closeEvent(QCloseEvent *event)
 {
     QMainWindow::closeEvent(event);
+    // Closing the main window ends the program, also from the tray while the window is hidden.
+    if (event->isAccepted())
+        QCoreApplication::quit();
 }

@@ -98,7 +98,7 @@ TEST(MainWindow, HintPanelFollowsTheMouse)
     }
     QTest::mouseMove(window.findChild<QLabel *>("Label1"));
     EXPECT_EQ(window.HintTitle()->text(), "Friendly tips");
-    EXPECT_TRUE(window.HintBody()->text().contains("\r\rAnd one last thing"));
+    EXPECT_TRUE(window.HintBody()->text().contains("fix that.\n\nAnd one last thing"));
     // No browser folders in an empty prefix: the one-click buttons are off.
     EXPECT_FALSE(window.Button("btnCache")->isEnabled());
 }
