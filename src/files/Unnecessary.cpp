@@ -15,6 +15,7 @@
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
+#include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
 #include "shell/Tulosta.h"
@@ -23,6 +24,8 @@
 #include <QCloseEvent>
 #include <QCollator>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -34,6 +37,8 @@
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
@@ -86,6 +91,12 @@ TUnnSpecialFolders TUnnSpecialFolders::Find()
     while (temp.size() > 3 && temp.endsWith('\\'))
         temp.chop(1);
     f.Temp = ExistingFolder(temp);
+    // A prefix whose %TEMP% is mapped onto the host's shared temporary folder would hand every
+    // other program's files to the scan.
+    const QString hostTemp = QFileInfo(HostPathOf(f.Temp)).canonicalFilePath();
+    for (const QString &shared : {QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QDir::tempPath()})
+        if (!hostTemp.isEmpty() && hostTemp == QFileInfo(shared).canonicalFilePath())
+            f.Temp.clear();
     f.Cache = ExistingFolder(env.SpecialFolder("Cache"));
     f.History = ExistingFolder(env.SpecialFolder("History"));
     f.Cookies = ExistingFolder(env.SpecialFolder("Cookies"));
@@ -792,12 +803,24 @@ void TTurhaIkkuna::AfterDelete(bool)
 
 void TTurhaIkkuna::btnPrintClick()
 {
-    // Listing print belongs to the main window's print service.
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintListView(FileList, FCaptionBase, printer, this);
 }
 
 void TTurhaIkkuna::btnSaveClick()
 {
-    // Listing save belongs to the main window's save service.
+    // The second filter only changes the default extension: the content is XHTML either way.
+    QString filter;
+    QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(),
+                                                    QStringLiteral("XHTML files (*.htm *.html);;Text files (*.txt)"),
+                                                    &filter);
+    if (fileName.isEmpty())
+        return;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += filter.startsWith("Text") ? ".txt" : ".htm";
+    SaveListViewHtml(FileList, fileName, FCaptionBase, this);
 }
 
 void TTurhaIkkuna::OpenSelected()

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -294,6 +295,40 @@ TEST_F(UnnecessaryWindow, SettingsSurviveTheWindow)
     EXPECT_TRUE(text.contains("Selected disk 0=1"));
 }
 
+TEST_F(UnnecessaryWindow, StopAndCloseDuringASearch)
+{
+    {
+        SCOPED_TRACE("Stop right after Find");
+        TTurhaIkkuna w(nullptr, Program.path());
+        w.show();
+        QTest::mouseClick(w.btnFind, Qt::LeftButton);
+        ASSERT_TRUE(w.btnStop->isEnabled());
+        QTest::mouseClick(w.btnStop, Qt::LeftButton);
+        ASSERT_TRUE(WaitIdle(w));
+        EXPECT_TRUE(w.Records().isEmpty());
+        EXPECT_EQ(w.lblStatus->text(), "Aborted! No unnecessary files found!");
+        EXPECT_EQ(w.StatusBar->currentMessage(), "No unnecessary files found!");
+        EXPECT_FALSE(w.btnStop->isEnabled());
+        EXPECT_TRUE(w.btnFind->isEnabled());
+    }
+    {
+        SCOPED_TRACE("closing a batch run during its search stops it");
+        TTurhaIkkuna w(nullptr, Program.path());
+        w.show();
+        w.BatchState().FBatchMode = true;
+        w.BatchState().FBatchSwitch = "-delunn";
+        w.StartBatch("-delunn");
+        ASSERT_TRUE(w.Scanning());
+        EXPECT_FALSE(w.close());
+        EXPECT_TRUE(w.isVisible());
+        ASSERT_TRUE(WaitIdle(w));
+        EXPECT_FALSE(w.BatchState().FBatchMode);
+        EXPECT_TRUE(w.BatchState().FBatchAborted);
+        EXPECT_EQ(w.BatchState().FLog.last(), "Aborted by user!");
+        EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\a.tmp")));
+    }
+}
+
 TEST_F(UnnecessaryWindow, UnnBatchLogsAndClosesEvenWithNothingToSearch)
 {
     const struct {
@@ -321,6 +356,27 @@ TEST_F(UnnecessaryWindow, UnnBatchLogsAndClosesEvenWithNothingToSearch)
         EXPECT_EQ(log.at(2), "-unn");
         EXPECT_EQ(log.at(5), c.result);
         EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\a.tmp")));
+    }
+}
+
+TEST(SpecialFolders, TempIsThePrefixesNeverTheHosts)
+{
+    const struct {
+        const char *name;
+        const char *temp;
+        const char *expected;
+    } cases[] = {
+        {"profile temp", "C:\\users\\me\\Temp", "C:\\users\\me\\Temp"},
+        {"host /tmp through Z:", "Z:\\tmp", ""},
+        {"missing folder", "C:\\nowhere", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TPrefixBuilder b;
+        b.AddFolder("C:\\users\\me\\Temp");
+        b.AddString(TestSupport::THive::User, "Environment", "TEMP", c.temp);
+        b.MakeCurrent();
+        EXPECT_EQ(TUnnSpecialFolders::Find().Temp, c.expected);
     }
 }
 
