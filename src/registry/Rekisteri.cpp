@@ -755,7 +755,10 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
     for (const TPending &p : std::as_const(pending)) {
         if (p.Present) {
             TRegistry registry(RootFromName(p.Record->Root), prefix);
-            if (!registry.OpenKey(u'\\' + p.Record->Key, false) || !registry.DeleteValue(p.Record->ValueName)) {
+            const bool opened = registry.OpenKey(u'\\' + p.Record->Key, false);
+            // Gone since it was read (the same value under HKEY_USERS and HKEY_CURRENT_USER): no failure.
+            const bool deleted = opened && (registry.DeleteValue(p.Record->ValueName) || !registry.ValueExists(p.Record->ValueName));
+            if (!deleted) {
                 ++failures;
                 notDeleted.append(&p);
                 continue;

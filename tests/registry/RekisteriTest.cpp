@@ -551,3 +551,49 @@ TEST_F(RekisteriTest, UndoFolderGivenAsWindowsPathIsMapped)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DemoPrefix, DelregThroughTheBatchRoutineDeletesWithUndo)
+{
+    QTemporaryDir temp;
+    const QString copy = temp.path() + "/demo";
+    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    auto prefix = std::make_shared<TWinePrefix>(copy);
+    TWinePrefix::SetCurrent(prefix);
+    QTemporaryDir program;
+    {
+        TPaaIkkuna main(program.path());
+        TPaaIkkuna::RegisterTool(TToolKind::Registry, [](QWidget *parent) { return new TRegistryIkkuna(parent); });
+        main.TsiikaaParamssit("-delreg");
+        EXPECT_FALSE(main.FBatchAborted);
+        EXPECT_FALSE(main.FRegistryOpen);
+    }
+    QFile log(program.path() + "/Vaskimo.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(log.readAll()).split("\r\n");
+    EXPECT_TRUE(lines.contains("-delreg"));
+    EXPECT_TRUE(lines.contains("Started searching invalid registry entries"));
+    int found = -1;
+    for (const QString &line : lines)
+        if (line.startsWith("Found ") && line.endsWith(" invalid entries! Deleting..."))
+            found = line.mid(6, line.indexOf(u' ', 6) - 6).toInt();
+    EXPECT_GE(found, 6);
+    for (const QString &line : lines)
+        EXPECT_FALSE(line.startsWith("Vaskimo failed")) << line.toStdString();
+    QStringList undo;
+    ASSERT_TRUE(UndoFiles::ReadLines(program.path() + "/Undo/VKUndo01.reg", &undo));
+    EXPECT_EQ(undo.value(0), "REGEDIT4");
+    EXPECT_EQ(UndoFiles::ReadRegLines(undo).size(), found);
+    TRegistry machine(TRootKey::LocalMachine, prefix);
+    ASSERT_TRUE(machine.OpenKeyReadOnly("\\Software\\DemoApp"));
+    EXPECT_FALSE(machine.ValueExists("Engine"));
+    EXPECT_TRUE(machine.ValueExists("Tools"));
+    TRegistry user(TRootKey::CurrentUser, prefix);
+    ASSERT_TRUE(user.OpenKeyReadOnly("\\Software\\DemoApp\\Recent"));
+    EXPECT_FALSE(user.ValueExists("File2"));
+    EXPECT_TRUE(user.ValueExists("File1"));
+    TWinePrefix::SetCurrent(nullptr);
+}
+
+}  // namespace
