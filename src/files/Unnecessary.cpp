@@ -18,6 +18,7 @@
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
+#include "shell/SettingsUi.h"
 #include "shell/Tulosta.h"
 
 #include <QCheckBox>
@@ -331,6 +332,7 @@ void TTurhaIkkuna::FormCreate()
     connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TTurhaIkkuna::UpdateDeleteButton);
     connect(FileList, &QAbstractItemView::doubleClicked, this, &TTurhaIkkuna::OpenSelected);
+    FileList->installEventFilter(this);
 
     // Settings; a file that cannot be read leaves the defaults.
     TIniFile ini(FProgramFolder + "Options.ini");
@@ -409,6 +411,19 @@ void TTurhaIkkuna::FormDestroy()
 void TTurhaIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (PaaIkkuna) {
+        const TSettings &o = PaaIkkuna->Settings();
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, ToQColor(o.FBackgroundColor, palette));
+        setPalette(palette);
+        for (QLabel *label : {lblStatus, lblTotal}) {
+            QFont font = label->font();
+            const QFont user = ToQFont(o.FUserFont);
+            font.setFamily(user.family());
+            font.setPointSize(user.pointSize() > 0 ? user.pointSize() : font.pointSize());
+            label->setFont(font);
+        }
+    }
     CustomDirectories->setEnabled(!Options().FUnnCustomDirs.isEmpty());
     NormalClick();
     if (FFirstShow) {
@@ -571,6 +586,15 @@ void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 s
     if (PaaIkkuna) {
         r->FileVersion = PaaIkkuna->VersionInfoString(r->Path, "FileVersion");
         r->ProductVersion = PaaIkkuna->VersionInfoString(r->Path, "ProductVersion");
+    }
+    // Widen the columns to fit, never narrow them.
+    const QFontMetrics metrics(FileList->font());
+    const QString cells[] = {r->Path, r->SizeText, r->TypeName, r->DateText, r->AttrText, r->FileVersion,
+                             r->ProductVersion};
+    for (int column = 0; column < 7; ++column) {
+        const int wanted = metrics.horizontalAdvance(cells[column]) + (column == 0 ? 32 : 16);
+        if (FileList->header()->sectionSize(column) < wanted)
+            FileList->header()->resizeSection(column, wanted);
     }
     const int row = int(FRecords.size());
     FModel->beginInsertRows({}, row, row);
@@ -833,17 +857,21 @@ void TTurhaIkkuna::OpenSelected()
         QDesktopServices::openUrl(QUrl::fromLocalFile(host));
 }
 
-void TTurhaIkkuna::keyPressEvent(QKeyEvent *event)
+bool TTurhaIkkuna::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->key() == Qt::Key_Delete && btnDelete->isEnabled()) {
-        btnDelete->click();
-        return;
+    if (watched == FileList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Delete) {
+            if (btnDelete->isEnabled())
+                btnDelete->click();
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OpenSelected();
+            return true;
+        }
     }
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && FileList->hasFocus()) {
-        OpenSelected();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    return QDialog::eventFilter(watched, event);
 }
 
 void TTurhaIkkuna::closeEvent(QCloseEvent *event)

@@ -75,11 +75,12 @@ private:
 
 struct TScopedHandlers {
     QStringList Messages;
+    bool Answer = true;
     TScopedHandlers()
     {
         MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
             Messages.append(text);
-            return true;
+            return Answer;
         });
     }
     ~TScopedHandlers()
@@ -264,6 +265,13 @@ TEST_F(UnnecessaryWindow, DeleteDropsGoneRowsAndReportsTheLockedOne)
     ASSERT_EQ(w.Records().size(), 3);
     QTest::mouseClick(w.btnSelectAll, Qt::LeftButton);
     ASSERT_TRUE(w.btnDelete->isEnabled());
+    // The Delete key presses Delete; answering No keeps everything.
+    handlers.Answer = false;
+    QTest::keyClick(w.FileList, Qt::Key_Delete);
+    ASSERT_EQ(handlers.Messages.size(), 1);
+    EXPECT_EQ(w.Records().size(), 3);
+    handlers.Messages.clear();
+    handlers.Answer = true;
     QTest::mouseClick(w.btnDelete, Qt::LeftButton);
     ASSERT_EQ(handlers.Messages.size(), 2);
     EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 3 file(s)?");
