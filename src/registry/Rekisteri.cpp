@@ -19,6 +19,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
+#include "shell/SettingsUi.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -260,6 +261,14 @@ void TRegistryIkkuna::WriteSection()
 void TRegistryIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    const TSettings *settings = FHost.Settings;
+    if (settings) {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
+        setPalette(palette);
+        if (!settings->FUserFont.Name.isEmpty())
+            setFont(ToQFont(settings->FUserFont));
+    }
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -535,6 +536,31 @@ TEST_F(RekisteriLargeTest, BatchStoppedByUserIsAborted)
     EXPECT_TRUE(Batch.FBatchAborted);
     EXPECT_FALSE(Batch.FBatchMode);
     EXPECT_EQ(Batch.FLog.mid(4), QStringList({Stamp, "Aborted by user!"}));
+}
+
+TEST_F(RekisteriTest, SkipTextAndSortAreKeptInOptionsIni)
+{
+    AddThree();
+    Builder.MakeCurrent();
+    {
+        auto w = Open();
+        w->SkipEdit()->setText("alpha, \"c:\\old\"");
+        Find(*w);
+        ASSERT_EQ(w->Records().size(), 1);  // Alpha by its key, Gamma by its name
+        EXPECT_EQ(w->Records()[0]->Key, "Software\\Beta");
+        w->EntryList()->header()->sectionClicked(1);
+        w->EntryList()->header()->sectionClicked(1);
+    }
+    QFile ini(Program.filePath("Options.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_TRUE(text.contains("[Registry]"));
+    EXPECT_TRUE(text.contains("Sort by column=1"));
+    EXPECT_TRUE(text.contains("Sort forward=0"));
+    auto again = Open();
+    EXPECT_EQ(again->SkipEdit()->text(), "alpha, \"c:\\old\"");
+    EXPECT_EQ(again->SortColumn(), 1);
+    EXPECT_FALSE(again->SortForward());
 }
 
 TEST_F(RekisteriTest, UndoFolderGivenAsWindowsPathIsMapped)
