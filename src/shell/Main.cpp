@@ -15,10 +15,13 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Services.h"
 #include "shell/Settings.h"
+#include "shell/SettingsUi.h"
 
 #include "ui_Main.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QCollator>
 #include <QDesktopServices>
@@ -137,18 +140,6 @@ bool IsKept(TToolKind kind)
     return kind != TToolKind::Update && kind != TToolKind::Options && kind != TToolKind::About;
 }
 
-QColor ToQColor(TColor color, const QPalette &palette)
-{
-    if (Colors::IsSystemColor(color)) {
-        switch (quint32(color) & 0xFF) {
-        case 5: return palette.color(QPalette::Base);
-        case 8: return palette.color(QPalette::Text);
-        default: return palette.color(QPalette::Button);
-        }
-    }
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
-
 // Walked from the last entry to the first: empty or missing folders go, every entry ends in "\",
 // and an entry whose "\" form is already there simply goes.
 void CleanFolderList(QStringList &list)
@@ -257,13 +248,7 @@ void TPaaIkkuna::FormCreate()
     SetProgramFolderDefaults(s, WindowsProgramFolder());
     s.FWidth = width();
     s.FHeight = height();
-    const QFont font = QApplication::font();
-    s.FUserFont.Name = font.family();
-    s.FUserFont.Size = font.pointSize() > 0 ? font.pointSize() : 8;
-    s.FUserFont.Bold = font.bold();
-    s.FUserFont.Italic = font.italic();
-    s.FUserFont.Underline = font.underline();
-    s.FUserFont.StrikeOut = font.strikeOut();
+    s.FUserFont = ScreenIconFont();
     ReadSettings(s, SettingsFilePath(d->ProgramFolder));
     resize(s.FWidth, s.FHeight);
     QWidget *splash = nullptr;
@@ -275,16 +260,7 @@ void TPaaIkkuna::FormCreate()
         }
     }
     // 12. The user font.
-    QFont userFont(s.FUserFont.Name, s.FUserFont.Size);
-    userFont.setBold(s.FUserFont.Bold);
-    userFont.setItalic(s.FUserFont.Italic);
-    userFont.setUnderline(s.FUserFont.Underline);
-    userFont.setStrikeOut(s.FUserFont.StrikeOut);
-    setFont(userFont);
-    QFont titleFont = userFont;
-    titleFont.setBold(true);
-    d->Ui->Label1->setFont(titleFont);
-    d->Ui->Label3->setFont(titleFont);
+    ApplyFont();
     // 13-14. The browser folders.
     CollectBrowserFolders();
     d->Ui->btnCache->setEnabled(!FCacheFolders.isEmpty());
@@ -332,8 +308,27 @@ void TPaaIkkuna::FormCreate()
     delete splash;
     // 24. The update timer (the connection detector counts as offline until it reports).
     d->Paivitys->setInterval(120000);
-    if (UpdateTimerEnabled(s, false))
-        d->Paivitys->start();
+    ApplyTimers();
+}
+
+void TPaaIkkuna::ApplyFont()
+{
+    const QFont userFont = ToQFont(d->Settings.FUserFont);
+    setFont(userFont);
+    QFont titleFont = userFont;
+    titleFont.setBold(true);
+    d->Ui->Label1->setFont(titleFont);
+    d->Ui->Label3->setFont(titleFont);
+}
+
+void TPaaIkkuna::ApplyTimers()
+{
+    if (UpdateTimerEnabled(d->Settings, false)) {
+        if (!d->Paivitys->isActive())
+            d->Paivitys->start();
+    } else {
+        d->Paivitys->stop();
+    }
 }
 
 TPaaIkkuna::~TPaaIkkuna()
@@ -557,13 +552,60 @@ void TPaaIkkuna::btnUndoClick() { OpenTool(TToolKind::Undo); }
 void TPaaIkkuna::btnUpdateClick() { OpenTool(TToolKind::Update); }
 void TPaaIkkuna::btnOptionsClick()
 {
-    const TSettings before = d->Settings;
-    if (OpenTool(TToolKind::Options) == QDialog::Accepted && !(before == d->Settings)) {
-        d->StartVaskimoonstartup1->setChecked(FRunAtStartup);
-        d->Hidetothetrayonclose1->setChecked(d->Settings.FHideToTray);
-        ApplyBackground();
+    const TToolFactory factory = Factories().value(TToolKind::Options);
+    if (!factory) {
+        MessageBoxes::Information(this, QStringLiteral("This tool is not part of this build of Vaskimo yet."));
+        return;
     }
+    TSettings &s = d->Settings;
+    std::unique_ptr<QDialog> dialog(factory(this));
+    if (!dialog)
+        return;
+    if (s.FLanguageIndex != 0) {
+        OpenLanguageFile(d->ProgramFolder, s.FLanguage);
+        TranslateForms(dialog.get());
+    }
+    const QString languages = d->ProgramFolder + QStringLiteral("Languages/");
+    if (auto *langDir = dialog->findChild<QLabel *>(QStringLiteral("LangDir"))) {
+        langDir->setText(languages);
+        langDir->setToolTip(languages);
+    }
+    if (auto *language = dialog->findChild<QComboBox *>(QStringLiteral("Language")); language && language->count() == 0)
+        FillLanguageCombo(language, d->ProgramFolder, windowIcon(), QIcon());
+    if (auto *color = dialog->findChild<QComboBox *>(QStringLiteral("BGColor")); color && color->count() == 0)
+        FillColorCombo(color);
+    FillOptionControls(dialog.get(), s);
+    auto *start = dialog->findChild<QAbstractButton *>(QStringLiteral("Start"));
+    if (start)
+        start->setChecked(FRunAtStartup);
+
+    if (RunModal(dialog.get(), QString()) == QDialog::Accepted) {
+        TSettings now = s;
+        ReadOptionControls(dialog.get(), now);
+        const bool runAtStartup = start ? start->isChecked() : FRunAtStartup;
+        const TLanguageChange change = LanguageChangeAfterOptions(s, now);
+        s = now;
+        if (change == TLanguageChange::Translate) {
+            OpenLanguageFile(d->ProgramFolder, s.FLanguage);
+            TranslateForms(this);
+        } else if (change == TLanguageChange::NeedsRestart) {
+            MessageBoxes::Information(this, QStringLiteral("You need to restart Vaskimo so that the changes take effect..."));
+        }
+        ApplyBackground();
+        ApplyTimers();
+        ApplyFont();
+        QString error;
+        if (!WriteSettings(s, SettingsFilePath(d->ProgramFolder), &error)) {
+            MessageBoxes::Error(this, error);
+        } else if (runAtStartup != FRunAtStartup && !SetRunAtStartup(runAtStartup, &error)) {
+            MessageBoxes::Error(this, error);
+        }
+        d->StartVaskimoonstartup1->setChecked(FRunAtStartup);
+        d->Hidetothetrayonclose1->setChecked(s.FHideToTray);
+    }
+    update();
 }
+
 void TPaaIkkuna::btnAboutClick() { OpenTool(TToolKind::About); }
 void TPaaIkkuna::btnCloseClick() { close(); }
 void TPaaIkkuna::btnStartupClick() { OpenTool(TToolKind::Startup); }

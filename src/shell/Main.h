@@ -205,6 +205,8 @@ private:
     void HideToTray(QWidget *form);
     QString WindowsProgramFolder() const;
     void CollectBrowserFolders();
+    void ApplyFont();
+    void ApplyTimers();
     int OpenToolFor(TToolKind kind, const QString &batchSwitch);
     int RunModal(QDialog *dialog, const QString &batchSwitch);
     void ClearBrowser(const QString &folders, int kind);

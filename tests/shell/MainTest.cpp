@@ -9,6 +9,7 @@
 #include "support/PrefixBuilder.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -295,6 +296,49 @@ TEST(MainWindow, PaintsTheBackgroundStyles)
     window.PaintBackground(&form, painter, true);
     painter.end();
     EXPECT_NE(canvas.pixelColor(5, 5), QColor(Qt::white));
+}
+
+TEST(MainWindow, OptionsExchange)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    TPaaIkkuna::SetProgramFile("/opt/vaskimo/vaskimo");
+    bool accept = false;
+    TPaaIkkuna::RegisterTool(TToolKind::Options, [&](QWidget *parent) {
+        auto *dialog = new QDialog(parent);
+        auto *hide = new QCheckBox(dialog);
+        hide->setObjectName("HideTray");
+        auto *start = new QCheckBox(dialog);
+        start->setObjectName("Start");
+        QTimer::singleShot(20, dialog, [=, &accept] {
+            hide->setChecked(true);
+            start->setChecked(true);
+            accept ? dialog->accept() : dialog->reject();
+        });
+        return dialog;
+    });
+    TPaaIkkuna window(dir.path());
+    const QString ini = dir.filePath("Options.ini");
+    QAction *hideItem = window.TrayPopup()->findChild<QAction *>("Hidetothetrayonclose1");
+
+    window.btnOptionsClick();  // cancelled: nothing written, the Run key untouched
+    EXPECT_FALSE(QFile::exists(ini));
+    EXPECT_FALSE(window.Settings().FHideToTray);
+    EXPECT_FALSE(window.ReadRunAtStartup());
+
+    accept = true;
+    window.btnOptionsClick();
+    EXPECT_TRUE(window.Settings().FHideToTray);
+    EXPECT_TRUE(hideItem->isChecked());
+    EXPECT_TRUE(window.FRunAtStartup);
+    EXPECT_TRUE(window.ReadRunAtStartup());
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Hide to tray=1"));
+    window.SetRunAtStartup(false, nullptr);
+    TPaaIkkuna::RegisterTool(TToolKind::Options, {});
+    TPaaIkkuna::SetProgramFile({});
 }
 
 TEST(MainWindow, UndoHeaderAndVersion)
