@@ -75,7 +75,13 @@ QDateTime ParseDateText(const QString &text)
 {
     const QLocale locale;
     const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
-    QDateTime t = locale.toDateTime(text, dateFormat + ' ' + locale.timeFormat(QLocale::LongFormat));
+    const QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    QDateTime t = locale.toDateTime(text, dateFormat + ' ' + timeFormat);
+    if (!t.isValid() && timeFormat.endsWith(" t")) {
+        // A time-zone name that the reader does not know back: the local time is all we need.
+        const QString withoutZone = text.left(text.lastIndexOf(' '));
+        t = locale.toDateTime(withoutZone, dateFormat + ' ' + timeFormat.chopped(2));
+    }
     if (!t.isValid())
         t = QDateTime(locale.toDate(text, dateFormat), QTime(0, 0));
     return t;

@@ -251,6 +251,29 @@ TEST_F(UnnecessaryWindow, SortBySizeUses64BitSizes)
               QColor(0xF7, 0xF7, 0xF7));
 }
 
+TEST_F(UnnecessaryWindow, SortByModifiedUsesTheDates)
+{
+    const struct { const char *path; QDateTime when; } files[] = {
+        {"C:\\dates\\new.tmp", QDateTime(QDate(2021, 3, 4), QTime(10, 0, 0))},
+        {"C:\\dates\\old.tmp", QDateTime(QDate(2001, 12, 30), QTime(23, 59, 58))},
+        {"C:\\dates\\mid.tmp", QDateTime(QDate(2011, 1, 2), QTime(0, 0, 0))},
+    };
+    for (const auto &f : files) {
+        QFile file(Builder.AddFile(f.path, "x"));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(f.when, QFileDevice::FileModificationTime));
+    }
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.show();
+    w.Normal->setChecked(false);
+    w.edtFind->setText("*.tmp");
+    w.edtSkip->setText("\\temp\\");
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    w.FileListColumnClick(3);
+    EXPECT_EQ(Paths(w), QStringList({"C:\\dates\\old.tmp", "C:\\dates\\mid.tmp", "C:\\dates\\new.tmp"}));
+}
+
 TEST_F(UnnecessaryWindow, DeleteDropsGoneRowsAndReportsTheLockedOne)
 {
     Builder.AddFile("C:\\Temp\\locked.tmp", "123");
