@@ -78,7 +78,12 @@ bool ExpandLine(const QString &valueName, const QString &data, QString *line)
         return false;
     }
     bytes.append('\0');
-    *line = NamePart(valueName) + QStringLiteral("hex(2):") + HexText(bytes);
+    // One line without the in-line "\" marks: regedit takes a "\" in hex data for a line break.
+    QStringList hex;
+    hex.reserve(bytes.size());
+    for (const char b : std::as_const(bytes))
+        hex.append(QStringLiteral("%1").arg(quint8(b), 2, 16, QChar(u'0')).toUpper());
+    *line = NamePart(valueName) + QStringLiteral("hex(2):") + hex.join(u',');
     return true;
 }
 

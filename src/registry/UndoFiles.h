@@ -47,7 +47,8 @@ QString OtherLine(const QString &valueName);
 // after the comma that follows the byte with index 25, 50, 75 ...
 QString HexText(const QByteArray &bytes);
 // An expandable string keeps its type: "hex(2):" and the ANSI bytes of the text with its
-// terminating zero (a plain quoted string would come back as REG_SZ and never expand again).
+// terminating zero (a plain quoted string would come back as REG_SZ and never expand again), on
+// one line without the "\" marks of HexText.
 // False when the text has a character outside the code page.
 bool ExpandLine(const QString &valueName, const QString &data, QString *line);
 

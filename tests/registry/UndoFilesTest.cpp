@@ -71,6 +71,11 @@ TEST(UndoFiles, BinaryLineBreaksMarkAfterBytes25And50OnOneLine)
         EXPECT_FALSE(line.contains(u'\n'));
         EXPECT_EQ(line.count(u','), c.count - 1);
     }
+    QString expand;
+    ASSERT_TRUE(UndoFiles::ExpandLine("", "C:\\A folder name longer than 26\\x.dll", &expand));
+    EXPECT_TRUE(expand.startsWith("@=hex(2):43,3A,5C,41,20,66,"));
+    EXPECT_TRUE(expand.endsWith(",64,6C,6C,00"));
+    EXPECT_FALSE(expand.mid(3).contains(u'\\'));
     const QString hex = UndoFiles::HexText(Bytes(60));
     const QStringList parts = hex.split(u',');
     EXPECT_EQ(parts.at(26), "\\B7");  // the comma after byte 25 is followed by "\" in the same line
