@@ -134,7 +134,6 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
         folder += '\\';
 
     if (filesHere) {
-        QSet<QString> foundNames;
         for (const QString &mask : masks) {
             if (mask.isEmpty())
                 continue;
@@ -151,12 +150,13 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
                     continue;
                 if (Skipped(folder + rec.Name))
                     continue;
-                // Names are compared ignoring case as Windows would; on a case-sensitive drive two
-                // such files are two files, so the host name decides.
-                const QString seen = rec.HostPath.isEmpty() ? rec.Name.toCaseFolded() : rec.HostPath;
-                if (foundNames.contains(seen))
+                // One row per file: a file that two masks match, or that two nested custom folders
+                // both reach, is reported once. On a case-sensitive drive two names that differ only
+                // in case are two files, so the host path decides.
+                const QString seen = rec.HostPath.isEmpty() ? (folder + rec.Name).toCaseFolded() : rec.HostPath;
+                if (FReported.contains(seen))
                     continue;
-                foundNames.insert(seen);
+                FReported.insert(seen);
                 const QString name = rec.Name, where = folder;
                 const qint64 size = rec.Size;
                 const QString date = DateText(rec.Time), attr = AttrText(rec.Attr);

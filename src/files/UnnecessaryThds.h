@@ -4,6 +4,7 @@
 
 #include "shell/SharedThd.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -50,5 +51,6 @@ private:
     QString FDrives;
     bool FRecurseCustom = false;
     bool FSkipEmpty = false;
+    QSet<QString> FReported;  // host paths of the files reported so far
     std::shared_ptr<TWinePrefix> FPrefix;
 };

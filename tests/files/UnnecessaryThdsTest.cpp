@@ -170,6 +170,21 @@ TEST(UnnecessaryScan, CustomFoldersWithAndWithoutRecursion)
     }
 }
 
+TEST(UnnecessaryScan, NestedCustomFoldersReportAFileOnce)
+{
+    TPrefixBuilder b;
+    b.AddFile("C:\\users\\x\\Temp\\a.log", "1");
+    b.AddFile("C:\\users\\x\\Temp\\Twin.log", "1");
+    b.AddFile("C:\\users\\x\\Temp\\twin.log", "1");
+    auto prefix = b.MakeCurrent();
+    TScanInput in;
+    in.Custom = {"C:\\users\\x:*.*", "C:\\users\\x\\Temp:*.*", "C:\\users\\x\\Temp:*.log"};
+    in.Masks = {"*.log"};
+    EXPECT_EQ(Sorted(Scan(prefix, in).Found),
+              Sorted({"C:\\users\\x\\Temp\\a.log", "C:\\users\\x\\Temp\\Twin.log",
+                      "C:\\users\\x\\Temp\\twin.log"}));
+}
+
 TEST(UnnecessaryScan, CustomOnlyWalkAndNothingToDo)
 {
     TPrefixBuilder b;
