@@ -1,2 +1,3 @@
 vaskimo_test(md5Test SOURCES md5Test.cpp LIBS files)
 vaskimo_test(DuplicateThdsTest SOURCES DuplicateThdsTest.cpp LIBS files)
+vaskimo_test(DuplicateTest SOURCES DuplicateTest.cpp LIBS files_ui GUI)

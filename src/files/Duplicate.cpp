@@ -1,0 +1,979 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: TKaksoisIkkuna, the duplicate-file finder window, its list of sets and its log.
+#include "files/Duplicate.h"
+
+#include "files/DiskList.h"
+#include "platform/CodePage.h"
+#include "platform/CommaText.h"
+#include "platform/DriveMap.h"
+#include "platform/IniFile.h"
+#include "platform/WinFiles.h"
+#include "platform/WinePrefix.h"
+#include "shell/Buttons.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
+#include "shell/Listing.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
+#include "shell/Tulosta.h"
+
+#include <QCloseEvent>
+#include <QColor>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+#include <map>
+
+using namespace Duplicate;
+
+namespace {
+
+const QString Section = QStringLiteral("Duplicate files");
+const QString LogTitle = QStringLiteral("Duplicate files log by Orvendal Vaskimo");
+
+QString SizeText(qint64 size) { return QLocale().toString(size); }
+
+}  // namespace
+
+// ---- model
+
+TDuplicateModel::TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent)
+    : QAbstractTableModel(parent), FRows(rows),
+      FHeaders({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version", "CRC", "MD5"})
+{
+}
+
+int TDuplicateModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(FRows->size()); }
+
+int TDuplicateModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 9; }
+
+QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= FRows->size())
+        return {};
+    const TDuplicateRow *r = FRows->at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case 0: return r->Path;
+        case 1: return r->SizeText;
+        case 2: return r->TypeName;
+        case 3: return r->DateText;
+        case 4: return r->AttrText;
+        case 5: return r->FileVersion;
+        case 6: return r->ProductVersion;
+        case 7: return r->CRCText;
+        case 8: return r->MD5Text;
+        }
+        break;
+    case Qt::DecorationRole:
+        if (index.column() == 0 && !r->IsHeader)
+            return r->Icon;
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == 1)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case Qt::BackgroundRole:
+        // Every second set, header row included, on light grey.
+        if (r->SetNumber % 2 == 0)
+            return QColor(0xF7, 0xF7, 0xF7);
+        break;
+    }
+    return {};
+}
+
+QVariant TDuplicateModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return FHeaders.value(section);
+    return {};
+}
+
+bool TDuplicateModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
+        return false;
+    FHeaders[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+void TDuplicateModel::Reset(const std::function<void()> &change)
+{
+    beginResetModel();
+    if (change)
+        change();
+    endResetModel();
+}
+
+void TDuplicateModel::Append(TDuplicateRow *row)
+{
+    const int at = int(FRows->size());
+    beginInsertRows({}, at, at);
+    FRows->append(row);
+    endInsertRows();
+}
+
+// ---- window
+
+TKaksoisIkkuna::TKaksoisIkkuna(QWidget *parent, const QString &programFolder,
+                               std::shared_ptr<const TFileLayer> layer)
+    : QDialog(parent), FLayer(layer ? std::move(layer) : DefaultFileLayer())
+{
+    FProgramFolder = programFolder.isEmpty() && PaaIkkuna ? PaaIkkuna->ProgramFolder() : programFolder;
+    if (!FProgramFolder.isEmpty() && !FProgramFolder.endsWith(u'/'))
+        FProgramFolder += u'/';
+    if (PaaIkkuna)
+        FOwnSettings = PaaIkkuna->Settings();
+    FormCreate();
+}
+
+TKaksoisIkkuna::~TKaksoisIkkuna()
+{
+    delete FCurrentThread.data();  // stops it and waits: no stage outlives the window
+    FormDestroy();
+}
+
+TSettings &TKaksoisIkkuna::Options() { return PaaIkkuna ? PaaIkkuna->Settings() : FOwnSettings; }
+
+TBatchState &TKaksoisIkkuna::BatchState()
+{
+    return PaaIkkuna ? static_cast<TBatchState &>(*PaaIkkuna) : FOwnBatch;
+}
+
+void TKaksoisIkkuna::FormCreate()
+{
+    setObjectName("KaksoisIkkuna");
+    setWindowTitle(FWindowCaption);
+    resize(680, 540);
+    FBaseName = FProgramFolder + QStringLiteral("Duplicat.tmp");
+
+    DiskList = new TDiskListView(this);
+    DiskList->setObjectName("DiskList");
+    edtFileMask = new QLineEdit(this);
+    edtFileMask->setObjectName("edtFileMask");
+    edtSkip = new QLineEdit(this);
+    edtSkip->setObjectName("edtSkip");
+    SetHoldsUserData(edtFileMask);
+    SetHoldsUserData(edtSkip);
+    auto *maskLabel = new QLabel("File mask:", this);
+    maskLabel->setObjectName("lblFileMask");
+    auto *skipLabel = new QLabel("Folders to ignore:", this);
+    skipLabel->setObjectName("lblSkip");
+
+    const auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
+        b = new TOVBitBtn(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+    };
+    makeButton(btnFind, "btnFind", "Find");
+    makeButton(btnStop, "btnStop", "Stop");
+    makeButton(btnDelete, "btnDelete", "Delete");
+    makeButton(btnPrint, "btnPrint", "Print");
+    makeButton(btnSave, "btnSave", "Save");
+    makeButton(btnClose, "btnClose", "Close");
+
+    FModel = new TDuplicateModel(&FRows, this);
+    FileList = new QTreeView(this);
+    FileList->setObjectName("FileList");
+    FileList->setModel(FModel);
+    FileList->setRootIsDecorated(false);
+    FileList->setUniformRowHeights(true);
+    FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    auto *statusLabel = new QLabel("Status:", this);
+    statusLabel->setObjectName("lblStatus");
+    lblFileListCaption = new QLabel(this);
+    lblFileListCaption->setObjectName("lblFileListCaption");
+    auto *timeLabel = new QLabel("Time:", this);
+    timeLabel->setObjectName("lblTime");
+    Aika = new QLabel(this);
+    Aika->setObjectName("Aika");
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setSizeGripEnabled(false);
+    Progress = new QProgressBar(StatusBar);
+    Progress->setObjectName("ProgressBar");
+    Progress->setTextVisible(false);
+    Progress->setMaximum(128);
+    Progress->setFixedWidth(150);
+    Progress->hide();
+    StatusBar->addWidget(Progress);
+    const int widths[5] = {150, 130, 110, 110, 50};
+    for (int i = 0; i < 5; ++i) {
+        Panels[i] = new QLabel(StatusBar);
+        Panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
+        Panels[i]->setMinimumWidth(widths[i]);
+        StatusBar->addWidget(Panels[i], i == 4 ? 1 : 0);
+    }
+    Parami = new QTimer(this);
+    Parami->setObjectName("Parami");
+    Parami->setSingleShot(true);
+    Parami->setInterval(1);
+
+    auto *top = new QGridLayout;
+    top->addWidget(DiskList, 0, 0, 5, 1);
+    top->addWidget(maskLabel, 0, 1);
+    top->addWidget(edtFileMask, 1, 1);
+    top->addWidget(skipLabel, 2, 1);
+    top->addWidget(edtSkip, 3, 1);
+    auto *findButtons = new QVBoxLayout;
+    findButtons->addWidget(btnFind);
+    findButtons->addWidget(btnStop);
+    findButtons->addStretch();
+    top->addLayout(findButtons, 0, 2, 5, 1);
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(statusLabel);
+    statusRow->addWidget(lblFileListCaption, 1);
+    statusRow->addWidget(timeLabel);
+    statusRow->addWidget(Aika, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (TOVBitBtn *b : {btnDelete, btnPrint, btnSave, btnClose})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(statusRow);
+    layout->addWidget(FileList, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(StatusBar);
+
+    connect(btnFind, &QAbstractButton::clicked, this, &TKaksoisIkkuna::btnFindClick);
+    connect(btnStop, &QAbstractButton::clicked, this, &TKaksoisIkkuna::btnStopClick);
+    connect(btnDelete, &QAbstractButton::clicked, this, &TKaksoisIkkuna::btnDeleteClick);
+    connect(btnPrint, &QAbstractButton::clicked, this, &TKaksoisIkkuna::btnPrintClick);
+    connect(btnSave, &QAbstractButton::clicked, this, &TKaksoisIkkuna::btnSaveClick);
+    connect(btnClose, &QAbstractButton::clicked, this, &QDialog::close);
+    connect(Parami, &QTimer::timeout, this, &TKaksoisIkkuna::ParamiTimer);
+    connect(edtFileMask, &QLineEdit::textChanged, this, &TKaksoisIkkuna::edtFileMaskChange);
+    connect(DiskList, &QTreeWidget::itemSelectionChanged, this, &TKaksoisIkkuna::DiskListChange);
+    connect(DiskList, &QTreeWidget::itemDoubleClicked, this, &TKaksoisIkkuna::DiskListDblClick);
+    connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TKaksoisIkkuna::FileListChange);
+    connect(FileList, &QAbstractItemView::doubleClicked, this, &TKaksoisIkkuna::FileListDblClick);
+
+    // Settings; what cannot be read keeps its default.
+    TIniFile ini(FProgramFolder + QStringLiteral("Options.ini"));
+    if (ini.ReadInteger(Section, "Maximized", 0) == 1)
+        setWindowState(Qt::WindowMaximized);
+    else
+        resize(ini.ReadInteger(Section, "Width", width()), ini.ReadInteger(Section, "Height", height()));
+    edtSkip->setText(ini.ReadString(Section, "Folders to ignore", ""));
+    {
+        const QSignalBlocker block(edtFileMask);
+        edtFileMask->setText(ini.ReadString(Section, "File mask", "*.*"));
+    }
+    FFirstDeletion = ini.ReadBool(Section, "First deletion", true);
+    {
+        const QSignalBlocker block(DiskList);
+        DiskList->FillDrives();
+        for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
+            const QString key = QStringLiteral("Selected disk %1").arg(i);
+            QTreeWidgetItem *item = DiskList->topLevelItem(i);
+            item->setSelected(ini.ReadBool(Section, key, item->isSelected()));
+            DiskList->SetFolder(i, ini.ReadString(Section, key + QStringLiteral(" dir"), ""));
+        }
+    }
+    DiskListChange();
+    UpdateButtons();
+}
+
+void TKaksoisIkkuna::FormDestroy()
+{
+    if (!FProgramFolder.isEmpty()) {
+        TIniFile ini(FProgramFolder + QStringLiteral("Options.ini"));
+        ini.WriteString(Section, "Folders to ignore", edtSkip->text());
+        ini.WriteString(Section, "File mask", edtFileMask->text());
+        ini.WriteBool(Section, "First deletion", FFirstDeletion);
+        ini.WriteBool(Section, "Maximized", isMaximized());
+        ini.WriteInteger(Section, "Width", width());
+        ini.WriteInteger(Section, "Height", height());
+        for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
+            const QString key = QStringLiteral("Selected disk %1").arg(i);
+            ini.WriteBool(Section, key, DiskList->topLevelItem(i)->isSelected());
+            ini.WriteString(Section, key + QStringLiteral(" dir"), DiskList->Folder(i));
+        }
+        ini.UpdateFile();
+    }
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
+}
+
+void TKaksoisIkkuna::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (FFirstShow) {
+        FFirstShow = false;
+        const TSettings &o = Options();
+        setWindowTitle(FWindowCaption);
+        TranslateWindow(this, o.FLanguageIndex, o.FLanguage, FProgramFolder);
+        FWindowCaption = windowTitle();
+        FHeaderCaption = FWindowCaption + QStringLiteral("...");
+    }
+    edtFileMaskChange();
+    if (!BatchState().FBatchMode)
+        QTimer::singleShot(0, this, &TKaksoisIkkuna::FormActivate);
+}
+
+void TKaksoisIkkuna::FormActivate()
+{
+    if (FOfferOldList && !BatchState().FBatchMode && !FSearching && QFileInfo::exists(LogFileName())) {
+        FOfferOldList = false;
+        QFile log(LogFileName());
+        QString created;
+        if (log.open(QIODevice::ReadOnly)) {
+            log.readLine();
+            created = QString::fromLatin1(log.readLine()).trimmed();
+        }
+        if (MessageBoxes::Confirm(this, SafeFormat(LangMessage("M079DI", "An existing list of duplicates found, "
+                                                                         "created on %s. Do you wish to open it?"),
+                                                   created)))
+            LoadLog();
+    }
+    FOfferOldList = false;
+    UpdateButtons();
+}
+
+void TKaksoisIkkuna::StartBatch(const QString &batchSwitch)
+{
+    if (batchSwitch != u"-dup")
+        return;
+    FOfferOldList = false;
+    FBatchRun = true;
+    LogLines({QStringLiteral("-dup"), QStringLiteral("Started searching duplicate files")}, true);
+    if (btnFind->isEnabled())
+        btnFind->click();
+    else
+        DuplikaatitLoydetty(nullptr);  // nothing to search: the run still has to end
+}
+
+void TKaksoisIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
+{
+    if (PaaIkkuna) {
+        PaaIkkuna->AddLogBlock(lines, leadingEmptyLine);
+        return;
+    }
+    if (leadingEmptyLine)
+        FOwnBatch.FLog << QString();
+    FOwnBatch.FLog << TUserLocale::FromRegistry().Stamp(QDateTime::currentDateTime()) << lines;
+}
+
+QString TKaksoisIkkuna::TimeText() const { return TUserLocale::FromRegistry().Time(QTime::currentTime()); }
+
+QString TKaksoisIkkuna::HostPath(const QString &windowsPath) const
+{
+    if (windowsPath.size() < 2 || windowsPath[1] != u':')
+        return {};
+    const QString root = FLayer->HostRoot(windowsPath[0].toUpper());
+    return root.isEmpty() ? QString() : HostPathOf(root, windowsPath);
+}
+
+// ---- search
+
+void TKaksoisIkkuna::btnFindClick()
+{
+    if (FSearching)
+        return;
+    for (TOVBitBtn *b : {btnDelete, btnPrint, btnSave})
+        b->setEnabled(false);
+    FFreshList = true;
+    Aika->setText(SafeFormat(LangMessage("M084DI", "Started - %s"), TimeText()));
+    const TSettings &o = Options();
+    FFolders = CommaTextToList(DiskList->SelectedDrives());
+    FMasks = CommaTextToList(edtFileMask->text());
+    FSkipList = CommaTextToList(edtSkip->text());
+    if (o.FDupSkipSysBckup)
+        FSkipList.prepend(QStringLiteral("SysBCKUp"));
+
+    FTotalBytes = FGroupCount = FTotalFiles = 0;
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
+    FSearching = true;
+    ShowCounts();
+    Panels[0]->hide();
+    Progress->show();
+    Progress->setMaximum(128);
+    Progress->setValue(0);
+    lblFileListCaption->setText(LangMessage("M085DI", "Searching files..."));
+    UpdateButtons();
+
+    TScanRequest request;
+    request.Folders = FFolders;
+    request.SameName = o.FDupSameName;
+    request.SameSize = o.FDupSameSize;
+    request.SameDate = o.FDupSameDate;
+    request.Masks = FMasks;
+    request.SkipList = FSkipList;
+    request.SkipDesktopIni = o.FDupSkipDesktopIni;
+    request.SkipEmpty = o.FDupSkipEmpty;
+    auto *scan = new TScanFilThd(this, FBaseName, {}, [this](const QString &t) { PaivitaNimiTiedot(t); }, request, FLayer);
+    FCurrentThread = scan;
+    scan->OnTerminate = [this](TSharedThd *t) { ScannausTehty(t); };
+    scan->Start();
+}
+
+void TKaksoisIkkuna::PaivitaNimiTiedot(const QString &text) { Panels[4]->setText(text); }
+
+void TKaksoisIkkuna::ScannausTehty(TSharedThd *thread)
+{
+    if (thread->GetErrorCode() < 0) {
+        VirheTehty(QStringLiteral("scanning"), thread->GetErrorText());
+        return;
+    }
+    FTotalFiles = thread->Count64();
+    if (FTotalFiles > 0)
+        YhdistaTiedostot(static_cast<TScanFilThd *>(thread)->ChunkFiles());
+    else
+        DuplikaatitLoydetty(nullptr);
+}
+
+void TKaksoisIkkuna::YhdistaTiedostot(const QStringList &chunks)
+{
+    Progress->setMaximum(int(std::min<qint64>(FTotalFiles, INT_MAX)));
+    Progress->setValue(0);
+    lblFileListCaption->setText(LangMessage("M078DI", "Preparing file list..."));
+    Panels[4]->clear();
+    // The scan's own list of chunks: a count derived from the files found could name one too many.
+    auto *merge = new TMergeThd(this, FBaseName, {}, {}, chunks);
+    FCurrentThread = merge;
+    merge->OnTerminate = [this](TSharedThd *t) { YhdistaminenTehty(t); };
+    merge->Start();
+}
+
+void TKaksoisIkkuna::YhdistaminenTehty(TSharedThd *thread)
+{
+    if (thread->GetErrorCode() < 0) {
+        VirheTehty(QStringLiteral("sorting"), thread->GetErrorText());
+        return;
+    }
+    Progress->setValue(0);
+    PaikallistaDuplikaatit();
+}
+
+void TKaksoisIkkuna::PaikallistaDuplikaatit()
+{
+    lblFileListCaption->setText(LangMessage("M077DI", "Looking for duplicates..."));
+    FStartTime = QTime::currentTime();
+    const TSettings &o = Options();
+    TCompareRequest request;
+    request.SameName = o.FDupSameName;
+    request.SameSize = o.FDupSameSize;
+    request.SameDate = o.FDupSameDate;
+    request.SameCRC = o.FDupSameCRC;
+    request.SameMD5 = o.FDupSameMD5;
+    request.Locale = TUserLocale::FromRegistry();
+    auto *dupes = new TDupesThd(this, FBaseName, [this](int position, bool) { DuplikaattiValTiedot(position); }, {},
+                                request, [this](const TFoundFile &f) { DuplikaattiTiedot(f); }, FLayer);
+    FCurrentThread = dupes;
+    dupes->OnTerminate = [this](TSharedThd *t) { DuplikaatitLoydetty(t); };
+    dupes->Start();
+}
+
+void TKaksoisIkkuna::DuplikaattiValTiedot(int position)
+{
+    if (position <= 0)
+        return;
+    const double perLine = double(FStartTime.msecsTo(QTime::currentTime())) / position;
+    const qint64 remaining = qint64(double(std::max<qint64>(0, FTotalFiles - position)) * perLine) / 1000;
+    Panels[4]->setText(SafeFormat(LangMessage("M076DI", "Time estimated to completion: %d minute(s) %d second(s)"),
+                                  int(remaining / 60 % 60), int(remaining % 60)));
+    Progress->setValue(position);
+    Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), position, FTotalFiles));
+}
+
+void TKaksoisIkkuna::DuplikaattiTiedot(const TFoundFile &f)
+{
+    if (f.SetNumber != FGroupCount) {
+        auto *header = new TDuplicateRow;
+        header->IsHeader = true;
+        header->Path = FHeaderCaption;
+        header->SetNumber = int(f.SetNumber);
+        FModel->Append(header);
+    }
+    FGroupCount = std::max(FGroupCount, f.SetNumber);
+
+    auto *r = new TDuplicateRow;
+    r->Path = f.Folder + u'\\' + f.Name;
+    r->Size = f.Size;
+    r->SizeText = SizeText(f.Size);
+    r->DateText = f.DateText;
+    r->AttrText = f.AttrText;
+    const QString na = LangMessage("M075DI", "N/A");
+    r->CRCText = f.CRCText.isEmpty() ? na : f.CRCText;
+    r->MD5Text = f.MD5Text.isEmpty() ? na : f.MD5Text;
+    r->SetNumber = int(f.SetNumber);
+    const QString host = HostPath(r->Path);
+    if (!host.isEmpty()) {
+        static QMimeDatabase mimes;
+        r->TypeName = mimes.mimeTypeForFile(host, QMimeDatabase::MatchExtension).comment();
+        static QFileIconProvider icons;
+        r->Icon = icons.icon(QFileInfo(host));
+    }
+    if (PaaIkkuna) {
+        r->FileVersion = PaaIkkuna->VersionInfoString(r->Path, QStringLiteral("FileVersion"));
+        r->ProductVersion = PaaIkkuna->VersionInfoString(r->Path, QStringLiteral("ProductVersion"));
+    }
+    FModel->Append(r);
+    FTotalBytes += f.Size;
+    ShowCounts();
+}
+
+void TKaksoisIkkuna::ShowCounts()
+{
+    qint64 files = 0;
+    for (const TDuplicateRow *r : std::as_const(FRows))
+        files += r->IsHeader ? 0 : 1;
+    Panels[1]->setText(SafeFormat(LangMessage("M074DI", "Bytes: %.0n"), double(FTotalBytes)));
+    Panels[2]->setText(SafeFormat(LangMessage("M073DI", "Files: %.0n"), double(files)));
+    Panels[3]->setText(SafeFormat(LangMessage("M082DI", "Groups: %.0n"), double(FGroupCount)));
+}
+
+void TKaksoisIkkuna::DuplikaatitLoydetty(TSharedThd *thread)
+{
+    if (thread && thread->GetErrorCode() < 0) {
+        VirheTehty(QStringLiteral("comparing"), thread->GetErrorText());
+        return;
+    }
+    Panels[4]->clear();
+    Progress->setValue(0);
+    Progress->hide();
+    Panels[0]->show();
+    Panels[0]->setText(LangMessage("M069DI", "Done!"));
+    FCurrentThread = nullptr;
+    lblFileListCaption->setText(FRows.isEmpty() ? LangMessage("M071DI", "Ready, duplicates were not found...")
+                                                : LangMessage("M070DI", "Ready, duplicates found..."));
+    Aika->setText(Aika->text() + SafeFormat(LangMessage("M072DI", ", Finished - %s"), TimeText()));
+    FSearching = false;
+    for (int c = 0; c < 9; ++c)
+        FileList->resizeColumnToContents(c);
+    WriteLog();
+    UpdateButtons();
+    if (FBatchRun) {
+        FBatchRun = false;
+        LogLines({QStringLiteral("Found %1 files!").arg(FRows.size() - FGroupCount)}, false);
+        Parami->start();
+    }
+}
+
+void TKaksoisIkkuna::VirheTehty(const QString &stage, const QString &message)
+{
+    FCurrentThread = nullptr;
+    RemoveTemporaries(FBaseName);
+    Progress->setValue(0);
+    Progress->hide();
+    Panels[0]->show();
+    lblFileListCaption->setText(LangMessage("M064DI", "Error..."));
+    Panels[4]->clear();
+    Aika->setText(Aika->text() + SafeFormat(LangMessage("M065DI", ", Error - %s"), TimeText()));
+    FSearching = false;
+    UpdateButtons();
+    if (FBatchRun) {
+        FBatchRun = false;
+        LogLines({QStringLiteral("Error during %1: %2").arg(stage, message)}, false);
+        Parami->start();
+    } else {
+        MessageBoxes::Error(this, SafeFormat(LangMessage("M066DI", "Error during %s: %s"), stage, message));
+    }
+}
+
+void TKaksoisIkkuna::btnStopClick()
+{
+    if (FCurrentThread) {
+        FCurrentThread->OnTerminate = [this](TSharedThd *) { KeskeytysTehty(); };
+        FCurrentThread->Stop();
+    } else {
+        KeskeytysTehty();
+    }
+}
+
+void TKaksoisIkkuna::KeskeytysTehty()
+{
+    FCurrentThread = nullptr;
+    RemoveTemporaries(FBaseName);  // a stage that ended just before the stop kept its output
+    lblFileListCaption->setText(LangMessage("M067DI", "Aborted..."));
+    Panels[4]->clear();
+    Progress->hide();
+    Panels[0]->show();
+    Aika->setText(Aika->text() + SafeFormat(LangMessage("M068DI", ", Aborted - %s"), TimeText()));
+    FSearching = false;
+    WriteLog();  // the sets listed so far are whole sets
+    UpdateButtons();
+    if (FBatchRun) {
+        FBatchRun = false;
+        TBatchState &batch = BatchState();
+        batch.FBatchMode = false;
+        batch.FBatchAborted = true;
+        LogLines({QStringLiteral("Aborted by user!")}, false);
+    }
+}
+
+void TKaksoisIkkuna::ParamiTimer()
+{
+    Parami->stop();
+    close();
+}
+
+// ---- buttons
+
+void TKaksoisIkkuna::UpdateButtons()
+{
+    btnStop->setEnabled(FSearching);
+    DiskList->setEnabled(!FSearching);
+    if (FSearching) {
+        for (TOVBitBtn *b : {btnFind, btnDelete, btnSave, btnPrint})
+            b->setEnabled(false);
+        return;
+    }
+    edtFileMaskChange();
+    FileListChange();
+    btnSave->setEnabled(!FRows.isEmpty());
+    btnPrint->setEnabled(!FRows.isEmpty());
+}
+
+void TKaksoisIkkuna::edtFileMaskChange()
+{
+    btnFind->setEnabled(!DiskList->selectedItems().isEmpty() && !edtFileMask->text().isEmpty() && !FSearching);
+    PaivitaCaptioni();
+}
+
+void TKaksoisIkkuna::DiskListChange() { edtFileMaskChange(); }
+
+void TKaksoisIkkuna::PaivitaCaptioni()
+{
+    QString caption = FWindowCaption + u' ' + edtFileMask->text() + QStringLiteral(" -");
+    for (const QString &entry : CommaTextToList(DiskList->SelectedDrives()))
+        caption += u' ' + entry;
+    setWindowTitle(caption);
+}
+
+void TKaksoisIkkuna::DiskListDblClick()
+{
+    const QList<QTreeWidgetItem *> selected = DiskList->selectedItems();
+    if (selected.size() != 1)
+        return;
+    const int row = DiskList->indexOfTopLevelItem(selected.first());
+    if (row < 0 || row >= DiskList->Drives.size())
+        return;
+    const QChar letter = DiskList->Drives.at(row);
+    const QString root = FLayer->HostRoot(letter);
+    if (root.isEmpty())
+        return;
+    const QString chosen = QFileDialog::getExistingDirectory(this, LangMessage("M083DI", "Select directory"), root);
+    if (chosen.isEmpty())
+        return;
+    const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+    QString relative = QFileInfo(chosen).canonicalFilePath();
+    if (!relative.startsWith(canonicalRoot))
+        return;
+    relative = relative.mid(canonicalRoot.endsWith(u'/') ? canonicalRoot.size() - 1 : canonicalRoot.size());
+    relative.replace(u'/', u'\\');
+    DiskList->SetFolder(row, relative == u"\\" ? QString() : relative);
+    PaivitaCaptioni();
+    DiskList->viewport()->update();
+}
+
+QList<int> TKaksoisIkkuna::SelectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &i : FileList->selectionModel()->selectedRows())
+        rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool TKaksoisIkkuna::DeleteAllowed() const
+{
+    const QList<int> rows = SelectedRows();
+    int files = 0;
+    for (int row : rows)
+        files += FRows.at(row)->IsHeader ? 0 : 1;
+    return !FSearching && files > 0 && (rows.size() > 1 || files == 1);
+}
+
+void TKaksoisIkkuna::FileListChange() { btnDelete->setEnabled(DeleteAllowed()); }
+
+void TKaksoisIkkuna::FileListDblClick()
+{
+    const QModelIndex current = FileList->currentIndex();
+    if (!current.isValid() || current.row() >= FRows.size() || FRows.at(current.row())->IsHeader)
+        return;
+    const QString host = HostPath(FRows.at(current.row())->Path);
+    if (!host.isEmpty() && QFileInfo(host).isFile())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(host));
+}
+
+void TKaksoisIkkuna::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Delete && btnDelete->isEnabled()) {
+        btnDelete->click();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && FileList->hasFocus()) {
+        FileListDblClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// ---- deletion
+
+void TKaksoisIkkuna::btnDeleteClick()
+{
+    if (!DeleteAllowed())
+        return;
+    const QList<int> rows = SelectedRows();
+    QStringList paths;
+    for (int row : rows)
+        if (!FRows.at(row)->IsHeader)
+            paths << FRows.at(row)->Path;
+    const TSettings &o = Options();
+    if (o.FDupConfirm
+        && !MessageBoxes::Confirm(this, SafeFormat(LangMessage("M086DI", "Are you sure you want to delete %d file(s)?"),
+                                                   int(paths.size()))))
+        return;
+    if (FFirstDeletion) {
+        FFirstDeletion = false;
+        if (!MessageBoxes::Confirm(
+                this, LangMessage("M001DI", "WARNING! You'll get this message only once! Are you absolutely sure what "
+                                            "you are doing? Althought a very useful tool, this is also the only really "
+                                            "dangerous tool in Vaskimo! Please refer to the help! Go ahead with the "
+                                            "deletion?")))
+            return;
+    }
+    // Header rows are never deleted.
+    for (int row : rows)
+        if (FRows.at(row)->IsHeader)
+            FileList->selectionModel()->select(FModel->index(row, 0),
+                                               QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    const auto done = [this](bool) { AfterDelete(); };
+    if (PaaIkkuna)
+        PaaIkkuna->DeleteFilesThreaded(paths, !o.FDupRecycle, done);
+    else
+        FileDeletion::DeleteFilesThreaded(this, paths, !o.FDupRecycle, o.FForceTryDelete, done);
+}
+
+void TKaksoisIkkuna::AfterDelete()
+{
+    const QList<int> rows = SelectedRows();
+    int failed = 0;
+    FModel->Reset([&] {
+        for (qsizetype k = rows.size() - 1; k >= 0; --k) {
+            TDuplicateRow *r = FRows.at(rows.at(k));
+            if (r->IsHeader)
+                continue;
+            if (QFileInfo::exists(HostPath(r->Path))) {
+                ++failed;
+                continue;
+            }
+            FTotalBytes -= r->Size;
+            delete r;
+            FRows.removeAt(rows.at(k));
+        }
+        DropSmallSets();
+    });
+    // The log follows the list, so a reopened log never offers the last copy as a duplicate.
+    WriteLog();
+    if (failed > 0)
+        MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
+                                                                   "file(s)! File(s) maybe in use."),
+                                             failed));
+    ShowCounts();
+    UpdateButtons();
+}
+
+// Sets left with one file lose it and their header; the rest are numbered 1, 2, ... again so
+// that every second set still has the other colour.
+void TKaksoisIkkuna::DropSmallSets()
+{
+    std::map<int, int> files;
+    for (const TDuplicateRow *r : std::as_const(FRows))
+        if (!r->IsHeader)
+            ++files[r->SetNumber];
+    QList<TDuplicateRow *> kept;
+    std::map<int, int> renumber;
+    for (TDuplicateRow *r : std::as_const(FRows)) {
+        if (files[r->SetNumber] < 2) {
+            if (!r->IsHeader)
+                FTotalBytes -= r->Size;
+            delete r;
+            continue;
+        }
+        const auto [at, added] = renumber.try_emplace(r->SetNumber, int(renumber.size()) + 1);
+        r->SetNumber = at->second;
+        kept.append(r);
+    }
+    FRows = kept;
+    FGroupCount = qint64(renumber.size());
+}
+
+// ---- log
+
+void TKaksoisIkkuna::WriteLog()
+{
+    if (FProgramFolder.isEmpty())
+        return;
+    if (FRows.isEmpty()) {
+        QFile::remove(LogFileName());
+        return;
+    }
+    const TUserLocale locale = TUserLocale::FromRegistry();
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList lines{LogTitle, locale.Date(now.date()) + u' ' + locale.Time(now.time()),
+                      QString::number(FGroupCount), QString::number(FRows.size())};
+    for (const TDuplicateRow *r : std::as_const(FRows)) {
+        if (r->IsHeader)
+            continue;
+        lines << r->Path << QString::number(r->Size) << r->DateText << r->AttrText << r->CRCText << r->MD5Text
+              << QString::number(r->SetNumber);
+    }
+    QString error;
+    Batch::SaveLog(lines, LogFileName(), &error, AnsiCodePage());
+}
+
+bool TKaksoisIkkuna::LoadLog()
+{
+    QFile file(LogFileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QStringList lines = DecodeAnsi(file.readAll(), AnsiCodePage()).split(QStringLiteral("\r\n"));
+    FFreshList = false;
+    for (TOVBitBtn *b : {btnFind, btnStop, btnDelete, btnPrint, btnSave})
+        b->setEnabled(false);
+    lblFileListCaption->setText(LangMessage("M080DI", "Loading old list..."));
+    FTotalBytes = FGroupCount = 0;
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
+
+    bool ok = lines.size() >= 4;
+    const int groups = ok ? lines.at(2).toInt(&ok) : 0;
+    bool rowsOk = false;
+    const int rows = ok ? lines.at(3).toInt(&rowsOk) : 0;
+    const int fileRows = rowsOk ? std::max(0, rows - groups) : 0;
+    Progress->setMaximum(std::max(1, fileRows));
+    Progress->setValue(0);
+    Panels[0]->hide();
+    Progress->show();
+    const TUserLocale locale = TUserLocale::FromRegistry();
+    bool dropped = false;
+    for (int i = 0; i < fileRows; ++i) {
+        const qsizetype at = 4 + qsizetype(i) * 7;
+        if (at + 7 > lines.size())
+            break;
+        bool sizeOk = false, setOk = false;
+        TFoundFile f;
+        const QString path = lines.at(at);
+        f.Size = lines.at(at + 1).toLongLong(&sizeOk);
+        f.DateText = lines.at(at + 2);
+        f.AttrText = lines.at(at + 3);
+        f.CRCText = lines.at(at + 4);
+        f.MD5Text = lines.at(at + 5);
+        f.SetNumber = lines.at(at + 6).toLongLong(&setOk);
+        const qsizetype slash = path.lastIndexOf(u'\\');
+        if (!sizeOk || !setOk || slash < 0)
+            break;
+        f.Folder = path.left(slash);
+        f.Name = path.mid(slash + 1);
+        if (f.CRCText == LangMessage("M075DI", "N/A"))
+            f.CRCText.clear();
+        if (f.MD5Text == LangMessage("M075DI", "N/A"))
+            f.MD5Text.clear();
+        // A file that is gone, or no longer the file that was compared, is no duplicate now.
+        const QFileInfo info(HostPath(path));
+        if (!info.isFile() || info.size() != f.Size
+            || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText) {
+            dropped = true;
+        } else {
+            DuplikaattiTiedot(f);
+        }
+        Progress->setValue(i + 1);
+        Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), i + 1, fileRows));
+    }
+    FModel->Reset([this] { DropSmallSets(); });
+    if (dropped)
+        WriteLog();
+    Progress->hide();
+    Progress->setToolTip(QString());
+    Panels[0]->show();
+    for (int c = 0; c < 9; ++c)
+        FileList->resizeColumnToContents(c);
+    lblFileListCaption->setText(LangMessage("M081DI", "Ready, old list loaded..."));
+    ShowCounts();
+    UpdateButtons();
+    return true;
+}
+
+// ---- printing, saving, closing
+
+void TKaksoisIkkuna::btnPrintClick()
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintListView(FileList, QStringLiteral("Duplicate files listing"), printer, this);
+}
+
+void TKaksoisIkkuna::btnSaveClick()
+{
+    QString filter;
+    QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(),
+                                                    QStringLiteral("XHTML files (*.htm *.html);;Text files (*.txt)"),
+                                                    &filter);
+    if (fileName.isEmpty())
+        return;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += filter.startsWith(QStringLiteral("Text")) ? QStringLiteral(".txt") : QStringLiteral(".htm");
+    SaveListViewHtml(FileList, fileName, QStringLiteral("Duplicate files listing"), this);
+}
+
+void TKaksoisIkkuna::closeEvent(QCloseEvent *event)
+{
+    if (btnStop->isEnabled()) {
+        event->ignore();
+        btnStop->click();
+        return;
+    }
+    if (PaaIkkuna)
+        PaaIkkuna->FDuplicatesOpen = false;
+    QDialog::closeEvent(event);
+}
+
+void TKaksoisIkkuna::reject()
+{
+    if (btnStop->isEnabled()) {
+        btnStop->click();
+        return;
+    }
+    QDialog::reject();
+}
+
+void TKaksoisIkkuna::paintEvent(QPaintEvent *event)
+{
+    if (PaaIkkuna) {
+        QPainter painter(this);
+        PaaIkkuna->PaintBackground(this, painter, false);
+    }
+    QDialog::paintEvent(event);
+}

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: TKaksoisIkkuna, the duplicate-file finder window, its list of sets and its log.
+#pragma once
+
+#include "files/DuplicateThds.h"
+#include "shell/Batch.h"
+#include "shell/Main.h"
+#include "shell/Settings.h"
+
+#include <QAbstractTableModel>
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QStringList>
+#include <QTime>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QStatusBar;
+class QTimer;
+class QTreeView;
+class TDiskListView;
+class TOVBitBtn;
+
+struct TDuplicateRow {
+    bool IsHeader = false;
+    QString Path;  // folder + "\" + name; the header caption for a header row
+    QString SizeText;
+    qint64 Size = 0;
+    QString TypeName;
+    QString DateText, AttrText;
+    QString FileVersion, ProductVersion;
+    QString CRCText, MD5Text;
+    int SetNumber = 0;
+    QIcon Icon;
+};
+
+class TDuplicateModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent = nullptr);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
+    void Reset(const std::function<void()> &change = {});
+    void Append(TDuplicateRow *row);
+
+private:
+    QList<TDuplicateRow *> *FRows;
+    QStringList FHeaders;
+};
+
+class TKaksoisIkkuna : public QDialog, public TBatchTool
+{
+    Q_OBJECT
+public:
+    // programFolder: where "Options.ini", "Duplicat.log" and the temporary chunks live (a host
+    // folder); empty: the main window's folder. layer: the file access of the search stages.
+    explicit TKaksoisIkkuna(QWidget *parent = nullptr, const QString &programFolder = {},
+                            std::shared_ptr<const Duplicate::TFileLayer> layer = {});
+    ~TKaksoisIkkuna() override;
+
+    void StartBatch(const QString &batchSwitch) override;
+
+    TSettings &Options();
+    TBatchState &BatchState();
+
+    // Components (names as in the form).
+    TDiskListView *DiskList = nullptr;
+    QLineEdit *edtFileMask = nullptr, *edtSkip = nullptr;
+    TOVBitBtn *btnFind = nullptr, *btnStop = nullptr, *btnDelete = nullptr, *btnPrint = nullptr,
+              *btnSave = nullptr, *btnClose = nullptr;
+    QTreeView *FileList = nullptr;
+    QLabel *lblFileListCaption = nullptr, *Aika = nullptr;
+    QStatusBar *StatusBar = nullptr;
+    QLabel *Panels[5] = {};
+    QProgressBar *Progress = nullptr;
+    QTimer *Parami = nullptr;
+
+    // Test access.
+    const QList<TDuplicateRow *> &Rows() const { return FRows; }
+    qint64 TotalBytes() const { return FTotalBytes; }
+    qint64 GroupCount() const { return FGroupCount; }
+    bool Searching() const { return FSearching; }
+    bool FirstDeletion() const { return FFirstDeletion; }
+    QString LogFileName() const { return FProgramFolder + QStringLiteral("Duplicat.log"); }
+    QString BaseName() const { return FBaseName; }
+
+public slots:
+    void btnFindClick();
+    void btnStopClick();
+    void btnDeleteClick();
+    void btnPrintClick();
+    void btnSaveClick();
+    void edtFileMaskChange();
+    void DiskListChange();
+    void DiskListDblClick();
+    void FileListChange();
+    void FileListDblClick();
+    void ParamiTimer();
+    // The reopen offer of "Duplicat.log" (once per program run, never in batch mode).
+    void FormActivate();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void reject() override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void PaivitaCaptioni();
+    void PaivitaNimiTiedot(const QString &text);
+    void ScannausTehty(Duplicate::TSharedThd *thread);
+    void YhdistaTiedostot(const QStringList &chunks);
+    void YhdistaminenTehty(Duplicate::TSharedThd *thread);
+    void PaikallistaDuplikaatit();
+    void DuplikaattiValTiedot(int position);
+    void DuplikaattiTiedot(const Duplicate::TFoundFile &file);
+    void DuplikaatitLoydetty(Duplicate::TSharedThd *thread);
+    void VirheTehty(const QString &stage, const QString &message);
+    void KeskeytysTehty();
+    void UpdateButtons();
+    void AfterDelete();
+    void DropSmallSets();
+    void ShowCounts();
+    void WriteLog();
+    bool LoadLog();
+    void LogLines(const QStringList &lines, bool leadingEmptyLine);
+    QString HostPath(const QString &windowsPath) const;
+    QString TimeText() const;
+    QList<int> SelectedRows() const;
+    bool DeleteAllowed() const;
+
+    QString FProgramFolder;
+    QString FBaseName;
+    std::shared_ptr<const Duplicate::TFileLayer> FLayer;
+    TSettings FOwnSettings;
+    TBatchState FOwnBatch;
+    QList<TDuplicateRow *> FRows;
+    TDuplicateModel *FModel = nullptr;
+    QString FHeaderCaption = QStringLiteral("Duplicate files...");
+    QString FWindowCaption = QStringLiteral("Duplicate files");
+    QStringList FMasks, FSkipList, FFolders;
+    QPointer<Duplicate::TSharedThd> FCurrentThread;
+    QTime FStartTime;
+    qint64 FTotalBytes = 0, FGroupCount = 0, FTotalFiles = 0;
+    bool FSearching = false;
+    bool FOfferOldList = true;
+    bool FFirstDeletion = true;
+    bool FFreshList = true;
+    bool FFirstShow = true;
+    bool FBatchRun = false;
+};

@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the duplicate finder window offscreen: Find, the sets and their colours, Delete, the log, "-dup".
+#include "files/Duplicate.h"
+
+#include "files/DiskList.h"
+#include "shell/Buttons.h"
+#include "shell/FileDelThds.h"
+#include "shell/MessageBoxes.h"
+#include "support/PrefixBuilder.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+using TestSupport::TPrefixBuilder;
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+struct TScopedHandlers {
+    QStringList Messages;
+    bool Answer = true;
+    TScopedHandlers()
+    {
+        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
+            Messages.append(text);
+            return Answer;
+        });
+    }
+    ~TScopedHandlers()
+    {
+        MessageBoxes::SetHandler({});
+        FileDeletion::SetLayer(nullptr);
+    }
+};
+
+bool WaitIdle(TKaksoisIkkuna &w)
+{
+    for (int i = 0; i < 2000 && w.Searching(); ++i)
+        QTest::qWait(5);
+    return !w.Searching();
+}
+
+// The list as the user reads it: "#" for a header row, else the path; one entry per row.
+QStringList Listed(const TKaksoisIkkuna &w)
+{
+    QStringList rows;
+    for (const TDuplicateRow *r : w.Rows())
+        rows << (r->IsHeader ? QStringLiteral("#%1").arg(r->SetNumber) : r->Path);
+    return rows;
+}
+
+void SelectPaths(TKaksoisIkkuna &w, const QStringList &paths)
+{
+    w.FileList->clearSelection();
+    for (int i = 0; i < w.Rows().size(); ++i)
+        if (paths.contains(w.Rows().at(i)->Path))
+            w.FileList->selectionModel()->select(w.FileList->model()->index(i, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QStringList Temporaries(const QString &base)
+{
+    const QFileInfo info(base);
+    return info.absoluteDir().entryList({info.fileName() + QStringLiteral(".*")}, QDir::Files);
+}
+
+class DuplicateWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Builder.AddFile("C:\\dups\\a1.bin", "alpha alpha");
+        Builder.AddFile("C:\\dups\\sub\\a2.bin", "alpha alpha");
+        Builder.AddFile("C:\\dups\\b1.txt", "bravo-bravo-bravo");
+        Builder.AddFile("C:\\dups\\b2.txt", "bravo-bravo-bravo");
+        Builder.AddFile("C:\\dups\\other\\b3.txt", "bravo-bravo-bravo");
+        Builder.AddFile("C:\\dups\\single.txt", "only one of me");
+        Builder.AddFile("C:\\dups\\same-size.txt", "bravo-bravo-BRAVO");
+        Builder.MakeCurrent();
+    }
+
+    void Configure(TKaksoisIkkuna &w)
+    {
+        TSettings &o = w.Options();
+        o.FDupSameDate = false;  // the copies were written at different seconds
+        o.FDupSameSize = o.FDupSameCRC = o.FDupSameMD5 = true;
+        o.FDupRecycle = false;
+        o.FForceTryDelete = false;
+        for (int i = 0; i < w.DiskList->topLevelItemCount(); ++i)
+            w.DiskList->topLevelItem(i)->setSelected(w.DiskList->Drives.at(i) == u'C');
+        w.DiskList->SetFolder(int(w.DiskList->Drives.indexOf(u'C')), QStringLiteral("\\dups"));
+    }
+
+    QStringList FirstSearch(TKaksoisIkkuna &w)
+    {
+        Configure(w);
+        w.show();
+        QTest::mouseClick(w.btnFind, Qt::LeftButton);
+        EXPECT_TRUE(WaitIdle(w));
+        return Listed(w);
+    }
+
+    TPrefixBuilder Builder;
+    QTemporaryDir Program;
+};
+
+const QStringList FoundSets = {
+    "#1", "C:\\dups\\a1.bin", "C:\\dups\\sub\\a2.bin",
+    "#2", "C:\\dups\\b1.txt", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt",
+};
+
+}  // namespace
+
+TEST_F(DuplicateWindow, FindListsEachSetUnderItsHeader)
+{
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    EXPECT_EQ(FirstSearch(w), FoundSets);
+    EXPECT_EQ(w.lblFileListCaption->text(), "Ready, duplicates found...");
+    EXPECT_EQ(w.GroupCount(), 2);
+    EXPECT_EQ(w.TotalBytes(), 2 * 11 + 3 * 17);
+    EXPECT_EQ(w.Panels[2]->text(), "Files: 5");
+    EXPECT_EQ(w.Panels[3]->text(), "Groups: 2");
+    EXPECT_TRUE(w.Aika->text().startsWith("Started - "));
+    EXPECT_TRUE(w.Aika->text().contains(", Finished - "));
+    EXPECT_TRUE(w.windowTitle().startsWith("Duplicate files *.* - C:\\dups")) << "title: [" << w.windowTitle().toStdString() << "]";
+
+    // Every second set, its header included, on light grey; each file shows its own set's digests.
+    const QAbstractItemModel *model = w.FileList->model();
+    const QColor grey(0xF7, 0xF7, 0xF7);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        SCOPED_TRACE(row);
+        const bool second = w.Rows().at(row)->SetNumber == 2;
+        EXPECT_EQ(model->data(model->index(row, 3), Qt::BackgroundRole).value<QColor>() == grey, second);
+    }
+    const QString md5Bravo = QString::fromLatin1(
+        QCryptographicHash::hash("bravo-bravo-bravo", QCryptographicHash::Md5).toHex().toUpper());
+    EXPECT_EQ(model->data(model->index(5, 8)).toString(), md5Bravo);
+    EXPECT_NE(model->data(model->index(1, 8)).toString(), md5Bravo);
+    EXPECT_EQ(model->data(model->index(0, 8)).toString(), QString());  // header rows have no digest
+    EXPECT_TRUE(QFileInfo::exists(w.LogFileName()));
+    EXPECT_TRUE(Temporaries(w.BaseName()).isEmpty());
+    EXPECT_TRUE(handlers.Messages.isEmpty());
+}
+
+TEST_F(DuplicateWindow, NothingFoundSkipsTheLaterStages)
+{
+    TKaksoisIkkuna w(nullptr, Program.path());
+    Configure(w);
+    w.edtFileMask->setText("*.none");
+    w.show();
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_TRUE(w.Rows().isEmpty());
+    EXPECT_EQ(w.lblFileListCaption->text(), "Ready, duplicates were not found...");
+    EXPECT_FALSE(QFileInfo::exists(w.LogFileName()));
+    EXPECT_FALSE(w.btnSave->isEnabled());
+}
+
+TEST_F(DuplicateWindow, DeleteDropsSetsLeftWithOneFile)
+{
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    ASSERT_EQ(FirstSearch(w), FoundSets);
+
+    // A header row alone never enables Delete.
+    w.FileList->selectionModel()->select(w.FileList->model()->index(0, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_FALSE(w.btnDelete->isEnabled());
+
+    // One of three: the set stays with two. The one-time warning comes after the question.
+    SelectPaths(w, {"C:\\dups\\b1.txt"});
+    ASSERT_TRUE(w.btnDelete->isEnabled());
+    QTest::mouseClick(w.btnDelete, Qt::LeftButton);
+    ASSERT_EQ(handlers.Messages.size(), 2);
+    EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 1 file(s)?");
+    EXPECT_TRUE(handlers.Messages.at(1).startsWith("WARNING! You'll get this message only once!"));
+    EXPECT_FALSE(w.FirstDeletion());
+    EXPECT_FALSE(QFileInfo::exists(Builder.HostPath("C:\\dups\\b1.txt")));
+    EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dups\\a1.bin", "C:\\dups\\sub\\a2.bin", "#2", "C:\\dups\\b2.txt",
+                                      "C:\\dups\\other\\b3.txt"}));
+
+    // One of two, header selected too: the whole set goes, the other set becomes number 1.
+    handlers.Messages.clear();
+    SelectPaths(w, {"C:\\dups\\sub\\a2.bin"});
+    w.FileList->selectionModel()->select(w.FileList->model()->index(0, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(w.FileList, Qt::Key_Delete);
+    ASSERT_EQ(handlers.Messages.size(), 1);
+    EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 1 file(s)?");
+    EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
+    EXPECT_EQ(w.GroupCount(), 1);
+    EXPECT_EQ(w.Panels[3]->text(), "Groups: 1");
+    EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\dups\\a1.bin")));
+
+    // The log follows: a reopened list offers no last copy.
+    TKaksoisIkkuna again(nullptr, Program.path());
+    again.show();
+    again.FormActivate();
+    EXPECT_EQ(Listed(again), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
+}
+
+TEST_F(DuplicateWindow, ReopenedLogDropsChangedAndMissingFiles)
+{
+    {
+        TScopedHandlers handlers;
+        TKaksoisIkkuna w(nullptr, Program.path());
+        ASSERT_EQ(FirstSearch(w), FoundSets);
+    }
+    QFile::remove(Builder.HostPath("C:\\dups\\a1.bin"));
+    {
+        QFile changed(Builder.HostPath("C:\\dups\\b1.txt"));
+        ASSERT_TRUE(changed.open(QIODevice::Append));
+        changed.write("!");
+    }
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    w.show();
+    w.FormActivate();
+    ASSERT_EQ(handlers.Messages.size(), 1);
+    EXPECT_TRUE(handlers.Messages.at(0).startsWith("An existing list of duplicates found, created on "));
+    EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
+    EXPECT_EQ(w.lblFileListCaption->text(), "Ready, old list loaded...");
+    EXPECT_EQ(w.TotalBytes(), 2 * 17);
+    // Offered once per run.
+    w.FormActivate();
+    EXPECT_EQ(handlers.Messages.size(), 1);
+
+    QFile log(w.LogFileName());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(log.readAll()).split("\r\n");
+    ASSERT_GE(lines.size(), 4 + 14);
+    EXPECT_EQ(lines.at(0), "Duplicate files log by Orvendal Vaskimo");
+    EXPECT_EQ(lines.at(2), "1");
+    EXPECT_EQ(lines.at(3), "3");
+    EXPECT_EQ(lines.at(4), "C:\\dups\\b2.txt");
+    EXPECT_EQ(lines.at(5), "17");
+    EXPECT_EQ(lines.at(10), "1");
+}
+
+TEST_F(DuplicateWindow, StopLeavesNoTemporaryFile)
+{
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    Configure(w);
+    w.show();
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    w.close();  // refused while searching: it presses Stop
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_EQ(w.lblFileListCaption->text(), "Aborted...");
+    EXPECT_TRUE(w.Aika->text().contains(", Aborted - "));
+    EXPECT_TRUE(Temporaries(w.BaseName()).isEmpty());
+}
+
+TEST_F(DuplicateWindow, BatchRunLogsAndCloses)
+{
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    Configure(w);
+    w.BatchState().FBatchMode = true;
+    w.BatchState().FBatchSwitch = "-dup";
+    w.show();
+    w.StartBatch("-dup");
+    for (int i = 0; i < 2000 && w.isVisible(); ++i)
+        QTest::qWait(5);
+    EXPECT_FALSE(w.isVisible());
+    const QStringList log = w.BatchState().FLog;
+    ASSERT_EQ(log.size(), 6);
+    EXPECT_EQ(log.at(0), "");
+    EXPECT_EQ(log.at(2), "-dup");
+    EXPECT_EQ(log.at(3), "Started searching duplicate files");
+    EXPECT_EQ(log.at(5), "Found 5 files!");
+    EXPECT_TRUE(handlers.Messages.isEmpty());
+}
