@@ -3,10 +3,14 @@
 #include "files/Unnecessary.h"
 #include "platform/ProgramInfo.h"
 #include "registry/Rekisteri.h"
+#include "shell/About.h"
 #include "shell/Batch.h"
+#include "shell/LanguageChooser.h"
 #include "shell/Main.h"
+#include "shell/Settings.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SingleInstance.h"
+#include "shell/Splash.h"
 
 #include <QApplication>
 
@@ -24,8 +28,21 @@ bool HasBatchSwitch(const QStringList &arguments)
     return false;
 }
 
-void RegisterTools()
+void RegisterTools(const QString &programFolder, bool unattended)
 {
+    // Nobody can answer the first run's language chooser on the offscreen platform: an unattended
+    // run leaves the first run to the next start with a display.
+    TStartHooks hooks;
+    if (!unattended) {
+        hooks.ShowSplash = [] { return TOdota::ShowSplash(); };
+        hooks.ChooseLanguage = [programFolder](QWidget *parent, int *index, QString *language) {
+            return TKieliIkkuna::ChooseLanguage(parent, programFolder, index, language);
+        };
+    }
+    TPaaIkkuna::SetStartHooks(hooks);
+    TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
+        return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
+    });
     TPaaIkkuna::RegisterTool(TToolKind::Registry, [](QWidget *parent) { return new TRegistryIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::Unnecessary, [](QWidget *parent) {
         return new TTurhaIkkuna(parent, PaaIkkuna ? PaaIkkuna->ProgramFolder() : QString());
@@ -61,8 +78,9 @@ int main(int argc, char **argv)
             return true;
         });
     }
-    RegisterTools();
-    TPaaIkkuna window(QCoreApplication::applicationDirPath());
+    const QString programFolder = QCoreApplication::applicationDirPath() + u'/';
+    RegisterTools(programFolder, QGuiApplication::platformName() == u"offscreen");
+    TPaaIkkuna window(programFolder);
     window.SetCommandLine(arguments);
     window.show();
     return app.exec();
