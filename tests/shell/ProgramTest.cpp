@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/PrefixBuilder.h"
+
 #include <sys/stat.h>
 
 namespace {
@@ -74,4 +76,29 @@ TEST(Program, OneInstanceAndUnattendedRuns)
     const QByteArray text = log.readAll();
     EXPECT_TRUE(text.startsWith("Vaskimo started on ")) << text.constData();
     EXPECT_TRUE(text.endsWith("-exit\r\nAll done exiting!\r\n")) << text.constData();
+}
+
+TEST(Program, HiddenDelregRunCleansAndEnds)
+{
+    TestSupport::TPrefixBuilder prefix;
+    prefix.AddString(TestSupport::THive::System, "Software\\Gone", "Path", "C:\\missing\\gone.dll");
+    prefix.AddString(TestSupport::THive::System, "Software\\Kept", "Path", "C:\\windows\\system32");
+    prefix.Write();
+    TProgramCopy program;
+    program.Env.insert("WINEPREFIX", prefix.Folder());
+    QProcess run;
+    program.Start(run, {"-s", "-delreg", "-exit"}, true);
+    ASSERT_TRUE(run.waitForFinished(60000));
+    EXPECT_EQ(run.exitCode(), 0);
+    QFile log(program.Dir.filePath("Vaskimo.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_FALSE(text.contains("Aborted by user!")) << text.constData();
+    EXPECT_TRUE(text.contains("-delreg\r\n")) << text.constData();
+    EXPECT_TRUE(text.endsWith("All done exiting!\r\n")) << text.constData();
+    QFile hive(prefix.HivePath(TestSupport::THive::System));
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray system = hive.readAll();
+    EXPECT_FALSE(system.contains("gone.dll"));
+    EXPECT_TRUE(system.contains("system32"));
 }
