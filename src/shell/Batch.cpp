@@ -175,6 +175,9 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
             // The rest of the run is given up, as a stopped tool would, but the log says why.
             state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
             break;
+        } catch (...) {
+            state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": unknown error");
+            break;
         }
         if (state.FBatchAborted) {
             state.FBatchMode = false;

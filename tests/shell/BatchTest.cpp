@@ -29,6 +29,7 @@ struct TFakeProgram {
             EXPECT_EQ(State->FBatchSwitch, sw);
             EXPECT_TRUE(State->FBatchMode);
             if (sw == FailOn) throw std::runtime_error("Access denied");
+            if (sw == "-dup" && FailOn == "odd") throw 42;
             State->FLog << QString() << Stamp() << sw << QStringLiteral("Started searching");
             if (sw == AbortOn) {
                 State->FBatchAborted = true;
@@ -164,6 +165,15 @@ TEST(Batch, FailuresAreLoggedAndTheLogIsSaved)
         const QByteArray log = ReadAll(logFile);
         EXPECT_TRUE(log.contains("1/2/2026, 3:04:01 PM: -delreg: Access denied\r\n")) << log.constData();
         EXPECT_FALSE(state.FBatchMode);
+    }
+    {
+        TBatchState state;
+        TFakeProgram program;
+        program.State = &state;
+        program.FailOn = "odd";
+        Batch::Run(state, "-dup -reg", "vaskimo", logFile, program.Actions());
+        EXPECT_TRUE(ReadAll(logFile).contains(": -dup: unknown error\r\n"));
+        EXPECT_EQ(program.Ran, QStringList({"-dup"}));
     }
     {
         // A log that cannot be written is reported, and "-exit" is not carried out.
