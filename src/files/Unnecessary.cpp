@@ -71,6 +71,34 @@ QString ExistingFolder(const QString &windowsPath)
     return !windowsPath.isEmpty() && WinFiles::DirectoryExists(windowsPath) ? windowsPath : QString();
 }
 
+// The type name Windows would show: HKEY_CLASSES_ROOT\.ext names a class whose default value is
+// the name; else the MIME type's comment. cache: by extension.
+QString TypeNameOf(const QString &name, const QString &hostPath, QHash<QString, QString> &cache)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    const QString ext = dot >= 0 ? name.mid(dot).toLower() : QString();
+    const auto cached = cache.constFind(ext);
+    if (cached != cache.constEnd() && !ext.isEmpty())
+        return *cached;
+    QString type;
+    if (!ext.isEmpty()) {
+        TRegistry classes(TRootKey::ClassesRoot);
+        if (classes.OpenKeyReadOnly(ext)) {
+            const QString progId = classes.ReadString(QString());
+            if (!progId.isEmpty() && classes.OpenKeyReadOnly("\\" + progId))
+                type = classes.ReadString(QString());
+        }
+    }
+    if (type.isEmpty() && !hostPath.isEmpty()) {
+        static QMimeDatabase mimes;
+        type = mimes.mimeTypeForFile(hostPath, QMimeDatabase::MatchExtension).comment();
+    }
+    type = type.left(80);
+    if (!ext.isEmpty())
+        cache.insert(ext, type);
+    return type;
+}
+
 QDateTime ParseDateText(const QString &text)
 {
     const QLocale locale;
@@ -520,6 +548,7 @@ void TTurhaIkkuna::btnFindClick()
     lblStatus->setText(LangMessage("M093TI", "Searching for unnecessary files..."));
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
     FTotalSize = 0;
+    FTypeNames.clear();
 
     const TSettings &o = Options();
     quint32 attrMask = 0;
@@ -583,9 +612,8 @@ void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 s
     r->DateText = dateText;
     r->AttrText = attrText;
     const QString host = HostPathOf(r->Path);
+    r->TypeName = TypeNameOf(name, host, FTypeNames);
     if (!host.isEmpty()) {
-        static QMimeDatabase mimes;
-        r->TypeName = mimes.mimeTypeForFile(host, QMimeDatabase::MatchExtension).comment().left(80);
         static QFileIconProvider icons;
         r->Icon = icons.icon(QFileInfo(host));
     }

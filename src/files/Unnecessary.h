@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <QDialog>
+#include <QHash>
 #include <QStringList>
 
 class QCheckBox;
@@ -153,4 +154,5 @@ private:
     TEtsiTurhat *FWorker = nullptr;
     QStringList FSkipList, FMaskList, FCustomList, FDeleteList;
     TUnnSpecialFolders FFolders;
+    QHash<QString, QString> FTypeNames;  // extension -> type name, for one search
 };

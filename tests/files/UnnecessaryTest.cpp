@@ -49,6 +49,14 @@ QStringList Paths(const TTurhaIkkuna &w)
     return paths;
 }
 
+QStringList Types(const TTurhaIkkuna &w)
+{
+    QStringList types;
+    for (const TUnnecessaryRecord *r : w.Records())
+        types.append(r->TypeName);
+    return types;
+}
+
 // A layer over the real files that reports chosen files as locked and cannot delete them.
 class TLockingLayer : public THostDeletionLayer
 {
@@ -99,6 +107,8 @@ protected:
         Builder.AddFile("C:\\Temp\\b.bak", "1");
         Builder.AddFile("C:\\keep\\c.txt", "1");
         Builder.AddFile("C:\\keep\\d.log", "1");
+        Builder.AddString(TestSupport::THive::System, "Software\\Classes\\.bak", "", "bakfile");
+        Builder.AddString(TestSupport::THive::System, "Software\\Classes\\bakfile", "", "Backup copy");
         Builder.MakeCurrent();
     }
     TPrefixBuilder Builder;
@@ -213,6 +223,7 @@ TEST_F(UnnecessaryWindow, FindListsTotalsAndStates)
     EXPECT_FALSE(w.btnDelete->isEnabled());
     EXPECT_EQ(w.FileList->model()->rowCount(), 2);
     EXPECT_EQ(w.FileList->model()->headerData(0, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(Paths(w).indexOf("C:\\Temp\\b.bak"), Types(w).indexOf("Backup copy"));
 
     // The blacklist's list joins the Skip box.
     QFile blacklist(Program.path() + "/BlackLst.vkb");
