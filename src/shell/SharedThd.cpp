@@ -3,14 +3,14 @@
 #include "SharedThd.h"
 
 #include <QMetaObject>
-#include <QMutexLocker>
+#include <mutex>
 #include <QSet>
 
 #include <exception>
 
 namespace {
 // Live workers; touched only on the owners' (GUI) thread, guarded all the same.
-QMutex GLiveMutex;
+std::mutex GLiveMutex;
 QSet<TSharedThd *> &LiveWorkers()
 {
     static QSet<TSharedThd *> live;
@@ -22,7 +22,7 @@ TSharedThd::TSharedThd(QObject *owner)
     : QThread(nullptr), FOwnerObject(owner), FOwner(owner), FChannel(std::make_shared<TSyncChannel>())
 {
     {
-        QMutexLocker lock(&GLiveMutex);
+        std::lock_guard lock(GLiveMutex);
         LiveWorkers().insert(this);
     }
     // finished is emitted in the worker thread; the object lives on the owner's thread, so this
@@ -35,16 +35,16 @@ TSharedThd::TSharedThd(QObject *owner)
 TSharedThd::~TSharedThd()
 {
     {
-        QMutexLocker lock(&GLiveMutex);
+        std::lock_guard lock(GLiveMutex);
         LiveWorkers().remove(this);
     }
     // Only reached for a worker that never ran or has ended; a safety net for the rest.
     FTerminated = true;
     {
-        QMutexLocker lock(&FChannel->Mutex);
+        std::lock_guard lock(FChannel->Mutex);
         FChannel->Detached = true;
-        FChannel->Done.wakeAll();
     }
+    FChannel->Done.notify_all();
     wait();
 }
 
@@ -67,7 +67,7 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
 {
     const std::shared_ptr<TSyncChannel> channel = FChannel;
     const quint64 number = ++FSyncCount;
-    QMutexLocker lock(&channel->Mutex);
+    std::unique_lock lock(channel->Mutex);
     // Detached is set under this lock before the owner goes away, so the owner is alive while we post.
     if (channel->Detached || !FOwnerObject)
         return false;
@@ -75,7 +75,7 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
         FOwnerObject,
         [channel, call, number] {
             {
-                QMutexLocker inner(&channel->Mutex);
+                std::lock_guard inner(channel->Mutex);
                 if (channel->Detached)
                     return;
             }
@@ -84,9 +84,11 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
                 quint64 Number;
                 ~TDone()
                 {
-                    QMutexLocker inner(&Channel->Mutex);
-                    Channel->Completed = Number;
-                    Channel->Done.wakeAll();
+                    {
+                        std::lock_guard inner(Channel->Mutex);
+                        Channel->Completed = Number;
+                    }
+                    Channel->Done.notify_all();
                 }
             } done{channel.get(), number};
             call();
@@ -94,8 +96,7 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
         Qt::QueuedConnection);
     if (!posted)
         return false;
-    while (channel->Completed < number && !channel->Detached)
-        channel->Done.wait(&channel->Mutex);
+    channel->Done.wait(lock, [&] { return channel->Completed >= number || channel->Detached; });
     return channel->Completed >= number;
 }
 
@@ -115,10 +116,10 @@ void TSharedThd::StopAndWait()
 {
     FTerminated = true;
     {
-        QMutexLocker lock(&FChannel->Mutex);
+        std::lock_guard lock(FChannel->Mutex);
         FChannel->Detached = true;
-        FChannel->Done.wakeAll();
     }
+    FChannel->Done.notify_all();
     FOnTerminate = nullptr;
     wait();
     if (!FInTerminate)
@@ -129,7 +130,7 @@ void TSharedThd::StopAndWaitFor(QObject *owner)
 {
     QList<TSharedThd *> mine;
     {
-        QMutexLocker lock(&GLiveMutex);
+        std::lock_guard lock(GLiveMutex);
         for (TSharedThd *worker : LiveWorkers())
             if (worker->FOwnerObject == owner)
                 mine.append(worker);

@@ -14,15 +14,15 @@
 // its window, and no handler runs once the window is gone.
 #pragma once
 
-#include <QMutex>
 #include <QPointer>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class TSharedThd : public QThread
 {
@@ -65,8 +65,8 @@ private:
     void Finished();
 
     struct TSyncChannel {
-        QMutex Mutex;
-        QWaitCondition Done;
+        std::mutex Mutex;
+        std::condition_variable Done;
         bool Detached = false;
         quint64 Completed = 0;  // number of the last synchronised call that has finished
     };
