@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: program entry: the one-instance rule, the platform choice for unattended runs, the main window and its tools.
+#include "files/Duplicate.h"
 #include "files/Unnecessary.h"
 #include "platform/ProgramInfo.h"
 #include "registry/Rekisteri.h"
@@ -44,9 +45,10 @@ void RegisterTools(const QString &programFolder, bool unattended)
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
     });
     TPaaIkkuna::RegisterTool(TToolKind::Registry, [](QWidget *parent) { return new TRegistryIkkuna(parent); });
-    TPaaIkkuna::RegisterTool(TToolKind::Unnecessary, [](QWidget *parent) {
-        return new TTurhaIkkuna(parent, PaaIkkuna ? PaaIkkuna->ProgramFolder() : QString());
-    });
+    TPaaIkkuna::RegisterTool(TToolKind::Duplicates,
+                             [programFolder](QWidget *parent) { return new TKaksoisIkkuna(parent, programFolder); });
+    TPaaIkkuna::RegisterTool(TToolKind::Unnecessary,
+                             [programFolder](QWidget *parent) { return new TTurhaIkkuna(parent, programFolder); });
 }
 
 } // namespace
