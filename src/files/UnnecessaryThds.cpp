@@ -132,14 +132,21 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
         return;
     if (!folder.endsWith('\\'))
         folder += '\\';
+    if (!filesHere && !recurse)
+        return;
+    // One listing serves every mask and the subfolders: the result is that of one enumeration per
+    // mask, in mask order, without reading a big folder thirty times.
+    const QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", FPrefix);
 
     if (filesHere) {
         for (const QString &mask : masks) {
             if (mask.isEmpty())
                 continue;
-            for (const TSearchRec &rec : WinFiles::FindFiles(folder, mask, FPrefix)) {
+            for (const TSearchRec &rec : listing) {
                 if (Terminated())
                     return;
+                if (!MatchesMask(rec.Name, mask))
+                    continue;
                 if (rec.Attr & FileAttr::Directory)
                     continue;
                 if (rec.Attr & FAttrSkipMask)
@@ -171,7 +178,7 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
 
     if (!recurse)
         return;
-    for (const TSearchRec &rec : WinFiles::FindFiles(folder, "*.*", FPrefix)) {
+    for (const TSearchRec &rec : listing) {
         if (Terminated())
             return;
         if (!(rec.Attr & FileAttr::Directory) || rec.Name == "." || rec.Name == "..")
