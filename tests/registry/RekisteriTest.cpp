@@ -403,6 +403,26 @@ TEST_F(RekisteriLargeTest, StopDuringSearch)
     EXPECT_EQ(w->StatusText(), "Found 3000 invalid entries!");
 }
 
+TEST_F(RekisteriLargeTest, ProgressBarShowsOnceEveryRootHasReportedItsTotal)
+{
+    auto w = Open();
+    EXPECT_FALSE(w->ProgressBar()->isVisible());
+    QTest::mouseClick(w->Button("btnFind"), Qt::LeftButton);
+    bool seen = false;
+    int maximum = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        if (w->ProgressBar()->isVisible()) {
+            seen = true;
+            maximum = w->ProgressBar()->maximum();
+        }
+        return !w->Scanning();
+    }));
+    EXPECT_TRUE(seen);
+    EXPECT_GE(maximum, 300 + 3000);  // HKLM\Software's two levels at least
+    EXPECT_FALSE(w->ProgressBar()->isVisible());
+    EXPECT_EQ(w->ProgressBar()->value(), w->ProgressBar()->maximum());
+}
+
 TEST_F(RekisteriLargeTest, CloseDuringSearchIsRefusedAndStops)
 {
     auto w = Open();
