@@ -10,6 +10,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -136,6 +138,38 @@ TEST_F(TrashTest, RefusesWhatCannotBeTrashed)
     }
     EXPECT_TRUE(QFileInfo::exists(Home() + "/files/x"));
     EXPECT_EQ(QDir(Home() + "/info").entryList(QDir::Files).size(), 0);
+}
+
+TEST(TrashOtherFileSystem, GoesToTheTrashAtTheTopOfItsMount)
+{
+    // /dev/shm is a tmpfs on most machines: another file system than the temporary home.
+    QTemporaryDir home;
+    QTemporaryDir other("/dev/shm/TrashTest-XXXXXX");
+    struct stat a, b;
+    if (!other.isValid() || ::stat(QFile::encodeName(home.path()).constData(), &a) != 0
+        || ::stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev)
+        GTEST_SKIP() << "no second file system to trash from";
+    const QString topTrash = "/dev/shm/.Trash-" + QString::number(::getuid());
+    const bool existed = QFileInfo::exists(topTrash);
+    const QString item = other.path() + "/far.tmp";
+    Write(item, "far");
+    const TTrash trash(home.path() + "/Trash");
+    QString error;
+    ASSERT_TRUE(trash.MoveToTrash(item, &error)) << error.toStdString();
+    const QString name = QFileInfo(item).fileName();
+    EXPECT_FALSE(QFileInfo::exists(item));
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/Trash/files/" + name));
+    // Several runs may share the top trash: find our own entry by its Path=.
+    QString slot;
+    for (const QString &info : QDir(topTrash + "/info").entryList({"far.tmp*.trashinfo"}, QDir::Files)) {
+        if (ReadInfo(topTrash + "/info/" + info).value("Path") == QFile::encodeName(item).toPercentEncoding("/"))
+            slot = info.chopped(QStringLiteral(".trashinfo").size());
+    }
+    ASSERT_FALSE(slot.isEmpty());
+    EXPECT_TRUE(Restore(topTrash, slot));
+    EXPECT_TRUE(QFileInfo::exists(item));
+    if (!existed)
+        QDir(topTrash).removeRecursively();
 }
 
 TEST(TrashHome, FollowsXdgDataHome)
