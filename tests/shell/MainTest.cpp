@@ -222,10 +222,25 @@ TEST(MainWindow, HidingToTheTrayKeepsTheToolsModalRun)
     EXPECT_EQ(seen, QStringList({"hidden 0 0 1", "restored 1 1"}));
     EXPECT_TRUE(window.FUndoOpen);
 
-    // Without a tray, minimising never hides.
+    // Without a tray, or with "Hide to tray" off, minimising never hides: the program minimises.
+    const struct { const char *name; bool tray, hideToTray; } cases[] = {
+        {"no tray", false, true},
+        {"hide to tray off", true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.showNormal();
+        TPaaIkkuna::AssumeTrayAvailable(c.tray);
+        window.Settings().FHideToTray = c.hideToTray;
+        QDialog other(&window);
+        other.show();
+        EXPECT_TRUE(window.HandleSysCommand(&other, SC_MINIMIZE));
+        EXPECT_FALSE(window.HiddenToTray());
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(window.isMinimized());
+    }
+    EXPECT_FALSE(window.HandleSysCommand(&window, 0xF030)) << "SC_MAXIMIZE: the caller's own handling";
     TPaaIkkuna::AssumeTrayAvailable(false);
-    window.HandleSysCommand(&window, SC_MINIMIZE);
-    EXPECT_FALSE(window.HiddenToTray());
     TPaaIkkuna::RegisterTool(TToolKind::Undo, {});
 }
 
