@@ -652,9 +652,8 @@ QString TRegistryIkkuna::UndoFolderHost() const
     return host;
 }
 
-bool TRegistryIkkuna::SaveUndo(const QStringList &lines, bool *usedOtherFile)
+bool TRegistryIkkuna::SaveUndo(const QStringList &lines)
 {
-    *usedOtherFile = false;
     QString error;
     QString target = FUndoFileName;
     bool saved = false;
@@ -686,8 +685,7 @@ bool TRegistryIkkuna::SaveUndo(const QStringList &lines, bool *usedOtherFile)
         if (chosen.isEmpty())
             return false;
         if (UndoFiles::SaveUndoText(chosen, lines, &error)) {
-            FUndoFileName = chosen;
-            *usedOtherFile = true;
+            FUndoFileName = chosen;  // the rest of this program run's undo text goes there too
             return true;
         }
     }
@@ -751,8 +749,7 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             undoText.append(FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4"));
         for (const TPending &p : std::as_const(pending))
             undoText.append(p.Lines);
-        bool otherFile = false;
-        if (!SaveUndo(undoText, &otherFile)) {
+        if (!SaveUndo(undoText)) {
             failures += int(pending.size());
             pending.clear();
         } else {

@@ -147,7 +147,7 @@ private:
     void ShowResultStatus(bool aborted);
     void SetStatus(const QString &text);
     void DeleteRecords(bool allRows);
-    bool SaveUndo(const QStringList &lines, bool *usedOtherFile);
+    bool SaveUndo(const QStringList &lines);
     QString UndoFolderHost() const;
     QString ModifiedText(const QDateTime &time) const;
     void LogLines(const QStringList &lines);

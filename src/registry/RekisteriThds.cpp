@@ -94,7 +94,8 @@ bool TEtsiRekisteri::PathIsFine(const QString &text, const std::shared_ptr<TWine
         QString folder = text;
         if (!folder.endsWith(u'\\'))
             folder += u'\\';
-        return WinFiles::DirectoryExists(folder, pc);
+        // A file without an extension ("C:\tools\make") exists too: never report it as missing.
+        return WinFiles::DirectoryExists(folder, pc) || WinFiles::FileGetAttr(text, pc) != FileAttr::Invalid;
     }
     return WinFiles::DirectoryExists(FolderPart(text), pc) && WinFiles::FileGetAttr(text, pc) != FileAttr::Invalid;
 }

@@ -93,12 +93,15 @@ TEST(RekisteriThds, TableOfValuesDecidesWhatIsReported)
         {"skip entry in data", "v", "C:\\NORTON\\x.dll", false, false},
         {"default value missing", "", "C:\\Missing\\z.dll", false, true},
         {"too short", "v", "C:", false, false},
+        {"existing file without extension", "v", "C:\\Tools\\make", false, false},
+        {"missing file without extension", "v", "C:\\Tools\\gone", false, true},
     };
     TPrefixBuilder b;
     b.Link(u'd', b.Folder() + "/ddrive");
     b.AddFolder(b.Folder() + "/ddrive");
     b.AddFile("C:\\windows\\system32\\kernel32.dll");
     b.AddFile("C:\\Tools\\app.exe");
+    b.AddFile("C:\\Tools\\make");
     b.AddFile("C:\\windows\\notepad.exe");
     b.AddFile(QString::fromUtf8("C:\\Caf\xc3\xa9\\\xc3\xbc.txt"));
     for (const auto &c : cases) {
@@ -128,7 +131,7 @@ TEST(RekisteriThds, TableOfValuesDecidesWhatIsReported)
     for (const auto &c : cases)
         expected += c.reported ? 1 : 0;
     EXPECT_EQ(result.Found.size(), expected);
-    EXPECT_EQ(expected, 9);
+    EXPECT_EQ(expected, 10);
 }
 
 TEST(RekisteriThds, ReportCarriesNameDataAndStoredTime)
