@@ -10,11 +10,13 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTreeView>
@@ -186,6 +188,39 @@ Listing::TRowsQuestion Listing::SetRowsQuestion(TRowsQuestion question)
 }
 
 void Listing::SetPrintStepHook(TPrintStep hook) { PrintStepHook() = std::move(hook); }
+
+bool Listing::RunPrintDialog(QWidget *parent, QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+QString Listing::DefaultExtension(int filterIndex)
+{
+    return filterIndex == 0 ? QStringLiteral("htm") : QStringLiteral("txt");
+}
+
+QString Listing::RunSaveDialog(QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setObjectName("SaveDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setSizeGripEnabled(true);
+    const QStringList filters = {QStringLiteral("HTML-files (*.htm *.html)"), QStringLiteral("Text files (*.txt)")};
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(DefaultExtension(0));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString &filter) {
+        // SaveDialogTypeChange
+        dialog.setDefaultSuffix(DefaultExtension(int(filters.indexOf(filter))));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
 
 QString Listing::CodePageCharset(int codePage)
 {

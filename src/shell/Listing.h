@@ -32,6 +32,15 @@ TRowsQuestion SetRowsQuestion(TRowsQuestion question);
 using TPrintStep = std::function<void(int done, int total)>;
 void SetPrintStepHook(TPrintStep hook);
 
+// The main window's print dialog over printer (printing to a file allowed). False when cancelled.
+bool RunPrintDialog(QWidget *parent, QPrinter &printer);
+// The main window's save dialog: "HTML-files (*.htm *.html)" and "Text files (*.txt)", default
+// extension "htm" (SaveDialogTypeChange makes it "txt" for any filter but the first; the content
+// stays XHTML), asks before overwriting. The chosen host path, or empty when cancelled.
+QString RunSaveDialog(QWidget *parent);
+// SaveDialogTypeChange: the default extension for the filter of this index (0 = the first).
+QString DefaultExtension(int filterIndex);
+
 // The encoding name an XHTML file in this ANSI code page declares ("windows-1252").
 QString CodePageCharset(int codePage);
 }

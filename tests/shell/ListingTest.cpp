@@ -7,6 +7,9 @@
 #include "shell/Tulosta.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -221,6 +224,42 @@ TEST_F(ListingTest, BatchHandlerAnswersTheQuestionAsYesNo)
     ASSERT_EQ(SaveListViewHtml(&f.View, file, "Invalid entries & <more>", nullptr, 1252), TListingResult::Done);
     EXPECT_EQ(Boxes, QStringList{"Do you want to save only the selected items?"});
     EXPECT_EQ(ReadAll(file), Golden({0, 1, 2, 3}));
+}
+
+TEST_F(ListingTest, SaveDialogDefaultsToHtmAndTxtForTheSecondFilter)
+{
+    const struct {
+        const char *name;
+        int filter;
+        const char *expected;
+    } cases[] = {
+        {"first filter", 0, "out.htm"},
+        {"second filter", 1, "out.txt"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList filters;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = QApplication::activeModalWidget()->findChild<QFileDialog *>("SaveDialog");
+            if (!dialog)
+                dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            filters = dialog->nameFilters();
+            EXPECT_EQ(dialog->defaultSuffix(), "htm");
+            if (auto *types = dialog->findChild<QComboBox *>("fileTypeCombo")) {
+                // As the user picks it.
+                types->setCurrentIndex(c.filter);
+                emit types->activated(c.filter);
+                emit types->textActivated(types->currentText());
+            }
+            else
+                ADD_FAILURE() << "no file type list";
+            dialog->selectFile(Dir.filePath("out"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        EXPECT_EQ(Listing::RunSaveDialog(nullptr), Dir.filePath(c.expected));
+        EXPECT_EQ(filters, (QStringList{"HTML-files (*.htm *.html)", "Text files (*.txt)"}));
+    }
 }
 
 // ---- printing
