@@ -717,6 +717,7 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
     };
     QList<TPending> pending;
     int failures = 0, lossy = 0;
+    QString reason;  // why the first delete failed (a running wineserver, a hive that cannot be saved)
     QList<TRegistryRecord *> gone;
     for (int row : rows) {
         TRegistryRecord *record = FRecords.at(row);
@@ -765,6 +766,8 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             // Gone since it was read (the same value under HKEY_USERS and HKEY_CURRENT_USER): no failure.
             const bool deleted = opened && (registry.DeleteValue(p.Record->ValueName) || !registry.ValueExists(p.Record->ValueName));
             if (!deleted) {
+                if (reason.isEmpty())
+                    reason = registry.LastError();
                 ++failures;
                 notDeleted.append(&p);
                 continue;
@@ -806,11 +809,16 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             MessageBoxes::Error(this, text);
     }
     if (failures > 0) {
-        if (BatchRun())
+        if (BatchRun()) {
             LogLines({stamp, QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!")});
-        else
-            MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")),
-                                                 failures));
+            if (!reason.isEmpty())
+                LogLines({reason});
+        } else {
+            QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")), failures);
+            if (!reason.isEmpty())
+                text += QStringLiteral("\r\n\r\n") + reason;
+            MessageBoxes::Error(this, text);
+        }
     }
     ShowResultStatus(false);
     UpdateButtons();

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -330,6 +331,34 @@ TEST_F(RekisteriTest, ValueThatTheCodePageCannotHoldIsKept)
     ASSERT_EQ(w->Records().size(), 1);
     EXPECT_EQ(w->Records()[0]->Data, lossy);
     EXPECT_EQ(UndoEntries(UndoFile(1)).size(), 1);
+}
+
+TEST_F(RekisteriTest, RunningWineserverKeepsValuesAndTheirUndoLinesOut)
+{
+    AddThree();
+    Builder.MakeCurrent();
+    Settings.FRegistryConfirm = false;
+    TBoxes boxes;
+    auto w = Open();
+    Find(*w);
+    SelectRow(*w, 0);
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);  // one deleted while Wine is not running
+    ASSERT_EQ(w->Records().size(), 2);
+    const QString socket = Builder.Prefix()->ServerSocketPath();
+    ASSERT_FALSE(socket.isEmpty());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(socket).path()));
+    {
+        QFile f(socket);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    QFile::remove(socket);
+    QDir().rmdir(QFileInfo(socket).path());
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown[0].startsWith("Vaskimo failed to delete 2 entries!\r\n\r\n"));
+    EXPECT_TRUE(boxes.Shown[0].contains("Close the Wine programs"));
+    EXPECT_EQ(w->Records().size(), 2);
+    EXPECT_EQ(UndoEntries(UndoFile(1)).size(), 1);  // the earlier delete's lines stay, the refused ones went out
 }
 
 TEST_F(RekisteriTest, ExpandableValueComesBackWithItsType)
