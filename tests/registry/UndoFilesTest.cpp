@@ -269,6 +269,34 @@ TEST(UndoFiles, BytesFollowThePrefixsCodePage)
     EXPECT_EQ(UndoFiles::ReadRegLines(lines).value(0).Data, cyrillic);
 }
 
+TEST(UndoFiles, EntryStateAgainstTheLiveRegistry)
+{
+    TestSupport::TPrefixBuilder b;
+    const QByteArray binary = Bytes(60);
+    b.AddString(TestSupport::THive::System, "Software\\S", "Path", "C:\\Program Files\\x.exe");
+    b.AddDword(TestSupport::THive::System, "Software\\S", "Max", 0xFFFFFFFFu);
+    b.AddBinary(TestSupport::THive::System, "Software\\S", "Bin", binary);
+    b.MakeCurrent();
+    const QStringList lines = {
+        UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\S"),
+        UndoFiles::StringLine("Path", "c:\\program files\\X.EXE"),  // case ignored
+        UndoFiles::StringLine("Path ", "C:\\Program Files\\x.exe"),  // no such value
+        UndoFiles::DwordLine("Max", 0xFFFFFFFFu),
+        UndoFiles::DwordLine("Max2", 1),
+        UndoFiles::BinaryLine("Bin", binary),
+        UndoFiles::BinaryLine("Bin", Bytes(59)),
+        UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\Gone"),
+        UndoFiles::StringLine("Path", "x"),
+    };
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    ASSERT_EQ(entries.size(), 7);
+    const int expected[] = {2, 4, 2, 4, 2, 3, 4};
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(UndoFiles::RegEntryState(entries[i]), expected[i]);
+    }
+}
+
 TEST(UndoFiles, VkuReader)
 {
     const struct {
