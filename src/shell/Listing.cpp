@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -18,6 +19,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QSaveFile>
 #include <QTreeView>
 
@@ -238,6 +240,13 @@ QString Listing::CodePageCharset(int codePage)
 
 TListingResult PrintListView(QTreeView *view, const QString &title, QPrinter &printer, QWidget *parent)
 {
+    // The progress window is not modal and the loop lets events through: a second Print click
+    // must not start a job inside this one.
+    static bool printing = false;
+    if (printing)
+        return TListingResult::Cancelled;
+    printing = true;
+    const auto done = qScopeGuard([] { printing = false; });
     const TListingSnapshot s = Snapshot(view);
     const std::optional<QList<int>> rows =
         ChooseRows(parent, s, LangMessage("M136MF", "Do you want to print only the selected items?"));
@@ -361,6 +370,9 @@ TListingResult PrintListView(QTreeView *view, const QString &title, QPrinter &pr
     if (aborted) {
         printer.abort();
         painter.end();
+        // A file printer (PDF) keeps what it wrote so far: an abandoned job leaves no pages behind.
+        if (!printer.outputFileName().isEmpty())
+            QFile::remove(printer.outputFileName());
         progress.CloseWindow();
         return TListingResult::Aborted;
     }

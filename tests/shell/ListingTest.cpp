@@ -366,8 +366,38 @@ TEST_F(ListingPrintTest, AbortStopsAfterTheCurrentRow)
                 }
     });
     EXPECT_EQ(Print(50, "abort.pdf"), TListingResult::Aborted);
+    EXPECT_FALSE(QFile::exists(Dir.filePath("abort.pdf"))) << "an abandoned job leaves no printed pages";
     EXPECT_EQ(steps, 3);
     EXPECT_EQ(caption, "Aborting...");
+}
+
+TEST_F(ListingPrintTest, NoJobStartsInsideARunningOne)
+{
+    TListingResult inner = TListingResult::Done;
+    Listing::SetPrintStepHook([&](int done, int) {
+        if (done == 2) {
+            QPrinter second(QPrinter::HighResolution);
+            PreparePrinter(second, Dir.filePath("inner.pdf"));
+            inner = PrintListView(&View, "again", second);
+        }
+    });
+    EXPECT_EQ(Print(5, "outer.pdf"), TListingResult::Done);
+    EXPECT_EQ(inner, TListingResult::Cancelled);
+    EXPECT_EQ(PdfPages(Dir.filePath("outer.pdf")), 1);
+}
+
+TEST_F(ListingPrintTest, ClosingTheListWindowAbandonsTheJob)
+{
+    auto *view = new QTreeView;
+    FillRows(Model, 20);
+    view->setModel(&Model);
+    Listing::SetPrintStepHook([&](int done, int) {
+        if (done == 4)
+            delete view;
+    });
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, Dir.filePath("closed.pdf"));
+    EXPECT_EQ(PrintListView(view, "Startup listing", printer), TListingResult::Aborted);
 }
 
 TEST_F(ListingPrintTest, CancelStartsNoJob)

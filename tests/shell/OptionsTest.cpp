@@ -3,6 +3,7 @@
 #include "shell/Options.h"
 
 #include "shell/Buttons.h"
+#include "shell/IniLang.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -384,6 +385,35 @@ TEST_F(OptionsTest, LanguageListAndCompressedChoice)
     QTest::mouseClick(w.Ok, Qt::LeftButton);
     EXPECT_EQ(s.FLanguageIndex, 1);
     EXPECT_EQ(s.FLanguage, "Suomi");
+}
+
+TEST_F(OptionsTest, TranslatedFromTheLanguageInUse)
+{
+    ASSERT_TRUE(QDir().mkpath(Dir.filePath("Languages")));
+    QFile file(Dir.filePath("Languages/Suomi.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[OptionsIkkuna]\r\nOptionsIkkuna.Caption=Asetukset\r\nOptionsIkkuna.HideTray.Caption=Piiloon\r\n"
+               "OptionsIkkuna.GeneralSheet.Caption=Yleiset\r\nOptionsIkkuna.Proxy.Text=ei.tama\r\n"
+               "[Misc]\r\nM083DI=Valitse kansio\r\n");
+    file.close();
+    QString title;
+    Options::SetFolderPicker([&](QWidget *, const QString &t) -> std::optional<QString> {
+        title = t;
+        return std::nullopt;
+    });
+    TSettings s = SampleSettings();
+    s.FLanguageIndex = 1;
+    s.FLanguage = "Suomi";
+    TOptionsIkkuna w(nullptr, s, false, Dir.path(), true);
+    EXPECT_EQ(w.windowTitle(), "Asetukset");
+    EXPECT_EQ(w.Control<QCheckBox>("HideTray")->text(), "Piiloon");
+    EXPECT_EQ(w.Asetukset->tabText(0), "Yleiset");
+    EXPECT_EQ(w.Control<QLineEdit>("Proxy")->text(), "proxy.example") << "the settings' own text wins";
+    EXPECT_EQ(w.Control<QComboBox>("Language")->currentText(), "Suomi");
+    Show(w);
+    Click(w, "HaeHak");
+    EXPECT_EQ(title, "Valitse kansio");
+    CloseLanguageFile();
 }
 
 } // namespace
