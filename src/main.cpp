@@ -10,6 +10,7 @@
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/MessageBoxes.h"
+#include "shell/Options.h"
 #include "shell/SingleInstance.h"
 #include "shell/Splash.h"
 
@@ -44,6 +45,8 @@ void RegisterTools(const QString &programFolder, bool unattended)
     TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
     });
+    TPaaIkkuna::RegisterTool(TToolKind::Options,
+                             [](QWidget *parent) { return new TOptionsIkkuna(parent, PaaIkkuna ? PaaIkkuna->FWinNT : true); });
     TPaaIkkuna::RegisterTool(TToolKind::Registry, [](QWidget *parent) { return new TRegistryIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::Duplicates,
                              [programFolder](QWidget *parent) { return new TKaksoisIkkuna(parent, programFolder); });

@@ -13,6 +13,7 @@
 #include "shell/JpegImage.h"
 #include "shell/MainImpl.h"
 #include "shell/MessageBoxes.h"
+#include "shell/Options.h"
 #include "shell/Services.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -565,24 +566,36 @@ void TPaaIkkuna::btnOptionsClick()
         OpenLanguageFile(d->ProgramFolder, s.FLanguage);
         TranslateForms(dialog.get());
     }
-    const QString languages = d->ProgramFolder + QStringLiteral("Languages/");
-    if (auto *langDir = dialog->findChild<QLabel *>(QStringLiteral("LangDir"))) {
-        langDir->setText(languages);
-        langDir->setToolTip(languages);
+    auto *options = qobject_cast<TOptionsIkkuna *>(dialog.get());
+    QAbstractButton *start = nullptr;
+    if (options) {
+        options->FillFrom(s, FRunAtStartup, d->ProgramFolder);
+    } else {
+        // Any other dialog with the controls' names.
+        const QString languages = d->ProgramFolder + QStringLiteral("Languages/");
+        if (auto *langDir = dialog->findChild<QLabel *>(QStringLiteral("LangDir"))) {
+            langDir->setText(languages);
+            langDir->setToolTip(languages);
+        }
+        if (auto *language = dialog->findChild<QComboBox *>(QStringLiteral("Language")); language && language->count() == 0)
+            FillLanguageCombo(language, d->ProgramFolder, windowIcon(), QIcon());
+        FillOptionControls(dialog.get(), s);
+        start = dialog->findChild<QAbstractButton *>(QStringLiteral("Start"));
+        if (start)
+            start->setChecked(FRunAtStartup);
     }
-    if (auto *language = dialog->findChild<QComboBox *>(QStringLiteral("Language")); language && language->count() == 0)
-        FillLanguageCombo(language, d->ProgramFolder, windowIcon(), QIcon());
-    if (auto *color = dialog->findChild<QComboBox *>(QStringLiteral("BGColor")); color && color->count() == 0)
-        FillColorCombo(color);
-    FillOptionControls(dialog.get(), s);
-    auto *start = dialog->findChild<QAbstractButton *>(QStringLiteral("Start"));
-    if (start)
-        start->setChecked(FRunAtStartup);
 
     if (RunModal(dialog.get(), QString()) == QDialog::Accepted) {
         TSettings now = s;
-        ReadOptionControls(dialog.get(), now);
-        const bool runAtStartup = start ? start->isChecked() : FRunAtStartup;
+        bool runAtStartup = FRunAtStartup;
+        if (options) {
+            options->ReadInto(now);
+            runAtStartup = options->RunAtStartup();
+        } else {
+            ReadOptionControls(dialog.get(), now);
+            if (start)
+                runAtStartup = start->isChecked();
+        }
         const TLanguageChange change = LanguageChangeAfterOptions(s, now);
         s = now;
         if (change == TLanguageChange::Translate) {

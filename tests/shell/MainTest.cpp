@@ -5,10 +5,13 @@
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
 #include "shell/MessageBoxes.h"
+#include "shell/Options.h"
 #include "shell/Settings.h"
 #include "support/PrefixBuilder.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QFile>
@@ -354,6 +357,30 @@ TEST(MainWindow, OptionsExchange)
     window.SetRunAtStartup(false, nullptr);
     TPaaIkkuna::RegisterTool(TToolKind::Options, {});
     TPaaIkkuna::SetProgramFile({});
+}
+
+TEST(MainWindow, RealOptionsWindow)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    TPaaIkkuna::RegisterTool(TToolKind::Options, [](QWidget *parent) { return new TOptionsIkkuna(parent, true); });
+    TPaaIkkuna window(dir.path());
+    TBoxes boxes;
+    QTimer::singleShot(30, &window, [] {
+        auto *options = qobject_cast<TOptionsIkkuna *>(QApplication::activeModalWidget());
+        ASSERT_NE(options, nullptr);
+        options->Control<QAbstractButton>("HideTray")->click();
+        options->Ok->click();
+    });
+    window.btnOptionsClick();
+    EXPECT_TRUE(window.Settings().FHideToTray);
+    QFile file(dir.filePath("Options.ini"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray ini = file.readAll();
+    EXPECT_TRUE(ini.contains("Hide to tray=1"));
+    EXPECT_TRUE(ini.contains("[Startup]")) << "the whole set is written";
+    TPaaIkkuna::RegisterTool(TToolKind::Options, {});
 }
 
 TEST(MainWindow, UndoHeaderAndVersion)
