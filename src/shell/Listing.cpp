@@ -246,7 +246,7 @@ TListingResult PrintListView(QTreeView *view, const QString &title, QPrinter &pr
     if (printing)
         return TListingResult::Cancelled;
     printing = true;
-    const auto done = qScopeGuard([] { printing = false; });
+    const auto release = qScopeGuard([] { printing = false; });
     const TListingSnapshot s = Snapshot(view);
     const std::optional<QList<int>> rows =
         ChooseRows(parent, s, LangMessage("M136MF", "Do you want to print only the selected items?"));
@@ -271,6 +271,8 @@ TListingResult PrintListView(QTreeView *view, const QString &title, QPrinter &pr
     QPainter painter;
     if (!painter.begin(&printer)) {
         progress.CloseWindow();
+        // The callers do not look at the result: say it here, or nothing tells that nothing printed.
+        MessageBoxes::Error(parent, QStringLiteral("The printer could not start printing \"%1\".").arg(title));
         return TListingResult::Failed;
     }
     const QRect page = painter.viewport();

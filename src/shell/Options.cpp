@@ -209,7 +209,8 @@ void TOptionsIkkuna::FormCreate(bool winNT)
         p.Check("NoBG", QStringLiteral("No background"));
         auto *open = new TOVBitBtn(QStringLiteral("O&pen"), p.Widget);
         open->setObjectName("AvaaButton");
-        p.Row("Label2", QStringLiteral("Background image:"), new QComboBox(p.Widget), "BackGround", open);
+        p.Row("Label2", QStringLiteral("Background image:"), new QComboBox(p.Widget), "BackGround", open)
+            ->addItem(QStringLiteral("Default"));
         auto *style = p.Row("Label12", QStringLiteral("Background style:"), new QComboBox(p.Widget), "BGStyle");
         style->addItems({QStringLiteral("Tile"), QStringLiteral("Center"), QStringLiteral("Stretch")});
         FillColorCombo(p.Row("Label13", QStringLiteral("Background color:"), new QComboBox(p.Widget), "BGColor"));

@@ -400,6 +400,17 @@ TEST_F(ListingPrintTest, ClosingTheListWindowAbandonsTheJob)
     EXPECT_EQ(PrintListView(view, "Startup listing", printer), TListingResult::Aborted);
 }
 
+TEST_F(ListingPrintTest, PrinterThatCannotStartIsReported)
+{
+    FillRows(Model, 3);
+    View.setModel(&Model);
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, Dir.filePath("no such folder/x.pdf"));
+    EXPECT_EQ(PrintListView(&View, "Startup listing", printer), TListingResult::Failed);
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_TRUE(Boxes[0].contains("Startup listing"));
+}
+
 TEST_F(ListingPrintTest, CancelStartsNoJob)
 {
     FillRows(Model, 5);
