@@ -1,0 +1,1 @@
+# target_sources(files|files_ui PRIVATE ...)

@@ -1,0 +1,1 @@
+# target_sources(registry|registry_ui PRIVATE ...)

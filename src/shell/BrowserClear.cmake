@@ -1,0 +1,1 @@
+# target_sources(shell|shell_ui PRIVATE ...)
