@@ -12,26 +12,19 @@
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
 
+#include "ui_Options.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QFrame>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTabWidget>
 #include <QTimeEdit>
-#include <QVBoxLayout>
 
-#include <string>
 
 namespace {
 
@@ -77,73 +70,6 @@ std::optional<QFont> RealFontPicker(QWidget *parent, const QFont &initial)
     return ok ? std::optional<QFont>(font) : std::nullopt;
 }
 
-// Builds one page: a column of rows, each a widget or a caption with its control.
-class TPage
-{
-public:
-    TPage(QTabWidget *tabs, const char *name, const QString &caption)
-    {
-        Widget = new QWidget(tabs);
-        Widget->setObjectName(QString::fromLatin1(name));
-        Layout = new QGridLayout(Widget);
-        tabs->addTab(Widget, caption);
-    }
-    ~TPage() { Layout->setRowStretch(Layout->rowCount(), 1); }
-
-    template <class T>
-    T *Add(T *widget, const char *name)
-    {
-        widget->setObjectName(QString::fromLatin1(name));
-        Layout->addWidget(widget, Layout->rowCount(), 0, 1, 3);
-        return widget;
-    }
-    QCheckBox *Check(const char *name, const QString &caption) { return Add(new QCheckBox(caption, Widget), name); }
-    // A caption label, the control and an optional button on one row.
-    template <class T>
-    T *Row(const char *labelName, const QString &caption, T *control, const char *name, QWidget *button = nullptr)
-    {
-        const int row = Layout->rowCount();
-        auto *label = new QLabel(caption, Widget);
-        label->setObjectName(QString::fromLatin1(labelName));
-        control->setObjectName(QString::fromLatin1(name));
-        Layout->addWidget(label, row, 0);
-        Layout->addWidget(control, row, 1, 1, button ? 1 : 2);
-        if (button)
-            Layout->addWidget(button, row, 2);
-        return control;
-    }
-    // The pair of deleting-method radio buttons in their own group (first = recycle bin).
-    void Deleting(const char *recycle, const char *remove)
-    {
-        auto *group = Add(new QGroupBox(QStringLiteral("Deleting method"), Widget), (std::string(recycle) + "Group").c_str());
-        auto *box = new QVBoxLayout(group);
-        auto *a = new QRadioButton(QStringLiteral("Move to the recycle bin"), group);
-        a->setObjectName(QString::fromLatin1(recycle));
-        auto *b = new QRadioButton(QStringLiteral("Delete permanently"), group);
-        b->setObjectName(QString::fromLatin1(remove));
-        box->addWidget(a);
-        box->addWidget(b);
-    }
-    QWidget *Widget;
-    QGridLayout *Layout;
-};
-
-TOVSpeedButton *BrowseButton(QWidget *parent, const char *name)
-{
-    auto *b = new TOVSpeedButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setText(QStringLiteral("..."));
-    b->setToolTip(QStringLiteral("Browse for folder..."));
-    return b;
-}
-
-QSpinBox *Spin(QWidget *parent, int min, int max)
-{
-    auto *s = new QSpinBox(parent);
-    s->setRange(min, max);
-    return s;
-}
-
 const char *const TaskBoxes[] = {"RegistryCheck", "TempCheck", "CacheCheck", "CookiesCheck", "HistoryCheck", "MRUCheck"};
 const char *const DayBoxes[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturnday", "Sunday"};
 
@@ -173,6 +99,8 @@ TOptionsIkkuna::TOptionsIkkuna(QWidget *parent, bool winNT) : QDialog(parent)
     FormCreate(winNT);
 }
 
+TOptionsIkkuna::~TOptionsIkkuna() = default;
+
 TOptionsIkkuna::TOptionsIkkuna(QWidget *parent, TSettings &settings, bool runAtStartup, const QString &programFolder,
                                bool winNT)
     : QDialog(parent), FBound(&settings)
@@ -185,213 +113,32 @@ TOptionsIkkuna::TOptionsIkkuna(QWidget *parent, TSettings &settings, bool runAtS
 
 void TOptionsIkkuna::FormCreate(bool winNT)
 {
-    setObjectName("OptionsIkkuna");
-    setWindowTitle("Options");
+    ui = std::make_unique<Ui::TOptionsIkkuna>();
+    ui->setupUi(this);
     FOptionsShown = false;
+    Asetukset = ui->Asetukset;
+    Reunus = ui->Reunus;
+    Ok = ui->Ok;
+    Cancel = ui->Cancel;
+    FontLabel = ui->FontLabel;
+    LangDir = ui->LangDir;
 
-    Reunus = new QFrame(this);
-    Reunus->setObjectName("Reunus");
-    Reunus->setFrameShape(QFrame::NoFrame);
-    Asetukset = new QTabWidget(Reunus);
-    Asetukset->setObjectName("Asetukset");
-
-    {
-        TPage p(Asetukset, "GeneralSheet", QStringLiteral("General"));
-        p.Check("ShowSplash", QStringLiteral("Show splashscreen"));
-        p.Check("HideTray", QStringLiteral("Hide to the tray on close"));
-        p.Check("Start", QStringLiteral("Start Vaskimo on Windows startup"));
-        p.Check("ForceTryDelete", QStringLiteral("Force try delete"));
-        p.Row("LanguageLabel", QStringLiteral("Language:"), new QComboBox(p.Widget), "Language");
-        LangDir = p.Row("LangDirLabel", QStringLiteral("Language dir:"), new QLabel(p.Widget), "LangDir");
+    QCheckBox *days[] = {ui->Monday, ui->Tuesday, ui->Wednesday, ui->Thursday, ui->Friday, ui->Saturnday, ui->Sunday};
+    const QLocale locale;
+    for (int d = 0; d < 7; ++d) {
+        days[d]->setText(locale.dayName(d + 1, QLocale::ShortFormat));
+        days[d]->setToolTip(locale.dayName(d + 1, QLocale::LongFormat));
     }
-    {
-        TPage p(Asetukset, "AppearanceSheet", QStringLiteral("Appearance"));
-        p.Check("NoBG", QStringLiteral("No background"));
-        auto *open = new TOVBitBtn(QStringLiteral("O&pen"), p.Widget);
-        open->setObjectName("AvaaButton");
-        p.Row("Label2", QStringLiteral("Background image:"), new QComboBox(p.Widget), "BackGround", open)
-            ->addItem(QStringLiteral("Default"));
-        auto *style = p.Row("Label12", QStringLiteral("Background style:"), new QComboBox(p.Widget), "BGStyle");
-        style->addItems({QStringLiteral("Tile"), QStringLiteral("Center"), QStringLiteral("Stretch")});
-        FillColorCombo(p.Row("Label13", QStringLiteral("Background color:"), new QComboBox(p.Widget), "BGColor"));
-        auto *font = new TOVBitBtn(QStringLiteral("&Font..."), p.Widget);
-        font->setObjectName("btnFont");
-        FontLabel = p.Row("Label14", QStringLiteral("Font:"), new QLabel(p.Widget), "FontLabel", font);
-    }
-    {
-        TPage p(Asetukset, "SchedulingSheet", QStringLiteral("Scheduling"));
-        p.Check("RegistryCheck", QStringLiteral("Clean registry"));
-        p.Check("TempCheck", QStringLiteral("Clear temp directories"));
-        p.Check("CacheCheck", QStringLiteral("Clear browser cache"));
-        p.Check("CookiesCheck", QStringLiteral("Clear browser cookies"));
-        p.Check("HistoryCheck", QStringLiteral("Clear browser history"));
-        p.Check("MRUCheck", QStringLiteral("Clear MRU list"));
-        p.Check("CloseOnReady", QStringLiteral("Close after work"));
-        p.Check("DeleteAll", QStringLiteral("Delete all found items"));
-        auto *when = p.Add(new QGroupBox(QStringLiteral("When"), p.Widget), "WhenGroup");
-        auto *grid = new QGridLayout(when);
-        const char *periods[] = {"Daily", "Weekly", "Monthly"};
-        const QString periodCaptions[] = {QStringLiteral("Daily"), QStringLiteral("Weekly"), QStringLiteral("Monthly")};
-        for (int i = 0; i < 3; ++i) {
-            auto *r = new QRadioButton(periodCaptions[i], when);
-            r->setObjectName(QString::fromLatin1(periods[i]));
-            grid->addWidget(r, i, 0);
-        }
-        auto *days = new QHBoxLayout;
-        const QLocale locale;
-        for (int d = 0; d < 7; ++d) {
-            auto *box = new QCheckBox(locale.dayName(d + 1, QLocale::ShortFormat), when);
-            box->setObjectName(QString::fromLatin1(DayBoxes[d]));
-            box->setToolTip(locale.dayName(d + 1, QLocale::LongFormat));
-            days->addWidget(box);
-        }
-        grid->addLayout(days, 1, 1);
-        auto *month = new QComboBox(when);
-        month->setObjectName("MonthBox");
-        for (int d = 1; d <= 31; ++d)
-            month->addItem(QString::number(d));
-        grid->addWidget(month, 2, 1);
-        auto *at = p.Add(new QGroupBox(QStringLiteral("Start the work"), p.Widget), "AtGroup");
-        auto *atGrid = new QGridLayout(at);
-        auto *timeDay = new QRadioButton(QStringLiteral("At time:"), at);
-        timeDay->setObjectName("TimeDay");
-        auto *time = new QTimeEdit(QTime(0, 0), at);
-        time->setObjectName("TimeEdit");
-        time->setDisplayFormat(QStringLiteral("HH:mm"));
-        auto *idle = new QRadioButton(QStringLiteral("When idle for (minutes):"), at);
-        idle->setObjectName("Idle");
-        auto *idleFor = Spin(at, 1, 1000);
-        idleFor->setObjectName("IdleEditUpDown");
-        idleFor->setValue(10);
-        atGrid->addWidget(timeDay, 0, 0);
-        atGrid->addWidget(time, 0, 1);
-        atGrid->addWidget(idle, 1, 0);
-        atGrid->addWidget(idleFor, 1, 1);
-    }
-    {
-        TPage p(Asetukset, "UpdateSheet", QStringLiteral("Update"));
-        p.Check("AutoUpdate", QStringLiteral("Check for updates automatically"));
-        p.Check("AlwaysConnected", QStringLiteral("Always connected to the Internet"));
-        p.Check("AutomateBlacklist", QStringLiteral("Update the blacklist automatically"));
-        p.Row("Label9", QStringLiteral("Update address:"), new QLineEdit(p.Widget), "Address");
-        p.Row("Label10", QStringLiteral("Save updates to:"), new QLineEdit(p.Widget), "SaveTo",
-              BrowseButton(p.Widget, "BrowseButton"));
-        p.Row("Label11", QStringLiteral("Port (0 as default port):"), Spin(p.Widget, 0, 65535), "PortUpDown");
-        p.Check("UseProxy", QStringLiteral("Use proxy server for the connection"));
-        p.Row("Label7", QStringLiteral("Proxy server:"), new QLineEdit(p.Widget), "Proxy");
-        p.Row("Label8", QStringLiteral("Proxy port (0 as default port):"), Spin(p.Widget, 0, 65535), "ProxyPortUpDown");
-        auto *user = p.Row("Label17", QStringLiteral("Proxy username:"), new QLineEdit(p.Widget), "ProxyUsername");
-        SetHoldsUserData(user);
-        p.Row("Label18", QStringLiteral("Proxy password:"), new TOVPassEdit(p.Widget), "ProxyPassword");
-    }
-    {
-        TPage p(Asetukset, "RegistrySheet", QStringLiteral("Registry"));
-        p.Check("Undo", QStringLiteral("Create undo file on delete"));
-        p.Row("Label1", QStringLiteral("Undo levels:"), Spin(p.Widget, 1, 99), "UndoLevelsUpDown");
-        p.Row("Label3", QStringLiteral("Save undo files to:"), new QLineEdit(p.Widget), "UndoHakemisto",
-              BrowseButton(p.Widget, "HaeHak"));
-        p.Check("RegistryConfirm", QStringLiteral("Confirm registry changes"));
-    }
-    {
-        TPage p(Asetukset, "AddRemoveSheet", QStringLiteral("Add/remove"));
-        p.Check("UndoLisaaPoista", QStringLiteral("Create undo file on delete"));
-        p.Row("Label16", QStringLiteral("Save undo files to:"), new QLineEdit(p.Widget), "LisaaPoistaUndoHakemisto",
-              BrowseButton(p.Widget, "GetHakemisto"));
-        p.Check("ListExtra", QStringLiteral("List extra items"));
-        p.Check("Confirm", QStringLiteral("Confirm deletions/uninstallations"));
-    }
-    {
-        TPage p(Asetukset, "DuplicateSheet", QStringLiteral("Duplicate files"));
-        p.Check("SameDate", QStringLiteral("Same date & time"));
-        p.Check("SameName", QStringLiteral("Same name"));
-        p.Check("SameSize", QStringLiteral("Same size"));
-        p.Check("SameCRC", QStringLiteral("Same CRC"));
-        p.Check("SameMD5", QStringLiteral("Same MD5"));
-        p.Check("SkipEmpty", QStringLiteral("Skip empty files"));
-        p.Check("SkipSYSBCKUP", QStringLiteral("Skip SYSBCKUP folder"));
-        p.Check("SkipDesktop", QStringLiteral("Skip Desktop.ini folders"));
-        p.Deleting("DuplicateRecycle", "DuplicateDelete");
-        p.Check("DuplicateConfirm", QStringLiteral("Confirm duplicate changes"));
-    }
-    {
-        TPage p(Asetukset, "UnnecessarySheet", QStringLiteral("Unnecessary files"));
-        p.Check("IgnoreHidden", QStringLiteral("Skip hidden files"));
-        p.Check("IgnoreReadOnly", QStringLiteral("Skip read-only files"));
-        p.Check("IgnoreSystem", QStringLiteral("Skip system files"));
-        p.Check("IgnoreEmpty", QStringLiteral("Skip empty files"));
-        p.Check("UnnecessaryRecurse", QStringLiteral("Recurse subdirectories"));
-        p.Deleting("UnnecessaryRecycle", "UnnecessaryDelete");
-        p.Check("UnnecessaryConfirm", QStringLiteral("Confirm unnecessary changes"));
-        auto *dirs = p.Add(new QListWidget(p.Widget), "CustomDir");
-        dirs->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        dirs->setMouseTracking(true);
-        auto *buttons = new QHBoxLayout;
-        auto *add = new TOVBitBtn(QStringLiteral("&Add..."), p.Widget);
-        add->setObjectName("btnAddCustomDir");
-        auto *remove = new TOVBitBtn(QStringLiteral("&Remove"), p.Widget);
-        remove->setObjectName("btnRemoveCustomDir");
-        buttons->addWidget(add);
-        buttons->addWidget(remove);
-        buttons->addStretch(1);
-        p.Layout->addLayout(buttons, p.Layout->rowCount(), 0, 1, 3);
-    }
-    {
-        TPage p(Asetukset, "ShortcutsSheet", QStringLiteral("Shortcuts"));
-        p.Check("RemovableFile", QStringLiteral("Files on removable medias"));
-        p.Check("NetworkFile", QStringLiteral("Files on network drives"));
-        p.Check("InternetAddress", QStringLiteral("Internet addresses"));
-        p.Check("EmptyFolder", QStringLiteral("Empty folders"));
-        p.Check("StartSkipDesktop", QStringLiteral("Skip desktop"));
-        p.Deleting("StartRecycle", "StartDelete");
-        p.Check("StartConfirm", QStringLiteral("Confirm shortcut changes"));
-    }
-    {
-        TPage p(Asetukset, "SpaceUsageSheet", QStringLiteral("Space usage"));
-        p.Check("LegendColor", QStringLiteral("Color-coded legend"));
-        p.Check("StartAuto", QStringLiteral("Start scanning automatically"));
-        p.Check("ShowFreeDisk", QStringLiteral("Show free disk space"));
-        auto *measure = p.Add(new QGroupBox(QStringLiteral("Measure files by"), p.Widget), "MeasureGroup");
-        auto *box = new QVBoxLayout(measure);
-        auto *compressed = new QRadioButton(QStringLiteral("Compressed size"), measure);
-        compressed->setObjectName("Compressed");
-        auto *uncompressed = new QRadioButton(QStringLiteral("Uncompressed size"), measure);
-        uncompressed->setObjectName("Uncompressed");
-        box->addWidget(compressed);
-        box->addWidget(uncompressed);
-        // Only the NT family keeps compressed sizes.
-        measure->setEnabled(winNT);
-        compressed->setEnabled(winNT);
-        uncompressed->setEnabled(winNT);
-    }
-    {
-        TPage p(Asetukset, "StartupSheet", QStringLiteral("Startup"));
-        p.Check("StartupUndo", QStringLiteral("Create undo file on delete"));
-        p.Row("Label15", QStringLiteral("Undo directory:"), new QLineEdit(p.Widget), "StartupUndoHakemisto",
-              BrowseButton(p.Widget, "HaeStartupHak"));
-        p.Deleting("StartupRecycle", "StartupDelete");
-        p.Check("StartupConfirm", QStringLiteral("Confirm deletions"));
-    }
-
-    Ok = new TOVBitBtn(QStringLiteral("&Ok"), Reunus);
-    Ok->setObjectName("Ok");
-    Ok->setDefault(true);
-    Cancel = new TOVBitBtn(QStringLiteral("Cancel"), Reunus);
-    Cancel->setObjectName("Cancel");
+    ui->TimeEdit->setTime(QTime(0, 0));
+    FillColorCombo(ui->BGColor);
+    SetHoldsUserData(ui->ProxyUsername);
+    // Only the NT family keeps compressed sizes.
+    ui->MeasureGroup->setEnabled(winNT);
+    ui->Compressed->setEnabled(winNT);
+    ui->Uncompressed->setEnabled(winNT);
     Cancel->SetCancel(true);
-    Cancel->setAutoDefault(false);
     connect(Ok, &QPushButton::clicked, this, &TOptionsIkkuna::accept);
     connect(Cancel, &QPushButton::clicked, this, &TOptionsIkkuna::reject);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Ok);
-    buttons->addWidget(Cancel);
-    auto *inner = new QVBoxLayout(Reunus);
-    inner->addWidget(Asetukset);
-    inner->addLayout(buttons);
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(Reunus);
 
     // User clicks only: filling the controls must not run the handlers (or ask anything).
     const struct {
@@ -433,8 +180,7 @@ void TOptionsIkkuna::FillFrom(const TSettings &settings, bool runAtStartup, cons
                       LanguageFlags::UnknownFlag());
     FillOptionControls(this, settings);
     Control<QAbstractButton>("Start")->setChecked(runAtStartup);
-    const QFont font = property("UserFont").value<QFont>();
-    FontLabel->setText(Options::FontDescription(font));
+    ShowFontText();
     RunEnablingRules();
 }
 

@@ -11,6 +11,7 @@
 #include <QFont>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAbstractButton;
@@ -25,6 +26,9 @@ class QSpinBox;
 class QTabWidget;
 class TOVBitBtn;
 struct TSettings;
+namespace Ui {
+class TOptionsIkkuna;
+}
 
 namespace Options {
 // The pickers the window opens; tests replace them. Each returns nothing when the user cancelled.
@@ -46,6 +50,7 @@ class TOptionsIkkuna : public QDialog
 public:
     // The bare window (FormCreate); winNT enables the compressed-size choice.
     explicit TOptionsIkkuna(QWidget *parent = nullptr, bool winNT = true);
+    ~TOptionsIkkuna() override;
     // Bound to settings: translated when a language is in use (settings.FLanguageIndex != 0),
     // filled from settings and runAtStartup (the Start box), the enabling rules run once. On OK the
     // controls go back into settings before accepted() is emitted. programFolder: the host folder
@@ -108,6 +113,7 @@ private:
     void Enable(std::initializer_list<const char *> names, bool enabled);
     bool Checked(const char *name) const;
 
+    std::unique_ptr<Ui::TOptionsIkkuna> ui;
     TSettings *FBound = nullptr;
     bool FOptionsShown = false;
 };
