@@ -334,6 +334,10 @@ void TPaaIkkuna::ApplyTimers()
 
 TPaaIkkuna::~TPaaIkkuna()
 {
+    // The kept tool windows go first, while they can still reach the main window and its settings.
+    for (QPointer<QDialog> &tool : d->Kept)
+        delete tool.data();
+    d->Kept.clear();
     WriteWindowSize(width(), height(), SettingsFilePath(d->ProgramFolder));
     if (d->Tray)
         d->Tray->hide();

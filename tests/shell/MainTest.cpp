@@ -359,6 +359,33 @@ TEST(MainWindow, OptionsExchange)
     TPaaIkkuna::SetProgramFile({});
 }
 
+TEST(MainWindow, KeptToolsGoBeforeTheMainWindow)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    bool sawMainWindow = false;
+    TPaaIkkuna::RegisterTool(TToolKind::Startup, [&](QWidget *parent) {
+        auto *tool = new QDialog(parent);
+        QObject::connect(tool, &QObject::destroyed, [&] { sawMainWindow = PaaIkkuna != nullptr; });
+        QTimer::singleShot(0, tool, &QDialog::accept);
+        return tool;
+    });
+    {
+        TPaaIkkuna window(dir.path());
+        window.OpenTool(TToolKind::Startup);
+        EXPECT_TRUE(window.FStartupOpen);
+        QTimer::singleShot(0, &window, [&] {
+            EXPECT_EQ(QApplication::activeModalWidget(), window.findChild<QDialog *>()) << "kept: the same window again";
+            if (auto *tool = qobject_cast<QDialog *>(QApplication::activeModalWidget())) tool->accept();
+        });
+        window.OpenTool(TToolKind::Startup);
+        EXPECT_EQ(window.findChildren<QDialog *>().size(), 1);
+    }
+    EXPECT_TRUE(sawMainWindow);
+    TPaaIkkuna::RegisterTool(TToolKind::Startup, {});
+}
+
 TEST(MainWindow, RealOptionsWindow)
 {
     TPrefixBuilder prefix;
