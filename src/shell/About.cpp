@@ -9,17 +9,17 @@
 #include "shell/Settings.h"
 #include "shell/Splash.h"
 
+#include "ui_About.h"
+
 #include <QDate>
 #include <QDesktopServices>
 #include <QFile>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -30,9 +30,6 @@ About::TLinkOpener &LinkOpener()
     static About::TLinkOpener opener;
     return opener;
 }
-
-const QString HomepageAddress = QStringLiteral("http://www.orvendal.fi/");
-const QString EmailAddress = QStringLiteral("mailto:vaskimo@orvendal.fi");
 
 std::optional<QString> ReadText(TRegistry &reg, const QString &name)
 {
@@ -159,49 +156,39 @@ QString About::MakerNotice(const QDate &today)
 
 void About::SetLinkOpener(TLinkOpener opener) { LinkOpener() = std::move(opener); }
 
+TAboutBox::~TAboutBox() = default;
+
 TAboutBox::TAboutBox(QWidget *parent, const TSettings &settings, const QString &programFolder, const QString &version)
     : QDialog(parent), FSettings(settings), FProgramFolder(programFolder)
 {
-    setObjectName("AboutBox");
-    setWindowTitle("About");
     FormCreate(version.isEmpty() ? TOdota::GetVersion() : version);
 }
 
 void TAboutBox::FormCreate(const QString &version)
 {
-    auto label = [this](const char *name, const QString &text, QWidget *parent) {
-        auto *l = new QLabel(text, parent);
-        l->setObjectName(QString::fromLatin1(name));
-        return l;
-    };
-    Bevel = new QFrame(this);
-    Bevel->setObjectName("Bevel");
-    Bevel->setFrameShape(QFrame::NoFrame);
-    Reunus = new QFrame(Bevel);
-    Reunus->setObjectName("Reunus");
-    Reunus->setFrameShape(QFrame::Box);
-    Reunus->setFrameShadow(QFrame::Sunken);
+    ui = std::make_unique<Ui::TAboutBox>();
+    ui->setupUi(this);
+    Bevel = ui->Bevel;
+    Reunus = ui->Reunus;
+    ProductName = ui->ProductName;
+    Label6 = ui->Label6;
+    Version = ui->Version;
+    Freeware = ui->Freeware;
+    Windows = ui->Windows;
+    Memory = ui->Memory;
+    HomepageCaption = ui->HomepageCaption;
+    Homepage = ui->Homepage;
+    EmailCaption = ui->EmailCaption;
+    Email = ui->Email;
+    Credits = ui->Credits;
+    btnOk = ui->btnOk;
 
-    auto *icon = new QLabel(Reunus);
-    icon->setObjectName("ProgramIcon");
-    icon->setPixmap(QPixmap(QStringLiteral(":/main/pictures/Vaskimo.png")));
-    ProductName = label("ProductName", QStringLiteral("Vaskimo"), Reunus);
+    ui->ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/main/pictures/Vaskimo.png")));
     QFont big = ProductName->font();
     big.setBold(true);
     big.setPointSize(std::max(10, big.pointSize() + 4));
     ProductName->setFont(big);
-    Label6 = label("Label6", QStringLiteral("Vaskimo"), Reunus);
-    Version = label("Version", About::MakerNotice(QDate::currentDate()), Reunus);
-    Freeware = label("Freeware", QStringLiteral("Totally FREEWARE!"), Reunus);
-    Windows = label("Windows", QString(), Reunus);
-    Memory = label("Memory", QString(), Reunus);
-    HomepageCaption = label("HomepageCaption", QStringLiteral("Homepage:"), Reunus);
-    Homepage = label("Homepage", QStringLiteral("www.orvendal.fi"), Reunus);
-    Homepage->setToolTip(HomepageAddress);
-    EmailCaption = label("EmailCaption", QStringLiteral("E-mail:"), Reunus);
-    Email = label("Email", QStringLiteral("vaskimo@orvendal.fi"), Reunus);
-    Email->setToolTip(EmailAddress);
-    Credits = label("Credits", QStringLiteral("Thanks to every translator of Vaskimo."), Reunus);
+    Version->setText(About::MakerNotice(QDate::currentDate()));
     for (QLabel *link : {Homepage, Email}) {
         link->setStyleSheet(QStringLiteral("color: blue"));
         QFont f = link->font();
@@ -210,39 +197,11 @@ void TAboutBox::FormCreate(const QString &version)
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
     }
-
     if (!version.isEmpty()) {
         ProductName->setText(QStringLiteral("Vaskimo ") + version);
         Label6->setText(QStringLiteral("Vaskimo ") + version);
     }
-
-    auto *grid = new QGridLayout(Reunus);
-    grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(ProductName, 0, 1, 1, 2);
-    grid->addWidget(Label6, 1, 1, 1, 2);
-    grid->addWidget(Version, 2, 1, 1, 2);
-    grid->addWidget(Freeware, 3, 1, 1, 2);
-    grid->addWidget(Windows, 4, 1, 1, 2);
-    grid->addWidget(Memory, 5, 1, 1, 2);
-    grid->addWidget(HomepageCaption, 6, 1);
-    grid->addWidget(Homepage, 6, 2);
-    grid->addWidget(EmailCaption, 7, 1);
-    grid->addWidget(Email, 7, 2);
-    grid->addWidget(Credits, 8, 1, 1, 2);
-    grid->setColumnStretch(2, 1);
-
-    btnOk = new TOVBitBtn(QStringLiteral("&Ok"), Bevel);
-    btnOk->setObjectName("btnOk");
-    btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-
-    auto *inner = new QVBoxLayout(Bevel);
-    inner->addWidget(Reunus);
-    inner->addWidget(btnOk, 0, Qt::AlignHCenter);
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(Bevel);
-
     GetAllSystemInfo();
 }
 

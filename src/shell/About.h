@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QDate;
@@ -13,6 +14,9 @@ class QFrame;
 class QLabel;
 class TOVBitBtn;
 struct TSettings;
+namespace Ui {
+class TAboutBox;
+}
 
 // The Windows version as the prefix reports it. Family 0 = Win32s, 1 = the 95 line, 2 = the NT line.
 struct TPlatformVersion {
@@ -48,6 +52,7 @@ public:
     // settings: its user font and language; programFolder: where "Languages/" is (a host folder);
     // version: the four-number program version (empty: ProgramVersion of this build).
     TAboutBox(QWidget *parent, const TSettings &settings, const QString &programFolder, const QString &version = {});
+    ~TAboutBox() override;
 
     void GetAllSystemInfo();
 
@@ -76,6 +81,7 @@ protected:
 
 private:
     void FormCreate(const QString &version);
+    std::unique_ptr<Ui::TAboutBox> ui;
     const TSettings &FSettings;
     QString FProgramFolder;
 };

@@ -5,15 +5,14 @@
 #include "shell/Buttons.h"
 #include "shell/SettingsUi.h"
 
+#include "ui_LanguageChooser.h"
+
 #include <QComboBox>
 #include <QDir>
-#include <QFrame>
-#include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
-#include <QVBoxLayout>
 
 QIcon LanguageFlags::DefaultFlag()
 {
@@ -41,51 +40,25 @@ QIcon LanguageFlags::UnknownFlag()
 
 TKieliIkkuna::TKieliIkkuna(const QString &programFolder, QWidget *parent) : QDialog(parent)
 {
-    setObjectName("KieliIkkuna");
-    setWindowTitle("Choose language");
     FormCreate(programFolder);
 }
 
+TKieliIkkuna::~TKieliIkkuna() = default;
+
 void TKieliIkkuna::FormCreate(const QString &programFolder)
 {
-    Reunus = new QFrame(this);
-    Reunus->setObjectName("Reunus");
-    Reunus->setFrameShape(QFrame::Box);
-    Reunus->setFrameShadow(QFrame::Sunken);
-
-    auto *choose = new QLabel(QStringLiteral("Choose language:"), Reunus);
-    choose->setObjectName("Label1");
-    auto *dirCaption = new QLabel(QStringLiteral("Language dir:"), Reunus);
-    dirCaption->setObjectName("Label2");
+    ui = std::make_unique<Ui::TKieliIkkuna>();
+    ui->setupUi(this);
+    Reunus = ui->Reunus;
+    LangDir = ui->LangDir;
+    Language = ui->Language;
+    Ok = ui->Ok;
     const QString folder = QDir::toNativeSeparators(QDir(programFolder).filePath(QStringLiteral("Languages")) + u'/');
-    LangDir = new QLabel(folder, Reunus);
-    LangDir->setObjectName("LangDir");
+    LangDir->setText(folder);
     LangDir->setToolTip(folder);
-    Language = new QComboBox(Reunus);
-    Language->setObjectName("Language");
-    Language->setIconSize(QSize(16, 16));
     FillLanguageCombo(Language, programFolder, LanguageFlags::DefaultFlag(), LanguageFlags::UnknownFlag());
     Language->setCurrentIndex(0);
-    auto *note = new QLabel(QStringLiteral("You can change language anytime you want by going to Options."), Reunus);
-    note->setObjectName("Label3");
-    note->setWordWrap(true);
-
-    auto *grid = new QGridLayout(Reunus);
-    grid->addWidget(choose, 0, 0);
-    grid->addWidget(Language, 0, 1);
-    grid->addWidget(dirCaption, 1, 0);
-    grid->addWidget(LangDir, 1, 1);
-    grid->addWidget(note, 2, 0, 1, 2);
-    grid->setColumnStretch(1, 1);
-
-    Ok = new TOVBitBtn(QStringLiteral("&Ok"), this);
-    Ok->setObjectName("Ok");
-    Ok->setDefault(true);
     connect(Ok, &QPushButton::clicked, this, &TKieliIkkuna::OkClick);
-
-    auto *outer = new QVBoxLayout(this);
-    outer->addWidget(Reunus);
-    outer->addWidget(Ok, 0, Qt::AlignHCenter);
 }
 
 int TKieliIkkuna::ItemIndex() const { return Language->currentIndex(); }

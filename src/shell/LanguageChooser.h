@@ -5,10 +5,15 @@
 #include <QDialog>
 #include <QIcon>
 
+#include <memory>
+
 class QComboBox;
 class QFrame;
 class QLabel;
 class TOVBitBtn;
+namespace Ui {
+class TKieliIkkuna;
+}
 
 class TKieliIkkuna : public QDialog
 {
@@ -16,6 +21,7 @@ class TKieliIkkuna : public QDialog
 public:
     // programFolder: the host folder that holds "Languages/".
     explicit TKieliIkkuna(const QString &programFolder, QWidget *parent = nullptr);
+    ~TKieliIkkuna() override;
 
     // The choice: index 0 is "Default (English)", then the language files in listing order.
     int ItemIndex() const;
@@ -36,6 +42,7 @@ public slots:
 
 private:
     void FormCreate(const QString &programFolder);
+    std::unique_ptr<Ui::TKieliIkkuna> ui;
 };
 
 namespace LanguageFlags {

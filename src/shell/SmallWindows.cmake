@@ -2,7 +2,7 @@
 target_sources(shell_ui PRIVATE
   Listing.h Listing.cpp
   Options.h Options.cpp ${CMAKE_CURRENT_SOURCE_DIR}/../resources/forms/Options.ui
-  About.h About.cpp
+  About.h About.cpp ${CMAKE_CURRENT_SOURCE_DIR}/../resources/forms/About.ui
   Splash.h Splash.cpp
-  LanguageChooser.h LanguageChooser.cpp
+  LanguageChooser.h LanguageChooser.cpp ${CMAKE_CURRENT_SOURCE_DIR}/../resources/forms/LanguageChooser.ui
   ${CMAKE_CURRENT_SOURCE_DIR}/../resources/Splash.qrc)
