@@ -63,44 +63,39 @@ TEST(AboutTest, MemoryUsesThousandsSeparators)
 
 TEST(AboutTest, PlatformVersionFromThePrefix)
 {
-    {
+    const QString nt = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+    const QString win9x = "Software\\Microsoft\\Windows\\CurrentVersion";
+    const struct {
+        const char *name;
+        QString key;
+        QByteArray values;
+        const char *expected;
+    } cases[] = {
+        {"XP with a service pack", nt,
+         "\"CurrentVersion\"=\"5.1\"\n\"CurrentBuildNumber\"=\"2600\"\n\"CSDVersion\"=\"Service Pack 3\"\n",
+         "Windows XP (Build 2600: Service Pack 3)"},
+        {"Windows 10: the version numbers win over CurrentVersion", nt,
+         "\"CurrentVersion\"=\"6.3\"\n\"CurrentMajorVersionNumber\"=dword:0000000a\n"
+         "\"CurrentMinorVersionNumber\"=dword:00000000\n\"CurrentBuild\"=\"19045\"\n",
+         "Windows NT 10.0 (Build 19045)"},
+        {"the 95 line", win9x, "\"VersionNumber\"=\"4.10.2222\"\n", "Windows 98 (Build 2222)"},
+        {"no version at all", nt, "", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         TPrefixBuilder b;
-        const QString key = "Software\\Microsoft\\Windows NT\\CurrentVersion";
-        b.AddString(THive::System, key, "CurrentVersion", "5.1");
-        b.AddString(THive::System, key, "CurrentBuildNumber", "2600");
-        b.AddString(THive::System, key, "CSDVersion", "Service Pack 3");
+        b.AddKey(THive::System, c.key, c.values);
         auto prefix = b.MakeCurrent();
         const auto v = About::PrefixPlatformVersion();
+        if (!c.expected) {
+            EXPECT_FALSE(v.has_value());
+            TSettings s;
+            TAboutBox box(nullptr, s, b.Folder());
+            EXPECT_TRUE(box.Windows->text().isEmpty()) << "an unreadable version leaves the line empty";
+            continue;
+        }
         ASSERT_TRUE(v.has_value());
-        EXPECT_EQ(About::PlatformDescription(*v), "Windows XP (Build 2600: Service Pack 3)");
-    }
-    {
-        TPrefixBuilder b;
-        const QString key = "Software\\Microsoft\\Windows NT\\CurrentVersion";
-        b.AddString(THive::System, key, "CurrentVersion", "6.3");
-        b.AddDword(THive::System, key, "CurrentMajorVersionNumber", 10);
-        b.AddDword(THive::System, key, "CurrentMinorVersionNumber", 0);
-        b.AddString(THive::System, key, "CurrentBuild", "19045");
-        auto prefix = b.MakeCurrent();
-        const auto v = About::PrefixPlatformVersion();
-        ASSERT_TRUE(v.has_value());
-        EXPECT_EQ(About::PlatformDescription(*v), "Windows NT 10.0 (Build 19045)");
-    }
-    {
-        TPrefixBuilder b;
-        b.AddString(THive::System, "Software\\Microsoft\\Windows\\CurrentVersion", "VersionNumber", "4.10.2222");
-        auto prefix = b.MakeCurrent();
-        const auto v = About::PrefixPlatformVersion();
-        ASSERT_TRUE(v.has_value());
-        EXPECT_EQ(About::PlatformDescription(*v), "Windows 98 (Build 2222)");
-    }
-    {
-        TPrefixBuilder b;
-        auto prefix = b.MakeCurrent();
-        EXPECT_FALSE(About::PrefixPlatformVersion().has_value());
-        TSettings s;
-        TAboutBox box(nullptr, s, b.Folder());
-        EXPECT_TRUE(box.Windows->text().isEmpty()) << "an unreadable version leaves the line empty";
+        EXPECT_EQ(About::PlatformDescription(*v), QString::fromUtf8(c.expected));
     }
 }
 
