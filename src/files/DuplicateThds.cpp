@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <cerrno>
 #include <cstring>
 #include <queue>
 #include <stdexcept>
@@ -165,11 +166,44 @@ QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder) const
     return HostFiles::ListFolder(hostFolder);
 }
 
+namespace {
+// A file opened for reading with nothing between read() and the system call: the comparison
+// opens tens of thousands of files for a few kilobytes each.
+class TReadOnlyFile final : public QIODevice
+{
+public:
+    explicit TReadOnlyFile(const QString &hostPath)
+    {
+        FFd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (FFd >= 0)
+            QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~TReadOnlyFile() override
+    {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        while (true) {
+            const ssize_t n = ::read(FFd, data, std::size_t(maxSize));
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    int FFd = -1;
+};
+}  // namespace
+
 std::unique_ptr<QIODevice> TFileLayer::OpenRead(const QString &hostPath) const
 {
-    auto file = std::make_unique<QFile>(hostPath);
-    file->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    return file;
+    return std::make_unique<TReadOnlyFile>(hostPath);
 }
 
 std::shared_ptr<const TFileLayer> DefaultFileLayer()
@@ -559,8 +593,13 @@ void TScanFilThd::WalkFolders()
             // Depth first, children in name order: the next folder taken is the first child.
             walk.Queue.insert(walk.Queue.end(), std::make_move_iterator(subfolders.rbegin()),
                               std::make_move_iterator(subfolders.rend()));
+            // This worker takes one of them itself; the rest may wake others. The end wakes all.
+            if (walk.Queue.empty() && walk.Busy == 0)
+                walk.Changed.wakeAll();
+            else
+                for (std::size_t k = 1; k < subfolders.size(); ++k)
+                    walk.Changed.wakeOne();
             subfolders.clear();
-            walk.Changed.wakeAll();
         }
         walk.Changed.wakeAll();
     });
@@ -804,7 +843,8 @@ struct TDupesThd::TCandidate {
     QString HostPath;
     std::array<std::uint8_t, 16> Signature{};
     bool Readable = false;
-    bool HaveDigests = false;
+    bool HaveCrc = false, HaveMd5 = false;
+    bool Alone = false;  // no other file of its signature has its CRC: equal to none
     QByteArray Whole;  // a small file's bytes, kept from the signature read for its digests
     std::uint32_t Crc = 0;
     TMD5Digest Md5{};
@@ -936,7 +976,7 @@ void TDupesThd::ProcessBatch()
             first = end;
         }
     }
-    ParallelFor(toHash.size(), [&](std::size_t i) { ReadDigests(*toHash[i]); });
+    ParallelFor(runs.size(), [&](std::size_t i) { SettleRun(runs[i]); });
     for (std::vector<TCandidate *> &run : runs) {
         if (StopRequested())
             return;
@@ -985,60 +1025,235 @@ bool TDupesThd::ReadSignature(TCandidate &c, bool keepSmallFile)
     for (; k < got; ++k)
         c.Signature[std::size_t(k % 16)] ^= std::uint8_t(buffer[k]);
     if (whole) {
-        c.Whole = QByteArray(buffer, got);
-        if (!keepSmallFile)
-            ReadDigests(c);
+        if (keepSmallFile) {
+            c.Whole = QByteArray(buffer, got);
+        } else {
+            c.Crc = Crc32Final(Crc32Update(Crc32Start, buffer, std::size_t(got)));
+            TMD5Context context;
+            MD5Init(context);
+            MD5Update(context, buffer, std::size_t(got));
+            MD5Final(c.Md5, context);
+            c.HaveCrc = c.HaveMd5 = true;
+        }
     }
     return true;
 }
 
-void TDupesThd::ReadDigests(TCandidate &c)
+namespace {
+// Reads until count bytes or the end; -1 on a read error.
+qint64 ReadFull(QIODevice &file, char *buffer, qint64 count)
 {
-    if (c.HaveDigests)
-        return;
-    c.HaveDigests = true;
-    std::uint32_t crc = Crc32Start;
-    TMD5Context context;
-    MD5Init(context);
-    const auto add = [&](const char *data, std::size_t n) {
-        if (FRequest.SameCRC)
-            crc = Crc32Update(crc, data, n);
-        if (FRequest.SameMD5)
-            MD5Update(context, data, n);
-    };
-    const auto finish = [&] {
-        c.Crc = Crc32Final(crc);
-        MD5Final(c.Md5, context);
-    };
-    if (c.Fields.Size <= SignatureBytes) {
-        add(c.Whole.constData(), std::size_t(c.Whole.size()));
-        c.Whole.clear();
-        finish();
-        return;
+    qint64 got = 0;
+    while (got < count) {
+        const qint64 n = file.read(buffer + got, count - got);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += n;
     }
-    c.Readable = false;
+    return got;
+}
+
+constexpr qint64 ReadBlock = 1 << 16;
+constexpr std::size_t OpenAtOnce = 32;  // files compared with one leader at a time
+}
+
+// Reads the whole file through fn, one block at a time. Ends at the first read that gives
+// nothing, so a file cut short while it is read ends too; false (equal to nothing) when the
+// bytes are not the scanned size.
+bool TDupesThd::ReadWhole(TCandidate &c, const std::function<void(const char *, std::size_t)> &fn)
+{
     const std::unique_ptr<QIODevice> file = FLayer->OpenRead(c.HostPath);
     if (!file || !file->isOpen())
-        return;
-    thread_local std::vector<char> buffer(1 << 16);
+        return false;
+    thread_local std::vector<char> buffer(ReadBlock);
     qint64 total = 0;
-    // Ends at the first read that gives nothing, so a file cut short while it is read ends too;
-    // a file whose length is no longer the scanned size is equal to nothing.
     while (!StopRequested()) {
-        const qint64 n = file->read(buffer.data(), qint64(buffer.size()));
+        const qint64 n = file->read(buffer.data(), ReadBlock);
         if (n < 0)
-            return;
+            return false;
         if (n == 0)
             break;
         total += n;
         if (total > c.Fields.Size)
-            return;
-        add(buffer.data(), std::size_t(n));
+            return false;
+        fn(buffer.data(), std::size_t(n));
     }
-    if (StopRequested() || total != c.Fields.Size)
+    return !StopRequested() && total == c.Fields.Size;
+}
+
+void TDupesThd::ReadCrc(TCandidate &c)
+{
+    if (c.HaveCrc)
         return;
-    finish();
-    c.Readable = true;
+    c.HaveCrc = true;
+    if (c.Fields.Size <= SignatureBytes) {
+        c.Crc = Crc32Final(Crc32Update(Crc32Start, c.Whole.constData(), std::size_t(c.Whole.size())));
+        return;
+    }
+    std::uint32_t crc = Crc32Start;
+    c.Readable = ReadWhole(c, [&](const char *data, std::size_t n) { crc = Crc32Update(crc, data, n); });
+    c.Crc = Crc32Final(crc);
+}
+
+void TDupesThd::ReadOwnDigests(TCandidate &c)
+{
+    const bool crc = FRequest.SameCRC && !c.HaveCrc, md5 = FRequest.SameMD5 && !c.HaveMd5;
+    if (!crc && !md5)
+        return;
+    std::uint32_t crcRegister = Crc32Start;
+    TMD5Context context;
+    MD5Init(context);
+    const auto add = [&](const char *data, std::size_t n) {
+        if (crc)
+            crcRegister = Crc32Update(crcRegister, data, n);
+        if (md5)
+            MD5Update(context, data, n);
+    };
+    if (c.Fields.Size <= SignatureBytes)
+        add(c.Whole.constData(), std::size_t(c.Whole.size()));
+    else if (!ReadWhole(c, add)) {
+        c.Readable = false;
+        return;
+    }
+    if (crc) {
+        c.Crc = Crc32Final(crcRegister);
+        c.HaveCrc = true;
+    }
+    if (md5) {
+        MD5Final(c.Md5, context);
+        c.HaveMd5 = true;
+    }
+}
+
+// Settles the digests of one signature run. Files equal to a leader byte for byte take the
+// leader's digests, which are computed once; the files that differ form the next round. A run
+// of many files is split by CRC first, so that no file is compared with many leaders.
+void TDupesThd::SettleRun(std::vector<TCandidate *> &run)
+{
+    if (run.front()->Fields.Size <= SignatureBytes) {
+        for (TCandidate *c : run)
+            ReadOwnDigests(*c);
+        return;
+    }
+    std::vector<std::vector<TCandidate *>> pools;
+    if (run.size() > 8) {
+        std::vector<TCandidate *> readable;
+        for (TCandidate *c : run) {
+            if (StopRequested())
+                return;
+            ReadCrc(*c);
+            if (c->Readable)
+                readable.push_back(c);
+        }
+        std::stable_sort(readable.begin(), readable.end(),
+                         [](const TCandidate *a, const TCandidate *b) { return a->Crc < b->Crc; });
+        for (std::size_t first = 0; first < readable.size();) {
+            std::size_t end = first + 1;
+            while (end < readable.size() && readable[end]->Crc == readable[first]->Crc)
+                ++end;
+            if (end - first > 1)
+                pools.emplace_back(readable.begin() + qsizetype(first), readable.begin() + qsizetype(end));
+            else
+                readable[first]->Alone = true;  // a CRC of its own: its contents are its own
+            first = end;
+        }
+    } else {
+        pools.push_back(run);
+    }
+    for (std::vector<TCandidate *> &pending : pools) {
+        while (pending.size() > 1 && !StopRequested())
+            pending = MatchLeader(pending);
+        // The last file matched none: it needs no MD5; its CRC keeps the CRC-only choice exact.
+        if (pending.size() == 1 && FRequest.SameCRC)
+            ReadCrc(*pending.front());
+        else if (pending.size() == 1)
+            pending.front()->Alone = true;
+    }
+}
+
+// pending[0] is the leader. Returns the readable files that are not equal to it (all of them
+// when the leader turns out unreadable or changed).
+std::vector<TDupesThd::TCandidate *> TDupesThd::MatchLeader(const std::vector<TCandidate *> &pending)
+{
+    TCandidate &leader = *pending.front();
+    // The CRC comes with the comparison; the MD5, the slow one, only once a file matched.
+    const bool crc = FRequest.SameCRC && !leader.HaveCrc;
+    thread_local std::vector<char> leaderBlock(ReadBlock), memberBlock(ReadBlock);
+    std::vector<TCandidate *> differ;
+    // A leader that changed while it was read decides nothing: every other file goes on.
+    const auto abandonLeader = [&] {
+        leader.Readable = false;
+        differ.clear();
+        for (std::size_t i = 1; i < pending.size(); ++i) {
+            pending[i]->HaveCrc = pending[i]->HaveMd5 = false;
+            if (pending[i]->Readable)
+                differ.push_back(pending[i]);
+        }
+        return differ;
+    };
+    for (std::size_t from = 1; from < pending.size() && !StopRequested(); from += OpenAtOnce) {
+        const std::size_t to = std::min(pending.size(), from + OpenAtOnce);
+        const bool first = from == 1;
+        const std::unique_ptr<QIODevice> leaderFile = FLayer->OpenRead(leader.HostPath);
+        std::vector<std::unique_ptr<QIODevice>> files;
+        std::vector<bool> same;
+        for (std::size_t i = from; i < to; ++i) {
+            files.push_back(FLayer->OpenRead(pending[i]->HostPath));
+            same.push_back(files.back() && files.back()->isOpen());
+            if (!same.back())
+                pending[i]->Readable = false;
+        }
+        std::uint32_t crcRegister = Crc32Start;
+        qint64 total = 0;
+        bool leaderOk = leaderFile && leaderFile->isOpen();
+        while (leaderOk && !StopRequested()) {
+            const qint64 n = ReadFull(*leaderFile, leaderBlock.data(), ReadBlock);
+            if (n < 0 || total + n > leader.Fields.Size) {
+                leaderOk = false;
+                break;
+            }
+            total += n;
+            if (first && crc)
+                crcRegister = Crc32Update(crcRegister, leaderBlock.data(), std::size_t(n));
+            for (std::size_t k = 0; k < files.size(); ++k)
+                if (same[k])
+                    same[k] = ReadFull(*files[k], memberBlock.data(), n) == n
+                              && std::memcmp(leaderBlock.data(), memberBlock.data(), std::size_t(n)) == 0;
+            if (n < ReadBlock)
+                break;
+        }
+        if (StopRequested())
+            return {};
+        if (!leaderOk || total != leader.Fields.Size)
+            return abandonLeader();
+        if (first && crc) {
+            leader.Crc = Crc32Final(crcRegister);
+            leader.HaveCrc = true;
+        }
+        char extra;
+        std::vector<TCandidate *> matched;
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            TCandidate &c = *pending[from + k];
+            if (same[k] && files[k]->read(&extra, 1) == 0)
+                matched.push_back(&c);
+            else if (c.Readable)
+                differ.push_back(&c);
+        }
+        if (!matched.empty() && FRequest.SameMD5 && !leader.HaveMd5) {
+            ReadOwnDigests(leader);
+            if (!leader.Readable)
+                return abandonLeader();
+        }
+        for (TCandidate *c : matched) {
+            c->Crc = leader.Crc;
+            c->HaveCrc = leader.HaveCrc;
+            c->Md5 = leader.Md5;
+            c->HaveMd5 = leader.HaveMd5;
+        }
+    }
+    return differ;
 }
 
 void TDupesThd::CompareGroup(std::vector<TCandidate *> &candidates)
@@ -1046,14 +1261,15 @@ void TDupesThd::CompareGroup(std::vector<TCandidate *> &candidates)
     std::vector<bool> taken(candidates.size(), false);
     for (std::size_t i = 0; i + 1 < candidates.size(); ++i) {
         const TCandidate &a = *candidates[i];
-        if (taken[i] || !a.Readable)
+        if (taken[i] || !a.Readable || a.Alone)
             continue;
         std::vector<QString> set{a.Line};
         for (std::size_t j = i + 1; j < candidates.size(); ++j) {
             const TCandidate &b = *candidates[j];
-            if (taken[j] || !b.Readable)
+            if (taken[j] || !b.Readable || b.Alone)
                 continue;
-            if ((FRequest.SameCRC && a.Crc != b.Crc) || (FRequest.SameMD5 && !MD5DigestsEqual(a.Md5, b.Md5)))
+            if ((FRequest.SameCRC && (!a.HaveCrc || !b.HaveCrc || a.Crc != b.Crc))
+                || (FRequest.SameMD5 && (!a.HaveMd5 || !b.HaveMd5 || !MD5DigestsEqual(a.Md5, b.Md5))))
                 continue;
             taken[j] = true;
             set.push_back(b.Line);

@@ -250,7 +250,11 @@ private:
     void ProcessBatch();
     void CompareGroup(std::vector<TCandidate *> &candidates);
     bool ReadSignature(TCandidate &candidate, bool keepSmallFile);
-    void ReadDigests(TCandidate &candidate);
+    bool ReadWhole(TCandidate &candidate, const std::function<void(const char *, std::size_t)> &fn);
+    void ReadCrc(TCandidate &candidate);
+    void ReadOwnDigests(TCandidate &candidate);
+    void SettleRun(std::vector<TCandidate *> &run);
+    std::vector<TCandidate *> MatchLeader(const std::vector<TCandidate *> &pending);
     void ReportSet(const std::vector<QString> &lines, const QString &crcText,
                    const QString &md5Text);
     void FlushFound();
