@@ -153,12 +153,14 @@ TFileLayer::~TFileLayer() = default;
 
 QString TFileLayer::HostRoot(QChar driveLetter) const
 {
-    return TWinePrefix::Current()->Drives().HostRoot(driveLetter.toUpper());
+    const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current();
+    return prefix ? prefix->Drives().HostRoot(driveLetter.toUpper()) : QString();
 }
 
 TPathMapping TFileLayer::ToHost(const QString &windowsPath) const
 {
-    return TWinePrefix::Current()->Drives().ToHost(windowsPath);
+    const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current();
+    return prefix ? prefix->Drives().ToHost(windowsPath) : TPathMapping{};
 }
 
 QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder) const

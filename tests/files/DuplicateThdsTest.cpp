@@ -762,3 +762,52 @@ TEST_F(FixtureTree, AFileThatDiffersFromItsSetLeaderGetsItsOwnDigest)
     EXPECT_EQ(run.Sets(), expected) << Describe(run.Sets());
     EXPECT_GE(Layer->Opens.value(QStringLiteral("b/same4k_3.dat")), 3);  // compared, then on its own
 }
+
+TEST(Compare, LargeFilesAndLargeSets)
+{
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("tree"));
+    const QString base = dir.filePath(QStringLiteral("Duplicat.tmp"));
+    // Files of several read blocks that share their first 4 KB: one set of 40 (more than are
+    // opened at once), one of 4, three files of their own; and a run of three with one set of two.
+    const QByteArray head = Pattern(4096, 11);
+    const auto body = [&](quint32 seed) { return head + Pattern(150000 - 4096, seed); };
+    TSets expected;
+    std::set<QString> forty, four, two;
+    for (int i = 0; i < 40; ++i) {
+        WriteFile(root + QStringLiteral("/forty/f%1.bin").arg(i), body(1));
+        forty.insert(QStringLiteral("forty/f%1.bin").arg(i));
+    }
+    for (int i = 0; i < 4; ++i) {
+        WriteFile(root + QStringLiteral("/four/f%1.bin").arg(i), body(2));
+        four.insert(QStringLiteral("four/f%1.bin").arg(i));
+    }
+    for (int i = 0; i < 3; ++i)
+        WriteFile(root + QStringLiteral("/own/f%1.bin").arg(i), body(3 + i));
+    QByteArray last = head + Pattern(200000 - 4096, 9);
+    WriteFile(root + QStringLiteral("/two/a.bin"), last);
+    WriteFile(root + QStringLiteral("/two/b.bin"), last);
+    last[199999] = char(last[199999] ^ 1);
+    WriteFile(root + QStringLiteral("/two/c.bin"), last);
+    two = {QStringLiteral("two/a.bin"), QStringLiteral("two/b.bin")};
+    expected = {forty, four, two};
+
+    for (const bool crc : {true, false}) {
+        SCOPED_TRACE(crc ? "CRC and MD5" : "MD5 only");
+        TScanRequest scan;
+        scan.Folders = {QStringLiteral("D:")};
+        TCompareRequest compare;
+        compare.SameCRC = crc;
+        compare.SameMD5 = true;
+        TPipeline run;
+        run.Run(base, scan, compare, std::make_shared<TFixtureLayer>(root));
+        EXPECT_EQ(run.Sets(), expected) << Describe(run.Sets());
+        for (const TFoundFile &f : run.Found) {
+            const QByteArray data = f.Folder.endsWith(QStringLiteral("forty")) ? body(1)
+                                    : f.Folder.endsWith(QStringLiteral("four")) ? body(2)
+                                                                                 : head + Pattern(200000 - 4096, 9);
+            EXPECT_EQ(f.MD5Text, Md5(data));
+            EXPECT_EQ(f.CRCText, crc ? Crc(data) : QString());
+        }
+    }
+}
