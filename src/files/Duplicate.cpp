@@ -15,6 +15,7 @@
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
+#include "shell/SettingsUi.h"
 #include "shell/Tulosta.h"
 
 #include <QCloseEvent>
@@ -327,6 +328,13 @@ void TKaksoisIkkuna::FormDestroy()
 void TKaksoisIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (PaaIkkuna) {
+        const TSettings &o = Options();
+        setFont(ToQFont(o.FUserFont));
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, ToQColor(o.FBackgroundColor, pal));
+        setPalette(pal);
+    }
     if (FFirstShow) {
         FFirstShow = false;
         const TSettings &o = Options();
