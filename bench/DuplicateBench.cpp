@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: wall time of our duplicate search (size + CRC + MD5) against jdupes and fdupes.
 //
-// Usage: bench_duplicate [files] [folder]. Builds a tree of files (default 60,000) with a few
-// thousand duplicate sets, many equal sizes and sets that share their first 4 KB but differ
+// Usage: bench_duplicate [files] [folder [reuse]]. Builds a tree of files (default 60,000) with a
+// few thousand duplicate sets, many equal sizes and groups that share their first 4 KB but differ
 // later, warms the page cache, then times each tool on the same tree (best of three runs).
+// BENCH_STAGES=1 prints when our scan and merge ended; BENCH_OURS_ONLY=1 skips jdupes and fdupes.
 #include "files/DuplicateThds.h"
 
 #include <QCoreApplication>
