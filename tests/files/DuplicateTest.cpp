@@ -283,3 +283,23 @@ TEST_F(DuplicateWindow, BatchRunLogsAndCloses)
     EXPECT_EQ(log.at(5), "Found 5 files!");
     EXPECT_TRUE(handlers.Messages.isEmpty());
 }
+
+TEST_F(DuplicateWindow, DupSwitchFromTheMainWindowRunsToTheEnd)
+{
+    TPaaIkkuna::RegisterTool(TToolKind::Duplicates, [this](QWidget *parent) {
+        return new TKaksoisIkkuna(parent, Program.path());
+    });
+    {
+        TPaaIkkuna window(Program.path());
+        window.Settings().FDupSameDate = false;
+        window.SetCommandLine({"/opt/vaskimo/vaskimo", "-s", "-dup"});
+        window.TsiikaaParamssit("-s, -dup");  // auto-close ends the window after its work, not during it
+        const QStringList log = window.FLog;
+        EXPECT_TRUE(log.contains("-dup"));
+        EXPECT_TRUE(log.contains("Started searching duplicate files"));
+        EXPECT_TRUE(log.contains("Found 5 files!")) << log.join(" | ").toStdString();
+        EXPECT_FALSE(log.contains("Aborted by user!"));
+        EXPECT_FALSE(window.FBatchAborted);
+    }
+    TPaaIkkuna::RegisterTool(TToolKind::Duplicates, {});
+}
