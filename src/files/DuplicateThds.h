@@ -4,12 +4,13 @@
 // The scan writes one key line per physical file into sorted chunk files BaseName.000, .001 ...;
 // the merge joins them into BaseName.000; the comparison reads that file, groups runs of equal
 // keys and confirms sets by contents. All three order and group lines with CompareKeyLines, so a
-// run of equal keys is never split by a different collation between stages.
+// run of equal keys is never split by a different collation between stages. The walk and the file
+// reads run on the stage's thread and a few pool threads; every report reaches the owner in order.
 #pragma once
 
 #include "platform/DriveMap.h"
-#include "shell/Batch.h"
 #include "platform/WinFiles.h"
+#include "shell/Batch.h"
 
 #include <QMutex>
 #include <QObject>
@@ -22,7 +23,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -231,6 +231,9 @@ struct TCompareRequest {
     TUserLocale Locale;  // for the date texts; read on the creator's thread
 };
 
+// Groups runs of equal keys; with CRC or MD5 chosen (and equal sizes), splits each group by the
+// quick signature of its first 4 KB, then settles the digests: a file that cannot be read, or is
+// no longer its scanned size, is equal to nothing; files equal byte for byte share one digest.
 class TDupesThd final : public TSharedThd
 {
     Q_OBJECT
