@@ -1,1 +1,2 @@
-# vaskimo_test(...)
+vaskimo_test(LisaaPoistaThdsTest SOURCES LisaaPoistaThdsTest.cpp LIBS registry)
+vaskimo_test(LisaaPoistaTest SOURCES LisaaPoistaTest.cpp LIBS registry_ui GUI)

@@ -1,0 +1,826 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the add/remove window: list, judge, uninstall through Wine, delete with a whole-key undo file, edit values.
+#include "LisaaPoista.h"
+
+#include "ui_LisaaPoista.h"
+
+#include "platform/DriveMap.h"
+#include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "platform/WinFiles.h"
+#include "platform/WinePrefix.h"
+#include "registry/LisaaPoistaThds.h"
+#include "registry/UndoFiles.h"
+#include "shell/Buttons.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
+#include "shell/Listing.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
+#include "shell/Settings.h"
+#include "shell/SettingsUi.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrinter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QStatusBar>
+
+#include <algorithm>
+
+namespace {
+const QString Section = QStringLiteral("Add/remove");
+const QStringList TypeNames = {QStringLiteral("String value"), QStringLiteral("Expandable string value"),
+                               QStringLiteral("DWORD value"), QStringLiteral("Binary value")};
+enum { TypeString, TypeExpand, TypeDword, TypeBinary };
+
+// The status images 3 to 6: a green tick, a yellow dash, a red cross, a purple plus.
+QIcon StatusIcon(int image)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen;
+    pen.setWidthF(2.5);
+    pen.setCapStyle(Qt::RoundCap);
+    switch (image) {
+    case 3:
+        pen.setColor(QColor(0, 160, 0));
+        p.setPen(pen);
+        p.drawPolyline(QPolygonF({QPointF(3, 8), QPointF(7, 12), QPointF(13, 4)}));
+        break;
+    case 4:
+        pen.setColor(QColor(220, 180, 0));
+        p.setPen(pen);
+        p.drawLine(QPointF(3, 8), QPointF(13, 8));
+        break;
+    case 5:
+        pen.setColor(QColor(210, 0, 0));
+        p.setPen(pen);
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+        break;
+    default:
+        pen.setColor(QColor(140, 0, 170));
+        p.setPen(pen);
+        p.drawLine(QPointF(8, 3), QPointF(8, 13));
+        p.drawLine(QPointF(3, 8), QPointF(13, 8));
+        break;
+    }
+    return QIcon(pixmap);
+}
+
+// The undo file's name: what a file name cannot hold becomes a blank.
+QString UndoFileBaseName(const QString &name)
+{
+    QString out = name;
+    for (QChar &c : out)
+        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c))
+            c = u' ';
+    out = out.trimmed();
+    return out.isEmpty() ? QStringLiteral("Entry") : out;
+}
+
+QString KeyWithoutSlash(const QString &keyPath)
+{
+    QString key = keyPath;
+    while (key.endsWith(u'\\'))
+        key.chop(1);
+    return u'\\' + key;
+}
+}
+
+// ---- model
+
+TAddRemoveModel::TAddRemoveModel(QList<TAddRemoveRecord *> *records, const QList<QIcon> *images, QObject *parent)
+    : QAbstractTableModel(parent), FRecords(records), FImages(images)
+{
+}
+
+int TAddRemoveModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(FRecords->size());
+}
+
+int TAddRemoveModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant TAddRemoveModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= FRecords->size())
+        return {};
+    const TAddRemoveRecord &r = *FRecords->at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.column() == 0 ? QVariant(r.Name) : QVariant();
+    case Qt::DecorationRole: {
+        const int image = index.column() == 0 ? r.IconIndex : r.StatusImage;
+        return image >= 0 && image < FImages->size() ? QVariant(FImages->at(image)) : QVariant();
+    }
+    case StatusRole:
+        return r.StatusImage;
+    case Qt::TextAlignmentRole:
+        return index.column() == 1 ? QVariant(Qt::AlignCenter) : QVariant();
+    case Qt::BackgroundRole:
+        return index.column() == FSortColumn ? QVariant(QColor(0xF7, 0xF7, 0xF7)) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant TAddRemoveModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
+        return FHeaders.at(section);
+    return {};
+}
+
+bool TAddRemoveModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
+        return false;
+    FHeaders[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+void TAddRemoveModel::Reset(const std::function<void()> &change)
+{
+    beginResetModel();
+    if (change)
+        change();
+    endResetModel();
+}
+
+// ---- host
+
+TAddRemoveHost TAddRemoveHost::FromMainWindow()
+{
+    TAddRemoveHost host;
+    host.FindWine = &DefaultFindWine;
+    host.StartProcess = &DefaultStartProcess;
+    TPaaIkkuna *main = PaaIkkuna;
+    if (!main)
+        return host;
+    host.ProgramFolder = main->ProgramFolder();
+    host.Settings = &main->Settings();
+    host.UndoHeader = [main] { return main->UndoHeader(); };
+    host.UniqueFileName = [main](const QString &folder, const QString &name) { return main->UniqueFileName(folder, name); };
+    host.Closed = [main] { main->FAddRemoveOpen = false; };
+    return host;
+}
+
+QString TAddRemoveHost::DefaultFindWine()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("wine"));
+}
+
+bool TAddRemoveHost::DefaultStartProcess(const QString &program, const QStringList &arguments,
+                                         const QProcessEnvironment &environment)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setProcessEnvironment(environment);
+    return process.startDetached();
+}
+
+// ---- window
+
+TLisaaPoistaIkkuna::TLisaaPoistaIkkuna(QWidget *parent, TAddRemoveHost host)
+    : QDialog(parent), ui(std::make_unique<Ui::TLisaaPoistaIkkuna>()), FHost(std::move(host))
+{
+    ui->setupUi(this);
+    if (!FHost.FindWine)
+        FHost.FindWine = &TAddRemoveHost::DefaultFindWine;
+    if (!FHost.StartProcess)
+        FHost.StartProcess = &TAddRemoveHost::DefaultStartProcess;
+    FCollator.setCaseSensitivity(Qt::CaseInsensitive);
+
+    // 0 and 1 are the header's sort arrows (the header draws its own), 2 the default program image.
+    FImages = {QIcon(), QIcon(), QFileIconProvider().icon(QFileIconProvider::File)};
+    for (int image = 3; image <= 6; ++image)
+        FImages.append(StatusIcon(image));
+
+    FModel = new TAddRemoveModel(&FRecords, &FImages, this);
+    ui->FileList->setModel(FModel);
+    QHeaderView *header = ui->FileList->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setStretchLastSection(false);
+    header->resizeSection(0, 300);
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    header->resizeSection(1, 28);
+
+    FBar = new QProgressBar(ui->StatusBar);
+    FBar->setTextVisible(false);
+    FBar->setMaximumHeight(ui->StatusBar->sizeHint().height() - 2);
+    FBar->hide();
+    ui->StatusBar->addWidget(FBar, 1);
+
+    connect(ui->btnFind, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnFindClick);
+    connect(ui->btnStop, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnStopClick);
+    connect(ui->btnDelete, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnDeleteClick);
+    connect(ui->btnUninstall, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnUninstallClick);
+    connect(ui->btnPrint, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnPrintClick);
+    connect(ui->btnSave, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnSaveClick);
+    connect(ui->btnClose, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnCloseClick);
+    connect(ui->btnUpdate, &QPushButton::clicked, this, &TLisaaPoistaIkkuna::btnUpdateClick);
+    connect(header, &QHeaderView::sectionClicked, this, &TLisaaPoistaIkkuna::FileListColumnClick);
+    connect(ui->FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TLisaaPoistaIkkuna::FileListSelectItem);
+    connect(FModel, &QAbstractItemModel::modelReset, this, &TLisaaPoistaIkkuna::UpdateButtons);
+    connect(ui->Values, &QListWidget::currentItemChanged, this, [this] {
+        if (!FFilling)
+            ShowValue();
+    });
+    connect(ui->Values, &QListWidget::itemClicked, this, &TLisaaPoistaIkkuna::ShowValue);
+    connect(ui->Properties, &QLineEdit::textEdited, this, &TLisaaPoistaIkkuna::PropertiesChange);
+    connect(ui->RegType, &QComboBox::activated, this, &TLisaaPoistaIkkuna::RegTypeChange);
+    ui->btnFind->setDefault(true);
+
+    ReadSection();
+    FModel->SetSortColumn(FSortColumn);
+    header->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    EnableEditor(false);
+    UpdateButtons();
+}
+
+TLisaaPoistaIkkuna::~TLisaaPoistaIkkuna()
+{
+    TSharedThd::StopAndWaitFor(this);
+    FThread = nullptr;
+    WriteSection();
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+}
+
+QTreeView *TLisaaPoistaIkkuna::FileList() const { return ui->FileList; }
+QListWidget *TLisaaPoistaIkkuna::Values() const { return ui->Values; }
+QComboBox *TLisaaPoistaIkkuna::RegType() const { return ui->RegType; }
+QLineEdit *TLisaaPoistaIkkuna::Properties() const { return ui->Properties; }
+
+TOVBitBtn *TLisaaPoistaIkkuna::Button(const QString &objectName) const
+{
+    return findChild<TOVBitBtn *>(objectName);
+}
+
+void TLisaaPoistaIkkuna::ReadSection()
+{
+    if (FHost.ProgramFolder.isEmpty())
+        return;
+    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
+    resize(ini.ReadInteger(Section, QStringLiteral("Width"), width()),
+           ini.ReadInteger(Section, QStringLiteral("Height"), height()));
+    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
+    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 0), 1);
+}
+
+void TLisaaPoistaIkkuna::WriteSection()
+{
+    if (FHost.ProgramFolder.isEmpty())
+        return;
+    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
+    const bool maximized = isMaximized();
+    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
+    if (!maximized) {
+        ini.WriteInteger(Section, QStringLiteral("Width"), width());
+        ini.WriteInteger(Section, QStringLiteral("Height"), height());
+    }
+    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
+    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ini.UpdateFile();  // errors writing Options.ini are ignored
+}
+
+void TLisaaPoistaIkkuna::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const TSettings *settings = FHost.Settings) {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
+        setPalette(palette);
+        if (!settings->FUserFont.Name.isEmpty())
+            setFont(ToQFont(settings->FUserFont));
+    }
+    if (FFirstShow) {
+        FFirstShow = false;
+        TranslateForms(this);
+        btnFindClick();
+    }
+}
+
+void TLisaaPoistaIkkuna::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (PaaIkkuna) {
+        QPainter painter(this);
+        PaaIkkuna->PaintBackground(this, painter);
+    }
+}
+
+void TLisaaPoistaIkkuna::closeEvent(QCloseEvent *event)
+{
+    if (ui->btnStop->isEnabled()) {
+        event->ignore();
+        btnStopClick();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TLisaaPoistaIkkuna::reject()
+{
+    if (ui->btnStop->isEnabled()) {
+        btnStopClick();
+        return;
+    }
+    if (FHost.Closed)
+        FHost.Closed();
+    QDialog::reject();
+}
+
+void TLisaaPoistaIkkuna::UpdateButtons()
+{
+    const bool rows = !FRecords.isEmpty();
+    const bool selected = SelectedRow() >= 0;
+    ui->btnStop->setEnabled(FScanning);
+    ui->btnFind->setEnabled(!FScanning);
+    ui->FileList->setEnabled(!FScanning);
+    ui->btnPrint->setEnabled(rows && !FScanning);
+    ui->btnSave->setEnabled(rows && !FScanning);
+    ui->btnDelete->setEnabled(selected && !FScanning);
+    ui->btnUninstall->setEnabled(selected && !FScanning);
+    FBar->setVisible(FScanning);
+}
+
+// ---- search
+
+void TLisaaPoistaIkkuna::btnFindClick()
+{
+    if (FScanning)
+        return;
+    FScanning = true;
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+    FImages = FImages.mid(0, 7);
+    FFilling = true;
+    ui->Values->clear();
+    FFilling = false;
+    ShowValue();
+    FBar->setRange(0, 0);
+    FBar->setValue(0);
+    UpdateButtons();
+    const bool extra = FHost.Settings ? FHost.Settings->FAddRemoveListExtra : false;
+    FThread = new TFindAddRemoveThd(
+        this, extra,
+        [this](const QString &name, const QString &icon, const QString &key, const QString &command,
+               const QString &location, int judgement, bool isExtra) {
+            AddEntry(name, icon, key, command, location, judgement, isExtra);
+        },
+        [this](int position, int total) { ScanProgress(position, total); }, FHost.Prefix);
+    FThread->SetOnTerminate([this](TSharedThd *sender) { ScanDone(sender); });
+    FThread->Resume();
+}
+
+void TLisaaPoistaIkkuna::btnStopClick()
+{
+    if (FThread) {
+        FThread->SetOnTerminate([this](TSharedThd *sender) { ScanDone(sender); });
+        FThread->Terminate();
+    }
+}
+
+void TLisaaPoistaIkkuna::ScanProgress(int position, int total)
+{
+    FBar->setMaximum(total);
+    FBar->setValue(position);
+}
+
+void TLisaaPoistaIkkuna::ScanDone(TSharedThd * /*sender*/)
+{
+    FThread = nullptr;
+    FScanning = false;
+    SortRecords();
+    UpdateButtons();
+}
+
+QString TLisaaPoistaIkkuna::HostPath(const QString &windowsPath) const
+{
+    const TPathMapping m = WinFiles::DrivesOf(FHost.Prefix).ToHost(windowsPath);
+    return m.State == TPathState::Resolved ? m.HostPath : QString();
+}
+
+bool TLisaaPoistaIkkuna::AddIcon(TAddRemoveRecord *record, const QString &windowsFile)
+{
+    const QString host = HostPath(windowsFile);
+    if (host.isEmpty() || !QFileInfo(host).isFile())
+        return false;
+    // Without an icon theme (no desktop) the provider may have nothing better than the file image.
+    QIcon icon = QFileIconProvider().icon(QFileInfo(host));
+    if (icon.isNull())
+        icon = FImages.at(2);
+    FImages.append(icon);
+    record->IconIndex = int(FImages.size()) - 1;
+    record->IconFile = windowsFile;
+    return true;
+}
+
+void TLisaaPoistaIkkuna::AddEntry(const QString &name, const QString &icon, const QString &keyPath,
+                                  const QString &uninstallString, const QString &installLocation, int judgement,
+                                  bool extra)
+{
+    auto *record = new TAddRemoveRecord;
+    record->Name = name;
+    record->KeyPath = keyPath;
+    record->UninstallString = uninstallString;
+    record->StatusImage = extra ? 6 : 3 + qBound(0, judgement, 2);
+    if (!icon.isEmpty()) {
+        const qsizetype comma = icon.indexOf(u',');
+        if (comma >= 0) {
+            // The icon's number in the file picks nothing here: the shell's icon of the file is used.
+            AddIcon(record, icon.left(comma));
+        } else if (!AddIcon(record, icon)) {
+            QString file = icon;
+            const qsizetype open = icon.indexOf(u'"');
+            if (open >= 0) {
+                const qsizetype close = icon.indexOf(u'"', open + 1);
+                file = close < 0 ? icon.mid(open + 1) : icon.mid(open + 1, close - open - 1);
+            }
+            if (!WinFiles::FileExists(file, FHost.Prefix) && !installLocation.isEmpty())
+                file = installLocation + (installLocation.endsWith(u'"') ? QString() : QStringLiteral("\\")) + icon;
+            AddIcon(record, file);
+        }
+    }
+    FModel->Reset([&] { FRecords.append(record); });
+    QHeaderView *header = ui->FileList->header();
+    const int wanted = QFontMetrics(ui->FileList->font()).horizontalAdvance(name) + 32;
+    if (header->sectionSize(0) < wanted)
+        header->resizeSection(0, wanted);
+}
+
+// ---- sorting
+
+void TLisaaPoistaIkkuna::SortRecords()
+{
+    TAddRemoveRecord *selected = SelectedRecord();
+    FModel->Reset([this] {
+        std::stable_sort(FRecords.begin(), FRecords.end(), [this](const TAddRemoveRecord *a, const TAddRemoveRecord *b) {
+            int result = FSortColumn == 0 ? FCollator.compare(a->Name, b->Name)
+                                          : (a->StatusImage < b->StatusImage ? -1 : (a->StatusImage > b->StatusImage ? 1 : 0));
+            if (!FSortForward)
+                result = -result;
+            return result < 0;
+        });
+    });
+    const qsizetype row = FRecords.indexOf(selected);
+    if (selected && row >= 0)
+        ui->FileList->setCurrentIndex(FModel->index(int(row), 0));
+    else
+        FileListSelectItem();
+}
+
+void TLisaaPoistaIkkuna::FileListColumnClick(int column)
+{
+    if (column == FSortColumn) {
+        FSortForward = !FSortForward;
+    } else {
+        FSortColumn = column;
+        FSortForward = true;
+    }
+    FModel->SetSortColumn(FSortColumn);
+    ui->FileList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    SortRecords();
+}
+
+// ---- selection and the value editor
+
+int TLisaaPoistaIkkuna::SelectedRow() const
+{
+    const QItemSelectionModel *selection = ui->FileList->selectionModel();
+    if (!selection)
+        return -1;
+    const QModelIndexList rows = selection->selectedRows();
+    if (rows.isEmpty() || rows.constFirst().row() >= FRecords.size())
+        return -1;
+    return rows.constFirst().row();
+}
+
+TAddRemoveRecord *TLisaaPoistaIkkuna::SelectedRecord() const
+{
+    const int row = SelectedRow();
+    return row < 0 ? nullptr : FRecords.at(row);
+}
+
+void TLisaaPoistaIkkuna::FileListSelectItem()
+{
+    FFilling = true;
+    ui->Values->clear();
+    if (const TAddRemoveRecord *record = SelectedRecord()) {
+        // Looking at an entry never writes: a key that has gone shows no values.
+        TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+        if (registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath)))
+            ui->Values->addItems(registry.GetValueNames());
+    }
+    FFilling = false;
+    ShowValue();
+    UpdateButtons();
+}
+
+void TLisaaPoistaIkkuna::EnableEditor(bool enabled)
+{
+    ui->Properties->setEnabled(enabled);
+    ui->RegType->setEnabled(enabled);
+    if (!enabled) {
+        ui->Properties->clear();
+        ui->RegType->setCurrentIndex(-1);
+    }
+    ui->Properties->setModified(false);
+    ui->btnUpdate->setEnabled(false);
+}
+
+QString TLisaaPoistaIkkuna::BinaryText(const QByteArray &bytes)
+{
+    QString out;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            out += QStringLiteral(", ");
+            if (i % 25 == 1 && i > 1)
+                out += u'\\';
+        }
+        out += QStringLiteral("%1").arg(quint8(bytes[i]), 2, 16, QChar(u'0')).toUpper();
+    }
+    return out;
+}
+
+bool TLisaaPoistaIkkuna::ParseBinaryText(const QString &text, QByteArray *bytes)
+{
+    QString digits = text;
+    digits.remove(u',');
+    digits.remove(u' ');
+    digits.remove(u'\\');
+    bytes->clear();
+    for (qsizetype i = 0; i + 1 < digits.size(); i += 2) {
+        bool ok = false;
+        const uint b = digits.mid(i, 2).toUInt(&ok, 16);
+        if (!ok || digits.at(i) == u'+' || digits.at(i) == u'-') {
+            bytes->clear();
+            return false;
+        }
+        bytes->append(char(b));
+    }
+    return true;
+}
+
+void TLisaaPoistaIkkuna::ShowValue()
+{
+    QListWidgetItem *item = ui->Values->currentItem();
+    const TAddRemoveRecord *record = SelectedRecord();
+    if (item && record && item->isSelected()) {
+        TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+        const QString name = item->text();
+        if (!registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
+            MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
+            item = nullptr;
+        } else if (!registry.ValueExists(name)) {
+            MessageBoxes::Error(this, LangMessage(QStringLiteral("M061LI"), QStringLiteral("Value doesn't exist!")));
+            item = nullptr;
+        } else {
+            try {
+                switch (registry.GetDataType(name)) {
+                case TRegDataType::String:
+                    ui->RegType->setCurrentIndex(TypeString);
+                    ui->Properties->setText(registry.ReadString(name));
+                    break;
+                case TRegDataType::ExpandString:
+                    ui->RegType->setCurrentIndex(TypeExpand);
+                    ui->Properties->setText(registry.ReadString(name));
+                    break;
+                case TRegDataType::Integer:
+                    ui->RegType->setCurrentIndex(TypeDword);
+                    ui->Properties->setText(QString::number(qint32(registry.ReadInteger(name))));
+                    break;
+                case TRegDataType::Binary:
+                    ui->RegType->setCurrentIndex(TypeBinary);
+                    ui->Properties->setText(BinaryText(registry.ReadBinaryData(name)));
+                    break;
+                default:
+                    break;  // other types leave the editor as it was
+                }
+            } catch (const ERegistryException &) {
+            }
+        }
+        if (!item) {
+            FFilling = true;
+            ui->Values->setCurrentItem(nullptr);
+            ui->Values->clearSelection();
+            FFilling = false;
+        }
+    } else {
+        item = nullptr;
+    }
+    EnableEditor(item != nullptr);
+}
+
+void TLisaaPoistaIkkuna::PropertiesChange()
+{
+    ui->btnUpdate->setEnabled(ui->Properties->isModified());
+}
+
+void TLisaaPoistaIkkuna::RegTypeChange()
+{
+    ui->Properties->setModified(true);
+    ui->btnUpdate->setEnabled(true);
+}
+
+void TLisaaPoistaIkkuna::btnUpdateClick()
+{
+    const TAddRemoveRecord *record = SelectedRecord();
+    const QListWidgetItem *item = ui->Values->currentItem();
+    if (!record || !item)
+        return;
+    TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+    if (!registry.OpenKey(KeyWithoutSlash(record->KeyPath), true)) {
+        MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
+        return;
+    }
+    const QString name = item->text();
+    const QString text = ui->Properties->text();
+    bool written = false;
+    try {
+        switch (ui->RegType->currentIndex()) {
+        case TypeString:
+            registry.WriteString(name, text);
+            written = true;
+            break;
+        case TypeExpand:
+            registry.WriteExpandString(name, text);
+            written = true;
+            break;
+        case TypeDword: {
+            bool ok = false;
+            const QString number = text.trimmed();
+            quint32 value = quint32(number.toInt(&ok));
+            if (!ok)
+                value = number.toUInt(&ok);
+            if (ok) {
+                registry.WriteInteger(name, value);
+                written = true;
+            }
+            break;
+        }
+        case TypeBinary: {
+            QByteArray bytes;
+            if (ParseBinaryText(text, &bytes)) {
+                registry.WriteBinaryData(name, bytes);
+                written = true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    } catch (const ERegistryException &) {
+        written = false;
+    }
+    if (!written) {
+        // The edit stays as typed and "Update" stays on: nothing was written.
+        MessageBoxes::Error(this, LangMessage(QStringLiteral("M063LI"), QStringLiteral("Invalid data or write error!")));
+        return;
+    }
+    registry.CloseKey();
+    ui->btnUpdate->setEnabled(false);
+    ui->Properties->setModified(false);
+}
+
+// ---- buttons
+
+void TLisaaPoistaIkkuna::btnPrintClick()
+{
+    QPrinter printer;
+    if (!Listing::RunPrintDialog(this, printer))
+        return;
+    PrintListView(ui->FileList, QStringLiteral("Add/remove program listing"), printer, this);
+}
+
+void TLisaaPoistaIkkuna::btnSaveClick()
+{
+    const QString file = Listing::RunSaveDialog(this);
+    if (!file.isEmpty())
+        SaveListViewHtml(ui->FileList, file, QStringLiteral("Add/remove program listing"), this);
+}
+
+void TLisaaPoistaIkkuna::btnCloseClick()
+{
+    close();
+}
+
+void TLisaaPoistaIkkuna::btnUninstallClick()
+{
+    const TAddRemoveRecord *record = SelectedRecord();
+    if (!record || FScanning)
+        return;
+    const bool confirm = FHost.Settings ? FHost.Settings->FAddRemoveConfirm : true;
+    if (confirm && !MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M057LI"),
+                                                                         QStringLiteral("Are you sure you want to uninstall \"%s\"?")),
+                                                             record->Name)))
+        return;
+    const QString wine = FHost.FindWine ? FHost.FindWine() : QString();
+    if (wine.isEmpty()) {
+        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M064LI"),
+                                                         QStringLiteral("Wine is not installed! Vaskimo runs the uninstaller "
+                                                                        "of \"%s\" with the program \"wine\": install Wine and try again.")),
+                                             record->Name));
+        return;
+    }
+    const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix ? FHost.Prefix : TWinePrefix::Current();
+    const QStringList arguments = AddRemove::WineArguments(record->UninstallString, prefix);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (prefix)
+        environment.insert(QStringLiteral("WINEPREFIX"), prefix->Folder());
+    if (arguments.isEmpty() || !FHost.StartProcess(wine, arguments, environment))
+        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M065LI"),
+                                                         QStringLiteral("Vaskimo failed to start the uninstaller of \"%s\"!")),
+                                             record->Name));
+}
+
+QString TLisaaPoistaIkkuna::UndoFolderHost() const
+{
+    const QString folder = FHost.Settings ? FHost.Settings->FAddRemoveUndoDir : QString();
+    if (folder.isEmpty() || folder.startsWith(u'/'))
+        return folder;
+    const TPathMapping m = WinFiles::DrivesOf(FHost.Prefix).ToHost(folder);
+    // A folder still to be made keeps the rest of its path as written.
+    return m.State == TPathState::Resolved || m.State == TPathState::Missing ? m.HostPath : QString();
+}
+
+void TLisaaPoistaIkkuna::btnDeleteClick()
+{
+    const int row = SelectedRow();
+    if (row < 0 || FScanning)
+        return;
+    TAddRemoveRecord *record = FRecords.at(row);
+    const bool confirm = FHost.Settings ? FHost.Settings->FAddRemoveConfirm : true;
+    if (confirm && !MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M058LI"),
+                                                                         QStringLiteral("Are you sure you want to delete \"%s\"'s entries?")),
+                                                             record->Name)))
+        return;
+    QString undoFile;
+    if (FHost.Settings ? FHost.Settings->FAddRemoveUndo : true) {
+        const QString folder = UndoFolderHost();
+        const QString name = UndoFileBaseName(record->Name) + QStringLiteral(".reg");
+        bool saved = false;
+        if (!folder.isEmpty() && QDir().mkpath(folder)) {
+            const QString dir = folder.endsWith(u'/') ? folder : folder + u'/';
+            undoFile = FHost.UniqueFileName ? FHost.UniqueFileName(dir, name) : dir + name;
+            QStringList lines{FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4")};
+            QString error;
+            saved = AddRemove::ExportKeyText(record->KeyPath, &lines, &error, FHost.Prefix)
+                    && UndoFiles::SaveUndoText(undoFile, lines, &error);
+        } else {
+            undoFile = folder.isEmpty() ? name : folder + u'/' + name;
+        }
+        if (!saved) {
+            MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M059LI"),
+                                                             QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
+                                                 QDir::toNativeSeparators(undoFile)));
+            return;
+        }
+    }
+    TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+    if (!registry.DeleteKey(KeyWithoutSlash(record->KeyPath))) {
+        // Nothing went: an undo file of a key that is still there would only mislead.
+        if (!undoFile.isEmpty())
+            QFile::remove(undoFile);
+        QString text = SafeFormat(LangMessage(QStringLiteral("M060LI"),
+                                              QStringLiteral("Vaskimo failed to delete \"%s\" from the registry! Unknown reason.")),
+                                  record->Name);
+        if (!registry.LastError().isEmpty())
+            text += QStringLiteral("\r\n\r\n") + registry.LastError();
+        MessageBoxes::Error(this, text);
+        return;
+    }
+    FModel->Reset([&] {
+        FRecords.removeAt(row);
+        delete record;
+    });
+    FileListSelectItem();
+}
+
+void RegisterAddRemove()
+{
+    TPaaIkkuna::RegisterTool(TToolKind::AddRemove, [](QWidget *parent) -> QDialog * { return new TLisaaPoistaIkkuna(parent); });
+}

@@ -1,0 +1,310 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the installed-programs scanner, the judgement of uninstall commands and the whole-key undo export.
+#include "LisaaPoistaThds.h"
+
+#include "registry/AnsiText.h"
+#include "registry/UndoFiles.h"
+
+#include "platform/Registry.h"
+#include "platform/WinEnvironment.h"
+#include "platform/WinFiles.h"
+#include "platform/WinePrefix.h"
+
+#include <QCollator>
+
+#include <algorithm>
+
+namespace AddRemove {
+
+const QString UninstallKey = QStringLiteral("Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall");
+const QString InstallerFolders = QStringLiteral("Software\\MicroSoft\\Windows\\CurrentVersion\\Installer\\Folders");
+
+QStringList DrivePaths(const QString &text)
+{
+    QStringList paths;
+    QString s = text;
+    for (qsizetype at = s.indexOf(QStringLiteral(":\\")); at >= 0; at = s.indexOf(QStringLiteral(":\\"))) {
+        if (at == 0) {
+            // ":\" with no letter before it names no drive
+            s.remove(0, 2);
+            continue;
+        }
+        s.remove(0, at - 1);
+        const qsizetype dot = s.indexOf(u'.', 3);
+        const QString piece = dot < 0 ? s.left(3) : s.left(dot + 4);
+        paths.append(piece);
+        s.remove(0, piece.size());
+    }
+    return paths;
+}
+
+namespace {
+QStringList SortedNames(QStringList names)
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(),
+                     [&collator](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    return names;
+}
+
+bool HexTypeLine(const QString &valueName, const QString &type, const QByteArray &bytes, QString *line)
+{
+    QStringList hex;
+    hex.reserve(bytes.size());
+    for (const char b : bytes)
+        hex.append(QStringLiteral("%1").arg(quint8(b), 2, 16, QChar(u'0')).toUpper());
+    *line = UndoFiles::NamePart(valueName) + type + hex.join(u',');
+    return UndoFiles::IsLossless(*line);
+}
+
+bool ValueLine(const TRegistry &registry, const QString &name, QString *line)
+{
+    try {
+        switch (registry.GetDataType(name)) {
+        case TRegDataType::MultiString: {
+            QByteArray bytes;
+            for (const QString &item : registry.ReadMultiString(name)) {
+                QByteArray encoded;
+                if (!AnsiText::Encode(item, &encoded))
+                    return false;
+                bytes.append(encoded).append('\0');
+            }
+            bytes.append('\0');
+            return HexTypeLine(name, QStringLiteral("hex(7):"), bytes, line);
+        }
+        case TRegDataType::Other:
+            // Its type number is not known here: an empty text would give back a wrong value.
+            return false;
+        default:
+            return UndoFiles::LiveValueLine(registry, name, line);
+        }
+    } catch (const ERegistryException &) {
+        return false;
+    }
+}
+
+// A link key that leads back to its own parent would never end: no uninstall key is that deep.
+constexpr int MaxDepth = 64;
+
+bool ExportKey(TRegistry &registry, const QString &path, QStringList *lines, QString *error, int depth = 0)
+{
+    if (depth > MaxDepth) {
+        *error = QStringLiteral("The key %1 is nested too deep").arg(path);
+        return false;
+    }
+    if (!registry.OpenKeyReadOnly(u'\\' + path)) {
+        *error = QStringLiteral("Can't open the key %1").arg(path);
+        return false;
+    }
+    const QStringList values = SortedNames(registry.GetValueNames());
+    const QStringList keys = SortedNames(registry.GetKeyNames());
+    if (!values.isEmpty()) {
+        lines->append(UndoFiles::KeyLine(QStringLiteral("HKEY_LOCAL_MACHINE"), path));
+        for (const QString &name : values) {
+            QString line;
+            if (!ValueLine(registry, name, &line)) {
+                *error = QStringLiteral("The value \"%1\" of %2 can't be written to an undo file").arg(name, path);
+                return false;
+            }
+            lines->append(line);
+        }
+    }
+    for (const QString &key : keys)
+        if (!ExportKey(registry, path + u'\\' + key, lines, error, depth + 1))
+            return false;
+    return true;
+}
+}
+
+bool ExportKeyText(const QString &keyPath, QStringList *lines, QString *error, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    QString path = keyPath;
+    while (path.startsWith(u'\\'))
+        path.remove(0, 1);
+    while (path.endsWith(u'\\'))
+        path.chop(1);
+    TRegistry registry(TRootKey::LocalMachine, prefix);
+    QStringList out;
+    QString why;
+    if (path.isEmpty() || !ExportKey(registry, path, &out, &why)) {
+        if (error)
+            *error = why.isEmpty() ? QStringLiteral("No key to export") : why;
+        return false;
+    }
+    lines->append(out);
+    return true;
+}
+
+QStringList SplitCommandLine(const QString &command, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    QStringList words;
+    QList<bool> quoted;
+    QString word;
+    bool inQuotes = false, hasWord = false, wasQuoted = false;
+    for (qsizetype i = 0; i < command.size(); ++i) {
+        const QChar c = command.at(i);
+        if (c == u'\\' && i + 1 < command.size() && command.at(i + 1) == u'"') {
+            word += u'"';
+            hasWord = true;
+            ++i;
+        } else if (c == u'"') {
+            inQuotes = !inQuotes;
+            hasWord = wasQuoted = true;
+        } else if ((c == u' ' || c == u'\t') && !inQuotes) {
+            if (hasWord) {
+                words.append(word);
+                quoted.append(wasQuoted);
+            }
+            word.clear();
+            hasWord = wasQuoted = false;
+        } else {
+            word += c;
+            hasWord = true;
+        }
+    }
+    if (hasWord) {
+        words.append(word);
+        quoted.append(wasQuoted);
+    }
+    if (words.size() < 2 || quoted.constFirst())
+        return words;
+    // C:\Program Files\App\uninst.exe /S: the program is the first run of words naming a file.
+    QString program = words.constFirst();
+    if (WinFiles::FileExists(program, prefix))
+        return words;
+    for (qsizetype n = 1; n < words.size() && !quoted.at(n); ++n) {
+        program += u' ' + words.at(n);
+        if (WinFiles::FileExists(program, prefix)) {
+            QStringList joined{program};
+            joined.append(words.mid(n + 1));
+            return joined;
+        }
+    }
+    return words;
+}
+
+QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    QStringList arguments = SplitCommandLine(uninstallString, prefix);
+    if (uninstallString.contains(QStringLiteral("rundll32")))
+        arguments.prepend(QStringLiteral("start"));
+    return arguments;
+}
+
+}  // namespace AddRemove
+
+// ---- scanner
+
+TFindAddRemoveThd::TFindAddRemoveThd(QObject *owner, bool listExtraItems, TAddRemoveFoundHandler onFound,
+                                     TAddRemoveProgressHandler onProgress, std::shared_ptr<TWinePrefix> prefix)
+    : TSharedThd(owner), FListExtraItems(listExtraItems), FOnFound(std::move(onFound)),
+      FOnProgress(std::move(onProgress)), FPrefix(std::move(prefix))
+{
+}
+
+TFindAddRemoveThd::~TFindAddRemoveThd() = default;
+
+int TFindAddRemoveThd::JudgeUninstallEntry(const QString &uninstallString, const QString &installLocation,
+                                           const std::shared_ptr<TWinePrefix> &prefix)
+{
+    if (uninstallString.isEmpty() && installLocation.isEmpty())
+        return 1;
+    auto fileExists = [&prefix](const QString &path) { return !path.isEmpty() && WinFiles::FileExists(path, prefix); };
+    auto folderExists = [&prefix](const QString &path) { return !path.isEmpty() && WinFiles::DirectoryExists(path, prefix); };
+
+    QString s = uninstallString;
+    s.remove(u'"');
+    if (!s.toLower().contains(QStringLiteral("msiexec.exe"))) {
+        const qsizetype dot = s.lastIndexOf(u'.');
+        if (dot >= 0 && s.size() - dot - 1 >= 3)
+            s.truncate(dot + 4);
+        if (fileExists(s) || fileExists(WinEnvironment::WindowsFolder(prefix) + u'\\' + s)
+            || fileExists(WinEnvironment::SystemFolder(prefix) + u'\\' + s))
+            return 0;
+    }
+
+    // Every drive path of the command must name something that is there; failing that, a
+    // program that is there at least makes the entry worth a look.
+    int judgement = 2;
+    const QStringList paths = AddRemove::DrivePaths(s);
+    if (!paths.isEmpty()) {
+        const bool allThere = std::all_of(paths.begin(), paths.end(),
+                                          [&](const QString &p) { return fileExists(p) || folderExists(p); });
+        if (allThere)
+            judgement = 0;
+        else if (fileExists(paths.constLast()))
+            judgement = 1;
+    }
+
+    if (uninstallString.toLower().contains(QStringLiteral("msiexec.exe"))) {
+        judgement = 1;
+        TRegistry registry(TRootKey::LocalMachine, prefix);
+        const qsizetype open = uninstallString.indexOf(u'{');
+        const qsizetype close = open < 0 ? -1 : uninstallString.indexOf(u'}', open);
+        // Without a product code every folder name would match.
+        if (close > open && registry.OpenKeyReadOnly(u'\\' + AddRemove::InstallerFolders)) {
+            const QString code = uninstallString.mid(open, close - open + 1).toLower();
+            const QStringList folders = registry.GetValueNames();
+            for (const QString &folder : folders) {
+                if (!folder.toLower().contains(code))
+                    continue;
+                if (folderExists(folder))
+                    judgement = 0;
+                break;
+            }
+        }
+    }
+
+    if (judgement == 2) {
+        QString location = installLocation;
+        location.remove(u'"');
+        if (folderExists(location))
+            judgement = 1;
+    }
+    return judgement;
+}
+
+void TFindAddRemoveThd::DoWork()
+{
+    TRegistry registry(TRootKey::LocalMachine, FPrefix);
+    if (!registry.OpenKeyReadOnly(u'\\' + AddRemove::UninstallKey))
+        return;
+    const QStringList names = registry.GetKeyNames();
+    registry.CloseKey();
+    FTotal = int(names.size());
+    auto readString = [&registry](const QString &name) {
+        try {
+            return registry.ValueExists(name) ? registry.ReadString(name) : QString();
+        } catch (const ERegistryException &) {
+            return QString();
+        }
+    };
+    for (int i = 0; i < FTotal; ++i) {
+        FPosition = i;
+        if (!Synchronize([this] { if (FOnProgress) FOnProgress(FPosition, FTotal); }))
+            return;
+        const QString keyPath = AddRemove::UninstallKey + u'\\' + names.at(i);
+        if (registry.OpenKeyReadOnly(u'\\' + keyPath)) {
+            const bool hasName = registry.ValueExists(QStringLiteral("DisplayName"));
+            const bool hasCommand = registry.ValueExists(QStringLiteral("UninstallString"));
+            if (FListExtraItems ? (hasName || hasCommand) : (hasName && hasCommand)) {
+                const bool extra = !hasName && hasCommand;
+                QString name = readString(QStringLiteral("DisplayName"));
+                if (name.isEmpty())
+                    name = names.at(i);
+                const QString icon = readString(QStringLiteral("DisplayIcon"));
+                const QString command = readString(QStringLiteral("UninstallString"));
+                const QString location = readString(QStringLiteral("InstallLocation"));
+                registry.CloseKey();
+                const int judgement = JudgeUninstallEntry(command, location, FPrefix);
+                const QString reported = keyPath + u'\\';
+                if (!Synchronize([&] { if (FOnFound) FOnFound(name, icon, reported, command, location, judgement, extra); }))
+                    return;
+            }
+            registry.CloseKey();
+        }
+        if (Terminated())
+            return;
+    }
+}

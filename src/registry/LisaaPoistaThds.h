@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the installed-programs scanner TFindAddRemoveThd, its judgement, the whole-key undo export and the uninstall command line.
+#pragma once
+
+#include "shell/SharedThd.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class TWinePrefix;
+
+// Judgement: 0 the entry is fine, 1 suspicious or too difficult to interpret, 2 it might be invalid.
+// extra: the entry has an uninstall command but no display name.
+using TAddRemoveFoundHandler =
+    std::function<void(const QString &name, const QString &icon, const QString &keyPath, const QString &uninstallString,
+                       const QString &installLocation, int judgement, bool extra)>;
+using TAddRemoveProgressHandler = std::function<void(int position, int total)>;
+
+namespace AddRemove {
+// Below HKEY_LOCAL_MACHINE, without a leading "\".
+extern const QString UninstallKey;   // "Software\MicroSoft\Windows\CurrentVersion\Uninstall"
+extern const QString InstallerFolders;  // "Software\MicroSoft\Windows\CurrentVersion\Installer\Folders"
+
+// The drive paths of an uninstall command (quotes removed): from each drive letter that a ":\"
+// follows up to three characters after the next ".", or only "X:\" when no "." follows; in the
+// order found.
+QStringList DrivePaths(const QString &text);
+
+// The export of a whole key below HKEY_LOCAL_MACHINE as the undo file holds it after its header:
+// for a key with values its key line, then its value lines sorted by name ignoring case, then its
+// subkeys the same way, sorted by name. A key without values writes no key line.
+// Expandable strings come back as "hex(2):" and multi-strings as "hex(7):" (ANSI bytes), so an
+// import gives the types back. False with *error when a value cannot be written without loss
+// (a type the file has no form for, a character outside the code page) or the key is gone: an
+// undo file that cannot give the key back must not be written.
+bool ExportKeyText(const QString &keyPath, QStringList *lines, QString *error,
+                   const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// A Windows command line split as programs read theirs: blanks separate, double quotes group
+// (and are dropped), "\"" inside is a quote. The program of an unquoted command with blanks is
+// the shortest run of words that names an existing file, as CreateProcess finds it.
+QStringList SplitCommandLine(const QString &command, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// The arguments given to "wine" for an uninstall command: a command naming "rundll32" goes to the
+// shell ("start" and the split command), any other runs as its own program.
+QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+}
+
+class TFindAddRemoveThd final : public TSharedThd
+{
+    Q_OBJECT
+
+public:
+    // prefix nullptr: TWinePrefix::Current().
+    TFindAddRemoveThd(QObject *owner, bool listExtraItems, TAddRemoveFoundHandler onFound,
+                      TAddRemoveProgressHandler onProgress, std::shared_ptr<TWinePrefix> prefix = nullptr);
+    ~TFindAddRemoveThd() override;
+
+    static int JudgeUninstallEntry(const QString &uninstallString, const QString &installLocation,
+                                   const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+    int Position() const { return FPosition; }
+    int Total() const { return FTotal; }
+
+protected:
+    void DoWork() override;
+
+private:
+    const bool FListExtraItems;
+    TAddRemoveFoundHandler FOnFound;
+    TAddRemoveProgressHandler FOnProgress;
+    std::shared_ptr<TWinePrefix> FPrefix;
+    int FPosition = 0;
+    int FTotal = 0;
+};

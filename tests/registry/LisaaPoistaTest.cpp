@@ -1,0 +1,411 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: offscreen tests of the add/remove window: list, sort, select, delete with undo, uninstall through Wine, value editor.
+#include "registry/LisaaPoista.h"
+
+#include "registry/UndoFiles.h"
+#include "support/PrefixBuilder.h"
+
+#include "platform/Registry.h"
+#include "platform/WinePrefix.h"
+#include "shell/Buttons.h"
+#include "shell/MessageBoxes.h"
+#include "shell/Settings.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include "WaitFor.h"
+
+using TestSupport::THive;
+using TestSupport::TPrefixBuilder;
+
+namespace {
+
+const QString Uninstall = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+const QString Header = QStringLiteral("REGEDIT4\r\n\r\n; Generated on 1/2/2026 @ 3:04:05 PM.");
+
+struct TBoxes {
+    QStringList Shown;
+    bool Answer = true;
+    TBoxes()
+    {
+        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
+            Shown.append(text);
+            return Answer;
+        });
+    }
+    ~TBoxes() { MessageBoxes::SetHandler({}); }
+};
+
+struct TStarted {
+    QString Program;
+    QStringList Arguments;
+    QString Prefix;
+};
+
+class LisaaPoistaTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Settings.FAddRemoveUndoDir = Program.filePath("Undo");
+        Builder.AddString(THive::System, Uninstall + "Alpha", "DisplayName", "Alpha Tool");
+        Builder.AddString(THive::System, Uninstall + "Alpha", "UninstallString", "\"C:\\Program Files\\Alpha\\unins.exe\" /S");
+        Builder.AddString(THive::System, Uninstall + "Alpha", "DisplayIcon", "unins.exe");
+        Builder.AddString(THive::System, Uninstall + "Alpha", "InstallLocation", "C:\\Program Files\\Alpha");
+        Builder.AddFile("C:\\Program Files\\Alpha\\unins.exe", "MZ");
+        Builder.AddString(THive::System, Uninstall + "Beta", "DisplayName", "Beta Gone");
+        Builder.AddString(THive::System, Uninstall + "Beta", "UninstallString", "C:\\Gone\\uninst.exe");
+        Builder.AddDword(THive::System, Uninstall + "Beta", "Size", 0xFFFFFFFE);
+        QByteArray sixty;
+        for (int i = 0; i < 60; ++i)
+            sixty.append(char(i));
+        Builder.AddBinary(THive::System, Uninstall + "Beta", "Blob", sixty);
+        Builder.AddString(THive::System, Uninstall + "Beta\\Sub", "Inner", "x");
+        Builder.AddString(THive::System, Uninstall + "Gamma", "DisplayName", "Gamma Installer");
+        Builder.AddString(THive::System, Uninstall + "Gamma", "UninstallString", "MsiExec.exe /X{1234}");
+        Builder.AddString(THive::System, Uninstall + "Gamma", "DisplayIcon", "C:\\Gone\\x.ico,abc");
+        Builder.AddString(THive::System, Uninstall + "Delta", "DisplayName", "Delta Dll");
+        Builder.AddString(THive::System, Uninstall + "Delta", "UninstallString",
+                          "rundll32.exe advpack.dll,LaunchINFSection C:\\x.inf,Uninstall");
+        Builder.AddString(THive::System, Uninstall + "Delta", "DisplayIcon", "C:\\Program Files\\Alpha\\unins.exe,notanumber");
+    }
+
+    TAddRemoveHost Host()
+    {
+        TAddRemoveHost host;
+        host.ProgramFolder = Program.path();
+        host.Settings = &Settings;
+        host.UndoHeader = [] { return Header; };
+        host.UniqueFileName = [](const QString &folder, const QString &name) {
+            return QFileInfo::exists(folder + name) ? folder + "(1)" + name : folder + name;
+        };
+        host.Prefix = Builder.Prefix();
+        host.FindWine = [this] { return Wine; };
+        host.StartProcess = [this](const QString &program, const QStringList &arguments, const QProcessEnvironment &env) {
+            Started.append({program, arguments, env.value("WINEPREFIX")});
+            return StartResult;
+        };
+        return host;
+    }
+
+    // Shows the window; its first showing runs Find.
+    std::unique_ptr<TLisaaPoistaIkkuna> Open()
+    {
+        if (!Builder.Prefix())
+            Builder.MakeCurrent();
+        auto window = std::make_unique<TLisaaPoistaIkkuna>(nullptr, Host());
+        window->show();
+        EXPECT_TRUE(WaitFor([&] { return !window->Scanning(); }));
+        return window;
+    }
+
+    static QStringList Names(const TLisaaPoistaIkkuna &w)
+    {
+        QStringList names;
+        for (int row = 0; row < w.Model()->rowCount(); ++row)
+            names.append(w.Model()->index(row, 0).data().toString());
+        return names;
+    }
+
+    static void Select(TLisaaPoistaIkkuna &w, const QString &name)
+    {
+        for (int row = 0; row < w.Model()->rowCount(); ++row)
+            if (w.Model()->index(row, 0).data().toString() == name)
+                w.FileList()->setCurrentIndex(w.Model()->index(row, 0));
+    }
+
+    static void SelectValue(TLisaaPoistaIkkuna &w, const QString &name)
+    {
+        const QList<QListWidgetItem *> items = w.Values()->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        w.Values()->setCurrentItem(items.constFirst());
+    }
+
+    bool KeyExists(const QString &key)
+    {
+        TRegistry r(TRootKey::LocalMachine, Builder.Prefix());
+        return r.KeyExists(u'\\' + key);
+    }
+
+    TPrefixBuilder Builder;
+    QTemporaryDir Program;
+    TSettings Settings;
+    QString Wine = QStringLiteral("/usr/bin/wine");
+    bool StartResult = true;
+    QList<TStarted> Started;
+};
+
+TEST_F(LisaaPoistaTest, ListsJudgesAndSorts)
+{
+    auto w = Open();
+    EXPECT_EQ(Names(*w), (QStringList{"Alpha Tool", "Beta Gone", "Delta Dll", "Gamma Installer"}));
+    QList<int> status;
+    for (int row = 0; row < 4; ++row)
+        status.append(w->Model()->index(row, 1).data(TAddRemoveModel::StatusRole).toInt());
+    EXPECT_EQ(status, (QList<int>{3, 5, 5, 4}));
+    EXPECT_TRUE(w->Button("btnFind")->isEnabled());
+    EXPECT_FALSE(w->Button("btnStop")->isEnabled());
+    EXPECT_TRUE(w->Button("btnPrint")->isEnabled());
+    EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
+    EXPECT_FALSE(w->Button("btnUninstall")->isEnabled());
+
+    // Icons: a file relative to the install location; a file with a comma and no number; a gone file.
+    const QList<TAddRemoveRecord *> &r = w->Records();
+    EXPECT_EQ(r.at(0)->IconFile, "C:\\Program Files\\Alpha\\unins.exe");
+    EXPECT_NE(r.at(0)->IconIndex, 2);
+    EXPECT_EQ(r.at(2)->IconFile, "C:\\Program Files\\Alpha\\unins.exe");
+    EXPECT_EQ(r.at(1)->IconIndex, 2);
+    EXPECT_EQ(r.at(3)->IconIndex, 2);
+
+    w->FileListColumnClick(1);  // by status, ascending
+    EXPECT_EQ(Names(*w), (QStringList{"Alpha Tool", "Gamma Installer", "Beta Gone", "Delta Dll"}));
+    EXPECT_EQ(w->Model()->index(0, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(0xF7, 0xF7, 0xF7));
+    w->FileListColumnClick(1);  // backward
+    EXPECT_EQ(Names(*w).constFirst(), "Beta Gone");
+    EXPECT_FALSE(w->SortForward());
+}
+
+TEST_F(LisaaPoistaTest, DeleteWritesTheWholeKeyFirst)
+{
+    auto w = Open();
+    TBoxes boxes;
+    Select(*w, "Beta Gone");
+    EXPECT_TRUE(w->Button("btnDelete")->isEnabled());
+    EXPECT_EQ(w->Values()->count(), 4);  // Blob, DisplayName, Size, UninstallString
+
+    boxes.Answer = false;
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown, (QStringList{"Are you sure you want to delete \"Beta Gone\"'s entries?"}));
+    EXPECT_TRUE(KeyExists(Uninstall + "Beta"));
+    EXPECT_FALSE(QDir(Program.filePath("Undo")).exists());
+
+    boxes.Answer = true;
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown.size(), 2);
+    EXPECT_FALSE(KeyExists(Uninstall + "Beta"));
+    EXPECT_EQ(Names(*w), (QStringList{"Alpha Tool", "Delta Dll", "Gamma Installer"}));
+    EXPECT_EQ(w->Records().at(1)->KeyPath, "Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\Delta\\");
+    EXPECT_EQ(w->Records().at(1)->UninstallString, "rundll32.exe advpack.dll,LaunchINFSection C:\\x.inf,Uninstall");
+
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(Program.filePath("Undo/Beta Gone.reg"), &lines));
+    EXPECT_EQ(lines.at(0), "REGEDIT4");
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    QStringList read;
+    for (const TUndoEntry &e : entries)
+        read.append(e.Key.section(u'\\', 5) + u'|' + e.ValueName);
+    EXPECT_EQ(read, (QStringList{"Beta|Blob", "Beta|DisplayName", "Beta|Size", "Beta|UninstallString", "Beta\\Sub|Inner"}));
+    EXPECT_EQ(entries.at(2).Number, 0xFFFFFFFEu);
+}
+
+TEST_F(LisaaPoistaTest, NothingIsDeletedWithoutTheUndoFile)
+{
+    Builder.AddKey(THive::System, Uninstall + "Alpha", "\"Odd\"=hex(9):01\n");
+    auto w = Open();
+    TBoxes boxes;
+    const struct {
+        const char *Row, *Entry, *Key;
+        bool Blocked;  // a file where the undo folder should be
+    } cases[] = {
+        {"undo folder cannot be made", "Beta Gone", "Beta", true},
+        {"a value the file cannot give back", "Alpha Tool", "Alpha", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        const QString undo = Program.filePath(c.Blocked ? "Blocked/Undo" : "Undo");
+        if (c.Blocked) {
+            QFile file(Program.filePath("Blocked"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        Settings.FAddRemoveUndoDir = undo;
+        boxes.Shown.clear();
+        Select(*w, QString::fromUtf8(c.Entry));
+        QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+        ASSERT_EQ(boxes.Shown.size(), 2);
+        EXPECT_TRUE(boxes.Shown.at(1).startsWith("Failed to write the undo-file ("));
+        EXPECT_TRUE(boxes.Shown.at(1).endsWith(".reg)! Nothing will be deleted!"));
+        EXPECT_TRUE(KeyExists(Uninstall + QString::fromUtf8(c.Key)));
+        EXPECT_EQ(w->Records().size(), 4);
+    }
+    // With undo off the same entry goes.
+    Settings.FAddRemoveUndo = false;
+    Settings.FAddRemoveConfirm = false;
+    boxes.Shown.clear();
+    Select(*w, "Alpha Tool");
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    EXPECT_TRUE(boxes.Shown.isEmpty());
+    EXPECT_FALSE(KeyExists(Uninstall + "Alpha"));
+    EXPECT_EQ(w->Records().size(), 3);
+}
+
+TEST_F(LisaaPoistaTest, UninstallRunsWineInThePrefix)
+{
+    auto w = Open();
+    TBoxes boxes;
+    Select(*w, "Alpha Tool");
+    boxes.Answer = false;
+    QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown, (QStringList{"Are you sure you want to uninstall \"Alpha Tool\"?"}));
+    EXPECT_TRUE(Started.isEmpty());
+
+    boxes.Answer = true;
+    boxes.Shown.clear();
+    QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
+    Select(*w, "Delta Dll");
+    QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
+    ASSERT_EQ(Started.size(), 2);
+    EXPECT_EQ(boxes.Shown.size(), 2);  // the two questions only
+    EXPECT_EQ(Started.at(0).Program, "/usr/bin/wine");
+    EXPECT_EQ(Started.at(0).Arguments, (QStringList{"C:\\Program Files\\Alpha\\unins.exe", "/S"}));
+    EXPECT_EQ(Started.at(0).Prefix, Builder.Folder());
+    EXPECT_EQ(Started.at(1).Arguments,
+              (QStringList{"start", "rundll32.exe", "advpack.dll,LaunchINFSection", "C:\\x.inf,Uninstall"}));
+    EXPECT_EQ(w->Records().size(), 4);  // the list is not refreshed
+
+    StartResult = false;
+    boxes.Shown.clear();
+    QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown.value(1), "Vaskimo failed to start the uninstaller of \"Delta Dll\"!");
+}
+
+TEST_F(LisaaPoistaTest, UninstallWithoutWineSaysSo)
+{
+    Wine.clear();
+    auto w = Open();
+    TBoxes boxes;
+    Settings.FAddRemoveConfirm = false;
+    Select(*w, "Gamma Installer");
+    QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown.at(0).startsWith("Wine is not installed!"));
+    EXPECT_TRUE(boxes.Shown.at(0).contains("\"Gamma Installer\""));
+    EXPECT_TRUE(Started.isEmpty());
+}
+
+TEST_F(LisaaPoistaTest, RealFinderOnThisMachine)
+{
+    if (!TAddRemoveHost::DefaultFindWine().isEmpty())
+        GTEST_SKIP() << "Wine is installed here";
+    Builder.MakeCurrent();
+    TAddRemoveHost host = Host();
+    host.FindWine = &TAddRemoveHost::DefaultFindWine;
+    Settings.FAddRemoveConfirm = false;
+    TLisaaPoistaIkkuna w(nullptr, host);
+    w.show();
+    ASSERT_TRUE(WaitFor([&] { return !w.Scanning(); }));
+    TBoxes boxes;
+    Select(w, "Alpha Tool");
+    QTest::mouseClick(w.Button("btnUninstall"), Qt::LeftButton);
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown.at(0).startsWith("Wine is not installed!"));
+    EXPECT_TRUE(Started.isEmpty());
+}
+
+TEST_F(LisaaPoistaTest, ValueEditorShowsAndWrites)
+{
+    auto w = Open();
+    TBoxes boxes;
+    Select(*w, "Beta Gone");
+    EXPECT_FALSE(w->Properties()->isEnabled());
+    EXPECT_EQ(w->RegType()->currentIndex(), -1);
+
+    SelectValue(*w, "Size");
+    EXPECT_EQ(w->RegType()->currentText(), "DWORD value");
+    EXPECT_EQ(w->Properties()->text(), "-2");
+    EXPECT_FALSE(w->Button("btnUpdate")->isEnabled());
+
+    SelectValue(*w, "Blob");
+    EXPECT_EQ(w->RegType()->currentText(), "Binary value");
+    const QString shown = w->Properties()->text();
+    EXPECT_EQ(shown.count(u'\\'), 2);
+    EXPECT_TRUE(shown.contains("19, \\1A, "));
+    EXPECT_TRUE(shown.contains("32, \\33, "));
+
+    TRegistry r(TRootKey::LocalMachine, Builder.Prefix());
+    ASSERT_TRUE(r.OpenKeyReadOnly(u'\\' + Uninstall + "Beta"));
+    const struct {
+        const char *Row, *Value;
+        int Type;
+        const char *Text;
+        bool Written;
+    } cases[] = {
+        {"odd digits: whole pairs", "Blob", 3, "0A, 0b, \\C", true},
+        {"dword not a number", "Size", 2, "12x", false},
+        {"binary not hex", "Blob", 3, "zz, 01", false},
+        {"dword", "Size", 2, "-5", true},
+        {"string as expandable", "DisplayName", 1, "%ProgramFiles%\\B", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        boxes.Shown.clear();
+        SelectValue(*w, QString::fromUtf8(c.Value));
+        w->RegType()->setCurrentIndex(c.Type);
+        QTest::keyClick(w->Properties(), Qt::Key_End);
+        w->Properties()->selectAll();
+        QTest::keyClicks(w->Properties(), QString::fromUtf8(c.Text));
+        ASSERT_TRUE(w->Button("btnUpdate")->isEnabled());
+        QTest::mouseClick(w->Button("btnUpdate"), Qt::LeftButton);
+        if (c.Written) {
+            EXPECT_TRUE(boxes.Shown.isEmpty());
+            EXPECT_FALSE(w->Button("btnUpdate")->isEnabled());
+        } else {
+            EXPECT_EQ(boxes.Shown, (QStringList{"Invalid data or write error!"}));
+            EXPECT_TRUE(w->Button("btnUpdate")->isEnabled());
+        }
+    }
+    TRegistry after(TRootKey::LocalMachine, Builder.Prefix());
+    ASSERT_TRUE(after.OpenKeyReadOnly(u'\\' + Uninstall + "Beta"));
+    EXPECT_EQ(after.ReadBinaryData("Blob"), QByteArray("\x0A\x0B", 2));
+    EXPECT_EQ(after.ReadInteger("Size"), quint32(-5));
+    EXPECT_EQ(after.GetDataType("DisplayName"), TRegDataType::ExpandString);
+    EXPECT_EQ(after.ReadString("DisplayName"), "%ProgramFiles%\\B");
+
+    // A value gone since the list was filled.
+    {
+        TRegistry writer(TRootKey::LocalMachine, Builder.Prefix());
+        ASSERT_TRUE(writer.OpenKey(u'\\' + Uninstall + "Beta", false));
+        ASSERT_TRUE(writer.DeleteValue("UninstallString"));
+    }
+    boxes.Shown.clear();
+    SelectValue(*w, "UninstallString");
+    EXPECT_EQ(boxes.Shown, (QStringList{"Value doesn't exist!"}));
+    EXPECT_FALSE(w->Properties()->isEnabled());
+    EXPECT_TRUE(w->Properties()->text().isEmpty());
+}
+
+TEST_F(LisaaPoistaTest, SelectingAGoneEntryWritesNothing)
+{
+    auto w = Open();
+    {
+        TRegistry writer(TRootKey::LocalMachine, Builder.Prefix());
+        ASSERT_TRUE(writer.DeleteKey(u'\\' + Uninstall + "Gamma"));
+    }
+    Select(*w, "Gamma Installer");
+    EXPECT_EQ(w->Values()->count(), 0);
+    EXPECT_FALSE(KeyExists(Uninstall + "Gamma"));
+}
+
+TEST_F(LisaaPoistaTest, SettingsSectionRoundTrip)
+{
+    {
+        auto w = Open();
+        w->FileListColumnClick(1);
+        w->FileListColumnClick(1);
+    }
+    auto again = Open();
+    EXPECT_EQ(again->SortColumn(), 1);
+    EXPECT_FALSE(again->SortForward());
+    EXPECT_EQ(Names(*again).constFirst(), "Beta Gone");
+}
+
+}  // namespace
