@@ -1,1 +1,3 @@
-# vaskimo_test(...)
+# Startup manager: the scanner, resolution and deletes; the window offscreen.
+vaskimo_test(StartupThdsTest SOURCES StartupThdsTest.cpp LIBS registry)
+vaskimo_test(StartupTest SOURCES StartupTest.cpp LIBS registry_ui GUI)

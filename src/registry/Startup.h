@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: TStartupIkkuna, the startup manager: lists what starts with the prefix, by category, and deletes entries with undo files.
+#pragma once
+
+#include "registry/StartupThds.h"
+#include "shell/Main.h"
+
+#include <QAbstractTableModel>
+#include <QCollator>
+#include <QDialog>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QPrinter;
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TOVBitBtn;
+class TSharedThd;
+class TWinePrefix;
+struct TSettings;
+
+// One found entry; owned by its category's list.
+struct TStartupRecord {
+    QString Description;  // "Program"
+    QString Path;         // "File": the resolved command file
+    QString Location;     // "Physical location"
+    QString ValueName;    // "Value"
+    QString Data;         // "Data"
+    QString Item;         // the item as the location holds it (an INI item before resolution)
+    int IconIndex = 13;
+    int State = 3;        // 2 exists, 3 suspicious, 4 missing
+    QChar Delimiter = u',';
+    quint8 Kind = 0;      // 0 registry value, 1 registry list item, 2 Startup-folder file, 3 INI list item
+};
+
+struct TCategoryData {
+    bool HasEntries = false;  // the node or a node below it holds entries
+    QList<TStartupRecord *> Items;
+};
+
+class TStartupModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    TStartupModel(QList<TStartupRecord *> *records, const QList<QIcon> *images, QObject *parent = nullptr);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
+
+    void SetSortColumn(int column) { FSortColumn = column; }
+    void Reset(const std::function<void()> &change);
+
+private:
+    QList<TStartupRecord *> *FRecords;
+    const QList<QIcon> *FImages;
+    QStringList FHeaders;
+    int FSortColumn = 0;
+};
+
+// What the window needs of the program around it; FromMainWindow() takes it from PaaIkkuna.
+struct TStartupHost {
+    QString ProgramFolder;          // host folder of Options.ini; the default undo folder's parent
+    TSettings *Settings = nullptr;  // [Startup] undo, confirmation and deleting method
+    std::function<QString()> UndoHeader;
+    // The date and time as the undo header gives them (user's short date, long time).
+    std::function<QPair<QString, QString>()> UndoDateTime;
+    std::function<QString(const QString &folder, const QString &fileName)> UniqueFileName;
+    // Deletes files (Windows paths) on the deletion thread; onDone runs on the GUI thread.
+    std::function<void(const QStringList &files, bool permanent, std::function<void(bool aborted)> onDone)> DeleteFiles;
+    std::function<void()> Closed;  // clears the main window's FStartupOpen
+    std::shared_ptr<TWinePrefix> Prefix;  // nullptr: TWinePrefix::Current()
+
+    static TStartupHost FromMainWindow();
+};
+
+class TStartupIkkuna final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int CategoryCount = 12;
+
+    explicit TStartupIkkuna(QWidget *parent = nullptr, TStartupHost host = TStartupHost::FromMainWindow());
+    ~TStartupIkkuna() override;
+
+    // Test access.
+    bool Scanning() const { return FScanning; }
+    const QList<TStartupRecord *> &Records() const { return FVisible; }
+    TStartupModel *Model() const { return FModel; }
+    QTreeView *FileList() const { return FFileList; }
+    QTreeWidget *Categories() const { return FCategories; }
+    TOVBitBtn *Button(const QString &objectName) const;
+    QProgressBar *ProgressBar() const { return FBar; }
+    QString StatusText() const;
+    bool CategoryHasEntries(int index) const { return FCategoryData[index].HasEntries; }
+    const TStartupLocations &Locations() const { return FLocations; }
+    int SortColumn() const { return FSortColumn; }
+    bool SortForward() const { return FSortForward; }
+    int ImageCount() const { return int(FImages.size()); }
+
+    // Replaced by tests: the print dialog (false = cancelled) and the save dialog (empty = cancelled).
+    void SetPrintDialog(std::function<bool(QWidget *, QPrinter &)> dialog) { FPrintDialog = std::move(dialog); }
+    void SetSaveDialog(std::function<QString(QWidget *)> dialog) { FSaveDialog = std::move(dialog); }
+
+public slots:
+    void btnFindClick();
+    void btnStopClick();
+    void btnDeleteClick();
+    void btnPrintClick();
+    void btnSaveClick();
+    void btnCloseClick();
+    void FileListColumnClick(int column);
+    void trvCategoriesChange();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void AddStartupItem(const QString &item, const QString &location, const QString &valueName, const QString &data,
+                        quint8 kind, int categoryIndex, QChar delimiter);
+    void ScanProgress(int position, int total);
+    void ScanTotal(int total);
+    void ScanDone(TSharedThd *sender);
+
+    void BuildTree();
+    void BuildImages();
+    int IconFor(const QString &path);
+    void ClearCategories();
+    void ShowCategory(int index);
+    void RepaintTree();
+    void RemoveRecord(TStartupRecord *record);
+    void SortVisible();
+    int CompareRecords(const TStartupRecord &a, const TStartupRecord &b) const;
+    void UpdateButtons();
+    void ShowCount();
+    QString UndoFolderHost() const;
+    bool PrepareUndoFile(const QString &description, const QString &extension, QString *file);
+    void ReadSection();
+    void WriteSection();
+    int SelectedCategory() const;
+
+    TStartupHost FHost;
+    TStartupLocations FLocations;
+    TCategoryData FCategoryData[CategoryCount];
+    QTreeWidgetItem *FNodes[CategoryCount] = {};
+    QList<TStartupRecord *> FVisible;
+    QList<QIcon> FImages;
+    QStringList FIconKeys;   // sorted type keys
+    QList<int> FIconIndexes; // the image of each key, at the same position
+    QList<TStartupInspector *> FThreads;
+    int FRunning = 0;
+    int FReported = 0;
+    bool FScanning = false;
+    bool FFirstShow = true;
+    int FSortColumn = 0;
+    bool FSortForward = true;
+    QString FWindowsFolder, FSystemFolder;
+    std::unique_ptr<TStartupResolver> FResolver;
+    QCollator FCollator;
+
+    TStartupModel *FModel = nullptr;
+    QTreeView *FFileList = nullptr;
+    QTreeWidget *FCategories = nullptr;
+    QStatusBar *FStatusBar = nullptr;
+    QProgressBar *FBar = nullptr;
+    QLabel *FStatusLabel = nullptr;
+    TOVBitBtn *btnFind = nullptr, *btnStop = nullptr, *btnDelete = nullptr, *btnPrint = nullptr, *btnSave = nullptr,
+              *btnClose = nullptr;
+    std::function<bool(QWidget *, QPrinter &)> FPrintDialog;
+    std::function<QString(QWidget *)> FSaveDialog;
+};
+
+// Registers the window with the main window's tool factory (TToolKind::Startup).
+void RegisterStartupManager();

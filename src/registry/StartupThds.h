@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the startup locations of a prefix, their scanner thread, command resolution and the startup deletes.
+//
+// Locations are registry values and keys of the prefix's hives, the profile's Startup folders and
+// the run lists of the prefix's win.ini. Paths the scanner reports are Windows paths.
+#pragma once
+
+#include "platform/Registry.h"
+#include "shell/SharedThd.h"
+
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class TWinePrefix;
+
+struct TStartupRegEntry {
+    QString KeyPath;    // below the root, no leading "\"
+    TRootKey RootKey = TRootKey::CurrentUser;
+    QString ValueName;  // empty: every string value of the key; else the one value holding a list
+    bool RunOnce = false;
+};
+
+struct TStartupFolderEntry {
+    QString Folder;  // ends in "\"
+    bool Common = false;
+};
+
+struct TStartupIniEntry {
+    QString FileName;  // Windows path of the INI file
+    QString Section;
+    QString Key;
+    QChar Delimiter = u';';
+};
+
+struct TStartupLocations {
+    QList<TStartupRegEntry> Registry;
+    QList<TStartupFolderEntry> Folders;
+    QList<TStartupIniEntry> Ini;
+};
+
+// The location table of prefix (nullptr: the current one). windowsFolder: where win.ini lies.
+void BuildStartupLocations(TStartupLocations *locations, const QString &windowsFolder,
+                           const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// Items of a run list: separated by the delimiter and by blanks and control characters outside
+// double quotes; empty items are left out.
+QStringList SplitStartupList(const QString &text, QChar delimiter);
+// The items joined back; an item holding a blank, the delimiter or a quote goes in quotes.
+QString JoinStartupList(const QStringList &items, QChar delimiter);
+
+class TStartupInspector final : public TSharedThd
+{
+public:
+    using TFoundHandler = std::function<void(const QString &item, const QString &location, const QString &valueName,
+                                             const QString &data, quint8 kind, int categoryIndex, QChar delimiter)>;
+    using TProgressHandler = std::function<void(int position, int total)>;
+    using TTotalHandler = std::function<void(int total)>;
+
+    // mode 0 or 1: registry locations; 2: folders; 3: INI files; any other mode reads nothing.
+    TStartupInspector(QObject *owner, quint8 mode, TFoundHandler onFound, TProgressHandler onProgress,
+                      TTotalHandler onTotal, QList<TStartupFolderEntry> folders, QList<TStartupRegEntry> registryEntries,
+                      QList<TStartupIniEntry> iniEntries, std::shared_ptr<TWinePrefix> prefix = nullptr);
+
+    quint8 Mode() const { return FMode; }
+
+protected:
+    void DoWork() override;
+
+private:
+    bool Report(const QString &item, const QString &location, const QString &valueName, const QString &data,
+                quint8 kind, int categoryIndex, QChar delimiter);
+    bool Step();
+    void ReadRegistry(const TStartupRegEntry &entry);
+    void ReadFolder(const TStartupFolderEntry &entry);
+    void ReadIni(const TStartupIniEntry &entry);
+
+    const quint8 FMode;
+    TFoundHandler FOnFound;
+    TProgressHandler FOnProgress;
+    TTotalHandler FOnTotal;
+    const QList<TStartupFolderEntry> FFolders;
+    const QList<TStartupRegEntry> FRegistryEntries;
+    const QList<TStartupIniEntry> FIniEntries;
+    std::shared_ptr<TWinePrefix> FPrefix;
+    int FPosition = 0;
+    int FTotal = 0;
+};
+
+// What a found item starts: the command file, its description and its state.
+struct TStartupCommand {
+    QString Path;         // the command file as resolved
+    QString Description;  // "FileDescription" of the file, else the fallbacks by kind
+    bool Exists = false;
+    int State = 3;        // 2 exists, 3 suspicious (no drive), 4 missing on a drive
+};
+
+// Resolves found items against the prefix's files; windowsFolder and systemFolder as
+// "C:\windows" and "C:\windows\system32".
+class TStartupResolver
+{
+public:
+    TStartupResolver(QString windowsFolder, QString systemFolder, std::shared_ptr<TWinePrefix> prefix = nullptr);
+    TStartupCommand Resolve(const QString &item, const QString &valueName, quint8 kind) const;
+    bool Exists(const QString &path) const;
+
+private:
+    QString Expanded(const QString &text) const;
+    QString FWindowsFolder, FSystemFolder;
+    std::shared_ptr<TWinePrefix> FPrefix;
+};
+
+// The deletes of the startup manager. Each writes its undo file first (when undoFile is not
+// empty) and deletes nothing when that fails.
+namespace StartupDelete {
+enum class TResult {
+    Deleted,
+    KeyNotOpened,  // the registry key is gone
+    UndoFailed,    // the undo file could not be written: nothing deleted
+    NotDeleted,    // value missing or empty, item not in the list, the write refused
+    IniFailed      // INI key missing, item not found, or the file could not be saved
+};
+
+struct TOutcome {
+    TResult Result = TResult::NotDeleted;
+    QString Reason;  // why a registry write failed, when the registry says
+};
+
+// "HKEY_LOCAL_MACHINE\..." -> root and key: HKEY_LOCAL_MACHINE when the location names it, else
+// HKEY_CURRENT_USER.
+void SplitLocation(const QString &location, TRootKey *root, QString *keyPath);
+
+// undoHeader: the whole REGEDIT4 header line; date and time fill the ".vku" first line.
+// undoFile: host path of the undo file, empty for no undo file.
+TOutcome DeleteRegValue(const QString &location, const QString &valueName, const QString &undoHeader,
+                        const QString &undoFile, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+TOutcome DeleteRegListItem(const QString &location, const QString &valueName, const QString &item, QChar delimiter,
+                           const QString &date, const QString &time, const QString &undoFile,
+                           const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+// iniHostFile: the INI file on the host; iniFile: its Windows path as the undo file names it.
+TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, const QString &section,
+                           const QString &key, const QString &item, QChar delimiter, const QString &date,
+                           const QString &time, const QString &undoFile);
+
+// The three lines of a list-item undo file; fields: registry location, value name, item,
+// delimiter (REG-data) or INI file, section, key, item, delimiter (INI-data).
+QStringList VkuLines(bool ini, const QStringList &fields, const QString &date, const QString &time);
+}

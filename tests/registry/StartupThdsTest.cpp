@@ -1,0 +1,450 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: tests of the startup locations, the scanner's findings, command resolution and the deletes with undo files.
+#include "registry/StartupThds.h"
+
+#include "registry/UndoFiles.h"
+#include "support/PrefixBuilder.h"
+
+#include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "platform/WinEnvironment.h"
+#include "platform/WinePrefix.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "WaitFor.h"
+
+using TestSupport::THive;
+using TestSupport::TPrefixBuilder;
+
+namespace {
+
+const QString RunKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+const QString RunOnceKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+const QString Winlogon = QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+
+void Put16(QByteArray &b, quint32 v) { b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); }
+void Put32(QByteArray &b, quint32 v) { Put16(b, v & 0xFFFF); Put16(b, v >> 16); }
+
+// A shell link holding only link information with a local base path.
+QByteArray LinkTo(const QByteArray &target)
+{
+    QByteArray link = QByteArray::fromHex("4C0000000114020000000000C000000000000046"
+                                          "02000000" "20000000"
+                                          "D0E9EEF21515C901" "D0E9EEF21515C901" "D0E9EEF21515C901"
+                                          "00000000" "00000000" "01000000" "0000" "0000" "00000000" "00000000");
+    QByteArray volume;
+    Put32(volume, 0x11);
+    Put32(volume, 3);
+    Put32(volume, 0x307A8A81);
+    Put32(volume, 0x10);
+    volume.append('\0');
+    const quint32 volumeAt = 0x1C, baseAt = volumeAt + volume.size(), suffixAt = baseAt + target.size() + 1;
+    QByteArray info;
+    Put32(info, suffixAt + 1);
+    Put32(info, 0x1C);
+    Put32(info, 1);
+    Put32(info, volumeAt);
+    Put32(info, baseAt);
+    Put32(info, 0);
+    Put32(info, suffixAt);
+    link += info + volume + target + '\0' + '\0';
+    Put32(link, 0);
+    return link;
+}
+
+struct TFound {
+    QString Item, Location, ValueName, Data;
+    int Kind = 0, Category = 0;
+    QChar Delimiter;
+};
+
+struct TScan {
+    QList<TFound> Found;
+    QList<int> Totals;
+    QList<int> Positions;
+    int Ended = 0;
+    int ErrorCode = 0;
+};
+
+TScan RunScanner(quint8 mode, const TStartupLocations &locations, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    QObject owner;
+    TScan scan;
+    auto *scanner = new TStartupInspector(
+        &owner, mode,
+        [&](const QString &item, const QString &location, const QString &valueName, const QString &data, quint8 kind,
+            int category, QChar delimiter) {
+            scan.Found.append({item, location, valueName, data, kind, category, delimiter});
+        },
+        [&](int position, int) { scan.Positions.append(position); }, [&](int total) { scan.Totals.append(total); },
+        locations.Folders, locations.Registry, locations.Ini, prefix);
+    scanner->SetOnTerminate([&](TSharedThd *sender) {
+        scan.ErrorCode = sender->ErrorCode();
+        ++scan.Ended;
+    });
+    scanner->Resume();
+    EXPECT_TRUE(WaitFor([&] { return scan.Ended == 1; }));
+    return scan;
+}
+
+const TFound *FindItem(const TScan &scan, const QString &item)
+{
+    for (const TFound &f : scan.Found)
+        if (f.Item == item)
+            return &f;
+    return nullptr;
+}
+
+class StartupThdsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        B.AddProfile();
+        B.AddFile("C:\\windows\\notepad.exe", "MZ");
+        B.AddFile("C:\\windows\\system32\\shell32.dll", "MZ");
+        B.AddFile("C:\\Program Files\\Tool\\tool.exe", "MZ");
+        B.AddString(THive::User, RunKey, "Good", "C:\\windows\\notepad.exe");
+        B.AddString(THive::User, RunKey, "Gone", "\"C:\\Gone\\x.exe\" /s");
+        B.AddBinary(THive::User, RunKey, "Bytes", QByteArray("\x01\x02", 2));
+        B.AddDword(THive::User, RunKey, "Number", 7);
+        B.AddString(THive::User, RunKey, "Empty", "");
+        B.AddExpandString(THive::User, RunKey, "Expand", "%SystemRoot%\\notepad.exe");
+        B.AddString(THive::System, RunOnceKey, "Once", "rundll32.exe shell32.dll,Control_RunDLL");
+        // A list value of a number type ahead of the Shell list must not end the scan.
+        B.AddDword(THive::System, Winlogon, "Userinit", 1);
+        B.AddString(THive::System, Winlogon, "Shell", "explorer.exe,C:\\Gone\\b.exe,\"C:\\Program Files\\Tool\\tool.exe\"");
+        B.AddKey(THive::System, "Software\\Wine\\Drives");
+        Prefix = B.MakeCurrent();
+
+        const TWinEnvironment environment(Prefix);
+        UserStartup = environment.SpecialFolder("Startup");
+        CommonStartup = environment.SpecialFolder("Common Startup");
+        B.AddFile(UserStartup + "\\run.bat", "@echo");
+        B.AddFile(UserStartup + "\\desktop.ini", "[x]");
+        B.AddFile(UserStartup + "\\tool.lnk", LinkTo("C:\\Program Files\\Tool\\tool.exe"));
+        B.AddFile(CommonStartup + "\\DESKTOP.INI", "[x]");
+        B.AddFile(CommonStartup + "\\all.cmd", "@echo");
+        B.AddFolder(CommonStartup + "\\Sub");
+        B.AddFile("C:\\windows\\win.ini", "[windows]\r\nrun=C:\\windows\\notepad.exe;missing.exe\r\nload=\r\n");
+        Prefix->ReloadDrives();
+        BuildStartupLocations(&Locations, "C:\\windows", Prefix);
+    }
+
+    TPrefixBuilder B;
+    std::shared_ptr<TWinePrefix> Prefix;
+    QString UserStartup, CommonStartup;
+    TStartupLocations Locations;
+};
+
+TEST_F(StartupThdsTest, LocationTable)
+{
+    ASSERT_EQ(Locations.Registry.size(), 23);
+    EXPECT_EQ(Locations.Registry.at(0).ValueName, "StartupPrograms");
+    EXPECT_EQ(Locations.Registry.at(11).KeyPath, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+    EXPECT_TRUE(Locations.Registry.at(13).RunOnce);
+    EXPECT_EQ(Locations.Registry.at(18).RootKey, TRootKey::CurrentUser);
+    ASSERT_EQ(Locations.Folders.size(), 2);
+    EXPECT_EQ(Locations.Folders.at(0).Folder, UserStartup + "\\");
+    EXPECT_FALSE(Locations.Folders.at(0).Common);
+    EXPECT_TRUE(Locations.Folders.at(1).Common);
+    ASSERT_EQ(Locations.Ini.size(), 2);
+    EXPECT_EQ(Locations.Ini.at(0).FileName, "C:\\windows\\win.ini");
+    EXPECT_EQ(Locations.Ini.at(0).Key, "Run");
+    EXPECT_EQ(Locations.Ini.at(1).Key, "Load");
+    EXPECT_EQ(Locations.Ini.at(1).Delimiter, u';');
+}
+
+TEST_F(StartupThdsTest, MissingStartupFolderAddsNoLocation)
+{
+    QDir(B.HostPath(CommonStartup)).removeRecursively();
+    TStartupLocations locations;
+    BuildStartupLocations(&locations, "C:\\windows", Prefix);
+    ASSERT_EQ(locations.Folders.size(), 1);
+    EXPECT_FALSE(locations.Folders.at(0).Common);
+}
+
+TEST_F(StartupThdsTest, RegistryFindings)
+{
+    const TScan scan = RunScanner(0, Locations, Prefix);
+    EXPECT_EQ(scan.ErrorCode, 0);
+    EXPECT_EQ(scan.Totals, QList<int>{23});
+    ASSERT_EQ(scan.Positions.size(), 23);
+    EXPECT_EQ(scan.Positions.last(), 23);
+
+    const QString hkcuRun = "HKEY_CURRENT_USER\\" + RunKey;
+    const QString hklmOnce = "HKEY_LOCAL_MACHINE\\" + RunOnceKey;
+    const QString hklmWinlogon = "HKEY_LOCAL_MACHINE\\" + Winlogon;
+    const struct {
+        const char *name;
+        QString item, location, valueName;
+        int kind, category;
+    } cases[] = {
+        {"string value", "C:\\windows\\notepad.exe", hkcuRun, "Good", 0, 6},
+        {"quoted command", "\"C:\\Gone\\x.exe\" /s", hkcuRun, "Gone", 0, 6},
+        {"expandable string", "%SystemRoot%\\notepad.exe", hkcuRun, "Expand", 0, 6},
+        {"run once", "rundll32.exe shell32.dll,Control_RunDLL", hklmOnce, "Once", 0, 10},
+        {"first list item", "explorer.exe", hklmWinlogon, "Shell", 1, 9},
+        {"second list item", "C:\\Gone\\b.exe", hklmWinlogon, "Shell", 1, 9},
+        {"quoted list item", "C:\\Program Files\\Tool\\tool.exe", hklmWinlogon, "Shell", 1, 9},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TFound *f = FindItem(scan, c.item);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->Location, c.location);
+        EXPECT_EQ(f->ValueName, c.valueName);
+        EXPECT_EQ(f->Data, c.item);
+        EXPECT_EQ(f->Kind, c.kind);
+        EXPECT_EQ(f->Category, c.category);
+        EXPECT_EQ(f->Delimiter, u',');
+    }
+    // Byte arrays, numbers and empty strings are no commands.
+    EXPECT_EQ(scan.Found.size(), 7);
+}
+
+TEST_F(StartupThdsTest, FolderAndIniFindings)
+{
+    const TScan folders = RunScanner(2, Locations, Prefix);
+    EXPECT_EQ(folders.Totals, QList<int>{2});
+    QStringList items;
+    for (const TFound &f : folders.Found) {
+        items.append(f.Item);
+        EXPECT_EQ(f.Kind, 2);
+        EXPECT_EQ(f.Location, f.Item);
+        EXPECT_TRUE(f.ValueName.isEmpty());
+        EXPECT_EQ(f.Category, f.Item.startsWith(CommonStartup) ? 3 : 2);
+    }
+    items.sort();
+    QStringList expected = {UserStartup + "\\run.bat", UserStartup + "\\tool.lnk", CommonStartup + "\\all.cmd"};
+    expected.sort();
+    EXPECT_EQ(items, expected);  // no desktop.ini in any case, no folders
+
+    const TScan ini = RunScanner(3, Locations, Prefix);
+    EXPECT_EQ(ini.Totals, QList<int>{2});
+    EXPECT_EQ(ini.Positions, (QList<int>{1, 2}));
+    ASSERT_EQ(ini.Found.size(), 2);
+    for (const TFound &f : ini.Found) {
+        EXPECT_EQ(f.Kind, 3);
+        EXPECT_EQ(f.Location, "C:\\windows\\win.ini");
+        EXPECT_EQ(f.ValueName, "Windows");
+        EXPECT_EQ(f.Data, "Run");
+        EXPECT_EQ(f.Category, 11);
+        EXPECT_EQ(f.Delimiter, u';');
+    }
+    EXPECT_EQ(ini.Found.at(0).Item, "C:\\windows\\notepad.exe");
+    EXPECT_EQ(ini.Found.at(1).Item, "missing.exe");
+}
+
+TEST_F(StartupThdsTest, MissingIniFileAndOtherModesGiveNothing)
+{
+    QFile::remove(B.HostPath("C:\\windows\\win.ini"));
+    const TScan ini = RunScanner(3, Locations, Prefix);
+    EXPECT_TRUE(ini.Found.isEmpty());
+    EXPECT_EQ(ini.Positions.size(), 2);
+    const TScan other = RunScanner(7, Locations, Prefix);
+    EXPECT_TRUE(other.Found.isEmpty());
+    EXPECT_TRUE(other.Totals.isEmpty());
+}
+
+TEST_F(StartupThdsTest, ListSplitting)
+{
+    EXPECT_EQ(SplitStartupList("a.exe,b.exe", u','), (QStringList{"a.exe", "b.exe"}));
+    EXPECT_EQ(SplitStartupList("C:\\Program Files\\x.exe /s", u','), (QStringList{"C:\\Program", "Files\\x.exe", "/s"}));
+    EXPECT_EQ(SplitStartupList("\"C:\\Program Files\\x.exe\" /s", u','), (QStringList{"C:\\Program Files\\x.exe", "/s"}));
+    EXPECT_EQ(SplitStartupList(",a;b,", u','), (QStringList{"a;b"}));
+    EXPECT_EQ(SplitStartupList("a;b", u';'), (QStringList{"a", "b"}));
+    EXPECT_EQ(JoinStartupList({"a b", "c", "", "d;e"}, u';'), "\"a b\";c;\"d;e\"");
+}
+
+TEST_F(StartupThdsTest, ResolutionTable)
+{
+    const TStartupResolver resolver("C:\\windows", "C:\\windows\\system32", Prefix);
+    const struct {
+        const char *name;
+        QString item;
+        int kind;
+        QString path;
+        int state;
+        QString description;
+    } cases[] = {
+        {"existing file", "C:\\windows\\notepad.exe", 0, "C:\\windows\\notepad.exe", 2, "Value"},
+        {"switch after path", "C:\\Program Files\\Tool\\tool.exe /min", 0, "C:\\Program Files\\Tool\\tool.exe", 2, "Value"},
+        {"text before drive", "start C:\\windows\\notepad.exe", 1, "C:\\windows\\notepad.exe", 2, "start C:\\windows\\notepad.exe"},
+        {"dll runner", "rundll32.exe shell32.dll,Control_RunDLL", 0, "C:\\windows\\system32\\shell32.dll", 2, "Value"},
+        {"bare name", "notepad", 3, "C:\\windows\\notepad.exe", 2, "notepad"},
+        {"expanded variable", "%SystemRoot%\\notepad.exe", 0, "C:\\windows\\notepad.exe", 2, "Value"},
+        {"missing on a drive", "\"C:\\Gone\\x.exe\" /s", 0, "C:\\Gone\\x.exe", 4, "Value"},
+        {"no drive, nothing found", "nothing_here", 1, "nothing_here", 3, "nothing_here"},
+        {"shortcut", "C:\\users\\" + B.UserName() + "\\x.lnk", 2, "C:\\Program Files\\Tool\\tool.exe", 2, "x.lnk"},
+    };
+    B.AddFile("C:\\users\\" + B.UserName() + "\\x.lnk", LinkTo("C:\\Program Files\\Tool\\tool.exe"));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TStartupCommand command = resolver.Resolve(c.item, c.kind == 2 ? QString() : "Value", c.kind);
+        EXPECT_EQ(command.Path, c.path);
+        EXPECT_EQ(command.State, c.state);
+        EXPECT_EQ(command.Exists, c.state == 2);
+        EXPECT_EQ(command.Description, c.description);
+    }
+}
+
+// ---- deletes
+
+class StartupDeleteTest : public StartupThdsTest
+{
+protected:
+    QString UndoPath(const QString &name) const { return QDir(Undo.path()).filePath(name); }
+    QTemporaryDir Undo;
+};
+
+TEST_F(StartupDeleteTest, WholeValueWithUndoReadsBack)
+{
+    const QString header = "REGEDIT4\r\n\r\n; header";
+    const QString location = "HKEY_CURRENT_USER\\" + RunKey;
+    const StartupDelete::TOutcome outcome = StartupDelete::DeleteRegValue(location, "Good", header, UndoPath("a.reg"), Prefix);
+    EXPECT_EQ(outcome.Result, StartupDelete::TResult::Deleted);
+    TRegistry registry(TRootKey::CurrentUser, Prefix);
+    ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + RunKey));
+    EXPECT_FALSE(registry.ValueExists("Good"));
+
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("a.reg"), &lines));
+    EXPECT_EQ(lines.mid(lines.size() - 2), (QStringList{"[" + location + "]", "\"Good\"=\"C:\\\\windows\\\\notepad.exe\""}));
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).Root, "HKEY_CURRENT_USER");
+    EXPECT_EQ(entries.at(0).Key, RunKey);
+    EXPECT_EQ(entries.at(0).ValueName, "Good");
+    EXPECT_EQ(entries.at(0).Data, "C:\\windows\\notepad.exe");
+}
+
+TEST_F(StartupDeleteTest, ExpandableValueKeepsItsTypeInTheUndoFile)
+{
+    const QString location = "HKEY_CURRENT_USER\\" + RunKey;
+    ASSERT_EQ(StartupDelete::DeleteRegValue(location, "Expand", "REGEDIT4", UndoPath("e.reg"), Prefix).Result,
+              StartupDelete::TResult::Deleted);
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("e.reg"), &lines));
+    EXPECT_TRUE(lines.last().startsWith("\"Expand\"=hex(2):25,53,79"));
+}
+
+TEST_F(StartupDeleteTest, DefaultValueIsWrittenWithTheQuotedEmptyName)
+{
+    B.AddString(THive::User, RunKey, "", "C:\\windows\\notepad.exe");
+    Prefix = B.MakeCurrent();
+    ASSERT_EQ(StartupDelete::DeleteRegValue("HKEY_CURRENT_USER\\" + RunKey, "", "REGEDIT4", UndoPath("d.reg"), Prefix).Result,
+              StartupDelete::TResult::Deleted);
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("d.reg"), &lines));
+    EXPECT_EQ(lines.last(), "\"\"=\"C:\\\\windows\\\\notepad.exe\"");
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_TRUE(entries.at(0).ValueName.isEmpty());
+}
+
+TEST_F(StartupDeleteTest, ListItemWritesTheOthersBackSortedAndAVkuFile)
+{
+    const QString location = "HKEY_LOCAL_MACHINE\\" + Winlogon;
+    const StartupDelete::TOutcome outcome = StartupDelete::DeleteRegListItem(
+        location, "Shell", "c:\\gone\\B.EXE", u',', "1/2/2026", "3:04:05 PM", UndoPath("s.vku"), Prefix);
+    EXPECT_EQ(outcome.Result, StartupDelete::TResult::Deleted);
+    TRegistry registry(TRootKey::LocalMachine, Prefix);
+    ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + Winlogon));
+    EXPECT_EQ(registry.ReadString("Shell"), "\"C:\\Program Files\\Tool\\tool.exe\",explorer.exe");
+
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("s.vku"), &lines));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(0), "This is Orvendal Vaskimo undo file. This contains information about deleted items. "
+                           "Generated on 1/2/2026 @ 3:04:05 PM.");
+    EXPECT_EQ(lines.at(1), "REG-data");
+    const QList<TUndoEntry> entries = UndoFiles::ReadVkuLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).Kind, 2);
+    EXPECT_EQ(entries.at(0).Root, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(entries.at(0).Key, Winlogon);
+    EXPECT_EQ(entries.at(0).ValueName, "Shell");
+    EXPECT_EQ(entries.at(0).Data, "c:\\gone\\B.EXE");
+    EXPECT_EQ(entries.at(0).Delimiter, u',');
+}
+
+TEST_F(StartupDeleteTest, IniItemWithUndoReadsBack)
+{
+    const QString host = B.HostPath("C:\\windows\\win.ini");
+    const StartupDelete::TOutcome outcome = StartupDelete::DeleteIniListItem(
+        "C:\\windows\\win.ini", host, "Windows", "Run", "missing.exe", u';', "d", "t", UndoPath("i.vku"));
+    EXPECT_EQ(outcome.Result, StartupDelete::TResult::Deleted);
+    EXPECT_EQ(TIniFile(host).ReadString("windows", "run", "x"), "C:\\windows\\notepad.exe");
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("i.vku"), &lines));
+    const QList<TUndoEntry> entries = UndoFiles::ReadVkuLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).Kind, 1);
+    EXPECT_EQ(entries.at(0).Root, "C:\\windows\\win.ini");
+    EXPECT_EQ(entries.at(0).Key, "Windows");
+    EXPECT_EQ(entries.at(0).ValueName, "Run");
+    EXPECT_EQ(entries.at(0).Data, "missing.exe");
+    EXPECT_EQ(entries.at(0).Delimiter, u';');
+}
+
+TEST_F(StartupDeleteTest, FailuresDeleteNothingAndWriteNoStrayUndoFile)
+{
+    // An undo "folder" that is a file: even root cannot write below it.
+    QFile blocker(UndoPath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString unwritable = UndoPath("blocker/u.reg");
+    const QString hkcuRun = "HKEY_CURRENT_USER\\" + RunKey;
+    const QString hklmWinlogon = "HKEY_LOCAL_MACHINE\\" + Winlogon;
+    const QString host = B.HostPath("C:\\windows\\win.ini");
+    using StartupDelete::TResult;
+    const struct {
+        const char *name;
+        std::function<StartupDelete::TOutcome()> run;
+        TResult expected;
+    } cases[] = {
+        {"value, undo unwritable", [&] { return StartupDelete::DeleteRegValue(hkcuRun, "Good", "REGEDIT4", unwritable, Prefix); },
+         TResult::UndoFailed},
+        {"list item, undo unwritable",
+         [&] { return StartupDelete::DeleteRegListItem(hklmWinlogon, "Shell", "explorer.exe", u',', "d", "t", unwritable, Prefix); },
+         TResult::UndoFailed},
+        {"ini item, undo unwritable",
+         [&] { return StartupDelete::DeleteIniListItem("C:\\windows\\win.ini", host, "Windows", "Run", "missing.exe", u';', "d", "t", unwritable); },
+         TResult::UndoFailed},
+        {"key gone", [&] { return StartupDelete::DeleteRegValue(hkcuRun + "\\Nope", "Good", "REGEDIT4", UndoPath("k.reg"), Prefix); },
+         TResult::KeyNotOpened},
+        {"value gone", [&] { return StartupDelete::DeleteRegValue(hkcuRun, "Nope", "REGEDIT4", UndoPath("v.reg"), Prefix); },
+         TResult::NotDeleted},
+        {"item not in list",
+         [&] { return StartupDelete::DeleteRegListItem(hklmWinlogon, "Shell", "nope.exe", u',', "d", "t", UndoPath("n.vku"), Prefix); },
+         TResult::NotDeleted},
+        {"ini key missing",
+         [&] { return StartupDelete::DeleteIniListItem("C:\\windows\\win.ini", host, "Windows", "Load", "x", u';', "d", "t", UndoPath("l.vku")); },
+         TResult::IniFailed},
+        {"ini item missing",
+         [&] { return StartupDelete::DeleteIniListItem("C:\\windows\\win.ini", host, "Windows", "Run", "x", u';', "d", "t", UndoPath("m.vku")); },
+         TResult::IniFailed},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.run().Result, c.expected);
+    }
+    TRegistry user(TRootKey::CurrentUser, Prefix);
+    ASSERT_TRUE(user.OpenKeyReadOnly("\\" + RunKey));
+    EXPECT_TRUE(user.ValueExists("Good"));
+    TRegistry machine(TRootKey::LocalMachine, Prefix);
+    ASSERT_TRUE(machine.OpenKeyReadOnly("\\" + Winlogon));
+    EXPECT_EQ(machine.ReadString("Shell"), "explorer.exe,C:\\Gone\\b.exe,\"C:\\Program Files\\Tool\\tool.exe\"");
+    EXPECT_EQ(TIniFile(host).ReadString("windows", "run", "x"), "C:\\windows\\notepad.exe;missing.exe");
+    EXPECT_EQ(QDir(Undo.path()).entryList(QDir::Files), QStringList{"blocker"});
+}
+
+}  // namespace
