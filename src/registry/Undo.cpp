@@ -1,0 +1,589 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the undo manager window: tree of undo files, entry list with states, restore, delete, listing.
+#include "Undo.h"
+
+#include "ui_Undo.h"
+
+#include "platform/IniFile.h"
+#include "shell/Buttons.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
+#include "shell/Listing.h"
+#include "shell/Main.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
+#include "shell/Services.h"
+#include "shell/Settings.h"
+#include "shell/SettingsUi.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QItemSelectionModel>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
+
+namespace {
+const QString Section = QStringLiteral("Undo");
+constexpr int PathRole = Qt::UserRole;
+constexpr int KindRole = Qt::UserRole + 1;
+
+QIcon StateIcon(const QColor &colour, const QString &mark)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(colour.darker(150));
+    painter.setBrush(colour);
+    painter.drawEllipse(1, 1, 14, 14);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(11);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, mark);
+    return QIcon(pixmap);
+}
+}
+
+// ---- model
+
+TUndoModel::TUndoModel(QList<TUndoEntry *> *entries, QObject *parent)
+    : QAbstractTableModel(parent), FEntries(entries)
+{
+    FHeaders = {QStringLiteral("Root/Source file"), QStringLiteral("Registry key/Section"), QStringLiteral("Name"),
+                QStringLiteral("Data")};
+    FStateIcons[0] = StateIcon(QColor(0x30, 0xC0, 0x30), QStringLiteral("v"));
+    FStateIcons[1] = StateIcon(QColor(0xF0, 0xD0, 0x20), QStringLiteral("-"));
+    FStateIcons[2] = StateIcon(QColor(0xE0, 0x30, 0x30), QStringLiteral("x"));
+}
+
+int TUndoModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(FEntries->size());
+}
+
+int TUndoModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 4;
+}
+
+QVariant TUndoModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= FEntries->size())
+        return {};
+    const TUndoEntry &e = *FEntries->at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case 0: return e.Root;
+        case 1: return e.Key;
+        case 2: return e.ValueName;
+        case 3: return e.Data;
+        }
+        return {};
+    case Qt::DecorationRole:
+        if (index.column() == 0 && e.State >= 2 && e.State <= 4)
+            return FStateIcons[e.State - 2];
+        return {};
+    case Qt::BackgroundRole:
+        if (index.column() == FSortColumn)
+            return QColor(0xF7, 0xF7, 0xF7);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TUndoModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
+        return FHeaders.at(section);
+    return {};
+}
+
+bool TUndoModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
+        return false;
+    FHeaders[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+void TUndoModel::Reset(const std::function<void()> &change)
+{
+    beginResetModel();
+    if (change)
+        change();
+    endResetModel();
+}
+
+void TUndoModel::Repaint()
+{
+    if (!FEntries->isEmpty())
+        emit dataChanged(index(0, 0), index(int(FEntries->size()) - 1, 3));
+}
+
+// ---- host
+
+TUndoHost TUndoHost::FromMainWindow()
+{
+    TUndoHost host;
+    TPaaIkkuna *main = PaaIkkuna;
+    if (!main)
+        return host;
+    host.ProgramFolder = main->ProgramFolder();
+    host.Settings = &main->Settings();
+    host.ListFiles = [main](const QString &folder, const QString &mask) { return main->ListFiles(folder, mask, false, false); };
+    host.HostPath = [](const QString &path) { return Services::HostPath(path); };
+    host.Closed = [main] { main->FUndoOpen = false; };
+    return host;
+}
+
+// ---- window
+
+TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
+    : QDialog(parent), ui(std::make_unique<Ui::TUndoIkkuna>()), FHost(std::move(host))
+{
+    ui->setupUi(this);
+    setProperty("HelpContext", 17);
+    if (!FHost.HostPath) {
+        const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix;
+        FHost.HostPath = [prefix](const QString &path) { return UndoManager::HostPathIn(path, prefix); };
+    }
+    FCollator.setCaseSensitivity(Qt::CaseInsensitive);
+    FModel = new TUndoModel(&FEntries, this);
+    ui->EntryList->setModel(FModel);
+    ui->EntryList->header()->setSectionsClickable(true);
+    ui->EntryList->header()->setSortIndicatorShown(true);
+    ui->EntryList->header()->setStretchLastSection(true);
+    ui->Splitter->setStretchFactor(0, 1);
+    ui->Splitter->setStretchFactor(1, 3);
+
+    FStatusLabel = new QLabel(ui->StatusBar);
+    FStatusLabel->setObjectName(QStringLiteral("StatusText"));
+    ui->StatusBar->addWidget(FStatusLabel, 1);
+
+    connect(ui->btnUndo, &QPushButton::clicked, this, &TUndoIkkuna::btnUndoClick);
+    connect(ui->btnUndoAll, &QPushButton::clicked, this, &TUndoIkkuna::btnUndoAllClick);
+    connect(ui->btnRefresh, &QPushButton::clicked, this, &TUndoIkkuna::btnRefreshClick);
+    connect(ui->btnSelectAll, &QPushButton::clicked, this, &TUndoIkkuna::btnSelectAllClick);
+    connect(ui->btnPrint, &QPushButton::clicked, this, &TUndoIkkuna::btnPrintClick);
+    connect(ui->btnSave, &QPushButton::clicked, this, &TUndoIkkuna::btnSaveClick);
+    connect(ui->btnDelete, &QPushButton::clicked, this, &TUndoIkkuna::btnDeleteClick);
+    connect(ui->btnClose, &QPushButton::clicked, this, &TUndoIkkuna::btnCloseClick);
+    connect(ui->PuuNakyy, &QTreeWidget::itemSelectionChanged, this, &TUndoIkkuna::PuuNakyyChange);
+    connect(ui->EntryList->header(), &QHeaderView::sectionClicked, this, &TUndoIkkuna::EntryListColumnClick);
+    connect(ui->EntryList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TUndoIkkuna::UpdateButtons);
+    connect(FModel, &QAbstractItemModel::modelReset, this, &TUndoIkkuna::UpdateButtons);
+
+    ReadSection();
+    FModel->SetSortColumn(FSortColumn);
+    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    UpdateButtons();
+}
+
+TUndoIkkuna::~TUndoIkkuna()
+{
+    WriteSection();
+    FreeEntries();
+}
+
+QTreeWidget *TUndoIkkuna::PuuNakyy() const { return ui->PuuNakyy; }
+QTreeView *TUndoIkkuna::EntryList() const { return ui->EntryList; }
+QString TUndoIkkuna::StatusText() const { return FStatusLabel->text(); }
+
+TOVBitBtn *TUndoIkkuna::Button(const QString &objectName) const
+{
+    return findChild<TOVBitBtn *>(objectName);
+}
+
+QString TUndoIkkuna::NodePath(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, PathRole).toString() : QString();
+}
+
+TUndoNodeKind TUndoIkkuna::NodeKind(const QTreeWidgetItem *node)
+{
+    return node ? TUndoNodeKind(node->data(0, KindRole).toInt()) : TUndoNodeKind::Folder;
+}
+
+void TUndoIkkuna::ReadSection()
+{
+    if (FHost.ProgramFolder.isEmpty())
+        return;
+    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
+    resize(ini.ReadInteger(Section, QStringLiteral("Width"), width()), ini.ReadInteger(Section, QStringLiteral("Height"), height()));
+    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
+    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 3), 3);
+}
+
+void TUndoIkkuna::WriteSection()
+{
+    if (FHost.ProgramFolder.isEmpty())
+        return;
+    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
+    const bool maximized = isMaximized();
+    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
+    if (!maximized) {
+        ini.WriteInteger(Section, QStringLiteral("Width"), width());
+        ini.WriteInteger(Section, QStringLiteral("Height"), height());
+    }
+    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
+    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ini.UpdateFile();  // errors writing Options.ini are ignored
+}
+
+bool TUndoIkkuna::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && ui->btnRefresh->isEnabled())
+        Refresh();
+    return QDialog::event(event);
+}
+
+void TUndoIkkuna::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const TSettings *settings = FHost.Settings) {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
+        setPalette(palette);
+        if (!settings->FUserFont.Name.isEmpty())
+            setFont(ToQFont(settings->FUserFont));
+    }
+    if (FFirstShow) {
+        FFirstShow = false;
+        TranslateForms(this);
+    }
+}
+
+void TUndoIkkuna::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (PaaIkkuna) {
+        QPainter painter(this);
+        PaaIkkuna->PaintBackground(this, painter);
+    }
+}
+
+void TUndoIkkuna::reject()
+{
+    if (FHost.Closed)
+        FHost.Closed();
+    QDialog::reject();
+}
+
+void TUndoIkkuna::SetStatus(const QString &text)
+{
+    FStatusLabel->setText(text);
+}
+
+QString TUndoIkkuna::HostPathOf(const QString &path) const
+{
+    return FHost.HostPath(path);
+}
+
+QTreeWidgetItem *TUndoIkkuna::SelectedNode() const
+{
+    const QList<QTreeWidgetItem *> selected = ui->PuuNakyy->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.constFirst();
+}
+
+QList<QTreeWidgetItem *> TUndoIkkuna::AllNodes() const
+{
+    QList<QTreeWidgetItem *> nodes;
+    for (QTreeWidgetItemIterator it(ui->PuuNakyy); *it; ++it)
+        nodes.append(*it);
+    return nodes;
+}
+
+void TUndoIkkuna::FreeEntries()
+{
+    FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FEntries); });
+}
+
+void TUndoIkkuna::UpdateButtons()
+{
+    const bool has = !FEntries.isEmpty();
+    ui->btnPrint->setEnabled(has);
+    ui->btnSave->setEnabled(has);
+    ui->btnSelectAll->setEnabled(has);
+    ui->btnUndoAll->setEnabled(has);
+    const QItemSelectionModel *selection = ui->EntryList->selectionModel();
+    ui->btnUndo->setEnabled(has && selection && selection->hasSelection());
+    ui->btnDelete->setEnabled(NodeKind(SelectedNode()) == TUndoNodeKind::RegFile && SelectedNode());
+}
+
+// ---- tree
+
+void TUndoIkkuna::Refresh()
+{
+    UndoManager::TUndoFolders folders;
+    if (const TSettings *s = FHost.Settings) {
+        folders.Registry = s->FRegistryUndoDir;
+        folders.AddRemove = s->FAddRemoveUndoDir;
+        folders.Startup = s->FStartupUndoDir;
+    }
+    const QStringList files = UndoManager::CollectFiles(folders, FHost.ListFiles);
+
+    const QList<QTreeWidgetItem *> before = AllNodes();
+    const qsizetype position = before.indexOf(SelectedNode());
+
+    QTreeWidgetItem *chosen = nullptr;
+    {
+        const QSignalBlocker blocker(ui->PuuNakyy);
+        ui->PuuNakyy->clear();
+        const QIcon folderIcon = [this] {
+            QIcon icon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+            icon.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
+            return icon;
+        }();
+        const QIcon regIcon = style()->standardIcon(QStyle::SP_FileIcon);
+        const QIcon listIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
+        QTreeWidgetItem *firstFile = nullptr;
+        for (const QString &path : files) {
+            const QChar separator = path.startsWith(u'/') ? u'/' : u'\\';
+            const qsizetype cut = path.lastIndexOf(separator);
+            const QStringList parts = path.left(qMax<qsizetype>(cut, 0)).split(separator, Qt::SkipEmptyParts);
+            QTreeWidgetItem *parent = nullptr;
+            QString folderPath = separator == u'/' ? QStringLiteral("/") : QString();
+            for (const QString &part : parts) {
+                folderPath += part + separator;
+                QTreeWidgetItem *found = nullptr;
+                const int count = parent ? parent->childCount() : ui->PuuNakyy->topLevelItemCount();
+                for (int i = 0; i < count && !found; ++i) {
+                    QTreeWidgetItem *child = parent ? parent->child(i) : ui->PuuNakyy->topLevelItem(i);
+                    if (child->text(0) == part && NodeKind(child) == TUndoNodeKind::Folder)
+                        found = child;
+                }
+                if (!found) {
+                    found = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ui->PuuNakyy);
+                    found->setText(0, part);
+                    found->setIcon(0, folderIcon);
+                    found->setData(0, PathRole, folderPath);
+                    found->setData(0, KindRole, int(TUndoNodeKind::Folder));
+                }
+                parent = found;
+            }
+            const QString fileName = path.mid(cut + 1);
+            const qsizetype dot = fileName.lastIndexOf(u'.');
+            auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ui->PuuNakyy);
+            const TUndoNodeKind kind = UndoManager::FileKind(path);
+            node->setText(0, dot > 0 ? fileName.left(dot) : fileName);
+            node->setIcon(0, kind == TUndoNodeKind::ListItemFile ? listIcon : regIcon);
+            node->setData(0, PathRole, path);
+            node->setData(0, KindRole, int(kind));
+            if (!firstFile)
+                firstFile = node;
+        }
+        ui->PuuNakyy->expandAll();
+        if (position >= 0) {
+            const QList<QTreeWidgetItem *> after = AllNodes();
+            if (position < after.size())
+                chosen = after.at(position);
+        } else {
+            chosen = firstFile;
+        }
+        if (chosen)
+            ui->PuuNakyy->setCurrentItem(chosen);
+    }
+    PuuNakyyChange();
+}
+
+void TUndoIkkuna::PuuNakyyChange()
+{
+    QTreeWidgetItem *node = SelectedNode();
+    const TUndoNodeKind kind = NodeKind(node);
+    if (!node || kind == TUndoNodeKind::Folder) {
+        FreeEntries();
+        UpdateButtons();
+        SetStatus(QString());
+        return;
+    }
+    FreeEntries();
+    QHeaderView *header = ui->EntryList->header();
+    for (int column = 0; column < 4; ++column)
+        header->resizeSection(column, 40);
+    const UndoManager::TLoadResult result = UndoManager::LoadFile(HostPathOf(NodePath(node)), kind, FHost.Prefix, FHost.HostPath);
+    FModel->Reset([&] {
+        for (const TUndoEntry &entry : result.Entries)
+            FEntries.append(new TUndoEntry(entry));
+    });
+    if (kind == TUndoNodeKind::RegFile) {
+        for (const TUndoEntry *entry : std::as_const(FEntries))
+            FitColumns(*entry);
+    } else {
+        for (int column = 0; column < 4; ++column)
+            ui->EntryList->resizeColumnToContents(column);
+    }
+    SortEntries();
+    UpdateButtons();
+    SetStatus(SafeFormat(LangMessage(QStringLiteral("M117UI"), QStringLiteral("Contains %d entries!")), int(FEntries.size())));
+}
+
+void TUndoIkkuna::FitColumns(const TUndoEntry &entry)
+{
+    const QString texts[4] = {entry.Root, entry.Key, entry.ValueName, entry.Data};
+    QHeaderView *header = ui->EntryList->header();
+    const QFontMetrics metrics(ui->EntryList->font());
+    for (int column = 0; column < 4; ++column) {
+        const int wanted = metrics.horizontalAdvance(texts[column]) + (column == 0 ? 32 : 16);
+        if (header->sectionSize(column) < wanted)
+            header->resizeSection(column, wanted);
+    }
+}
+
+// ---- sorting
+
+int TUndoIkkuna::CompareEntries(const TUndoEntry &a, const TUndoEntry &b) const
+{
+    int result = 0;
+    switch (FSortColumn) {
+    case 0: result = FCollator.compare(a.Root, b.Root); break;
+    case 1: result = FCollator.compare(a.Key, b.Key); break;
+    case 2: result = FCollator.compare(a.ValueName, b.ValueName); break;
+    default: result = FCollator.compare(a.Data, b.Data); break;
+    }
+    return FSortForward ? result : -result;
+}
+
+void TUndoIkkuna::SortEntries()
+{
+    FModel->Reset([this] {
+        std::stable_sort(FEntries.begin(), FEntries.end(),
+                         [this](const TUndoEntry *a, const TUndoEntry *b) { return CompareEntries(*a, *b) < 0; });
+    });
+}
+
+void TUndoIkkuna::EntryListColumnClick(int column)
+{
+    if (column == FSortColumn) {
+        FSortForward = !FSortForward;
+    } else {
+        FSortColumn = column;
+        FSortForward = true;
+    }
+    FModel->SetSortColumn(FSortColumn);
+    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    SortEntries();
+}
+
+// ---- buttons
+
+void TUndoIkkuna::btnUndoClick()
+{
+    QItemSelectionModel *selection = ui->EntryList->selectionModel();
+    if (!selection->hasSelection())
+        return;
+    // No refresh on activation while entries are written (a message box gives the activation back).
+    ui->btnRefresh->setEnabled(false);
+    int failures = 0;
+    QString reason;
+    for (int row = int(FEntries.size()) - 1; row >= 0 && selection->hasSelection(); --row) {
+        if (!selection->isRowSelected(row, {}))
+            continue;
+        TUndoEntry *entry = FEntries.at(row);
+        QString error;
+        if (UndoManager::RestoreEntry(*entry, FHost.Prefix, FHost.HostPath, &error)) {
+            entry->State = 2;
+        } else {
+            ++failures;
+            if (reason.isEmpty())
+                reason = error;
+        }
+        selection->select(FModel->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    }
+    FModel->Repaint();
+    UpdateButtons();
+    if (failures > 0) {
+        QString text = SafeFormat(LangMessage(QStringLiteral("M115UI"),
+                                              QStringLiteral("Vaskimo wasn't able to write all of the requested entries to "
+                                                             "the registry. %d entries couldn't be writen!")),
+                                  failures);
+        if (!reason.isEmpty())
+            text += QStringLiteral("\r\n\r\n") + reason;
+        MessageBoxes::Error(this, text);
+    }
+    ui->btnRefresh->setEnabled(true);
+}
+
+void TUndoIkkuna::btnUndoAllClick()
+{
+    QItemSelection missing;
+    for (int row = 0; row < FEntries.size(); ++row)
+        if (FEntries.at(row)->State == 4)
+            missing.select(FModel->index(row, 0), FModel->index(row, 3));
+    ui->EntryList->selectionModel()->select(missing, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    btnUndoClick();
+}
+
+void TUndoIkkuna::btnRefreshClick()
+{
+    Refresh();
+}
+
+void TUndoIkkuna::btnSelectAllClick()
+{
+    ui->EntryList->selectAll();
+}
+
+void TUndoIkkuna::btnPrintClick()
+{
+    QPrinter printer;
+    if (!Listing::RunPrintDialog(this, printer))
+        return;
+    PrintListView(ui->EntryList, QStringLiteral("Deleted entries listing"), printer, this);
+}
+
+void TUndoIkkuna::btnSaveClick()
+{
+    const QString fileName = Listing::RunSaveDialog(this);
+    if (fileName.isEmpty())
+        return;
+    SaveListViewHtml(ui->EntryList, fileName, QStringLiteral("Deleted entries listing"), this);
+}
+
+void TUndoIkkuna::btnDeleteClick()
+{
+    QTreeWidgetItem *node = SelectedNode();
+    if (!node || NodeKind(node) != TUndoNodeKind::RegFile)
+        return;
+    const QString path = NodePath(node);
+    const QString host = HostPathOf(path);
+    if (host.isEmpty() || !QFileInfo(host).isFile())
+        return;
+    if (!MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M116UI"),
+                                                            QStringLiteral("Are you sure you want to delete file %s?")),
+                                                path)))
+        return;
+    ui->btnRefresh->setEnabled(false);
+    const bool deleted = FHost.DeleteFile ? FHost.DeleteFile(host) : QFile::remove(host);
+    if (!deleted)
+        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M114SU"),
+                                                         QStringLiteral("Vaskimo failed to delete the selected file %s! "
+                                                                        "File maybe in use.")),
+                                             path));
+    ui->btnRefresh->setEnabled(true);
+    Refresh();
+}
+
+void TUndoIkkuna::btnCloseClick()
+{
+    close();
+}
+
+void RegisterUndoManager()
+{
+    TPaaIkkuna::RegisterTool(TToolKind::Undo, [](QWidget *parent) -> QDialog * { return new TUndoIkkuna(parent); });
+}

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: TUndoIkkuna, the undo manager window: the undo files as a tree, their entries with states, restore.
+#pragma once
+
+#include "registry/UndoManager.h"
+
+#include <QAbstractTableModel>
+#include <QCollator>
+#include <QDialog>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TOVBitBtn;
+class TWinePrefix;
+struct TSettings;
+
+namespace Ui {
+class TUndoIkkuna;
+}
+
+// The entry list's model over the window's entries; the row's image is the entry's state, the sort
+// column is drawn on 0xF7F7F7.
+class TUndoModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit TUndoModel(QList<TUndoEntry *> *entries, QObject *parent = nullptr);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
+
+    void SetSortColumn(int column) { FSortColumn = column; }
+    void Reset(const std::function<void()> &change);  // wraps a change of the entries
+    void Repaint();                                   // states changed
+
+private:
+    QList<TUndoEntry *> *FEntries;
+    QStringList FHeaders;
+    QIcon FStateIcons[3];  // 2 green "v", 3 yellow "-", 4 red "x"
+    int FSortColumn = 3;
+};
+
+// What the window needs of the program around it. FromMainWindow() takes it from PaaIkkuna; tests
+// give their own.
+struct TUndoHost {
+    QString ProgramFolder;          // host folder of Options.ini
+    TSettings *Settings = nullptr;  // the three undo folders
+    UndoManager::TListFiles ListFiles;     // empty: the file listing service
+    UndoManager::THostPath HostPath;       // empty: the current prefix's drives
+    std::function<bool(const QString &hostPath)> DeleteFile;  // empty: removes the file for good
+    std::function<void()> Closed;   // clears the main window's FUndoOpen
+    std::shared_ptr<TWinePrefix> Prefix;  // nullptr: TWinePrefix::Current()
+
+    static TUndoHost FromMainWindow();
+};
+
+class TUndoIkkuna final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TUndoIkkuna(QWidget *parent = nullptr, TUndoHost host = TUndoHost::FromMainWindow());
+    ~TUndoIkkuna() override;
+
+    // Test access.
+    QTreeWidget *PuuNakyy() const;
+    QTreeView *EntryList() const;
+    TUndoModel *Model() const { return FModel; }
+    const QList<TUndoEntry *> &Entries() const { return FEntries; }
+    TOVBitBtn *Button(const QString &objectName) const;
+    QString StatusText() const;
+    int SortColumn() const { return FSortColumn; }
+    bool SortForward() const { return FSortForward; }
+    // The path and kind a tree node stands for.
+    static QString NodePath(const QTreeWidgetItem *node);
+    static TUndoNodeKind NodeKind(const QTreeWidgetItem *node);
+
+public slots:
+    void Refresh();
+    void PuuNakyyChange();
+    void btnUndoClick();
+    void btnUndoAllClick();
+    void btnRefreshClick();
+    void btnSelectAllClick();
+    void btnPrintClick();
+    void btnSaveClick();
+    void btnDeleteClick();
+    void btnCloseClick();
+    void EntryListColumnClick(int column);
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void reject() override;
+
+private:
+    void FreeEntries();
+    void UpdateButtons();
+    void SetStatus(const QString &text);
+    void SortEntries();
+    int CompareEntries(const TUndoEntry &a, const TUndoEntry &b) const;
+    void FitColumns(const TUndoEntry &entry);
+    QString HostPathOf(const QString &path) const;
+    QTreeWidgetItem *SelectedNode() const;
+    QList<QTreeWidgetItem *> AllNodes() const;
+    void ReadSection();
+    void WriteSection();
+
+    std::unique_ptr<Ui::TUndoIkkuna> ui;
+    TUndoHost FHost;
+    QList<TUndoEntry *> FEntries;
+    TUndoModel *FModel = nullptr;
+    QLabel *FStatusLabel = nullptr;
+    int FSortColumn = 3;
+    bool FSortForward = true;
+    bool FFirstShow = true;
+    QCollator FCollator;
+};
+
+// Registers the window with the main window's tool factory (TToolKind::Undo).
+void RegisterUndoManager();

@@ -1,0 +1,355 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: undo file listing, reading with states, the rebuilt REG text, and writing entries back.
+#include "UndoManager.h"
+
+#include "platform/CommaText.h"
+#include "platform/DriveMap.h"
+#include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "platform/SortedStringList.h"
+#include "platform/WinFiles.h"
+#include "shell/Services.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace UndoManager {
+
+namespace {
+
+QString WithSeparator(const QString &folder)
+{
+    if (folder.endsWith(u'\\') || folder.endsWith(u'/'))
+        return folder;
+    return folder + (folder.startsWith(u'/') ? u'/' : u'\\');
+}
+
+QString HostPathOf(const QString &path, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf)
+{
+    return hostPathOf ? hostPathOf(path) : HostPathIn(path, prefix);
+}
+
+bool IsValueLine(const QString &line)
+{
+    return line.startsWith(u'"') || line.startsWith(u'@');
+}
+
+bool IsContinuation(const QString &line)
+{
+    return line.startsWith(u' ') || line.startsWith(u'\t');
+}
+
+// Value lines with the indented lines that continue them ("\" at the end of the line before).
+QList<QStringList> Groups(const QStringList &lines)
+{
+    QList<QStringList> groups;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringList group{lines.at(i)};
+        if (IsValueLine(lines.at(i)))
+            while (group.last().endsWith(u'\\') && i + 1 < lines.size() && IsContinuation(lines.at(i + 1)))
+                group.append(lines.at(++i));
+        groups.append(group);
+    }
+    return groups;
+}
+
+bool ListHolds(const QString &text, const QString &item, QChar delimiter)
+{
+    const QStringList items = CommaTextToList(text, delimiter, u'"');
+    for (const QString &i : items)
+        if (i.compare(item, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void SetError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// The live value as list text: strings only; missing gives "", other types are no list.
+bool ListText(const TRegistry &registry, const QString &name, QString *text, TRegDataType *type)
+{
+    *type = registry.GetDataType(name);
+    switch (*type) {
+    case TRegDataType::None:
+        text->clear();
+        return true;
+    case TRegDataType::String:
+    case TRegDataType::ExpandString:
+        *text = registry.ReadString(name);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool RestoreIniItem(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf,
+                    QString *error)
+{
+    const QString host = HostPathOf(entry.Root, prefix, hostPathOf);
+    if (host.isEmpty()) {
+        SetError(error, QStringLiteral("The file %1 can't be found").arg(entry.Root));
+        return false;
+    }
+    TIniFile ini(host);
+    if (!ini.ErrorString().isEmpty()) {
+        SetError(error, ini.ErrorString());
+        return false;
+    }
+    // Asked of the file itself: a key whose text happens to be the old "VKerror" marker still exists.
+    if (!ini.ValueExists(entry.Key, entry.ValueName)) {
+        SetError(error, QStringLiteral("The key %1 of [%2] is no longer in %3").arg(entry.ValueName, entry.Key, entry.Root));
+        return false;
+    }
+    const QString text = ini.ReadString(entry.Key, entry.ValueName, QString());
+    if (ListHolds(text, entry.Data, entry.Delimiter))
+        return true;
+    QStringList items = CommaTextToList(text, entry.Delimiter, u'"');
+    items.append(entry.Data);
+    ini.WriteString(entry.Key, entry.ValueName, ListToCommaText(items, entry.Delimiter, u'"'));
+    if (!ini.UpdateFile()) {
+        SetError(error, ini.ErrorString());
+        return false;
+    }
+    return true;
+}
+
+bool RestoreRegistry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, QString *error)
+{
+    const TRootKey root = RootKeyFromText(entry.Root);
+    if (root == TRootKey::None) {
+        // Never another root in its place: the data would land where it never was.
+        SetError(error, QStringLiteral("Unknown registry root \"%1\"").arg(entry.Root));
+        return false;
+    }
+    TRegistry registry(root, prefix);
+    try {
+        if (!registry.OpenKey(u'\\' + entry.Key, true)) {
+            SetError(error, registry.LastError());
+            return false;
+        }
+        if (entry.Kind == 2) {
+            QString text;
+            TRegDataType type;
+            if (!ListText(registry, entry.ValueName, &text, &type)) {
+                SetError(error, QStringLiteral("The value \"%1\" holds no text list").arg(entry.ValueName));
+                return false;
+            }
+            if (type != TRegDataType::None && ListHolds(text, entry.Data, entry.Delimiter))
+                return true;
+            QStringList items = CommaTextToList(text, entry.Delimiter, u'"');
+            items.append(entry.Data);
+            const QString joined = ListToCommaText(items, entry.Delimiter, u'"');
+            // An expandable list stays expandable.
+            if (type == TRegDataType::ExpandString)
+                registry.WriteExpandString(entry.ValueName, joined);
+            else
+                registry.WriteString(entry.ValueName, joined);
+            return true;
+        }
+        switch (entry.Type) {
+        case TRegDataType::String:
+            registry.WriteString(entry.ValueName, entry.Data);
+            return true;
+        case TRegDataType::ExpandString:
+            registry.WriteExpandString(entry.ValueName, entry.Data);
+            return true;
+        case TRegDataType::Integer:
+            registry.WriteInteger(entry.ValueName, entry.Number);
+            return true;
+        case TRegDataType::Binary:
+            registry.WriteBinaryData(entry.ValueName, entry.Bytes);
+            return true;
+        default:
+            SetError(error, QStringLiteral("The data of \"%1\" can't be written back with its type").arg(entry.ValueName));
+            return false;
+        }
+    } catch (const ERegistryException &e) {
+        SetError(error, e.Message());
+        return false;
+    }
+}
+
+}  // namespace
+
+QString HostPathIn(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    if (path.startsWith(u'/'))
+        return path;
+    const TPathMapping m = WinFiles::DrivesOf(prefix).ToHost(path);
+    return m.State == TPathState::Resolved ? m.HostPath : QString();
+}
+
+QStringList CollectFiles(const TUndoFolders &folders, const TListFiles &listFiles)
+{
+    const TListFiles list = listFiles ? listFiles : [](const QString &folder, const QString &mask) {
+        return Services::ListFiles(folder, mask, false, false);
+    };
+    const struct {
+        const QString &Folder;
+        const char *Mask;
+    } sources[] = {{folders.Registry, "VKUndo*.reg"}, {folders.AddRemove, "*.reg"}, {folders.Startup, "*.reg"},
+                   {folders.Startup, "*.vku"}};
+    TSortedStringList files;
+    for (const auto &s : sources) {
+        if (s.Folder.isEmpty())
+            continue;
+        for (const QString &path : CommaTextToList(list(WithSeparator(s.Folder), QString::fromLatin1(s.Mask))))
+            if (!path.isEmpty())
+                files.Add(path);
+    }
+    return files.Items();
+}
+
+TUndoNodeKind FileKind(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".vku"), Qt::CaseInsensitive) ? TUndoNodeKind::ListItemFile : TUndoNodeKind::RegFile;
+}
+
+QStringList JoinContinuations(const QStringList &lines)
+{
+    QStringList out;
+    for (const QStringList &group : Groups(lines)) {
+        QString line = group.first();
+        for (qsizetype i = 1; i < group.size(); ++i) {
+            line.chop(1);
+            const QString &next = group.at(i);
+            qsizetype start = 0;
+            while (start < next.size() && IsContinuation(next.mid(start, 1)))
+                ++start;
+            line += next.mid(start);
+        }
+        out.append(line);
+    }
+    return out;
+}
+
+QStringList RebuildRegLines(const QStringList &lines)
+{
+    struct TItem {
+        QStringList Lines;
+        bool IsKey = false;
+        QList<QStringList> Values;
+    };
+    QList<TItem> items;
+    QHash<QString, qsizetype> keys;  // case-folded key line -> its item
+    qsizetype current = -1;          // the key item that takes the value lines
+    qsizetype insertAt = -1;         // a later occurrence: where in its values; -1 appends
+    for (const QStringList &group : Groups(lines)) {
+        const QString &head = group.first();
+        if (head.startsWith(u'[')) {
+            const QString folded = head.toCaseFolded();
+            const auto known = keys.constFind(folded);
+            if (known != keys.constEnd()) {
+                current = known.value();
+                insertAt = 0;
+            } else {
+                items.append(TItem{group, true, {}});
+                current = items.size() - 1;
+                keys.insert(folded, current);
+                insertAt = -1;
+            }
+        } else if (IsValueLine(head) && current >= 0) {
+            QList<QStringList> &values = items[current].Values;
+            if (insertAt < 0)
+                values.append(group);
+            else
+                values.insert(insertAt++, group);
+        } else {
+            items.append(TItem{group, false, {}});
+        }
+    }
+    QStringList out;
+    for (const TItem &item : std::as_const(items)) {
+        if (item.IsKey && !out.isEmpty() && !out.last().isEmpty())
+            out.append(QString());
+        out += item.Lines;
+        for (const QStringList &value : item.Values)
+            out += value;
+    }
+    return out;
+}
+
+qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf)
+{
+    if (entry.Kind == 1) {
+        const QString host = HostPathOf(entry.Root, prefix, hostPathOf);
+        if (host.isEmpty())
+            return 4;
+        const TIniFile ini(host);
+        return ListHolds(ini.ReadString(entry.Key, entry.ValueName, QString()), entry.Data, entry.Delimiter) ? 2 : 4;
+    }
+    const TRootKey root = RootKeyFromText(entry.Root);
+    if (root == TRootKey::None)
+        return 4;
+    TRegistry registry(root, prefix);
+    if (!registry.OpenKeyReadOnly(u'\\' + entry.Key) || !registry.ValueExists(entry.ValueName))
+        return 4;
+    try {
+        if (entry.Kind == 2) {
+            QString text;
+            TRegDataType type;
+            return ListText(registry, entry.ValueName, &text, &type) && ListHolds(text, entry.Data, entry.Delimiter) ? 2 : 4;
+        }
+        const TRegDataType live = registry.GetDataType(entry.ValueName);
+        bool equal = false;
+        switch (entry.Type) {
+        case TRegDataType::String:
+        case TRegDataType::ExpandString:
+            equal = live == entry.Type && registry.ReadString(entry.ValueName).compare(entry.Data, Qt::CaseInsensitive) == 0;
+            break;
+        case TRegDataType::Integer:
+            equal = live == TRegDataType::Integer && registry.ReadInteger(entry.ValueName) == entry.Number;
+            break;
+        case TRegDataType::Binary:
+            equal = live == TRegDataType::Binary && registry.ReadBinaryData(entry.ValueName) == entry.Bytes;
+            break;
+        default:
+            // A type the line cannot give back: its text is all there is to compare, and it is the file's own.
+            equal = live == TRegDataType::MultiString || live == TRegDataType::Other;
+            break;
+        }
+        return equal ? 2 : 3;
+    } catch (const ERegistryException &) {
+        return 3;
+    }
+}
+
+TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::shared_ptr<TWinePrefix> &prefix,
+                     const THostPath &hostPathOf)
+{
+    TLoadResult result;
+    QStringList lines;
+    if (hostPath.isEmpty() || !UndoFiles::ReadLines(hostPath, &lines))
+        return result;
+    result.Read = true;
+    if (kind == TUndoNodeKind::ListItemFile) {
+        result.Entries = UndoFiles::ReadVkuLines(lines);
+    } else {
+        result.Entries = UndoFiles::ReadRegLines(JoinContinuations(lines));
+        const bool ours = std::none_of(lines.cbegin(), lines.cend(), [](const QString &l) { return l.contains(QChar(0)); });
+        if (ours) {
+            const QStringList rebuilt = RebuildRegLines(lines);
+            QString error;
+            // Saved atomically: a failed write leaves the file as it was.
+            if (rebuilt != lines && UndoFiles::SaveUndoText(hostPath, rebuilt, &error))
+                result.Rewritten = true;
+        }
+    }
+    for (TUndoEntry &entry : result.Entries)
+        entry.State = EntryState(entry, prefix, hostPathOf);
+    return result;
+}
+
+bool RestoreEntry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf,
+                  QString *error)
+{
+    if (entry.Kind == 1)
+        return RestoreIniItem(entry, prefix, hostPathOf, error);
+    return RestoreRegistry(entry, prefix, error);
+}
+
+}  // namespace UndoManager

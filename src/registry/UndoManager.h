@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the undo manager's logic: which undo files there are, their entries and states, and putting entries back.
+//
+// Everything here works on a given prefix (nullptr: TWinePrefix::Current()) and needs no window.
+#pragma once
+
+#include "registry/UndoFiles.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class TWinePrefix;
+
+// The kind of a node of the undo manager's tree (the numbers are the ones its records hold).
+enum class TUndoNodeKind : quint8 { RegFile = 0, ListItemFile = 1, Folder = 2 };
+
+namespace UndoManager {
+
+// The three folders the tools write their undo files to (Windows or host paths, as the settings hold them).
+struct TUndoFolders {
+    QString Registry;   // the cleaner's "VKUndo*.reg"
+    QString AddRemove;  // "*.reg"
+    QString Startup;    // "*.reg" and "*.vku"
+};
+// The files of folder that match mask, as comma text of quoted full paths (the main window's file listing).
+using TListFiles = std::function<QString(const QString &folder, const QString &mask)>;
+
+// One sorted list of full paths without duplicates (locale order ignoring case), empty entries dropped.
+// A folder without its closing separator gets one.
+QStringList CollectFiles(const TUndoFolders &folders, const TListFiles &listFiles);
+
+// ".vku" (any case) is a list-item file; any other name a REG file.
+TUndoNodeKind FileKind(const QString &path);
+
+// The rebuilt text of a REG undo file: each key line once (compared ignoring case), with an empty line
+// before it unless one is already there; value lines under the first occurrence of their key line
+// (those of a later occurrence directly below it, in their order); every other line in its order.
+// A value line travels with the continuation lines ("\" at its end, the next line indented) that
+// belong to it. Rebuilding the result again changes nothing.
+QStringList RebuildRegLines(const QStringList &lines);
+
+// Physical lines -> value lines with their continuation lines joined ("hex:01,\" + "  02" -> "hex:01,02").
+QStringList JoinContinuations(const QStringList &lines);
+
+// What reading one undo file gave.
+struct TLoadResult {
+    QList<TUndoEntry> Entries;  // with their states against the live registry or INI file
+    bool Read = false;          // the file could be read
+    bool Rewritten = false;     // a REG file was saved back in its rebuilt form
+};
+
+// Maps a Windows path (or a host path, unchanged) to the host; empty when it names nothing there.
+using THostPath = std::function<QString(const QString &path)>;
+// The mapping through prefix's drives, used wherever a THostPath is left empty.
+QString HostPathIn(const QString &path, const std::shared_ptr<TWinePrefix> &prefix);
+
+// Reads the undo file hostPath of that kind; a REG file is then saved back rebuilt when that
+// changes its text. A file that holds a NUL byte (a UTF-16 export, anything not ours) is read
+// but never rewritten. Errors give an empty or partial list and no message.
+TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
+                     const THostPath &hostPathOf = {});
+
+// State of an entry: REG values 2 present and equal (a restore would change nothing: same type and
+// data), 3 present but different, 4 missing; list items 2 present, 4 missing.
+qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
+                  const THostPath &hostPathOf = {});
+
+// Writes the entry back: a REG value with the type its line gives, a list item added to the end of
+// its registry value or INI key (success without a change when it is already there). False with
+// *error when nothing was written: an unknown root, a key that cannot be opened or created, a
+// missing INI key, a type that cannot be written back, a refused write (a running wineserver).
+bool RestoreEntry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
+                  const THostPath &hostPathOf = {}, QString *error = nullptr);
+
+}  // namespace UndoManager

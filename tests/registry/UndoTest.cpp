@@ -1,0 +1,319 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: offscreen tests of the undo manager window: tree, entry states, restore, undo all, delete, sort.
+#include "registry/Undo.h"
+
+#include "support/PrefixBuilder.h"
+
+#include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "platform/WinePrefix.h"
+#include "shell/Buttons.h"
+#include "shell/MessageBoxes.h"
+#include "shell/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using TestSupport::THive;
+using TestSupport::TPrefixBuilder;
+
+namespace {
+
+struct TBoxes {
+    QStringList Shown;
+    bool Answer = true;
+    TBoxes()
+    {
+        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
+            Shown.append(text);
+            return Answer;
+        });
+    }
+    ~TBoxes() { MessageBoxes::SetHandler({}); }
+};
+
+class UndoTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Builder.AddString(THive::System, "Software\\A", "Same", "C:\\same.exe");
+        Builder.AddString(THive::System, "Software\\A", "Diff", "C:\\new.exe");
+        Builder.AddFile("C:\\windows\\win.ini", "[windows]\r\nload=one.exe\r\n");
+        Builder.MakeCurrent();
+        // Windows paths through Z:, as the settings hold them.
+        RegFolder = Windows(Folder.filePath("reg")) + "\\";
+        Settings.FRegistryUndoDir = RegFolder;
+        Settings.FAddRemoveUndoDir = RegFolder;
+        Settings.FStartupUndoDir = Windows(Folder.filePath("st"));
+        QDir().mkpath(Folder.filePath("reg"));
+        QDir().mkpath(Folder.filePath("st"));
+        Write(Folder.filePath("reg/VKUndo01.reg"),
+              {"REGEDIT4", "", "; Generated on 1/2/2026 @ 3:04:05 PM.", "", "[HKEY_LOCAL_MACHINE\\Software\\A]",
+               "\"Same\"=\"C:\\\\same.exe\"", "", "[HKEY_LOCAL_MACHINE\\Software\\A]", "\"Diff\"=\"C:\\\\old.exe\"", "",
+               "[HKEY_LOCAL_MACHINE\\Software\\A]", "\"Gone\"=\"C:\\\\gone.exe\"", "", "[HKEY_CURRENT_CONFIG\\Software\\A]",
+               "\"Odd\"=\"C:\\\\zzz.exe\""});
+        Write(Folder.filePath("reg/VKUndo02.reg"), {"REGEDIT4", "", "[HKEY_CURRENT_USER\\Software\\B]", "\"b\"=dword:00000007"});
+        Write(Folder.filePath("st/Load.vku"),
+              {"This is Orvendal Vaskimo undo file.", "INI-data", "=\"C:\\windows\\win.ini\",\"windows\",\"load\",\"two.exe\",\" \""});
+    }
+
+    static QString Windows(const QString &host) { return "Z:" + QString(host).replace('/', '\\'); }
+
+    static void Write(const QString &path, const QStringList &lines)
+    {
+        QString error;
+        ASSERT_TRUE(UndoFiles::SaveUndoText(path, lines, &error)) << error.toStdString();
+    }
+
+    TUndoHost Host()
+    {
+        TUndoHost host;
+        host.ProgramFolder = Program.path();
+        host.Settings = &Settings;
+        host.Closed = [this] { ++Closed; };
+        host.DeleteFile = [this](const QString &path) { return FailDelete ? false : QFile::remove(path); };
+        host.Prefix = Builder.Prefix();
+        return host;
+    }
+
+    std::unique_ptr<TUndoIkkuna> Open()
+    {
+        auto w = std::make_unique<TUndoIkkuna>(nullptr, Host());
+        w->show();
+        QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+        return w;
+    }
+
+    static QTreeWidgetItem *Node(const TUndoIkkuna &w, const QString &text)
+    {
+        const QList<QTreeWidgetItem *> found = w.PuuNakyy()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.constFirst();
+    }
+
+    static QStringList Column(const TUndoIkkuna &w, int column)
+    {
+        QStringList texts;
+        for (int row = 0; row < w.Model()->rowCount(); ++row)
+            texts.append(w.Model()->index(row, column).data().toString());
+        return texts;
+    }
+
+    static int Row(const TUndoIkkuna &w, const QString &name)
+    {
+        return int(Column(w, 2).indexOf(name));
+    }
+
+    static void Select(TUndoIkkuna &w, const QStringList &names)
+    {
+        w.EntryList()->selectionModel()->clearSelection();
+        for (const QString &name : names)
+            w.EntryList()->selectionModel()->select(w.Model()->index(Row(w, name), 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    static qint32 State(const TUndoIkkuna &w, const QString &name)
+    {
+        for (const TUndoEntry *e : w.Entries())
+            if (e->ValueName == name)
+                return e->State;
+        return -1;
+    }
+
+    QString LiveString(TRootKey root, const QString &key, const QString &name)
+    {
+        TRegistry r(root, Builder.Prefix());
+        if (!r.OpenKeyReadOnly(key) || !r.ValueExists(name))
+            return "(none)";
+        return r.ReadString(name);
+    }
+
+    TPrefixBuilder Builder;
+    QTemporaryDir Folder, Program;
+    QString RegFolder;
+    TSettings Settings;
+    int Closed = 0;
+    bool FailDelete = false;
+};
+
+}  // namespace
+
+TEST_F(UndoTest, TreeListsTheFoldersAndLoadsTheFirstFile)
+{
+    TBoxes boxes;
+    auto w = Open();
+    EXPECT_EQ(w->windowTitle(), "Undo");
+    QTreeWidgetItem *first = Node(*w, "VKUndo01");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(Node(*w, "VKUndo02"), nullptr);
+    QTreeWidgetItem *load = Node(*w, "Load");
+    ASSERT_NE(load, nullptr);
+    EXPECT_EQ(TUndoIkkuna::NodeKind(load), TUndoNodeKind::ListItemFile);
+    EXPECT_EQ(TUndoIkkuna::NodePath(first), RegFolder + "VKUndo01.reg");
+    // Folder nodes from the drive down, shared by the two folders.
+    EXPECT_EQ(w->PuuNakyy()->topLevelItemCount(), 1);
+    EXPECT_EQ(w->PuuNakyy()->topLevelItem(0)->text(0), "Z:");
+    EXPECT_EQ(first->parent(), Node(*w, "reg"));
+    EXPECT_EQ(load->parent()->parent(), first->parent()->parent());
+
+    EXPECT_TRUE(first->isSelected());
+    EXPECT_EQ(w->StatusText(), "Contains 4 entries!");
+    // Sorted by the data column; the state is the row's image.
+    EXPECT_EQ(Column(*w, 3), QStringList({"C:\\gone.exe", "C:\\old.exe", "C:\\same.exe", "C:\\zzz.exe"}));
+    EXPECT_EQ(State(*w, "Gone"), 4);
+    EXPECT_EQ(State(*w, "Diff"), 3);
+    EXPECT_EQ(State(*w, "Same"), 2);
+    EXPECT_FALSE(w->Model()->index(0, 0).data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(w->Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Root/Source file");
+    EXPECT_FALSE(w->Button("btnUndo")->isEnabled());
+    EXPECT_TRUE(w->Button("btnUndoAll")->isEnabled());
+    EXPECT_TRUE(w->Button("btnDelete")->isEnabled());
+    Select(*w, {"Same"});
+    EXPECT_TRUE(w->Button("btnUndo")->isEnabled());
+
+    // Viewing rebuilt the file: one key line for the three values.
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(Folder.filePath("reg/VKUndo01.reg"), &lines));
+    EXPECT_EQ(lines.count("[HKEY_LOCAL_MACHINE\\Software\\A]"), 1);
+
+    // A folder node empties the list and the status text.
+    w->PuuNakyy()->setCurrentItem(Node(*w, "reg"));
+    EXPECT_TRUE(w->Entries().isEmpty());
+    EXPECT_EQ(w->StatusText(), "");
+    EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
+    EXPECT_FALSE(w->Button("btnUndoAll")->isEnabled());
+
+    // A list-item file: its entry, and no Delete.
+    w->PuuNakyy()->setCurrentItem(load);
+    ASSERT_EQ(w->Entries().size(), 1);
+    EXPECT_EQ(w->Entries()[0]->State, 4);
+    EXPECT_EQ(w->StatusText(), "Contains 1 entries!");
+    EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
+
+    // Refresh keeps the node at the same place selected.
+    QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    EXPECT_EQ(TUndoIkkuna::NodePath(w->PuuNakyy()->currentItem()), Settings.FStartupUndoDir + "\\Load.vku");
+    EXPECT_TRUE(boxes.Shown.isEmpty());
+}
+
+TEST_F(UndoTest, UndoAllWritesBackOnlyTheMissingEntries)
+{
+    TBoxes boxes;
+    auto w = Open();
+    ASSERT_EQ(w->Entries().size(), 4);
+    // The unknown root is missing too, and fails: the count says so, and why.
+    QTest::mouseClick(w->Button("btnUndoAll"), Qt::LeftButton);
+    EXPECT_EQ(LiveString(TRootKey::LocalMachine, "\\Software\\A", "Gone"), "C:\\gone.exe");
+    EXPECT_EQ(LiveString(TRootKey::LocalMachine, "\\Software\\A", "Diff"), "C:\\new.exe");
+    EXPECT_EQ(State(*w, "Gone"), 2);
+    EXPECT_EQ(State(*w, "Diff"), 3);
+    EXPECT_EQ(State(*w, "Odd"), 4);
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown[0].startsWith("Vaskimo wasn't able to write all of the requested entries to the registry. "
+                                          "1 entries couldn't be writen!\r\n\r\n"));
+    EXPECT_TRUE(boxes.Shown[0].contains("HKEY_CURRENT_CONFIG"));
+    EXPECT_FALSE(w->EntryList()->selectionModel()->hasSelection());
+    EXPECT_FALSE(w->Button("btnUndo")->isEnabled());
+}
+
+TEST_F(UndoTest, UndoWritesTheSelectedEntriesAndTheListItem)
+{
+    TBoxes boxes;
+    auto w = Open();
+    Select(*w, {"Diff", "Same"});
+    QTest::mouseClick(w->Button("btnUndo"), Qt::LeftButton);
+    EXPECT_TRUE(boxes.Shown.isEmpty());
+    EXPECT_EQ(LiveString(TRootKey::LocalMachine, "\\Software\\A", "Diff"), "C:\\old.exe");
+    EXPECT_EQ(State(*w, "Diff"), 2);
+    EXPECT_EQ(State(*w, "Gone"), 4);
+    EXPECT_EQ(LiveString(TRootKey::LocalMachine, "\\Software\\A", "Gone"), "(none)");
+
+    // A running wineserver refuses the write: counted and reported, the state stays.
+    const QString socket = Builder.Prefix()->ServerSocketPath();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(socket).path()));
+    {
+        QFile f(socket);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    Select(*w, {"Gone"});
+    QTest::mouseClick(w->Button("btnUndo"), Qt::LeftButton);
+    QFile::remove(socket);
+    QDir().rmdir(QFileInfo(socket).path());
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown[0].contains("1 entries couldn't be writen!"));
+    EXPECT_TRUE(boxes.Shown[0].contains("Close the Wine programs"));
+    EXPECT_EQ(State(*w, "Gone"), 4);
+
+    w->PuuNakyy()->setCurrentItem(Node(*w, "Load"));
+    QTest::mouseClick(w->Button("btnSelectAll"), Qt::LeftButton);
+    QTest::mouseClick(w->Button("btnUndo"), Qt::LeftButton);
+    EXPECT_EQ(w->Entries()[0]->State, 2);
+    EXPECT_EQ(TIniFile(Builder.HostPath("C:\\windows\\win.ini")).ReadString("windows", "load", ""), "one.exe two.exe");
+}
+
+TEST_F(UndoTest, DeleteAsksThenRemovesTheFile)
+{
+    TBoxes boxes;
+    auto w = Open();
+    const QString file = Folder.filePath("reg/VKUndo01.reg");
+    boxes.Answer = false;
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    ASSERT_EQ(boxes.Shown, QStringList({"Are you sure you want to delete file " + RegFolder + "VKUndo01.reg?"}));
+    EXPECT_TRUE(QFile::exists(file));
+
+    // A file that cannot go is reported and stays listed.
+    boxes.Answer = true;
+    FailDelete = true;
+    auto failing = std::make_unique<TUndoIkkuna>(nullptr, Host());
+    failing->show();
+    QTest::mouseClick(failing->Button("btnRefresh"), Qt::LeftButton);
+    boxes.Shown.clear();
+    QTest::mouseClick(failing->Button("btnDelete"), Qt::LeftButton);
+    ASSERT_EQ(boxes.Shown.size(), 2);
+    EXPECT_EQ(boxes.Shown[1], "Vaskimo failed to delete the selected file " + RegFolder + "VKUndo01.reg! File maybe in use.");
+    EXPECT_NE(Node(*failing, "VKUndo01"), nullptr);
+    failing.reset();
+    FailDelete = false;
+
+    // Deleted for good; the node at its place (the next file) is selected and loaded.
+    boxes.Shown.clear();
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown.size(), 1);
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(Node(*w, "VKUndo01"), nullptr);
+    EXPECT_EQ(w->PuuNakyy()->currentItem(), Node(*w, "VKUndo02"));
+    EXPECT_EQ(w->StatusText(), "Contains 1 entries!");
+}
+
+TEST_F(UndoTest, ColumnClicksSortAndTheSectionKeepsThem)
+{
+    {
+        auto w = Open();
+        w->EntryList()->header()->sectionClicked(2);
+        EXPECT_EQ(Column(*w, 2), QStringList({"Diff", "Gone", "Odd", "Same"}));
+        EXPECT_EQ(w->Model()->index(0, 2).data(Qt::BackgroundRole).value<QColor>(), QColor(0xF7, 0xF7, 0xF7));
+        EXPECT_FALSE(w->Model()->index(0, 3).data(Qt::BackgroundRole).isValid());
+        w->EntryList()->header()->sectionClicked(2);
+        EXPECT_EQ(Column(*w, 2), QStringList({"Same", "Odd", "Gone", "Diff"}));
+        w->EntryList()->header()->sectionClicked(0);
+        EXPECT_EQ(Column(*w, 0).first(), "HKEY_CURRENT_CONFIG");
+        EXPECT_TRUE(w->SortForward());
+        w->EntryList()->header()->sectionClicked(0);
+        w->close();
+        EXPECT_EQ(Closed, 1);
+    }
+    const TIniFile ini(SettingsFilePath(Program.path()));
+    EXPECT_EQ(ini.ReadInteger("Undo", "Sort by column", -1), 0);
+    EXPECT_FALSE(ini.ReadBool("Undo", "Sort forward", true));
+    auto again = Open();
+    EXPECT_EQ(again->SortColumn(), 0);
+    EXPECT_EQ(Column(*again, 0).first(), "HKEY_LOCAL_MACHINE");
+}
