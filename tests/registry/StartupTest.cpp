@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -378,6 +379,29 @@ TEST_F(StartupTest, RegistryFailuresAreReported)
     Delete(*w);
     EXPECT_EQ(boxes.Shown, QStringList{"Failed to open the key!"});
     EXPECT_NE(RowOf(*w, "alpha.exe"), -1);
+}
+
+TEST_F(StartupTest, SaveAndPrintTheListing)
+{
+    auto w = OpenAndFind();
+    TBoxes boxes;
+    const QString saved = Program.filePath("list.htm");
+    const QString printed = Program.filePath("list.pdf");
+    w->SetSaveDialog([&](QWidget *) { return saved; });
+    w->SetPrintDialog([&](QWidget *, QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    });
+    QTest::mouseClick(w->Button("btnSave"), Qt::LeftButton);
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray html = file.readAll();
+    EXPECT_TRUE(html.contains("Startup listing"));
+    EXPECT_TRUE(html.contains("Physical location"));
+    EXPECT_TRUE(html.contains("zeta.exe"));
+    QTest::mouseClick(w->Button("btnPrint"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(printed).size() > 0; }));
 }
 
 TEST_F(StartupTest, CloseDuringScanStopsInstead)
