@@ -322,7 +322,7 @@ void TUndoIkkuna::UpdateButtons()
     ui->btnUndoAll->setEnabled(has);
     const QItemSelectionModel *selection = ui->EntryList->selectionModel();
     ui->btnUndo->setEnabled(has && selection && selection->hasSelection());
-    ui->btnDelete->setEnabled(NodeKind(SelectedNode()) == TUndoNodeKind::RegFile && SelectedNode());
+    ui->btnDelete->setEnabled(NodeKind(SelectedNode()) == TUndoNodeKind::RegFile);
 }
 
 // ---- tree
@@ -563,11 +563,14 @@ void TUndoIkkuna::btnDeleteClick()
     const QString host = HostPathOf(path);
     if (host.isEmpty() || !QFileInfo(host).isFile())
         return;
+    // The tree is rebuilt only after the question and the deletion, never under them by an activation.
+    ui->btnRefresh->setEnabled(false);
     if (!MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M116UI"),
                                                             QStringLiteral("Are you sure you want to delete file %s?")),
-                                                path)))
+                                                path))) {
+        ui->btnRefresh->setEnabled(true);
         return;
-    ui->btnRefresh->setEnabled(false);
+    }
     const bool deleted = FHost.DeleteFile ? FHost.DeleteFile(host) : QFile::remove(host);
     if (!deleted)
         MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M114SU"),

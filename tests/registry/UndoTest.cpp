@@ -317,3 +317,18 @@ TEST_F(UndoTest, ColumnClicksSortAndTheSectionKeepsThem)
     EXPECT_EQ(again->SortColumn(), 0);
     EXPECT_EQ(Column(*again, 0).first(), "HKEY_LOCAL_MACHINE");
 }
+
+TEST_F(UndoTest, ActivationRefreshesTheTreeWhileRefreshIsEnabled)
+{
+    auto w = Open();
+    Write(Folder.filePath("reg/VKUndo03.reg"), {"REGEDIT4"});
+    w->Button("btnRefresh")->setEnabled(false);
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(w.get(), &activate);
+    EXPECT_EQ(Node(*w, "VKUndo03"), nullptr);
+    w->Button("btnRefresh")->setEnabled(true);
+    QCoreApplication::sendEvent(w.get(), &activate);
+    EXPECT_NE(Node(*w, "VKUndo03"), nullptr);
+    EXPECT_EQ(w->PuuNakyy()->currentItem(), Node(*w, "VKUndo01"));
+    EXPECT_EQ(w->Entries().size(), 4);
+}
