@@ -333,6 +333,13 @@ void TLisaaPoistaIkkuna::paintEvent(QPaintEvent *event)
     }
 }
 
+void TLisaaPoistaIkkuna::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && PaaIkkuna)
+        PaaIkkuna->HandleSysCommand(this, SC_MINIMIZE);
+}
+
 void TLisaaPoistaIkkuna::closeEvent(QCloseEvent *event)
 {
     if (ui->btnStop->isEnabled()) {
@@ -532,8 +539,12 @@ void TLisaaPoistaIkkuna::FileListSelectItem()
     if (const TAddRemoveRecord *record = SelectedRecord()) {
         // Looking at an entry never writes: a key that has gone shows no values.
         TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
-        if (registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath)))
-            ui->Values->addItems(registry.GetValueNames());
+        if (registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
+            QStringList names = registry.GetValueNames();
+            std::stable_sort(names.begin(), names.end(),
+                             [this](const QString &a, const QString &b) { return FCollator.compare(a, b) < 0; });
+            ui->Values->addItems(names);
+        }
     }
     FFilling = false;
     ShowValue();
@@ -589,17 +600,19 @@ void TLisaaPoistaIkkuna::ShowValue()
 {
     QListWidgetItem *item = ui->Values->currentItem();
     const TAddRemoveRecord *record = SelectedRecord();
+    bool shown = false;
     if (item && record && item->isSelected()) {
         TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
         const QString name = item->text();
+        bool gone = true;
         if (!registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
-            item = nullptr;
         } else if (!registry.ValueExists(name)) {
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M061LI"), QStringLiteral("Value doesn't exist!")));
-            item = nullptr;
         } else {
+            gone = false;
             try {
+                shown = true;
                 switch (registry.GetDataType(name)) {
                 case TRegDataType::String:
                     ui->RegType->setCurrentIndex(TypeString);
@@ -618,21 +631,23 @@ void TLisaaPoistaIkkuna::ShowValue()
                     ui->Properties->setText(BinaryText(registry.ReadBinaryData(name)));
                     break;
                 default:
-                    break;  // other types leave the editor as it was
+                    // A multi-string or another type has no form here: an Update would rewrite it
+                    // with the previous value's type and text.
+                    shown = false;
+                    break;
                 }
             } catch (const ERegistryException &) {
+                shown = false;
             }
         }
-        if (!item) {
+        if (gone) {
             FFilling = true;
             ui->Values->setCurrentItem(nullptr);
             ui->Values->clearSelection();
             FFilling = false;
         }
-    } else {
-        item = nullptr;
     }
-    EnableEditor(item != nullptr);
+    EnableEditor(shown);
 }
 
 void TLisaaPoistaIkkuna::PropertiesChange()

@@ -128,6 +128,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void AddEntry(const QString &name, const QString &icon, const QString &keyPath, const QString &uninstallString,
