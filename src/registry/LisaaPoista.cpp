@@ -166,6 +166,14 @@ void TAddRemoveModel::Reset(const std::function<void()> &change)
     endResetModel();
 }
 
+void TAddRemoveModel::Append(TAddRemoveRecord *record)
+{
+    const int row = int(FRecords->size());
+    beginInsertRows({}, row, row);
+    FRecords->append(record);
+    endInsertRows();
+}
+
 // ---- host
 
 TAddRemoveHost TAddRemoveHost::FromMainWindow()
@@ -252,6 +260,7 @@ TLisaaPoistaIkkuna::TLisaaPoistaIkkuna(QWidget *parent, TAddRemoveHost host)
     connect(ui->Properties, &QLineEdit::textEdited, this, &TLisaaPoistaIkkuna::PropertiesChange);
     connect(ui->RegType, &QComboBox::activated, this, &TLisaaPoistaIkkuna::RegTypeChange);
     ui->btnFind->setDefault(true);
+    SetHoldsUserData(ui->Properties);
 
     ReadSection();
     FModel->SetSortColumn(FSortColumn);
@@ -472,7 +481,7 @@ void TLisaaPoistaIkkuna::AddEntry(const QString &name, const QString &icon, cons
             AddIcon(record, file);
         }
     }
-    FModel->Reset([&] { FRecords.append(record); });
+    FModel->Append(record);
     QHeaderView *header = ui->FileList->header();
     const int wanted = QFontMetrics(ui->FileList->font()).horizontalAdvance(name) + 32;
     if (header->sectionSize(0) < wanted)

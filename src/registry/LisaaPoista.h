@@ -57,6 +57,7 @@ public:
 
     void SetSortColumn(int column) { FSortColumn = column; }
     void Reset(const std::function<void()> &change);
+    void Append(TAddRemoveRecord *record);
 
 private:
     QList<TAddRemoveRecord *> *FRecords;
