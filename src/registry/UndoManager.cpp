@@ -152,7 +152,11 @@ bool RestoreRegistry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix>
         }
         switch (entry.Type) {
         case TRegDataType::String:
-            registry.WriteString(entry.ValueName, entry.Data);
+            // A quoted line is how the exports write expandable strings too: an expandable value stays one.
+            if (registry.GetDataType(entry.ValueName) == TRegDataType::ExpandString)
+                registry.WriteExpandString(entry.ValueName, entry.Data);
+            else
+                registry.WriteString(entry.ValueName, entry.Data);
             return true;
         case TRegDataType::ExpandString:
             registry.WriteExpandString(entry.ValueName, entry.Data);
@@ -298,8 +302,12 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
         bool equal = false;
         switch (entry.Type) {
         case TRegDataType::String:
+            equal = (live == TRegDataType::String || live == TRegDataType::ExpandString)
+                    && registry.ReadString(entry.ValueName).compare(entry.Data, Qt::CaseInsensitive) == 0;
+            break;
         case TRegDataType::ExpandString:
-            equal = live == entry.Type && registry.ReadString(entry.ValueName).compare(entry.Data, Qt::CaseInsensitive) == 0;
+            equal = live == TRegDataType::ExpandString
+                    && registry.ReadString(entry.ValueName).compare(entry.Data, Qt::CaseInsensitive) == 0;
             break;
         case TRegDataType::Integer:
             equal = live == TRegDataType::Integer && registry.ReadInteger(entry.ValueName) == entry.Number;

@@ -65,11 +65,13 @@ TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::sha
                      const THostPath &hostPathOf = {});
 
 // State of an entry: REG values 2 present and equal (a restore would change nothing: same type and
-// data), 3 present but different, 4 missing; list items 2 present, 4 missing.
+// data; a quoted string also matches an expandable value, as the exports write those quoted),
+// 3 present but different, 4 missing; list items 2 present, 4 missing.
 qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
                   const THostPath &hostPathOf = {});
 
-// Writes the entry back: a REG value with the type its line gives, a list item added to the end of
+// Writes the entry back: a REG value with the type its line gives (a quoted string into an existing
+// expandable value stays expandable), a list item added to the end of
 // its registry value or INI key (success without a change when it is already there). False with
 // *error when nothing was written: an unknown root, a key that cannot be opened or created, a
 // missing INI key, a type that cannot be written back, a refused write (a running wineserver).

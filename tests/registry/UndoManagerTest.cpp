@@ -317,6 +317,17 @@ TEST_F(UndoManagerPrefix, RestoredValuesComeBackWithTheirTypes)
     TRegistry r(TRootKey::LocalMachine, Builder.Prefix());
     ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\Old"));
     EXPECT_EQ(r.ReadString("Keep"), "1");
+
+    // The exports write an expandable string as a quoted one: an existing expandable value keeps its type.
+    const TUndoEntry quoted = RegEntry(UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\Old"),
+                                       UndoFiles::StringLine("Exp", "%ProgramFiles%\\p.exe"));
+    EXPECT_EQ(UndoManager::EntryState(quoted), 2);
+    const TUndoEntry changed = RegEntry(UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\Old"),
+                                        UndoFiles::StringLine("Exp", "%windir%\\q.exe"));
+    EXPECT_EQ(UndoManager::EntryState(changed), 3);
+    ASSERT_TRUE(UndoManager::RestoreEntry(changed));
+    EXPECT_EQ(int(StoredType(Builder.Folder(), TRootKey::LocalMachine, "\\Software\\Old", "Exp")), int(TRegDataType::ExpandString));
+    EXPECT_EQ(UndoManager::EntryState(changed), 2);
 }
 
 TEST_F(UndoManagerPrefix, RestoreRefusesWhatItCannotPutBackRight)
