@@ -8,10 +8,12 @@
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
+#include "shell/IniLang.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -427,6 +429,33 @@ TEST_F(LisaaPoistaTest, ClosingDuringAScanStopsIt)
     EXPECT_FALSE(w.ProgressBar()->isVisible());
     EXPECT_TRUE(w.FileList()->isEnabled());
     EXPECT_TRUE(w.close());
+}
+
+TEST_F(LisaaPoistaTest, FirstShowingTranslates)
+{
+    ASSERT_TRUE(QDir(Program.path()).mkpath("Languages"));
+    QFile language(Program.filePath("Languages/Suomi.txt"));
+    ASSERT_TRUE(language.open(QIODevice::WriteOnly));
+    language.write("[LisaaPoistaIkkuna]\r\nLisaaPoistaIkkuna.Caption=Lisaa/poista\r\n"
+                   "LisaaPoistaIkkuna.btnFind.Caption=Etsi\r\n"
+                   "LisaaPoistaIkkuna.FileList.columns.items[0].caption=Nimi\r\n"
+                   "LisaaPoistaIkkuna.Properties.Text=vieras\r\n"
+                   "[Misc]\r\nM058LI=Poistetaanko \"%s\"?\r\n");
+    language.close();
+    ASSERT_TRUE(OpenLanguageFile(Program.path(), "Suomi"));
+    auto w = Open();
+    CloseLanguageFile();
+    EXPECT_EQ(w->windowTitle(), "Lisaa/poista");
+    EXPECT_EQ(w->Button("btnFind")->text(), "Etsi");
+    EXPECT_EQ(w->Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Nimi");
+    EXPECT_TRUE(w->Properties()->text().isEmpty());
+    ASSERT_TRUE(OpenLanguageFile(Program.path(), "Suomi"));
+    TBoxes boxes;
+    boxes.Answer = false;
+    Select(*w, "Alpha Tool");
+    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    CloseLanguageFile();
+    EXPECT_EQ(boxes.Shown, (QStringList{"Poistetaanko \"Alpha Tool\"?"}));
 }
 
 TEST_F(LisaaPoistaTest, SettingsSectionRoundTrip)
