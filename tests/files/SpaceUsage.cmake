@@ -1,2 +1,3 @@
 vaskimo_test(FileInfoTest SOURCES FileInfoTest.cpp LIBS files)
 vaskimo_test(MetafileTest SOURCES MetafileTest.cpp LIBS files)
+vaskimo_test(ChartsTest SOURCES ChartsTest.cpp LIBS files_ui GUI)
