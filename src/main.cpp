@@ -3,7 +3,10 @@
 #include "files/Duplicate.h"
 #include "files/Unnecessary.h"
 #include "platform/ProgramInfo.h"
+#include "registry/LisaaPoista.h"
 #include "registry/Rekisteri.h"
+#include "registry/Startup.h"
+#include "registry/Undo.h"
 #include "shell/About.h"
 #include "shell/Batch.h"
 #include "shell/LanguageChooser.h"
@@ -52,6 +55,9 @@ void RegisterTools(const QString &programFolder, bool unattended)
                              [programFolder](QWidget *parent) { return new TKaksoisIkkuna(parent, programFolder); });
     TPaaIkkuna::RegisterTool(TToolKind::Unnecessary,
                              [programFolder](QWidget *parent) { return new TTurhaIkkuna(parent, programFolder); });
+    TPaaIkkuna::RegisterTool(TToolKind::Startup, [](QWidget *parent) { return new TStartupIkkuna(parent); });
+    TPaaIkkuna::RegisterTool(TToolKind::AddRemove, [](QWidget *parent) { return new TLisaaPoistaIkkuna(parent); });
+    TPaaIkkuna::RegisterTool(TToolKind::Undo, [](QWidget *parent) { return new TUndoIkkuna(parent); });
 }
 
 } // namespace
