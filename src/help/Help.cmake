@@ -1,0 +1,1 @@
+# target_sources(help|help_ui PRIVATE ...)

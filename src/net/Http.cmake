@@ -1,0 +1,1 @@
+# target_sources(net|net_ui PRIVATE ...)

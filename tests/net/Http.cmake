@@ -1,0 +1,1 @@
+# vaskimo_test(...)
