@@ -335,7 +335,7 @@ void TKaavioIkkuna::FormCreate()
     ItemiLabel->clear();
     PathLabel->clear();
     VolumeLabel->clear();
-    FRootList = std::make_unique<TFolderList>(nullptr, QStringLiteral("."));
+    FRootList = std::make_shared<TFolderList>(nullptr, QStringLiteral("."));
 
     int unit = 0;
     if (!FHost.ProgramFolder.isEmpty()) {
@@ -359,7 +359,7 @@ void TKaavioIkkuna::FormCreate()
 
 void TKaavioIkkuna::FormDestroy()
 {
-    FStopFlag = true;
+    *FStopFlag = true;
     Timer2->stop();
     if (!FHost.ProgramFolder.isEmpty()) {
         TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
@@ -532,7 +532,7 @@ void TKaavioIkkuna::Scan_tree()
     const quint64 clusterSize = volume.Known ? volume.ClusterSize : 1;
     const bool compression = volume.Known && volume.Compression;
 
-    FStopFlag = false;
+    *FStopFlag = false;
     SetScanControls(true);
     btnUp->setEnabled(false);
     SetPanel(0, Msg("M103KI", "Scanning..."));
@@ -560,14 +560,19 @@ void TKaavioIkkuna::Scan_tree()
         VolumeLabel->setVisible(false);
     }
 
-    QPointer<TKaavioIkkuna> alive(this);
-    FRootList->Scan(FStopFlag, FUseCompressed, clusterSize, [this](const QString &text) { FProgressText = text; });
+    const QPointer<TKaavioIkkuna> alive(this);
+    const std::shared_ptr<TFolderList> tree = FRootList;
+    const std::shared_ptr<bool> stop = FStopFlag;
+    tree->Scan(*stop, FUseCompressed, clusterSize, [alive](const QString &text) {
+        if (alive)
+            alive->FProgressText = text;
+    });
     if (!alive)
         return;
 
     Display_list(FRootList.get());
     FScanning = false;
-    FStopFlag = false;
+    *FStopFlag = false;
     Timer2->stop();
     SetScanControls(false);
 }
@@ -590,7 +595,7 @@ void TKaavioIkkuna::btnFindClick()
 
 void TKaavioIkkuna::btnStopClick()
 {
-    FStopFlag = true;
+    *FStopFlag = true;
 }
 
 void TKaavioIkkuna::HakemistoChange()

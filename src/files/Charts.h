@@ -178,11 +178,13 @@ private:
     QList<QIcon> ListaImages;  // 0 descending, 1 ascending, 2 folder
     QString FPath;
     QString FCaptionBase;
-    std::unique_ptr<TFolderList> FRootList;
+    // Shared with a running scan, so that a window destroyed inside the scan's event processing
+    // leaves the walk its tree and its stop flag until it unwinds.
+    std::shared_ptr<TFolderList> FRootList;
     TFolderList *FCurrentList = nullptr;
     TFolderData *FFreeSpaceData = nullptr;  // the free-space entry of the root, while it exists
     bool FScanning = false;
-    bool FStopFlag = false;
+    std::shared_ptr<bool> FStopFlag = std::make_shared<bool>(false);
     bool FFirstShow = true;
     bool FActivated = false;
     bool FUseCompressed = false;

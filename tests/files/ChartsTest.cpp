@@ -393,6 +393,27 @@ TEST_F(SpaceUsageWindow, StopDuringTheScanLeavesAPartialTree)
     EXPECT_EQ(Row(*w, "a.bin")->Caption, "1536");
 }
 
+TEST_F(SpaceUsageWindow, ClosingOrDestroyingDuringTheScan)
+{
+    auto w = Open();
+    ASSERT_TRUE(w->Hakemisto->SetPath("C:\\data"));
+    QTimer::singleShot(0, w.get(), [&] { w->close(); });  // Stop is pressed, then the window closes
+    w->btnFind->click();
+    EXPECT_FALSE(w->Scanning());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(FClosed, 1);
+    EXPECT_LT(w->RootList()->Count(), 4);
+
+    // Deleted from inside the scan's event processing: the walk unwinds on its own tree.
+    FB.AddFile("C:\\data\\sub\\more\\m.txt", "m");
+    w = Open();
+    ASSERT_TRUE(w->Hakemisto->SetPath("C:\\data"));
+    QTimer::singleShot(0, [&] { w.reset(); });
+    TKaavioIkkuna *raw = w.get();
+    raw->btnFindClick();
+    EXPECT_EQ(w, nullptr);
+}
+
 TEST_F(SpaceUsageWindow, SaveTheChartByExtension)
 {
     QTemporaryDir out;
