@@ -285,6 +285,22 @@ TEST_F(ShortcutTree, FoldersAreMarkedOnlyWhenNothingValidLiesBelow)
     EXPECT_TRUE(TShortcutTree::MarkedFolders(Find(user)).size() == 4) << "the profile and the root never go";
 }
 
+TEST_F(ShortcutTree, RootsAndShellFoldersAreNeverMarked)
+{
+    // Each holds nothing but invalid shortcuts: without the guard, Delete all would take the
+    // desktop, Programs and Startup folders themselves.
+    Link(Desktop + "gone.lnk", "C:\\Gone\\a.exe");
+    Link(StartMenu + "Programs\\Startup\\gone.lnk", "C:\\Gone\\b.exe");
+    Link(StartMenu + "Programs\\Old\\gone.lnk", "C:\\Gone\\c.exe");
+    B.MakeCurrent();
+    Search();
+    EXPECT_EQ(Tree.AllMarkedFolders(), QStringList{StartMenu + "Programs\\Old\\"});
+    ASSERT_NE(Find(B.UserName() + "/Desktop"), nullptr);
+    EXPECT_TRUE(Find(B.UserName() + "/Desktop")->Protected);
+    EXPECT_TRUE(Find("Windows/Start Menu/Programs/Startup")->Protected);
+    EXPECT_EQ(Tree.AllShortcutFiles().size(), 3);
+}
+
 TEST_F(ShortcutTree, TwoFoldersOfOneNameStayTwoNodes)
 {
     // The user's and the common start menu both sit below a folder named "Windows".

@@ -162,6 +162,36 @@ TEST_F(StartWindow, DeleteTakesTheSelectedShortcutToTheRecycleBin)
     EXPECT_TRUE(Exists(Desktop + "Dead\\gone2.lnk"));
 }
 
+TEST_F(StartWindow, AFailedDeleteNamesTheFileAndKeepsTheNode)
+{
+    FileDeletion::SetLayer(std::make_shared<TRefusingDeletionLayer>(Trash.path(), QStringList{"gone.lnk"}));
+    Settings.FShortcutConfirm = false;
+    TStartIkkuna w(nullptr, Host());
+    w.show();
+    w.btnFind->click();
+    w.PuuNakyy->setCurrentItem(Item(w.PuuNakyy, {B.UserName(), "Desktop", "gone"}));
+    w.btnDelete->click();
+    EXPECT_EQ(Messages, QStringList{"Failed to delete file " + Desktop + "gone.lnk!"});
+    EXPECT_NE(Item(w.PuuNakyy, {B.UserName(), "Desktop", "gone"}), nullptr);
+}
+
+TEST_F(StartWindow, InternetShortcutsAreListedWhenNotIgnored)
+{
+    B.AddFile(Desktop + "site.url", "[InternetShortcut]\r\nURL=http://example.com/\r\n");
+    TStartIkkuna w(nullptr, Host());
+    w.show();
+    w.btnFind->click();
+    EXPECT_EQ(Item(w.PuuNakyy, {B.UserName(), "Desktop", "site"}), nullptr) << "ignored by default";
+    Settings.FShortcutInternet = false;
+    w.btnFind->click();
+    QTreeWidgetItem *site = Item(w.PuuNakyy, {B.UserName(), "Desktop", "site"});
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(w.NodeOf(site)->Kind, TShortcutKind::Internet);
+    w.PuuNakyy->setCurrentItem(site);
+    EXPECT_EQ(w.Tiedosto->text(), Desktop + "site.url");
+    EXPECT_EQ(w.Path->text(), "N/A");
+}
+
 TEST_F(StartWindow, DeletingAProfileNodeTakesOnlyWhatIsInvalidBelowIt)
 {
     Settings.FShortcutConfirm = false;
