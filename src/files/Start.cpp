@@ -219,7 +219,10 @@ void TStartIkkuna::showEvent(QShowEvent *event)
         FRootsLoaded = true;
         LoadRoots();
         FStopRequested = false;
-        TranslateForms(this);
+        if (FHost.Settings)
+            TranslateWindow(this, FHost.Settings->FLanguageIndex, FHost.Settings->FLanguage, FHost.ProgramFolder);
+        else
+            TranslateForms(this);
     }
 }
 
