@@ -1,1 +1,1 @@
-# target_sources(help|help_ui PRIVATE ...)
+# target_sources(help_core|help_ui PRIVATE ...)
