@@ -149,8 +149,9 @@ TEST(Emf, FullCircleHasEqualRadials)
     p.Items << pie;
     const QByteArray b = Metafile::WriteEmf(p);
     for (const TEmfRecord &r : WalkEmf(b)) {
-        if (r.Type == 47)
+        if (r.Type == 47) {
             EXPECT_EQ(QPoint(I32(b, r.At + 24), I32(b, r.At + 28)), QPoint(I32(b, r.At + 32), I32(b, r.At + 36)));
+        }
     }
 }
 

@@ -79,8 +79,9 @@ TEST(PieChart, PictureHoldsTitleSlicesAndOnlyRealLabels)
     EXPECT_EQ(pies, 2);  // an empty slice draws nothing
     EXPECT_EQ(lines, 1);
     for (const TPictureItem &item : p.Items) {
-        if (item.Kind == TPictureItem::Text)
+        if (item.Kind == TPictureItem::Text) {
             EXPECT_EQ(item.Advances.size(), item.Str.size());
+        }
     }
 }
 
