@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: program entry: the one-instance rule, the platform choice for unattended runs, the main window and its tools.
 #include "files/Duplicate.h"
+#include "files/Start.h"
 #include "files/Unnecessary.h"
 #include "platform/ProgramInfo.h"
 #include "registry/LisaaPoista.h"
@@ -9,6 +10,7 @@
 #include "registry/Undo.h"
 #include "shell/About.h"
 #include "shell/Batch.h"
+#include "shell/BrowserClear.h"
 #include "shell/LanguageChooser.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
@@ -44,6 +46,8 @@ void RegisterTools(const QString &programFolder, bool unattended)
             return TKieliIkkuna::ChooseLanguage(parent, programFolder, index, language);
         };
     }
+    hooks.ClearBrowserData = [](const QString &folders, int kind) { BrowserClear::ClearBrowserFolders(folders, kind); };
+    hooks.ClearRecentDocuments = [] { BrowserClear::ClearRecentDocumentsClick(); };
     TPaaIkkuna::SetStartHooks(hooks);
     TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
@@ -58,6 +62,7 @@ void RegisterTools(const QString &programFolder, bool unattended)
     TPaaIkkuna::RegisterTool(TToolKind::Startup, [](QWidget *parent) { return new TStartupIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::AddRemove, [](QWidget *parent) { return new TLisaaPoistaIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::Undo, [](QWidget *parent) { return new TUndoIkkuna(parent); });
+    TPaaIkkuna::RegisterTool(TToolKind::Shortcuts, [](QWidget *parent) { return new TStartIkkuna(parent); });
 }
 
 } // namespace
