@@ -283,9 +283,9 @@ QByteArray WriteEmf(const TPicture &picture)
             const QRect bounds(item.At, QSize(qMax(1, textWidth), qMax(1, picture.Font.PixelHeight * 5 / 4)));
             const qsizetype at = w.Begin(Emr::ExtTextOutW);
             w.B.Rect(bounds);
-            w.B.U32(1);  // GM_COMPATIBLE
-            w.B.F32(0);
-            w.B.F32(0);
+            w.B.U32(1);  // GM_COMPATIBLE, with the scale from pixels to 0.01 mm
+            w.B.F32(2540.0f / 96.0f);
+            w.B.F32(2540.0f / 96.0f);
             w.B.I32(item.At.x());  // EmrText: Reference
             w.B.I32(item.At.y());
             w.B.U32(quint32(item.Str.size()));
@@ -350,7 +350,7 @@ QByteArray WriteWmf(const TPicture &picture, int codePage)
         r.U32(words);
         r.U16(function);
         for (int v : params)
-            r.I16(v);
+            r.U16(quint16(qBound(-32768, v, 65535)));  // coordinates are signed, colour words unsigned
         r.Data.append(raw);
         r.Pad(2);
         maxRecord = qMax(maxRecord, words);
@@ -426,8 +426,10 @@ QByteArray WriteWmf(const TPicture &picture, int codePage)
             record(Meta::DeleteObject, {penSlot});
             break;
         }
-        case TPictureItem::Line:
-            makeBrush(item);  // keeps the slot numbering of the other steps
+        case TPictureItem::Line: {
+            TPictureItem hollow = item;
+            hollow.NoFill = true;
+            makeBrush(hollow);  // a null brush keeps the slot numbering of the other steps
             record(Meta::SelectObject, {brushSlot});
             makePen(item);
             record(Meta::SelectObject, {penSlot});
@@ -436,6 +438,7 @@ QByteArray WriteWmf(const TPicture &picture, int codePage)
             record(Meta::DeleteObject, {brushSlot});
             record(Meta::DeleteObject, {penSlot});
             break;
+        }
         case TPictureItem::Text: {
             if (item.Str.isEmpty())
                 break;

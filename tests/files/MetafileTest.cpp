@@ -204,8 +204,11 @@ TEST(Wmf, PlaceableHeaderAndRecordsParseBack)
     // The object table: each creation takes the lowest free slot, never beyond the header's count.
     QList<bool> used(objects, false);
     int pies = 0;
+    QList<quint32> brushColours;
     for (const TWmfRecord &r : records) {
         const quint16 f = r.Function;
+        if (f == 0x02FC && U16(b, r.At + 6) == 0)  // a solid brush: style, then its COLORREF
+            brushColours << U32(b, r.At + 8);
         if (f == 0x02FA || f == 0x02FB || f == 0x02FC) {
             const qsizetype slot = used.indexOf(false);
             ASSERT_GE(slot, 0) << "more objects than the header says";
@@ -231,6 +234,7 @@ TEST(Wmf, PlaceableHeaderAndRecordsParseBack)
         }
     }
     EXPECT_EQ(pies, 2);
+    EXPECT_EQ(brushColours, QList<quint32>({0xFFFFFF, 0x00FFFF, 0x800000}));  // background, the slices
     EXPECT_EQ(used.count(true), 0) << "every object deleted";
 }
 
