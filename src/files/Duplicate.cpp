@@ -908,9 +908,10 @@ bool TKaksoisIkkuna::LoadLog()
             f.CRCText.clear();
         if (f.MD5Text == LangMessage("M075DI", "N/A"))
             f.MD5Text.clear();
-        // A file that is gone, or no longer the file that was compared, is no duplicate now.
+        // A file that is gone, or no longer the file that was compared, is no duplicate now. A
+        // "?" stands where the code page had no character for the name: it names no file of ours.
         const QFileInfo info(HostPath(path));
-        if (!info.isFile() || info.size() != f.Size
+        if (path.contains(u'?') || !info.isFile() || info.size() != f.Size
             || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText) {
             dropped = true;
         } else {

@@ -303,3 +303,26 @@ TEST_F(DuplicateWindow, DupSwitchFromTheMainWindowRunsToTheEnd)
     }
     TPaaIkkuna::RegisterTool(TToolKind::Duplicates, {});
 }
+
+TEST_F(DuplicateWindow, ReopenedLogDropsNamesTheCodePageCannotHold)
+{
+    Builder.AddFile(QStringLiteral("C:\\dups\\\u03A91.txt"), "omega omega");
+    Builder.AddFile(QStringLiteral("C:\\dups\\\u03A92.txt"), "omega omega");
+    // What the log would name after the lossy code page, as real files that look the same.
+    Builder.AddFile(QStringLiteral("C:\\dups\\?1.txt"), "omega omega");
+    Builder.AddFile(QStringLiteral("C:\\dups\\?2.txt"), "omega omega");
+    {
+        TScopedHandlers handlers;
+        TKaksoisIkkuna w(nullptr, Program.path());
+        Configure(w);
+        w.show();
+        QTest::mouseClick(w.btnFind, Qt::LeftButton);
+        ASSERT_TRUE(WaitIdle(w));
+        EXPECT_EQ(w.GroupCount(), 3);
+    }
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    w.show();
+    w.FormActivate();
+    EXPECT_EQ(Listed(w), FoundSets);
+}
