@@ -811,3 +811,32 @@ TEST(Compare, LargeFilesAndLargeSets)
         }
     }
 }
+
+TEST(Scan, AChunkThatCannotBeWrittenEndsTheScanWithItsError)
+{
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("tree"));
+    for (int i = 0; i < 5; ++i)
+        WriteFile(root + QStringLiteral("/f%1").arg(i), "x");
+    const QString base = dir.filePath(QStringLiteral("missing/Duplicat.tmp"));
+    TScanRequest request;
+    request.Folders = {QStringLiteral("D:")};
+    request.ChunkLines = 2;
+    QObject owner;
+    QEventLoop loop;
+    int error = 0;
+    QString text;
+    QStringList chunks{QStringLiteral("not read")};
+    auto *scan = new TScanFilThd(&owner, base, {}, {}, request, std::make_shared<TFixtureLayer>(root));
+    scan->OnTerminate = [&](TSharedThd *t) {
+        error = t->GetErrorCode();
+        text = t->GetErrorText();
+        chunks = static_cast<TScanFilThd *>(t)->ChunkFiles();
+        loop.quit();
+    };
+    scan->Start();
+    loop.exec();
+    EXPECT_EQ(error, -1);
+    EXPECT_TRUE(text.contains(QStringLiteral("Duplicat.tmp.000"))) << text.toStdString();
+    EXPECT_TRUE(chunks.isEmpty());
+}
