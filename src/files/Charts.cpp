@@ -336,6 +336,7 @@ void TKaavioIkkuna::FormCreate()
     PathLabel->clear();
     VolumeLabel->clear();
     FRootList = std::make_shared<TFolderList>(nullptr, QStringLiteral("."));
+    SetChartTitle(FCaptionBase);
 
     int unit = 0;
     if (!FHost.ProgramFolder.isEmpty()) {
@@ -401,7 +402,6 @@ void TKaavioIkkuna::showEvent(QShowEvent *event)
             const QSignalBlocker block(Units);
             Units->setCurrentIndex(unit);
         }
-        SetChartTitle(FCaptionBase);
         FUseCompressed = o.FChartCompressed;
         FShowFreeSpace = o.FChartFreeSpace;
         connect(Hakemisto, &TShellTreeView::PathChanged, this, &TKaavioIkkuna::HakemistoChange, Qt::UniqueConnection);
@@ -648,7 +648,12 @@ QIcon TKaavioIkkuna::RowIcon(const TFolderList *list, const QString &name)
     const QString ext = dot > 0 ? name.mid(dot).toLower() : QString();
     if (ext == u".exe" || ext == u".ico" || ext == u".cur" || ext == u".lnk")
         return icons.icon(file);
-    const QString key = ext + u' ' + ShellTypeName(ext, file);
+    // The type name of an extension is asked for once: a folder of many files of one kind
+    // would otherwise read the classes of the registry for every row.
+    auto type = FTypeNames.constFind(ext);
+    if (type == FTypeNames.constEnd() || ext.isEmpty())
+        type = FTypeNames.insert(ext, ShellTypeName(ext, file));
+    const QString key = ext + u' ' + *type;
     const qsizetype at = FIconKeys.indexOf(key);
     if (at >= 0)
         return FIconIndexes.at(at);

@@ -10,6 +10,7 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QStringList>
@@ -196,6 +197,7 @@ private:
     TExtended FPieTotal = 0;
     QStringList FIconKeys;
     QList<QIcon> FIconIndexes;
+    QHash<QString, QString> FTypeNames;  // extension -> the shell's type name
     int FSortColumn = 0;
     bool FSortForward = true;
     QString FProgressText;
