@@ -6,6 +6,7 @@
 #include "files/PieChart.h"
 #include "platform/IniFile.h"
 #include "shell/Buttons.h"
+#include "shell/IniLang.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
 #include "support/PrefixBuilder.h"
@@ -548,6 +549,34 @@ TEST_F(SpaceUsageWindow, TreeRootStaysOpenAndDriveComboFollows)
     EXPECT_FALSE(w->Hakemisto->SetPath("C:\\data\\again"));  // the linked folder is not offered
     EXPECT_FALSE(w->Hakemisto->SetPath("C:\\nothere"));
     EXPECT_EQ(w->Hakemisto->SelectedPath(), "C:\\data\\sub");
+}
+
+TEST_F(SpaceUsageWindow, TranslatedOnFirstShowKeepingTheUnit)
+{
+    ASSERT_TRUE(QDir(FProgram.path()).mkpath("Languages"));
+    QFile f(FProgram.path() + "/Languages/Suomi.txt");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[KaavioIkkuna]\r\n"
+            "KaavioIkkuna.Caption=Levytila\r\n"
+            "KaavioIkkuna.Units.items[0]=Tavut\r\n"
+            "KaavioIkkuna.Kaavio.Title.Text.CommaText=Kaavio\r\n"
+            "[Misc]\r\n"
+            "M110KI=Tavuja: %1.n\r\n");
+    f.close();
+    ASSERT_TRUE(OpenLanguageFile(FProgram.path(), "Suomi"));
+    {
+        TIniFile ini(FProgram.path() + "/Options.ini");
+        ini.WriteInteger("Space usage", "Units", 1);
+        ini.UpdateFile();
+    }
+    auto w = Open();
+    EXPECT_EQ(w->Units->currentIndex(), 1);
+    EXPECT_EQ(w->Units->itemText(0), "Tavut");
+    EXPECT_EQ(w->Kaavio->TitleLines(), QStringList({"Kaavio"}));
+    Scan(*w, "C:\\data");
+    EXPECT_EQ(w->windowTitle(), "C:\\data\\ - Levytila");
+    EXPECT_EQ(w->PanelText(0), "Tavuja: 1,646");
+    CloseLanguageFile();
 }
 
 }  // namespace
