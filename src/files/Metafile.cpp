@@ -137,14 +137,8 @@ QByteArray WriteEmf(const TPicture &picture)
     const qint32 mmW = qint32(std::lround(width * 25.4 / 96.0)), mmH = qint32(std::lround(height * 25.4 / 96.0));
 
     const qsizetype header = w.Begin(Emr::Header);
-    w.B.I32(0);  // Bounds, inclusive
-    w.B.I32(0);
-    w.B.I32(width - 1);
-    w.B.I32(height - 1);
-    w.B.I32(0);  // Frame, inclusive, in 0.01 mm
-    w.B.I32(0);
-    w.B.I32(frameW);
-    w.B.I32(frameH);
+    w.B.Rect(QRect(0, 0, width - 1, height - 1));  // Bounds, inclusive
+    w.B.Rect(QRect(0, 0, frameW, frameH));          // Frame, inclusive, in 0.01 mm
     w.B.U32(0x464D4520);  // " EMF"
     w.B.U32(0x00010000);
     const qsizetype bytesAt = w.B.Data.size();
@@ -171,34 +165,25 @@ QByteArray WriteEmf(const TPicture &picture)
     w.Simple(Emr::SetTextAlign, 0);  // TA_TOP | TA_LEFT
 
     // Handle 0 is reserved; each step creates its objects in slots 1 and 2 and deletes them again.
-    auto brush = [&w](quint32 index, const TPictureItem &item) {
-        if (item.NoFill) {
-            w.Simple(Emr::SelectObject, Emr::NullBrush);
+    // A solid brush or pen in slot index, selected; a null one is the stock object.
+    auto object = [&w](quint32 type, quint32 index, bool none, quint32 nullStock, const QList<quint32> &fields) {
+        if (none) {
+            w.Simple(Emr::SelectObject, nullStock);
             return false;
         }
-        const qsizetype at = w.Begin(Emr::CreateBrushIndirect);
+        const qsizetype at = w.Begin(type);
         w.B.U32(index);
-        w.B.U32(0);  // BS_SOLID
-        w.B.U32(item.Fill);
-        w.B.U32(0);
+        for (quint32 v : fields)
+            w.B.U32(v);
         w.End(at);
         w.Simple(Emr::SelectObject, index);
         return true;
     };
-    auto pen = [&w](quint32 index, const TPictureItem &item) {
-        if (item.NoPen) {
-            w.Simple(Emr::SelectObject, Emr::NullPen);
-            return false;
-        }
-        const qsizetype at = w.Begin(Emr::CreatePen);
-        w.B.U32(index);
-        w.B.U32(0);  // PS_SOLID
-        w.B.I32(1);  // width
-        w.B.I32(0);
-        w.B.U32(item.Pen);
-        w.End(at);
-        w.Simple(Emr::SelectObject, index);
-        return true;
+    auto brush = [&object](quint32 index, const TPictureItem &item) {  // LogBrush: BS_SOLID, colour, hatch
+        return object(Emr::CreateBrushIndirect, index, item.NoFill, Emr::NullBrush, {0, item.Fill, 0});
+    };
+    auto pen = [&object](quint32 index, const TPictureItem &item) {  // LogPen: PS_SOLID, width 1 (x, y), colour
+        return object(Emr::CreatePen, index, item.NoPen, Emr::NullPen, {0, 1, 0, item.Pen});
     };
     auto release = [&w](quint32 index, bool created, quint32 stock) {
         if (!created)
