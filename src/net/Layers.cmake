@@ -1,1 +1,4 @@
-# target_sources(net|net_ui PRIVATE ...)
+# SOCKS, line and synchronous socket layers; the connection detector.
+target_sources(net PRIVATE
+  INetDetect.h INetDetect.cpp
+)

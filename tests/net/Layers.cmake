@@ -1,1 +1,2 @@
-# vaskimo_test(...)
+# SOCKS, line and synchronous socket layers; the connection detector.
+vaskimo_test(INetDetectTest SOURCES INetDetectTest.cpp LIBS net)
