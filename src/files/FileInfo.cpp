@@ -43,6 +43,15 @@ double RoundToCluster(quint64 clusterSize, TExtended bytes)
 
 namespace {
 
+constexpr long BtrfsMagic = 0x9123683E;
+
+// Only btrfs keeps a per-file compression flag; elsewhere no file needs opening to ask.
+bool FolderMayHoldCompressedFiles(const QString &hostFolder)
+{
+    struct statfs fs;
+    return ::statfs(QFile::encodeName(hostFolder).constData(), &fs) == 0 && fs.f_type == BtrfsMagic;
+}
+
 bool IsCompressedFile(const QString &hostPath)
 {
     const int fd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -61,7 +70,7 @@ TFolderFiles TFolderFiles::Host()
     TFolderFiles files;
     files.ListFolder = [](const QString &hostFolder, bool wantCompressed) {
         QList<TSearchRec> entries = HostFiles::ListFolder(hostFolder);
-        if (wantCompressed)
+        if (wantCompressed && FolderMayHoldCompressedFiles(hostFolder))
             for (TSearchRec &e : entries)
                 if (!(e.Attr & FileAttr::Directory) && IsCompressedFile(e.HostPath))
                     e.Attr |= FileAttrCompressed;
@@ -203,9 +212,7 @@ TVolumeInfo QueryVolume(const QString &root)
     info.ClusterSize = cluster > 0 ? quint64(cluster) : 1;
     struct statfs fs;
     if (::statfs(QFile::encodeName(host).constData(), &fs) == 0) {
-        constexpr long BtrfsMagic = 0x9123683E;
-        constexpr long ZfsMagic = 0x2FC12FC1;
-        info.Compression = fs.f_type == BtrfsMagic || fs.f_type == ZfsMagic;
+        info.Compression = fs.f_type == BtrfsMagic;
     }
     return info;
 }

@@ -110,7 +110,7 @@ private:
 struct TVolumeInfo {
     bool Known = false;         // the volume could be queried
     quint64 ClusterSize = 1;    // 1 when it could not
-    bool Compression = false;   // the file system can keep files compressed
+    bool Compression = false;   // the file system keeps a compression flag per file (btrfs)
     qint64 FreeBytes = 0;
 };
 // root: a Windows drive root such as "C:\"; mapped through the current prefix.
