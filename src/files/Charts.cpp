@@ -523,8 +523,10 @@ void TKaavioIkkuna::Scan_tree()
         FPath = WinFiles::DrivesOf().ToWindows(QDir::currentPath());
     if (FPath.isEmpty())
         FPath = Hakemisto->SelectedPath();
-    if (FPath.isEmpty())
+    if (FPath.isEmpty()) {
+        FModel->Reset([this] { FModel->Rows.clear(); });  // nothing to scan: no row waits for a list
         return;
+    }
     if (!FPath.endsWith(u'\\'))
         FPath += u'\\';
     const QString root = FPath.left(3);
