@@ -149,6 +149,11 @@ TEST_F(SpaceUsageWindow, ScanListsTheFolderAndItsTotals)
     EXPECT_EQ(w->Model()->Rows.constLast().Name, "a.bin");
     EXPECT_EQ(w->Model()->data(w->Model()->index(0, 0), Qt::BackgroundRole).value<QColor>(), QColor(0xF7F7F7));
     EXPECT_FALSE(w->Model()->data(w->Model()->index(0, 1), Qt::BackgroundRole).isValid());
+    // The list's hint: the selected row's caption and name, from the caption's first blank on.
+    w->Lista->setCurrentIndex(w->Model()->index(RowIndex(*w, "b.txt"), 0));
+    EXPECT_EQ(w->Lista->toolTip(), "b.txt");
+    w->Lista->setCurrentIndex(w->Model()->index(RowIndex(*w, "\\sub"), 0));
+    EXPECT_EQ(w->Lista->toolTip(), "10  \\sub");
 }
 
 TEST_F(SpaceUsageWindow, MovingDownAndUpWithoutScanning)
