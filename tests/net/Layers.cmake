@@ -1,2 +1,3 @@
 # SOCKS, line and synchronous socket layers; the connection detector.
 vaskimo_test(INetDetectTest SOURCES INetDetectTest.cpp LIBS net)
+vaskimo_test(SocksMessagesTest SOURCES SocksMessagesTest.cpp LIBS net)
