@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: program entry: the one-instance rule, the platform choice for unattended runs, the main window and its tools.
+#include "files/Charts.h"
 #include "files/Duplicate.h"
 #include "files/Start.h"
 #include "files/Unnecessary.h"
@@ -63,6 +64,7 @@ void RegisterTools(const QString &programFolder, bool unattended)
     TPaaIkkuna::RegisterTool(TToolKind::AddRemove, [](QWidget *parent) { return new TLisaaPoistaIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::Undo, [](QWidget *parent) { return new TUndoIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::Shortcuts, [](QWidget *parent) { return new TStartIkkuna(parent); });
+    TPaaIkkuna::RegisterTool(TToolKind::SpaceUsage, [](QWidget *parent) { return new TKaavioIkkuna(parent); });
 }
 
 } // namespace
