@@ -61,14 +61,13 @@ QString SizeText(qint64 size) { return QLocale().toString(size); }
 // ---- model
 
 TDuplicateModel::TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent)
-    : QAbstractTableModel(parent), FRows(rows),
-      FHeaders({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version", "CRC", "MD5"})
+    : TReportModel({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version", "CRC", "MD5"}, -1,
+                   parent),
+      FRows(rows)
 {
 }
 
 int TDuplicateModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(FRows->size()); }
-
-int TDuplicateModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 9; }
 
 QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
 {
@@ -100,34 +99,10 @@ QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         // Every second set, header row included, on light grey.
         if (r->SetNumber % 2 == 0)
-            return QColor(0xF7, 0xF7, 0xF7);
+            return ShadeColour();
         break;
     }
     return {};
-}
-
-QVariant TDuplicateModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return FHeaders.value(section);
-    return {};
-}
-
-bool TDuplicateModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
-        return false;
-    FHeaders[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}
-
-void TDuplicateModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
-    endResetModel();
 }
 
 void TDuplicateModel::Append(TDuplicateRow *row)

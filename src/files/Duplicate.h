@@ -5,9 +5,9 @@
 #include "files/DuplicateThds.h"
 #include "shell/Batch.h"
 #include "shell/Main.h"
+#include "shell/ReportModel.h"
 #include "shell/Settings.h"
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
@@ -36,22 +36,18 @@ struct TDuplicateRow {
     QIcon Icon;
 };
 
-class TDuplicateModel : public QAbstractTableModel
+// Every second set is shaded instead of the sort column.
+class TDuplicateModel : public TReportModel
 {
     Q_OBJECT
 public:
     explicit TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
-    void Reset(const std::function<void()> &change = {});
     void Append(TDuplicateRow *row);
 
 private:
     QList<TDuplicateRow *> *FRows;
-    QStringList FHeaders;
 };
 
 class TKaksoisIkkuna : public QDialog, public TBatchTool

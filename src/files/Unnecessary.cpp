@@ -147,19 +147,14 @@ TUnnSpecialFolders TUnnSpecialFolders::Find()
 // ---- model
 
 TUnnecessaryModel::TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObject *parent)
-    : QAbstractTableModel(parent), FRecords(records),
-      FHeaders({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version"})
+    : TReportModel({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version"}, 1, parent),
+      FRecords(records)
 {
 }
 
 int TUnnecessaryModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(FRecords->size());
-}
-
-int TUnnecessaryModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 7;
 }
 
 QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
@@ -188,32 +183,9 @@ QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
             return int(Qt::AlignRight | Qt::AlignVCenter);
         break;
     case Qt::BackgroundRole:
-        if (index.column() == FSortColumn)
-            return QColor(0xF7, 0xF7, 0xF7);
-        break;
+        return SortColumnBackground(index.column());
     }
     return {};
-}
-
-QVariant TUnnecessaryModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return FHeaders.value(section);
-    return {};
-}
-
-void TUnnecessaryModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
-    endResetModel();
-}
-
-void TUnnecessaryModel::SetSortColumn(int column, bool forward)
-{
-    FSortColumn = column;
-    FSortForward = forward;
 }
 
 // ---- window
@@ -389,7 +361,7 @@ void TTurhaIkkuna::FormCreate()
     Cookies->setChecked(ini.ReadBool(Section, "Browser cookies", false));
     OfficeRecent->setChecked(ini.ReadBool(Section, "Office recent", false));
     CustomDirectories->setChecked(ini.ReadBool(Section, "Search custom directories", false));
-    FModel->SetSortColumn(FSortColumn, FSortForward);
+    FModel->SetSortColumn(FSortColumn);
     {
         const QSignalBlocker block(DiskList);
         DiskList->FillDrives();
@@ -763,7 +735,7 @@ void TTurhaIkkuna::SortRecords()
         default: return collator.compare(text(a), text(b));
         }
     };
-    FModel->SetSortColumn(column, forward);
+    FModel->SetSortColumn(column);
     FModel->Reset([&] {
         std::stable_sort(FRecords.begin(), FRecords.end(), [&](const TUnnecessaryRecord *a, const TUnnecessaryRecord *b) {
             const qint64 c = compare(a, b);

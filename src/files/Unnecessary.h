@@ -4,9 +4,9 @@
 
 #include "shell/Batch.h"
 #include "shell/Main.h"
+#include "shell/ReportModel.h"
 #include "shell/Settings.h"
 
-#include <QAbstractTableModel>
 #include <QDateTime>
 #include <QDialog>
 #include <QHash>
@@ -34,23 +34,18 @@ struct TUnnecessaryRecord {
     QIcon Icon;
 };
 
-class TUnnecessaryModel : public QAbstractTableModel
+class TUnnecessaryModel : public TReportModel
 {
     Q_OBJECT
 public:
     explicit TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void Reset(const std::function<void()> &change = {});
-    void SetSortColumn(int column, bool forward);
+    // The captions stay as built: the language file does not reach this list's columns.
+    bool setHeaderData(int, Qt::Orientation, const QVariant &, int) override { return false; }
 
 private:
     QList<TUnnecessaryRecord *> *FRecords;
-    int FSortColumn = 1;
-    bool FSortForward = true;
-    QStringList FHeaders;
     friend class TTurhaIkkuna;
 };
 

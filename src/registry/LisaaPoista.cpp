@@ -105,18 +105,13 @@ QString KeyWithoutSlash(const QString &keyPath)
 // ---- model
 
 TAddRemoveModel::TAddRemoveModel(QList<TAddRemoveRecord *> *records, const QList<QIcon> *images, QObject *parent)
-    : QAbstractTableModel(parent), FRecords(records), FImages(images)
+    : TReportModel({QStringLiteral("Name"), QString()}, 0, parent), FRecords(records), FImages(images)
 {
 }
 
 int TAddRemoveModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(FRecords->size());
-}
-
-int TAddRemoveModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 2;
 }
 
 QVariant TAddRemoveModel::data(const QModelIndex &index, int role) const
@@ -136,34 +131,10 @@ QVariant TAddRemoveModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return index.column() == 1 ? QVariant(Qt::AlignCenter) : QVariant();
     case Qt::BackgroundRole:
-        return index.column() == FSortColumn ? QVariant(QColor(0xF7, 0xF7, 0xF7)) : QVariant();
+        return SortColumnBackground(index.column());
     default:
         return {};
     }
-}
-
-QVariant TAddRemoveModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
-        return FHeaders.at(section);
-    return {};
-}
-
-bool TAddRemoveModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
-        return false;
-    FHeaders[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}
-
-void TAddRemoveModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
-    endResetModel();
 }
 
 void TAddRemoveModel::Append(TAddRemoveRecord *record)

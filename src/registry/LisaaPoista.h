@@ -3,8 +3,8 @@
 #pragma once
 
 #include "shell/Main.h"
+#include "shell/ReportModel.h"
 
-#include <QAbstractTableModel>
 #include <QCollator>
 #include <QDialog>
 #include <QIcon>
@@ -42,7 +42,7 @@ struct TAddRemoveRecord {
 };
 
 // Rows of the window's records: "Name" with the program's image, and the status image.
-class TAddRemoveModel final : public QAbstractTableModel
+class TAddRemoveModel final : public TReportModel
 {
     Q_OBJECT
 public:
@@ -50,20 +50,13 @@ public:
 
     TAddRemoveModel(QList<TAddRemoveRecord *> *records, const QList<QIcon> *images, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
 
-    void SetSortColumn(int column) { FSortColumn = column; }
-    void Reset(const std::function<void()> &change);
     void Append(TAddRemoveRecord *record);
 
 private:
     QList<TAddRemoveRecord *> *FRecords;
     const QList<QIcon> *FImages;
-    QStringList FHeaders{QStringLiteral("Name"), QString()};
-    int FSortColumn = 0;
 };
 
 // What the window needs of the program around it. FromMainWindow() takes it from PaaIkkuna; tests

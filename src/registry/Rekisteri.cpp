@@ -49,20 +49,16 @@ TRootKey RootFromName(const QString &name)
 // ---- model
 
 TRegistryModel::TRegistryModel(QList<TRegistryRecord *> *records, QObject *parent)
-    : QAbstractTableModel(parent), FRecords(records)
+    : TReportModel({QStringLiteral("Root"), QStringLiteral("Registry key"), QStringLiteral("Modified"),
+                    QStringLiteral("String value"), QStringLiteral("File/path reference")},
+                   4, parent),
+      FRecords(records)
 {
-    FHeaders = {QStringLiteral("Root"), QStringLiteral("Registry key"), QStringLiteral("Modified"),
-                QStringLiteral("String value"), QStringLiteral("File/path reference")};
 }
 
 int TRegistryModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : FShown;
-}
-
-int TRegistryModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 5;
 }
 
 QVariant TRegistryModel::data(const QModelIndex &index, int role) const
@@ -81,37 +77,15 @@ QVariant TRegistryModel::data(const QModelIndex &index, int role) const
         }
         return {};
     case Qt::BackgroundRole:
-        if (index.column() == FSortColumn)
-            return QColor(0xF7, 0xF7, 0xF7);
-        return {};
+        return SortColumnBackground(index.column());
     default:
         return {};
     }
 }
 
-QVariant TRegistryModel::headerData(int section, Qt::Orientation orientation, int role) const
+void TRegistryModel::Changed()
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
-        return FHeaders.at(section);
-    return {};
-}
-
-bool TRegistryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
-        return false;
-    FHeaders[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}
-
-void TRegistryModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
     FShown = int(FRecords->size());
-    endResetModel();
 }
 
 void TRegistryModel::ShowAppended()

@@ -4,8 +4,8 @@
 
 #include "platform/SortedStringList.h"
 #include "shell/Main.h"
+#include "shell/ReportModel.h"
 
-#include <QAbstractTableModel>
 #include <QCollator>
 #include <QDateTime>
 #include <QDialog>
@@ -45,27 +45,22 @@ struct TRegistryRecord {
 };
 
 // The list's model over the window's records; the sort column is drawn on 0xF7F7F7.
-class TRegistryModel final : public QAbstractTableModel
+class TRegistryModel final : public TReportModel
 {
     Q_OBJECT
 public:
     explicit TRegistryModel(QList<TRegistryRecord *> *records, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
 
-    void SetSortColumn(int column) { FSortColumn = column; }
-    void SetHeaders(const QStringList &headers) { FHeaders = headers; }
-    void Reset(const std::function<void()> &change);  // wraps a change of the records
     // Shows the records appended since the last call (the view follows a search in batches).
     void ShowAppended();
 
+protected:
+    void Changed() override;
+
 private:
     QList<TRegistryRecord *> *FRecords;
-    QStringList FHeaders;
-    int FSortColumn = 4;
     int FShown = 0;  // records the view knows of
 };
 

@@ -68,20 +68,16 @@ QString HostOf(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
 // ---- model
 
 TStartupModel::TStartupModel(QList<TStartupRecord *> *records, const QList<QIcon> *images, QObject *parent)
-    : QAbstractTableModel(parent), FRecords(records), FImages(images)
+    : TReportModel({QStringLiteral("Program"), QStringLiteral("File"), QStringLiteral("Physical location"),
+                    QStringLiteral("Value"), QStringLiteral("Data")},
+                   0, parent),
+      FRecords(records), FImages(images)
 {
-    FHeaders = {QStringLiteral("Program"), QStringLiteral("File"), QStringLiteral("Physical location"),
-                QStringLiteral("Value"), QStringLiteral("Data")};
 }
 
 int TStartupModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(FRecords->size());
-}
-
-int TStartupModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 5;
 }
 
 QVariant TStartupModel::data(const QModelIndex &index, int role) const
@@ -108,36 +104,10 @@ QVariant TStartupModel::data(const QModelIndex &index, int role) const
     case Qt::UserRole:  // the image index, for tests and listings
         return index.column() == 0 ? r.IconIndex : index.column() == 1 ? r.State : -1;
     case Qt::BackgroundRole:
-        if (index.column() == FSortColumn)
-            return QColor(0xF7, 0xF7, 0xF7);
-        return {};
+        return SortColumnBackground(index.column());
     default:
         return {};
     }
-}
-
-QVariant TStartupModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
-        return FHeaders.at(section);
-    return {};
-}
-
-bool TStartupModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
-        return false;
-    FHeaders[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}
-
-void TStartupModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
-    endResetModel();
 }
 
 // ---- host

@@ -4,8 +4,8 @@
 
 #include "registry/StartupThds.h"
 #include "shell/Main.h"
+#include "shell/ReportModel.h"
 
-#include <QAbstractTableModel>
 #include <QCollator>
 #include <QDialog>
 #include <QIcon>
@@ -48,25 +48,17 @@ struct TCategoryData {
     QList<TStartupRecord *> Items;
 };
 
-class TStartupModel final : public QAbstractTableModel
+class TStartupModel final : public TReportModel
 {
     Q_OBJECT
 public:
     TStartupModel(QList<TStartupRecord *> *records, const QList<QIcon> *images, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
-
-    void SetSortColumn(int column) { FSortColumn = column; }
-    void Reset(const std::function<void()> &change);
 
 private:
     QList<TStartupRecord *> *FRecords;
     const QList<QIcon> *FImages;
-    QStringList FHeaders;
-    int FSortColumn = 0;
 };
 
 // What the window needs of the program around it; FromMainWindow() takes it from PaaIkkuna.

@@ -57,10 +57,11 @@ QIcon StateIcon(const QColor &colour, const QString &mark)
 // ---- model
 
 TUndoModel::TUndoModel(QList<TUndoEntry *> *entries, QObject *parent)
-    : QAbstractTableModel(parent), FEntries(entries)
+    : TReportModel({QStringLiteral("Root/Source file"), QStringLiteral("Registry key/Section"), QStringLiteral("Name"),
+                    QStringLiteral("Data")},
+                   3, parent),
+      FEntries(entries)
 {
-    FHeaders = {QStringLiteral("Root/Source file"), QStringLiteral("Registry key/Section"), QStringLiteral("Name"),
-                QStringLiteral("Data")};
     FStateIcons[0] = StateIcon(QColor(0x30, 0xC0, 0x30), QStringLiteral("v"));
     FStateIcons[1] = StateIcon(QColor(0xF0, 0xD0, 0x20), QStringLiteral("-"));
     FStateIcons[2] = StateIcon(QColor(0xE0, 0x30, 0x30), QStringLiteral("x"));
@@ -69,11 +70,6 @@ TUndoModel::TUndoModel(QList<TUndoEntry *> *entries, QObject *parent)
 int TUndoModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(FEntries->size());
-}
-
-int TUndoModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 4;
 }
 
 QVariant TUndoModel::data(const QModelIndex &index, int role) const
@@ -95,36 +91,10 @@ QVariant TUndoModel::data(const QModelIndex &index, int role) const
             return FStateIcons[e.State - 2];
         return {};
     case Qt::BackgroundRole:
-        if (index.column() == FSortColumn)
-            return QColor(0xF7, 0xF7, 0xF7);
-        return {};
+        return SortColumnBackground(index.column());
     default:
         return {};
     }
-}
-
-QVariant TUndoModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < FHeaders.size())
-        return FHeaders.at(section);
-    return {};
-}
-
-bool TUndoModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
-        return false;
-    FHeaders[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}
-
-void TUndoModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
-    endResetModel();
 }
 
 void TUndoModel::Repaint()

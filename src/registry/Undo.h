@@ -3,8 +3,8 @@
 #pragma once
 
 #include "registry/UndoManager.h"
+#include "shell/ReportModel.h"
 
-#include <QAbstractTableModel>
 #include <QCollator>
 #include <QDialog>
 #include <QIcon>
@@ -29,26 +29,19 @@ class TUndoIkkuna;
 
 // The entry list's model over the window's entries; the row's image is the entry's state, the sort
 // column is drawn on 0xF7F7F7.
-class TUndoModel final : public QAbstractTableModel
+class TUndoModel final : public TReportModel
 {
     Q_OBJECT
 public:
     explicit TUndoModel(QList<TUndoEntry *> *entries, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
 
-    void SetSortColumn(int column) { FSortColumn = column; }
-    void Reset(const std::function<void()> &change);  // wraps a change of the entries
-    void Repaint();                                   // states changed
+    void Repaint();  // states changed
 
 private:
     QList<TUndoEntry *> *FEntries;
-    QStringList FHeaders;
     QIcon FStateIcons[3];  // 2 green "v", 3 yellow "-", 4 red "x"
-    int FSortColumn = 3;
 };
 
 // What the window needs of the program around it. FromMainWindow() takes it from PaaIkkuna; tests

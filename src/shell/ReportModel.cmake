@@ -1,0 +1,2 @@
+# The report-list model base the tool windows' lists derive from.
+target_sources(shell_ui PRIVATE ReportModel.h ReportModel.cpp)
