@@ -16,6 +16,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 #include "shell/Tulosta.h"
 
 #include <QCloseEvent>
@@ -33,7 +34,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeDatabase>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -921,24 +921,16 @@ void TKaksoisIkkuna::btnPrintClick()
 
 void TKaksoisIkkuna::btnSaveClick()
 {
-    QString filter;
-    QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(),
-                                                    QStringLiteral("XHTML files (*.htm *.html);;Text files (*.txt)"),
-                                                    &filter);
+    const QString fileName = ToolWindow::ListingFileName(this);
     if (fileName.isEmpty())
         return;
-    if (QFileInfo(fileName).suffix().isEmpty())
-        fileName += filter.startsWith(QStringLiteral("Text")) ? QStringLiteral(".txt") : QStringLiteral(".htm");
     SaveListViewHtml(FileList, fileName, QStringLiteral("Duplicate files listing"), this);
 }
 
 void TKaksoisIkkuna::closeEvent(QCloseEvent *event)
 {
-    if (btnStop->isEnabled()) {
-        event->ignore();
-        btnStop->click();
+    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }, event))
         return;
-    }
     if (PaaIkkuna)
         PaaIkkuna->FDuplicatesOpen = false;
     QDialog::closeEvent(event);
@@ -946,18 +938,13 @@ void TKaksoisIkkuna::closeEvent(QCloseEvent *event)
 
 void TKaksoisIkkuna::reject()
 {
-    if (btnStop->isEnabled()) {
-        btnStop->click();
+    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }))
         return;
-    }
     QDialog::reject();
 }
 
 void TKaksoisIkkuna::paintEvent(QPaintEvent *event)
 {
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter, false);
-    }
+    ToolWindow::PaintMainBackground(this);
     QDialog::paintEvent(event);
 }

@@ -12,6 +12,7 @@
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 #include "shell/Tulosta.h"
 
 #include <QApplication>
@@ -21,7 +22,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPointer>
 #include <QStatusBar>
 #include <QStyle>
@@ -507,8 +507,5 @@ void TStartIkkuna::changeEvent(QEvent *event)
 void TStartIkkuna::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter, false);
-    }
+    ToolWindow::PaintMainBackground(this);
 }

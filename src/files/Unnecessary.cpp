@@ -19,6 +19,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 #include "shell/Tulosta.h"
 
 #include <QCheckBox>
@@ -26,7 +27,6 @@
 #include <QCollator>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -37,7 +37,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeDatabase>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
@@ -351,8 +350,7 @@ void TTurhaIkkuna::FormCreate()
         const QSignalBlocker block(edtFind);
         edtFind->setText(ini.ReadString(Section, "Find", ""));
     }
-    FSortForward = ini.ReadBool(Section, "Sort forward", true);
-    FSortColumn = std::clamp(ini.ReadInteger(Section, "Sort by column", 1), 0, 6);
+    ToolWindow::ReadSort(ini, Section, 1, 6, FSortColumn, FSortForward);
     Normal->setChecked(ini.ReadBool(Section, "Normal", true));
     Extra->setChecked(ini.ReadBool(Section, "Extra", false));
     TempDirectories->setChecked(ini.ReadBool(Section, "Temp directories", false));
@@ -398,8 +396,7 @@ void TTurhaIkkuna::FormDestroy()
     ini.WriteInteger(Section, "Height", height());
     ini.WriteString(Section, "Skip", edtSkip->text());
     ini.WriteString(Section, "Find", edtFind->text());
-    ini.WriteBool(Section, "Sort forward", FSortForward);
-    ini.WriteInteger(Section, "Sort by column", FSortColumn);
+    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
     ini.WriteBool(Section, "Normal", Normal->isChecked());
     ini.WriteBool(Section, "Extra", Extra->isChecked());
     ini.WriteBool(Section, "Temp directories", TempDirectories->isChecked());
@@ -841,15 +838,9 @@ void TTurhaIkkuna::btnPrintClick()
 
 void TTurhaIkkuna::btnSaveClick()
 {
-    // The second filter only changes the default extension: the content is XHTML either way.
-    QString filter;
-    QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(),
-                                                    QStringLiteral("XHTML files (*.htm *.html);;Text files (*.txt)"),
-                                                    &filter);
+    const QString fileName = ToolWindow::ListingFileName(this);
     if (fileName.isEmpty())
         return;
-    if (QFileInfo(fileName).suffix().isEmpty())
-        fileName += filter.startsWith("Text") ? ".txt" : ".htm";
     SaveListViewHtml(FileList, fileName, FCaptionBase, this);
 }
 
@@ -882,11 +873,8 @@ bool TTurhaIkkuna::eventFilter(QObject *watched, QEvent *event)
 
 void TTurhaIkkuna::closeEvent(QCloseEvent *event)
 {
-    if (btnStop->isEnabled()) {
-        event->ignore();
-        btnStop->click();
+    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }, event))
         return;
-    }
     if (PaaIkkuna)
         PaaIkkuna->FUnnecessaryOpen = false;
     QDialog::closeEvent(event);
@@ -894,18 +882,13 @@ void TTurhaIkkuna::closeEvent(QCloseEvent *event)
 
 void TTurhaIkkuna::reject()
 {
-    if (btnStop->isEnabled()) {
-        btnStop->click();
+    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }))
         return;
-    }
     QDialog::reject();
 }
 
 void TTurhaIkkuna::paintEvent(QPaintEvent *event)
 {
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter, false);
-    }
+    ToolWindow::PaintMainBackground(this);
     QDialog::paintEvent(event);
 }

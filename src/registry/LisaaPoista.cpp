@@ -19,6 +19,7 @@
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -263,12 +264,8 @@ void TLisaaPoistaIkkuna::ReadSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    resize(ini.ReadInteger(Section, QStringLiteral("Width"), width()),
-           ini.ReadInteger(Section, QStringLiteral("Height"), height()));
-    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
-        setWindowState(windowState() | Qt::WindowMaximized);
-    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
-    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 0), 1);
+    ToolWindow::ReadGeometry(this, ini, Section);
+    ToolWindow::ReadSort(ini, Section, 0, 1, FSortColumn, FSortForward);
 }
 
 void TLisaaPoistaIkkuna::WriteSection()
@@ -276,14 +273,8 @@ void TLisaaPoistaIkkuna::WriteSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    const bool maximized = isMaximized();
-    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
-    if (!maximized) {
-        ini.WriteInteger(Section, QStringLiteral("Width"), width());
-        ini.WriteInteger(Section, QStringLiteral("Height"), height());
-    }
-    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
-    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ToolWindow::WriteGeometry(this, ini, Section);
+    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
     ini.UpdateFile();  // errors writing Options.ini are ignored
 }
 
@@ -307,10 +298,7 @@ void TLisaaPoistaIkkuna::showEvent(QShowEvent *event)
 void TLisaaPoistaIkkuna::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter);
-    }
+    ToolWindow::PaintMainBackground(this);
 }
 
 void TLisaaPoistaIkkuna::changeEvent(QEvent *event)
@@ -322,20 +310,15 @@ void TLisaaPoistaIkkuna::changeEvent(QEvent *event)
 
 void TLisaaPoistaIkkuna::closeEvent(QCloseEvent *event)
 {
-    if (ui->btnStop->isEnabled()) {
-        event->ignore();
-        btnStopClick();
+    if (ToolWindow::StopInsteadOfClose(ui->btnStop->isEnabled(), [this] { btnStopClick(); }, event))
         return;
-    }
     QDialog::closeEvent(event);
 }
 
 void TLisaaPoistaIkkuna::reject()
 {
-    if (ui->btnStop->isEnabled()) {
-        btnStopClick();
+    if (ToolWindow::StopInsteadOfClose(ui->btnStop->isEnabled(), [this] { btnStopClick(); }))
         return;
-    }
     if (FHost.Closed)
         FHost.Closed();
     QDialog::reject();

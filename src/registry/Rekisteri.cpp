@@ -20,13 +20,13 @@
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -205,14 +205,9 @@ void TRegistryIkkuna::ReadSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    const int clientWidth = ini.ReadInteger(Section, QStringLiteral("Width"), width());
-    const int clientHeight = ini.ReadInteger(Section, QStringLiteral("Height"), height());
-    resize(clientWidth, clientHeight);
-    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
-        setWindowState(windowState() | Qt::WindowMaximized);
+    ToolWindow::ReadGeometry(this, ini, Section);
     ui->Skip->setText(ini.ReadString(Section, QStringLiteral("Skip"), ui->Skip->text()));
-    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
-    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 4), 4);
+    ToolWindow::ReadSort(ini, Section, 4, 4, FSortColumn, FSortForward);
 }
 
 void TRegistryIkkuna::WriteSection()
@@ -220,15 +215,9 @@ void TRegistryIkkuna::WriteSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    const bool maximized = isMaximized();
-    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
-    if (!maximized) {
-        ini.WriteInteger(Section, QStringLiteral("Width"), width());
-        ini.WriteInteger(Section, QStringLiteral("Height"), height());
-    }
+    ToolWindow::WriteGeometry(this, ini, Section);
     ini.WriteString(Section, QStringLiteral("Skip"), ui->Skip->text());
-    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
-    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
     ini.UpdateFile();  // errors writing Options.ini are ignored
 }
 
@@ -252,28 +241,20 @@ void TRegistryIkkuna::showEvent(QShowEvent *event)
 void TRegistryIkkuna::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter);
-    }
+    ToolWindow::PaintMainBackground(this);
 }
 
 void TRegistryIkkuna::closeEvent(QCloseEvent *event)
 {
-    if (FScanning) {
-        event->ignore();
-        btnStopClick();
+    if (ToolWindow::StopInsteadOfClose(FScanning, [this] { btnStopClick(); }, event))
         return;
-    }
     QDialog::closeEvent(event);  // runs reject(), which tells the main window
 }
 
 void TRegistryIkkuna::reject()
 {
-    if (FScanning) {
-        btnStopClick();
+    if (ToolWindow::StopInsteadOfClose(FScanning, [this] { btnStopClick(); }))
         return;
-    }
     if (FHost.Closed)
         FHost.Closed();
     QDialog::reject();

@@ -16,6 +16,7 @@
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -320,8 +321,7 @@ void TStartupIkkuna::ReadSection()
     } else {
         resize(ini.ReadInteger(Section, QStringLiteral("Width"), 712), ini.ReadInteger(Section, QStringLiteral("Height"), 563));
     }
-    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
-    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 0), 4);
+    ToolWindow::ReadSort(ini, Section, 0, 4, FSortColumn, FSortForward);
 }
 
 void TStartupIkkuna::WriteSection()
@@ -333,8 +333,7 @@ void TStartupIkkuna::WriteSection()
     ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
     ini.WriteInteger(Section, QStringLiteral("Width"), width());
     ini.WriteInteger(Section, QStringLiteral("Height"), height());
-    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
-    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
     ini.UpdateFile();  // errors writing Options.ini are ignored
 }
 
@@ -362,10 +361,7 @@ void TStartupIkkuna::showEvent(QShowEvent *event)
 void TStartupIkkuna::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter);
-    }
+    ToolWindow::PaintMainBackground(this);
 }
 
 void TStartupIkkuna::changeEvent(QEvent *event)
@@ -377,20 +373,15 @@ void TStartupIkkuna::changeEvent(QEvent *event)
 
 void TStartupIkkuna::closeEvent(QCloseEvent *event)
 {
-    if (btnStop->isEnabled()) {
-        event->ignore();
-        btnStopClick();
+    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStopClick(); }, event))
         return;
-    }
     QDialog::closeEvent(event);
 }
 
 void TStartupIkkuna::reject()
 {
-    if (btnStop->isEnabled()) {
-        btnStopClick();
+    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStopClick(); }))
         return;
-    }
     if (FHost.Closed)
         FHost.Closed();
     QDialog::reject();

@@ -15,6 +15,7 @@
 #include "shell/Services.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -192,11 +193,8 @@ void TUndoIkkuna::ReadSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    resize(ini.ReadInteger(Section, QStringLiteral("Width"), width()), ini.ReadInteger(Section, QStringLiteral("Height"), height()));
-    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
-        setWindowState(windowState() | Qt::WindowMaximized);
-    FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
-    FSortColumn = qBound(0, ini.ReadInteger(Section, QStringLiteral("Sort by column"), 3), 3);
+    ToolWindow::ReadGeometry(this, ini, Section);
+    ToolWindow::ReadSort(ini, Section, 3, 3, FSortColumn, FSortForward);
 }
 
 void TUndoIkkuna::WriteSection()
@@ -204,14 +202,8 @@ void TUndoIkkuna::WriteSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    const bool maximized = isMaximized();
-    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
-    if (!maximized) {
-        ini.WriteInteger(Section, QStringLiteral("Width"), width());
-        ini.WriteInteger(Section, QStringLiteral("Height"), height());
-    }
-    ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
-    ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+    ToolWindow::WriteGeometry(this, ini, Section);
+    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
     ini.UpdateFile();  // errors writing Options.ini are ignored
 }
 
@@ -241,10 +233,7 @@ void TUndoIkkuna::showEvent(QShowEvent *event)
 void TUndoIkkuna::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter);
-    }
+    ToolWindow::PaintMainBackground(this);
 }
 
 void TUndoIkkuna::reject()

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the tool windows' shared closing, painting, listing-name and settings rules.
+#include "ToolWindow.h"
+
+#include "platform/IniFile.h"
+#include "shell/Main.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPainter>
+
+namespace ToolWindow {
+
+bool StopInsteadOfClose(bool searching, const std::function<void()> &stop, QCloseEvent *event)
+{
+    if (!searching)
+        return false;
+    if (event)
+        event->ignore();
+    if (stop)
+        stop();
+    return true;
+}
+
+void PaintMainBackground(QWidget *window, bool useBuiltIn)
+{
+    if (!PaaIkkuna)
+        return;
+    QPainter painter(window);
+    PaaIkkuna->PaintBackground(window, painter, useBuiltIn);
+}
+
+QString ListingFileName(QWidget *parent)
+{
+    QString filter;
+    QString fileName = QFileDialog::getSaveFileName(parent, QString(), QString(),
+                                                    QStringLiteral("XHTML files (*.htm *.html);;Text files (*.txt)"),
+                                                    &filter);
+    if (fileName.isEmpty())
+        return fileName;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += filter.startsWith(QStringLiteral("Text")) ? QStringLiteral(".txt") : QStringLiteral(".htm");
+    return fileName;
+}
+
+void ReadGeometry(QWidget *window, const TIniFile &ini, const QString &section)
+{
+    window->resize(ini.ReadInteger(section, QStringLiteral("Width"), window->width()),
+                   ini.ReadInteger(section, QStringLiteral("Height"), window->height()));
+    if (ini.ReadBool(section, QStringLiteral("Maximized"), false))
+        window->setWindowState(window->windowState() | Qt::WindowMaximized);
+}
+
+void WriteGeometry(const QWidget *window, TIniFile &ini, const QString &section)
+{
+    const bool maximized = window->isMaximized();
+    ini.WriteBool(section, QStringLiteral("Maximized"), maximized);
+    if (!maximized) {
+        ini.WriteInteger(section, QStringLiteral("Width"), window->width());
+        ini.WriteInteger(section, QStringLiteral("Height"), window->height());
+    }
+}
+
+void ReadSort(const TIniFile &ini, const QString &section, int defaultColumn, int lastColumn, int &column,
+              bool &forward)
+{
+    forward = ini.ReadBool(section, QStringLiteral("Sort forward"), true);
+    column = qBound(0, ini.ReadInteger(section, QStringLiteral("Sort by column"), defaultColumn), lastColumn);
+}
+
+void WriteSort(TIniFile &ini, const QString &section, int column, bool forward)
+{
+    ini.WriteBool(section, QStringLiteral("Sort forward"), forward);
+    ini.WriteInteger(section, QStringLiteral("Sort by column"), column);
+}
+
+}  // namespace ToolWindow

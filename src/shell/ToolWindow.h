@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: what the tool windows share: no closing during a search, the main window's background,
+// the listing's file name, and their settings section's size and sort keys.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QCloseEvent;
+class QWidget;
+class TIniFile;
+
+namespace ToolWindow {
+// A window does not close while it searches: it stops the search instead. True when the close was
+// refused; `event` (when given) is ignored then.
+bool StopInsteadOfClose(bool searching, const std::function<void()> &stop, QCloseEvent *event = nullptr);
+
+// Paints the main window's background picture over `window` (nothing without a main window).
+void PaintMainBackground(QWidget *window, bool useBuiltIn = false);
+
+// Asks where to save a listing: XHTML or text. A name typed without an extension takes the chosen
+// filter's (".txt" or ".htm"); the content is XHTML either way. Empty when cancelled.
+QString ListingFileName(QWidget *parent);
+
+// "Width", "Height" (defaults: the window's size) and "Maximized".
+void ReadGeometry(QWidget *window, const TIniFile &ini, const QString &section);
+// "Maximized"; the size only when the window is not maximized.
+void WriteGeometry(const QWidget *window, TIniFile &ini, const QString &section);
+
+// "Sort forward" (default true) and "Sort by column" (kept within 0..lastColumn).
+void ReadSort(const TIniFile &ini, const QString &section, int defaultColumn, int lastColumn, int &column,
+              bool &forward);
+void WriteSort(TIniFile &ini, const QString &section, int column, bool forward);
+}
