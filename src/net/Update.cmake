@@ -1,1 +1,2 @@
-# target_sources(net|net_ui PRIVATE ...)
+# The update information file, version comparisons, safe downloads and the blacklist install (core).
+target_sources(net PRIVATE UpdateInfo.h UpdateInfo.cpp UpdateHttp.h UpdateHttp.cpp)

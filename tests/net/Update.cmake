@@ -1,1 +1,1 @@
-# vaskimo_test(...)
+vaskimo_test(UpdateInfoTest SOURCES UpdateInfoTest.cpp LIBS net)

@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: reading "Vaskimo.upd", comparing versions, and the download and blacklist install steps.
+#include "net/UpdateInfo.h"
+
+#include "platform/DriveMap.h"
+#include "platform/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+#include <cstdio>
+
+namespace UpdateInfo {
+
+namespace {
+
+TRename &RenameSeam()
+{
+    static TRename rename;
+    return rename;
+}
+
+bool RenameOver(const QString &from, const QString &to)
+{
+    if (RenameSeam())
+        return RenameSeam()(from, to);
+    // rename(2) replaces the target in one step; QFile::rename would refuse an existing target.
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+std::optional<quint32> ParseDecimal(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return std::nullopt;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    if (!ok || value > 0xFFFFFFFFull)
+        return std::nullopt;
+    return quint32(value);
+}
+
+} // namespace
+
+TUpdateInfo ReadUpdateInfo(const QString &hostFile)
+{
+    const TIniFile ini(hostFile);
+    const QString section = QStringLiteral("UpdateInfo");
+    TUpdateInfo info;
+    info.Version = ini.ReadString(section, QStringLiteral("Version"), NotAvailable);
+    info.UpdateURL = ini.ReadString(section, QStringLiteral("UpdateURL"), NotAvailable);
+    info.ReadmeURL = ini.ReadString(section, QStringLiteral("ReadmeURL"), NotAvailable);
+    info.Details = ini.ReadString(section, QStringLiteral("Details"), NotAvailable);
+    info.Blacklist = ini.ReadString(section, QStringLiteral("Blacklist"), NotAvailable);
+    info.BlackDownloadURL = ini.ReadString(section, QStringLiteral("BlackDownloadURL"), NotAvailable);
+    return info;
+}
+
+std::optional<TVersion> ParseProgramVersion(const QString &text)
+{
+    const QStringList parts = text.split(u'.');
+    if (parts.size() > 4)
+        return std::nullopt;
+    TVersion v = {0, 0, 0, 0};
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const std::optional<quint32> n = ParseDecimal(parts.at(i));
+        if (!n)
+            return std::nullopt;
+        v[size_t(i)] = *n;
+    }
+    return v;
+}
+
+std::optional<quint32> ParseRelease(const QString &text)
+{
+    const QString word = QStringLiteral("Release ");
+    if (!text.startsWith(word, Qt::CaseInsensitive))
+        return std::nullopt;
+    return ParseDecimal(text.mid(word.size()).trimmed());
+}
+
+QString BlacklistVersion(const QString &hostFile)
+{
+    const TIniFile ini(hostFile);
+    return ini.ReadString(QStringLiteral("General"), QStringLiteral("Version"), QStringLiteral("Release 0"));
+}
+
+TComparison CompareVersions(const QString &current, const QString &available, const QString &currentBlacklist,
+                            const QString &availableBlacklist)
+{
+    TComparison c;
+    if (const std::optional<quint32> offered = ParseRelease(availableBlacklist))
+        c.NewBlacklist = ParseRelease(currentBlacklist).value_or(0) < *offered;
+    const std::optional<TVersion> offered = ParseProgramVersion(available);
+    const std::optional<TVersion> running = ParseProgramVersion(current);
+    if (offered)
+        c.NewProgram = running.value_or(TVersion{0, 0, 0, 0}) < *offered;
+    return c;
+}
+
+int ResultFor(const TComparison &c)
+{
+    if (c.NewProgram && c.NewBlacklist)
+        return urBoth;
+    if (c.NewProgram)
+        return urNewProgram;
+    if (c.NewBlacklist)
+        return urNewBlacklist;
+    return urNothingNew;
+}
+
+QString DownloadFileName(const QString &url)
+{
+    QString path = url;
+    path.replace(u'/', u'\\');
+    const qsizetype cut = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u':'));
+    const QString name = path.mid(cut + 1);
+    if (!TDriveMap::IsWindowsName(name))
+        return QString();
+    bool onlyDots = true;
+    for (QChar c : name)
+        onlyDots = onlyDots && c == u'.';
+    return onlyDots ? QString() : name;
+}
+
+bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error)
+{
+    QFile::remove(hostFile);
+    QSaveFile file(hostFile);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QString why;
+    if (!fetch || !fetch(&file, &why)) {
+        file.cancelWriting();
+        if (error)
+            *error = why;
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &fetch, QString *error)
+{
+    const QString temp = programFolder + BlacklistTempName;
+    const QString blacklist = programFolder + BlacklistFileName;
+    if (!DownloadToFile(temp, fetch, error))
+        return TBlacklistInstall::DownloadFailed;
+    // A captive portal's page or a server's error text is no blacklist: the cleaners would lose
+    // their skip lists and the next check would offer the same release again.
+    if (!ParseRelease(TIniFile(temp).ReadString(QStringLiteral("General"), QStringLiteral("Version"), QString()))) {
+        QFile::remove(temp);
+        if (error)
+            *error = QStringLiteral("The downloaded file is no blacklist.");
+        return TBlacklistInstall::NotABlacklist;
+    }
+    if (!RenameOver(temp, blacklist)) {
+        QFile::remove(temp);
+        if (error)
+            *error = QStringLiteral("\"%1\" could not be replaced.").arg(blacklist);
+        return TBlacklistInstall::ReplaceFailed;
+    }
+    return TBlacklistInstall::Installed;
+}
+
+void SetRenameForTests(TRename rename) { RenameSeam() = std::move(rename); }
+
+} // namespace UpdateInfo
