@@ -6,6 +6,7 @@
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
 #include "shell/MessageBoxes.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include <QCryptographicHash>
@@ -26,21 +27,9 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 
 namespace {
 
-struct TScopedHandlers {
-    QStringList Messages;
-    bool Answer = true;
-    TScopedHandlers()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Messages.append(text);
-            return Answer;
-        });
-    }
-    ~TScopedHandlers()
-    {
-        MessageBoxes::SetHandler({});
-        FileDeletion::SetLayer(nullptr);
-    }
+// The message boxes, and the deletion layer back to the real one at the end.
+struct TScopedHandlers : TestSupport::TBoxes {
+    ~TScopedHandlers() { FileDeletion::SetLayer(nullptr); }
 };
 
 bool WaitIdle(TKaksoisIkkuna &w)
@@ -150,7 +139,7 @@ TEST_F(DuplicateWindow, FindListsEachSetUnderItsHeader)
     EXPECT_EQ(model->data(model->index(0, 8)).toString(), QString());  // header rows have no digest
     EXPECT_TRUE(QFileInfo::exists(w.LogFileName()));
     EXPECT_TRUE(Temporaries(w.BaseName()).isEmpty());
-    EXPECT_TRUE(handlers.Messages.isEmpty());
+    EXPECT_TRUE(handlers.Shown.isEmpty());
 }
 
 TEST_F(DuplicateWindow, NothingFoundSkipsTheLaterStages)
@@ -182,22 +171,22 @@ TEST_F(DuplicateWindow, DeleteDropsSetsLeftWithOneFile)
     SelectPaths(w, {"C:\\dups\\b1.txt"});
     ASSERT_TRUE(w.btnDelete->isEnabled());
     QTest::mouseClick(w.btnDelete, Qt::LeftButton);
-    ASSERT_EQ(handlers.Messages.size(), 2);
-    EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 1 file(s)?");
-    EXPECT_TRUE(handlers.Messages.at(1).startsWith("WARNING! You'll get this message only once!"));
+    ASSERT_EQ(handlers.Shown.size(), 2);
+    EXPECT_EQ(handlers.Shown.at(0), "Are you sure you want to delete 1 file(s)?");
+    EXPECT_TRUE(handlers.Shown.at(1).startsWith("WARNING! You'll get this message only once!"));
     EXPECT_FALSE(w.FirstDeletion());
     EXPECT_FALSE(QFileInfo::exists(Builder.HostPath("C:\\dups\\b1.txt")));
     EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dups\\a1.bin", "C:\\dups\\sub\\a2.bin", "#2", "C:\\dups\\b2.txt",
                                       "C:\\dups\\other\\b3.txt"}));
 
     // One of two, header selected too: the whole set goes, the other set becomes number 1.
-    handlers.Messages.clear();
+    handlers.Shown.clear();
     SelectPaths(w, {"C:\\dups\\sub\\a2.bin"});
     w.FileList->selectionModel()->select(w.FileList->model()->index(0, 0),
                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QTest::keyClick(w.FileList, Qt::Key_Delete);
-    ASSERT_EQ(handlers.Messages.size(), 1);
-    EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 1 file(s)?");
+    ASSERT_EQ(handlers.Shown.size(), 1);
+    EXPECT_EQ(handlers.Shown.at(0), "Are you sure you want to delete 1 file(s)?");
     EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
     EXPECT_EQ(w.GroupCount(), 1);
     EXPECT_EQ(w.Panels[3]->text(), "Groups: 1");
@@ -227,14 +216,14 @@ TEST_F(DuplicateWindow, ReopenedLogDropsChangedAndMissingFiles)
     TKaksoisIkkuna w(nullptr, Program.path());
     w.show();
     w.FormActivate();
-    ASSERT_EQ(handlers.Messages.size(), 1);
-    EXPECT_TRUE(handlers.Messages.at(0).startsWith("An existing list of duplicates found, created on "));
+    ASSERT_EQ(handlers.Shown.size(), 1);
+    EXPECT_TRUE(handlers.Shown.at(0).startsWith("An existing list of duplicates found, created on "));
     EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
     EXPECT_EQ(w.lblFileListCaption->text(), "Ready, old list loaded...");
     EXPECT_EQ(w.TotalBytes(), 2 * 17);
     // Offered once per run.
     w.FormActivate();
-    EXPECT_EQ(handlers.Messages.size(), 1);
+    EXPECT_EQ(handlers.Shown.size(), 1);
 
     QFile log(w.LogFileName());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -281,7 +270,7 @@ TEST_F(DuplicateWindow, BatchRunLogsAndCloses)
     EXPECT_EQ(log.at(2), "-dup");
     EXPECT_EQ(log.at(3), "Started searching duplicate files");
     EXPECT_EQ(log.at(5), "Found 5 files!");
-    EXPECT_TRUE(handlers.Messages.isEmpty());
+    EXPECT_TRUE(handlers.Shown.isEmpty());
 }
 
 TEST_F(DuplicateWindow, DupSwitchFromTheMainWindowRunsToTheEnd)

@@ -11,6 +11,7 @@
 #include "shell/RefusingDeletionLayer.h"
 #include "shell/Settings.h"
 #include "shell/Tulosta.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include <QApplication>
@@ -49,16 +50,8 @@ protected:
         B.AddFolder(Desktop + "Empty");
         B.MakeCurrent();
         FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, Trash.path()));
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Messages << text;
-            return Answer;
-        });
     }
-    void TearDown() override
-    {
-        MessageBoxes::SetHandler({});
-        FileDeletion::SetLayer(nullptr);
-    }
+    void TearDown() override { FileDeletion::SetLayer(nullptr); }
     void Link(const QString &path, const QString &target)
     {
         LnkBuilder::TLink l;
@@ -105,8 +98,8 @@ protected:
     QTemporaryDir Program, Trash;
     TSettings Settings;
     TBatchState Batch;
-    QStringList Messages, Handed;
-    bool Answer = true;
+    TestSupport::TBoxes Boxes;
+    QStringList Handed;
     int Closed = 0;
 };
 
@@ -149,14 +142,14 @@ TEST_F(StartWindow, DeleteTakesTheSelectedShortcutToTheRecycleBin)
     w.btnFind->click();
     w.PuuNakyy->setCurrentItem(Item(w.PuuNakyy, {B.UserName(), "Desktop", "gone"}));
     w.btnDelete->click();
-    EXPECT_EQ(Messages, QStringList{"Are you sure you want to delete gone?"});
+    EXPECT_EQ(Boxes.Shown, QStringList{"Are you sure you want to delete gone?"});
     EXPECT_FALSE(Exists(Desktop + "gone.lnk"));
     EXPECT_TRUE(QFileInfo::exists(Trash.path() + "/files/gone.lnk"));
     EXPECT_EQ(Item(w.PuuNakyy, {B.UserName(), "Desktop", "gone"}), nullptr) << "searched again";
     EXPECT_TRUE(Exists(Desktop + "Dead\\gone2.lnk"));
 
     // No: nothing goes.
-    Answer = false;
+    Boxes.Answer = false;
     w.PuuNakyy->setCurrentItem(Item(w.PuuNakyy, {B.UserName(), "Desktop", "Dead *", "gone2"}));
     w.btnDelete->click();
     EXPECT_TRUE(Exists(Desktop + "Dead\\gone2.lnk"));
@@ -171,7 +164,7 @@ TEST_F(StartWindow, AFailedDeleteNamesTheFileAndKeepsTheNode)
     w.btnFind->click();
     w.PuuNakyy->setCurrentItem(Item(w.PuuNakyy, {B.UserName(), "Desktop", "gone"}));
     w.btnDelete->click();
-    EXPECT_EQ(Messages, QStringList{"Failed to delete file " + Desktop + "gone.lnk!"});
+    EXPECT_EQ(Boxes.Shown, QStringList{"Failed to delete file " + Desktop + "gone.lnk!"});
     EXPECT_NE(Item(w.PuuNakyy, {B.UserName(), "Desktop", "gone"}), nullptr);
 }
 
@@ -200,7 +193,7 @@ TEST_F(StartWindow, DeletingAProfileNodeTakesOnlyWhatIsInvalidBelowIt)
     w.btnFind->click();
     w.PuuNakyy->setCurrentItem(Item(w.PuuNakyy, {B.UserName()}));
     w.btnDelete->click();
-    EXPECT_TRUE(Messages.isEmpty()) << Messages.join('|').toStdString();
+    EXPECT_TRUE(Boxes.Shown.isEmpty()) << Boxes.Shown.join('|').toStdString();
     for (const char *gone : {"gone.lnk", "Dead\\gone2.lnk", "Mixed\\gone3.lnk", "Dead", "Empty"})
         EXPECT_FALSE(Exists(Desktop + gone)) << gone;
     for (const char *kept : {"fine.lnk", "Mixed\\fine.lnk", "Mixed"})
@@ -216,7 +209,7 @@ TEST_F(StartWindow, DeleteAllRemovesInvalidShortcutsAndTheFoldersTheyLeaveEmpty)
     w.show();
     w.btnFind->click();
     w.btnDeleteAll->click();
-    EXPECT_EQ(Messages, QStringList{"Are you sure you want to delete ALL invalid shortcuts and empty folders?"});
+    EXPECT_EQ(Boxes.Shown, QStringList{"Are you sure you want to delete ALL invalid shortcuts and empty folders?"});
     EXPECT_EQ(Handed.size(), 3) << "the shortcuts through the deletion service";
     for (const char *gone : {"gone.lnk", "Dead\\gone2.lnk", "Mixed\\gone3.lnk", "Dead", "Empty"})
         EXPECT_FALSE(Exists(Desktop + gone)) << gone;
@@ -233,7 +226,7 @@ TEST_F(StartWindow, DelshoSearchesDeletesLogsAndCloses)
     TStartIkkuna w(nullptr, Host());
     w.show();
     w.StartBatch("-delsho");
-    EXPECT_TRUE(Messages.isEmpty()) << Messages.join('|').toStdString();
+    EXPECT_TRUE(Boxes.Shown.isEmpty()) << Boxes.Shown.join('|').toStdString();
     EXPECT_EQ(Batch.FLog, (QStringList{"", "stamp", "-delsho", "Started searching invalid shortcuts", "stamp",
                                        "Found 3 invalid shortcuts! Deleting...", "stamp",
                                        "Vaskimo failed to delete some of the files/folders!"}));

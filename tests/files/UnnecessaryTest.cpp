@@ -8,6 +8,7 @@
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
 #include "shell/MessageBoxes.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include <QCheckBox>
@@ -81,21 +82,9 @@ private:
     QStringList FLocked;
 };
 
-struct TScopedHandlers {
-    QStringList Messages;
-    bool Answer = true;
-    TScopedHandlers()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Messages.append(text);
-            return Answer;
-        });
-    }
-    ~TScopedHandlers()
-    {
-        MessageBoxes::SetHandler({});
-        FileDeletion::SetLayer(nullptr);
-    }
+// The message boxes, and the deletion layer back to the real one at the end.
+struct TScopedHandlers : TestSupport::TBoxes {
+    ~TScopedHandlers() { FileDeletion::SetLayer(nullptr); }
 };
 
 class UnnecessaryWindow : public ::testing::Test
@@ -302,14 +291,14 @@ TEST_F(UnnecessaryWindow, DeleteDropsGoneRowsAndReportsTheLockedOne)
     // The Delete key presses Delete; answering No keeps everything.
     handlers.Answer = false;
     QTest::keyClick(w.FileList, Qt::Key_Delete);
-    ASSERT_EQ(handlers.Messages.size(), 1);
+    ASSERT_EQ(handlers.Shown.size(), 1);
     EXPECT_EQ(w.Records().size(), 3);
-    handlers.Messages.clear();
+    handlers.Shown.clear();
     handlers.Answer = true;
     QTest::mouseClick(w.btnDelete, Qt::LeftButton);
-    ASSERT_EQ(handlers.Messages.size(), 2);
-    EXPECT_EQ(handlers.Messages.at(0), "Are you sure you want to delete 3 file(s)?");
-    EXPECT_EQ(handlers.Messages.at(1), "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.");
+    ASSERT_EQ(handlers.Shown.size(), 2);
+    EXPECT_EQ(handlers.Shown.at(0), "Are you sure you want to delete 3 file(s)?");
+    EXPECT_EQ(handlers.Shown.at(1), "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.");
     EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\locked.tmp"}));
     EXPECT_EQ(w.TotalSize(), 3);
     EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\locked.tmp")));
@@ -477,7 +466,7 @@ TEST(DemoPrefix, DelunnRemovesItsUnnecessaryFilesAndNothingElse)
         EXPECT_EQ(log.at(2), "-delunn");
         EXPECT_EQ(log.at(3), "Started searching unnecessary files");
         EXPECT_EQ(log.at(5), "Found 5 unnecessary files! Deleting...");
-        EXPECT_TRUE(handlers.Messages.isEmpty());
+        EXPECT_TRUE(handlers.Shown.isEmpty());
     }
     TWinePrefix::SetCurrent(nullptr);
     QStringList removed = before;

@@ -3,6 +3,7 @@
 #include "registry/LisaaPoista.h"
 
 #include "registry/UndoFiles.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include "platform/Registry.h"
@@ -36,18 +37,7 @@ namespace {
 const QString Uninstall = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
 const QString Header = QStringLiteral("REGEDIT4\r\n\r\n; Generated on 1/2/2026 @ 3:04:05 PM.");
 
-struct TBoxes {
-    QStringList Shown;
-    bool Answer = true;
-    TBoxes()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Shown.append(text);
-            return Answer;
-        });
-    }
-    ~TBoxes() { MessageBoxes::SetHandler({}); }
-};
+using TestSupport::TBoxes;
 
 struct TStarted {
     QString Program;

@@ -3,6 +3,7 @@
 #include "registry/Rekisteri.h"
 
 #include "registry/UndoFiles.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include "platform/Registry.h"
@@ -46,18 +47,7 @@ const QString Header = QStringLiteral(
 
 
 // The messages shown, and the answer to confirmations.
-struct TBoxes {
-    QStringList Shown;
-    bool Answer = true;
-    TBoxes()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Shown.append(text);
-            return Answer;
-        });
-    }
-    ~TBoxes() { MessageBoxes::SetHandler({}); }
-};
+using TestSupport::TBoxes;
 
 class RekisteriTest : public ::testing::Test
 {

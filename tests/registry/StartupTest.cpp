@@ -3,6 +3,7 @@
 #include "registry/Startup.h"
 
 #include "registry/UndoFiles.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include "platform/IniFile.h"
@@ -38,20 +39,7 @@ namespace {
 const QString RunKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
 const QString Winlogon = QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
 
-struct TBoxes {
-    QStringList Shown;
-    QList<TMessageKind> Kinds;
-    bool Answer = true;
-    TBoxes()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind kind, const QString &text) {
-            Shown.append(text);
-            Kinds.append(kind);
-            return Answer;
-        });
-    }
-    ~TBoxes() { MessageBoxes::SetHandler({}); }
-};
+using TestSupport::TBoxes;
 
 class StartupTest : public ::testing::Test
 {

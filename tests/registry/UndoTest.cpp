@@ -2,6 +2,7 @@
 // Summary: offscreen tests of the undo manager window: tree, entry states, restore, undo all, delete, sort.
 #include "registry/Undo.h"
 
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include "platform/IniFile.h"
@@ -27,18 +28,7 @@ using TestSupport::TPrefixBuilder;
 
 namespace {
 
-struct TBoxes {
-    QStringList Shown;
-    bool Answer = true;
-    TBoxes()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Shown.append(text);
-            return Answer;
-        });
-    }
-    ~TBoxes() { MessageBoxes::SetHandler({}); }
-};
+using TestSupport::TBoxes;
 
 class UndoTest : public ::testing::Test
 {
