@@ -1,1 +1,2 @@
-# vaskimo_test(...)
+vaskimo_test(HttpReplyTest SOURCES HttpReplyTest.cpp LIBS net)
+vaskimo_test(HttpRequestTest SOURCES HttpRequestTest.cpp LIBS net)

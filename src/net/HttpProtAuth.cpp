@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: THttpCli: following relocations and answering Basic and NTLM challenges of the server and the proxy.
+#include "net/HttpProt.h"
+
+#include <QBuffer>
+#include <QFile>
+
+namespace {
+constexpr unsigned WM_HTTP_LOGIN = WM_USER + 3;
+}
+
+void THttpCli::RewindStreams()
+{
+    if (FBodyStarted && FReceiveStream) {
+        // Only the final reply's body may remain in the caller's stream.
+        if (auto *f = qobject_cast<QFile *>(FReceiveStream.data())) {
+            f->flush();
+            f->resize(FReceiveStreamStart);
+        } else if (auto *b = qobject_cast<QBuffer *>(FReceiveStream.data())) {
+            b->buffer().truncate(FReceiveStreamStart);
+        }
+        FReceiveStream->seek(FReceiveStreamStart);
+    }
+    if (FSendStream && FSentCount > 0)
+        FSendStream->seek(qMax<qint64>(0, FSendStream->pos() - FSentCount));
+    FSentCount = 0;
+}
+
+void THttpCli::ApplyTarget(const THttpTarget &Target)
+{
+    const bool sameServer = SameOrigin(FTarget, Target);
+    FTarget = Target;
+    if (!sameServer) {
+        // Credentials and half-done exchanges belong to the server that asked for them.
+        FCurUsername = Target.User;
+        FCurPassword = Target.Pass;
+        FAuth.NTLM = 0;
+        FAuth.Basic = 0;
+    } else if (!Target.User.isEmpty() && !Target.Pass.isEmpty()) {
+        FCurUsername = Target.User;
+        FCurPassword = Target.Pass;
+    }
+}
+
+bool THttpCli::RelocationAllowed()
+{
+    if (FLocationChangeCurCount <= FLocationChangeMaxCount)
+        return true;
+    bool allow = false;
+    if (OnLocationChangeExceeded)
+        OnLocationChangeExceeded(this, FLocationChangeCurCount, allow);
+    return allow;
+}
+
+void THttpCli::StartRelocation()
+{
+    TraceLog(loProtSpecInfo, QStringLiteral("Starting relocation process"));
+    FReceivedBytes = 0;
+    FRcvdBuffer.clear();
+    FLocationChangeCurCount++;
+    FRelocationCounted = true;
+    if (!RelocationAllowed()) {
+        FLocationFlag = false;
+        FExceeded = true;
+        if (FCloseReq && FSocket->State() != wsClosed)
+            FSocket->Close();
+        PostReady();
+        return;
+    }
+    const bool newConnection = FNewTarget.ConnectHost != FConnHost || FNewTarget.ConnectPort != FConnPort
+        || FNewTarget.Proto != FConnProto;
+    if (newConnection || FCloseReq || FSocket->State() != wsConnected) {
+        if (FSocket->State() == wsClosed)
+            QMetaObject::invokeMethod(this, [this] { RelocateAfterClose(0); }, Qt::QueuedConnection);
+        else
+            FSocket->Close(); // the close event continues in RelocateAfterClose
+        return;
+    }
+    FRelocationCounted = false;
+    ContinueRelocation();
+}
+
+void THttpCli::RelocateAfterClose(quint16 Error)
+{
+    Q_UNUSED(Error);
+    FLocationFlag = false;
+    FConnected = false;
+    // One relocation counts once, whether or not it needed a new connection.
+    if (!FRelocationCounted)
+        FLocationChangeCurCount++;
+    FRelocationCounted = false;
+    if (!RelocationAllowed()) {
+        FExceeded = true;
+        PostReady();
+        return;
+    }
+    ContinueRelocation();
+}
+
+// The reply that relocated is dropped (its body too) and the request goes to the new place; a
+// relocated POST becomes a GET.
+void THttpCli::ContinueRelocation()
+{
+    if (OnLocationChange)
+        OnLocationChange(this);
+    RewindStreams();
+    const QString location = FLocation;
+    ResetReply();
+    FLocation = location;
+    ApplyTarget(FNewTarget);
+    FDocName = BuildDocumentName(FTarget.Path);
+    if (FRequestType == httpPOST)
+        FRequestType = httpGET;
+    FWindow->PostMessage(WM_HTTP_LOGIN);
+}
+
+void THttpCli::DoRestart()
+{
+    if (FState == httpReady)
+        SetState(httpNotConnected);
+    if (FSocket->State() == wsConnected && (FConnHost != FTarget.ConnectHost || FConnPort != FTarget.ConnectPort))
+        FSocket->Abort();
+    Login();
+}
+
+void THttpCli::RunAuthExchangeOnReady()
+{
+    if (FFailed || FExceeded || FRequestDoneError == httperrAborted || !FHeaderParsed) {
+        PostRequestDone();
+        return;
+    }
+    THttpAuthInput in;
+    in.StatusCode = FStatusCode;
+    in.AuthHeaders = FAuthHeaders;
+    in.CloseReq = FCloseReq;
+    in.NoBasicAuth = FOptions.Contains(httpoNoBasicAuth);
+    in.NoNTLMAuth = FOptions.Contains(httpoNoNTLMAuth);
+    in.ServerAuthKind = ServerAuthKind;
+    in.ProxyAuthKind = ProxyAuthKind;
+    in.ServerCredentials = !FCurUsername.isEmpty() && !FCurPassword.isEmpty();
+    in.ProxyCredentials = !FProxyUsername.isEmpty() && !FProxyPassword.isEmpty();
+    if (TraceEnabled(loProtSpecDump))
+        TraceLog(loProtSpecDump, QString::asprintf("PrepareNTLMAuth end, FStatusCode = %d FProxyAuthNTLMState=%d FAuthNTLMState=%d",
+                                                   FStatusCode, FAuth.ProxyNTLM, FAuth.NTLM));
+    const THttpAuthDecision d = RunAuthExchange(FAuth, in);
+    FAuthHeaders = d.AuthHeaders;
+    switch (d.Outcome) {
+    case THttpAuthOutcome::Done:
+    case THttpAuthOutcome::Refused:
+        PostRequestDone();
+        return;
+    case THttpAuthOutcome::Invalid:
+        FFailed = true;
+        FReasonPhrase = d.Error;
+        PostRequestDone();
+        return;
+    case THttpAuthOutcome::Resend:
+        break;
+    }
+    if (d.ServerChallenge)
+        FNTLMMsg2Info = ParseNtlmChallenge(d.Challenge);
+    if (d.ProxyChallenge)
+        FProxyNTLMMsg2Info = ParseNtlmChallenge(d.Challenge);
+    if (d.ServerKeepAlive && VersionRuleKeepAlive())
+        FCurConnection = QStringLiteral("Keep-alive");
+    if (d.ProxyKeepAlive && VersionRuleKeepAlive())
+        FCurProxyConnection = QStringLiteral("Keep-alive");
+    TraceLog(loProtSpecInfo, FStatusCode == 407 ? QStringLiteral("Starting Proxy authentication")
+                                                : QStringLiteral("Starting authentication"));
+    RewindStreams();
+    FRcvdBuffer.clear();
+    const QString doc = FDocName;
+    const QString location = FLocation;
+    ResetReply();
+    FDocName = doc;
+    FLocation = location;
+    FWindow->PostMessage(WM_HTTP_LOGIN);
+}
