@@ -500,8 +500,7 @@ void TStartIkkuna::reject()
 void TStartIkkuna::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && PaaIkkuna)
-        PaaIkkuna->HandleSysCommand(this, SC_MINIMIZE);
+    ToolWindow::MinimizeWithMain(this, event);
 }
 
 void TStartIkkuna::paintEvent(QPaintEvent *event)

@@ -744,12 +744,7 @@ void TTurhaIkkuna::SortRecords()
 
 void TTurhaIkkuna::FileListColumnClick(int column)
 {
-    if (column == FSortColumn)
-        FSortForward = !FSortForward;
-    else {
-        FSortColumn = column;
-        FSortForward = true;
-    }
+    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
     SortRecords();
 }
 

@@ -235,8 +235,7 @@ TLisaaPoistaIkkuna::TLisaaPoistaIkkuna(QWidget *parent, TAddRemoveHost host)
     SetHoldsUserData(ui->Properties);
 
     ReadSection();
-    FModel->SetSortColumn(FSortColumn);
-    header->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::ShowSort(ui->FileList, FModel, FSortColumn, FSortForward);
     EnableEditor(false);
     UpdateButtons();
 }
@@ -281,13 +280,7 @@ void TLisaaPoistaIkkuna::WriteSection()
 void TLisaaPoistaIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const TSettings *settings = FHost.Settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
-        setPalette(palette);
-        if (!settings->FUserFont.Name.isEmpty())
-            setFont(ToQFont(settings->FUserFont));
-    }
+    ToolWindow::ApplyLook(this, FHost.Settings);
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);
@@ -304,8 +297,7 @@ void TLisaaPoistaIkkuna::paintEvent(QPaintEvent *event)
 void TLisaaPoistaIkkuna::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && PaaIkkuna)
-        PaaIkkuna->HandleSysCommand(this, SC_MINIMIZE);
+    ToolWindow::MinimizeWithMain(this, event);
 }
 
 void TLisaaPoistaIkkuna::closeEvent(QCloseEvent *event)
@@ -465,14 +457,8 @@ void TLisaaPoistaIkkuna::SortRecords()
 
 void TLisaaPoistaIkkuna::FileListColumnClick(int column)
 {
-    if (column == FSortColumn) {
-        FSortForward = !FSortForward;
-    } else {
-        FSortColumn = column;
-        FSortForward = true;
-    }
-    FModel->SetSortColumn(FSortColumn);
-    ui->FileList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
+    ToolWindow::ShowSort(ui->FileList, FModel, FSortColumn, FSortForward);
     SortRecords();
 }
 

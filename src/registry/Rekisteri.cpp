@@ -177,8 +177,7 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
     FDateFormat = locale.ShortDate;
     FTimeFormat = locale.LongTime;
     ReadSection();
-    FModel->SetSortColumn(FSortColumn);
-    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     UpdateButtons();
 }
 
@@ -224,14 +223,7 @@ void TRegistryIkkuna::WriteSection()
 void TRegistryIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    const TSettings *settings = FHost.Settings;
-    if (settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
-        setPalette(palette);
-        if (!settings->FUserFont.Name.isEmpty())
-            setFont(ToQFont(settings->FUserFont));
-    }
+    ToolWindow::ApplyLook(this, FHost.Settings);
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);
@@ -516,14 +508,8 @@ void TRegistryIkkuna::SortRecords()
 
 void TRegistryIkkuna::EntryListColumnClick(int column)
 {
-    if (column == FSortColumn) {
-        FSortForward = !FSortForward;
-    } else {
-        FSortColumn = column;
-        FSortForward = true;
-    }
-    FModel->SetSortColumn(FSortColumn);
-    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
+    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     SortRecords();
 }
 

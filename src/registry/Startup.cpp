@@ -219,8 +219,7 @@ TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(par
 
     resize(712, 563);
     ReadSection();
-    FModel->SetSortColumn(FSortColumn);
-    FFileList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::ShowSort(FFileList, FModel, FSortColumn, FSortForward);
 
     const TWinEnvironment environment(FHost.Prefix);
     FWindowsFolder = environment.WindowsFolder();
@@ -341,13 +340,7 @@ void TStartupIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     const TSettings *settings = FHost.Settings;
-    if (settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
-        setPalette(palette);
-        if (!settings->FUserFont.Name.isEmpty())
-            setFont(ToQFont(settings->FUserFont));
-    }
+    ToolWindow::ApplyLook(this, settings);
     if (FFirstShow) {
         FFirstShow = false;
         if (settings)
@@ -367,8 +360,7 @@ void TStartupIkkuna::paintEvent(QPaintEvent *event)
 void TStartupIkkuna::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && PaaIkkuna)
-        PaaIkkuna->HandleSysCommand(this, SC_MINIMIZE);
+    ToolWindow::MinimizeWithMain(this, event);
 }
 
 void TStartupIkkuna::closeEvent(QCloseEvent *event)
@@ -634,14 +626,8 @@ void TStartupIkkuna::SortVisible()
 
 void TStartupIkkuna::FileListColumnClick(int column)
 {
-    if (column == FSortColumn) {
-        FSortForward = !FSortForward;
-    } else {
-        FSortColumn = column;
-        FSortForward = true;
-    }
-    FModel->SetSortColumn(FSortColumn);
-    FFileList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
+    ToolWindow::ShowSort(FFileList, FModel, FSortColumn, FSortForward);
     SortVisible();
 }
 

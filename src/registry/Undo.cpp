@@ -158,8 +158,7 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
     connect(FModel, &QAbstractItemModel::modelReset, this, &TUndoIkkuna::UpdateButtons);
 
     ReadSection();
-    FModel->SetSortColumn(FSortColumn);
-    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     UpdateButtons();
 }
 
@@ -217,13 +216,7 @@ bool TUndoIkkuna::event(QEvent *event)
 void TUndoIkkuna::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const TSettings *settings = FHost.Settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
-        setPalette(palette);
-        if (!settings->FUserFont.Name.isEmpty())
-            setFont(ToQFont(settings->FUserFont));
-    }
+    ToolWindow::ApplyLook(this, FHost.Settings);
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);
@@ -427,14 +420,8 @@ void TUndoIkkuna::SortEntries()
 
 void TUndoIkkuna::EntryListColumnClick(int column)
 {
-    if (column == FSortColumn) {
-        FSortForward = !FSortForward;
-    } else {
-        FSortColumn = column;
-        FSortForward = true;
-    }
-    FModel->SetSortColumn(FSortColumn);
-    ui->EntryList->header()->setSortIndicator(FSortColumn, FSortForward ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
+    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     SortEntries();
 }
 

@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: the tool windows' shared closing, painting, listing-name and settings rules.
+// Summary: the tool windows' shared closing, look, sort, listing-name and settings rules.
 #include "ToolWindow.h"
 
 #include "platform/IniFile.h"
 #include "shell/Main.h"
+#include "shell/ReportModel.h"
+#include "shell/Settings.h"
+#include "shell/SettingsUi.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QPainter>
+#include <QTreeView>
 
 namespace ToolWindow {
 
@@ -29,6 +34,39 @@ void PaintMainBackground(QWidget *window, bool useBuiltIn)
         return;
     QPainter painter(window);
     PaaIkkuna->PaintBackground(window, painter, useBuiltIn);
+}
+
+void ApplyLook(QWidget *window, const TSettings *settings)
+{
+    if (!settings)
+        return;
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, ToQColor(settings->FBackgroundColor, palette));
+    window->setPalette(palette);
+    if (!settings->FUserFont.Name.isEmpty())
+        window->setFont(ToQFont(settings->FUserFont));
+}
+
+void MinimizeWithMain(QWidget *window, QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange && window->isMinimized() && PaaIkkuna)
+        PaaIkkuna->HandleSysCommand(window, SC_MINIMIZE);
+}
+
+void TurnSort(int clicked, int &column, bool &forward)
+{
+    if (clicked == column) {
+        forward = !forward;
+    } else {
+        column = clicked;
+        forward = true;
+    }
+}
+
+void ShowSort(QTreeView *view, TReportModel *model, int column, bool forward)
+{
+    model->SetSortColumn(column);
+    view->header()->setSortIndicator(column, forward ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 QString ListingFileName(QWidget *parent)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: what the tool windows share: no closing during a search, the main window's background,
-// the listing's file name, and their settings section's size and sort keys.
+// Summary: what the tool windows share: no closing during a search, the main window's look, the
+// list's sort, the listing's file name, and their settings section's size and sort keys.
 #pragma once
 
 #include <QString>
@@ -8,8 +8,12 @@
 #include <functional>
 
 class QCloseEvent;
+class QEvent;
+class QTreeView;
 class QWidget;
 class TIniFile;
+class TReportModel;
+struct TSettings;
 
 namespace ToolWindow {
 // A window does not close while it searches: it stops the search instead. True when the close was
@@ -18,6 +22,17 @@ bool StopInsteadOfClose(bool searching, const std::function<void()> &stop, QClos
 
 // Paints the main window's background picture over `window` (nothing without a main window).
 void PaintMainBackground(QWidget *window, bool useBuiltIn = false);
+
+// The settings' window colour and, when one is named, their font.
+void ApplyLook(QWidget *window, const TSettings *settings);
+
+// Minimizing a tool window minimizes the program with it (call from changeEvent).
+void MinimizeWithMain(QWidget *window, QEvent *event);
+
+// A click on a column header: the sort column again turns the order, another column sorts forward.
+void TurnSort(int clicked, int &column, bool &forward);
+// Shows the sort on a list: the model's shaded column and the header's indicator.
+void ShowSort(QTreeView *view, TReportModel *model, int column, bool forward);
 
 // Asks where to save a listing: XHTML or text. A name typed without an extension takes the chosen
 // filter's (".txt" or ".htm"); the content is XHTML either way. Empty when cancelled.
