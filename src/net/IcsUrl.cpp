@@ -112,7 +112,8 @@ void SplitUrl(const QString &Url, QString &Proto, QString &User, QString &Pass, 
             Path = Url;
             return;
         }
-        remainder = Url.mid(1);
+        // "//host/path": a network path whose authority follows both slashes
+        remainder = Url.mid(2);
     } else if (Url.startsWith(QLatin1String("http:"), Qt::CaseInsensitive)) {
         Proto = QStringLiteral("http");
         if (Url.size() > 6 && Url.at(6) != u'/') {
