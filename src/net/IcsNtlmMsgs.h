@@ -34,5 +34,6 @@ QByteArray LmResponse(const QString &Password, const QByteArray &Challenge);
 QByteArray NtResponse(const QString &Password, const QByteArray &Challenge);
 // DES encryption of Data8 under the 56-bit key Key7 spread over 8 bytes (7 bits each, parity 0).
 QByteArray DesWith7ByteKey(const QByteArray &Key7, const QByteArray &Data8);
-// The Unicode (UTF-16 little-endian) form of a name: each Latin-1 character becomes its byte and a zero byte.
+// The Unicode form of a name, UTF-16 little-endian: a Latin-1 character becomes its byte and a zero byte.
+// The 8-bit forms (the negotiate message's names, the LM password) are Latin-1.
 QByteArray ToUnicodeBytes(const QString &Text);

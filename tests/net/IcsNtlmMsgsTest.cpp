@@ -109,6 +109,13 @@ TEST(Ntlm, PasswordEdges)
     EXPECT_EQ(NtResponse(QString(), kChallenge), threeKeys(ntHash));
 }
 
+TEST(Ntlm, UnicodeFormIsUtf16LittleEndian)
+{
+    // byte-wise widening for Latin-1; characters beyond it keep their real code unit, as the NT hash wants
+    EXPECT_EQ(ToUnicodeBytes(QString::fromUtf8("Aé€")).toHex(), QByteArray("4100e900ac20"));
+    EXPECT_EQ(ToUnicodeBytes(QString()), QByteArray());
+}
+
 TEST(Ntlm, SevenByteKeySpreadsTheBitsAndClearsParity)
 {
     // 0xFF..: every key byte 0xFE, the same key as all ones for DES.
