@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the help viewer window, its CHM-backed text browser and the engine behind host type 0.
+#include "help/HelpViewer.h"
+
+#include "shell/MessageBoxes.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString Scheme = QStringLiteral("chm");
+
+QPointer<THelpViewer> &Viewer()
+{
+    static QPointer<THelpViewer> viewer;
+    return viewer;
+}
+
+QObject *EngineHtmlHelp(const QString &address, quint32 command, quintptr data)
+{
+    if (command == HH_CLOSE_ALL) {
+        if (THelpViewer *v = Viewer())
+            v->close();
+        delete Viewer();
+        return nullptr;
+    }
+    if (command != HH_HELP_CONTEXT && command != HH_DISPLAY_TOPIC)
+        return nullptr;
+    const THelpAddress parts = SplitHelpAddress(address);
+    const bool created = !Viewer();
+    if (created)
+        Viewer() = new THelpViewer();
+    THelpViewer *viewer = Viewer();
+    const bool shown = command == HH_HELP_CONTEXT ? viewer->ShowContext(parts.File, quint32(data))
+                                                  : viewer->ShowContext(parts.File, 0, parts.Topic);
+    if (!shown) {
+        if (created)
+            delete viewer;
+        return nullptr;
+    }
+    viewer->show();
+    return viewer;
+}
+
+void EngineForeground(QObject *window)
+{
+    if (auto *w = qobject_cast<QWidget *>(window)) {
+        w->showNormal();
+        w->raise();
+        w->activateWindow();
+    }
+}
+
+} // namespace
+
+TChmBrowser::TChmBrowser(QWidget *parent) : QTextBrowser(parent)
+{
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &TChmBrowser::LinkClicked);
+}
+
+bool TChmBrowser::OpenFile(const QString &hostPath)
+{
+    auto chm = std::make_unique<TChmFile>(hostPath);
+    if (!chm->IsOpen())
+        return false;
+    FChm = std::move(chm);
+    clear();
+    return true;
+}
+
+bool TChmBrowser::ShowTopic(const QString &topic)
+{
+    QString path = topic;
+    QString fragment;
+    if (const qsizetype hash = path.indexOf(u'#'); hash >= 0) {
+        fragment = path.mid(hash + 1);
+        path.truncate(hash);
+    }
+    path = Chm::ObjectPath(path);
+    if (!FChm || path.isEmpty() || !FChm->Contains(path))
+        return false;
+    QUrl url;
+    url.setScheme(Scheme);
+    url.setPath(path);
+    if (!fragment.isEmpty())
+        url.setFragment(fragment);
+    setSource(url, QTextDocument::HtmlResource);
+    return true;
+}
+
+QString TChmBrowser::CurrentTopic() const
+{
+    return source().scheme() == Scheme ? source().path() : QString();
+}
+
+// Everything a page pulls in comes from the archive; nothing is fetched from outside it.
+QVariant TChmBrowser::loadResource(int type, const QUrl &name)
+{
+    Q_UNUSED(type);
+    if (!FChm)
+        return {};
+    QUrl url = name;
+    if (url.isRelative())
+        url = source().resolved(url);
+    if (url.scheme() != Scheme)
+        return {};
+    const std::optional<QByteArray> data = FChm->Read(url.path());
+    if (!data)
+        return {};
+    return *data;
+}
+
+void TChmBrowser::LinkClicked(const QUrl &link)
+{
+    const QUrl url = link.isRelative() ? source().resolved(link) : link;
+    if (url.scheme() == Scheme) {
+        if (url.path() == source().path() && url.hasFragment())
+            scrollToAnchor(url.fragment());
+        else
+            ShowTopic(url.path() + (url.hasFragment() ? u'#' + url.fragment() : QString()));
+        return;
+    }
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"))
+        QDesktopServices::openUrl(url);
+}
+
+THelpViewer::THelpViewer(QWidget *parent) : QWidget(parent, Qt::Window), FBrowser(new TChmBrowser(this))
+{
+    setObjectName(QStringLiteral("HelpViewer"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(FBrowser);
+    resize(720, 560);
+}
+
+bool THelpViewer::ShowContext(const QString &helpFile, quint32 context, const QString &topic)
+{
+    const TChmFile *chm = FBrowser->Chm();
+    if (!chm || QFileInfo(chm->FileName()) != QFileInfo(helpFile)) {
+        if (!FBrowser->OpenFile(helpFile))
+            return false;
+        chm = FBrowser->Chm();
+    }
+    setWindowTitle(chm->Title().isEmpty() ? QFileInfo(helpFile).completeBaseName() : chm->Title());
+    for (const QString &t : {topic, chm->ContextTopic(context), chm->DefaultTopic()})
+        if (!t.isEmpty() && FBrowser->ShowTopic(t))
+            return true;
+    return false;
+}
+
+THelpViewer *THelpViewer::Current() { return Viewer(); }
+
+void THelpViewer::RegisterEngine()
+{
+    HH::RegisterEngine({EngineHtmlHelp, EngineForeground});
+    HHFuncs::SetMessageHandler([](const QString &text) { MessageBoxes::Error(QApplication::activeWindow(), text); });
+}
+
+THelpSession::THelpSession(const QString &programFile, const QStringList &arguments)
+{
+    THelpViewer::RegisterEngine();
+    HH::Load();
+    HHFuncs::Start({programFile, arguments, QString()});
+}
+
+THelpSession::~THelpSession()
+{
+    FHook.reset();
+    HHFuncs::End();
+    HH::Unload();
+}
+
+void THelpSession::InstallHook(const QString &helpFile)
+{
+    FHook.reset();
+    if (QFileInfo(helpFile).suffix().toLower() == QLatin1String("chm"))
+        FHook = std::make_unique<THookHelpSystem>(helpFile, QString(), 0);
+}

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the help viewer: a text browser over a CHM file (pages, stylesheets and pictures from the archive) and the engine it registers.
+#pragma once
+
+#include "help/ChmFile.h"
+#include "help/hh_funcs.h"
+
+#include <QTextBrowser>
+#include <QWidget>
+
+#include <memory>
+
+// Shows the pages of one CHM file; addresses are "chm:/path" inside it.
+class TChmBrowser : public QTextBrowser
+{
+    Q_OBJECT
+public:
+    explicit TChmBrowser(QWidget *parent = nullptr);
+
+    bool OpenFile(const QString &hostPath);
+    const TChmFile *Chm() const { return FChm.get(); }
+    // "/a/b.htm" or "a\b.htm#part"; false when the archive has no such page.
+    bool ShowTopic(const QString &topic);
+    QString CurrentTopic() const;  // the archive path of the page shown
+
+    QVariant loadResource(int type, const QUrl &name) override;
+
+private:
+    void LinkClicked(const QUrl &link);
+
+    std::unique_ptr<TChmFile> FChm;
+};
+
+class THelpViewer : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit THelpViewer(QWidget *parent = nullptr);
+
+    TChmBrowser *Browser() const { return FBrowser; }
+    // The topic the context number maps to, else the default topic; false when neither shows.
+    bool ShowContext(const QString &helpFile, quint32 context, const QString &topic = QString());
+
+    // The one viewer window the engine shows (nullptr when none is open).
+    static THelpViewer *Current();
+    // Registers the engine of hh.h and routes the help module's messages to the message boxes.
+    static void RegisterEngine();
+
+private:
+    TChmBrowser *FBrowser;
+};
+
+// The help subsystem for the program's lifetime: engine, loader and module start, and the hook
+// for the chosen help file.
+class THelpSession
+{
+public:
+    explicit THelpSession(const QString &programFile, const QStringList &arguments);
+    ~THelpSession();
+    // Installs the help hook when helpFile is a ".chm" file (host type 0, no window definition).
+    void InstallHook(const QString &helpFile);
+    THookHelpSystem *Hook() const { return FHook.get(); }
+
+private:
+    std::unique_ptr<THookHelpSystem> FHook;
+};

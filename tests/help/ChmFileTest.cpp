@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: tests of the CHM reader over files the test writer makes: objects, default topic, context map, damaged files.
+#include "ChmBuilder.h"
+#include "help/ChmFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using TestSupport::TChmBuilder;
+
+class ChmFileTest : public ::testing::Test
+{
+protected:
+    QString Write(const TChmBuilder &builder, const QString &name = QStringLiteral("VKEnglish.chm"))
+    {
+        const QString path = FDir.filePath(name);
+        EXPECT_TRUE(builder.Save(path));
+        return path;
+    }
+    QTemporaryDir FDir;
+};
+
+TEST_F(ChmFileTest, ReadsPagesPicturesAndTheProjectData)
+{
+    TChmFile chm(Write(TChmBuilder::Sample()));
+    ASSERT_TRUE(chm.IsOpen());
+    EXPECT_EQ(chm.Title(), QStringLiteral("Vaskimo Help"));
+    EXPECT_EQ(chm.DefaultTopic(), QStringLiteral("/index.htm"));
+    const auto page = chm.Read(QStringLiteral("undo.htm"));
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(*page, QByteArray("<html><body><p>Undo files</p></body></html>"));
+    const auto png = chm.Read(QStringLiteral("/pictures/dot.png"));
+    ASSERT_TRUE(png.has_value());
+    EXPECT_TRUE(png->startsWith("\x89PNG"));
+    EXPECT_TRUE(chm.Objects().contains(QStringLiteral("/tools/registry.htm")));
+    EXPECT_FALSE(chm.Read(QStringLiteral("/missing.htm")).has_value());
+}
+
+TEST_F(ChmFileTest, ContextNumbersMapToTopics)
+{
+    TChmFile chm(Write(TChmBuilder::Sample()));
+    ASSERT_TRUE(chm.IsOpen());
+    struct TRow { const char *name; quint32 context; const char *topic; };
+    const TRow rows[] = {
+        {"mapped in a folder", 13, "/tools/registry.htm"},
+        {"mapped", 17, "/undo.htm"},
+        {"unmapped", 0, ""},
+        {"unmapped high", 0xFFFFFFFF, ""},
+    };
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(chm.ContextTopic(row.context), QString::fromLatin1(row.topic));
+    }
+}
+
+TEST_F(ChmFileTest, ManyFilesStillListInOneChunk)
+{
+    TChmBuilder b;
+    for (int i = 0; i < 40; ++i)
+        b.Add(QStringLiteral("/p%1.htm").arg(i, 2, 10, QLatin1Char('0')), QByteArray::number(i));
+    TChmFile chm(Write(b));
+    ASSERT_TRUE(chm.IsOpen());
+    for (int i = 0; i < 40; ++i) {
+        SCOPED_TRACE(i);
+        const auto data = chm.Read(QStringLiteral("/p%1.htm").arg(i, 2, 10, QLatin1Char('0')));
+        ASSERT_TRUE(data.has_value());
+        EXPECT_EQ(*data, QByteArray::number(i));
+    }
+    // No #SYSTEM: the first page is the default topic.
+    EXPECT_EQ(chm.DefaultTopic(), QStringLiteral("/p00.htm"));
+}
+
+TEST_F(ChmFileTest, MissingAndDamagedFilesDoNotOpenOrMapNothing)
+{
+    EXPECT_FALSE(TChmFile(FDir.filePath(QStringLiteral("none.chm"))).IsOpen());
+    EXPECT_FALSE(TChmFile(QString()).IsOpen());
+
+    const QByteArray good = TChmBuilder::Sample().Build();
+    struct TRow { const char *name; QByteArray bytes; };
+    const TRow rows[] = {
+        {"empty", QByteArray()},
+        {"text", QByteArray("this is not a help file")},
+        {"header only", good.left(0x60)},
+        {"cut in the directory", good.left(0x200)},
+        {"cut in the content", good.left(good.size() - 40)},
+    };
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = FDir.filePath(QStringLiteral("broken.chm"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(row.bytes);
+        f.close();
+        TChmFile chm(path);
+        if (chm.IsOpen()) {
+            // Whatever opens must still answer without reading past its data.
+            chm.Read(QStringLiteral("/pictures/dot.png"));
+            chm.ContextTopic(13);
+            chm.DefaultTopic();
+        }
+    }
+}
+
+TEST_F(ChmFileTest, ContextMapWithOffsetsPastTheStringsIsIgnored)
+{
+    TChmBuilder b;
+    b.Add(QStringLiteral("/a.htm"), "a");
+    QByteArray ivb("\x10\x00\x00\x00" "\x01\x00\x00\x00" "\x01\x00\x00\x00" "\x02\x00\x00\x00" "\xFF\xFF\x00\x00", 20);
+    b.Add(QStringLiteral("/#IVB"), ivb);
+    b.Add(QStringLiteral("/#STRINGS"), QByteArray("\0a.htm", 6));  // no closing NUL
+    TChmFile chm(Write(b));
+    ASSERT_TRUE(chm.IsOpen());
+    EXPECT_EQ(chm.ContextTopic(1), QStringLiteral("/a.htm"));
+    EXPECT_EQ(chm.ContextTopic(2), QString());
+}

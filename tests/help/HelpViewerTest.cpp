@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the help viewer offscreen: topics by context with their pictures and stylesheets, links, and the main window's help-file choice.
+#include "ChmBuilder.h"
+#include "help/HelpViewer.h"
+
+#include "shell/Main.h"
+#include "shell/MessageBoxes.h"
+#include "support/PrefixBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+using TestSupport::TChmBuilder;
+using TestSupport::TPrefixBuilder;
+
+namespace {
+
+struct TBoxes {
+    QStringList Shown;
+    MessageBoxes::THandler Previous;
+    TBoxes()
+    {
+        Previous = MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
+            Shown << text;
+            return true;
+        });
+    }
+    ~TBoxes() { MessageBoxes::SetHandler(Previous); }
+};
+
+class HelpViewer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FHelpFile = FDir.filePath(QStringLiteral("VKEnglish.chm"));
+        ASSERT_TRUE(TChmBuilder::Sample().Save(FHelpFile));
+    }
+    void TearDown() override { delete THelpViewer::Current(); }
+
+    QTemporaryDir FDir;
+    QString FHelpFile;
+    TBoxes FBoxes;
+};
+
+QColor HeadingColour(const QTextDocument *document)
+{
+    for (QTextBlock b = document->begin(); b.isValid(); b = b.next())
+        if (b.text().contains(QLatin1String("Registry cleaner")))
+            return b.begin().fragment().charFormat().foreground().color();
+    return {};
+}
+
+} // namespace
+
+TEST_F(HelpViewer, ContextShowsItsTopicWithThePictureAndStylesheetFromTheFile)
+{
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    session.InstallHook(FHelpFile);
+    ASSERT_NE(session.Hook(), nullptr);
+    EXPECT_TRUE(AppHelp::HelpContext(13));
+    EXPECT_TRUE(FBoxes.Shown.isEmpty());
+
+    THelpViewer *viewer = THelpViewer::Current();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Vaskimo Help"));
+    TChmBrowser *browser = viewer->Browser();
+    EXPECT_EQ(browser->CurrentTopic(), QStringLiteral("/tools/registry.htm"));
+    EXPECT_TRUE(browser->toPlainText().contains(QLatin1String("Registry cleaner")));
+    const QVariant picture =
+        browser->document()->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("../pictures/dot.png")));
+    const QImage image = picture.value<QImage>();
+    EXPECT_EQ(image.size(), QSize(4, 3));
+    EXPECT_EQ(image.pixelColor(1, 1), QColor(0x20, 0x80, 0xE0));
+    EXPECT_EQ(HeadingColour(browser->document()), QColor(0x12, 0x34, 0x56));
+
+    // The same viewer takes the next request; an unmapped number shows the default topic.
+    EXPECT_TRUE(AppHelp::HelpContext(0));
+    EXPECT_EQ(THelpViewer::Current(), viewer);
+    EXPECT_EQ(browser->CurrentTopic(), QStringLiteral("/index.htm"));
+}
+
+TEST_F(HelpViewer, LinksStayInTheFileAndNothingOutsideItLoads)
+{
+    THelpViewer viewer;
+    ASSERT_TRUE(viewer.ShowContext(FHelpFile, 0));
+    TChmBrowser *browser = viewer.Browser();
+    emit browser->anchorClicked(QUrl(QStringLiteral("undo.htm")));
+    EXPECT_EQ(browser->CurrentTopic(), QStringLiteral("/undo.htm"));
+    EXPECT_TRUE(browser->toPlainText().contains(QLatin1String("Undo files")));
+
+    EXPECT_FALSE(browser->ShowTopic(QStringLiteral("/nothing.htm")));
+    EXPECT_EQ(browser->CurrentTopic(), QStringLiteral("/undo.htm"));
+    QFile outside(FDir.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
+    outside.write("secret");
+    outside.close();
+    EXPECT_FALSE(browser->loadResource(QTextDocument::HtmlResource, QUrl::fromLocalFile(outside.fileName())).isValid());
+    EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("http://example.invalid/a.png")))
+                     .isValid());
+    EXPECT_FALSE(viewer.ShowContext(FDir.filePath(QStringLiteral("missing.chm")), 13));
+}
+
+TEST_F(HelpViewer, EndingTheHookClosesTheViewer)
+{
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    session.InstallHook(FHelpFile);
+    ASSERT_TRUE(AppHelp::HelpContext(17));
+    QPointer<THelpViewer> viewer = THelpViewer::Current();
+    ASSERT_FALSE(viewer.isNull());
+    EXPECT_EQ(viewer->Browser()->CurrentTopic(), QStringLiteral("/undo.htm"));
+    session.InstallHook(QString());
+    EXPECT_EQ(session.Hook(), nullptr);
+    EXPECT_TRUE(viewer.isNull());
+    EXPECT_FALSE(AppHelp::HelpContext(17));  // no hook: nothing answers
+}
+
+TEST_F(HelpViewer, BrokenHelpFileIsReportedNotShown)
+{
+    QFile broken(FDir.filePath(QStringLiteral("VKSuomi.chm")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(TChmBuilder::Sample().Build().left(300));
+    broken.close();
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    session.InstallHook(broken.fileName());
+    EXPECT_TRUE(AppHelp::HelpContext(13));
+    EXPECT_EQ(FBoxes.Shown, QStringList{QStringLiteral("MS Html Help is not installed on this PC.")});
+    EXPECT_EQ(THelpViewer::Current(), nullptr);
+}
+
+TEST(HelpFileChoice, MainWindowPicksTheFileAndTheHookFollowsItsExtension)
+{
+    struct TRow { const char *name; QStringList files; const char *chosen; bool hook; };
+    const TRow rows[] = {
+        {"language chm", {"VKSuomi.chm", "VKSuomi.hlp", "VKEnglish.chm"}, "VKSuomi.chm", true},
+        {"language hlp before English chm", {"VKSuomi.hlp", "VKEnglish.chm"}, "VKSuomi.hlp", false},
+        {"English chm", {"VKEnglish.chm", "VKEnglish.hlp"}, "VKEnglish.chm", true},
+        {"nothing: English hlp untested", {}, "VKEnglish.hlp", false},
+    };
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Helps")));
+        for (const QString &f : row.files)
+            ASSERT_TRUE(TChmBuilder::Sample().Save(dir.filePath(QStringLiteral("Helps/") + f)));
+        QFile ini(dir.filePath(QStringLiteral("Options.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[General]\r\nLanguage index=0\r\nLanguage=Suomi\r\n");
+        ini.close();
+        THelpSession session(dir.filePath(QStringLiteral("vaskimo")), {dir.filePath(QStringLiteral("vaskimo"))});
+        TPaaIkkuna window(dir.path());
+        EXPECT_EQ(QDir::cleanPath(window.FHelpFile), QDir::cleanPath(dir.filePath(QStringLiteral("Helps/")) + row.chosen));
+        session.InstallHook(window.FHelpFile);
+        EXPECT_EQ(session.Hook() != nullptr, row.hook);
+    }
+}
