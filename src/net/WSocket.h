@@ -12,7 +12,9 @@
 // dropped, and with no OnError a reported error raises ESocketException.
 //
 // Layers (SOCKS, line, synchronous) derive from TCustomWSocket and override the virtual Trigger*
-// operations, ReceiveBlock, RcvdCount, Connect, Listen, ResetToDefaults and WndProc.
+// operations, ReceiveBlock, RcvdCount, Connect, Listen, ResetToDefaults and WndProc. A C++
+// constructor does not reach an override: a layer that extends ResetToDefaults applies its own part
+// in its constructor too.
 #pragma once
 
 #include "net/IcsLogger.h"
@@ -78,6 +80,8 @@ public:
     void PostMessage(unsigned Msg, quintptr WParam = 0, qintptr LParam = 0);
     // Drops the posted messages of that number that have not run yet.
     void RemovePostedMessages(unsigned Msg);
+    // From now on messages are dropped (the owner is going away while one of them runs).
+    void ClearWndProc() { FWndProc = nullptr; }
 
 protected:
     bool event(QEvent *e) override;
@@ -289,7 +293,8 @@ protected:
     virtual void ResetToDefaults();
     virtual void DoClose(bool Shutdown, quint16 Error);
     virtual void DoAbort(quint16 Error);
-    virtual void BindLocal();
+    // False after a reported failure.
+    virtual bool BindLocal();
     virtual int SendBlock(const void *Data, int Len);
     virtual void ReportError(const QString &Text);
     virtual void HandleEventException(const std::exception &E);
@@ -317,8 +322,9 @@ protected:
     void ReportSocketError(const QString &FunctionName);
     void DropSendQueue();
     void ReceiveLoop(quint16 Error, TWSocketOptions Options);
-    void ApplyLinger();
-    void ApplyKeepAlive();
+    // False after a reported failure.
+    bool ApplyLinger();
+    bool ApplyKeepAlive();
     bool PumpOneMessage();
     void PumpAllMessages();
     // Asks for readiness reports with mask (0 = none); false after a reported failure.
@@ -353,7 +359,9 @@ private:
     void LookupDone(int Handle, int Error, const QList<quint32> &Addrs, const QString &Name,
                     const QStringList &Aliases, unsigned Msg);
     void SelectReport(int S, int Event, int Error);
-    void ForgetSocket();
+    void CancelLookup();
+    bool StoreDestination(const QString &Value, QString &Stored, bool &Assigned, bool &Resolved, const char *Name);
+    void CloseDescriptor();
 
     QPointer<TIcsLogger> FIcsLogger;
     THiddenWindow *FWindowHandle = nullptr;
@@ -390,7 +398,13 @@ private:
     TSocket FASocket = INVALID_SOCKET;
     bool FTerminated = false;
     bool FDestroying = false;
-    bool FLocalAddrResolved = false;
+    quint64 FQueueGeneration = 0;   // changes whenever the send queue is dropped
+    int FRecvCalls = 0;             // receives made, so the receive loop sees a handler that reads nothing
+    int FDispatchDepth = 0;         // messages being handled right now
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    QList<quint32> FLookupAddrs;    // the reply of the look-up being completed
+    QString FLookupName;
+    QStringList FLookupAliases;
 };
 
 // ---- The process-wide layer ---------------------------------------------------------------------
