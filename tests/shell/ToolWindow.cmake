@@ -1,0 +1,1 @@
+vaskimo_test(ToolWindowTest SOURCES ToolWindowTest.cpp LIBS shell_ui GUI)

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: tests of what the tool windows share: the report-list model base and the ToolWindow rules.
+#include "platform/IniFile.h"
+#include "shell/ReportModel.h"
+#include "shell/ToolWindow.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Section = QStringLiteral("Tool");
+
+// Rows are a count; Changed() takes the count the change left, as the registry list does.
+class TCountModel : public TReportModel
+{
+public:
+    TCountModel() : TReportModel({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, 1) {}
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : FShown; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        return role == Qt::BackgroundRole ? SortColumnBackground(index.column()) : QVariant();
+    }
+    int Pending = 0;
+
+protected:
+    void Changed() override { FShown = Pending; }
+
+private:
+    int FShown = 0;
+};
+
+}  // namespace
+
+TEST(ReportModel, CaptionsAreTheColumnsAndOnlyTheirsCanBeReplaced)
+{
+    TCountModel model;
+    EXPECT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "B");
+    QSignalSpy changed(&model, &QAbstractItemModel::headerDataChanged);
+    EXPECT_TRUE(model.setHeaderData(1, Qt::Horizontal, QStringLiteral("Bee"), Qt::DisplayRole));
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Bee");
+    EXPECT_EQ(changed.size(), 1);
+    struct TCase {
+        const char *name;
+        int section;
+        Qt::Orientation orientation;
+        int role;
+    } cases[] = {
+        {"before the first", -1, Qt::Horizontal, Qt::DisplayRole},
+        {"past the last", 3, Qt::Horizontal, Qt::DisplayRole},
+        {"vertical", 0, Qt::Vertical, Qt::DisplayRole},
+        {"edit role", 0, Qt::Horizontal, Qt::EditRole},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(model.setHeaderData(c.section, c.orientation, QStringLiteral("x"), c.role));
+        EXPECT_FALSE(model.headerData(c.section, c.orientation, c.role).isValid());
+    }
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(model.columnCount(), 3);
+}
+
+TEST(ReportModel, ShadesTheSortColumnAndResetsAfterTheChange)
+{
+    TCountModel model;
+    model.Pending = 2;
+    int rowsSeenAtReset = -1;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { rowsSeenAtReset = model.rowCount(); });
+    bool changeRan = false;
+    model.Reset([&] { changeRan = true; });
+    EXPECT_TRUE(changeRan);
+    EXPECT_EQ(rowsSeenAtReset, 2) << "the view hears of the reset after Changed()";
+
+    EXPECT_EQ(model.index(0, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(0xF7, 0xF7, 0xF7));
+    EXPECT_FALSE(model.index(0, 0).data(Qt::BackgroundRole).isValid());
+    model.SetSortColumn(2);
+    EXPECT_EQ(model.SortColumn(), 2);
+    EXPECT_FALSE(model.index(0, 1).data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(model.index(1, 2).data(Qt::BackgroundRole).isValid());
+}
+
+TEST(ToolWindow, ASearchIsStoppedInsteadOfClosing)
+{
+    int stops = 0;
+    QCloseEvent searching;
+    EXPECT_TRUE(ToolWindow::StopInsteadOfClose(true, [&] { ++stops; }, &searching));
+    EXPECT_FALSE(searching.isAccepted());
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(ToolWindow::StopInsteadOfClose(true, [&] { ++stops; }));  // reject(): no event
+    EXPECT_EQ(stops, 2);
+
+    QCloseEvent idle;
+    EXPECT_FALSE(ToolWindow::StopInsteadOfClose(false, [&] { ++stops; }, &idle));
+    EXPECT_TRUE(idle.isAccepted());
+    EXPECT_EQ(stops, 2);
+}
+
+TEST(ToolWindow, SizeIsKeptOnlyWhenNotMaximized)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Options.ini";
+    {
+        TIniFile ini(path, 1252);
+        ini.WriteInteger(Section, "Width", 111);
+        ini.WriteInteger(Section, "Height", 99);
+        QDialog maximized;
+        maximized.resize(500, 400);
+        maximized.setWindowState(Qt::WindowMaximized);
+        ToolWindow::WriteGeometry(&maximized, ini, Section);
+        EXPECT_EQ(ini.ReadString(Section, "Maximized", ""), "1");
+        EXPECT_EQ(ini.ReadInteger(Section, "Width", 0), 111) << "a maximized window keeps the normal size";
+        EXPECT_EQ(ini.ReadInteger(Section, "Height", 0), 99);
+
+        QDialog normal;
+        normal.resize(320, 240);
+        ToolWindow::WriteGeometry(&normal, ini, Section);
+        EXPECT_EQ(ini.ReadString(Section, "Maximized", ""), "0");
+        EXPECT_EQ(ini.ReadInteger(Section, "Width", 0), 320);
+        EXPECT_EQ(ini.ReadInteger(Section, "Height", 0), 240);
+        ini.WriteBool(Section, "Maximized", true);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    const TIniFile ini(path, 1252);
+    QDialog read;
+    ToolWindow::ReadGeometry(&read, ini, Section);
+    EXPECT_EQ(read.size(), QSize(320, 240));
+    EXPECT_TRUE(read.isMaximized());
+
+    const TIniFile empty(dir.path() + "/None.ini", 1252);
+    QDialog fresh;
+    fresh.resize(300, 200);
+    ToolWindow::ReadGeometry(&fresh, empty, Section);
+    EXPECT_EQ(fresh.size(), QSize(300, 200)) << "no keys: the window's own size";
+    EXPECT_FALSE(fresh.isMaximized());
+}
+
+TEST(ToolWindow, SortKeysReadBackWithinTheColumns)
+{
+    struct TCase {
+        const char *name;
+        const char *column;  // nullptr: no key
+        const char *forward;
+        int expectedColumn;
+        bool expectedForward;
+    } cases[] = {
+        {"no keys: the default, forward", nullptr, nullptr, 2, true},
+        {"a column and backward", "1", "0", 1, false},
+        {"past the last column", "9", "1", 3, true},
+        {"negative", "-4", "1", 0, true},
+        {"not a number", "x", "1", 2, true},
+    };
+    QTemporaryDir dir;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TIniFile ini(dir.path() + "/Options.ini", 1252);
+        if (c.column)
+            ini.WriteString(Section, "Sort by column", c.column);
+        if (c.forward)
+            ini.WriteString(Section, "Sort forward", c.forward);
+        int column = -1;
+        bool forward = false;
+        ToolWindow::ReadSort(ini, Section, 2, 3, column, forward);
+        EXPECT_EQ(column, c.expectedColumn);
+        EXPECT_EQ(forward, c.expectedForward);
+    }
+
+    TIniFile ini(dir.path() + "/Options.ini", 1252);
+    ToolWindow::WriteSort(ini, Section, 3, false);
+    EXPECT_EQ(ini.ReadSection(Section), QStringList({"Sort forward", "Sort by column"}));
+    EXPECT_EQ(ini.ReadString(Section, "Sort forward", ""), "0");
+    EXPECT_EQ(ini.ReadString(Section, "Sort by column", ""), "3");
+}
+
+TEST(ToolWindow, AClickTurnsTheOrderOrSortsForwardByAnotherColumn)
+{
+    int column = 1;
+    bool forward = true;
+    ToolWindow::TurnSort(1, column, forward);
+    EXPECT_EQ(column, 1);
+    EXPECT_FALSE(forward);
+    ToolWindow::TurnSort(3, column, forward);
+    EXPECT_EQ(column, 3);
+    EXPECT_TRUE(forward);
+}
