@@ -86,10 +86,11 @@ void TChmFile::Close()
 
 bool TChmFile::Contains(const QString &objectPath) const
 {
-    if (!FHandle)
+    const QByteArray path = Chm::ObjectPath(objectPath).toUtf8();
+    if (!FHandle || path.size() > CHM_MAX_PATHLEN)
         return false;
     chmUnitInfo ui;
-    return chm_resolve_object(FHandle, Chm::ObjectPath(objectPath).toUtf8().constData(), &ui) == CHM_RESOLVE_SUCCESS;
+    return chm_resolve_object(FHandle, path.constData(), &ui) == CHM_RESOLVE_SUCCESS;
 }
 
 std::optional<QByteArray> TChmFile::Read(const QString &objectPath) const

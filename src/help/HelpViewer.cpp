@@ -2,12 +2,15 @@
 // Summary: the help viewer window, its CHM-backed text browser and the engine behind host type 0.
 #include "help/HelpViewer.h"
 
+#include "platform/CodePage.h"
 #include "shell/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QVBoxLayout>
 
 namespace {
@@ -28,16 +31,14 @@ QObject *EngineHtmlHelp(const QString &address, quint32 command, quintptr data)
         delete Viewer();
         return nullptr;
     }
-    if (command != HH_HELP_CONTEXT && command != HH_DISPLAY_TOPIC)
+    if (command != HH_HELP_CONTEXT)
         return nullptr;
     const THelpAddress parts = SplitHelpAddress(address);
     const bool created = !Viewer();
     if (created)
         Viewer() = new THelpViewer();
     THelpViewer *viewer = Viewer();
-    const bool shown = command == HH_HELP_CONTEXT ? viewer->ShowContext(parts.File, quint32(data))
-                                                  : viewer->ShowContext(parts.File, 0, parts.Topic);
-    if (!shown) {
+    if (!viewer->ShowContext(parts.File, quint32(data))) {
         if (created)
             delete viewer;
         return nullptr;
@@ -57,7 +58,7 @@ void EngineForeground(QObject *window)
 
 } // namespace
 
-TChmBrowser::TChmBrowser(QWidget *parent) : QTextBrowser(parent)
+TChmBrowser::TChmBrowser(QWidget *parent) : QTextBrowser(parent), FCodePage(AnsiCodePage())
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -102,7 +103,6 @@ QString TChmBrowser::CurrentTopic() const
 // Everything a page pulls in comes from the archive; nothing is fetched from outside it.
 QVariant TChmBrowser::loadResource(int type, const QUrl &name)
 {
-    Q_UNUSED(type);
     if (!FChm)
         return {};
     QUrl url = name;
@@ -113,7 +113,23 @@ QVariant TChmBrowser::loadResource(int type, const QUrl &name)
     const std::optional<QByteArray> data = FChm->Read(url.path());
     if (!data)
         return {};
-    return *data;
+    if (type != QTextDocument::HtmlResource && type != QTextDocument::StyleSheetResource)
+        return *data;
+    // Help pages were written in a Windows code page and often do not say which.
+    if (QStringConverter::encodingForData(*data))
+        return *data;  // a byte-order mark
+    static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QString named = charset.match(QString::fromLatin1(data->left(1024))).captured(1).toLower();
+    if (named.startsWith(QLatin1String("windows-")))
+        return DecodeAnsi(*data, named.mid(8).toInt());
+    if (named == QLatin1String("iso-8859-1") || named == QLatin1String("latin1"))
+        return DecodeAnsi(*data, 1252);
+    if (!named.isEmpty())
+        return *data;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(*data);
+    return utf8.hasError() ? DecodeAnsi(*data, FCodePage) : text;
 }
 
 void TChmBrowser::LinkClicked(const QUrl &link)
@@ -141,7 +157,7 @@ THelpViewer::THelpViewer(QWidget *parent) : QWidget(parent, Qt::Window), FBrowse
     resize(720, 560);
 }
 
-bool THelpViewer::ShowContext(const QString &helpFile, quint32 context, const QString &topic)
+bool THelpViewer::ShowContext(const QString &helpFile, quint32 context)
 {
     const TChmFile *chm = FBrowser->Chm();
     if (!chm || QFileInfo(chm->FileName()) != QFileInfo(helpFile)) {
@@ -150,13 +166,27 @@ bool THelpViewer::ShowContext(const QString &helpFile, quint32 context, const QS
         chm = FBrowser->Chm();
     }
     setWindowTitle(chm->Title().isEmpty() ? QFileInfo(helpFile).completeBaseName() : chm->Title());
-    for (const QString &t : {topic, chm->ContextTopic(context), chm->DefaultTopic()})
+    for (const QString &t : {chm->ContextTopic(context), chm->DefaultTopic()})
         if (!t.isEmpty() && FBrowser->ShowTopic(t))
             return true;
     return false;
 }
 
 THelpViewer *THelpViewer::Current() { return Viewer(); }
+
+int THelpViewer::ActiveHelpContext()
+{
+    QWidget *start = QApplication::focusWidget();
+    if (!start)
+        start = QApplication::activeWindow();
+    for (QObject *o = start; o; o = o->parent()) {
+        bool ok = false;
+        const int context = o->property("HelpContext").toInt(&ok);
+        if (ok && context != 0)
+            return context;
+    }
+    return 0;
+}
 
 void THelpViewer::RegisterEngine()
 {

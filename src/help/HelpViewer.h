@@ -29,6 +29,7 @@ private:
     void LinkClicked(const QUrl &link);
 
     std::unique_ptr<TChmFile> FChm;
+    int FCodePage;
 };
 
 class THelpViewer : public QWidget
@@ -39,10 +40,13 @@ public:
 
     TChmBrowser *Browser() const { return FBrowser; }
     // The topic the context number maps to, else the default topic; false when neither shows.
-    bool ShowContext(const QString &helpFile, quint32 context, const QString &topic = QString());
+    bool ShowContext(const QString &helpFile, quint32 context);
 
     // The one viewer window the engine shows (nullptr when none is open).
     static THelpViewer *Current();
+    // The "HelpContext" property of the focused control or the nearest parent that has one
+    // (the active window when nothing has the focus); 0 when none sets one.
+    static int ActiveHelpContext();
     // Registers the engine of hh.h and routes the help module's messages to the message boxes.
     static void RegisterEngine();
 

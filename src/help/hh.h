@@ -12,7 +12,6 @@
 
 class QObject;
 
-constexpr quint32 HH_DISPLAY_TOPIC = 0;
 constexpr quint32 HH_HELP_CONTEXT = 15;
 constexpr quint32 HH_CLOSE_ALL = 18;
 

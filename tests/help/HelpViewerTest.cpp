@@ -7,9 +7,12 @@
 #include "shell/MessageBoxes.h"
 #include "support/PrefixBuilder.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -140,6 +143,47 @@ TEST_F(HelpViewer, BrokenHelpFileIsReportedNotShown)
     EXPECT_TRUE(AppHelp::HelpContext(13));
     EXPECT_EQ(FBoxes.Shown, QStringList{QStringLiteral("MS Html Help is not installed on this PC.")});
     EXPECT_EQ(THelpViewer::Current(), nullptr);
+}
+
+TEST_F(HelpViewer, PagesWithoutAnEncodingInTheWindowsCodePageReadRight)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    TChmBuilder b;
+    b.Add(QStringLiteral("/ansi.htm"), QByteArray("<html><body><p>K\xE4ytt\xF6 \x80</p></body></html>"));
+    b.Add(QStringLiteral("/utf8.htm"), QStringLiteral("<html><body><p>K\u00E4ytt\u00F6 \u20AC</p></body></html>").toUtf8());
+    b.Add(QStringLiteral("/named.htm"), QByteArray("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                                   "charset=windows-1252\"></head><body><p>K\xE4ytt\xF6 \x80</p></body></html>"));
+    const QString file = FDir.filePath(QStringLiteral("enc.chm"));
+    ASSERT_TRUE(b.Save(file));
+    THelpViewer viewer;
+    ASSERT_TRUE(viewer.ShowContext(file, 0));
+    for (const char *page : {"/ansi.htm", "/utf8.htm", "/named.htm"}) {
+        SCOPED_TRACE(page);
+        ASSERT_TRUE(viewer.Browser()->ShowTopic(QString::fromLatin1(page)));
+        EXPECT_EQ(viewer.Browser()->toPlainText(), QStringLiteral("K\u00E4ytt\u00F6 \u20AC"));
+    }
+}
+
+TEST_F(HelpViewer, F1InAWindowWithAHelpContextOpensItsTopic)
+{
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    session.InstallHook(FHelpFile);
+    QDialog tool;
+    tool.setProperty("HelpContext", 17);
+    auto *edit = new QLineEdit(&tool);
+    tool.show();
+    QApplication::setActiveWindow(&tool);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tool));
+    edit->setFocus();
+    EXPECT_EQ(THelpViewer::ActiveHelpContext(), 17);
+    ASSERT_TRUE(AppHelp::HelpContext(THelpViewer::ActiveHelpContext()));
+    ASSERT_NE(THelpViewer::Current(), nullptr);
+    EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/undo.htm"));
+    tool.setProperty("HelpContext", QVariant());
+    QApplication::setActiveWindow(&tool);
+    edit->setFocus();
+    EXPECT_EQ(THelpViewer::ActiveHelpContext(), 0);
 }
 
 TEST(HelpFileChoice, MainWindowPicksTheFileAndTheHookFollowsItsExtension)
