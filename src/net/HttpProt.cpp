@@ -192,6 +192,10 @@ void THttpCli::StartRequest(THttpRequest Request)
             FSocket->Close();
         return;
     }
+    // What an earlier request left in the queue must not end or restart this one.
+    FWindow->RemovePostedMessages(WM_HTTP_SET_READY);
+    FWindow->RemovePostedMessages(WM_HTTP_LOGIN);
+    ++FRequestSerial;
     FRequestType = Request;
     FExceeded = false;
     FFailed = false;
@@ -374,8 +378,8 @@ void THttpCli::SessionConnected(quint16 Error)
             OnSessionConnected(this);
         // A failed connect may leave the socket closed without a close event: end the request
         // from the event loop unless the close event got there first.
-        QMetaObject::invokeMethod(this, [this, Error] {
-            if (!FSessionClosedSeen && FState != httpReady)
+        QMetaObject::invokeMethod(this, [this, Error, serial = FRequestSerial] {
+            if (serial == FRequestSerial && !FSessionClosedSeen && FState != httpReady)
                 SessionClosed(Error);
         }, Qt::QueuedConnection);
         return;
@@ -888,7 +892,7 @@ void THttpCli::RequestAndWait(THttpRequest Request)
                              httperrRelocations);
     if (FStatusCode >= 400 || FFailed)
         throw EHttpException(FReasonPhrase, quint16(FStatusCode));
-    if (FStatusCode == 0)
+    if (!FHeaderParsed)
         throw EHttpException(QStringLiteral("No reply"), httperrBadReply);
 }
 

@@ -311,6 +311,7 @@ private:
     QIODevice *FStreamForCoding = nullptr; // what the coding handler writes to (FReceiveStream while a body runs)
     QByteArray FHeaderStream;
     bool FRelocationCounted = false;
+    quint64 FRequestSerial = 0;   // tells a queued call of an earlier request from one of this
     qint64 FReceiveStreamStart = 0;
     QString FDocName, FContentType, FTransferEncoding, FContentEncoding, FLocation;
     QString FReplyVer;

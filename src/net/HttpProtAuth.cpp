@@ -71,7 +71,10 @@ void THttpCli::StartRelocation()
         || FNewTarget.Proto != FConnProto;
     if (newConnection || FCloseReq || FSocket->State() != wsConnected) {
         if (FSocket->State() == wsClosed)
-            QMetaObject::invokeMethod(this, [this] { RelocateAfterClose(0); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, serial = FRequestSerial] {
+                if (serial == FRequestSerial && FLocationFlag)
+                    RelocateAfterClose(0);
+            }, Qt::QueuedConnection);
         else
             FSocket->Close(); // the close event continues in RelocateAfterClose
         return;
@@ -86,10 +89,11 @@ void THttpCli::RelocateAfterClose(quint16 Error)
     FLocationFlag = false;
     FConnected = false;
     // One relocation counts once, whether or not it needed a new connection.
-    if (!FRelocationCounted)
+    const bool countedNow = !FRelocationCounted;
+    if (countedNow)
         FLocationChangeCurCount++;
     FRelocationCounted = false;
-    if (!RelocationAllowed()) {
+    if (countedNow && !RelocationAllowed()) {
         FExceeded = true;
         PostReady();
         return;
@@ -174,5 +178,7 @@ void THttpCli::RunAuthExchangeOnReady()
     ResetReply();
     FDocName = doc;
     FLocation = location;
+    // Not ready: the request goes on, and a synchronous wait must not end here.
+    SetState(httpNotConnected);
     FWindow->PostMessage(WM_HTTP_LOGIN);
 }

@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: real and scripted HTTP peers on 127.0.0.1 for the client tests: nginx, tinyproxy, microsocks, and a scripted listener.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace HttpPeers {
+
+inline int ListenLocal(quint16 &port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    ::listen(fd, 16);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+// A port that was free a moment ago, for a server that binds it itself.
+inline quint16 FreePort()
+{
+    quint16 port = 0;
+    ::close(ListenLocal(port));
+    return port;
+}
+
+inline bool WaitForPort(quint16 port, int ms = 5000)
+{
+    for (int waited = 0; waited < ms; waited += 50) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(port);
+        const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+        ::close(fd);
+        if (ok)
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+// A server process started from the test and stopped with it.
+class TPeer
+{
+public:
+    ~TPeer() { Stop(); }
+    bool Start(const QString &program, const QStringList &args, quint16 port)
+    {
+        if (!QFile::exists(program)) {
+            FError = program + " is not installed";
+            return false;
+        }
+        FProcess = std::make_unique<QProcess>();
+        FProcess->setProcessChannelMode(QProcess::MergedChannels);
+        FProcess->start(program, args);
+        if (!FProcess->waitForStarted(5000) || !WaitForPort(port)) {
+            FError = program + " did not start: " + QString::fromLocal8Bit(FProcess->readAll());
+            return false;
+        }
+        return true;
+    }
+    void Stop()
+    {
+        if (FProcess && FProcess->state() != QProcess::NotRunning) {
+            FProcess->terminate();
+            if (!FProcess->waitForFinished(3000)) {
+                FProcess->kill();
+                FProcess->waitForFinished(3000);
+            }
+        }
+        FProcess.reset();
+    }
+    const QString &Error() const { return FError; }
+
+private:
+    std::unique_ptr<QProcess> FProcess;
+    QString FError;
+};
+
+// One accepted connection as a scripted server sees it.
+class TConnection
+{
+public:
+    explicit TConnection(int fd) : FFd(fd) {}
+    ~TConnection() { Close(); }
+    // The request header (up to the empty line) and, when it names a Content-Length, its body;
+    // empty when the peer closed first.
+    QByteArray ReadRequest(int ms = 5000)
+    {
+        for (;;) {
+            const qsizetype end = FIn.indexOf("\r\n\r\n");
+            if (end >= 0) {
+                QByteArray head = FIn.left(end + 4);
+                FIn.remove(0, end + 4);
+                return head;
+            }
+            if (!ReadMore(ms))
+                return {};
+        }
+    }
+    void Send(const QByteArray &data)
+    {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::send(FFd, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
+            if (n <= 0)
+                return;
+            done += n;
+        }
+    }
+    void Close()
+    {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = -1;
+    }
+    // Waits until the peer closes (or ms pass).
+    void WaitForClose(int ms = 5000)
+    {
+        while (ReadMore(ms)) {
+        }
+    }
+
+private:
+    bool ReadMore(int ms)
+    {
+        pollfd p{FFd, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0)
+            return false;
+        char buf[4096];
+        const ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return false;
+        FIn.append(buf, n);
+        return true;
+    }
+    int FFd;
+    QByteArray FIn;
+};
+
+// Listens on 127.0.0.1 in its own thread and runs Script for each accepted connection, with the
+// connection's number (0 first). Requests are recorded as they arrive.
+class TScriptedServer
+{
+public:
+    using TScript = std::function<void(TConnection &Conn, int Index, TScriptedServer &Server)>;
+    explicit TScriptedServer(TScript script) : FScript(std::move(script))
+    {
+        FListen = ListenLocal(FPort);
+        FThread = std::thread([this] { Run(); });
+    }
+    ~TScriptedServer()
+    {
+        FStop = true;
+        FThread.join();
+        ::close(FListen);
+    }
+    quint16 Port() const { return FPort; }
+    QString Url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(FPort).arg(path); }
+    void Record(const QByteArray &request)
+    {
+        std::lock_guard<std::mutex> g(FLock);
+        FRequests.append(QString::fromLatin1(request));
+    }
+    QByteArray ReadAndRecord(TConnection &c)
+    {
+        const QByteArray r = c.ReadRequest();
+        if (!r.isEmpty())
+            Record(r);
+        return r;
+    }
+    QStringList Requests()
+    {
+        std::lock_guard<std::mutex> g(FLock);
+        return FRequests;
+    }
+
+private:
+    void Run()
+    {
+        int index = 0;
+        while (!FStop) {
+            pollfd p{FListen, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const int fd = ::accept(FListen, nullptr, nullptr);
+            if (fd < 0)
+                continue;
+            TConnection c(fd);
+            FScript(c, index++, *this);
+        }
+    }
+    TScript FScript;
+    int FListen = -1;
+    quint16 FPort = 0;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+    std::mutex FLock;
+    QStringList FRequests;
+};
+
+} // namespace HttpPeers
