@@ -2,4 +2,5 @@
 target_sources(net PRIVATE
   INetDetect.h INetDetect.cpp
   SocksMessages.h SocksMessages.cpp
+  WSocketLayers.h WSocketLayers.cpp
 )
