@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
@@ -213,4 +214,12 @@ void THelpSession::InstallHook(const QString &helpFile)
     FHook.reset();
     if (QFileInfo(helpFile).suffix().toLower() == QLatin1String("chm"))
         FHook = std::make_unique<THookHelpSystem>(helpFile, QString(), 0);
+}
+
+void THelpSession::ShowHelp(const QString &helpFile)
+{
+    if (!AppHelp::HelpContext(THelpViewer::ActiveHelpContext()))
+        HHFuncs::ShowMessage(
+            QStringLiteral("The help file \"%1\" cannot be shown: only compiled HTML Help (.chm) files have a viewer here.")
+                .arg(QDir::toNativeSeparators(helpFile)));
 }

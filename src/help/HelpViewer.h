@@ -64,6 +64,9 @@ public:
     // Installs the help hook when helpFile is a ".chm" file (host type 0, no window definition).
     void InstallHook(const QString &helpFile);
     THookHelpSystem *Hook() const { return FHook.get(); }
+    // The help button and F1: the application's help for the focused window's help context.
+    // Without a hook (a ".hlp" file has no viewer here) the user is told so.
+    void ShowHelp(const QString &helpFile);
 
 private:
     std::unique_ptr<THookHelpSystem> FHook;

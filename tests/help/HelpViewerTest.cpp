@@ -132,6 +132,24 @@ TEST_F(HelpViewer, EndingTheHookClosesTheViewer)
     EXPECT_FALSE(AppHelp::HelpContext(17));  // no hook: nothing answers
 }
 
+TEST_F(HelpViewer, HelpButtonShowsTheChmOrSaysWhyNot)
+{
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    const QString hlp = FDir.filePath(QStringLiteral("VKEnglish.hlp"));
+    session.InstallHook(hlp);
+    session.ShowHelp(hlp);
+    ASSERT_EQ(FBoxes.Shown.size(), 1);
+    EXPECT_TRUE(FBoxes.Shown.first().contains(QLatin1String("VKEnglish.hlp")));
+    EXPECT_EQ(THelpViewer::Current(), nullptr);
+
+    FBoxes.Shown.clear();
+    session.InstallHook(FHelpFile);
+    session.ShowHelp(FHelpFile);
+    EXPECT_TRUE(FBoxes.Shown.isEmpty());
+    ASSERT_NE(THelpViewer::Current(), nullptr);
+    EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/index.htm"));
+}
+
 TEST_F(HelpViewer, BrokenHelpFileIsReportedNotShown)
 {
     QFile broken(FDir.filePath(QStringLiteral("VKSuomi.chm")));
