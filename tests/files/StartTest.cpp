@@ -8,9 +8,9 @@
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
 #include "shell/MessageBoxes.h"
-#include "shell/RefusingDeletionLayer.h"
 #include "shell/Settings.h"
 #include "shell/Tulosta.h"
+#include "support/DeletionLayers.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
@@ -157,7 +157,7 @@ TEST_F(StartWindow, DeleteTakesTheSelectedShortcutToTheRecycleBin)
 
 TEST_F(StartWindow, AFailedDeleteNamesTheFileAndKeepsTheNode)
 {
-    FileDeletion::SetLayer(std::make_shared<TRefusingDeletionLayer>(Trash.path(), QStringList{"gone.lnk"}));
+    FileDeletion::SetLayer(std::make_shared<TestSupport::TRefusingDeletionLayer>(Trash.path(), QStringList{"gone.lnk"}));
     Settings.FShortcutConfirm = false;
     TStartIkkuna w(nullptr, Host());
     w.show();
@@ -221,7 +221,7 @@ TEST_F(StartWindow, DeleteAllRemovesInvalidShortcutsAndTheFoldersTheyLeaveEmpty)
 
 TEST_F(StartWindow, DelshoSearchesDeletesLogsAndCloses)
 {
-    FileDeletion::SetLayer(std::make_shared<TRefusingDeletionLayer>(Trash.path(), QStringList{"gone3.lnk"}));
+    FileDeletion::SetLayer(std::make_shared<TestSupport::TRefusingDeletionLayer>(Trash.path(), QStringList{"gone3.lnk"}));
     Batch.FBatchMode = true;
     TStartIkkuna w(nullptr, Host());
     w.show();

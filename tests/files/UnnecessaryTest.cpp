@@ -8,6 +8,7 @@
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
 #include "shell/MessageBoxes.h"
+#include "support/DeletionLayers.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
@@ -57,30 +58,6 @@ QStringList Types(const TTurhaIkkuna &w)
         types.append(r->TypeName);
     return types;
 }
-
-// A layer over the real files that reports chosen files as locked and cannot delete them.
-class TLockingLayer : public THostDeletionLayer
-{
-public:
-    TLockingLayer(QString trashHome, QStringList lockedNames)
-        : THostDeletionLayer(nullptr, std::move(trashHome)), FLocked(std::move(lockedNames))
-    {
-    }
-    bool IsLocked(const QString &key) override
-    {
-        return FLocked.contains(QFileInfo(key).fileName()) || THostDeletionLayer::IsLocked(key);
-    }
-    bool Delete(const QStringList &keys, bool permanent) override
-    {
-        for (const QString &key : keys)
-            if (FLocked.contains(QFileInfo(key).fileName()))
-                return false;
-        return THostDeletionLayer::Delete(keys, permanent);
-    }
-
-private:
-    QStringList FLocked;
-};
 
 // The message boxes, and the deletion layer back to the real one at the end.
 struct TScopedHandlers : TestSupport::TBoxes {
@@ -278,7 +255,9 @@ TEST_F(UnnecessaryWindow, DeleteDropsGoneRowsAndReportsTheLockedOne)
 {
     Builder.AddFile("C:\\Temp\\locked.tmp", "123");
     TScopedHandlers handlers;
-    FileDeletion::SetLayer(std::make_shared<TLockingLayer>(Program.path() + "/Trash", QStringList{"locked.tmp"}));
+    using TestSupport::TRefusingDeletionLayer;
+    FileDeletion::SetLayer(std::make_shared<TRefusingDeletionLayer>(Program.path() + "/Trash", QStringList(),
+                                                                    QStringList{"locked.tmp"}));
     TTurhaIkkuna w(nullptr, Program.path());
     w.Options().FUnnConfirm = true;
     w.Options().FForceTryDelete = false;
