@@ -2,6 +2,8 @@
 // Summary: tests of the update information file, the version comparisons, download names and the safe blacklist install.
 #include "net/UpdateInfo.h"
 
+#include "UpdateTestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
@@ -10,21 +12,9 @@
 #include <gtest/gtest.h>
 
 using namespace UpdateInfo;
+using namespace UpdateTestSupport;
 
 namespace {
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A fetch that writes bytes and then succeeds or fails.
 TFetch Serving(const QByteArray &bytes, bool succeed = true)

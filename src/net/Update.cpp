@@ -1,0 +1,466 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the update window: the check of "Vaskimo.upd", the program download and the blacklist install.
+#include "net/Update.h"
+
+#include "net/UpdateHttp.h"
+#include "platform/WinFiles.h"
+#include "shell/Buttons.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
+#include "shell/Main.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
+#include "shell/Settings.h"
+#include "shell/SettingsUi.h"
+
+#include "ui_Update.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QTimer>
+#include <QUrl>
+
+#include <limits>
+
+using namespace UpdateInfo;
+
+namespace {
+
+QString Msg(const char *id, const char *english) { return LangMessage(QLatin1String(id), QString::fromUtf8(english)); }
+
+QString WithSlash(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(u'/'))
+        return folder;
+    return folder + u'/';
+}
+
+// Only web addresses leave the program through a link label; the server writes their texts.
+bool IsWebAddress(const QString &text)
+{
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
+
+} // namespace
+
+TUpdateHost TUpdateHost::FromMainWindow()
+{
+    TUpdateHost host;
+    if (TPaaIkkuna *main = PaaIkkuna) {
+        host.ProgramFolder = main->ProgramFolder();
+        host.Settings = &main->Settings();
+        host.ProgramVersion = main->ProgramVersion();
+    }
+    return host;
+}
+
+TUpdateIkkuna::TUpdateIkkuna(QWidget *parent, TUpdateHost host)
+    : QDialog(parent), ui(std::make_unique<Ui::TUpdateIkkuna>()), FHost(std::move(host))
+{
+    if (!FHost.HostFolder) {
+        FHost.HostFolder = [](const QString &windowsFolder) {
+            const TPathMapping m = WinFiles::DrivesOf().ToHost(windowsFolder);
+            if (m.State == TPathState::NotLocal || m.HostPath.isEmpty())
+                return QString();
+            return WithSlash(m.HostPath);
+        };
+    }
+    if (!FHost.CreateHttp)
+        FHost.CreateHttp = [] { return UpdateHttp::CreateClient(); };
+    if (!FHost.Open) {
+        FHost.Open = [](const QString &target) {
+            QDesktopServices::openUrl(IsWebAddress(target) ? QUrl(target) : QUrl::fromLocalFile(target));
+        };
+    }
+    if (!FHost.Terminate) {
+        FHost.Terminate = [] {
+            QTimer::singleShot(0, qApp, [] {
+                if (PaaIkkuna)
+                    PaaIkkuna->close();
+                QCoreApplication::quit();
+            });
+        };
+    }
+    FormCreate();
+}
+
+TUpdateIkkuna::~TUpdateIkkuna()
+{
+    // The window goes only after its request: done() refuses while one runs.
+    if (Http && FBusy)
+        Http->Abort();
+}
+
+void TUpdateIkkuna::FormCreate()
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("UpdateIkkuna"));
+    setFixedSize(ui->Reunus->size());
+    ui->Reunus->setGeometry(rect());
+    FNewBlacklist = false;
+    FNewProgram = false;
+    ui->btnAbort->setEnabled(false);
+    ui->btnDownloadBlacklist->setEnabled(false);
+    ui->btnDownload->setEnabled(false);
+    ui->btnOk->SetCancel(true);
+
+    const struct { TOVBitBtn *button; const char *picture; } glyphs[] = {
+        {ui->btnDownload, "btnUpdate"}, {ui->btnDownloadBlacklist, "btnRegistry"}, {ui->btnAbort, "btnClose"},
+        {ui->btnCheck, "btnUpdate"},    {ui->btnOk, "btnClose"},
+    };
+    for (const auto &g : glyphs) {
+        QIcon icon(QStringLiteral(":/main/pictures/%1.png").arg(QLatin1String(g.picture)));
+        icon.addFile(QStringLiteral(":/main/pictures/%1Disabled.png").arg(QLatin1String(g.picture)), {}, QIcon::Disabled);
+        g.button->setIcon(icon);
+    }
+    for (QLabel *value : ValueLabels()) {
+        value->setStyleSheet(QStringLiteral("color: blue"));
+    }
+    for (QLabel *link : {ui->MoreInfo, ui->DownloadURL, ui->BlacklistDownloadURL}) {
+        QFont f = link->font();
+        f.setUnderline(true);
+        link->setFont(f);
+        link->setCursor(Qt::PointingHandCursor);
+        link->installEventFilter(this);
+    }
+
+    ui->CurrentVersion->setText(FHost.ProgramVersion);
+    if (const TSettings *s = FHost.Settings) {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, ToQColor(s->FBackgroundColor, palette));
+        setPalette(palette);
+        ui->RemoteAddress->setText(s->FUpdateAddress);
+    }
+    ui->CurrentBlacklistVersion->setText(BlacklistVersion(FHost.ProgramFolder + BlacklistFileName));
+
+    connect(ui->btnCheck, &QPushButton::clicked, this, &TUpdateIkkuna::btnCheckClick);
+    connect(ui->btnDownload, &QPushButton::clicked, this, &TUpdateIkkuna::btnDownloadClick);
+    connect(ui->btnDownloadBlacklist, &QPushButton::clicked, this, &TUpdateIkkuna::btnDownloadBlacklistClick);
+    connect(ui->btnAbort, &QPushButton::clicked, this, &TUpdateIkkuna::btnAbortClick);
+    connect(ui->btnOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    Http = FHost.CreateHttp ? FHost.CreateHttp() : nullptr;
+    if (Http)
+        Http->OnDocData = [this] { HttpDocData(); };
+}
+
+QList<QLabel *> TUpdateIkkuna::ValueLabels() const
+{
+    return {ui->CurrentVersion, ui->CurrentBlacklistVersion, ui->RemoteAddress, ui->VersionAvailable,
+            ui->BlacklistVersionAvailable, ui->VersionDetails, ui->MoreInfo, ui->DownloadURL,
+            ui->BlacklistDownloadURL, ui->Status};
+}
+
+TOVBitBtn *TUpdateIkkuna::Button(const QString &objectName) const { return findChild<TOVBitBtn *>(objectName); }
+QLabel *TUpdateIkkuna::ValueLabel(const QString &objectName) const { return findChild<QLabel *>(objectName); }
+QProgressBar *TUpdateIkkuna::Edistys() const { return ui->Edistys; }
+QString TUpdateIkkuna::StatusText() const { return ui->Status->text(); }
+
+void TUpdateIkkuna::showEvent(QShowEvent *event)
+{
+    if (const TSettings *s = FHost.Settings) {
+        if (!s->FUserFont.Name.isEmpty())
+            setFont(ToQFont(s->FUserFont));
+        const QFont windowFont = font();
+        for (QLabel *value : ValueLabels()) {
+            QFont f = value->font();
+            f.setFamily(windowFont.family());
+            f.setPointSizeF(windowFont.pointSizeF());
+            value->setFont(f);
+        }
+        if (s->FLanguageIndex != 0) {
+            // A window shown after a check (the automatic check's Yes) keeps what the check found.
+            QList<std::pair<QLabel *, QString>> found;
+            for (QLabel *value : ValueLabels())
+                if (!value->text().isEmpty() && !(value == ui->Status && value->text() == u"Idle!"))
+                    found.append({value, value->text()});
+            TranslateWindow(this, s->FLanguageIndex, s->FLanguage, FHost.ProgramFolder);
+            for (const auto &[value, text] : found)
+                value->setText(text);
+        }
+    }
+    const struct { QLabel *caption, *value; } pairs[] = {
+        {ui->Label8, ui->CurrentVersion},        {ui->Label5, ui->RemoteAddress},
+        {ui->Label9, ui->VersionAvailable},      {ui->Label10, ui->VersionDetails},
+        {ui->Label11, ui->MoreInfo},             {ui->Label12, ui->DownloadURL},
+        {ui->Label6, ui->Status},                {ui->Label2, ui->CurrentBlacklistVersion},
+        {ui->Label4, ui->BlacklistVersionAvailable}, {ui->Label18, ui->BlacklistDownloadURL},
+    };
+    for (const auto &p : pairs) {
+        p.caption->adjustSize();
+        const int left = 2 * p.caption->x() + p.caption->width();
+        p.value->setGeometry(left, p.caption->y(), std::max(0, width() - left - p.caption->x()), p.caption->height());
+    }
+    QDialog::showEvent(event);
+}
+
+void TUpdateIkkuna::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (PaaIkkuna) {
+        QPainter painter(this);
+        PaaIkkuna->PaintBackground(this, painter, false);
+    }
+}
+
+bool TUpdateIkkuna::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == ui->MoreInfo) {
+            MoreInfoClick();
+            return true;
+        }
+        if (watched == ui->DownloadURL) {
+            DownloadURLClick();
+            return true;
+        }
+        if (watched == ui->BlacklistDownloadURL) {
+            BlacklistDownloadURLClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TUpdateIkkuna::closeEvent(QCloseEvent *event)
+{
+    if (FBusy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TUpdateIkkuna::reject()
+{
+    // Escape presses Close, which ends the window with OK.
+    if (!FBusy)
+        accept();
+}
+
+void TUpdateIkkuna::done(int result)
+{
+    // Closing while Get waits inside a handler would release the window under that handler.
+    if (!FBusy)
+        QDialog::done(result);
+}
+
+void TUpdateIkkuna::OpenLink(QLabel *link)
+{
+    const QString address = link->text().trimmed();
+    if (IsWebAddress(address) && FHost.Open)
+        FHost.Open(address);
+}
+
+void TUpdateIkkuna::MoreInfoClick() { OpenLink(ui->MoreInfo); }
+void TUpdateIkkuna::DownloadURLClick() { OpenLink(ui->DownloadURL); }
+void TUpdateIkkuna::BlacklistDownloadURLClick() { OpenLink(ui->BlacklistDownloadURL); }
+
+QString TUpdateIkkuna::UpdateFolder() const
+{
+    if (!FHost.Settings || !FHost.HostFolder)
+        return QString();
+    return WithSlash(FHost.HostFolder(FHost.Settings->FUpdateDir));
+}
+
+void TUpdateIkkuna::ApplyProxy()
+{
+    if (!Http || !FHost.Settings)
+        return;
+    const TSettings &s = *FHost.Settings;
+    if (s.FUseProxy)
+        Http->SetProxy(s.FProxyServer, QString::number(s.FProxyPort), s.FProxyUsername, s.FProxyPassword);
+    else
+        Http->SetProxy(QString(), QStringLiteral("80"), QString(), QString());
+}
+
+TFetch TUpdateIkkuna::Fetch(const QString &url)
+{
+    return [this, url](QIODevice *stream, QString *error) {
+        if (!Http) {
+            if (error)
+                *error = QStringLiteral("No HTTP client.");
+            return false;
+        }
+        return Http->Get(url, stream, error);
+    };
+}
+
+void TUpdateIkkuna::SetDownloadButtons(bool running)
+{
+    ui->btnAbort->setEnabled(running);
+    ui->btnDownloadBlacklist->setEnabled(!running && FNewBlacklist);
+    ui->btnDownload->setEnabled(!running && FNewProgram);
+    ui->btnCheck->setEnabled(!running);
+    ui->btnOk->setEnabled(!running);
+}
+
+void TUpdateIkkuna::btnCheckClick()
+{
+    // A second press while a request runs would delete and recreate the file the first one writes.
+    if (FBusy)
+        return;
+    const QString folder = UpdateFolder();
+    const QString infoFile = folder.isEmpty() ? QString() : folder + InfoFileName;
+    if (!infoFile.isEmpty())
+        QFile::remove(infoFile);
+    ApplyProxy();
+    ui->Status->setText(Msg("M127PI", "Checking for update!"));
+    for (QLabel *l : {ui->VersionAvailable, ui->VersionDetails, ui->MoreInfo, ui->DownloadURL,
+                      ui->BlacklistVersionAvailable, ui->BlacklistDownloadURL})
+        l->clear();
+
+    QString error;
+    FBusy = true;
+    const bool ok = !infoFile.isEmpty() && QDir().mkpath(folder) &&
+                    DownloadToFile(infoFile, Fetch(FHost.Settings->FUpdateAddress), &error);
+    FBusy = false;
+    if (!ok) {
+        ui->Status->setText(Msg("M124PI", "Error occured!"));
+        if (!infoFile.isEmpty())
+            QFile::remove(infoFile);
+        FUpdateResult = urError;
+        return;
+    }
+    FUpdateResult = urNothingNew;
+    const TUpdateInfo info = ReadUpdateInfo(infoFile);
+    ui->VersionAvailable->setText(info.Version);
+    ui->DownloadURL->setText(info.UpdateURL);
+    ui->MoreInfo->setText(info.ReadmeURL);
+    ui->VersionDetails->setText(info.Details);
+    ui->BlacklistVersionAvailable->setText(info.Blacklist);
+    ui->BlacklistDownloadURL->setText(info.BlackDownloadURL);
+    CompareVersions(ui->CurrentVersion->text(), ui->VersionAvailable->text(), ui->CurrentBlacklistVersion->text(),
+                    ui->BlacklistVersionAvailable->text());
+    QFile::remove(infoFile);
+    FUpdateResult = ResultFor({FNewProgram, FNewBlacklist});
+}
+
+void TUpdateIkkuna::CompareVersions(const QString &current, const QString &available, const QString &currentBlacklist,
+                                    const QString &availableBlacklist)
+{
+    const TComparison c = UpdateInfo::CompareVersions(current, available, currentBlacklist, availableBlacklist);
+    FNewBlacklist = c.NewBlacklist;
+    FNewProgram = c.NewProgram;
+    if (FNewBlacklist) {
+        ui->btnDownloadBlacklist->setEnabled(true);
+        ui->Status->setText(Msg("M118PI", "A newer blacklist is available!"));
+    }
+    if (FNewProgram) {
+        ui->btnDownload->setEnabled(true);
+        ui->Status->setText(FNewBlacklist
+                                ? Msg("M119PI", "Both, new program version and blacklist version, are available!")
+                                : Msg("M120PI", "A newer program version is available!"));
+    } else if (!FNewBlacklist) {
+        ui->Status->setText(Msg("M121PI", "No updates found!"));
+    }
+}
+
+void TUpdateIkkuna::btnDownloadClick()
+{
+    if (FBusy)
+        return;
+    const QString url = ui->DownloadURL->text();
+    const QString name = DownloadFileName(url);
+    const QString folder = UpdateFolder();
+    const QString target = name.isEmpty() || folder.isEmpty() ? QString() : folder + name;
+    if (!target.isEmpty())
+        QFile::remove(target);
+    ui->Status->setText(Msg("M123PI", "Trying to download program update!"));
+    SetDownloadButtons(true);
+    QString error;
+    FBusy = true;
+    const bool ok = !target.isEmpty() && QDir().mkpath(folder) && DownloadToFile(target, Fetch(url), &error);
+    FBusy = false;
+    if (!ok) {
+        ui->Status->setText(Msg("M124PI", "Error occured!"));
+        SetDownloadButtons(false);
+        ui->btnDownload->setEnabled(true);
+        return;
+    }
+    ui->Status->setText(Msg("M125PI", "Succesfully downloaded the program update!"));
+    FNewProgram = false;
+    SetDownloadButtons(false);
+    const QString shown = FHost.Settings ? FHost.Settings->FUpdateDir + name : target;
+    const QString question = SafeFormat(
+        Msg("M126PI", "File downloaded to \"%s\". To install the update you need first to close Vaskimo and execute the "
+                      "downloaded file! Close Vaskimo now and execute the update?"),
+        shown);
+    if (MessageBoxes::Confirm(this, question)) {
+        if (FHost.Open)
+            FHost.Open(target);
+        if (FHost.Terminate)
+            FHost.Terminate();
+    }
+}
+
+void TUpdateIkkuna::btnDownloadBlacklistClick()
+{
+    if (FBusy)
+        return;
+    ui->Status->setText(Msg("M129PI", "Trying to download blacklist update!"));
+    SetDownloadButtons(true);
+    QString error;
+    FBusy = true;
+    const TBlacklistInstall outcome =
+        InstallBlacklist(FHost.ProgramFolder, Fetch(ui->BlacklistDownloadURL->text()), &error);
+    FBusy = false;
+    switch (outcome) {
+    case TBlacklistInstall::DownloadFailed:
+    case TBlacklistInstall::NotABlacklist:
+        ui->Status->setText(Msg("M124PI", "Error occured!"));
+        SetDownloadButtons(false);
+        ui->btnDownloadBlacklist->setEnabled(true);
+        FUpdateResult = urError;
+        return;
+    case TBlacklistInstall::ReplaceFailed:
+        // The old blacklist is still in place: the offer stays, and the failure is one.
+        ui->Status->setText(Msg("M130PI", "Succesfully downloaded the blacklist update!"));
+        SetDownloadButtons(false);
+        FUpdateResult = urError;
+        MessageBoxes::Error(this, Msg("M131PI", "Unknown error occured while setting up the blacklist. Try checking for "
+                                                "updates again and check that Vaskimo files aren't in use by other "
+                                                "programs!"));
+        return;
+    case TBlacklistInstall::Installed:
+        break;
+    }
+    ui->Status->setText(Msg("M130PI", "Succesfully downloaded the blacklist update!"));
+    FNewBlacklist = false;
+    SetDownloadButtons(false);
+    if (MessageBoxes::Confirm(this, Msg("M132PI", "To finish installing the fix you need to restart Vaskimo. Close Vaskimo now?")) &&
+        FHost.Terminate)
+        FHost.Terminate();
+}
+
+void TUpdateIkkuna::HttpDocData()
+{
+    if (!ui->btnAbort->isEnabled() || !Http)
+        return;
+    const qint64 length = Http->ContentLength();
+    const qint64 received = Http->ReceivedBytes();
+    if (length < 0) {
+        ui->Edistys->setRange(0, 0);
+    } else {
+        // The bar counts in int: large files go in kilobytes.
+        const qint64 scale = length > std::numeric_limits<int>::max() ? 1024 : 1;
+        ui->Edistys->setRange(0, int(length / scale));
+        ui->Edistys->setValue(int(std::min(received, length) / scale));
+    }
+    ui->Status->setText(SafeFormat(Msg("M128PI", "Downloading %1.n of %1.n!"), double(received), double(length)));
+}
+
+void TUpdateIkkuna::btnAbortClick()
+{
+    if (Http)
+        Http->Abort();
+    ui->Status->setText(Msg("M122PI", "Aborted!"));
+}

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: TUpdateIkkuna, the update window: asks the server for newer versions, downloads the program update and installs the blacklist.
+#pragma once
+
+#include "net/UpdateInfo.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QFrame;
+class TOVBitBtn;
+struct TSettings;
+namespace Ui {
+class TUpdateIkkuna;
+}
+
+// What the window needs of the program around it. FromMainWindow() takes it from PaaIkkuna; tests
+// give their own.
+struct TUpdateHost {
+    QString ProgramFolder;           // host folder ending in "/": "BlackLst.vkb", "Languages/"
+    TSettings *Settings = nullptr;   // proxy, update address and folder, language, font, colour
+    QString ProgramVersion;          // four numbers, "1.0.0.0"
+    // The host folder of a Windows folder (FUpdateDir), ending in "/"; empty when it has none.
+    std::function<QString(const QString &windowsFolder)> HostFolder;
+    std::function<std::unique_ptr<UpdateInfo::TUpdateHttp>()> CreateHttp;
+    // The shell's "open" of a document or an address.
+    std::function<void(const QString &target)> Open;
+    // Asks the application to end (after Yes to running the update or restarting).
+    std::function<void()> Terminate;
+
+    static TUpdateHost FromMainWindow();
+};
+
+class TUpdateIkkuna final : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TUpdateIkkuna(QWidget *parent = nullptr, TUpdateHost host = TUpdateHost::FromMainWindow());
+    ~TUpdateIkkuna() override;
+
+    // 0 before anything ran; 1 a download failed; 2 nothing newer; 3 program; 4 blacklist; 5 both.
+    int FUpdateResult = 0;
+    bool FNewBlacklist = false;
+    bool FNewProgram = false;
+
+    // Test access.
+    TOVBitBtn *Button(const QString &objectName) const;
+    QLabel *ValueLabel(const QString &objectName) const;
+    QProgressBar *Edistys() const;
+    QString StatusText() const;
+    bool Busy() const { return FBusy; }
+
+public slots:
+    void btnCheckClick();
+    void btnDownloadClick();
+    void btnDownloadBlacklistClick();
+    void btnAbortClick();
+    void MoreInfoClick();
+    void DownloadURLClick();
+    void BlacklistDownloadURLClick();
+    void HttpDocData();
+    // Refused while a request runs: Get waits inside a handler of this window.
+    void reject() override;
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;    // FormShow
+    void paintEvent(QPaintEvent *event) override;  // FormPaint
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void CompareVersions(const QString &current, const QString &available, const QString &currentBlacklist,
+                         const QString &availableBlacklist);
+    void ApplyProxy();
+    UpdateInfo::TFetch Fetch(const QString &url);
+    void SetDownloadButtons(bool running);
+    void OpenLink(QLabel *link);
+    QString UpdateFolder() const;
+    QList<QLabel *> ValueLabels() const;
+
+    std::unique_ptr<Ui::TUpdateIkkuna> ui;
+    TUpdateHost FHost;
+    std::unique_ptr<UpdateInfo::TUpdateHttp> Http;
+    bool FBusy = false;  // a request runs: the window neither starts another nor closes
+};

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the update window against a real nginx on 127.0.0.1: check, relocation, blacklist install, program download, and replies that must not count.
+#include "net/Update.h"
+
+#include "HttpPeers.h"
+#include "UpdateTestSupport.h"
+#include "support/MessageBoxCatcher.h"
+
+#include "shell/Buttons.h"
+#include "shell/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using TestSupport::TBoxes;
+using namespace UpdateTestSupport;
+
+namespace {
+
+const QByteArray OldBlacklist = "[General]\r\nVersion=Release 3\r\nRegistry=,old\r\n";
+const QByteArray NewBlacklist = "[General]\r\nVersion=Release 4\r\nRegistry=,new,\"program files\"\r\n";
+
+class UpdateNginxTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Port = HttpPeers::FreePort();
+        const QString root = Server.path();
+        const QString www = root + "/www";
+        const QByteArray base = QStringLiteral("http://127.0.0.1:%1").arg(Port).toLatin1();
+        WriteFile(www + "/Vaskimo.upd", "[UpdateInfo]\r\nVersion=2.0.0.0\r\nUpdateURL=" + base +
+                                            "/files/VaskimoSetup.exe\r\nReadmeURL=" + base +
+                                            "/readme.html\r\nDetails=Faster scans\r\nBlacklist=Release 4\r\n"
+                                            "BlackDownloadURL=" + base + "/files/BlackLst.vkb\r\n");
+        WriteFile(www + "/bad.upd", "[UpdateInfo]\r\nVersion=1.0.0.0\r\nBlacklist=Release 4\r\nBlackDownloadURL=" + base +
+                                        "/secret/BlackLst.vkb\r\n");
+        WriteFile(www + "/files/BlackLst.vkb", NewBlacklist);
+        WriteFile(www + "/secret/BlackLst.vkb", NewBlacklist);
+        Setup = QByteArray(300000, 'x');
+        Setup.prepend("MZ");
+        WriteFile(www + "/files/VaskimoSetup.exe", Setup);
+        WriteFile(root + "/htpasswd", "user:$apr1$9z2o7Jc1$gJ7cbvP5dZm9Ng9m5s0GQ.\n");
+        QDir().mkpath(root + "/tmp");
+        const QString conf = QStringLiteral(
+            "%1master_process off;\npid %2/nginx.pid;\nerror_log %2/error.log;\nevents {}\n"
+            "http {\n access_log off;\n client_body_temp_path %2/tmp;\n proxy_temp_path %2/tmp;\n"
+            " fastcgi_temp_path %2/tmp;\n uwsgi_temp_path %2/tmp;\n scgi_temp_path %2/tmp;\n"
+            " server {\n  listen 127.0.0.1:%3;\n  root %2/www;\n"
+            "  location /secret/ { auth_basic \"Vaskimo\"; auth_basic_user_file %2/htpasswd; }\n"
+            "  location = /moved.upd { return 302 /Vaskimo.upd; }\n"
+            " }\n}\n")
+                                 .arg(geteuid() == 0 ? QStringLiteral("user root;\n") : QString(), root)
+                                 .arg(Port);
+        WriteFile(root + "/nginx.conf", conf.toLatin1());
+        if (!Nginx.Start(QStringLiteral("/usr/sbin/nginx"),
+                         {"-p", root, "-c", root + "/nginx.conf", "-g", "daemon off;"}, Port))
+            GTEST_SKIP() << Nginx.Error().toStdString();
+
+        Folder = Program.path() + u'/';
+        WriteFile(Folder + "BlackLst.vkb", OldBlacklist);
+        Settings.FUpdateAddress = QString::fromLatin1(base + "/Vaskimo.upd");
+        Settings.FUpdateDir = QStringLiteral("C:\\Vaskimo\\");
+    }
+
+    std::unique_ptr<TUpdateIkkuna> Window()
+    {
+        TUpdateHost host = Recorder.Host(Folder, &Settings, QStringLiteral("1.0.0.0"));
+        host.HostFolder = [this](const QString &) { return Folder + "Downloads/"; };
+        auto w = std::make_unique<TUpdateIkkuna>(nullptr, host);
+        w->show();
+        return w;
+    }
+
+    QTemporaryDir Server, Program;
+    quint16 Port = 0;
+    HttpPeers::TPeer Nginx;
+    QString Folder;
+    QByteArray Setup;
+    TSettings Settings;
+    TRecorder Recorder;
+    QStringList &Opened = Recorder.Opened;
+    int &Terminated = Recorder.Terminated;
+};
+
+} // namespace
+
+TEST_F(UpdateNginxTest, FullCheckBlacklistInstallAndProgramDownload)
+{
+    TBoxes boxes;
+    boxes.Answer = false;
+    auto w = Window();
+    Click(*w, "btnCheck");
+    EXPECT_EQ(w->FUpdateResult, 5);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Both, new program version and blacklist version, are available!"));
+    EXPECT_EQ(w->ValueLabel("VersionDetails")->text(), QStringLiteral("Faster scans"));
+    EXPECT_FALSE(QFile::exists(Folder + "Downloads/Vaskimo.upd"));
+
+    Click(*w, "btnDownloadBlacklist");
+    EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), NewBlacklist);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the blacklist update!"));
+    EXPECT_FALSE(QFile::exists(Folder + "BlackLst.tmp"));
+
+    Click(*w, "btnDownload");
+    EXPECT_EQ(ReadFile(Folder + "Downloads/VaskimoSetup.exe"), Setup);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the program update!"));
+    EXPECT_EQ(w->Edistys()->value(), Setup.size());
+    ASSERT_EQ(boxes.Shown.size(), 2);
+    EXPECT_TRUE(boxes.Shown[1].startsWith("File downloaded to \"C:\\Vaskimo\\VaskimoSetup.exe\"."));
+    EXPECT_TRUE(Opened.isEmpty());
+    EXPECT_EQ(Terminated, 0);
+
+    // The window closes with its button.
+    Click(*w, "btnOk");
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(UpdateNginxTest, RelocatedInformationFile)
+{
+    Settings.FUpdateAddress.replace("/Vaskimo.upd", "/moved.upd");
+    auto w = Window();
+    Click(*w, "btnCheck");
+    EXPECT_EQ(w->FUpdateResult, 5);
+}
+
+TEST_F(UpdateNginxTest, RepliesThatAreNoDocument)
+{
+    const struct { const char *name, *path; } cases[] = {
+        {"not found", "/missing.upd"},
+        {"authentication required", "/secret/Vaskimo.upd"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Settings.FUpdateAddress = QStringLiteral("http://127.0.0.1:%1%2").arg(Port).arg(QLatin1String(c.path));
+        auto w = Window();
+        Click(*w, "btnCheck");
+        EXPECT_EQ(w->FUpdateResult, 1);
+        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+    }
+    // A blacklist behind a login is never installed from the login page.
+    Settings.FUpdateAddress = QStringLiteral("http://127.0.0.1:%1/bad.upd").arg(Port);
+    auto w = Window();
+    Click(*w, "btnCheck");
+    ASSERT_EQ(w->FUpdateResult, 4);
+    Click(*w, "btnDownloadBlacklist");
+    EXPECT_EQ(w->FUpdateResult, 1);
+    EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
+}
+
+TEST(UpdateCutShortTest, ABlacklistCutShortNeverReplacesTheOldOne)
+{
+    HttpPeers::TScriptedServer server([](HttpPeers::TConnection &conn, int, HttpPeers::TScriptedServer &s) {
+        s.ReadAndRecord(conn);
+        conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 200\r\nContent-Type: application/octet-stream\r\n\r\n"
+                  "[General]\r\nVersion=Release 9\r\n");
+        conn.Close();
+    });
+    QTemporaryDir program;
+    const QString folder = program.path() + u'/';
+    WriteFile(folder + "BlackLst.vkb", OldBlacklist);
+    TSettings settings;
+    TRecorder recorder;
+    TUpdateIkkuna w(nullptr, recorder.Host(folder, &settings, QStringLiteral("1.0.0.0")));
+    w.show();
+    // As a check that found Release 9 leaves the window.
+    w.ValueLabel("BlacklistDownloadURL")->setText(server.Url("/BlackLst.vkb"));
+    w.FNewBlacklist = true;
+    w.Button("btnDownloadBlacklist")->setEnabled(true);
+    TBoxes boxes;
+    QTest::mouseClick(w.Button("btnDownloadBlacklist"), Qt::LeftButton);
+    EXPECT_EQ(w.FUpdateResult, 1);
+    EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!"));
+    EXPECT_EQ(ReadFile(folder + "BlackLst.vkb"), OldBlacklist);
+    EXPECT_FALSE(QFile::exists(folder + "BlackLst.tmp"));
+    EXPECT_EQ(server.Requests().size(), 1);
+}

@@ -1,0 +1,416 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: offscreen tests of the update window over a scripted HTTP client: check, downloads, abort, links, closing.
+#include "net/Update.h"
+
+#include "UpdateTestSupport.h"
+#include "support/MessageBoxCatcher.h"
+
+#include "shell/Buttons.h"
+#include "shell/Settings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using TestSupport::TBoxes;
+using namespace UpdateInfo;
+using namespace UpdateTestSupport;
+
+namespace {
+
+// One scripted reply: its bytes, whether it ends well, and whether it waits for Abort.
+struct TReply {
+    QByteArray Body;
+    bool Ok = true;
+    bool WaitForAbort = false;
+};
+
+// A client that answers from a table; a waiting reply runs events until Abort, as the real one does.
+class TScriptedHttp final : public TUpdateHttp
+{
+public:
+    explicit TScriptedHttp(QMap<QString, TReply> *replies, QStringList *log) : FReplies(replies), FLog(log) {}
+
+    void SetProxy(const QString &server, const QString &port, const QString &username, const QString &password) override
+    {
+        FLog->append(QStringLiteral("proxy %1:%2 %3/%4").arg(server, port, username, password));
+    }
+    bool Get(const QString &url, QIODevice *stream, QString *error) override
+    {
+        FLog->append(QStringLiteral("GET ") + url);
+        if (FBusy) {
+            *error = QStringLiteral("busy");
+            return false;
+        }
+        const TReply reply = FReplies->value(url, TReply{"", false, false});
+        FBusy = true;
+        FAborted = false;
+        FLength = reply.Body.size() * (reply.WaitForAbort ? 2 : 1);
+        FReceived = 0;
+        stream->write(reply.Body);
+        FReceived = reply.Body.size();
+        if (OnDocData)
+            OnDocData();
+        if (reply.WaitForAbort) {
+            QElapsedTimer timer;
+            timer.start();
+            while (!FAborted && timer.elapsed() < 10000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        FBusy = false;
+        if (!reply.Ok || FAborted) {
+            *error = QStringLiteral("failed");
+            return false;
+        }
+        return true;
+    }
+    void Abort() override { FAborted = true; }
+    bool Busy() const override { return FBusy; }
+    qint64 ContentLength() const override { return FLength; }
+    qint64 ReceivedBytes() const override { return FReceived; }
+
+private:
+    QMap<QString, TReply> *FReplies;
+    QStringList *FLog;
+    bool FBusy = false, FAborted = false;
+    qint64 FLength = -1, FReceived = 0;
+};
+
+const QString InfoUrl = QStringLiteral("http://updates.example/Vaskimo.upd");
+const QString SetupUrl = QStringLiteral("http://updates.example/files/VaskimoSetup.exe");
+const QString ListUrl = QStringLiteral("http://updates.example/files/BlackLst.vkb");
+const QByteArray OldBlacklist = "[General]\r\nVersion=Release 3\r\nRegistry=,old\r\n";
+const QByteArray NewBlacklist = "[General]\r\nVersion=Release 4\r\nRegistry=,new\r\n";
+
+QByteArray InfoFile(const char *version, const char *blacklist)
+{
+    return QByteArray("[UpdateInfo]\r\nVersion=") + version + "\r\nUpdateURL=" + SetupUrl.toLatin1() +
+           "\r\nReadmeURL=http://updates.example/readme.html\r\nDetails=Faster scans\r\nBlacklist=" + blacklist +
+           "\r\nBlackDownloadURL=" + ListUrl.toLatin1() + "\r\n";
+}
+
+class UpdateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Folder = Program.path() + u'/';
+        Downloads = Program.path() + QStringLiteral("/Downloads/");
+        Settings.FUpdateAddress = InfoUrl;
+        Settings.FUpdateDir = QStringLiteral("C:\\Vaskimo\\Downloads\\");
+        WriteFile(Folder + "BlackLst.vkb", OldBlacklist);
+    }
+
+    std::unique_ptr<TUpdateIkkuna> Window()
+    {
+        TUpdateHost host = Recorder.Host(Folder, &Settings, QStringLiteral("1.1.0.0"));
+        host.HostFolder = [this](const QString &windows) {
+            return windows == u"C:\\Vaskimo\\Downloads\\" ? Downloads : QString();
+        };
+        host.CreateHttp = [this] { return std::make_unique<TScriptedHttp>(&Replies, &Log); };
+        auto window = std::make_unique<TUpdateIkkuna>(nullptr, host);
+        window->show();
+        return window;
+    }
+
+    static bool Enabled(TUpdateIkkuna &w, const char *button) { return w.Button(QLatin1String(button))->isEnabled(); }
+    static QString Value(TUpdateIkkuna &w, const char *label) { return w.ValueLabel(QLatin1String(label))->text(); }
+
+    QTemporaryDir Program;
+    QString Folder, Downloads;
+    TSettings Settings;
+    QMap<QString, TReply> Replies;
+    QStringList Log;
+    TRecorder Recorder;
+    QStringList &Opened = Recorder.Opened;
+    int &Terminated = Recorder.Terminated;
+};
+
+} // namespace
+
+TEST_F(UpdateTest, CreatedWithOnlyCheckAndClose)
+{
+    auto w = Window();
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Check for updates"));
+    EXPECT_EQ(w->size(), QSize(505, 377));
+    EXPECT_EQ(Value(*w, "CurrentVersion"), QStringLiteral("1.1.0.0"));
+    EXPECT_EQ(Value(*w, "CurrentBlacklistVersion"), QStringLiteral("Release 3"));
+    EXPECT_EQ(Value(*w, "RemoteAddress"), InfoUrl);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Idle!"));
+    for (const char *b : {"btnDownload", "btnDownloadBlacklist", "btnAbort"})
+        EXPECT_FALSE(Enabled(*w, b)) << b;
+    for (const char *b : {"btnCheck", "btnOk"})
+        EXPECT_TRUE(Enabled(*w, b)) << b;
+    // Each value label stands at twice its caption's left plus the caption's width.
+    const QLabel *caption = w->ValueLabel(QStringLiteral("Label9"));
+    EXPECT_EQ(w->ValueLabel(QStringLiteral("VersionAvailable"))->x(), 2 * caption->x() + caption->width());
+
+    QFile::remove(Folder + "BlackLst.vkb");
+    auto fresh = Window();
+    EXPECT_EQ(Value(*fresh, "CurrentBlacklistVersion"), QStringLiteral("Release 0"));
+}
+
+TEST_F(UpdateTest, CheckTable)
+{
+    const struct {
+        const char *name;
+        TReply reply;
+        int result;
+        const char *status;
+        bool download, blacklist;
+    } cases[] = {
+        {"newer program", {InfoFile("1.2.0.0", "Release 3")}, 3, "A newer program version is available!", true, false},
+        {"newer blacklist", {InfoFile("1.1.0.0", "Release 4")}, 4, "A newer blacklist is available!", false, true},
+        {"both", {InfoFile("2.0.0.0", "Release 9")}, 5, "Both, new program version and blacklist version, are available!",
+         true, true},
+        {"neither", {InfoFile("1.1.0.0", "Release 3")}, 2, "No updates found!", false, false},
+        {"older program", {InfoFile("1.0.9.9", "Release 3")}, 2, "No updates found!", false, false},
+        {"garbage", {"<html>It works!</html>"}, 2, "No updates found!", false, false},
+        {"unparsable blacklist release", {InfoFile("1.1.0.0", "Release soon")}, 2, "No updates found!", false, false},
+        {"failed download", {InfoFile("2.0.0.0", "Release 9"), false}, 1, "Error occured!", false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Replies[InfoUrl] = c.reply;
+        auto w = Window();
+        Click(*w, "btnCheck");
+        EXPECT_EQ(w->FUpdateResult, c.result);
+        EXPECT_EQ(w->StatusText(), QLatin1String(c.status));
+        EXPECT_EQ(Enabled(*w, "btnDownload"), c.download);
+        EXPECT_EQ(Enabled(*w, "btnDownloadBlacklist"), c.blacklist);
+        EXPECT_FALSE(Enabled(*w, "btnAbort"));
+        EXPECT_FALSE(QFile::exists(Downloads + "Vaskimo.upd"));
+        EXPECT_EQ(QDir(Downloads).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+    // The labels of the last good check.
+    Replies[InfoUrl] = {InfoFile("2.0.0.0", "Release 9")};
+    auto w = Window();
+    Click(*w, "btnCheck");
+    EXPECT_EQ(Value(*w, "VersionAvailable"), QStringLiteral("2.0.0.0"));
+    EXPECT_EQ(Value(*w, "VersionDetails"), QStringLiteral("Faster scans"));
+    EXPECT_EQ(Value(*w, "DownloadURL"), SetupUrl);
+    EXPECT_EQ(Value(*w, "MoreInfo"), QStringLiteral("http://updates.example/readme.html"));
+    EXPECT_EQ(Value(*w, "BlacklistVersionAvailable"), QStringLiteral("Release 9"));
+    EXPECT_EQ(Value(*w, "BlacklistDownloadURL"), ListUrl);
+    // A failed check empties what an earlier one showed.
+    Replies[InfoUrl].Ok = false;
+    Click(*w, "btnCheck");
+    EXPECT_EQ(Value(*w, "VersionAvailable"), QString());
+    EXPECT_EQ(w->FUpdateResult, 1);
+}
+
+TEST_F(UpdateTest, ProxySettingsReachTheClient)
+{
+    Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 3")};
+    Settings.FUseProxy = true;
+    Settings.FProxyServer = QStringLiteral("proxy.lan");
+    Settings.FProxyPort = 3128;
+    Settings.FProxyUsername = QStringLiteral("me");
+    Settings.FProxyPassword = QStringLiteral("secret");
+    auto w = Window();
+    Click(*w, "btnCheck");
+    Settings.FUseProxy = false;
+    Click(*w, "btnCheck");
+    EXPECT_EQ(Log, QStringList({"proxy proxy.lan:3128 me/secret", "GET " + InfoUrl, "proxy :80 /", "GET " + InfoUrl}));
+}
+
+TEST_F(UpdateTest, BlacklistInstall)
+{
+    Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 4")};
+    Replies[ListUrl] = {NewBlacklist};
+    TBoxes boxes;
+    boxes.Answer = false;
+    auto w = Window();
+    Click(*w, "btnCheck");
+    Click(*w, "btnDownloadBlacklist");
+    EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), NewBlacklist);
+    EXPECT_FALSE(QFile::exists(Folder + "BlackLst.tmp"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the blacklist update!"));
+    EXPECT_EQ(boxes.Shown, QStringList{"To finish installing the fix you need to restart Vaskimo. Close Vaskimo now?"});
+    EXPECT_EQ(Terminated, 0);
+    EXPECT_FALSE(w->FNewBlacklist);
+    EXPECT_FALSE(Enabled(*w, "btnDownloadBlacklist"));
+    EXPECT_TRUE(Enabled(*w, "btnCheck"));
+    EXPECT_TRUE(Enabled(*w, "btnOk"));
+    EXPECT_EQ(w->FUpdateResult, 4);
+
+    // Yes ends the program.
+    boxes.Answer = true;
+    auto again = Window();
+    Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 5")};
+    Click(*again, "btnCheck");
+    Click(*again, "btnDownloadBlacklist");
+    EXPECT_EQ(Terminated, 1);
+}
+
+TEST_F(UpdateTest, FailedBlacklistDownloadKeepsTheOldOne)
+{
+    const struct { const char *name; TReply reply; } cases[] = {
+        {"cut short", {NewBlacklist.left(25), false}},
+        {"an error page", {"<html><body>407 Proxy Authentication Required</body></html>"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 4")};
+        Replies[ListUrl] = c.reply;
+        TBoxes boxes;
+        auto w = Window();
+        Click(*w, "btnCheck");
+        Click(*w, "btnDownloadBlacklist");
+        EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
+        EXPECT_FALSE(QFile::exists(Folder + "BlackLst.tmp"));
+        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+        EXPECT_EQ(w->FUpdateResult, 1);
+        EXPECT_TRUE(Enabled(*w, "btnDownloadBlacklist"));
+        EXPECT_FALSE(Enabled(*w, "btnAbort"));
+        EXPECT_TRUE(boxes.Shown.isEmpty());
+    }
+}
+
+TEST_F(UpdateTest, FailedReplaceIsReportedAndKeepsTheOffer)
+{
+    Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 4")};
+    Replies[ListUrl] = {NewBlacklist};
+    SetRenameForTests([](const QString &, const QString &) { return false; });
+    TBoxes boxes;
+    auto w = Window();
+    Click(*w, "btnCheck");
+    Click(*w, "btnDownloadBlacklist");
+    SetRenameForTests({});
+    EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown[0].startsWith("Unknown error occured while setting up the blacklist."));
+    EXPECT_EQ(boxes.Kinds[0], TMessageKind::Error);
+    EXPECT_EQ(w->FUpdateResult, 1);
+    EXPECT_TRUE(Enabled(*w, "btnDownloadBlacklist"));
+}
+
+TEST_F(UpdateTest, ProgramDownload)
+{
+    Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3")};
+    Replies[SetupUrl] = {"MZ installer"};
+    TBoxes boxes;
+    auto w = Window();
+    Click(*w, "btnCheck");
+    Click(*w, "btnDownload");
+    EXPECT_EQ(ReadFile(Downloads + "VaskimoSetup.exe"), QByteArray("MZ installer"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the program update!"));
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_EQ(boxes.Shown[0], QStringLiteral("File downloaded to \"C:\\Vaskimo\\Downloads\\VaskimoSetup.exe\". To install "
+                                             "the update you need first to close Vaskimo and execute the downloaded "
+                                             "file! Close Vaskimo now and execute the update?"));
+    EXPECT_EQ(Opened, QStringList{Downloads + "VaskimoSetup.exe"});
+    EXPECT_EQ(Terminated, 1);
+    EXPECT_FALSE(Enabled(*w, "btnDownload"));
+    EXPECT_FALSE(w->FNewProgram);
+    EXPECT_EQ(w->FUpdateResult, 3);
+}
+
+TEST_F(UpdateTest, ProgramDownloadFailures)
+{
+    const struct { const char *name, *url; TReply reply; } cases[] = {
+        {"connection lost", "http://updates.example/files/VaskimoSetup.exe", {"MZ inst", false}},
+        {"address ending in a slash", "http://updates.example/files/", {"MZ installer"}},
+        {"a name that climbs out", "http://updates.example/files/..", {"MZ installer"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray info = InfoFile("1.2.0.0", "Release 3");
+        info.replace(SetupUrl.toLatin1(), c.url);
+        Replies[InfoUrl] = {info};
+        Replies[QLatin1String(c.url)] = c.reply;
+        TBoxes boxes;
+        auto w = Window();
+        Click(*w, "btnCheck");
+        Click(*w, "btnDownload");
+        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+        EXPECT_TRUE(boxes.Shown.isEmpty());
+        EXPECT_EQ(QDir(Downloads).entryList(QDir::Files | QDir::Hidden), QStringList());
+        EXPECT_EQ(QDir(Program.path()).entryList(QDir::Files), QStringList{"BlackLst.vkb"});
+        EXPECT_TRUE(Enabled(*w, "btnDownload"));
+        EXPECT_TRUE(Enabled(*w, "btnCheck"));
+        EXPECT_EQ(w->FUpdateResult, 3);  // the program download leaves it
+    }
+}
+
+TEST_F(UpdateTest, AbortDuringDownload)
+{
+    Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3")};
+    Replies[SetupUrl] = {"MZ first half", true, true};
+    TBoxes boxes;
+    auto w = Window();
+    Click(*w, "btnCheck");
+    QStringList seen;
+    bool closedDuringDownload = false;
+    QTimer::singleShot(50, w.get(), [&] {
+        seen << w->StatusText();
+        for (const char *b : {"btnDownload", "btnDownloadBlacklist", "btnCheck", "btnOk"})
+            EXPECT_FALSE(Enabled(*w, b)) << b;
+        EXPECT_EQ(w->Edistys()->maximum(), 26);
+        EXPECT_EQ(w->Edistys()->value(), 13);
+        w->close();  // refused while the download runs
+        closedDuringDownload = !w->isVisible();
+        Click(*w, "btnAbort");
+        seen << w->StatusText();
+    });
+    Click(*w, "btnDownload");
+    EXPECT_FALSE(closedDuringDownload);
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].startsWith("Downloading ")) << seen[0].toStdString();
+    EXPECT_EQ(seen[1], QStringLiteral("Aborted!"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+    EXPECT_EQ(QDir(Downloads).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_TRUE(boxes.Shown.isEmpty());
+    EXPECT_TRUE(Enabled(*w, "btnOk"));
+    EXPECT_FALSE(Enabled(*w, "btnAbort"));
+}
+
+TEST_F(UpdateTest, SecondCheckWhileOneRunsIsIgnored)
+{
+    Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3"), true, true};
+    auto w = Window();
+    QTimer::singleShot(50, w.get(), [&] {
+        EXPECT_TRUE(w->Busy());
+        QTest::mouseClick(w->Button(QStringLiteral("btnCheck")), Qt::LeftButton);
+        w->reject();
+        EXPECT_TRUE(w->isVisible());
+    });
+    // The window offers no Abort during a check; the test ends the waiting reply through the handler.
+    QTimer::singleShot(100, w.get(), [&] { w->btnAbortClick(); });
+    Click(*w, "btnCheck");
+    EXPECT_EQ(Log.count("GET " + InfoUrl), 1);
+    EXPECT_EQ(w->FUpdateResult, 1);  // the abort made the check fail, and nothing else ran meanwhile
+    w->reject();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(UpdateTest, LinksOpenOnlyWebAddresses)
+{
+    QByteArray info = InfoFile("1.2.0.0", "Release 4");
+    info.replace("http://updates.example/readme.html", "file:///etc/passwd");
+    Replies[InfoUrl] = {info};
+    auto w = Window();
+    QTest::mouseClick(w->ValueLabel(QStringLiteral("MoreInfo")), Qt::LeftButton);  // empty before a check
+    Click(*w, "btnCheck");
+    QTest::mouseClick(w->ValueLabel(QStringLiteral("MoreInfo")), Qt::LeftButton);
+    QTest::mouseClick(w->ValueLabel(QStringLiteral("DownloadURL")), Qt::LeftButton);
+    QTest::mouseClick(w->ValueLabel(QStringLiteral("BlacklistDownloadURL")), Qt::LeftButton);
+    EXPECT_EQ(Opened, QStringList({SetupUrl, ListUrl}));
+}
+
+TEST_F(UpdateTest, EscapeCloses)
+{
+    auto w = Window();
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->result(), QDialog::Accepted);
+}
