@@ -626,6 +626,7 @@ void THttpCli::HeaderComplete()
     FContentType = h.ContentType;
     FTransferEncoding = h.TransferEncoding;
     FContentEncoding = h.ContentEncoding;
+    FReplyHeaders = h.Lines; // folded lines joined, an interim 100 reply gone
     FAuthHeaders = h.AuthHeaders;
     if (h.AcceptRanges)
         FAcceptRanges = *h.AcceptRanges;

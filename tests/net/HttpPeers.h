@@ -126,6 +126,15 @@ public:
                 return {};
         }
     }
+    // Exactly n bytes, or fewer when the peer closes first.
+    QByteArray ReadBytes(qsizetype n, int ms = 5000)
+    {
+        while (FIn.size() < n && ReadMore(ms)) {
+        }
+        QByteArray r = FIn.left(n);
+        FIn.remove(0, r.size());
+        return r;
+    }
     void Send(const QByteArray &data)
     {
         qsizetype done = 0;

@@ -560,3 +560,91 @@ TEST_F(HttpScripted, BusyAndVersion)
     http.SetRequestVer("1.1");
     EXPECT_EQ(http.RequestVer(), "1.1");
 }
+
+TEST_F(HttpScripted, RelocatedPostIsSentAgainAsGet)
+{
+    TScriptedServer server([&](TConnection &conn, int index, TScriptedServer &s) {
+        const QByteArray head = s.ReadAndRecord(conn);
+        if (index == 0) {
+            s.Record(conn.ReadBytes(11));
+            conn.Send("HTTP/1.0 302 Found\r\nLocation: /got\r\nContent-Length: 5\r\n\r\nmoved");
+        } else {
+            conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ngot!");
+        }
+    });
+    QBuffer post;
+    post.setData("field=value");
+    post.open(QIODevice::ReadOnly);
+    http.SetSendStream(&post);
+    http.SetURL(server.Url("/form"));
+    EXPECT_NO_THROW(http.Post());
+    const QStringList reqs = server.Requests();
+    ASSERT_EQ(reqs.size(), 3);
+    EXPECT_TRUE(reqs.at(0).startsWith("POST /form HTTP/1.0\r\n"));
+    EXPECT_TRUE(reqs.at(0).contains("Content-Type: application/x-www-form-urlencoded\r\n"));
+    EXPECT_TRUE(reqs.at(0).contains("Content-Length: 11\r\n"));
+    EXPECT_EQ(reqs.at(1), "field=value");
+    EXPECT_TRUE(reqs.at(2).startsWith("GET /got HTTP/1.0\r\n"));
+    EXPECT_EQ(body.data(), "got!"); // the relocation reply's body is gone again
+}
+
+TEST_F(HttpScripted, KeptConnectionEventsAndHeaders)
+{
+    int connections = 0;
+    TScriptedServer server([&](TConnection &conn, int, TScriptedServer &s) {
+        ++connections;
+        while (!s.ReadAndRecord(conn).isEmpty())
+            conn.Send("HTTP/1.1 200 OK\r\nSet-Cookie: id=7\r\nX-Folded: a\r\n b\r\nContent-Length: 3\r\n\r\nabc");
+    });
+    QStringList cookies;
+    int docBegin = 0, docEnd = 0, headerData = 0, done = 0;
+    http.OnCookie = [&](QObject *, const QString &data, bool &accept) {
+        EXPECT_TRUE(accept);
+        cookies << data;
+    };
+    http.OnDocBegin = [&](QObject *) { ++docBegin; };
+    http.OnDocEnd = [&](QObject *) { ++docEnd; };
+    http.OnHeaderData = [&](QObject *) { ++headerData; };
+    http.OnRequestDone = [&](QObject *, THttpRequest, quint16) { ++done; };
+    http.SetRequestVer("1.1");
+    http.SetURL(server.Url("/one"));
+    EXPECT_NO_THROW(http.Get());
+    EXPECT_FALSE(http.FCloseReq);
+    http.SetURL(server.Url("/two"));
+    EXPECT_NO_THROW(http.Get());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done == 2; }, 5000));
+    EXPECT_EQ(connections, 1);
+    EXPECT_EQ(body.data(), "abcabc");
+    EXPECT_EQ(cookies, (QStringList{"id=7", "id=7"}));
+    EXPECT_EQ(docBegin, 2);
+    EXPECT_EQ(docEnd, 2);
+    EXPECT_EQ(headerData, 10);
+    EXPECT_EQ(http.ReplyHeaders(),
+              (QStringList{"HTTP/1.1 200 OK", "Set-Cookie: id=7", "X-Folded: a b", "Content-Length: 3"}));
+    ASSERT_EQ(server.Requests().size(), 2);
+    EXPECT_TRUE(server.Requests().at(1).startsWith("GET /two HTTP/1.1\r\n"));
+    EXPECT_NO_THROW(http.Close());
+    EXPECT_EQ(http.CtrlSocket()->State(), wsClosed);
+}
+
+TEST_F(HttpScripted, HeadAndBandwidthControl)
+{
+    const QByteArray big(40000, 'z');
+    TScriptedServer server([&](TConnection &conn, int, TScriptedServer &s) {
+        const QByteArray head = s.ReadAndRecord(conn);
+        if (head.startsWith("HEAD"))
+            conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 40000\r\n\r\n");
+        else
+            conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 40000\r\n\r\n" + big);
+    });
+    http.SetURL(server.Url("/file"));
+    EXPECT_NO_THROW(http.Head());
+    EXPECT_EQ(http.ContentLength(), 40000);
+    EXPECT_TRUE(body.data().isEmpty());
+
+    http.SetOptions({httpoBandwidthControl});
+    http.SetBandwidthLimit(100000);
+    http.SetBandwidthSampling(100);
+    EXPECT_NO_THROW(http.Get());
+    EXPECT_EQ(body.data(), big);
+}
