@@ -2,3 +2,4 @@
 vaskimo_test(INetDetectTest SOURCES INetDetectTest.cpp LIBS net)
 vaskimo_test(SocksMessagesTest SOURCES SocksMessagesTest.cpp LIBS net)
 vaskimo_test(WSocketLayersTest SOURCES WSocketLayersTest.cpp LayersPeers.h LIBS net)
+vaskimo_test(SocksPeersTest SOURCES SocksPeersTest.cpp LayersPeers.h LIBS net)
