@@ -474,27 +474,25 @@ void TCustomWSocket::WndProc(TMessage &Message)
         if (FHSocket == INVALID_SOCKET || Message.WParam != quintptr(FHSocket) || FPaused)
             return;
         const TSocket socket = FHSocket;
-        auto stillOurs = [&] { return FHSocket == socket && !FPaused; };
-        if ((events & FD_CONNECT) && stillOurs()) {
-            FSelectMessage = FD_CONNECT;
-            HandleConnectEvent(Message);
+        const std::shared_ptr<bool> alive = FAlive;
+        // A handler may close, pause or destroy the socket: the rest of the message is then void.
+        auto stillOurs = [&] { return *alive && FHSocket == socket && !FPaused; };
+        const struct {
+            int Bit;
+            void (TCustomWSocket::*Handle)(TMessage &);
+        } handlers[] = {
+            {FD_CONNECT, &TCustomWSocket::HandleConnectEvent}, {FD_READ, &TCustomWSocket::HandleReadEvent},
+            {FD_WRITE, &TCustomWSocket::HandleWriteEvent},     {FD_ACCEPT, &TCustomWSocket::HandleAcceptEvent},
+            {FD_CLOSE, &TCustomWSocket::HandleCloseEvent},
+        };
+        for (const auto &h : handlers) {
+            if ((events & h.Bit) && stillOurs()) {
+                FSelectMessage = h.Bit;
+                (this->*h.Handle)(Message);
+            }
         }
-        if ((events & FD_READ) && stillOurs()) {
-            FSelectMessage = FD_READ;
-            HandleReadEvent(Message);
-        }
-        if ((events & FD_WRITE) && stillOurs()) {
-            FSelectMessage = FD_WRITE;
-            HandleWriteEvent(Message);
-        }
-        if ((events & FD_ACCEPT) && stillOurs()) {
-            FSelectMessage = FD_ACCEPT;
-            HandleAcceptEvent(Message);
-        }
-        if ((events & FD_CLOSE) && stillOurs()) {
-            FSelectMessage = FD_CLOSE;
-            HandleCloseEvent(Message);
-        }
+        if (!*alive)
+            return;
         FSelectMessage = 0;
         return;
     }
@@ -816,7 +814,8 @@ void TCustomWSocket::SwitchState(TSocketState NewState)
 {
     const TSocketState old = FState;
     FState = NewState;
-    if (old != NewState)
+    // No event from a socket being destroyed: its owner's handlers may already be gone.
+    if (old != NewState && !FDestroying)
         TriggerChangeState(old, NewState);
 }
 
@@ -827,9 +826,10 @@ void TCustomWSocket::HandleConnectEvent(TMessage &Message)
     const quint16 error = quint16(HiWord(Message.LParam));
     if (FState == wsConnected)
         return;
+    const std::shared_ptr<bool> alive = FAlive;
     SwitchState(wsConnected);
     TriggerSessionConnected(error);
-    if (error != 0 && FState != wsClosed)
+    if (*alive && error != 0 && FState != wsClosed)
         Close();
 }
 
@@ -837,8 +837,11 @@ void TCustomWSocket::HandleReadEvent(TMessage &Message)
 {
     const quint16 error = quint16(HiWord(Message.LParam));
     if (FState != wsConnected) {
+        const std::shared_ptr<bool> alive = FAlive;
         SwitchState(wsConnected);
         TriggerSessionConnected(error);
+        if (!*alive || FHSocket == INVALID_SOCKET)
+            return;
     }
     ReceiveLoop(error, FComponentOptions);
 }
@@ -861,13 +864,18 @@ void TCustomWSocket::HandleCloseEvent(TMessage &Message)
         return;
     TWSocketOptions options = FComponentOptions;
     options -= wsoNoReceiveLoop;
+    const std::shared_ptr<bool> alive = FAlive;
     ReceiveLoop(0, options);
-    if (!FCloseInvoked) {
+    if (!*alive)
+        return;
+    // The descriptor is closed before OnSessionClosed, so that a handler finds the socket closed
+    // and may connect it again at once.
+    if (FState != wsClosed)
+        DoClose(true, quint16(HiWord(Message.LParam)));
+    else if (!FCloseInvoked) {
         FCloseInvoked = true;
         TriggerSessionClosed(quint16(HiWord(Message.LParam)));
     }
-    if (FState != wsClosed)
-        Close();
 }
 
 void TCustomWSocket::ReceiveLoop(quint16 Error, TWSocketOptions Options)
