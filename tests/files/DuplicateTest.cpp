@@ -6,7 +6,7 @@
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
 #include "shell/MessageBoxes.h"
-#include "support/MessageBoxCatcher.h"
+#include "support/DeletionLayers.h"
 #include "support/PrefixBuilder.h"
 
 #include <QCryptographicHash>
@@ -27,10 +27,7 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 
 namespace {
 
-// The message boxes, and the deletion layer back to the real one at the end.
-struct TScopedHandlers : TestSupport::TBoxes {
-    ~TScopedHandlers() { FileDeletion::SetLayer(nullptr); }
-};
+using TestSupport::TScopedHandlers;
 
 bool WaitIdle(TKaksoisIkkuna &w)
 {

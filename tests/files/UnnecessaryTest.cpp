@@ -9,7 +9,6 @@
 #include "shell/FileDelThds.h"
 #include "shell/MessageBoxes.h"
 #include "support/DeletionLayers.h"
-#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include <QCheckBox>
@@ -59,10 +58,7 @@ QStringList Types(const TTurhaIkkuna &w)
     return types;
 }
 
-// The message boxes, and the deletion layer back to the real one at the end.
-struct TScopedHandlers : TestSupport::TBoxes {
-    ~TScopedHandlers() { FileDeletion::SetLayer(nullptr); }
-};
+using TestSupport::TScopedHandlers;
 
 class UnnecessaryWindow : public ::testing::Test
 {

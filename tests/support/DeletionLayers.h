@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: a deletion layer for tests over the real files that cannot delete the files of chosen names.
+// Summary: deletion fakes for tests: a layer that cannot delete chosen files, and the real layer back at the end.
 #pragma once
 
 #include "shell/FileDelThds.h"
+#include "support/MessageBoxCatcher.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -35,6 +36,11 @@ public:
 
 private:
     QStringList FRefused, FLocked;
+};
+
+// The message boxes caught while it lives; its end also gives the deletion service its real layer back.
+struct TScopedHandlers : TBoxes {
+    ~TScopedHandlers() { FileDeletion::SetLayer(nullptr); }
 };
 
 }  // namespace TestSupport
