@@ -153,6 +153,9 @@ void TINetDetect::PollDone(const TPollResult &result)
     if (result.Addresses) {
         QString found;
         for (const QString &address : *result.Addresses) {
+            // Debian names the own host 127.0.1.1 in /etc/hosts: a loopback address is never a link.
+            if (address.startsWith(QLatin1String("127.")))
+                continue;
             if (!FSnapshot.contains(address)) {
                 found = address;
                 break;

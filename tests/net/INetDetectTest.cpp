@@ -161,12 +161,25 @@ TEST_F(TDetectorFixture, NoInterfaceListMeansEveryAddressIsNew)
         std::lock_guard lock(Net->Lock);
         Net->Interfaces = std::nullopt;
     }
-    Net->SetResolved(QStringList{"127.0.0.1"});
+    Net->SetResolved(QStringList{"192.168.1.5"});
     auto detector = Create();
     EXPECT_EQ(detector->AddressCount(), 0);
     ASSERT_TRUE(WaitIdle(*detector));
     EXPECT_TRUE(detector->Online());
-    EXPECT_EQ(detector->CurrentIP(), "127.0.0.1");
+    EXPECT_EQ(detector->CurrentIP(), "192.168.1.5");
+}
+
+TEST_F(TDetectorFixture, LoopbackNamesAreNoLink)
+{
+    Net->SetResolved(QStringList{"127.0.1.1", "127.0.0.1", "192.168.1.5"});
+    auto detector = Create();
+    ASSERT_TRUE(WaitIdle(*detector));
+    EXPECT_FALSE(detector->Online());
+    Net->SetResolved(QStringList{"127.0.1.1", "10.2.2.2"});
+    detector->PollTimer();
+    ASSERT_TRUE(WaitIdle(*detector));
+    EXPECT_TRUE(detector->Online());
+    EXPECT_EQ(detector->CurrentIP(), "10.2.2.2");
 }
 
 TEST_F(TDetectorFixture, SnapshotIsNotRefreshed)

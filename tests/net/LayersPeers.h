@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <functional>
+#include <string>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,6 +19,17 @@
 #include <unistd.h>
 
 namespace LayersPeers {
+
+inline QByteArray Hex(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+// Bytes as spaced hex, so a failed comparison shows where they differ.
+inline std::string Shown(const QByteArray &bytes)
+{
+    return bytes.toHex(' ').toStdString();
+}
 
 // Blocking peer-side I/O with a time-out; a peer thread must never hang a test.
 inline bool WaitReadable(int fd, int timeoutMs)

@@ -2,6 +2,8 @@
 // Summary: tests of the SOCKS 4/4A/5 handshake bytes and the reply parsers, truncated and hostile replies included.
 #include "net/SocksMessages.h"
 
+#include "LayersPeers.h"
+
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -9,18 +11,10 @@
 #include <functional>
 
 using namespace SocksMessages;
+using LayersPeers::Hex;
+using LayersPeers::Shown;
 
 namespace {
-
-QByteArray Hex(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
-std::string Shown(const QByteArray &bytes)
-{
-    return bytes.toHex(' ').toStdString();
-}
 
 quint32 Net(quint32 hostOrder)
 {

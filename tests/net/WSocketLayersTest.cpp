@@ -18,16 +18,6 @@ using namespace LayersPeers;
 
 namespace {
 
-QByteArray Hex(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
-std::string Shown(const QByteArray &bytes)
-{
-    return bytes.toHex(' ').toStdString();
-}
-
 // A TWSocket with a record of what it delivered.
 struct TClient
 {
