@@ -648,3 +648,84 @@ TEST_F(HttpScripted, HeadAndBandwidthControl)
     EXPECT_NO_THROW(http.Get());
     EXPECT_EQ(body.data(), big);
 }
+
+TEST_F(HttpNginx, SquidProxyOffersNtlmAndBasic)
+{
+    QTemporaryDir d;
+    QFile::setPermissions(d.path(), QFileDevice::Permissions(0x7777));
+    const quint16 sp = FreePort();
+    auto write = [&](const QString &name, const QByteArray &data) {
+        QFile f(d.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(data);
+        f.close();
+        f.setPermissions(QFileDevice::Permissions(0x6644));
+    };
+    write("passwd", "puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n"); // "ppass"
+    write("squid.conf", QString("http_port 127.0.0.1:%1\npid_filename %2/squid.pid\ncache_log %2/cache.log\n"
+                                "access_log none\ncache deny all\ncache_mem 8 MB\ncoredump_dir %2\n"
+                                "shutdown_lifetime 0 seconds\n"
+                                "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\nauth_param ntlm children 1\n"
+                                "auth_param basic program /usr/lib/squid/basic_ncsa_auth %2/passwd\n"
+                                "auth_param basic children 1\n"
+                                "acl authed proxy_auth REQUIRED\nhttp_access allow localhost authed\n"
+                                "http_access deny all\n")
+                            .arg(sp)
+                            .arg(d.path())
+                            .toLatin1());
+    TPeer squid;
+    if (!squid.Start("/usr/sbin/squid", {"-N", "-f", d.filePath("squid.conf")}, sp))
+        GTEST_SKIP() << squid.Error().toStdString();
+    QStringList sent;
+    http.OnBeforeHeaderSend = [&](QObject *, const QString &, QStringList &lines) { sent += lines; };
+    http.SetProxy("127.0.0.1");
+    http.SetProxyPort(QString::number(sp));
+    http.SetURL(Url("/a.txt"));
+    http.SetProxyUsername("puser");
+    http.SetProxyPassword("ppass");
+
+    const struct
+    {
+        const char *name;
+        THttpCliOptions options;
+        const char *scheme;
+    } cases[] = {
+        {"NTLM is tried first", {}, "Proxy-Authorization: NTLM "},
+        {"Basic when NTLM is switched off", {httpoNoNTLMAuth}, "Proxy-Authorization: Basic "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        http.Close(); // an NTLM connection stays authenticated: start each case on a new one
+        sent.clear();
+        body.buffer().clear();
+        body.seek(0);
+        http.SetOptions(c.options);
+        const TGetResult r = RunGet(http);
+        EXPECT_FALSE(r.Raised) << r.Message.toStdString();
+        EXPECT_EQ(http.FStatusCode, 200);
+        EXPECT_EQ(body.data(), "hello\n");
+        EXPECT_GE(sent.filter(c.scheme).size(), 1) << sent.join(" | ").toStdString();
+        EXPECT_TRUE(sent.contains("GET " + Url("/a.txt") + " HTTP/1.0"));
+    }
+
+    // A kept connection that passed the proxy's NTLM exchange carries the next request as it is.
+    http.SetOptions({});
+    http.Close();
+    EXPECT_FALSE(RunGet(http).Raised);
+    sent.clear();
+    body.buffer().clear();
+    body.seek(0);
+    EXPECT_FALSE(RunGet(http).Raised);
+    EXPECT_EQ(body.data(), "hello\n");
+    EXPECT_TRUE(sent.filter("Proxy-Authorization").isEmpty());
+
+    // Refused Basic credentials: one retry, then the 407 stands and Get fails.
+    http.SetOptions({httpoNoNTLMAuth});
+    http.SetProxyPassword("wrong");
+    http.Close();
+    sent.clear();
+    const TGetResult r = RunGet(http);
+    EXPECT_TRUE(r.Raised);
+    EXPECT_EQ(http.FStatusCode, 407);
+    EXPECT_EQ(sent.filter("Proxy-Authorization: Basic ").size(), 1);
+}
