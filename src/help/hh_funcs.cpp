@@ -235,7 +235,8 @@ void HHFuncs::Start(const TStartInput &input)
     m.HHFriendlyVersion = HHFriendlyVersion(m.HHVersion);
     m.IEVersion = HH::BrowserVersion();
     m.IEInstalled = !m.IEVersion.IsEmpty();
-    m.IEFriendlyVersion = IEFriendlyVersion(m.IEVersion);
+    // The Internet Explorer names would only mislead about Qt's text browser.
+    m.IEFriendlyVersion = m.IEInstalled ? QStringLiteral("Qt ") + QString::fromLatin1(qVersion()) : QString();
     mod.Log = std::make_unique<TDLogFile>(QString(), m.DebugMode);
 }
 

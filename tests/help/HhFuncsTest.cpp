@@ -131,6 +131,8 @@ TEST_F(HelpModule, DebugLogHasTheHeaderAndTheHookLines)
     EXPECT_TRUE(header.contains(QStringLiteral("_ModuleDir =        \t") + FDir.path() + QStringLiteral("\r\n")));
     EXPECT_TRUE(header.contains(QStringLiteral("_hhInstalled =      \tYES\r\n")));
     EXPECT_TRUE(header.contains(QStringLiteral("_ieVerStr =         \t") + HH::BrowserVersion().Text));
+    EXPECT_TRUE(header.contains(QStringLiteral("_ieFriendlyVerStr = \tQt ") + QString::fromLatin1(qVersion())));
+    EXPECT_TRUE(header.contains(QStringLiteral("_hhVerStr =         \t") + HH::EngineVersion().Text));
     EXPECT_TRUE(header.contains(QStringLiteral("\r\n") + QString(80, u'-') + QStringLiteral("\r\n")));
 
     {
