@@ -436,7 +436,9 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
     ui->Status->setText(Msg("M130PI", "Succesfully downloaded the blacklist update!"));
     FNewBlacklist = false;
     SetDownloadButtons(false);
-    if (MessageBoxes::Confirm(this, Msg("M132PI", "To finish installing the fix you need to restart Vaskimo. Close Vaskimo now?")) &&
+    // The automatic check installs through a window it never shows, and says nothing on success.
+    if (isVisible() &&
+        MessageBoxes::Confirm(this, Msg("M132PI", "To finish installing the fix you need to restart Vaskimo. Close Vaskimo now?")) &&
         FHost.Terminate)
         FHost.Terminate();
 }

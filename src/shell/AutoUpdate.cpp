@@ -104,7 +104,8 @@ void TAutoUpdate::Arm()
 {
     const TSettings *s = FHost.Settings;
     const bool on = s && s->FAutoUpdate;
-    if (on && (s->FAlwaysConnected || FInternetti->Online())) {
+    const bool timerHere = s && (s->FAlwaysConnected ? !FHost.MainWindowArmsTimer : FInternetti->Online());
+    if (on && timerHere) {
         if (!FPaivitys->isActive())
             FPaivitys->start();
     } else {
@@ -278,6 +279,20 @@ private:
 
 } // namespace
 
+void TAutoUpdate::CheckFromMainWindow()
+{
+    if (PaaIkkuna)
+        if (TAutoUpdate *updater = PaaIkkuna->findChild<TAutoUpdate *>(QString(), Qt::FindDirectChildrenOnly))
+            updater->CheckUpdateResult();
+}
+
+void TAutoUpdate::ArmFromMainWindow()
+{
+    if (PaaIkkuna)
+        if (TAutoUpdate *updater = PaaIkkuna->findChild<TAutoUpdate *>(QString(), Qt::FindDirectChildrenOnly))
+            updater->Arm();
+}
+
 TAutoUpdateHost TAutoUpdateHost::FromMainWindow()
 {
     TAutoUpdateHost host;
@@ -290,5 +305,6 @@ TAutoUpdateHost TAutoUpdateHost::FromMainWindow()
     host.ApplicationActive = [main] { return main->isActiveWindow(); };
     host.HiddenToTray = [main] { return main->HiddenToTray(); };
     host.CreateUpdateWindow = [](QWidget *parent) { return std::make_unique<TUpdateWindowRun>(parent); };
+    host.MainWindowArmsTimer = true;
     return host;
 }

@@ -80,6 +80,10 @@ struct TAutoUpdateHost {
     std::function<bool()> HiddenToTray;
     std::function<QDate()> Today;
     std::function<std::unique_ptr<TUpdateRun>(QWidget *parent)> CreateUpdateWindow;
+    // The main window starts its own update timer when "always connected" is set (and calls
+    // CheckUpdateResult through its hook); this object then only adds the detector's timer and the
+    // daily re-arming.
+    bool MainWindowArmsTimer = false;
 
     // From PaaIkkuna, with the real update window.
     static TAutoUpdateHost FromMainWindow();
@@ -87,6 +91,7 @@ struct TAutoUpdateHost {
 
 class TAutoUpdate : public QObject
 {
+    Q_OBJECT
 public:
     // detectorSources: where the connection detector looks (tests give their own).
     explicit TAutoUpdate(TAutoUpdateHost host, QObject *parent = nullptr);
@@ -101,6 +106,11 @@ public:
     void PaivitysTimer();     // the update timer's tick
     void InternettiChanged(); // the detector's change: the timer runs exactly while online
     void CheckUpdateResult(); // the check and its outcome
+
+    // The main window's hooks: the check, and the arming after the options window closed with OK,
+    // of the TAutoUpdate that is a child of PaaIkkuna (nothing when there is none).
+    static void CheckFromMainWindow();
+    static void ArmFromMainWindow();
 
     // Test access.
     QTimer *Paivitys() const { return FPaivitys; }

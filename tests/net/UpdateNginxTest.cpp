@@ -6,7 +6,10 @@
 #include "UpdateTestSupport.h"
 #include "support/MessageBoxCatcher.h"
 
+#include "platform/IniFile.h"
+#include "shell/AutoUpdate.h"
 #include "shell/Buttons.h"
+#include "shell/Main.h"
 #include "shell/Settings.h"
 
 #include <QDir>
@@ -153,6 +156,48 @@ TEST_F(UpdateNginxTest, RepliesThatAreNoDocument)
     Click(*w, "btnDownloadBlacklist");
     EXPECT_EQ(w->FUpdateResult, 1);
     EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
+}
+
+TEST_F(UpdateNginxTest, AutomaticCheckInstallsTheBlacklistQuietly)
+{
+    {
+        TIniFile ini(Folder + "Options.ini");
+        ini.WriteInteger("General", "Language index", 0);
+        ini.WriteBool("Update", "Automatic update", true);
+        ini.WriteBool("Update", "Always connected to the Internet", true);
+        ini.WriteString("Update", "Update address", QStringLiteral("http://127.0.0.1:%1/bad.upd").arg(Port));
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    // bad.upd offers Release 4 behind a login: the automatic install fails and says so once.
+    TBoxes boxes;
+    {
+        TPaaIkkuna window(Folder);
+        auto *updater = new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);
+        updater->CheckUpdateResult();
+        ASSERT_EQ(boxes.Shown.size(), 1);
+        EXPECT_TRUE(boxes.Shown[0].contains("Download attempt failed!"));
+        EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
+    }
+    EXPECT_EQ(TIniFile(Folder + "Options.ini").ReadInteger("Update", "Error type 1 count", -1), 0);
+    // The next day, from the real address: installed, and nothing shown.
+    {
+        TIniFile ini(Folder + "Options.ini");
+        ini.WriteString("Update", "Last checked", "2001-01-01");
+        ini.WriteString("Update", "Update address", QStringLiteral("http://127.0.0.1:%1/Vaskimo.upd").arg(Port));
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    WriteFile(Server.path() + "/www/Vaskimo.upd", "[UpdateInfo]\r\nVersion=1.0.0.0\r\nBlacklist=Release 4\r\n"
+                                                  "BlackDownloadURL=" +
+                                                      QStringLiteral("http://127.0.0.1:%1/files/BlackLst.vkb").arg(Port).toLatin1() +
+                                                      "\r\n");
+    {
+        TPaaIkkuna window(Folder);
+        auto *updater = new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);
+        updater->CheckUpdateResult();
+    }
+    EXPECT_EQ(boxes.Shown.size(), 1);
+    EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), NewBlacklist);
+    EXPECT_FALSE(QFile::exists(Folder + "Vaskimo.upd"));
 }
 
 TEST(UpdateCutShortTest, ABlacklistCutShortNeverReplacesTheOldOne)

@@ -414,3 +414,29 @@ TEST_F(UpdateTest, EscapeCloses)
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(w->result(), QDialog::Accepted);
 }
+
+TEST_F(UpdateTest, TranslatedOnShowKeepingWhatACheckFound)
+{
+    WriteFile(Folder + "Languages/Suomi.txt",
+              "[UpdateIkkuna]\r\nUpdateIkkuna.Caption=Tarkista p\xe4ivitykset\r\nUpdateIkkuna.btnCheck.Caption=Tarkista\r\n"
+              "UpdateIkkuna.Label9.Caption=Saatavilla oleva ohjelmaversio on t\xe4m\xe4:\r\n"
+              "UpdateIkkuna.Status.Caption=Vapaa!\r\n"
+              "[Misc]\r\nM120PI=Uudempi ohjelmaversio on saatavilla!\r\n");
+    Settings.FLanguageIndex = 2;
+    Settings.FLanguage = QStringLiteral("Suomi");
+    Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3")};
+    auto w = Window();
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarkista p\u00e4ivitykset"));
+    EXPECT_EQ(w->Button(QStringLiteral("btnCheck"))->text(), QStringLiteral("Tarkista"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Vapaa!"));
+    // The value label follows its longer caption.
+    const QLabel *caption = w->ValueLabel(QStringLiteral("Label9"));
+    EXPECT_EQ(w->ValueLabel(QStringLiteral("VersionAvailable"))->x(), 2 * caption->x() + caption->width());
+    Click(*w, "btnCheck");
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Uudempi ohjelmaversio on saatavilla!"));
+    // Shown again (the automatic check's Yes): the translation does not undo the check.
+    w->hide();
+    w->show();
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Uudempi ohjelmaversio on saatavilla!"));
+    EXPECT_EQ(Value(*w, "VersionAvailable"), QStringLiteral("1.2.0.0"));
+}

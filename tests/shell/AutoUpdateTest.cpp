@@ -7,6 +7,7 @@
 
 #include "net/INetDetect.h"
 #include "platform/IniFile.h"
+#include "shell/Main.h"
 #include "shell/Settings.h"
 
 #include <QCoreApplication>
@@ -381,4 +382,39 @@ TEST_F(AutoUpdateCheck, TheDetectorStartsTheTimer)
     updater->Internetti()->PollTimer();
     ASSERT_TRUE(WaitFor([&] { return !updater->Internetti()->Online(); }));
     EXPECT_FALSE(updater->Paivitys()->isActive());
+}
+
+// The lines main.cpp holds: the hook of the main window's update timer, and the object as the
+// main window's child.
+TEST(AutoUpdateMainWindowTest, TheMainWindowsTimerRunsTheCheck)
+{
+    QTemporaryDir dir;
+    {
+        TIniFile ini(SettingsFilePath(dir.path() + u'/'));
+        ini.WriteInteger("General", "Language index", 0);
+        ini.WriteBool("Update", "Automatic update", true);
+        ini.WriteBool("Update", "Always connected to the Internet", true);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    TStartHooks hooks;
+    hooks.AutoUpdateCheck = [] { TAutoUpdate::CheckFromMainWindow(); };
+    TPaaIkkuna::SetStartHooks(hooks);
+    TScript script;
+    {
+        TPaaIkkuna window(dir.path());
+        TAutoUpdateHost host = TAutoUpdateHost::FromMainWindow();
+        host.CreateUpdateWindow = [&script](QWidget *) { return std::make_unique<TScriptedRun>(&script); };
+        auto *updater = new TAutoUpdate(host, &window);
+        // The main window's own timer covers "always connected" until the first check.
+        EXPECT_FALSE(updater->Paivitys()->isActive());
+        window.PaivitysTimer();  // not the active window: checks
+        EXPECT_EQ(script.Checks, 1);
+        EXPECT_TRUE(updater->Paivitys()->isActive());
+        EXPECT_EQ(updater->Paivitys()->interval(), DailyInterval);
+        TAutoUpdate::ArmFromMainWindow();
+        EXPECT_FALSE(updater->Internetti()->Enabled());
+    }
+    TPaaIkkuna::SetStartHooks({});
+    const TIniFile ini(SettingsFilePath(dir.path() + u'/'));
+    EXPECT_EQ(ini.ReadString("Update", "Last checked", ""), QDate::currentDate().toString("yyyy-MM-dd"));
 }
