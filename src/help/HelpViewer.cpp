@@ -44,6 +44,10 @@ QObject *EngineHtmlHelp(const QString &address, quint32 command, quintptr data)
             delete viewer;
         return nullptr;
     }
+    // Tool windows are modal: a viewer outside the modal window would take no input.
+    QWidget *modal = QApplication::activeModalWidget();
+    if (modal != viewer && viewer->parentWidget() != modal)
+        viewer->setParent(modal, Qt::Window);
     viewer->show();
     return viewer;
 }

@@ -132,6 +132,29 @@ TEST_F(HelpViewer, EndingTheHookClosesTheViewer)
     EXPECT_FALSE(AppHelp::HelpContext(17));  // no hook: nothing answers
 }
 
+TEST_F(HelpViewer, ViewerOpenedFromAModalToolWindowTakesInput)
+{
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    session.InstallHook(FHelpFile);
+    auto *tool = new QDialog;
+    tool->setModal(true);
+    tool->show();
+    ASSERT_EQ(QApplication::activeModalWidget(), tool);
+    ASSERT_TRUE(AppHelp::HelpContext(17));
+    QPointer<THelpViewer> viewer = THelpViewer::Current();
+    ASSERT_FALSE(viewer.isNull());
+    EXPECT_EQ(viewer->parentWidget(), tool);
+    EXPECT_TRUE(viewer->isWindow());
+    EXPECT_TRUE(viewer->isVisible());
+    // Closing the one-use window takes its viewer along; the next request makes a new one.
+    delete tool;
+    EXPECT_TRUE(viewer.isNull());
+    ASSERT_TRUE(AppHelp::HelpContext(13));
+    ASSERT_NE(THelpViewer::Current(), nullptr);
+    EXPECT_EQ(THelpViewer::Current()->parentWidget(), nullptr);
+    EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/tools/registry.htm"));
+}
+
 TEST_F(HelpViewer, HelpButtonShowsTheChmOrSaysWhyNot)
 {
     THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
