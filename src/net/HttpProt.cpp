@@ -48,6 +48,18 @@ THttpCli::THttpCli(QObject *AOwner) : QObject(AOwner)
         if (OnSocketError)
             OnSocketError(this);
     };
+    FSocket->OnSocksConnected = [this](QObject *, quint16 e) {
+        if (OnSocksConnected)
+            OnSocksConnected(this, e);
+    };
+    FSocket->OnSocksError = [this](QObject *, int e, const QString &msg) {
+        if (OnSocksError)
+            OnSocksError(this, e, msg);
+    };
+    FSocket->OnSocksAuthState = [this](QObject *, TSocksAuthState st) {
+        if (OnSocksAuthState)
+            OnSocksAuthState(this, st);
+    };
     FContentCoding = std::make_unique<THttpContCodHandler>(
         &FStreamForCoding, [this](const char *b, qint64 n) {
             if (OnDocData)
@@ -63,6 +75,9 @@ THttpCli::~THttpCli()
     FSocket->OnDataSent = nullptr;
     FSocket->OnDnsLookupDone = nullptr;
     FSocket->OnError = nullptr;
+    FSocket->OnSocksConnected = nullptr;
+    FSocket->OnSocksError = nullptr;
+    FSocket->OnSocksAuthState = nullptr;
     delete FSocket;
     DeallocateHWnd(FWindow);
 }

@@ -210,6 +210,10 @@ public:
     TDataAvailable OnDataPush;
     TLocationChangeExceeded OnLocationChangeExceeded;
     TBeforeHeaderSendEvent OnBeforeHeaderSend;
+    // Forwarded from the socket, with the client as Sender.
+    TSessionConnected OnSocksConnected;
+    TSocksErrorEvent OnSocksError;
+    TSocksAuthStateEvent OnSocksAuthState;
 
     // ---- operations ----
     // The blocking GET: raises EHttpException when the request failed (see RequestAndWait).

@@ -346,7 +346,14 @@ TEST_F(HttpNginx, ThroughSocks5)
     EXPECT_EQ(body.data(), "hello\n");
 
     http.SetSocksPassword("wrong");
+    int socksErrors = 0;
+    http.OnSocksError = [&](QObject *sender, int error, const QString &) {
+        ++socksErrors;
+        EXPECT_EQ(sender, &http);
+        EXPECT_EQ(error, 20015);
+    };
     EXPECT_TRUE(RunGet(http).Raised);
+    EXPECT_EQ(socksErrors, 1);
 }
 
 namespace {
@@ -728,4 +735,36 @@ TEST_F(HttpNginx, SquidProxyOffersNtlmAndBasic)
     EXPECT_TRUE(r.Raised);
     EXPECT_EQ(http.FStatusCode, 407);
     EXPECT_EQ(sent.filter("Proxy-Authorization: Basic ").size(), 1);
+}
+
+namespace {
+
+// A stream whose disk fills up after Room bytes.
+class TFullDisk : public QBuffer
+{
+public:
+    qint64 Room = 1000;
+
+protected:
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        if (size() + len > Room)
+            return -1;
+        return QBuffer::writeData(data, len);
+    }
+};
+
+} // namespace
+
+TEST_F(HttpNginx, DocumentThatCannotBeWrittenIsAFailure)
+{
+    TFullDisk disk;
+    disk.open(QIODevice::WriteOnly);
+    http.SetReceiveStream(&disk);
+    http.SetURL(Url("/big.bin"));
+    const TGetResult r = RunGet(http);
+    EXPECT_TRUE(r.Raised);
+    EXPECT_EQ(r.Message, "Can't write the document");
+    EXPECT_EQ(http.RequestDoneError(), httperrBadReply);
+    EXPECT_LE(disk.size(), 1000);
 }
