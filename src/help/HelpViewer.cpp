@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -60,6 +61,30 @@ void EngineForeground(QObject *window)
         w->activateWindow();
     }
 }
+
+class TF1Filter : public QObject
+{
+public:
+    explicit TF1Filter(THelpSession *session) : FSession(session) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        QWidget *modal = QApplication::activeModalWidget();
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier || !modal || !widget ||
+            widget->window() != modal)
+            return false;
+        FSession->ShowHelp(QString());
+        return true;
+    }
+
+private:
+    THelpSession *FSession;
+};
 
 } // namespace
 
@@ -204,6 +229,10 @@ THelpSession::THelpSession(const QString &programFile, const QStringList &argume
     THelpViewer::RegisterEngine();
     HH::Load();
     HHFuncs::Start({programFile, arguments, QString()});
+    if (qApp) {
+        FF1Filter = std::make_unique<TF1Filter>(this);
+        qApp->installEventFilter(FF1Filter.get());
+    }
 }
 
 THelpSession::~THelpSession()
@@ -216,14 +245,16 @@ THelpSession::~THelpSession()
 void THelpSession::InstallHook(const QString &helpFile)
 {
     FHook.reset();
+    FHelpFile = helpFile;
     if (QFileInfo(helpFile).suffix().toLower() == QLatin1String("chm"))
         FHook = std::make_unique<THookHelpSystem>(helpFile, QString(), 0);
 }
 
 void THelpSession::ShowHelp(const QString &helpFile)
 {
+    const QString file = helpFile.isEmpty() ? FHelpFile : helpFile;
     if (!AppHelp::HelpContext(THelpViewer::ActiveHelpContext()))
         HHFuncs::ShowMessage(
             QStringLiteral("The help file \"%1\" cannot be shown: only compiled HTML Help (.chm) files have a viewer here.")
-                .arg(QDir::toNativeSeparators(helpFile)));
+                .arg(QDir::toNativeSeparators(file)));
 }

@@ -65,9 +65,12 @@ public:
     void InstallHook(const QString &helpFile);
     THookHelpSystem *Hook() const { return FHook.get(); }
     // The help button and F1: the application's help for the focused window's help context.
-    // Without a hook (a ".hlp" file has no viewer here) the user is told so.
+    // Without a hook (a ".hlp" file has no viewer here) the user is told so. An empty helpFile
+    // means the one InstallHook was given.
     void ShowHelp(const QString &helpFile);
 
 private:
     std::unique_ptr<THookHelpSystem> FHook;
+    QString FHelpFile;
+    std::unique_ptr<QObject> FF1Filter;  // F1 inside modal tool windows, which the main window's shortcut cannot reach
 };

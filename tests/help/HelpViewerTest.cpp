@@ -155,6 +155,29 @@ TEST_F(HelpViewer, ViewerOpenedFromAModalToolWindowTakesInput)
     EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/tools/registry.htm"));
 }
 
+TEST_F(HelpViewer, F1InAModalToolWindowReachesTheHook)
+{
+    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    session.InstallHook(FHelpFile);
+    QDialog tool;
+    tool.setProperty("HelpContext", 13);
+    auto *edit = new QLineEdit(&tool);
+    tool.setModal(true);
+    tool.show();
+    QApplication::setActiveWindow(&tool);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tool));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_F1);
+    ASSERT_NE(THelpViewer::Current(), nullptr);
+    EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/tools/registry.htm"));
+    EXPECT_TRUE(FBoxes.Shown.isEmpty());
+    // Other keys and F1 with a modifier are the window's own.
+    delete THelpViewer::Current();
+    QTest::keyClick(edit, Qt::Key_F2);
+    QTest::keyClick(edit, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_EQ(THelpViewer::Current(), nullptr);
+}
+
 TEST_F(HelpViewer, HelpButtonShowsTheChmOrSaysWhyNot)
 {
     THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
