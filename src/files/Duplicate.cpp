@@ -940,6 +940,8 @@ void TKaksoisIkkuna::reject()
 {
     if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }))
         return;
+    if (PaaIkkuna)
+        PaaIkkuna->FDuplicatesOpen = false;
     QDialog::reject();
 }
 

@@ -879,6 +879,8 @@ void TTurhaIkkuna::reject()
 {
     if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }))
         return;
+    if (PaaIkkuna)
+        PaaIkkuna->FUnnecessaryOpen = false;
     QDialog::reject();
 }
 

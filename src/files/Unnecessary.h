@@ -42,7 +42,6 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     // The captions stay as built: the language file does not reach this list's columns.
-    bool setHeaderData(int, Qt::Orientation, const QVariant &, int) override { return false; }
 
 private:
     QList<TUnnecessaryRecord *> *FRecords;

@@ -7,6 +7,8 @@
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
+#include "shell/IniLang.h"
+#include "shell/IniLangUi.h"
 #include "shell/MessageBoxes.h"
 #include "support/DeletionLayers.h"
 #include "support/PrefixBuilder.h"
@@ -158,6 +160,22 @@ TEST_F(UnnecessaryWindow, CustomFoldersAndSpecialFolders)
     QStringList found = Paths(w);
     found.sort();
     EXPECT_EQ(found, QStringList({"C:\\Temp\\a.tmp", "C:\\Temp\\b.bak"}));
+}
+
+TEST_F(UnnecessaryWindow, LanguageFileTranslatesTheColumnCaptions)
+{
+    QDir(Program.path()).mkpath("Languages");
+    QFile language(Program.path() + "/Languages/Suomi.txt");
+    ASSERT_TRUE(language.open(QIODevice::WriteOnly));
+    language.write("[TurhaIkkuna]\r\nTurhaIkkuna.FileList.columns.items[0].caption=Nimi\r\n"
+                   "TurhaIkkuna.FileList.columns.items[1].caption=Kansio\r\n");
+    language.close();
+    ASSERT_TRUE(OpenLanguageFile(Program.path(), "Suomi"));
+    TTurhaIkkuna w(nullptr, Program.path());
+    TranslateForms(&w);
+    CloseLanguageFile();
+    EXPECT_EQ(w.FileList->model()->headerData(0, Qt::Horizontal).toString(), "Nimi");
+    EXPECT_EQ(w.FileList->model()->headerData(1, Qt::Horizontal).toString(), "Kansio");
 }
 
 TEST_F(UnnecessaryWindow, FindListsTotalsAndStates)

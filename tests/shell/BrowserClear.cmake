@@ -1,1 +1,1 @@
-vaskimo_test(BrowserClearTest SOURCES BrowserClearTest.cpp RefusingDeletionLayer.h LIBS shell_ui GUI)
+vaskimo_test(BrowserClearTest SOURCES BrowserClearTest.cpp LIBS shell_ui GUI)

@@ -7,7 +7,7 @@
 #include "shell/FileDelThds.h"
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
-#include "shell/RefusingDeletionLayer.h"
+#include "support/DeletionLayers.h"
 #include "shell/Tulosta.h"
 #include "support/PrefixBuilder.h"
 
@@ -176,7 +176,7 @@ TEST_F(BrowserClearing, MessagesAfterTheClearing)
             b.AddFile(cache + f, "x");
         b.MakeCurrent();
         TMessages messages;
-        FileDeletion::SetLayer(std::make_shared<TRefusingDeletionLayer>(trash.path(), c.refusedNames));
+        FileDeletion::SetLayer(std::make_shared<TestSupport::TRefusingDeletionLayer>(trash.path(), c.refusedNames));
         bool batch = c.batch;
         BrowserClear::ClearBrowserFolders('"' + cache + '"', c.kind, Host(&batch));
         EXPECT_TRUE(HandedPermanent);
@@ -233,7 +233,7 @@ TEST_F(BrowserClearing, ARecentDocumentThatStaysIsAnError)
     B.AddFile(Recent + "other.lnk", "l");
     B.MakeCurrent();
     QTemporaryDir trash;
-    FileDeletion::SetLayer(std::make_shared<TRefusingDeletionLayer>(trash.path(), QStringList{"held.lnk"}));
+    FileDeletion::SetLayer(std::make_shared<TestSupport::TRefusingDeletionLayer>(trash.path(), QStringList{"held.lnk"}));
     TMessages messages;
     bool batch = false;
     BrowserClear::ClearRecentDocumentsClick(Host(&batch));
