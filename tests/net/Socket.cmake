@@ -3,3 +3,4 @@
 vaskimo_test(WSockBufTest SOURCES WSockBufTest.cpp LIBS net)
 vaskimo_test(IcsLoggerTest SOURCES IcsLoggerTest.cpp LIBS net)
 vaskimo_test(WSocketTest SOURCES WSocketTest.cpp LIBS net)
+vaskimo_test(PeerProcessTest SOURCES PeerProcessTest.cpp PeerProcess.h LIBS net)
