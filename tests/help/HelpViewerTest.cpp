@@ -54,6 +54,27 @@ protected:
     }
     void TearDown() override { delete THelpViewer::Current(); }
 
+    // The help subsystem as main() sets it up, with the hook on the sample file.
+    std::unique_ptr<THelpSession> Session()
+    {
+        const QString program = FDir.filePath(QStringLiteral("vaskimo"));
+        auto session = std::make_unique<THelpSession>(program, QStringList{program});
+        session->InstallHook(FHelpFile);
+        return session;
+    }
+    // A tool window with a help context and the focus in its edit box.
+    static QLineEdit *ShowTool(QDialog &tool, int helpContext, bool modal)
+    {
+        tool.setProperty("HelpContext", helpContext);
+        auto *edit = new QLineEdit(&tool);
+        tool.setModal(modal);
+        tool.show();
+        QApplication::setActiveWindow(&tool);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&tool));
+        edit->setFocus();
+        return edit;
+    }
+
     QTemporaryDir FDir;
     QString FHelpFile;
     TBoxes FBoxes;
@@ -71,9 +92,8 @@ QColor HeadingColour(const QTextDocument *document)
 
 TEST_F(HelpViewer, ContextShowsItsTopicWithThePictureAndStylesheetFromTheFile)
 {
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
-    session.InstallHook(FHelpFile);
-    ASSERT_NE(session.Hook(), nullptr);
+    const auto session = Session();
+    ASSERT_NE(session->Hook(), nullptr);
     EXPECT_TRUE(AppHelp::HelpContext(13));
     EXPECT_TRUE(FBoxes.Shown.isEmpty());
 
@@ -120,22 +140,20 @@ TEST_F(HelpViewer, LinksStayInTheFileAndNothingOutsideItLoads)
 
 TEST_F(HelpViewer, EndingTheHookClosesTheViewer)
 {
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
-    session.InstallHook(FHelpFile);
+    const auto session = Session();
     ASSERT_TRUE(AppHelp::HelpContext(17));
     QPointer<THelpViewer> viewer = THelpViewer::Current();
     ASSERT_FALSE(viewer.isNull());
     EXPECT_EQ(viewer->Browser()->CurrentTopic(), QStringLiteral("/undo.htm"));
-    session.InstallHook(QString());
-    EXPECT_EQ(session.Hook(), nullptr);
+    session->InstallHook(QString());
+    EXPECT_EQ(session->Hook(), nullptr);
     EXPECT_TRUE(viewer.isNull());
     EXPECT_FALSE(AppHelp::HelpContext(17));  // no hook: nothing answers
 }
 
 TEST_F(HelpViewer, ViewerOpenedFromAModalToolWindowTakesInput)
 {
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
-    session.InstallHook(FHelpFile);
+    const auto session = Session();
     auto *tool = new QDialog;
     tool->setModal(true);
     tool->show();
@@ -157,16 +175,9 @@ TEST_F(HelpViewer, ViewerOpenedFromAModalToolWindowTakesInput)
 
 TEST_F(HelpViewer, F1InAModalToolWindowReachesTheHook)
 {
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
-    session.InstallHook(FHelpFile);
+    const auto session = Session();
     QDialog tool;
-    tool.setProperty("HelpContext", 13);
-    auto *edit = new QLineEdit(&tool);
-    tool.setModal(true);
-    tool.show();
-    QApplication::setActiveWindow(&tool);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&tool));
-    edit->setFocus();
+    QLineEdit *edit = ShowTool(tool, 13, true);
     QTest::keyClick(edit, Qt::Key_F1);
     ASSERT_NE(THelpViewer::Current(), nullptr);
     EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/tools/registry.htm"));
@@ -180,17 +191,17 @@ TEST_F(HelpViewer, F1InAModalToolWindowReachesTheHook)
 
 TEST_F(HelpViewer, HelpButtonShowsTheChmOrSaysWhyNot)
 {
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
+    const auto session = Session();
     const QString hlp = FDir.filePath(QStringLiteral("VKEnglish.hlp"));
-    session.InstallHook(hlp);
-    session.ShowHelp(hlp);
+    session->InstallHook(hlp);
+    session->ShowHelp(hlp);
     ASSERT_EQ(FBoxes.Shown.size(), 1);
     EXPECT_TRUE(FBoxes.Shown.first().contains(QLatin1String("VKEnglish.hlp")));
     EXPECT_EQ(THelpViewer::Current(), nullptr);
 
     FBoxes.Shown.clear();
-    session.InstallHook(FHelpFile);
-    session.ShowHelp(FHelpFile);
+    session->InstallHook(FHelpFile);
+    session->ShowHelp(QString());  // the hooked file
     EXPECT_TRUE(FBoxes.Shown.isEmpty());
     ASSERT_NE(THelpViewer::Current(), nullptr);
     EXPECT_EQ(THelpViewer::Current()->Browser()->CurrentTopic(), QStringLiteral("/index.htm"));
@@ -202,8 +213,8 @@ TEST_F(HelpViewer, BrokenHelpFileIsReportedNotShown)
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write(TChmBuilder::Sample().Build().left(300));
     broken.close();
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
-    session.InstallHook(broken.fileName());
+    const auto session = Session();
+    session->InstallHook(broken.fileName());
     EXPECT_TRUE(AppHelp::HelpContext(13));
     EXPECT_EQ(FBoxes.Shown, QStringList{QStringLiteral("MS Html Help is not installed on this PC.")});
     EXPECT_EQ(THelpViewer::Current(), nullptr);
@@ -231,15 +242,9 @@ TEST_F(HelpViewer, PagesWithoutAnEncodingInTheWindowsCodePageReadRight)
 
 TEST_F(HelpViewer, F1InAWindowWithAHelpContextOpensItsTopic)
 {
-    THelpSession session(FDir.filePath(QStringLiteral("vaskimo")), {FDir.filePath(QStringLiteral("vaskimo"))});
-    session.InstallHook(FHelpFile);
+    const auto session = Session();
     QDialog tool;
-    tool.setProperty("HelpContext", 17);
-    auto *edit = new QLineEdit(&tool);
-    tool.show();
-    QApplication::setActiveWindow(&tool);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&tool));
-    edit->setFocus();
+    QLineEdit *edit = ShowTool(tool, 17, false);
     EXPECT_EQ(THelpViewer::ActiveHelpContext(), 17);
     ASSERT_TRUE(AppHelp::HelpContext(THelpViewer::ActiveHelpContext()));
     ASSERT_NE(THelpViewer::Current(), nullptr);
