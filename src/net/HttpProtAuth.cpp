@@ -120,8 +120,9 @@ void THttpCli::ContinueRelocation()
 
 void THttpCli::DoRestart()
 {
+    // Ready again before the restart ran: the request was aborted or failed meanwhile.
     if (FState == httpReady)
-        SetState(httpNotConnected);
+        return;
     if (FSocket->State() == wsConnected && (FConnHost != FTarget.ConnectHost || FConnPort != FTarget.ConnectPort))
         FSocket->Abort();
     Login();

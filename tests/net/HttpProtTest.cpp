@@ -680,8 +680,19 @@ TEST_F(HttpNginx, SquidProxyOffersNtlmAndBasic)
                             .arg(sp)
                             .arg(d.path())
                             .toLatin1());
+    // Squid names its shared memory after the service: one of our own never meets another squid's.
+    const QString service = QString("vaskimo%1").arg(sp);
+    struct TShmCleanup
+    {
+        QString Service;
+        ~TShmCleanup()
+        {
+            for (const QString &f : QDir("/dev/shm").entryList({Service + "*"}, QDir::Files))
+                QFile::remove("/dev/shm/" + f);
+        }
+    } cleanup{service};
     TPeer squid;
-    if (!squid.Start("/usr/sbin/squid", {"-N", "-f", d.filePath("squid.conf")}, sp))
+    if (!squid.Start("/usr/sbin/squid", {"-N", "-n", service, "-f", d.filePath("squid.conf")}, sp))
         GTEST_SKIP() << squid.Error().toStdString();
     QStringList sent;
     http.OnBeforeHeaderSend = [&](QObject *, const QString &, QStringList &lines) { sent += lines; };
@@ -767,4 +778,42 @@ TEST_F(HttpNginx, DocumentThatCannotBeWrittenIsAFailure)
     EXPECT_EQ(r.Message, "Can't write the document");
     EXPECT_EQ(http.RequestDoneError(), httperrBadReply);
     EXPECT_LE(disk.size(), 1000);
+}
+
+TEST_F(HttpNginx, TraceAndAbortDuringARelocation)
+{
+    TIcsLogger logger;
+    logger.SetLogOptions({loDestEvent, loProtSpecInfo, loProtSpecDump});
+    QStringList trace;
+    logger.SetOnIcsLogEvent([&](QObject *, TLogOption, const QString &msg) { trace << msg; });
+    http.SetIcsLogger(&logger);
+    http.SetURL(Url("/a.txt"));
+    EXPECT_FALSE(RunGet(http).Raised);
+    for (const char *line : {"Login 127.0.0.1", "State = httpDnsLookup", "SessionConnected", "SendRequest Done",
+                             "End of header", "FCloseReq=1", "DocBegin", "End of document", "DocEnd",
+                             "State = httpReady"}) {
+        SCOPED_TRACE(line);
+        EXPECT_TRUE(trace.contains(line));
+    }
+    const QStringList sent = trace.filter("header lines to send");
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_TRUE(sent.at(0).contains("\r\nGET /a.txt HTTP/1.0\r\n"));
+    http.SetIcsLogger(nullptr);
+
+    // Abort as soon as the first relocation is known: nothing runs on afterwards.
+    int changes = 0, connects = 0;
+    http.OnLocationChange = [&](QObject *) { ++changes; };
+    http.OnHeaderEnd = [&](QObject *) {
+        if (http.FStatusCode == 301)
+            http.Abort();
+    };
+    http.OnSessionConnected = [&](QObject *) { ++connects; };
+    http.SetURL(Url("/r1"));
+    const TGetResult r = RunGet(http);
+    EXPECT_TRUE(r.Raised);
+    EXPECT_EQ(r.Message, "Connection aborted on request");
+    QTest::qWait(200);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(connects, 1);
+    EXPECT_EQ(http.State(), httpReady);
 }
