@@ -12,6 +12,7 @@
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 
 #include "ui_Update.h"
 
@@ -21,7 +22,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrl>
@@ -48,6 +48,10 @@ bool IsWebAddress(const QString &text)
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
 }
+
+// Requests of all update windows: the automatic check's hidden window and the one the user opens
+// share the update folder and its "Vaskimo.upd".
+int RunningRequests = 0;
 
 } // namespace
 
@@ -103,6 +107,7 @@ void TUpdateIkkuna::FormCreate()
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("UpdateIkkuna"));
+    setProperty("HelpContext", 19);
     setFixedSize(ui->Reunus->size());
     ui->Reunus->setGeometry(rect());
     FNewBlacklist = false;
@@ -205,10 +210,13 @@ void TUpdateIkkuna::showEvent(QShowEvent *event)
 void TUpdateIkkuna::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter, false);
-    }
+    ToolWindow::PaintMainBackground(this);
+}
+
+void TUpdateIkkuna::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    ToolWindow::MinimizeWithMain(this, event);
 }
 
 bool TUpdateIkkuna::eventFilter(QObject *watched, QEvent *event)
@@ -285,12 +293,15 @@ void TUpdateIkkuna::ApplyProxy()
 TFetch TUpdateIkkuna::Fetch(const QString &url)
 {
     return [this, url](QIODevice *stream, QString *error) {
-        if (!Http) {
+        if (!Http || RunningRequests > 0) {
             if (error)
-                *error = QStringLiteral("No HTTP client.");
+                *error = Http ? QStringLiteral("Another update window is downloading.") : QStringLiteral("No HTTP client.");
             return false;
         }
-        return Http->Get(url, stream, error);
+        ++RunningRequests;
+        const bool ok = Http->Get(url, stream, error);
+        --RunningRequests;
+        return ok;
     };
 }
 

@@ -74,6 +74,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;  // FormPaint
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormCreate();

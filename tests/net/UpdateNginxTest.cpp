@@ -3,9 +3,11 @@
 #include "net/Update.h"
 
 #include "HttpPeers.h"
+#include "PeerProcess.h"
 #include "UpdateTestSupport.h"
 #include "support/MessageBoxCatcher.h"
 
+#include "crypto/Encryption.h"
 #include "platform/IniFile.h"
 #include "shell/AutoUpdate.h"
 #include "shell/Buttons.h"
@@ -16,12 +18,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 using TestSupport::TBoxes;
 using namespace UpdateTestSupport;
@@ -36,8 +38,8 @@ class UpdateNginxTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Port = HttpPeers::FreePort();
-        const QString root = Server.path();
+        Port = Nginx.Port();
+        const QString root = Nginx.Dir();
         const QString www = root + "/www";
         const QByteArray base = QStringLiteral("http://127.0.0.1:%1").arg(Port).toLatin1();
         WriteFile(www + "/Vaskimo.upd", "[UpdateInfo]\r\nVersion=2.0.0.0\r\nUpdateURL=" + base +
@@ -61,12 +63,14 @@ protected:
             "  location /secret/ { auth_basic \"Vaskimo\"; auth_basic_user_file %2/htpasswd; }\n"
             "  location = /moved.upd { return 302 /Vaskimo.upd; }\n"
             " }\n}\n")
-                                 .arg(geteuid() == 0 ? QStringLiteral("user root;\n") : QString(), root)
+                                 .arg(TestPeers::RunningAsRoot() ? QStringLiteral("user root;\n") : QString(), root)
                                  .arg(Port);
         WriteFile(root + "/nginx.conf", conf.toLatin1());
-        if (!Nginx.Start(QStringLiteral("/usr/sbin/nginx"),
-                         {"-p", root, "-c", root + "/nginx.conf", "-g", "daemon off;"}, Port))
-            GTEST_SKIP() << Nginx.Error().toStdString();
+        if (!Nginx.Start(QStringLiteral("/usr/sbin/nginx"), {"-p", root, "-c", root + "/nginx.conf", "-g", "daemon off;"})) {
+            if (Nginx.Missing())
+                GTEST_SKIP() << Nginx.Why().toStdString();
+            FAIL() << Nginx.Why().toStdString();
+        }
 
         Folder = Program.path() + u'/';
         WriteFile(Folder + "BlackLst.vkb", OldBlacklist);
@@ -83,9 +87,9 @@ protected:
         return w;
     }
 
-    QTemporaryDir Server, Program;
+    TestPeers::TPeerProcess Nginx;
+    QTemporaryDir Program;
     quint16 Port = 0;
-    HttpPeers::TPeer Nginx;
     QString Folder;
     QByteArray Setup;
     TSettings Settings;
@@ -186,7 +190,7 @@ TEST_F(UpdateNginxTest, AutomaticCheckInstallsTheBlacklistQuietly)
         ini.WriteString("Update", "Update address", QStringLiteral("http://127.0.0.1:%1/Vaskimo.upd").arg(Port));
         ASSERT_TRUE(ini.UpdateFile());
     }
-    WriteFile(Server.path() + "/www/Vaskimo.upd", "[UpdateInfo]\r\nVersion=1.0.0.0\r\nBlacklist=Release 4\r\n"
+    WriteFile(Nginx.Dir() + "/www/Vaskimo.upd", "[UpdateInfo]\r\nVersion=1.0.0.0\r\nBlacklist=Release 4\r\n"
                                                   "BlackDownloadURL=" +
                                                       QStringLiteral("http://127.0.0.1:%1/files/BlackLst.vkb").arg(Port).toLatin1() +
                                                       "\r\n");
@@ -198,6 +202,42 @@ TEST_F(UpdateNginxTest, AutomaticCheckInstallsTheBlacklistQuietly)
     EXPECT_EQ(boxes.Shown.size(), 1);
     EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), NewBlacklist);
     EXPECT_FALSE(QFile::exists(Folder + "Vaskimo.upd"));
+}
+
+TEST_F(UpdateNginxTest, ThroughAProxyWithTheStoredPassword)
+{
+    TestPeers::TPeerProcess proxy;
+    if (!TestPeers::StartTinyproxy(proxy, QStringLiteral("vaskimo"), QStringLiteral("s3cr3t"))) {
+        if (proxy.Missing())
+            GTEST_SKIP() << proxy.Why().toStdString();
+        FAIL() << proxy.Why().toStdString();
+    }
+    const struct { const char *name, *password; int result; } cases[] = {
+        {"right password", "s3cr3t", 5},
+        {"wrong password", "guess", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            TIniFile ini(Folder + "Options.ini");
+            ini.WriteInteger("General", "Language index", 0);
+            ini.WriteBool("Update", "Use proxy", true);
+            ini.WriteString("Update", "Proxy server", "127.0.0.1");
+            ini.WriteInteger("Update", "Proxy port", proxy.Port());
+            ini.WriteString("Update", "Proxy username", "vaskimo");
+            ini.WriteString("Update", "Proxy password", ProxyPasswordToSetting(QLatin1String(c.password)));
+            ini.WriteString("Update", "Update address", Settings.FUpdateAddress);
+            ASSERT_TRUE(ini.UpdateFile());
+        }
+        ASSERT_FALSE(TIniFile(Folder + "Options.ini").ReadString("Update", "Proxy password", "").contains(c.password));
+        TPaaIkkuna window(Folder);
+        TUpdateIkkuna w(&window);
+        w.show();
+        Click(w, "btnCheck");
+        EXPECT_EQ(w.FUpdateResult, c.result);
+    }
+    // The requests went through the proxy.
+    EXPECT_TRUE(ReadFile(proxy.Path("tinyproxy.log")).contains("GET " + Settings.FUpdateAddress.toLatin1()));
 }
 
 TEST(UpdateCutShortTest, ABlacklistCutShortNeverReplacesTheOldOne)
@@ -226,4 +266,42 @@ TEST(UpdateCutShortTest, ABlacklistCutShortNeverReplacesTheOldOne)
     EXPECT_EQ(ReadFile(folder + "BlackLst.vkb"), OldBlacklist);
     EXPECT_FALSE(QFile::exists(folder + "BlackLst.tmp"));
     EXPECT_EQ(server.Requests().size(), 1);
+}
+
+TEST(UpdateCutShortTest, AbortDuringARealDownload)
+{
+    HttpPeers::TScriptedServer server([](HttpPeers::TConnection &conn, int, HttpPeers::TScriptedServer &s) {
+        s.ReadAndRecord(conn);
+        conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(4000, 'M'));
+        conn.WaitForClose(10000);  // the rest never comes
+    });
+    QTemporaryDir program;
+    const QString folder = program.path() + u'/';
+    TSettings settings;
+    settings.FUpdateDir = QStringLiteral("C:\\Vaskimo\\");
+    TRecorder recorder;
+    TUpdateHost host = recorder.Host(folder, &settings, QStringLiteral("1.0.0.0"));
+    host.HostFolder = [&](const QString &) { return folder + "Downloads/"; };
+    TUpdateIkkuna w(nullptr, host);
+    w.show();
+    w.ValueLabel("DownloadURL")->setText(server.Url("/files/VaskimoSetup.exe"));
+    w.FNewProgram = true;
+    w.Button("btnDownload")->setEnabled(true);
+    QStringList seen;
+    QTimer::singleShot(300, &w, [&] {
+        seen << w.StatusText();
+        Click(w, "btnAbort");
+    });
+    TBoxes boxes;
+    Click(w, "btnDownload");
+    ASSERT_EQ(seen.size(), 1);
+    // The counts with the locale's thousands separator.
+    EXPECT_TRUE(QRegularExpression("^Downloading 4\\D?000 of 100\\D?000!$").match(seen[0]).hasMatch())
+        << seen[0].toStdString();
+    EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!"));
+    EXPECT_EQ(w.Edistys()->maximum(), 100000);
+    EXPECT_EQ(QDir(folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_TRUE(boxes.Shown.isEmpty());
+    EXPECT_TRUE(w.Button("btnDownload")->isEnabled());
+    EXPECT_FALSE(w.Button("btnAbort")->isEnabled());
 }

@@ -440,3 +440,23 @@ TEST_F(UpdateTest, TranslatedOnShowKeepingWhatACheckFound)
     EXPECT_EQ(w->StatusText(), QStringLiteral("Uudempi ohjelmaversio on saatavilla!"));
     EXPECT_EQ(Value(*w, "VersionAvailable"), QStringLiteral("1.2.0.0"));
 }
+
+TEST_F(UpdateTest, AnotherWindowsCheckWhileOneRunsFails)
+{
+    Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3"), true, true};
+    auto hidden = Window();  // the automatic check's window
+    auto shown = Window();
+    QTimer::singleShot(50, shown.get(), [&] {
+        Replies[InfoUrl].WaitForAbort = false;
+        Click(*shown, "btnCheck");
+        EXPECT_EQ(shown->FUpdateResult, 1);
+        EXPECT_EQ(shown->StatusText(), QStringLiteral("Error occured!"));
+        hidden->btnAbortClick();
+    });
+    Click(*hidden, "btnCheck");
+    EXPECT_EQ(Log.count("GET " + InfoUrl), 1);
+    // The running one was not disturbed by the other's attempt; it ended through the abort.
+    EXPECT_EQ(hidden->FUpdateResult, 1);
+    Click(*shown, "btnCheck");
+    EXPECT_EQ(shown->FUpdateResult, 3);
+}
