@@ -4,6 +4,7 @@
 #include "files/Duplicate.h"
 #include "files/Start.h"
 #include "files/Unnecessary.h"
+#include "help/HelpViewer.h"
 #include "platform/ProgramInfo.h"
 #include "registry/LisaaPoista.h"
 #include "registry/Rekisteri.h"
@@ -36,7 +37,7 @@ bool HasBatchSwitch(const QStringList &arguments)
     return false;
 }
 
-void RegisterTools(const QString &programFolder, bool unattended)
+void RegisterTools(const QString &programFolder, bool unattended, THelpSession *help)
 {
     // Nobody can answer the first run's language chooser on the offscreen platform: an unattended
     // run leaves the first run to the next start with a display.
@@ -49,6 +50,7 @@ void RegisterTools(const QString &programFolder, bool unattended)
     }
     hooks.ClearBrowserData = [](const QString &folders, int kind) { BrowserClear::ClearBrowserFolders(folders, kind); };
     hooks.ClearRecentDocuments = [] { BrowserClear::ClearRecentDocumentsClick(); };
+    hooks.ShowHelp = [help](const QString &helpFile) { help->ShowHelp(helpFile); };
     TPaaIkkuna::SetStartHooks(hooks);
     TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
@@ -97,8 +99,11 @@ int main(int argc, char **argv)
         });
     }
     const QString programFolder = QCoreApplication::applicationDirPath() + u'/';
-    RegisterTools(programFolder, QGuiApplication::platformName() == u"offscreen");
+    // Declared before the window, so the window goes first and the hook then closes the viewer.
+    THelpSession help(QCoreApplication::applicationFilePath(), arguments);
+    RegisterTools(programFolder, QGuiApplication::platformName() == u"offscreen", &help);
     TPaaIkkuna window(programFolder);
+    help.InstallHook(window.FHelpFile);
     window.SetCommandLine(arguments);
     window.show();
     return app.exec();
