@@ -198,6 +198,7 @@ void THttpCli::StartRequest(THttpRequest Request)
     if ((Request == httpPOST || Request == httpPUT) && !FSendStream)
         throw EHttpException(QStringLiteral("HTTP component has nothing to post or put"), httperrNothingToPost);
     if (Request == httpCLOSE) {
+        FClosingOnly = true;
         FStatusCode = 200;
         FReasonPhrase = QStringLiteral("OK");
         SetState(httpClosing);
@@ -211,6 +212,7 @@ void THttpCli::StartRequest(THttpRequest Request)
     FWindow->RemovePostedMessages(WM_HTTP_SET_READY);
     FWindow->RemovePostedMessages(WM_HTTP_LOGIN);
     ++FRequestSerial;
+    FClosingOnly = false;
     FRequestType = Request;
     FExceeded = false;
     FFailed = false;

@@ -315,7 +315,8 @@ private:
     QIODevice *FStreamForCoding = nullptr; // what the coding handler writes to (FReceiveStream while a body runs)
     QByteArray FHeaderStream;
     bool FRelocationCounted = false;
-    quint64 FRequestSerial = 0;   // tells a queued call of an earlier request from one of this
+    bool FClosingOnly = false;    // the running request is httpCLOSE: no reply to answer
+    quint64 FRequestSerial = 0;   // tells a queued call of an earlier request from one of the running one
     qint64 FReceiveStreamStart = 0;
     QString FDocName, FContentType, FTransferEncoding, FContentEncoding, FLocation;
     QString FReplyVer;

@@ -130,7 +130,7 @@ void THttpCli::DoRestart()
 
 void THttpCli::RunAuthExchangeOnReady()
 {
-    if (FFailed || FExceeded || FRequestDoneError == httperrAborted || !FHeaderParsed) {
+    if (FClosingOnly || FFailed || FExceeded || FRequestDoneError == httperrAborted || !FHeaderParsed) {
         PostRequestDone();
         return;
     }

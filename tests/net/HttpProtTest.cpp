@@ -244,6 +244,21 @@ TEST_F(HttpNginx, BasicAuthentication)
     }
 }
 
+TEST_F(HttpNginx, CloseAfterARefusalSendsNothingAgain)
+{
+    http.SetURL(Url("/secret/s.txt"));
+    EXPECT_TRUE(RunGet(http).Raised);
+    EXPECT_EQ(http.FStatusCode, 401);
+    int connects = 0;
+    http.OnSessionConnected = [&](QObject *) { ++connects; };
+    http.SetUsername("user");
+    http.SetPassword("secret");
+    EXPECT_NO_THROW(http.Close());
+    QTest::qWait(100);
+    EXPECT_EQ(connects, 0);
+    EXPECT_EQ(http.State(), httpReady);
+}
+
 TEST_F(HttpNginx, CredentialsStayWithTheirServer)
 {
     // The same server hears them; another port is another server.
