@@ -26,7 +26,8 @@ const QString DateFormat = QStringLiteral("yyyy-MM-dd");
 QDate ReadLastChecked(const TIniFile &ini, const QDate &today)
 {
     const QDate day = QDate::fromString(ini.ReadString(Section, LastCheckedKey, QString()).trimmed(), DateFormat);
-    return day.isValid() ? day : today.addDays(-1);
+    // A day after today was written under a wrong clock: kept, it would stop the checks until then.
+    return day.isValid() && day <= today ? day : today.addDays(-1);
 }
 
 void WriteLastChecked(TIniFile &ini, const QDate &day) { ini.WriteString(Section, LastCheckedKey, day.toString(DateFormat)); }

@@ -27,7 +27,8 @@ constexpr int DailyInterval = 86400000; // once a check has run that day
 constexpr int DetectorInterval = 10000; // the detector's polling before a check
 constexpr int FailuresBeforeAsking = 10;
 
-// [Update] "Last checked", written as "yyyy-MM-dd"; a missing or unreadable value is yesterday.
+// [Update] "Last checked", written as "yyyy-MM-dd"; a missing or unreadable value, or a day after
+// today, is yesterday.
 QDate ReadLastChecked(const TIniFile &ini, const QDate &today);
 void WriteLastChecked(TIniFile &ini, const QDate &day);
 // [Update] "Error type 1 count", default 0.

@@ -92,6 +92,8 @@ TEST(AutoUpdateTest, LastCheckedKeys)
     TIniFile garbled(path);
     garbled.WriteString("Update", "Last checked", "10/12/26");
     EXPECT_EQ(ReadLastChecked(garbled, Today), Today.addDays(-1));
+    garbled.WriteString("Update", "Last checked", "2099-01-01");  // a clock that was wrong once
+    EXPECT_EQ(ReadLastChecked(garbled, Today), Today.addDays(-1));
 }
 
 // The update window as the check drives it: what each press returns, and what it was asked to do.
