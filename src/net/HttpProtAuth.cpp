@@ -143,7 +143,8 @@ void THttpCli::RunAuthExchangeOnReady()
     in.ServerAuthKind = ServerAuthKind;
     in.ProxyAuthKind = ProxyAuthKind;
     in.ServerCredentials = !FCurUsername.isEmpty() && !FCurPassword.isEmpty();
-    in.ProxyCredentials = !FProxyUsername.isEmpty() && !FProxyPassword.isEmpty();
+    // Proxy credentials go to the proxy only: a web server that answers 407 gets none.
+    in.ProxyCredentials = !FProxy.isEmpty() && !FProxyUsername.isEmpty() && !FProxyPassword.isEmpty();
     if (TraceEnabled(loProtSpecDump))
         TraceLog(loProtSpecDump, QString::asprintf("PrepareNTLMAuth end, FStatusCode = %d FProxyAuthNTLMState=%d FAuthNTLMState=%d",
                                                    FStatusCode, FAuth.ProxyNTLM, FAuth.NTLM));

@@ -415,6 +415,23 @@ TEST_F(HttpScripted, BrokenRepliesAreFailuresNotDocuments)
     }
 }
 
+TEST_F(HttpScripted, ProxyCredentialsNeverGoToAWebServer)
+{
+    TScriptedServer server([&](TConnection &conn, int, TScriptedServer &s) {
+        s.ReadAndRecord(conn);
+        conn.Send("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"x\"\r\n"
+                  "Content-Length: 0\r\n\r\n");
+    });
+    http.SetProxyUsername("puser");
+    http.SetProxyPassword("ppass");
+    http.SetURL(server.Url("/"));
+    const TGetResult r = RunGet(http);
+    EXPECT_TRUE(r.Raised);
+    EXPECT_EQ(http.FStatusCode, 407);
+    ASSERT_EQ(server.Requests().size(), 1);
+    EXPECT_FALSE(server.Requests().at(0).contains("Proxy-Authorization"));
+}
+
 TEST_F(HttpScripted, ChunkedHeaderlessAndContinue)
 {
     const struct
