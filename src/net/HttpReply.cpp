@@ -170,7 +170,7 @@ bool THttpReplyParser::InterpretHeader(const QString &line)
     const QString name = line.left(colon).trimmed().toLower();
     const QString value = SkipLeadingBlanks(line.mid(colon + 1));
     if (name == u"location") {
-        FHeader.Location = value;
+        FHeader.Location = value.trimmed();
     } else if (name == u"content-length") {
         const auto len = ParseLength(value);
         if (!len) {
