@@ -125,7 +125,13 @@ QString DownloadFileName(const QString &url)
     bool onlyDots = true;
     for (QChar c : name)
         onlyDots = onlyDots && c == u'.';
-    return onlyDots ? QString() : name;
+    if (onlyDots)
+        return QString();
+    for (const QString &own : {QStringLiteral("Options.ini"), BlacklistFileName, BlacklistTempName, InfoFileName,
+                               QStringLiteral("Vaskimo.log"), QStringLiteral("vaskimo")})
+        if (name.compare(own, Qt::CaseInsensitive) == 0)
+            return QString();
+    return name;
 }
 
 bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error)

@@ -63,7 +63,8 @@ int ResultFor(const TComparison &c);
 // The file name a program download is saved under: the last component of url after "/" became
 // "\", taken after the last "\" or ":". Empty when that is no single plain Windows file name
 // (empty, "." or "..", or holding ? * " < > | or control characters), so a download can never be
-// written outside the update folder.
+// written outside the update folder, and empty for the names of the program's own files there
+// ("Options.ini", "BlackLst.vkb", ...: the update folder is the program's folder by default).
 QString DownloadFileName(const QString &url);
 
 // Fills stream with a document; false with *error when the download failed in any way (no

@@ -140,6 +140,11 @@ TEST(UpdateInfoTest, DownloadFileNames)
         {"http://h/.", ""},
         {"http://h/get?f=x.exe", ""},
         {"http://h/a\"b", ""},
+        {"http://h/options.INI", ""},
+        {"http://h/BlackLst.vkb", ""},
+        {"http://h/Vaskimo.upd", ""},
+        {"http://h/vaskimo", ""},
+        {"http://h/Vaskimo-2.0.exe", "Vaskimo-2.0.exe"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.url);
