@@ -329,8 +329,12 @@ int TCustomLineWSocket::RcvdCount()
 {
     if (FLineMode)
         return FLineLength;
-    if (!FRcvBuf.isEmpty())
-        return int(FRcvBuf.size());
+    if (!FRcvBuf.isEmpty()) {
+        int below = 0;
+        if (FHSocket == INVALID_SOCKET || PosixSocket::BytesAvailable(FHSocket, below) != 0)
+            below = 0;
+        return int(FRcvBuf.size()) + below;
+    }
     return TCustomSocksWSocket::RcvdCount();
 }
 
@@ -342,19 +346,28 @@ void TCustomLineWSocket::Consumed(int Count)
 
 int TCustomLineWSocket::ReceiveBlock(void *Buffer, int BufferSize, int Flags)
 {
-    if (BufferSize > 0) {
-        int count = 0;
-        if (FLineMode && FLineLength > 0)
-            count = qMin(BufferSize, FLineLength);
-        else if (!FLineMode && !FRcvBuf.isEmpty())
-            count = qMin(BufferSize, int(FRcvBuf.size()));
-        if (count > 0) {
-            std::memcpy(Buffer, FRcvBuf.constData(), size_t(count));
-            if (FLineMode)
-                FLineLength -= count;
-            Consumed(count);
-            return count;
+    if (BufferSize <= 0)
+        return TCustomSocksWSocket::ReceiveBlock(Buffer, BufferSize, Flags);
+    if (FLineMode && FLineLength > 0) {
+        const int count = qMin(BufferSize, FLineLength);
+        std::memcpy(Buffer, FRcvBuf.constData(), size_t(count));
+        FLineLength -= count;
+        Consumed(count);
+        return count;
+    }
+    if (!FLineMode && !FRcvBuf.isEmpty()) {
+        int count = qMin(BufferSize, int(FRcvBuf.size()));
+        std::memcpy(Buffer, FRcvBuf.constData(), size_t(count));
+        Consumed(count);
+        // Fill the rest from the socket: the receive also re-arms the read event, which a read
+        // served from held bytes alone would leave off, stalling what waits in the socket.
+        if (count < BufferSize) {
+            const int more = TCustomSocksWSocket::ReceiveBlock(static_cast<char *>(Buffer) + count,
+                                                              BufferSize - count, Flags);
+            if (more > 0)
+                count += more;
         }
+        return count;
     }
     return TCustomSocksWSocket::ReceiveBlock(Buffer, BufferSize, Flags);
 }

@@ -234,6 +234,34 @@ TEST(LineModeTest, SwitchingLineModeOffAndOnKeepsTheOrder)
     ::close(peer);
 }
 
+TEST(LineModeTest, RawReadOfHeldBytesAlsoTakesWhatWaitsInTheSocket)
+{
+    TListener listener;
+    TClient client;
+    bool takeRaw = false;
+    client.Socket.SetLineMode(true);
+    client.Socket.OnDataAvailable = [&](QObject *, quint16) {
+        if (!client.Socket.LineMode() && !takeRaw)
+            return;
+        const QByteArray text = client.Socket.ReceiveText();
+        if (!text.isEmpty())
+            client.Reads << text;
+        if (text == "one\r\n")
+            client.Socket.SetLineMode(false);
+    };
+    const int peer = client.ConnectTo(listener);
+    ASSERT_TRUE(WriteAll(peer, "one\r\ntwo"));
+    ASSERT_TRUE(client.WaitReceived(8));
+    QTest::qWait(20);
+    ASSERT_EQ(client.Socket.HeldCount(), 3);
+    takeRaw = true;
+    ASSERT_TRUE(WriteAll(peer, "three"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.All() == "one\r\ntwothree"; }, 3000)) << client.All().toStdString();
+    ASSERT_TRUE(WriteAll(peer, "four"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.All().endsWith("four"); }, 3000));
+    ::close(peer);
+}
+
 TEST(LineModeTest, AHandlerThatReadsNothingDoesNotHang)
 {
     TListener listener;
@@ -664,6 +692,15 @@ TEST(SocksHandshakeTest, Socks4HostThatDoesNotResolve)
     EXPECT_EQ(client.SocksError, 20017);
     EXPECT_TRUE(client.SocksText.startsWith("ESocketException WSocketResolveHost: '")) << client.SocksText.toStdString();
     EXPECT_EQ(client.Connected, 20017);
+}
+
+TEST(SocksHandshakeTest, ProxyThatIsNotThere)
+{
+    TSocksClient client("5", FreePort());
+    client.Start("127.0.0.1", "80");
+    ASSERT_TRUE(client.WaitClosed());
+    EXPECT_EQ(client.Events, (QStringList{"proxy 10061", "connected 10061", "closed 0"}));
+    EXPECT_EQ(client.SocksError, 0) << "no handshake ran";
 }
 
 TEST(SocksHandshakeTest, ProxyClosingMidReplyNeverConnects)
