@@ -303,7 +303,8 @@ TAutoUpdateHost TAutoUpdateHost::FromMainWindow()
     host.ProgramFolder = main->ProgramFolder();
     host.Settings = &main->Settings();
     host.Parent = main;
-    host.ApplicationActive = [main] { return main->isActiveWindow(); };
+    // Any window of the program, a tool window too, means the user works in it.
+    host.ApplicationActive = [] { return QApplication::activeWindow() != nullptr; };
     host.HiddenToTray = [main] { return main->HiddenToTray(); };
     host.CreateUpdateWindow = [](QWidget *parent) { return std::make_unique<TUpdateWindowRun>(parent); };
     host.MainWindowArmsTimer = true;
