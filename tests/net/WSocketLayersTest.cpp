@@ -196,22 +196,27 @@ TEST(LineModeTest, LongLinesArriveWholeAndTheDefaultLimitHolds)
     ::close(peer2);
 }
 
+// Line mode on; the line "one" switches it off, and raw bytes are read only while takeRaw is set.
+void SwitchOffAfterLineOne(TClient &client, const bool &takeRaw)
+{
+    client.Socket.SetLineMode(true);
+    client.Socket.OnDataAvailable = [&client, &takeRaw](QObject *, quint16) {
+        if (!client.Socket.LineMode() && !takeRaw)
+            return;  // not reading now: the bytes stay held
+        const QByteArray text = client.Socket.ReceiveText();
+        if (!text.isEmpty())
+            client.Reads << text;
+        if (text == "one\r\n")
+            client.Socket.SetLineMode(false);
+    };
+}
+
 TEST(LineModeTest, SwitchingLineModeOffAndOnKeepsTheOrder)
 {
     TListener listener;
     TClient client;
     bool takeRaw = false;
-    client.Socket.SetLineMode(true);
-    client.Socket.OnDataAvailable = [&](QObject *, quint16) {
-        if (!client.Socket.LineMode() && !takeRaw)
-            return;  // not reading now: the bytes stay held
-        const QByteArray text = client.Socket.ReceiveText();
-        if (text.isEmpty())
-            return;
-        client.Reads << text;
-        if (text == "one\r\n")
-            client.Socket.SetLineMode(false);
-    };
+    SwitchOffAfterLineOne(client, takeRaw);
     const int peer = client.ConnectTo(listener);
     ASSERT_TRUE(WriteAll(peer, "one\r\ntwo\r\nthree\r\nfou"));
     ASSERT_TRUE(client.WaitReceived(20));
@@ -239,16 +244,7 @@ TEST(LineModeTest, RawReadOfHeldBytesAlsoTakesWhatWaitsInTheSocket)
     TListener listener;
     TClient client;
     bool takeRaw = false;
-    client.Socket.SetLineMode(true);
-    client.Socket.OnDataAvailable = [&](QObject *, quint16) {
-        if (!client.Socket.LineMode() && !takeRaw)
-            return;
-        const QByteArray text = client.Socket.ReceiveText();
-        if (!text.isEmpty())
-            client.Reads << text;
-        if (text == "one\r\n")
-            client.Socket.SetLineMode(false);
-    };
+    SwitchOffAfterLineOne(client, takeRaw);
     const int peer = client.ConnectTo(listener);
     ASSERT_TRUE(WriteAll(peer, "one\r\ntwo"));
     ASSERT_TRUE(client.WaitReceived(8));
