@@ -4,6 +4,7 @@
 
 #include "net/UpdateHttp.h"
 #include "platform/WinFiles.h"
+#include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
@@ -22,7 +23,10 @@
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
@@ -47,6 +51,29 @@ bool IsWebAddress(const QString &text)
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
+
+bool OpenTarget(const QString &target)
+{
+    if (IsWebAddress(target))
+        return QDesktopServices::openUrl(QUrl(target));
+    static const QStringList windowsPrograms = {".exe", ".msi", ".com", ".bat"};
+    for (const QString &extension : windowsPrograms) {
+        if (!target.endsWith(extension, Qt::CaseInsensitive))
+            continue;
+        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        if (wine.isEmpty())
+            return false;
+        QProcess process;
+        process.setProgram(wine);
+        process.setArguments({QStringLiteral("start"), QStringLiteral("/unix"), target});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (const std::shared_ptr<TWinePrefix> prefix = TWinePrefix::Current())
+            environment.insert(QStringLiteral("WINEPREFIX"), prefix->Folder());
+        process.setProcessEnvironment(environment);
+        return process.startDetached();
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
 }
 
 // Requests of all update windows: the automatic check's hidden window and the one the user opens
@@ -79,11 +106,8 @@ TUpdateIkkuna::TUpdateIkkuna(QWidget *parent, TUpdateHost host)
     }
     if (!FHost.CreateHttp)
         FHost.CreateHttp = [] { return UpdateHttp::CreateClient(); };
-    if (!FHost.Open) {
-        FHost.Open = [](const QString &target) {
-            QDesktopServices::openUrl(IsWebAddress(target) ? QUrl(target) : QUrl::fromLocalFile(target));
-        };
-    }
+    if (!FHost.Open)
+        FHost.Open = &OpenTarget;
     if (!FHost.Terminate) {
         FHost.Terminate = [] {
             QTimer::singleShot(0, qApp, [] {
@@ -406,8 +430,13 @@ void TUpdateIkkuna::btnDownloadClick()
                       "downloaded file! Close Vaskimo now and execute the update?"),
         shown);
     if (MessageBoxes::Confirm(this, question)) {
-        if (FHost.Open)
-            FHost.Open(target);
+        // The program stays when the update cannot be started: the user would be left with neither.
+        if (!FHost.Open || !FHost.Open(target)) {
+            MessageBoxes::Error(this, SafeFormat(QStringLiteral("Vaskimo could not start \"%s\". Running a Windows "
+                                                                "installer needs Wine."),
+                                                 target));
+            return;
+        }
         if (FHost.Terminate)
             FHost.Terminate();
     }

@@ -29,8 +29,9 @@ struct TUpdateHost {
     // The host folder of a Windows folder (FUpdateDir), ending in "/"; empty when it has none.
     std::function<QString(const QString &windowsFolder)> HostFolder;
     std::function<std::unique_ptr<UpdateInfo::TUpdateHttp>()> CreateHttp;
-    // The shell's "open" of a document or an address.
-    std::function<void(const QString &target)> Open;
+    // The shell's "open" of an address or a downloaded file (a Windows program runs through Wine in
+    // the prefix); false when nothing could be started.
+    std::function<bool(const QString &target)> Open;
     // Asks the application to end (after Yes to running the update or restarting).
     std::function<void()> Terminate;
 

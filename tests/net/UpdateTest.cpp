@@ -313,6 +313,15 @@ TEST_F(UpdateTest, ProgramDownload)
     EXPECT_FALSE(Enabled(*w, "btnDownload"));
     EXPECT_FALSE(w->FNewProgram);
     EXPECT_EQ(w->FUpdateResult, 3);
+
+    // An update that cannot be started leaves the program running.
+    Recorder.OpenWorks = false;
+    auto again = Window();
+    Click(*again, "btnCheck");
+    Click(*again, "btnDownload");
+    ASSERT_EQ(boxes.Shown.size(), 3);
+    EXPECT_EQ(boxes.Kinds[2], TMessageKind::Error);
+    EXPECT_EQ(Terminated, 1);
 }
 
 TEST_F(UpdateTest, ProgramDownloadFailures)

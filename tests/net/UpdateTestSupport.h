@@ -18,6 +18,7 @@ namespace UpdateTestSupport {
 struct TRecorder {
     QStringList Opened;
     int Terminated = 0;
+    bool OpenWorks = true;
 
     TUpdateHost Host(const QString &programFolder, TSettings *settings, const QString &version)
     {
@@ -25,7 +26,10 @@ struct TRecorder {
         host.ProgramFolder = programFolder;
         host.Settings = settings;
         host.ProgramVersion = version;
-        host.Open = [this](const QString &target) { Opened << target; };
+        host.Open = [this](const QString &target) {
+            Opened << target;
+            return OpenWorks;
+        };
         host.Terminate = [this] { ++Terminated; };
         return host;
     }
