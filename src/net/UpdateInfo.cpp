@@ -5,6 +5,7 @@
 #include "platform/DriveMap.h"
 #include "platform/IniFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -162,6 +163,12 @@ TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &f
 {
     const QString temp = programFolder + BlacklistTempName;
     const QString blacklist = programFolder + BlacklistFileName;
+    // Without the program's folder the files would land in whatever folder is current.
+    if (!QDir::isAbsolutePath(programFolder)) {
+        if (error)
+            *error = QStringLiteral("No program folder.");
+        return TBlacklistInstall::DownloadFailed;
+    }
     if (!DownloadToFile(temp, fetch, error))
         return TBlacklistInstall::DownloadFailed;
     // A captive portal's page or a server's error text is no blacklist: the cleaners would lose

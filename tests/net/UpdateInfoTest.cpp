@@ -200,6 +200,16 @@ TEST(UpdateInfoTest, BlacklistInstall)
     }
 }
 
+TEST(UpdateInfoTest, BlacklistInstallNeedsTheProgramFolder)
+{
+    QString error;
+    bool fetched = false;
+    const TFetch fetch = [&](QIODevice *, QString *) { return fetched = true; };
+    EXPECT_EQ(InstallBlacklist(QString(), fetch, &error), TBlacklistInstall::DownloadFailed);
+    EXPECT_EQ(InstallBlacklist(QStringLiteral("relative/"), fetch, &error), TBlacklistInstall::DownloadFailed);
+    EXPECT_FALSE(fetched);
+}
+
 TEST(UpdateInfoTest, BlacklistInstallWithoutAnOldOne)
 {
     QTemporaryDir dir;
