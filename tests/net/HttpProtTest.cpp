@@ -849,3 +849,24 @@ TEST_F(HttpNginx, TraceAndAbortDuringARelocation)
     EXPECT_EQ(connects, 1);
     EXPECT_EQ(http.State(), httpReady);
 }
+
+TEST_F(HttpNginx, RelocationsOnOneKeptConnection)
+{
+    int closes = 0;
+    http.OnSessionClosed = [&](QObject *) { ++closes; };
+    http.SetRequestVer("1.1");
+    http.SetURL(Url("/r2"));
+    EXPECT_FALSE(RunGet(http).Raised);
+    EXPECT_EQ(body.data(), "final\n"); // the five relocation pages were taken out again
+    EXPECT_EQ(http.LocationChangeCurCount(), 5);
+    EXPECT_EQ(closes, 0);
+    EXPECT_EQ(http.CtrlSocket()->State(), wsConnected);
+
+    http.SetURL(Url("/loop"));
+    const TGetResult r = RunGet(http);
+    EXPECT_TRUE(r.Raised);
+    EXPECT_EQ(r.Code, httperrRelocations);
+    EXPECT_EQ(http.LocationChangeCurCount(), 6);
+    EXPECT_EQ(http.State(), httpReady);
+    EXPECT_NO_THROW(http.Close());
+}
