@@ -5,12 +5,14 @@
 #include "files/Start.h"
 #include "files/Unnecessary.h"
 #include "help/HelpViewer.h"
+#include "net/Update.h"
 #include "platform/ProgramInfo.h"
 #include "registry/LisaaPoista.h"
 #include "registry/Rekisteri.h"
 #include "registry/Startup.h"
 #include "registry/Undo.h"
 #include "shell/About.h"
+#include "shell/AutoUpdate.h"
 #include "shell/Batch.h"
 #include "shell/BrowserClear.h"
 #include "shell/LanguageChooser.h"
@@ -51,6 +53,8 @@ void RegisterTools(const QString &programFolder, bool unattended, THelpSession *
     hooks.ClearBrowserData = [](const QString &folders, int kind) { BrowserClear::ClearBrowserFolders(folders, kind); };
     hooks.ClearRecentDocuments = [] { BrowserClear::ClearRecentDocumentsClick(); };
     hooks.ShowHelp = [help](const QString &helpFile) { help->ShowHelp(helpFile); };
+    hooks.AutoUpdateCheck = [] { TAutoUpdate::CheckFromMainWindow(); };
+    hooks.OptionsApplied = [] { TAutoUpdate::ArmFromMainWindow(); };
     TPaaIkkuna::SetStartHooks(hooks);
     TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
@@ -67,6 +71,7 @@ void RegisterTools(const QString &programFolder, bool unattended, THelpSession *
     TPaaIkkuna::RegisterTool(TToolKind::Undo, [](QWidget *parent) { return new TUndoIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::Shortcuts, [](QWidget *parent) { return new TStartIkkuna(parent); });
     TPaaIkkuna::RegisterTool(TToolKind::SpaceUsage, [](QWidget *parent) { return new TKaavioIkkuna(parent); });
+    TPaaIkkuna::RegisterTool(TToolKind::Update, [](QWidget *parent) { return new TUpdateIkkuna(parent); });
 }
 
 } // namespace
@@ -104,6 +109,7 @@ int main(int argc, char **argv)
     RegisterTools(programFolder, QGuiApplication::platformName() == u"offscreen", &help);
     TPaaIkkuna window(programFolder);
     help.InstallHook(window.FHelpFile);
+    new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);  // a child of the window, deleted with it
     window.SetCommandLine(arguments);
     window.show();
     return app.exec();

@@ -610,6 +610,8 @@ void TPaaIkkuna::btnOptionsClick()
         }
         ApplyBackground();
         ApplyTimers();
+        if (Hooks().OptionsApplied)
+            Hooks().OptionsApplied();
         ApplyFont();
         QString error;
         if (!WriteSettings(s, SettingsFilePath(d->ProgramFolder), &error)) {

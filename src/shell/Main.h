@@ -67,6 +67,8 @@ struct TStartHooks {
     std::function<void()> ClearRecentDocuments;
     // The automatic update check (the update timer's tick) and the help of a help file (context 0).
     std::function<void()> AutoUpdateCheck;
+    // The options were confirmed with OK: the update schedule may have changed.
+    std::function<void()> OptionsApplied;
     std::function<void(const QString &helpFile)> ShowHelp;
 };
 
