@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: real and scripted HTTP peers on 127.0.0.1 for the client tests: nginx, tinyproxy, microsocks, and a scripted listener.
+// Summary: a scripted HTTP peer on 127.0.0.1 for the client tests: a listener thread that plays a reply script.
 #pragma once
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -19,7 +14,6 @@
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -41,69 +35,6 @@ inline int ListenLocal(quint16 &port)
     port = ntohs(a.sin_port);
     return fd;
 }
-
-// A port that was free a moment ago, for a server that binds it itself.
-inline quint16 FreePort()
-{
-    quint16 port = 0;
-    ::close(ListenLocal(port));
-    return port;
-}
-
-inline bool WaitForPort(quint16 port, int ms = 5000)
-{
-    for (int waited = 0; waited < ms; waited += 50) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(port);
-        const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-        ::close(fd);
-        if (ok)
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
-// A server process started from the test and stopped with it.
-class TPeer
-{
-public:
-    ~TPeer() { Stop(); }
-    bool Start(const QString &program, const QStringList &args, quint16 port)
-    {
-        if (!QFile::exists(program)) {
-            FError = program + " is not installed";
-            return false;
-        }
-        FProcess = std::make_unique<QProcess>();
-        FProcess->setProcessChannelMode(QProcess::MergedChannels);
-        FProcess->start(program, args);
-        if (!FProcess->waitForStarted(5000) || !WaitForPort(port)) {
-            FError = program + " did not start: " + QString::fromLocal8Bit(FProcess->readAll());
-            return false;
-        }
-        return true;
-    }
-    void Stop()
-    {
-        if (FProcess && FProcess->state() != QProcess::NotRunning) {
-            FProcess->terminate();
-            if (!FProcess->waitForFinished(3000)) {
-                FProcess->kill();
-                FProcess->waitForFinished(3000);
-            }
-        }
-        FProcess.reset();
-    }
-    const QString &Error() const { return FError; }
-
-private:
-    std::unique_ptr<QProcess> FProcess;
-    QString FError;
-};
 
 // One accepted connection as a scripted server sees it.
 class TConnection

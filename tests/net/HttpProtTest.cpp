@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: THttpCli against real peers on 127.0.0.1 (nginx, tinyproxy, microsocks) and scripted listeners.
 #include "HttpPeers.h"
+#include "PeerProcess.h"
 
 #include "net/HttpProt.h"
 #include "net/MimeUtil.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace HttpPeers;
+using namespace TestPeers;
 
 namespace {
 
@@ -40,17 +42,13 @@ class HttpNginx : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        Dir = new QTemporaryDir;
-        Port = FreePort();
+        Nginx = new TPeerProcess;
+        Port = Nginx->Port();
         Port2 = FreePort();
-        const QString d = Dir->path();
+        const QString d = Nginx->Dir();
         QDir(d).mkpath("www/secret");
         QDir(d).mkpath("tmp");
-        auto write = [&](const QString &name, const QByteArray &data) {
-            QFile f(d + "/" + name);
-            f.open(QIODevice::WriteOnly);
-            f.write(data);
-        };
+        auto write = [&](const QString &name, const QByteArray &data) { Nginx->WriteFile(name, data); };
         write("www/a.txt", "hello\n");
         write("www/final.txt", "final\n");
         write("www/secret/s.txt", "secret\n");
@@ -62,9 +60,7 @@ protected:
         QString redirects;
         for (int i = 1; i <= 6; ++i)
             redirects += QString("    location = /r%1 { return 301 %2; }\n").arg(i).arg(i == 6 ? "/final.txt" : QString("/r%1").arg(i + 1));
-        const QString conf = QString(R"(user root;
-worker_processes 1;
-daemon off;
+        const QString conf = QString(R"(%5worker_processes 1;
 pid %1/nginx.pid;
 error_log %1/error.log;
 events { worker_connections 64; }
@@ -87,27 +83,25 @@ http {
     location = /echo { return 200 "[$http_authorization]"; }
   }
 }
-)").arg(d).arg(Port).arg(Port2).arg(redirects);
+)").arg(d).arg(Port).arg(Port2).arg(redirects).arg(RunningAsRoot() ? "user root;\n" : "");
         write("nginx.conf", conf.toUtf8());
-        Nginx = new TPeer;
-        Started = Nginx->Start("/usr/sbin/nginx", {"-p", d, "-c", d + "/nginx.conf"}, Port);
+        Started = Nginx->Start("/usr/sbin/nginx", {"-p", d, "-c", Nginx->Path("nginx.conf"), "-g", "daemon off;"});
     }
     static void TearDownTestSuite()
     {
         delete Nginx;
-        delete Dir;
     }
     void SetUp() override
     {
-        if (!Started)
-            GTEST_SKIP() << Nginx->Error().toStdString();
+        if (!Started && Nginx->Missing())
+            GTEST_SKIP() << Nginx->Why().toStdString();
+        ASSERT_TRUE(Started) << Nginx->Why().toStdString();
         http.SetReceiveStream(&body);
         body.open(QIODevice::ReadWrite);
     }
     QString Url(const QString &path) const { return QString("http://127.0.0.1:%1%2").arg(Port).arg(path); }
 
-    static inline QTemporaryDir *Dir = nullptr;
-    static inline TPeer *Nginx = nullptr;
+    static inline TPeerProcess *Nginx = nullptr;
     static inline bool Started = false;
     static inline quint16 Port = 0, Port2 = 0;
     static inline QByteArray Big;
@@ -286,30 +280,18 @@ TEST_F(HttpNginx, CredentialsStayWithTheirServer)
 
 TEST_F(HttpNginx, ProxyAndProxyAuthentication)
 {
-    TPeer proxy;
-    QTemporaryDir d;
-    const quint16 pp = FreePort(), ap = FreePort();
-    auto conf = [&](const QString &name, quint16 port, bool auth) {
-        QFile f(d.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(QString("Port %1\nListen 127.0.0.1\nTimeout 30\nMaxClients 10\nAllow 127.0.0.1\nLogLevel Critical\n"
-                        "DisableViaHeader Yes\nPidFile \"%2.pid\"\n%3")
-                    .arg(port)
-                    .arg(d.filePath(name))
-                    .arg(auth ? "BasicAuth puser ppass\n" : "")
-                    .toLatin1());
-        return d.filePath(name);
-    };
-    if (!proxy.Start("/usr/bin/tinyproxy", {"-d", "-c", conf("plain.conf", pp, false)}, pp))
-        GTEST_SKIP() << proxy.Error().toStdString();
+    TPeerProcess proxy, authProxy;
+    if (!StartTinyproxy(proxy) && proxy.Missing())
+        GTEST_SKIP() << proxy.Why().toStdString();
+    ASSERT_TRUE(proxy.Running()) << proxy.Why().toStdString();
+    const quint16 pp = proxy.Port(), ap = authProxy.Port();
     http.SetProxy("127.0.0.1");
     http.SetProxyPort(QString::number(pp));
     http.SetURL(Url("/a.txt"));
     EXPECT_FALSE(RunGet(http).Raised);
     EXPECT_EQ(body.data(), "hello\n");
 
-    TPeer authProxy;
-    ASSERT_TRUE(authProxy.Start("/usr/bin/tinyproxy", {"-d", "-c", conf("auth.conf", ap, true)}, ap));
+    ASSERT_TRUE(StartTinyproxy(authProxy, "puser", "ppass")) << authProxy.Why().toStdString();
     const struct
     {
         const char *name, *user, *password;
@@ -338,10 +320,11 @@ TEST_F(HttpNginx, ProxyAndProxyAuthentication)
 
 TEST_F(HttpNginx, ThroughSocks5)
 {
-    const quint16 sp = FreePort(), ap = FreePort();
-    TPeer socks, authSocks;
-    if (!socks.Start("/usr/bin/microsocks", {"-i", "127.0.0.1", "-p", QString::number(sp)}, sp))
-        GTEST_SKIP() << socks.Error().toStdString();
+    TPeerProcess socks, authSocks;
+    if (!StartMicrosocks(socks) && socks.Missing())
+        GTEST_SKIP() << socks.Why().toStdString();
+    ASSERT_TRUE(socks.Running()) << socks.Why().toStdString();
+    const quint16 sp = socks.Port(), ap = authSocks.Port();
     http.SetSocksServer("127.0.0.1");
     http.SetSocksPort(QString::number(sp));
     http.SetSocksLevel("5");
@@ -349,8 +332,7 @@ TEST_F(HttpNginx, ThroughSocks5)
     EXPECT_FALSE(RunGet(http).Raised);
     EXPECT_EQ(body.data(), "hello\n");
 
-    ASSERT_TRUE(authSocks.Start("/usr/bin/microsocks",
-                                {"-i", "127.0.0.1", "-p", QString::number(ap), "-u", "su", "-P", "sp"}, ap));
+    ASSERT_TRUE(StartMicrosocks(authSocks, "su", "sp")) << authSocks.Why().toStdString();
     body.buffer().clear();
     body.seek(0);
     http.SetSocksPort(QString::number(ap));
@@ -690,42 +672,32 @@ TEST_F(HttpScripted, HeadAndBandwidthControl)
 
 TEST_F(HttpNginx, SquidProxyOffersNtlmAndBasic)
 {
-    QTemporaryDir d;
-    QFile::setPermissions(d.path(), QFileDevice::Permissions(0x7777));
-    const quint16 sp = FreePort();
-    auto write = [&](const QString &name, const QByteArray &data) {
-        QFile f(d.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(data);
-        f.close();
-        f.setPermissions(QFileDevice::Permissions(0x6644));
-    };
-    write("passwd", "puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n"); // "ppass"
-    write("squid.conf", QString("http_port 127.0.0.1:%1\npid_filename %2/squid.pid\ncache_log %2/cache.log\n"
-                                "access_log none\ncache deny all\ncache_mem 8 MB\ncoredump_dir %2\n"
-                                "shutdown_lifetime 0 seconds\n"
-                                "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\nauth_param ntlm children 1\n"
-                                "auth_param basic program /usr/lib/squid/basic_ncsa_auth %2/passwd\n"
-                                "auth_param basic children 1\n"
-                                "acl authed proxy_auth REQUIRED\nhttp_access allow localhost authed\n"
-                                "http_access deny all\n")
-                            .arg(sp)
-                            .arg(d.path())
-                            .toLatin1());
-    // Squid names its shared memory after the service: one of our own never meets another squid's.
-    const QString service = QString("vaskimo%1").arg(sp);
-    struct TShmCleanup
-    {
-        QString Service;
-        ~TShmCleanup()
-        {
-            for (const QString &f : QDir("/dev/shm").entryList({Service + "*"}, QDir::Files))
-                QFile::remove("/dev/shm/" + f);
-        }
-    } cleanup{service};
-    TPeer squid;
-    if (!squid.Start("/usr/sbin/squid", {"-N", "-n", service, "-f", d.filePath("squid.conf")}, sp))
-        GTEST_SKIP() << squid.Error().toStdString();
+    // As root squid drops to its own user, which must read the password file and write its logs.
+    TPeerProcess squid;
+    QFile::setPermissions(squid.Dir(), QFileDevice::Permissions(0x7777));
+    const quint16 sp = squid.Port();
+    squid.WriteFile("passwd", "puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n"); // "ppass"
+    QFile::setPermissions(squid.Path("passwd"), QFileDevice::Permissions(0x6644));
+    squid.WriteFile("squid.conf", QString("http_port 127.0.0.1:%1\npid_filename %2/squid.pid\ncache_log %2/cache.log\n"
+                                          "access_log none\ncache deny all\ncache_mem 8 MB\ncoredump_dir %2\n"
+                                          "shutdown_lifetime 0 seconds\npinger_enable off\n"
+                                          "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\n"
+                                          "auth_param ntlm children 1\n"
+                                          "auth_param basic program /usr/lib/squid/basic_ncsa_auth %2/passwd\n"
+                                          "auth_param basic children 1\n"
+                                          "acl authed proxy_auth REQUIRED\nhttp_access allow localhost authed\n"
+                                          "http_access deny all\n%3")
+                                      .arg(sp)
+                                      .arg(squid.Dir())
+                                      .arg(RunningAsRoot() ? "cache_effective_user proxy\n" : "")
+                                      .toLatin1());
+    QFile::setPermissions(squid.Path("squid.conf"), QFileDevice::Permissions(0x6644));
+    // Squid names its shared memory after the service: ours never meets another squid's.
+    const QString service = QString("vkhttp%1p%2").arg(::getpid()).arg(sp);
+    if (!squid.Start("/usr/sbin/squid", {"-N", "-n", service, "-f", squid.Path("squid.conf")}, 30000)
+        && squid.Missing())
+        GTEST_SKIP() << squid.Why().toStdString();
+    ASSERT_TRUE(squid.Running()) << squid.Why().toStdString();
     QStringList sent;
     http.OnBeforeHeaderSend = [&](QObject *, const QString &, QStringList &lines) { sent += lines; };
     http.SetProxy("127.0.0.1");
