@@ -267,8 +267,12 @@ int Connect(int S, const TSockAddrIn &Addr)
     return Fail(err == EINPROGRESS ? EWOULDBLOCK : err);
 }
 
-static int SendResult(int S, ssize_t n, int err)
+static int SendResult(int S, int len, ssize_t n, int err)
 {
+    // A send that took only part of the bytes found the buffer full too: FD_WRITE comes when it
+    // has room again.
+    if (n >= 0 && n < len)
+        WithSelect(S, [](TSocketSelect *select) { select->ArmWrite(); });
     if (n >= 0)
         return int(n);
     if (err == EAGAIN || err == EWOULDBLOCK)
@@ -288,7 +292,7 @@ int Send(int S, const void *Data, int Len, int Flags)
     do
         n = ::send(S, Data, size_t(Len < 0 ? 0 : Len), flags);
     while (n < 0 && errno == EINTR);
-    return SendResult(S, n, n < 0 ? errno : 0);
+    return SendResult(S, Len, n, n < 0 ? errno : 0);
 }
 
 int SendTo(int S, const void *Data, int Len, int Flags, const TSockAddrIn &To)
@@ -299,7 +303,7 @@ int SendTo(int S, const void *Data, int Len, int Flags, const TSockAddrIn &To)
     do
         n = ::sendto(S, Data, size_t(Len < 0 ? 0 : Len), flags, reinterpret_cast<const sockaddr *>(&sin), sizeof sin);
     while (n < 0 && errno == EINTR);
-    return SendResult(S, n, n < 0 ? errno : 0);
+    return SendResult(S, Len, n, n < 0 ? errno : 0);
 }
 
 int Recv(int S, void *Buffer, int Len, int Flags)

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -165,17 +166,21 @@ TEST(WSocketTest, ClientAndServerExchangeDataBothWays)
 
 TEST(WSocketTest, LargeSendDrainsInOrderAndACloseRightAfterLosesNothing)
 {
-    const QByteArray data = Pattern(6 * 1024 * 1024 + 17);
+    const QByteArray data = Pattern(12 * 1024 * 1024 + 17);
     TServer server;
+    bool sending = false;
     int dataSent = 0;
     qint64 reportedSent = 0;
     server.OnAccepted = [&](TCustomWSocket &c) {
         c.OnSendData = [&](QObject *, int n) { reportedSent += n; };
         c.OnDataSent = [&](QObject *, quint16 e) {
             EXPECT_EQ(e, 0);
+            if (!sending)
+                return;  // the write event of the new connection
             ++dataSent;
+            EXPECT_EQ(c.BufferedByteCount(), 0);
             // Everything has left the queue, much of it is still in the kernel: close gracefully.
-            if (dataSent == 1 && c.BufferedByteCount() == 0)
+            if (dataSent == 1)
                 c.Close();
         };
         c.OnSessionConnected = [&](QObject *, quint16) {};
@@ -186,9 +191,11 @@ TEST(WSocketTest, LargeSendDrainsInOrderAndACloseRightAfterLosesNothing)
     ConnectTo(client, server.Port());
     ASSERT_TRUE(WaitFor([&] { return server.Clients.size() == 1 && server.Clients[0]->State() == wsConnected; }));
     TCustomWSocket &s = *server.Clients[0];
+    sending = true;
     EXPECT_EQ(s.Send(data.constData(), int(data.size())), data.size());
     EXPECT_GT(s.BufferedByteCount(), 0) << "the send should have filled the socket's buffers";
-    ASSERT_TRUE(WaitFor([&] { return atClient.ClosedCount == 1; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return atClient.ClosedCount == 1; }, 120000));
+    EXPECT_EQ(dataSent, 1);
     EXPECT_EQ(atClient.Closed, 0);
     EXPECT_EQ(atClient.ReceivedBeforeClose, data.size());
     EXPECT_TRUE(atClient.Received == data) << "the bytes arrived out of order or changed";
@@ -538,6 +545,117 @@ TEST(WSocketTest, SendFlagsAndTimeValues)
     EXPECT_FALSE(s.TimeValueIsSet(a));
     EXPECT_EQ(s.GetPeerAddr(), "error");
     EXPECT_EQ(s.GetBoundPort(), "error");
+}
+
+TEST(WSocketTest, DatagramsBothWays)
+{
+    TCustomWSocket server;
+    server.SetProto("udp");
+    server.SetAddr("127.0.0.1");
+    server.SetPort("0");
+    int serverConnected = -1;
+    server.OnSessionConnected = [&](QObject *, quint16 e) { serverConnected = e; };
+    QByteArray gotAtServer;
+    TSockAddrIn from;
+    server.OnDataAvailable = [&](QObject *, quint16) {
+        char buffer[2048];
+        int fromLen = 0;
+        const int n = server.ReceiveFrom(buffer, int(sizeof buffer), from, fromLen);
+        if (n > 0) {
+            gotAtServer = QByteArray(buffer, n);
+            server.SendTo(from, fromLen, "echo", 4);
+        }
+    };
+    server.Listen();
+    EXPECT_EQ(server.State(), wsConnected);
+    EXPECT_EQ(serverConnected, 0);
+
+    TCustomWSocket client;
+    TRecorder rec;
+    rec.Attach(client);
+    client.SetProto("udp");
+    ConnectTo(client, server.GetBoundPort());
+    EXPECT_EQ(client.State(), wsConnected) << "a datagram socket is connected at once";
+    EXPECT_EQ(rec.Connected, 0);
+    EXPECT_NE(client.LocalPort(), "0") << "the bound port is read back";
+    EXPECT_EQ(client.SendText("datagram"), 8);
+    ASSERT_TRUE(WaitFor([&] { return rec.Received == "echo"; }));
+    EXPECT_EQ(gotAtServer, "datagram");
+    EXPECT_EQ(PosixSocket::NetToHost16(from.Port), client.LocalPort().toUInt());
+}
+
+TEST(WSocketTest, ReverseLookUpOfTheLoopbackAddress)
+{
+    TCustomWSocket s;
+    int done = -1;
+    s.OnDnsLookupDone = [&](QObject *, quint16 e) { done = e; };
+    s.ReverseDnsLookup("127.0.0.1");
+    EXPECT_EQ(done, -1);
+    ASSERT_TRUE(WaitFor([&] { return done >= 0; }));
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(s.DnsResult(), "localhost");
+    EXPECT_EQ(s.DnsResultList().value(0), "localhost");
+
+    done = -1;
+    s.ReverseDnsLookupBlocking("127.0.0.1");
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(s.DnsResult(), "localhost");
+
+    int errors = 0;
+    s.OnError = [&](QObject *) { ++errors; };
+    s.ReverseDnsLookup(QString(257, '1'));
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(done, 10022);
+}
+
+TEST(WSocketTest, FlushSendsTheWholeQueue)
+{
+    TConnection c;
+    ASSERT_TRUE(c.Open());
+    const QByteArray data = Pattern(12 * 1024 * 1024);
+    c.ServerSide().Send(data.constData(), int(data.size()));
+    ASSERT_GT(c.ServerSide().BufferedByteCount(), 0);
+    c.ServerSide().Flush();
+    EXPECT_EQ(c.ServerSide().BufferedByteCount(), 0);
+    EXPECT_TRUE(c.ServerSide().AllSent());
+    ASSERT_TRUE(WaitFor([&] { return c.AtClient.Received.size() == data.size(); }));
+    EXPECT_TRUE(c.AtClient.Received == data);
+}
+
+TEST(WSocketTest, ConnectReportsResolverFailures)
+{
+    TCustomWSocket s;
+    s.SetAddr("nothing.vaskimo.invalid");
+    s.SetPort("80");
+    const QString text = ThrownText([&] { s.Connect(); });
+    EXPECT_TRUE(text.startsWith("connect: WSocketResolveHost: Cannot convert host address 'nothing.vaskimo.invalid'"))
+        << text.toStdString();
+    EXPECT_EQ(s.State(), wsClosed);
+    s.SetAddr("127.0.0.1");
+    s.SetPort("http-nonsense");
+    EXPECT_EQ(ThrownText([&] { s.Connect(); }),
+              "connect: WSocketResolvePort: Cannot convert port 'http-nonsense', Error #11004");
+    EXPECT_EQ(ThrownText([&] { s.Dup(INVALID_SOCKET); }), "Error 10022 in function Dup\r\nInvalid argument");
+}
+
+TEST(WSocketTest, DetachAndAttachTheHiddenWindow)
+{
+    TConnection c;
+    ASSERT_TRUE(c.Open());
+    TCustomWSocket &client = c.Client;
+    EXPECT_EQ(ThrownText([&] { client.AttachToThread(); }), "Cannot attach when not detached");
+    QString fromOtherThread;
+    std::thread other([&] { fromOtherThread = ThrownText([&] { client.DetachFromThread(); }); });
+    other.join();
+    EXPECT_EQ(fromOtherThread, "Cannot detach from other thread");
+    client.DetachFromThread();
+    EXPECT_EQ(client.Handle(), nullptr);
+    c.ServerSide().SendText("while detached");
+    QTest::qWait(50);
+    EXPECT_TRUE(c.AtClient.Received.isEmpty()) << "no window, no events";
+    client.AttachToThread();
+    ASSERT_NE(client.Handle(), nullptr);
+    EXPECT_TRUE(WaitFor([&] { return c.AtClient.Received == "while detached"; }));
 }
 
 // ---- The process-wide layer ---------------------------------------------------------------------
