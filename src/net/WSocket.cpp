@@ -242,7 +242,10 @@ QString OwnHostName()
         ++LivingCount;
     }
     const int error = GetHostName(name);
-    UnregisterSocket();
+    {
+        std::lock_guard lock(LibLock);
+        --LivingCount;
+    }
     if (error != 0)
         throw ESocketException(QStringLiteral("Winsock.GetHostName failed"));
     QByteArray bytes = name.toUtf8();

@@ -11,6 +11,11 @@
 // is "not assigned", which matters: with no OnDataAvailable the received bytes are read and
 // dropped, and with no OnError a reported error raises ESocketException.
 //
+// What callers can rely on: OnSessionClosed fires once, after the descriptor is closed (State is
+// wsClosed, so a handler may connect again at once); Close is graceful and only Abort resets the
+// connection; a socket may be deleted inside its own event handler; a socket being destroyed
+// fires no events.
+//
 // Layers (SOCKS, line, synchronous) derive from TCustomWSocket and override the virtual Trigger*
 // operations, ReceiveBlock, RcvdCount, Connect, Listen, ResetToDefaults and WndProc. A C++
 // constructor does not reach an override: a layer that extends ResetToDefaults applies its own part

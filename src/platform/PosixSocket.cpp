@@ -29,20 +29,21 @@ thread_local int TheLastError = 0;
 
 // The readiness watchers by descriptor, so that the descriptor calls can re-arm them as Winsock's
 // re-enabling functions do.
-std::mutex SelectLock;
+// Never destroyed: a look-up thread may still finish while the process exits.
+std::mutex &SelectLock = *new std::mutex;
 QHash<int, TSocketSelect *> &Selects()
 {
-    static QHash<int, TSocketSelect *> selects;
-    return selects;
+    static auto *selects = new QHash<int, TSocketSelect *>;
+    return *selects;
 }
 
 // Descriptors whose sending side we shut ourselves: EPIPE there is "after shutdown", elsewhere the
 // peer reset the connection.
-std::mutex ShutLock;
+std::mutex &ShutLock = *new std::mutex;
 QHash<int, bool> &ShutForSending()
 {
-    static QHash<int, bool> shut;
-    return shut;
+    static auto *shut = new QHash<int, bool>;
+    return *shut;
 }
 
 template<typename F>
@@ -675,12 +676,13 @@ void TSocketSelect::WriteReady()
 
 namespace {
 
-std::mutex LookupLock;
+// Never destroyed: a cancelled look-up's thread may finish after the process began to exit.
+std::mutex &LookupLock = *new std::mutex;
 int LastLookupHandle = 0;
 QHash<int, bool> &PendingLookups()
 {
-    static QHash<int, bool> pending;
-    return pending;
+    static auto *pending = new QHash<int, bool>;
+    return *pending;
 }
 
 struct TLookupResult {
@@ -700,8 +702,7 @@ int StartLookup(QObject *context, THostLookup::TDone done, std::function<TLookup
         while (PendingLookups().contains(handle));
         PendingLookups().insert(handle, true);
     }
-    QPointer<QObject> target(context);
-    std::thread([handle, target, context, done = std::move(done), work = std::move(work)] {
+    std::thread([handle, context, done = std::move(done), work = std::move(work)] {
         TLookupResult result = work();
         std::lock_guard lock(LookupLock);
         // The context lives as long as the request is pending: its owner cancels before it dies.
