@@ -8,7 +8,10 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <thread>
@@ -656,6 +659,53 @@ TEST(WSocketTest, DetachAndAttachTheHiddenWindow)
     client.AttachToThread();
     ASSERT_NE(client.Handle(), nullptr);
     EXPECT_TRUE(WaitFor([&] { return c.AtClient.Received == "while detached"; }));
+}
+
+TEST(WSocketTest, SocketOfAWorkerThreadRunsItsEventsThere)
+{
+    TServer server;
+    QByteArray atServer;
+    server.OnAccepted = [&](TCustomWSocket &c) {
+        c.OnDataAvailable = [&](QObject *, quint16) {
+            atServer += c.ReceiveText();
+            if (atServer == "from the worker")
+                c.SendText("to the worker");
+        };
+    };
+    const QString port = server.Port();
+    QByteArray atWorker;
+    std::atomic<bool> eventsOnWorker{true};
+    std::atomic<bool> finished{false};
+    QThread *worker = QThread::create([&] {
+        TCustomWSocket s;
+        s.SetMultiThreaded(true);
+        QEventLoop loop;
+        const Qt::HANDLE me = QThread::currentThreadId();
+        s.OnSessionConnected = [&](QObject *, quint16 e) {
+            eventsOnWorker = eventsOnWorker && QThread::currentThreadId() == me;
+            if (e == 0)
+                s.SendText("from the worker");
+            else
+                loop.quit();
+        };
+        s.OnDataAvailable = [&](QObject *, quint16) {
+            eventsOnWorker = eventsOnWorker && QThread::currentThreadId() == me;
+            atWorker += s.ReceiveText();
+            if (atWorker == "to the worker")
+                loop.quit();
+        };
+        ConnectTo(s, port);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        finished = true;
+    });
+    worker->start();
+    EXPECT_TRUE(WaitFor([&] { return finished.load(); }));
+    worker->wait();
+    delete worker;
+    EXPECT_EQ(atServer, "from the worker");
+    EXPECT_EQ(atWorker, "to the worker");
+    EXPECT_TRUE(eventsOnWorker);
 }
 
 // ---- The process-wide layer ---------------------------------------------------------------------
