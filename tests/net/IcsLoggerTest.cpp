@@ -165,3 +165,20 @@ TEST(IcsLoggerTest, LinesOfConcurrentWritersNeverInterleave)
     for (int i = 0; i < 800; ++i)
         ASSERT_EQ(lines[i].size(), 202) << i;
 }
+
+TEST(IcsLoggerTest, FileHeldByOneLoggerIsDeniedToAnother)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("log.txt");
+    TIcsLogger first;
+    TIcsLogger second;
+    for (TIcsLogger *l : {&first, &second}) {
+        l->SetLogFileName(path);
+        l->SetLogOptions({loDestFile});
+    }
+    first.WriteLog(nullptr, loWsockInfo, "first");
+    EXPECT_THROW(second.WriteLog(nullptr, loWsockInfo, "second"), ELoggerException);
+    first.CloseLogStream();
+    second.WriteLog(nullptr, loWsockInfo, "second");
+    EXPECT_EQ(ReadAll(path), "first\r\nsecond\r\n");
+}

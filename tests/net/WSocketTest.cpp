@@ -708,6 +708,20 @@ TEST(WSocketTest, SocketOfAWorkerThreadRunsItsEventsThere)
     EXPECT_TRUE(eventsOnWorker);
 }
 
+TEST(WSocketTest, WaitUntilClosedDeliversDataAndReturnsAtThePeersClose)
+{
+    TConnection c;
+    ASSERT_TRUE(c.Open());
+    QTimer::singleShot(50, [&] {
+        c.ServerSide().SendText("bye");
+        c.ServerSide().Close();
+    });
+    c.Client.WaitUntilClosed();
+    EXPECT_EQ(c.Client.State(), wsClosed);
+    EXPECT_EQ(c.AtClient.Received, "bye");
+    EXPECT_EQ(c.AtClient.ClosedCount, 1);
+}
+
 // ---- The process-wide layer ---------------------------------------------------------------------
 
 TEST(WSocketBindingTest, VersionBytesChangeOnlyWhileTheLibraryIsNotInUse)
