@@ -10,7 +10,7 @@
 // the thread that made it and reports the Winsock events FD_READ, FD_WRITE, FD_ACCEPT, FD_CONNECT
 // and FD_CLOSE with Winsock's re-enabling rules: FD_READ and FD_ACCEPT come again only after a
 // Recv or Accept, FD_WRITE once after a connect or a SetMask and again only after a send that
-// would have blocked, FD_CLOSE once. The handler runs inside the notifier's activation: it should
+// would have blocked or took only part of its bytes, FD_CLOSE once. The handler runs inside the notifier's activation: it should
 // post, not act (the socket layer posts itself a message).
 //
 // THostLookup stands in for WSAAsyncGetHostByName/-Addr: getaddrinfo runs on a worker thread and
@@ -118,7 +118,7 @@ int Listen(int S, int Backlog);
 int Accept(int S, TSockAddrIn *Peer);
 // A connect still under way fails with WSAEWOULDBLOCK, as a non-blocking Winsock connect does.
 int Connect(int S, const TSockAddrIn &Addr);
-// Flags: 1 sends out-of-band. A send that would block arms FD_WRITE.
+// Flags: 1 sends out-of-band. A send that would block, or takes only part, arms FD_WRITE.
 int Send(int S, const void *Data, int Len, int Flags);
 int SendTo(int S, const void *Data, int Len, int Flags, const TSockAddrIn &To);
 // A receive re-arms FD_READ.
