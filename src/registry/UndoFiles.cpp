@@ -17,13 +17,37 @@ QString NamePart(const QString &valueName)
 {
     if (valueName.isEmpty())
         return QStringLiteral("@=");
-    return u'"' + valueName + QStringLiteral("\"=");
+    return u'"' + EscapeData(valueName) + QStringLiteral("\"=");
 }
 
 QString EscapeData(const QString &data)
 {
-    QString out = data;
-    out.replace(u'\\', QStringLiteral("\\\\"));
+    QString out;
+    out.reserve(data.size() + 8);
+    for (const QChar c : data) {
+        if (c == u'\\' || c == u'"')
+            out += u'\\';
+        out += c;
+    }
+    return out;
+}
+
+namespace {
+bool IsEscaped(const QString &text, qsizetype backslash)
+{
+    return backslash + 1 < text.size() && (text.at(backslash + 1) == u'\\' || text.at(backslash + 1) == u'"');
+}
+}
+
+QString UnescapeText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\\' && IsEscaped(text, i))
+            ++i;
+        out += text.at(i);
+    }
     return out;
 }
 
@@ -158,6 +182,30 @@ QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUnique
 }
 
 namespace {
+// The name of a value line that begins with a quote, and where its "=" is (-1: none). An escaped
+// name ends at the first quote that is not escaped; that quote must be followed by "=". Files of
+// earlier versions hold names as they are: a name in which a "\\" escapes nothing, or that does not
+// end that way, ends at the first '"=' and is taken as it stands (an "=" inside a name is no end).
+qsizetype SplitName(const QString &line, QString *name)
+{
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        if (line.at(i) == u'\\') {
+            if (!IsEscaped(line, i))
+                break;
+            ++i;
+        } else if (line.at(i) == u'"') {
+            if (i + 1 < line.size() && line.at(i + 1) == u'=') {
+                *name = UnescapeText(line.mid(1, i - 1));
+                return i + 1;
+            }
+            break;
+        }
+    }
+    const qsizetype end = line.indexOf(QStringLiteral("\"="), 1);
+    *name = end < 0 ? line.mid(1) : line.mid(1, end - 1);
+    return end < 0 ? -1 : end + 1;
+}
+
 TUndoEntry ParseValueLine(const QString &line, const QString &root, const QString &key)
 {
     TUndoEntry entry;
@@ -167,22 +215,15 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
     if (line.startsWith(u'@')) {
         raw = line.mid(2);
     } else {
-        // Names are written unescaped, so the name ends at the first quote that is followed by "=";
-        // an "=" inside the name is no end.
-        const qsizetype end = line.indexOf(QStringLiteral("\"="), 1);
-        if (end < 0) {
-            entry.ValueName = line.mid(1);
-            raw.clear();
-        } else {
-            entry.ValueName = line.mid(1, end - 1);
-            raw = line.mid(end + 2);
-        }
+        const qsizetype equals = SplitName(line, &entry.ValueName);
+        if (equals >= 0)
+            raw = line.mid(equals + 1);
     }
     QString data = raw;
     data.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
-    const bool quoted = data.size() >= 2 && data.startsWith(u'"') && data.endsWith(u'"');
+    const bool quoted = raw.size() >= 2 && raw.startsWith(u'"') && raw.endsWith(u'"');
     if (quoted) {
-        data = data.mid(1, data.size() - 2);
+        data = UnescapeText(raw.mid(1, raw.size() - 2));
         entry.Type = TRegDataType::String;
     } else if (raw.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
         bool ok = false;

@@ -32,10 +32,13 @@ struct TUndoEntry {
 };
 
 namespace UndoFiles {
-// The default-value marker and the quoted-name part of a value line.
+// The default-value marker and the quoted-name part of a value line (the name escaped as data is).
 QString NamePart(const QString &valueName);
-// String data of a value line: every "\" doubled, nothing else escaped.
+// A name or string data as regedit reads them back: "\" written "\\" and '"' written '\"'; nothing
+// else escaped.
 QString EscapeData(const QString &data);
+// The readers' reverse: "\\" and '\"' give one character, any other "\" stays with what follows it.
+QString UnescapeText(const QString &text);
 // "[" + root + "\" + key + "]"; key without a leading "\".
 QString KeyLine(const QString &rootName, const QString &keyPath);
 // Value lines of each type (name part included).

@@ -194,6 +194,7 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
     b.AddKey(THive::System, key + "\\Empty");
     b.AddString(THive::System, key + "\\Empty\\leaf", "n", "v");
     b.AddString(THive::System, key + "\\b-sub", "Q", "say \"hi\"");
+    b.AddString(THive::System, key + "\\b-sub", "C:\\a \"b\"", "1");
     const auto prefix = b.MakeCurrent();
 
     QStringList lines{QStringLiteral("HEADER")};
@@ -219,7 +220,8 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
                                 "\"beta\"=hex:" + hex + "\r\n"
                                 "\"zeta\"=\"C:\\\\Program Files\\\\x.exe\"\r\n"
                                 + root + "\\b-sub]\r\n"
-                                "\"Q\"=\"say \"hi\"\"\r\n"
+                                "\"C:\\\\a \\\"b\\\"\"=\"1\"\r\n"
+                                "\"Q\"=\"say \\\"hi\\\"\"\r\n"
                                 + root + "\\Empty\\leaf]\r\n"
                                 "\"n\"=\"v\"\r\n";
     EXPECT_EQ(bytes, expected);
@@ -227,7 +229,7 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
     QStringList read;
     ASSERT_TRUE(UndoFiles::ReadLines(file, &read));
     const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(read);
-    ASSERT_EQ(entries.size(), 6);
+    ASSERT_EQ(entries.size(), 7);
     EXPECT_EQ(entries.at(0).ValueName, "");
     EXPECT_EQ(entries.at(1).Type, TRegDataType::Integer);
     EXPECT_EQ(entries.at(1).Number, 42u);
@@ -235,6 +237,8 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
     EXPECT_EQ(entries.at(2).Bytes, sixty);
     EXPECT_EQ(entries.at(3).Data, "C:\\Program Files\\x.exe");
     EXPECT_EQ(entries.at(4).Key, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Export\\b-sub");
+    EXPECT_EQ(entries.at(4).ValueName, "C:\\a \"b\"");
+    EXPECT_EQ(entries.at(5).Data, "say \"hi\"");
     for (const TUndoEntry &e : entries) {
         SCOPED_TRACE(e.ValueName.toStdString());
         EXPECT_EQ(UndoFiles::RegEntryState(e), 2);  // each one equal to the live value

@@ -350,6 +350,23 @@ TEST_F(StartupDeleteTest, DefaultValueIsWrittenWithTheQuotedEmptyName)
     EXPECT_TRUE(entries.at(0).ValueName.isEmpty());
 }
 
+TEST_F(StartupDeleteTest, EscapedNameAndQuotedCommandReadBack)
+{
+    const QString name = "My \"App\"\\1";
+    const QString command = "\"C:\\windows\\notepad.exe\" /s";
+    B.AddString(THive::User, RunKey, name, command);
+    Prefix = B.MakeCurrent();
+    ASSERT_EQ(StartupDelete::DeleteRegValue("HKEY_CURRENT_USER\\" + RunKey, name, "REGEDIT4", UndoPath("q.reg"), Prefix).Result,
+              StartupDelete::TResult::Deleted);
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("q.reg"), &lines));
+    EXPECT_EQ(lines.last(), R"("My \"App\"\\1"="\"C:\\windows\\notepad.exe\" /s")");
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).ValueName, name);
+    EXPECT_EQ(entries.at(0).Data, command);
+}
+
 TEST_F(StartupDeleteTest, ListItemWritesTheOthersBackSortedAndAVkuFile)
 {
     const QString location = "HKEY_LOCAL_MACHINE\\" + Winlogon;

@@ -42,8 +42,17 @@ TEST(UndoFiles, ValueLinesAreGolden)
     } cases[] = {
         {"string with backslashes", UndoFiles::StringLine("Path", "C:\\Program Files\\x.exe"),
          R"("Path"="C:\\Program Files\\x.exe")"},
-        {"quotes and = stay as they are", UndoFiles::StringLine("a=\"b", "say \"hi\""), R"("a="b"="say "hi"")"},
+        {"quotes in name and data are escaped, = is not", UndoFiles::StringLine("a=\"b", "say \"hi\""),
+         R"("a=\"b"="say \"hi\"")"},
+        {"name with a backslash", UndoFiles::StringLine("Back\\slash", "x"), R"("Back\\slash"="x")"},
+        {"name that names a folder", UndoFiles::StringLine("C:\\Program Files\\App\\", ""),
+         R"("C:\\Program Files\\App\\"="")"},
         {"default value", UndoFiles::StringLine("", "C:\\x.dll"), R"(@="C:\\x.dll")"},
+        {"default value with a quoted command", UndoFiles::StringLine("", "\"C:\\a b\\x.exe\" /s"),
+         R"(@="\"C:\\a b\\x.exe\" /s")"},
+        {"number with an escaped name", UndoFiles::DwordLine("a\\\"b", 1), R"("a\\\"b"=dword:00000001)"},
+        {"binary with an escaped name", UndoFiles::BinaryLine("\\", QByteArray("\x01", 1)), R"("\\"=hex:01)"},
+        {"other type with an escaped name", UndoFiles::OtherLine("\""), R"("\""="")"},
         {"number 0", UndoFiles::DwordLine("n", 0), R"("n"=dword:00000000)"},
         {"number FFFFFFFF", UndoFiles::DwordLine("n", 0xFFFFFFFFu), R"("n"=dword:FFFFFFFF)"},
         {"number default value", UndoFiles::DwordLine("", 0x2A), R"(@=dword:0000002A)"},
@@ -76,6 +85,8 @@ TEST(UndoFiles, BinaryLineBreaksMarkAfterBytes25And50OnOneLine)
     EXPECT_TRUE(expand.startsWith("@=hex(2):43,3A,5C,41,20,66,"));
     EXPECT_TRUE(expand.endsWith(",64,6C,6C,00"));
     EXPECT_FALSE(expand.mid(3).contains(u'\\'));
+    ASSERT_TRUE(UndoFiles::ExpandLine("%A%\\\"", "x", &expand));
+    EXPECT_EQ(expand, R"("%A%\\\""=hex(2):78,00)");
     const QString hex = UndoFiles::HexText(Bytes(60));
     const QStringList parts = hex.split(u',');
     EXPECT_EQ(parts.at(26), "\\B7");  // the comma after byte 25 is followed by "\" in the same line
@@ -102,7 +113,7 @@ TEST(UndoFiles, SavedFileBytesAreGolden)
         "entries deleted. Double click this file\r\n; in Windows Explorer to add these entries back to registry.\r\n; "
         "Generated on 1/2/2026 @ 3:04:05 PM.\r\n"
         "\r\n[HKEY_LOCAL_MACHINE\\Software\\A]\r\n@=\"C:\\\\Gone\\\\x.exe\"\r\n"
-        "\r\n[HKEY_LOCAL_MACHINE\\Software\\A]\r\n\"C:\\Old\\\xe9.dll\"=\"\"\r\n";
+        "\r\n[HKEY_LOCAL_MACHINE\\Software\\A]\r\n\"C:\\\\Old\\\\\xe9.dll\"=\"\"\r\n";
     EXPECT_EQ(ReadAll(path), expected);
 }
 
@@ -232,6 +243,60 @@ TEST(UndoFiles, ReaderGivesBackEveryWrittenValue)
     EXPECT_EQ(entries.at(7).Bytes, binary);
     EXPECT_EQ(entries.at(7).Data, "hex:" + UndoFiles::HexText(binary));
     EXPECT_TRUE(entries.at(8).Bytes.isEmpty());
+}
+
+TEST(UndoFiles, ReaderUnescapesNamesAndDataAndReadsEarlierFilesAsBefore)
+{
+    const struct {
+        const char *name;
+        const char *line;
+        const char *valueName, *data;
+    } cases[] = {
+        {"escaped backslash in a name", R"("Back\\slash"="x")", "Back\\slash", "x"},
+        {"escaped quotes in name and data", R"("a=\"b"="say \"hi\"")", "a=\"b", "say \"hi\""},
+        {"name and data of one quote", R"("\""="\"")", "\"", "\""},
+        {"escaped name that ends in a backslash", R"("C:\\App\\"="")", "C:\\App\\", ""},
+        {"escaped quote and = in a name", R"("\"=\\"="d")", "\"=\\", "d"},
+        {"unknown escape in data keeps its backslash", R"("v"="a\s")", "v", "a\\s"},
+        {"unknown escape in a name keeps the name as it stands", R"("Back\slash"="x")", "Back\\slash", "x"},
+        // Lines of files written before names were escaped read as they always did.
+        {"earlier file: name with backslashes", R"("C:\Old\x.dll"="")", "C:\\Old\\x.dll", ""},
+        {"earlier file: name that ends in a backslash", R"("C:\Program Files\App\"="")", "C:\\Program Files\\App\\", ""},
+        {"earlier file: short name that ends in a backslash", R"("Dir\"="C:\\x")", "Dir\\", "C:\\x"},
+        {"earlier file: UNC name", R"("\\server\share"="1")", "\\\\server\\share", "1"},
+        {"earlier file: quotes unescaped", R"("a="b"="say "hi"")", "a=\"b", "say \"hi\""},
+        {"earlier file: data that ends in a backslash", R"(@="C:\\dir\\")", "", "C:\\dir\\"},
+        {"earlier file: data with a quote after a backslash", R"("v"="\\"")", "v", "\\\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<TUndoEntry> entries = UndoFiles::ReadRegLines({"[HKEY_CURRENT_USER\\K]", QString::fromUtf8(c.line)});
+        ASSERT_EQ(entries.size(), 1);
+        EXPECT_EQ(entries.at(0).ValueName, QString::fromUtf8(c.valueName));
+        EXPECT_EQ(entries.at(0).Data, QString::fromUtf8(c.data));
+        EXPECT_EQ(int(entries.at(0).Type), int(TRegDataType::String));
+    }
+}
+
+TEST(UndoFiles, EveryNameAndDataComesBackFromItsLine)
+{
+    const QString texts[] = {"plain", "Back\\slash", "\\", "\\\\", "\"", "\"=", "a\"=b", "\\\"=", "C:\\App\\",
+                             "\\\\server\\share", "say \"hi\"", "ends in \\\"", "=\"\"="};
+    for (const QString &name : texts) {
+        for (const QString &data : texts) {
+            SCOPED_TRACE(qPrintable(name + u'|' + data));
+            QString expand;
+            ASSERT_TRUE(UndoFiles::ExpandLine(name, data, &expand));
+            const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(
+                {"[HKEY_CURRENT_USER\\K]", UndoFiles::StringLine(name, data), UndoFiles::DwordLine(name, 7), expand});
+            ASSERT_EQ(entries.size(), 3);
+            for (const TUndoEntry &e : entries)
+                EXPECT_EQ(e.ValueName, name);
+            EXPECT_EQ(entries.at(0).Data, data);
+            EXPECT_EQ(entries.at(1).Number, 7u);
+            EXPECT_EQ(entries.at(2).Data, data);
+        }
+    }
 }
 
 TEST(UndoFiles, ReadsFileBackThroughTheCodePage)
