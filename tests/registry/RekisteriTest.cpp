@@ -519,7 +519,8 @@ TEST_F(RekisteriTest, BatchDelregDeletesASingleEntryAndTouchesOnlyItsLines)
 
 TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
 {
-    const QString wine = QStandardPaths::findExecutable("wine");
+    // Debian's "wine" wrapper needs the 32-bit loader; the 64-bit one runs regedit on its own.
+    const QString wine = QStandardPaths::findExecutable("wine64", {"/usr/lib/wine", "/usr/bin"});
     if (wine.isEmpty())
         GTEST_SKIP() << "Wine is not installed: the undo file cannot be imported with regedit here";
     Builder.AddString(THive::System, "Software\\Alpha", "Path", "C:\\Gone\\b.exe");
@@ -536,10 +537,17 @@ TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
     QProcess regedit;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("WINEPREFIX", Builder.Folder());
+    env.insert("WINEARCH", "win64");
+    env.insert("WINEDEBUG", "-all");
+    env.remove("DISPLAY");
     regedit.setProcessEnvironment(env);
-    regedit.start(wine, {"regedit", "/S", UndoFile(1)});
-    ASSERT_TRUE(regedit.waitForFinished(120000));
-    QProcess::execute(QStandardPaths::findExecutable("wineserver"), {"-w"});
+    regedit.start(wine, {"regedit", "/S", "Z:" + QDir::toNativeSeparators(UndoFile(1)).replace('/', '\\')});
+    ASSERT_TRUE(regedit.waitForFinished(120000)) << qPrintable(regedit.errorString());
+    ASSERT_EQ(regedit.exitCode(), 0) << regedit.readAllStandardError().toStdString();
+    QProcess wineserver;
+    wineserver.setProcessEnvironment(env);
+    wineserver.start(QFileInfo(wine).dir().filePath("wineserver"), {"-w"});
+    ASSERT_TRUE(wineserver.waitForFinished(120000));
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(Builder.Folder()));
     TRegistry r(TRootKey::LocalMachine);
     ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\Alpha"));

@@ -211,7 +211,7 @@ void TPrefixBuilder::Write()
         if (t.Raw) {
             text = t.RawText;
         } else {
-            text = "WINE REGISTRY Version 2\n;; All keys relative to " + QByteArray(RelativeTo[i]) + "\n\n#arch=win32\n";
+            text = "WINE REGISTRY Version 2\n;; All keys relative to " + QByteArray(RelativeTo[i]) + "\n\n#arch=win64\n";
             for (const auto &k : t.Keys) {
                 text += "\n[" + HiveText::Escape(k.first, "[]") + "] "
                         + QByteArray::number(FixedTime) + "\n";
