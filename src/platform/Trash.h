@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the recycle bin as the freedesktop.org Trash (files/ + info/*.trashinfo).
 //
-// The freedesktop.org trash standard: https://specifications.freedesktop.org/trash-spec/trashspec-latest.html
+// The freedesktop.org Trash standard (trash-spec, version 1.0) gives the layout used here.
 // Items we move there show up in the desktop's own trash window, which can restore them: that is
 // the whole point of using this format instead of a private folder.
 #pragma once
