@@ -5,6 +5,7 @@
 
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include <QApplication>
@@ -26,22 +27,10 @@
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::TChmBuilder;
+using TestSupport::TBoxes;
 using TestSupport::TPrefixBuilder;
 
 namespace {
-
-struct TBoxes {
-    QStringList Shown;
-    MessageBoxes::THandler Previous;
-    TBoxes()
-    {
-        Previous = MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Shown << text;
-            return true;
-        });
-    }
-    ~TBoxes() { MessageBoxes::SetHandler(Previous); }
-};
 
 class HelpViewer : public ::testing::Test
 {

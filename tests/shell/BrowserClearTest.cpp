@@ -28,29 +28,7 @@ namespace {
 
 using TestSupport::THive;
 using TestSupport::TPrefixBuilder;
-
-struct TMessages {
-    QList<QPair<TMessageKind, QString>> Shown;
-    TMessages()
-    {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind kind, const QString &text) {
-            Shown.append({kind, text});
-            return true;
-        });
-    }
-    ~TMessages()
-    {
-        MessageBoxes::SetHandler({});
-        FileDeletion::SetLayer(nullptr);
-    }
-    QStringList Texts() const
-    {
-        QStringList t;
-        for (const auto &m : Shown)
-            t << m.second;
-        return t;
-    }
-};
+using TestSupport::TScopedHandlers;
 
 QStringList FilesUnder(const QString &root)
 {
@@ -139,10 +117,10 @@ TEST_F(BrowserClearing, OnlyFoldersInsideAProfileAreCleared)
     QStringList refused;
     EXPECT_TRUE(BrowserClear::ClearList('"' + outsideWindows + "\\\"", &refused).isEmpty());
     EXPECT_EQ(refused.size(), 1);
-    TMessages messages;
+    TScopedHandlers messages;
     bool batch = false;
     BrowserClear::ClearBrowserFolders('"' + outsideWindows + "\\\"", TClearKind::Cache, Host(&batch));
-    EXPECT_EQ(messages.Texts(), QStringList{"Not all the files could be deleted!"});
+    EXPECT_EQ(messages.Shown, QStringList{"Not all the files could be deleted!"});
     EXPECT_TRUE(QFileInfo::exists(outside.filePath("precious.txt")));
 }
 
@@ -175,12 +153,12 @@ TEST_F(BrowserClearing, MessagesAfterTheClearing)
         for (const QString &f : c.files)
             b.AddFile(cache + f, "x");
         b.MakeCurrent();
-        TMessages messages;
+        TScopedHandlers messages;
         FileDeletion::SetLayer(std::make_shared<TestSupport::TRefusingDeletionLayer>(trash.path(), c.refusedNames));
         bool batch = c.batch;
         BrowserClear::ClearBrowserFolders('"' + cache + '"', c.kind, Host(&batch));
         EXPECT_TRUE(HandedPermanent);
-        EXPECT_EQ(messages.Texts(), c.messages);
+        EXPECT_EQ(messages.Shown, c.messages);
         QStringList left;
         for (const QString &f : FilesUnder(b.HostPath(cache)))
             left << QDir::toNativeSeparators(f).replace('/', '\\');
@@ -193,7 +171,7 @@ TEST_F(BrowserClearing, AnAbortedClearingShowsNothing)
 {
     B.AddFile(Cache + "a.htm", "x");
     B.MakeCurrent();
-    TMessages messages;
+    TScopedHandlers messages;
     BrowserClear::TBrowserClearHost host;
     host.DeleteFiles = [](const QStringList &, bool, std::function<void(bool)> onDone) { onDone(true); };
     BrowserClear::ClearBrowserFolders('"' + Cache + '"', TClearKind::Cache, host);
@@ -214,10 +192,10 @@ TEST_F(BrowserClearing, RecentDocumentsGoWithTheirRegistryList)
     B.MakeCurrent();
     QTemporaryDir trash;
     FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, trash.path()));
-    TMessages messages;
+    TScopedHandlers messages;
     bool batch = false;
     BrowserClear::ClearRecentDocumentsClick(Host(&batch));
-    EXPECT_EQ(messages.Texts(), QStringList{"MRU list cleared!"});
+    EXPECT_EQ(messages.Shown, QStringList{"MRU list cleared!"});
     EXPECT_EQ(FilesUnder(B.HostPath(Recent)),
               (QStringList{"AutomaticDestinations/1.automaticDestinations-ms", "desktop.ini"}));
     EXPECT_FALSE(QDir(trash.path() + "/files").exists());
@@ -234,10 +212,10 @@ TEST_F(BrowserClearing, ARecentDocumentThatStaysIsAnError)
     B.MakeCurrent();
     QTemporaryDir trash;
     FileDeletion::SetLayer(std::make_shared<TestSupport::TRefusingDeletionLayer>(trash.path(), QStringList{"held.lnk"}));
-    TMessages messages;
+    TScopedHandlers messages;
     bool batch = false;
     BrowserClear::ClearRecentDocumentsClick(Host(&batch));
-    EXPECT_EQ(messages.Texts(), QStringList{"Error occured!"});
+    EXPECT_EQ(messages.Shown, QStringList{"Error occured!"});
     EXPECT_EQ(FilesUnder(B.HostPath(Recent)), QStringList{"held.lnk"});
     batch = true;
     BrowserClear::ClearRecentDocumentsClick(Host(&batch));
@@ -251,7 +229,7 @@ TEST(DemoPrefix, BrowserSwitchesClearExactlyTheBrowserFilesAndTheRecentList)
     const QString copy = temp.path() + "/demo";
     ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
-    TMessages messages;
+    TScopedHandlers messages;
     FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));
     const QStringList before = FilesUnder(copy + "/drive_c");
     QTemporaryDir program;
@@ -276,7 +254,7 @@ TEST(DemoPrefix, BrowserSwitchesClearExactlyTheBrowserFilesAndTheRecentList)
         TPaaIkkuna::SetStartHooks({});
     }
     TWinePrefix::SetCurrent(nullptr);
-    EXPECT_TRUE(messages.Shown.isEmpty()) << messages.Texts().join('|').toStdString();
+    EXPECT_TRUE(messages.Shown.isEmpty()) << messages.Shown.join('|').toStdString();
     EXPECT_EQ(handed.size(), 3);
     QStringList gone = before;
     for (const QString &f : FilesUnder(copy + "/drive_c"))

@@ -7,6 +7,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Options.h"
 #include "shell/Settings.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
 #include <QAbstractButton>
@@ -26,22 +27,10 @@
 #include <gtest/gtest.h>
 
 using TestSupport::THive;
+using TestSupport::TBoxes;
 using TestSupport::TPrefixBuilder;
 
 namespace {
-
-struct TBoxes {
-    QStringList Shown;
-    MessageBoxes::THandler Previous;
-    TBoxes()
-    {
-        Previous = MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Shown << text;
-            return true;
-        });
-    }
-    ~TBoxes() { MessageBoxes::SetHandler(Previous); }
-};
 
 // A threaded tool in miniature: its "search" ends on a timer, then it logs and closes itself.
 class TFakeTool : public QDialog, public TBatchTool

@@ -10,21 +10,22 @@
 namespace TestSupport {
 
 // While it lives every box goes here instead of the screen: its text and kind are kept, and a
-// confirmation gets Answer. Its end restores the real boxes.
+// confirmation gets Answer. Its end restores the handler that was there before it.
 struct TBoxes {
     QStringList Shown;
     QList<TMessageKind> Kinds;
     bool Answer = true;
+    MessageBoxes::THandler Previous;
 
     TBoxes()
     {
-        MessageBoxes::SetHandler([this](QWidget *, TMessageKind kind, const QString &text) {
+        Previous = MessageBoxes::SetHandler([this](QWidget *, TMessageKind kind, const QString &text) {
             Shown.append(text);
             Kinds.append(kind);
             return Answer;
         });
     }
-    ~TBoxes() { MessageBoxes::SetHandler({}); }
+    ~TBoxes() { MessageBoxes::SetHandler(Previous); }
     TBoxes(const TBoxes &) = delete;
     TBoxes &operator=(const TBoxes &) = delete;
 };
