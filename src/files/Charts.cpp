@@ -17,6 +17,7 @@
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/ToolWindow.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -88,18 +89,13 @@ double ReadNumber(const QString &text)
 // ---- model
 
 TKaavioModel::TKaavioModel(QObject *parent)
-    : QAbstractTableModel(parent), FHeaders({QStringLiteral("Size"), QStringLiteral("Name")})
+    : TReportModel({QStringLiteral("Size"), QStringLiteral("Name")}, 0, parent)
 {
 }
 
 int TKaavioModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(Rows.size());
-}
-
-int TKaavioModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 2;
 }
 
 QVariant TKaavioModel::data(const QModelIndex &index, int role) const
@@ -122,9 +118,7 @@ QVariant TKaavioModel::data(const QModelIndex &index, int role) const
         return ColorRefToQColor(quint32(ColourCoded && r.Data ? colour : Colors::clBlack));
     }
     case Qt::BackgroundRole:
-        if (index.column() == SortColumn)
-            return QColor(0xF7, 0xF7, 0xF7);
-        return {};
+        return SortColumnBackground(index.column());
     default:
         return {};
     }
@@ -132,30 +126,10 @@ QVariant TKaavioModel::data(const QModelIndex &index, int role) const
 
 QVariant TKaavioModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= FHeaders.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return FHeaders.at(section);
-    if (role == Qt::DecorationRole && section == SortColumn && !SortImage.isNull())
+    if (orientation == Qt::Horizontal && role == Qt::DecorationRole && section >= 0 && section < columnCount()
+        && section == SortColumn() && !SortImage.isNull())
         return SortImage;
-    return {};
-}
-
-bool TKaavioModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= FHeaders.size())
-        return false;
-    FHeaders[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}
-
-void TKaavioModel::Reset(const std::function<void()> &change)
-{
-    beginResetModel();
-    if (change)
-        change();
-    endResetModel();
+    return TReportModel::headerData(section, orientation, role);
 }
 
 // ---- host
@@ -341,15 +315,11 @@ void TKaavioIkkuna::FormCreate()
     int unit = 0;
     if (!FHost.ProgramFolder.isEmpty()) {
         const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-        resize(ini.ReadInteger(Section, QStringLiteral("Width"), width()),
-               ini.ReadInteger(Section, QStringLiteral("Height"), height()));
-        if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
-            setWindowState(windowState() | Qt::WindowMaximized);
+        ToolWindow::ReadGeometry(this, ini, Section);
         unit = std::clamp(ini.ReadInteger(Section, QStringLiteral("Units"), 0), 0, 4);
-        FSortForward = ini.ReadBool(Section, QStringLiteral("Sort forward"), true);
-        FSortColumn = std::clamp(ini.ReadInteger(Section, QStringLiteral("Sort by column"), 0), 0, 1);
+        ToolWindow::ReadSort(ini, Section, 0, 1, FSortColumn, FSortForward);
     }
-    FModel->SortColumn = FSortColumn;
+    FModel->SetSortColumn(FSortColumn);
     FModel->SortImage = ListaImages.at(FSortForward ? 1 : 0);
     {
         const QSignalBlocker block(Units);
@@ -364,15 +334,9 @@ void TKaavioIkkuna::FormDestroy()
     Timer2->stop();
     if (!FHost.ProgramFolder.isEmpty()) {
         TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-        const bool maximized = isMaximized();
-        ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
-        if (!maximized) {
-            ini.WriteInteger(Section, QStringLiteral("Width"), width());
-            ini.WriteInteger(Section, QStringLiteral("Height"), height());
-        }
+        ToolWindow::WriteGeometry(this, ini, Section);
         ini.WriteInteger(Section, QStringLiteral("Units"), FUnit);
-        ini.WriteBool(Section, QStringLiteral("Sort forward"), FSortForward);
-        ini.WriteInteger(Section, QStringLiteral("Sort by column"), FSortColumn);
+        ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
         ini.UpdateFile();  // failures ignored
     }
     FModel->Reset([this] { FModel->Rows.clear(); });
@@ -760,7 +724,7 @@ int TKaavioIkkuna::ListaCompare(const TKaavioRow &a, const TKaavioRow &b) const
 void TKaavioIkkuna::SortRows()
 {
     FModel->Reset([this] {
-        FModel->SortColumn = FSortColumn;
+        FModel->SetSortColumn(FSortColumn);
         std::stable_sort(FModel->Rows.begin(), FModel->Rows.end(),
                          [this](const TKaavioRow &a, const TKaavioRow &b) { return ListaCompare(a, b) < 0; });
     });

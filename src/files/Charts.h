@@ -7,8 +7,8 @@
 #pragma once
 
 #include "files/FileInfo.h"
+#include "shell/ReportModel.h"
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <QHash>
 #include <QIcon>
@@ -59,25 +59,18 @@ struct TKaavioRow {
     QString Colour;  // the slice colour's name, the row's text colour with a colour-coded legend
 };
 
-class TKaavioModel final : public QAbstractTableModel
+class TKaavioModel final : public TReportModel
 {
     Q_OBJECT
 public:
     explicit TKaavioModel(QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role) override;
 
     QList<TKaavioRow> Rows;
-    int SortColumn = 0;
     QIcon SortImage;        // the sort column's header image
     bool ColourCoded = false;
-    void Reset(const std::function<void()> &change);
-
-private:
-    QStringList FHeaders;
 };
 
 // What the window needs of the program around it; tests give their own.
