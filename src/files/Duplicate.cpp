@@ -256,10 +256,7 @@ void TKaksoisIkkuna::FormCreate()
 
     // Settings; what cannot be read keeps its default.
     TIniFile ini(FProgramFolder + QStringLiteral("Options.ini"));
-    if (ini.ReadInteger(Section, "Maximized", 0) == 1)
-        setWindowState(Qt::WindowMaximized);
-    else
-        resize(ini.ReadInteger(Section, "Width", width()), ini.ReadInteger(Section, "Height", height()));
+    ToolWindow::ReadSizeOrMaximized(this, ini, Section);
     edtSkip->setText(ini.ReadString(Section, "Folders to ignore", ""));
     {
         const QSignalBlocker block(edtFileMask);
@@ -287,9 +284,7 @@ void TKaksoisIkkuna::FormDestroy()
         ini.WriteString(Section, "Folders to ignore", edtSkip->text());
         ini.WriteString(Section, "File mask", edtFileMask->text());
         ini.WriteBool(Section, "First deletion", FFirstDeletion);
-        ini.WriteBool(Section, "Maximized", isMaximized());
-        ini.WriteInteger(Section, "Width", width());
-        ini.WriteInteger(Section, "Height", height());
+        ToolWindow::WriteSizeAndMaximized(this, ini, Section);
         for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
             const QString key = QStringLiteral("Selected disk %1").arg(i);
             ini.WriteBool(Section, key, DiskList->topLevelItem(i)->isSelected());

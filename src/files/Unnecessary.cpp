@@ -341,10 +341,7 @@ void TTurhaIkkuna::FormCreate()
 
     // Settings; a file that cannot be read leaves the defaults.
     TIniFile ini(FProgramFolder + "Options.ini");
-    if (ini.ReadInteger(Section, "Maximized", 0) == 1)
-        setWindowState(Qt::WindowMaximized);
-    else
-        resize(ini.ReadInteger(Section, "Width", width()), ini.ReadInteger(Section, "Height", height()));
+    ToolWindow::ReadSizeOrMaximized(this, ini, Section);
     edtSkip->setText(ini.ReadString(Section, "Skip", ""));
     {
         const QSignalBlocker block(edtFind);
@@ -391,9 +388,7 @@ void TTurhaIkkuna::FormDestroy()
     if (FProgramFolder.isEmpty())
         return;
     TIniFile ini(FProgramFolder + "Options.ini");
-    ini.WriteInteger(Section, "Maximized", isMaximized() ? 1 : 0);
-    ini.WriteInteger(Section, "Width", width());
-    ini.WriteInteger(Section, "Height", height());
+    ToolWindow::WriteSizeAndMaximized(this, ini, Section);
     ini.WriteString(Section, "Skip", edtSkip->text());
     ini.WriteString(Section, "Find", edtFind->text());
     ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);

@@ -328,10 +328,7 @@ void TStartupIkkuna::WriteSection()
     if (FHost.ProgramFolder.isEmpty())
         return;
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    const bool maximized = isMaximized();
-    ini.WriteBool(Section, QStringLiteral("Maximized"), maximized);
-    ini.WriteInteger(Section, QStringLiteral("Width"), width());
-    ini.WriteInteger(Section, QStringLiteral("Height"), height());
+    ToolWindow::WriteSizeAndMaximized(this, ini, Section);
     ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
     ini.UpdateFile();  // errors writing Options.ini are ignored
 }

@@ -100,6 +100,22 @@ void WriteGeometry(const QWidget *window, TIniFile &ini, const QString &section)
     }
 }
 
+void ReadSizeOrMaximized(QWidget *window, const TIniFile &ini, const QString &section)
+{
+    if (ini.ReadInteger(section, QStringLiteral("Maximized"), 0) == 1)
+        window->setWindowState(Qt::WindowMaximized);
+    else
+        window->resize(ini.ReadInteger(section, QStringLiteral("Width"), window->width()),
+                       ini.ReadInteger(section, QStringLiteral("Height"), window->height()));
+}
+
+void WriteSizeAndMaximized(const QWidget *window, TIniFile &ini, const QString &section)
+{
+    ini.WriteBool(section, QStringLiteral("Maximized"), window->isMaximized());
+    ini.WriteInteger(section, QStringLiteral("Width"), window->width());
+    ini.WriteInteger(section, QStringLiteral("Height"), window->height());
+}
+
 void ReadSort(const TIniFile &ini, const QString &section, int defaultColumn, int lastColumn, int &column,
               bool &forward)
 {

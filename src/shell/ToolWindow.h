@@ -42,6 +42,11 @@ QString ListingFileName(QWidget *parent);
 void ReadGeometry(QWidget *window, const TIniFile &ini, const QString &section);
 // "Maximized"; the size only when the window is not maximized.
 void WriteGeometry(const QWidget *window, TIniFile &ini, const QString &section);
+// The other form of the same keys: maximized when "Maximized" is 1, else sized by "Width" and
+// "Height" (defaults: the window's size)...
+void ReadSizeOrMaximized(QWidget *window, const TIniFile &ini, const QString &section);
+// ...and "Maximized" with the size written whether maximized or not.
+void WriteSizeAndMaximized(const QWidget *window, TIniFile &ini, const QString &section);
 
 // "Sort forward" (default true) and "Sort by column" (kept within 0..lastColumn).
 void ReadSort(const TIniFile &ini, const QString &section, int defaultColumn, int lastColumn, int &column,
