@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the hives, the cleaner and its undo file against Wine itself: a wineboot prefix, reg add, regedit /S.
 #include "platform/HiveFile.h"
+#include "platform/WinePrefix.h"
+#include "registry/UndoManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -323,9 +325,36 @@ TEST_F(WineRoundTripTest, CleanerDeletesOnlyStaleValuesAndRegeditPutsThemBack)
         EXPECT_TRUE(deleted.contains(staleId(s))) << s.Row;
     EXPECT_TRUE(valuesAfter.contains(QStringLiteral("user.reg|") + FoldName(userKey.mid(5)) + QStringLiteral("|Kept")));
 
-    // Wine's own registry editor reads the undo file back; every deleted value returns as it was.
+    // The undo manager reads every deleted value from the file, by its exact name, as missing; it then
+    // saves the file in its rebuilt form, and that form is the one regedit gets.
     const QString undo = program + QStringLiteral("/Undo/VKUndo01.reg");
     ASSERT_TRUE(QFileInfo::exists(undo)) << log.toStdString();
+    const UndoManager::TLoadResult read =
+        UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, std::make_shared<TWinePrefix>(Prefix));
+    ASSERT_TRUE(read.Read);
+    QSet<QString> listed;
+    for (const TUndoEntry &e : read.Entries) {
+        SCOPED_TRACE((e.Root + u'\\' + e.Key + u'|' + e.ValueName).toStdString());
+        QString hive = QStringLiteral("system.reg"), key = e.Key;
+        if (e.Root == QStringLiteral("HKEY_CURRENT_USER")) {
+            hive = QStringLiteral("user.reg");
+        } else if (e.Root == QStringLiteral("HKEY_USERS")) {
+            hive = key.startsWith(QStringLiteral(".Default\\"), Qt::CaseInsensitive) ? QStringLiteral("userdef.reg")
+                                                                                      : QStringLiteral("user.reg");
+            key = key.mid(key.indexOf(u'\\') + 1);
+        }
+        const QString id = hive + u'|' + FoldName(key) + u'|' + e.ValueName;
+        ASSERT_TRUE(deleted.contains(id));
+        EXPECT_EQ(e.State, 4);
+        if (e.Type == TRegDataType::String || e.Type == TRegDataType::ExpandString) {
+            EXPECT_EQ(HiveText::Utf16(e.Data, true), deleted.value(id).Bytes);
+        }
+        listed.insert(id);
+    }
+    const QList<QString> deletedIds = deleted.keys();
+    EXPECT_EQ(listed, QSet<QString>(deletedIds.begin(), deletedIds.end()));
+
+    // Wine's own registry editor reads the undo file back; every deleted value returns as it was.
     ASSERT_TRUE(Run(Wine64, {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("Z:") + QString(undo).replace(u'/', u'\\')},
                     &out, 30000))
         << out.toStdString();
