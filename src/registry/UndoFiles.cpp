@@ -184,8 +184,8 @@ QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUnique
 namespace {
 // The name of a value line that begins with a quote, and where its "=" is (-1: none). An escaped
 // name ends at the first quote that is not escaped; that quote must be followed by "=". Files of
-// earlier versions hold names as they are: a name in which a "\\" escapes nothing, or that does not
-// end that way, ends at the first '"=' and is taken as it stands (an "=" inside a name is no end).
+// earlier versions hold names as they are: a name in which a backslash escapes nothing, or that does
+// not end that way, ends at the first '"=' and is taken as it stands (an "=" inside a name is no end).
 qsizetype SplitName(const QString &line, QString *name)
 {
     for (qsizetype i = 1; i < line.size(); ++i) {
