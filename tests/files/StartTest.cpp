@@ -10,6 +10,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
 #include "shell/Tulosta.h"
+#include "support/DemoPrefix.h"
 #include "support/DeletionLayers.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -274,7 +274,7 @@ TEST(DemoPrefix, DelshoThroughTheBatchRoutine)
 {
     QTemporaryDir temp;
     const QString copy = temp.path() + "/demo";
-    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
     FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));
     MessageBoxes::SetHandler([](QWidget *, TMessageKind, const QString &) { return true; });

@@ -10,6 +10,7 @@
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
 #include "shell/MessageBoxes.h"
+#include "support/DemoPrefix.h"
 #include "support/DeletionLayers.h"
 #include "support/PrefixBuilder.h"
 
@@ -20,7 +21,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -429,7 +429,7 @@ TEST(DemoPrefix, DelunnRemovesItsUnnecessaryFilesAndNothingElse)
 {
     QTemporaryDir temp;
     const QString copy = temp.path() + "/demo";
-    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
     auto listing = [&copy] {
         QStringList files;
         QDirIterator it(copy + "/drive_c", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -479,7 +479,7 @@ TEST(DemoPrefix, DelunnThroughTheBatchRoutineWritesTheLog)
 {
     QTemporaryDir temp;
     const QString copy = temp.path() + "/demo";
-    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
     TScopedHandlers handlers;
     FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));

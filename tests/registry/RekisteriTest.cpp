@@ -3,6 +3,7 @@
 #include "registry/Rekisteri.h"
 
 #include "registry/UndoFiles.h"
+#include "support/DemoPrefix.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
@@ -631,7 +632,7 @@ TEST(DemoPrefix, DelregThroughTheBatchRoutineDeletesWithUndo)
 {
     QTemporaryDir temp;
     const QString copy = temp.path() + "/demo";
-    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
     auto prefix = std::make_shared<TWinePrefix>(copy);
     TWinePrefix::SetCurrent(prefix);
     QTemporaryDir program;

@@ -7,6 +7,7 @@
 #include "shell/FileDelThds.h"
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
+#include "support/DemoPrefix.h"
 #include "support/DeletionLayers.h"
 #include "shell/Tulosta.h"
 #include "support/PrefixBuilder.h"
@@ -15,7 +16,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -227,7 +227,7 @@ TEST(DemoPrefix, BrowserSwitchesClearExactlyTheBrowserFilesAndTheRecentList)
 {
     QTemporaryDir temp;
     const QString copy = temp.path() + "/demo";
-    ASSERT_EQ(QProcess::execute("cp", {"-a", QStringLiteral(VASKIMO_FIXTURES) + "/../../examples/demo-prefix", copy}), 0);
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
     TScopedHandlers messages;
     FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));
