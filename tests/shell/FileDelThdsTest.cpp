@@ -3,14 +3,12 @@
 #include "shell/FileDelThds.h"
 
 #include "platform/DriveMap.h"
+#include "support/DeletionLayers.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -18,50 +16,7 @@
 
 namespace {
 
-// Files by key; what Delete gets is recorded in order, batch by batch.
-class TFakeLayer : public TDeletionFileLayer
-{
-public:
-    QSet<QString> Existing, Folders, Locked, FailDelete, Survives;
-    QList<QStringList> Calls;
-    std::function<void()> OnDelete;  // runs on the worker, before each call's work
-    QMutex Mutex;
-
-    QString Resolve(const QString &entry) override
-    {
-        QMutexLocker lock(&Mutex);
-        return Existing.contains(entry) ? entry : QString();
-    }
-    bool Exists(const QString &key) override
-    {
-        QMutexLocker lock(&Mutex);
-        return Existing.contains(key);
-    }
-    bool IsFolder(const QString &key) override
-    {
-        QMutexLocker lock(&Mutex);
-        return Folders.contains(key);
-    }
-    bool IsLocked(const QString &key) override
-    {
-        QMutexLocker lock(&Mutex);
-        return Locked.contains(key);
-    }
-    bool Delete(const QStringList &keys, bool) override
-    {
-        if (OnDelete)
-            OnDelete();
-        QMutexLocker lock(&Mutex);
-        Calls.append(keys);
-        for (const QString &key : keys) {
-            if (FailDelete.contains(key))
-                return false;
-            if (!Survives.contains(key))
-                Existing.remove(key);
-        }
-        return true;
-    }
-};
+using TFakeLayer = TestSupport::TMemoryDeletionLayer;
 
 struct TRunResult {
     QList<QPair<int, int>> Progress;

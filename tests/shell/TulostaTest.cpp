@@ -4,13 +4,11 @@
 
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
+#include "support/DeletionLayers.h"
 
 #include <QApplication>
 #include <QLabel>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QProgressBar>
-#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -22,39 +20,18 @@
 
 namespace {
 
-class TSlowLayer : public TDeletionFileLayer
+// Its deletes wait (up to five seconds) while Release is false.
+class TSlowLayer : public TestSupport::TMemoryDeletionLayer
 {
 public:
-    QMutex Mutex;
-    QSet<QString> Existing, Locked;
-    QList<QStringList> Calls;
     std::atomic<bool> Release{true};
 
-    QString Resolve(const QString &entry) override
+    TSlowLayer()
     {
-        QMutexLocker lock(&Mutex);
-        return Existing.contains(entry) ? entry : QString();
-    }
-    bool Exists(const QString &key) override
-    {
-        QMutexLocker lock(&Mutex);
-        return Existing.contains(key);
-    }
-    bool IsFolder(const QString &) override { return false; }
-    bool IsLocked(const QString &key) override
-    {
-        QMutexLocker lock(&Mutex);
-        return Locked.contains(key);
-    }
-    bool Delete(const QStringList &keys, bool) override
-    {
-        for (int i = 0; i < 500 && !Release; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        QMutexLocker lock(&Mutex);
-        Calls.append(keys);
-        for (const QString &k : keys)
-            Existing.remove(k);
-        return true;
+        OnDelete = [this] {
+            for (int i = 0; i < 500 && !Release; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        };
     }
 };
 
