@@ -676,11 +676,7 @@ void TKaksoisIkkuna::DiskListDblClick()
 
 QList<int> TKaksoisIkkuna::SelectedRows() const
 {
-    QList<int> rows;
-    for (const QModelIndex &i : FileList->selectionModel()->selectedRows())
-        rows.append(i.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return ToolWindow::SelectedRows(FileList);
 }
 
 bool TKaksoisIkkuna::DeleteAllowed() const

@@ -746,11 +746,7 @@ void TTurhaIkkuna::FileListColumnClick(int column)
 QStringList TTurhaIkkuna::SelectedRows() const
 {
     QStringList paths;
-    QList<int> rows;
-    for (const QModelIndex &i : FileList->selectionModel()->selectedRows())
-        rows.append(i.row());
-    std::sort(rows.begin(), rows.end());
-    for (int row : rows)
+    for (int row : ToolWindow::SelectedRows(FileList))
         paths.append(FRecords.at(row)->Path);
     return paths;
 }
@@ -788,10 +784,7 @@ void TTurhaIkkuna::btnDeleteClick()
 void TTurhaIkkuna::AfterDelete(bool)
 {
     FDeleteList.clear();
-    QList<int> rows;
-    for (const QModelIndex &i : FileList->selectionModel()->selectedRows())
-        rows.append(i.row());
-    std::sort(rows.begin(), rows.end());
+    const QList<int> rows = ToolWindow::SelectedRows(FileList);
     int failed = 0;
     FModel->Reset([&] {
         for (qsizetype k = rows.size() - 1; k >= 0; --k) {

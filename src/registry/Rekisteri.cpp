@@ -636,10 +636,8 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
 {
     if (allRows)
         ui->EntryList->selectAll();
-    QList<int> rows;
-    for (const QModelIndex &index : ui->EntryList->selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    QList<int> rows = ToolWindow::SelectedRows(ui->EntryList);
+    std::reverse(rows.begin(), rows.end());  // bottom to top
     if (rows.isEmpty())
         return;
     const bool confirm = FHost.Settings ? FHost.Settings->FRegistryConfirm : true;

@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace ToolWindow {
 
 bool StopInsteadOfClose(bool searching, const std::function<void()> &stop, QCloseEvent *event)
@@ -98,6 +100,15 @@ void WriteGeometry(const QWidget *window, TIniFile &ini, const QString &section)
         ini.WriteInteger(section, QStringLiteral("Width"), window->width());
         ini.WriteInteger(section, QStringLiteral("Height"), window->height());
     }
+}
+
+QList<int> SelectedRows(const QAbstractItemView *view)
+{
+    QList<int> rows;
+    for (const QModelIndex &index : view->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void ReadSizeOrMaximized(QWidget *window, const TIniFile &ini, const QString &section)

@@ -3,10 +3,12 @@
 // list's sort, the listing's file name, and their settings section's size and sort keys.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
 
+class QAbstractItemView;
 class QCloseEvent;
 class QEvent;
 class QTreeView;
@@ -33,6 +35,9 @@ void MinimizeWithMain(QWidget *window, QEvent *event);
 void TurnSort(int clicked, int &column, bool &forward);
 // Shows the sort on a list: the model's shaded column and the header's indicator.
 void ShowSort(QTreeView *view, TReportModel *model, int column, bool forward);
+
+// The rows selected in a list, top to bottom.
+QList<int> SelectedRows(const QAbstractItemView *view);
 
 // Asks where to save a listing: XHTML or text. A name typed without an extension takes the chosen
 // filter's (".txt" or ".htm"); the content is XHTML either way. Empty when cancelled.
