@@ -358,31 +358,40 @@ bool WriteUndo(const QString &undoFile, const QStringList &lines)
     QString error;
     return undoFile.isEmpty() || UndoFiles::SaveUndoText(undoFile, lines, &error);
 }
+
+// The registry at a location's key, open for changes; null when the key does not open.
+std::unique_ptr<TRegistry> OpenLocation(const QString &location, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    TRootKey root;
+    QString keyPath;
+    SplitLocation(location, &root, &keyPath);
+    auto registry = std::make_unique<TRegistry>(root, PrefixOr(prefix));
+    if (!registry->OpenKey(u'\\' + keyPath, false))
+        return nullptr;
+    return registry;
+}
 }
 
 TOutcome DeleteRegValue(const QString &location, const QString &valueName, const QString &undoHeader,
                         const QString &undoFile, const std::shared_ptr<TWinePrefix> &prefix)
 {
-    TRootKey root;
-    QString keyPath;
-    SplitLocation(location, &root, &keyPath);
-    TRegistry registry(root, PrefixOr(prefix));
-    if (!registry.OpenKey(u'\\' + keyPath, false))
+    const std::unique_ptr<TRegistry> registry = OpenLocation(location, prefix);
+    if (!registry)
         return {TResult::KeyNotOpened, {}};
-    if (!registry.ValueExists(valueName))
+    if (!registry->ValueExists(valueName))
         return {TResult::NotDeleted, {}};
     if (!undoFile.isEmpty()) {
         // The live value by its type: an expandable string must come back expandable.
         QString valueLine;
-        if (!UndoFiles::LiveValueLine(registry, valueName, &valueLine))
+        if (!UndoFiles::LiveValueLine(*registry, valueName, &valueLine))
             return {TResult::UndoFailed, {}};
         if (valueName.isEmpty() && valueLine.startsWith(QStringLiteral("@=")))
             valueLine = QStringLiteral("\"\"=") + valueLine.mid(2);
         if (!WriteUndo(undoFile, {undoHeader, u'[' + location + u']', valueLine}))
             return {TResult::UndoFailed, {}};
     }
-    if (!registry.DeleteValue(valueName))
-        return {TResult::NotDeleted, registry.LastError()};
+    if (!registry->DeleteValue(valueName))
+        return {TResult::NotDeleted, registry->LastError()};
     return {TResult::Deleted, {}};
 }
 
@@ -390,16 +399,13 @@ TOutcome DeleteRegListItem(const QString &location, const QString &valueName, co
                            const QString &date, const QString &time, const QString &undoFile,
                            const std::shared_ptr<TWinePrefix> &prefix)
 {
-    TRootKey root;
-    QString keyPath;
-    SplitLocation(location, &root, &keyPath);
-    TRegistry registry(root, PrefixOr(prefix));
-    if (!registry.OpenKey(u'\\' + keyPath, false))
+    const std::unique_ptr<TRegistry> registry = OpenLocation(location, prefix);
+    if (!registry)
         return {TResult::KeyNotOpened, {}};
-    const TRegDataType type = registry.GetDataType(valueName);
+    const TRegDataType type = registry->GetDataType(valueName);
     if (type != TRegDataType::String && type != TRegDataType::ExpandString)
         return {TResult::NotDeleted, {}};
-    const QString text = registry.ReadString(valueName);
+    const QString text = registry->ReadString(valueName);
     if (text.isEmpty())
         return {TResult::NotDeleted, {}};
     TSortedStringList list(TSortedStringList::TDuplicates::Accept);
@@ -414,9 +420,9 @@ TOutcome DeleteRegListItem(const QString &location, const QString &valueName, co
     const QString joined = JoinStartupList(list.Items(), delimiter);
     try {
         if (type == TRegDataType::ExpandString)
-            registry.WriteExpandString(valueName, joined);
+            registry->WriteExpandString(valueName, joined);
         else
-            registry.WriteString(valueName, joined);
+            registry->WriteString(valueName, joined);
     } catch (const ERegistryException &e) {
         return {TResult::NotDeleted, e.Message()};
     }
