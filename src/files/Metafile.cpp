@@ -63,6 +63,18 @@ QList<int> Advances(const TPictureItem &item, int pixelHeight)
     return dx;
 }
 
+// What both formats draw: the background as a rectangle without an outline, then the items.
+QList<TPictureItem> ItemsOnBackground(const TPicture &picture, int width, int height)
+{
+    TPictureItem background;
+    background.Box = QRect(0, 0, width, height);
+    background.Fill = picture.Background;
+    background.NoPen = true;
+    QList<TPictureItem> items = picture.Items;
+    items.prepend(background);
+    return items;
+}
+
 // ---- EMF
 
 namespace Emr {
@@ -193,12 +205,7 @@ QByteArray WriteEmf(const TPicture &picture)
     };
     constexpr quint32 WhiteBrush = 0x80000000, BlackPen = 0x80000007, SystemFont = 0x8000000D;
 
-    TPictureItem background;
-    background.Box = QRect(0, 0, width, height);
-    background.Fill = picture.Background;
-    background.NoPen = true;
-    QList<TPictureItem> items = picture.Items;
-    items.prepend(background);
+    const QList<TPictureItem> items = ItemsOnBackground(picture, width, height);
 
     bool fontMade = false;
     for (const TPictureItem &item : items) {
@@ -383,12 +390,7 @@ QByteArray WriteWmf(const TPicture &picture, int codePage)
     if (hasText)
         record(Meta::SelectObject, {fontSlot});
 
-    TPictureItem background;
-    background.Box = QRect(0, 0, width, height);
-    background.Fill = picture.Background;
-    background.NoPen = true;
-    QList<TPictureItem> items = picture.Items;
-    items.prepend(background);
+    const QList<TPictureItem> items = ItemsOnBackground(picture, width, height);
 
     for (const TPictureItem &item : items) {
         switch (item.Kind) {
