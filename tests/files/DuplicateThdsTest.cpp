@@ -3,6 +3,7 @@
 #include "files/Crc32.h"
 #include "files/DuplicateThds.h"
 #include "files/md5.h"
+#include "support/Pattern.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -83,15 +84,7 @@ public:
 
 QByteArray Pattern(qsizetype size, quint32 seed)
 {
-    QByteArray data(size, Qt::Uninitialized);
-    quint32 x = seed * 2654435761u + 1;
-    for (char &c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return data;
+    return TestSupport::XorShiftBytes(size, seed * 2654435761u + 1);
 }
 
 void WriteFile(const QString &path, const QByteArray &data)

@@ -2,6 +2,7 @@
 // Summary: MD5 (RFC 1321 test suite) and CRC-32 (IEEE 802.3 check value) over blocks and files.
 #include "files/Crc32.h"
 #include "files/md5.h"
+#include "support/Pattern.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -24,18 +25,7 @@ QString Md5Hex(const QByteArray &data)
     return MD5DigestToHex(digest);
 }
 
-QByteArray Pattern(qsizetype size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (char &c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return data;
-}
+QByteArray Pattern(qsizetype size) { return TestSupport::XorShiftBytes(size, 2463534242u); }
 
 // The textbook byte-at-a-time register, to hold the table-folding code to.
 quint32 BytewiseCrc(const QByteArray &data)
