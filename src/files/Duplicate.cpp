@@ -3,6 +3,7 @@
 #include "files/Duplicate.h"
 
 #include "files/DiskList.h"
+#include "files/FileColumns.h"
 #include "platform/CodePage.h"
 #include "platform/CommaText.h"
 #include "platform/DriveMap.h"
@@ -61,8 +62,7 @@ QString SizeText(qint64 size) { return QLocale().toString(size); }
 // ---- model
 
 TDuplicateModel::TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent)
-    : TReportModel({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version", "CRC", "MD5"}, -1,
-                   parent),
+    : TReportModel(FileColumns::Captions() + QStringList{"CRC", "MD5"}, -1, parent),
       FRows(rows)
 {
 }
@@ -77,25 +77,16 @@ QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
-        case 0: return r->Path;
-        case 1: return r->SizeText;
-        case 2: return r->TypeName;
-        case 3: return r->DateText;
-        case 4: return r->AttrText;
-        case 5: return r->FileVersion;
-        case 6: return r->ProductVersion;
         case 7: return r->CRCText;
         case 8: return r->MD5Text;
         }
-        break;
+        return FileColumns::Text(*r, index.column());
     case Qt::DecorationRole:
         if (index.column() == 0 && !r->IsHeader)
             return r->Icon;
         break;
     case Qt::TextAlignmentRole:
-        if (index.column() == 1)
-            return int(Qt::AlignRight | Qt::AlignVCenter);
-        break;
+        return FileColumns::Alignment(index.column());
     case Qt::BackgroundRole:
         // Every second set, header row included, on light grey.
         if (r->SetNumber % 2 == 0)

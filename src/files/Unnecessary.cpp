@@ -3,6 +3,7 @@
 #include "files/Unnecessary.h"
 
 #include "files/DiskList.h"
+#include "files/FileColumns.h"
 #include "files/UnnecessaryThds.h"
 #include "platform/CommaText.h"
 #include "platform/DriveMap.h"
@@ -146,7 +147,7 @@ TUnnSpecialFolders TUnnSpecialFolders::Find()
 // ---- model
 
 TUnnecessaryModel::TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObject *parent)
-    : TReportModel({"Name", "Size", "Type", "Modified", "Attr", "File version", "Product version"}, 1, parent),
+    : TReportModel(FileColumns::Captions(), 1, parent),
       FRecords(records)
 {
 }
@@ -163,24 +164,13 @@ QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
     const TUnnecessaryRecord *r = FRecords->at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        switch (index.column()) {
-        case 0: return r->Path;
-        case 1: return r->SizeText;
-        case 2: return r->TypeName;
-        case 3: return r->DateText;
-        case 4: return r->AttrText;
-        case 5: return r->FileVersion;
-        case 6: return r->ProductVersion;
-        }
-        break;
+        return FileColumns::Text(*r, index.column());
     case Qt::DecorationRole:
         if (index.column() == 0)
             return r->Icon;
         break;
     case Qt::TextAlignmentRole:
-        if (index.column() == 1)
-            return int(Qt::AlignRight | Qt::AlignVCenter);
-        break;
+        return FileColumns::Alignment(index.column());
     case Qt::BackgroundRole:
         return SortColumnBackground(index.column());
     }
