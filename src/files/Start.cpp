@@ -180,11 +180,7 @@ void TStartIkkuna::FormDestroy()
 {
     if (!FHost.ProgramFolder.isEmpty()) {
         TIniFile ini(FHost.ProgramFolder + QStringLiteral("Options.ini"));
-        ini.WriteBool(Section, QStringLiteral("Maximized"), isMaximized());
-        if (!isMaximized()) {
-            ini.WriteInteger(Section, QStringLiteral("Width"), width());
-            ini.WriteInteger(Section, QStringLiteral("Height"), height());
-        }
+        ToolWindow::WriteGeometry(this, ini, Section);
         ini.WriteString(Section, QStringLiteral("Skip"), edtSkipFolder->text());
         ini.UpdateFile();  // errors writing Options.ini are ignored
     }
