@@ -13,6 +13,12 @@
 
 namespace UndoFiles {
 
+namespace {
+// regedit skips a whole value whose hex data has a "\" inside a line; after a "\" it wants the
+// line to end, and the next one indented, as its own exports are.
+const QString HexBreak = QStringLiteral("\\\r\n  ");
+}
+
 QString NamePart(const QString &valueName)
 {
     if (valueName.isEmpty())
@@ -72,14 +78,59 @@ QString DwordLine(const QString &valueName, quint32 number)
 QString HexText(const QByteArray &bytes)
 {
     QString out;
-    out.reserve(bytes.size() * 3 + bytes.size() / 25);
+    out.reserve(bytes.size() * 3 + bytes.size() / 5);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (i > 0) {
             out += u',';
             if (i % 25 == 1 && i > 1)
-                out += u'\\';
+                out += HexBreak;
         }
         out += QStringLiteral("%1").arg(quint8(bytes[i]), 2, 16, QChar(u'0')).toUpper();
+    }
+    return out;
+}
+
+QString UnbrokenHex(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (c != u'\\' && c != u'\r' && c != u'\n' && c != u' ' && c != u'\t')
+            out += c;
+    return out;
+}
+
+QStringList JoinContinuations(const QStringList &lines)
+{
+    QStringList physical;
+    physical.reserve(lines.size());
+    for (const QString &line : lines) {
+        if (!line.contains(u'\n')) {
+            physical.append(line);
+            continue;
+        }
+        for (QString part : line.split(u'\n')) {
+            if (part.endsWith(u'\r'))
+                part.chop(1);
+            physical.append(part);
+        }
+    }
+    auto isContinuation = [](const QString &line) { return line.startsWith(u' ') || line.startsWith(u'\t'); };
+    QStringList out;
+    out.reserve(physical.size());
+    for (qsizetype i = 0; i < physical.size(); ++i) {
+        QString line = physical.at(i);
+        if (line.startsWith(u'"') || line.startsWith(u'@')) {
+            while (line.endsWith(u'\\') && i + 1 < physical.size() && isContinuation(physical.at(i + 1))) {
+                line.chop(1);
+                const QString &next = physical.at(++i);
+                qsizetype start = 0;
+                while (start < next.size() && (next.at(start) == u' ' || next.at(start) == u'\t'))
+                    ++start;
+                line += next.mid(start);
+            }
+        }
+        out.append(line);
     }
     return out;
 }
@@ -246,6 +297,8 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
             bytes.append(char(b));
         }
         entry.Bytes = bytes;
+        // Broken and in-line "\" marks alike: the one-line files of earlier versions read as today's.
+        data = UnbrokenHex(raw);
         if (ok && kind == QStringLiteral("hex")) {
             entry.Type = TRegDataType::Binary;
         } else if (ok && kind == QStringLiteral("hex(2)")) {
@@ -265,11 +318,11 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
 }
 }
 
-QList<TUndoEntry> ReadRegLines(const QStringList &lines)
+QList<TUndoEntry> ReadRegLines(const QStringList &fileLines)
 {
     QList<TUndoEntry> entries;
     QString root, key;
-    for (const QString &line : lines) {
+    for (const QString &line : JoinContinuations(fileLines)) {
         if (line.startsWith(u'[')) {
             const qsizetype slash = line.indexOf(u'\\');
             if (slash < 0) {

@@ -46,9 +46,16 @@ QString StringLine(const QString &valueName, const QString &data);
 QString DwordLine(const QString &valueName, quint32 number);
 QString BinaryLine(const QString &valueName, const QByteArray &bytes);
 QString OtherLine(const QString &valueName);
-// Bytes as "hex:" writes them: two upper-case digits each, ","-separated, and a "\" (same line)
-// after the comma that follows the byte with index 25, 50, 75 ...
+// Bytes as "hex:" writes them: two upper-case digits each, ","-separated; after the comma that
+// follows the byte with index 25, 50, 75 ... a "\", CR LF and two blanks (the value goes on in an
+// indented line). A line that holds such a text is more than one line of the file.
 QString HexText(const QByteArray &bytes);
+// Hex data without its "\" marks, line breaks and blanks: files of earlier versions wrote the
+// "\" in the same line, and both forms mean the same bytes.
+QString UnbrokenHex(const QString &text);
+// The file's lines with every value line joined to the indented lines that continue it (a "\" at
+// the end of the line before); lines that themselves hold CR LF are split first.
+QStringList JoinContinuations(const QStringList &lines);
 // An expandable string keeps its type: "hex(2):" and the ANSI bytes of the text with its
 // terminating zero (a plain quoted string would come back as REG_SZ and never expand again), on
 // one line without the "\" marks of HexText.
@@ -59,7 +66,8 @@ bool ExpandLine(const QString &valueName, const QString &data, QString *line);
 // written without loss or the value is missing.
 bool LiveValueLine(const TRegistry &registry, const QString &valueName, QString *line);
 
-// The "dword:", "hex:" or string text by which the reader compares a live value with an entry.
+// The "dword:", "hex:" or string text by which the reader compares a live value with an entry (hex
+// text as HexText breaks it; the comparison takes it unbroken).
 QString LiveValueText(const TRegistry &registry, const QString &valueName, const QString &rawFileText);
 
 // True when every character of text has a byte in the prefix's ANSI code page.
@@ -81,8 +89,9 @@ QString NumberedFileName(const QString &folder, int number);
 using TUniqueName = std::function<QString(const QString &folder, const QString &fileName)>;
 QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUniqueName &uniqueName, QString *error);
 
-// The reader of the REG form; lines as in the file (already decoded). Every value line gives an
-// entry with State 4; the caller sets State from the live registry (EntryState).
+// The reader of the REG form; lines as in the file (already decoded), continued or not. Every value
+// line gives an entry with State 4; the caller sets State from the live registry (EntryState). The
+// Data of a "hex" line is its unbroken text.
 QList<TUndoEntry> ReadRegLines(const QStringList &lines);
 // The reader of the ".vku" form: no entry without a line beginning with "=".
 QList<TUndoEntry> ReadVkuLines(const QStringList &lines);

@@ -61,7 +61,10 @@ qint32 RegEntryState(const TUndoEntry &entry, const QString &rawFileText)
     TRegistry registry(RootKeyFromText(entry.Root));
     if (!registry.OpenKeyReadOnly(u'\\' + entry.Key) || !registry.ValueExists(entry.ValueName))
         return 4;
+    const TRegDataType type = registry.GetDataType(entry.ValueName);
     const QString live = LiveValueText(registry, entry.ValueName, rawFileText);
+    if (type == TRegDataType::Binary)
+        return UnbrokenHex(live).compare(UnbrokenHex(entry.Data), Qt::CaseInsensitive) == 0 ? 2 : 3;
     return live.compare(entry.Data, Qt::CaseInsensitive) == 0 ? 2 : 3;
 }
 

@@ -215,20 +215,7 @@ TUndoNodeKind FileKind(const QString &path)
 
 QStringList JoinContinuations(const QStringList &lines)
 {
-    QStringList out;
-    for (const QStringList &group : Groups(lines)) {
-        QString line = group.first();
-        for (qsizetype i = 1; i < group.size(); ++i) {
-            line.chop(1);
-            const QString &next = group.at(i);
-            qsizetype start = 0;
-            while (start < next.size() && IsContinuation(next.mid(start, 1)))
-                ++start;
-            line += next.mid(start);
-        }
-        out.append(line);
-    }
-    return out;
+    return UndoFiles::JoinContinuations(lines);
 }
 
 QStringList RebuildRegLines(const QStringList &lines)
@@ -337,7 +324,7 @@ TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::sha
     if (kind == TUndoNodeKind::ListItemFile) {
         result.Entries = UndoFiles::ReadVkuLines(lines);
     } else {
-        result.Entries = UndoFiles::ReadRegLines(JoinContinuations(lines));
+        result.Entries = UndoFiles::ReadRegLines(lines);
         const bool ours = std::none_of(lines.cbegin(), lines.cend(), [](const QString &l) { return l.contains(QChar(0)); });
         if (ours) {
             const QStringList rebuilt = RebuildRegLines(lines);

@@ -210,7 +210,7 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
     QByteArray hex;
     for (int i = 0; i < 60; ++i) {
         if (i > 0)
-            hex += i == 26 || i == 51 ? ",\\" : ",";
+            hex += i == 26 || i == 51 ? ",\\\r\n  " : ",";  // regedit reads a "\" only at a line's end
         hex += QByteArray::number(i, 16).rightJustified(2, '0').toUpper();
     }
     const QByteArray root = "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Export";

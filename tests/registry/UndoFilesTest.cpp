@@ -33,6 +33,12 @@ void Write(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+// A binary line as earlier versions wrote it: the "\" marks in the same line.
+QString OneLineBinary(const QString &name, const QByteArray &bytes)
+{
+    return UndoFiles::BinaryLine(name, bytes).replace(QStringLiteral("\\\r\n  "), QStringLiteral("\\"));
+}
+
 TEST(UndoFiles, ValueLinesAreGolden)
 {
     const struct {
@@ -67,17 +73,18 @@ TEST(UndoFiles, ValueLinesAreGolden)
     }
 }
 
-TEST(UndoFiles, BinaryLineBreaksMarkAfterBytes25And50OnOneLine)
+TEST(UndoFiles, BinaryLineBreaksAfterTheMarksOfBytes25And50)
 {
     const struct {
         int count;
-        int backslashes;
+        int breaks;
     } cases[] = {{25, 0}, {26, 0}, {27, 1}, {51, 1}, {52, 2}, {60, 2}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.count);
         const QString line = UndoFiles::BinaryLine("b", Bytes(c.count));
-        EXPECT_EQ(line.count(u'\\'), c.backslashes);
-        EXPECT_FALSE(line.contains(u'\n'));
+        EXPECT_EQ(line.count(u'\\'), c.breaks);
+        EXPECT_EQ(line.count(QStringLiteral("\\\r\n  ")), c.breaks);  // regedit drops a "\" inside a line
+        EXPECT_EQ(line.count(u'\n'), c.breaks);
         EXPECT_EQ(line.count(u','), c.count - 1);
     }
     QString expand;
@@ -85,13 +92,38 @@ TEST(UndoFiles, BinaryLineBreaksMarkAfterBytes25And50OnOneLine)
     EXPECT_TRUE(expand.startsWith("@=hex(2):43,3A,5C,41,20,66,"));
     EXPECT_TRUE(expand.endsWith(",64,6C,6C,00"));
     EXPECT_FALSE(expand.mid(3).contains(u'\\'));
+    EXPECT_FALSE(expand.contains(u'\n'));
     ASSERT_TRUE(UndoFiles::ExpandLine("%A%\\\"", "x", &expand));
     EXPECT_EQ(expand, R"("%A%\\\""=hex(2):78,00)");
     const QString hex = UndoFiles::HexText(Bytes(60));
     const QStringList parts = hex.split(u',');
-    EXPECT_EQ(parts.at(26), "\\B7");  // the comma after byte 25 is followed by "\" in the same line
-    EXPECT_EQ(parts.at(51), "\\66");
+    EXPECT_EQ(parts.at(26), "\\\r\n  B7");  // the comma after byte 25: "\", the line ends, the next is indented
+    EXPECT_EQ(parts.at(51), "\\\r\n  66");
     EXPECT_EQ(parts.at(25), "B0");
+}
+
+TEST(UndoFiles, SixtyByteBinaryFileBytesAreGolden)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.reg");
+    QString error;
+    ASSERT_TRUE(UndoFiles::SaveUndoText(path, {"REGEDIT4", UndoFiles::KeyLine("HKEY_CURRENT_USER", "K"),
+                                               UndoFiles::BinaryLine("Bin", Bytes(60))},
+                                        &error))
+        << error.toStdString();
+    const QByteArray expected =
+        "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n"
+        "\"Bin\"=hex:01,08,0F,16,1D,24,2B,32,39,40,47,4E,55,5C,63,6A,71,78,7F,86,8D,94,9B,A2,A9,B0,\\\r\n"
+        "  B7,BE,C5,CC,D3,DA,E1,E8,EF,F6,FD,04,0B,12,19,20,27,2E,35,3C,43,4A,51,58,5F,\\\r\n"
+        "  66,6D,74,7B,82,89,90,97,9E\r\n";
+    EXPECT_EQ(ReadAll(path), expected);
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(path, &lines));
+    EXPECT_EQ(lines.size(), 5);
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).Bytes, Bytes(60));
+    EXPECT_EQ(int(entries.at(0).Type), int(TRegDataType::Binary));
 }
 
 TEST(UndoFiles, SavedFileBytesAreGolden)
@@ -241,8 +273,35 @@ TEST(UndoFiles, ReaderGivesBackEveryWrittenValue)
     EXPECT_EQ(entries.at(5).Number, 0u);
     EXPECT_EQ(entries.at(6).Number, 0xFFFFFFFFu);
     EXPECT_EQ(entries.at(7).Bytes, binary);
-    EXPECT_EQ(entries.at(7).Data, "hex:" + UndoFiles::HexText(binary));
+    EXPECT_EQ(entries.at(7).Data, "hex:" + UndoFiles::UnbrokenHex(UndoFiles::HexText(binary)));
+    EXPECT_FALSE(entries.at(7).Data.contains(u'\\'));
     EXPECT_TRUE(entries.at(8).Bytes.isEmpty());
+}
+
+TEST(UndoFiles, EarlierOneLineBinaryReadsAsTheBrokenForm)
+{
+    const struct {
+        const char *name;
+        QStringList lines;
+    } cases[] = {
+        {"one line with in-line marks (earlier files)", {OneLineBinary("Bin", Bytes(60))}},
+        {"broken lines as in the file", UndoFiles::BinaryLine("Bin", Bytes(60)).split("\r\n")},
+        {"broken form held in one string", {UndoFiles::BinaryLine("Bin", Bytes(60))}},
+        {"continued with a tab, lower-case digits",
+         UndoFiles::BinaryLine("Bin", Bytes(60)).toLower().replace("\"bin\"", "\"Bin\"").replace("\r\n  ", "\r\n\t").split("\r\n")},
+    };
+    const QString golden = "hex:" + UndoFiles::UnbrokenHex(UndoFiles::HexText(Bytes(60)));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<TUndoEntry> entries =
+            UndoFiles::ReadRegLines(QStringList{"[HKEY_CURRENT_USER\\K]"} + c.lines + QStringList{"\"After\"=\"x\""});
+        ASSERT_EQ(entries.size(), 2);
+        EXPECT_EQ(entries.at(0).ValueName, "Bin");
+        EXPECT_EQ(int(entries.at(0).Type), int(TRegDataType::Binary));
+        EXPECT_EQ(entries.at(0).Bytes, Bytes(60));
+        EXPECT_EQ(entries.at(0).Data.compare(golden, Qt::CaseInsensitive), 0) << entries.at(0).Data.toStdString();
+        EXPECT_EQ(entries.at(1).ValueName, "After");
+    }
 }
 
 TEST(UndoFiles, ReaderUnescapesNamesAndDataAndReadsEarlierFilesAsBefore)
@@ -350,13 +409,15 @@ TEST(UndoFiles, EntryStateAgainstTheLiveRegistry)
         UndoFiles::DwordLine("Max2", 1),
         UndoFiles::BinaryLine("Bin", binary),
         UndoFiles::BinaryLine("Bin", Bytes(59)),
+        OneLineBinary("Bin", binary),    // files of earlier versions: the same value
+        OneLineBinary("Bin", Bytes(59)),
         UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\Gone"),
         UndoFiles::StringLine("Path", "x"),
     };
     const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
-    ASSERT_EQ(entries.size(), 7);
-    const int expected[] = {2, 4, 2, 4, 2, 3, 4};
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(entries.size(), 9);
+    const int expected[] = {2, 4, 2, 4, 2, 3, 2, 3, 4};
+    for (int i = 0; i < 9; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(UndoFiles::RegEntryState(entries[i]), expected[i]);
     }

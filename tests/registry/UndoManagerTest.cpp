@@ -151,6 +151,8 @@ TEST_F(UndoManagerPrefix, ReadsCleanerFileWithStatesAndRewritesItOnce)
     Builder.AddString(THive::System, "Software\\A", "Path", "C:\\Program Files\\x.exe");
     Builder.AddDword(THive::System, "Software\\A", "Count", 43);
     Builder.AddBinary(THive::System, "Software\\B", "Blob", Bytes60());
+    Builder.AddBinary(THive::System, "Software\\B", "Old", Bytes60());
+    Builder.AddBinary(THive::System, "Software\\B", "OldOther", Bytes60().left(59) + "!");
     Builder.AddExpandString(THive::System, "Software\\D", "Exp", "%SystemRoot%\\e.dll");
     Builder.AddDword(THive::System, "Software\\E", "Typed", 1);
     Builder.AddString(THive::User, "Software\\U", "Case", "c:\\WINDOWS");
@@ -163,7 +165,9 @@ TEST_F(UndoManagerPrefix, ReadsCleanerFileWithStatesAndRewritesItOnce)
     lines << "" << keyA << UndoFiles::StringLine("Path", "C:\\Program Files\\x.exe");
     lines << "" << UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\C") << UndoFiles::StringLine("Gone", "C:\\g.exe");
     lines << "" << keyA << UndoFiles::DwordLine("Count", 42);
-    lines << "" << UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\B") << UndoFiles::BinaryLine("Blob", Bytes60());
+    lines << "" << UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\B") << UndoFiles::BinaryLine("Blob", Bytes60())
+          << UndoFiles::BinaryLine("Old", Bytes60()).replace("\\\r\n  ", "\\")
+          << UndoFiles::BinaryLine("OldOther", Bytes60()).replace("\\\r\n  ", "\\");
     lines << "" << UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\D") << expand;
     lines << "" << UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\E") << UndoFiles::StringLine("Typed", "dword:00000001");
     lines << "" << UndoFiles::KeyLine("HKEY_CURRENT_USER", "Software\\U") << UndoFiles::StringLine("Case", "C:\\windows");
@@ -182,7 +186,10 @@ TEST_F(UndoManagerPrefix, ReadsCleanerFileWithStatesAndRewritesItOnce)
         {"equal string", "Path", "C:\\Program Files\\x.exe", 2},
         {"missing key", "Gone", "C:\\g.exe", 4},
         {"different number", "Count", "dword:0000002A", 3},
-        {"equal 60 bytes with in-line marks", "Blob", UndoFiles::BinaryLine("Blob", Bytes60()).mid(7), 2},
+        {"equal 60 bytes broken into lines", "Blob", UndoFiles::UnbrokenHex(UndoFiles::BinaryLine("Blob", Bytes60()).mid(7)), 2},
+        {"equal 60 bytes in one line with in-line marks (earlier files)", "Old",
+         UndoFiles::UnbrokenHex(UndoFiles::BinaryLine("Blob", Bytes60()).mid(7)), 2},
+        {"different 60 bytes in one line", "OldOther", UndoFiles::UnbrokenHex(UndoFiles::BinaryLine("Blob", Bytes60()).mid(7)), 3},
         {"equal expandable string", "Exp", "%SystemRoot%\\e.dll", 2},
         {"a string's text is no number", "Typed", "dword:00000001", 3},
         {"strings compare ignoring case", "Case", "C:\\windows", 2},

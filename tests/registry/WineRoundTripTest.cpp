@@ -2,6 +2,7 @@
 // Summary: the hives, the cleaner and its undo file against Wine itself: a wineboot prefix, reg add, regedit /S.
 #include "platform/HiveFile.h"
 #include "platform/WinePrefix.h"
+#include "registry/LisaaPoistaThds.h"
 #include "registry/UndoManager.h"
 
 #include <QDir>
@@ -373,6 +374,63 @@ TEST_F(WineRoundTripTest, CleanerDeletesOnlyStaleValuesAndRegeditPutsThemBack)
     for (const char *line : {"    C:\\VkGone\\Back\\slash.dll    REG_SZ    x", "    Quoted    REG_SZ    C:\\VkGone\\say\"hi\".exe",
                              "    Expand    REG_EXPAND_SZ    C:\\VkGone\\%VkVar%.dll"})
         EXPECT_TRUE(out.contains(line)) << line << "\n" << out.toStdString();
+}
+
+TEST_F(WineRoundTripTest, ExportedKeyWithLongHexValuesComesBackThroughRegedit)
+{
+    const QString keyPath = QStringLiteral("Software\\VaskimoLongHex");
+    const QString key = QStringLiteral("HKLM\\") + keyPath;
+    QString sixty;
+    for (int i = 0; i < 60; ++i)
+        sixty += QStringLiteral("%1").arg((i * 37 + 5) & 0xFF, 2, 16, QChar(u'0'));
+    struct TRow {
+        const char *Row;
+        QString Name, Type, Data;
+    };
+    const TRow rows[] = {
+        {"60-byte binary: broken after the bytes 25 and 50", "Blob", "REG_BINARY", sixty},
+        {"27-byte binary: one break", "Short", "REG_BINARY", sixty.left(54)},
+        {"26-byte binary: no break", "Edge", "REG_BINARY", sixty.left(52)},
+        {"long expandable string: one hex(2) line", "Expand", "REG_EXPAND_SZ", "%SystemRoot%\\A folder name well over 26 bytes\\x.dll"},
+        {"long multi-string: one hex(7) line", "Multi", "REG_MULTI_SZ", "first item of the list\\0second item, also long"},
+    };
+    for (const TRow &r : rows)
+        ASSERT_NO_FATAL_FAILURE(Reg({"add", key, "/v", r.Name, "/t", r.Type, "/d", r.Data, "/f"})) << r.Row;
+    ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
+    const QString id = QStringLiteral("system.reg|") + FoldName(keyPath) + u'|';
+    const TValues before = ValuesOf(Prefix);
+    for (const TRow &r : rows)
+        ASSERT_TRUE(before.contains(id + r.Name)) << r.Row;
+    EXPECT_EQ(before.value(id + QStringLiteral("Blob")).Bytes, QByteArray::fromHex(sixty.toLatin1()));
+
+    QStringList lines{QStringLiteral("REGEDIT4"), QString()};
+    QString error;
+    ASSERT_TRUE(AddRemove::ExportKeyText(keyPath, &lines, &error, std::make_shared<TWinePrefix>(Prefix))) << error.toStdString();
+    const QString undo = Dir->filePath(QStringLiteral("LongHex.reg"));
+    ASSERT_TRUE(UndoFiles::SaveUndoText(undo, lines, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(Reg({"delete", key, "/f"}));
+    ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
+    for (const TRow &r : rows)
+        ASSERT_FALSE(ValuesOf(Prefix).contains(id + r.Name)) << r.Row;
+
+    QByteArray out;
+    ASSERT_TRUE(Run(Wine64, {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("Z:") + QString(undo).replace(u'/', u'\\')},
+                    &out, 30000))
+        << out.toStdString();
+    ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
+    const TValues restored = ValuesOf(Prefix);
+    for (const TRow &r : rows) {
+        SCOPED_TRACE(r.Row);
+        ASSERT_TRUE(restored.contains(id + r.Name)) << ReadAll(undo).toStdString();
+        EXPECT_TRUE(restored.value(id + r.Name) == before.value(id + r.Name));
+    }
+
+    // The undo manager reads the same file as equal to what regedit put back.
+    const UndoManager::TLoadResult read = UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, std::make_shared<TWinePrefix>(Prefix));
+    ASSERT_TRUE(read.Read);
+    ASSERT_EQ(read.Entries.size(), std::size(rows));
+    for (const TUndoEntry &e : read.Entries)
+        EXPECT_EQ(e.State, 2) << e.ValueName.toStdString();
 }
 
 }  // namespace
