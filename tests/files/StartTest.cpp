@@ -276,8 +276,8 @@ TEST(DemoPrefix, DelshoThroughTheBatchRoutine)
     const QString copy = temp.path() + "/demo";
     ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
+    TestSupport::TScopedHandlers handlers;
     FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, temp.path() + "/Trash"));
-    MessageBoxes::SetHandler([](QWidget *, TMessageKind, const QString &) { return true; });
     QTemporaryDir program;
     {
         TPaaIkkuna main(program.path());
@@ -287,8 +287,6 @@ TEST(DemoPrefix, DelshoThroughTheBatchRoutine)
         EXPECT_FALSE(main.FShortcutsOpen);
     }
     TPaaIkkuna::RegisterTool(TToolKind::Shortcuts, {});
-    MessageBoxes::SetHandler({});
-    FileDeletion::SetLayer(nullptr);
     TWinePrefix::SetCurrent(nullptr);
     EXPECT_FALSE(QFileInfo::exists(copy + "/drive_c/users/demo/Desktop/DemoApp.lnk"));
     EXPECT_TRUE(QFileInfo::exists(temp.path() + "/Trash/files/DemoApp.lnk"));

@@ -5,6 +5,7 @@
 #include "shell/Buttons.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Tulosta.h"
+#include "support/MessageBoxCatcher.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -117,14 +118,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Dir.isValid());
-        Previous = MessageBoxes::SetHandler([this](QWidget *, TMessageKind kind, const QString &text) {
-            Boxes << text;
-            return kind != TMessageKind::Confirmation;
-        });
+        Boxes.Answer = false;  // confirmations are refused
     }
     void TearDown() override
     {
-        MessageBoxes::SetHandler(Previous);
         Listing::SetRowsQuestion({});
         Listing::SetPrintStepHook({});
     }
@@ -136,8 +133,8 @@ protected:
         });
     }
     QTemporaryDir Dir;
-    MessageBoxes::THandler Previous;
-    QStringList Boxes, Questions;
+    TestSupport::TBoxes Boxes;
+    QStringList Questions;
 };
 
 TEST_F(ListingTest, SavedListingMatchesGoldenBytes)
@@ -148,7 +145,7 @@ TEST_F(ListingTest, SavedListingMatchesGoldenBytes)
     ASSERT_EQ(SaveListViewHtml(&f.View, file, "Invalid entries & <more>", nullptr, 1252), TListingResult::Done);
     EXPECT_EQ(ReadAll(file), Golden({0, 1, 2, 3}));
     EXPECT_TRUE(Questions.isEmpty()) << "nothing selected: nothing to ask";
-    EXPECT_TRUE(Boxes.isEmpty());
+    EXPECT_TRUE(Boxes.Shown.isEmpty());
 }
 
 TEST_F(ListingTest, SelectionQuestionChoosesRows)
@@ -210,8 +207,8 @@ TEST_F(ListingTest, UnwritableFileIsReportedAndLeavesNothing)
     TListFixture f;
     const QString file = Dir.filePath("no such folder/list.htm");
     EXPECT_EQ(SaveListViewHtml(&f.View, file, "t", nullptr, 1252), TListingResult::Failed);
-    ASSERT_EQ(Boxes.size(), 1);
-    EXPECT_TRUE(Boxes[0].contains(file));
+    ASSERT_EQ(Boxes.Shown.size(), 1);
+    EXPECT_TRUE(Boxes.Shown[0].contains(file));
     EXPECT_FALSE(QFile::exists(file));
 }
 
@@ -222,7 +219,7 @@ TEST_F(ListingTest, BatchHandlerAnswersTheQuestionAsYesNo)
     const QString file = Dir.filePath("batch.htm");
     // The fixture's handler answers every question No: all rows.
     ASSERT_EQ(SaveListViewHtml(&f.View, file, "Invalid entries & <more>", nullptr, 1252), TListingResult::Done);
-    EXPECT_EQ(Boxes, QStringList{"Do you want to save only the selected items?"});
+    EXPECT_EQ(Boxes.Shown, QStringList{"Do you want to save only the selected items?"});
     EXPECT_EQ(ReadAll(file), Golden({0, 1, 2, 3}));
 }
 
@@ -407,8 +404,8 @@ TEST_F(ListingPrintTest, PrinterThatCannotStartIsReported)
     QPrinter printer(QPrinter::HighResolution);
     PreparePrinter(printer, Dir.filePath("no such folder/x.pdf"));
     EXPECT_EQ(PrintListView(&View, "Startup listing", printer), TListingResult::Failed);
-    ASSERT_EQ(Boxes.size(), 1);
-    EXPECT_TRUE(Boxes[0].contains("Startup listing"));
+    ASSERT_EQ(Boxes.Shown.size(), 1);
+    EXPECT_TRUE(Boxes.Shown[0].contains("Startup listing"));
 }
 
 TEST_F(ListingPrintTest, CancelStartsNoJob)

@@ -7,6 +7,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "support/MessageBoxCatcher.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -55,14 +56,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Dir.isValid());
-        Previous = MessageBoxes::SetHandler([this](QWidget *, TMessageKind, const QString &text) {
-            Questions << text;
-            return AnswerYes;
-        });
     }
     void TearDown() override
     {
-        MessageBoxes::SetHandler(Previous);
         Options::SetFolderPicker({});
         Options::SetPicturePicker({});
         Options::SetFontPicker({});
@@ -89,9 +85,7 @@ protected:
     }
 
     QTemporaryDir Dir;
-    MessageBoxes::THandler Previous;
-    QStringList Questions;
-    bool AnswerYes = true;
+    TestSupport::TBoxes Boxes;  // the questions asked, and the answer they get
 };
 
 TEST_F(OptionsTest, OkWithoutChangesKeepsEverySetting)
@@ -106,7 +100,7 @@ TEST_F(OptionsTest, OkWithoutChangesKeepsEverySetting)
     EXPECT_EQ(w.result(), QDialog::Accepted);
     EXPECT_TRUE(s == original) << "a round trip through the controls changed a setting";
     EXPECT_TRUE(w.RunAtStartup());
-    EXPECT_TRUE(Questions.isEmpty());
+    EXPECT_TRUE(Boxes.Shown.isEmpty());
 }
 
 TEST_F(OptionsTest, ClickedControlsComeBackOnOk)
@@ -229,27 +223,27 @@ TEST_F(OptionsTest, SchedulingAsksAboutAutoStartOnlyWhenShown)
     EXPECT_FALSE(w.OptionsShown());
     w.RunEnablingRules();
     Show(w);
-    EXPECT_TRUE(Questions.isEmpty());
+    EXPECT_TRUE(Boxes.Shown.isEmpty());
     EXPECT_TRUE(Enabled(w, "CloseOnReady"));
 
     // Unchecking the only task: auto-start is off already, nothing to ask.
     Click(w, "RegistryCheck");
-    EXPECT_TRUE(Questions.isEmpty());
+    EXPECT_TRUE(Boxes.Shown.isEmpty());
     EXPECT_FALSE(Enabled(w, "CloseOnReady"));
     EXPECT_FALSE(Enabled(w, "DeleteAll"));
     EXPECT_FALSE(Enabled(w, "Daily"));
     EXPECT_FALSE(Enabled(w, "TimeEdit"));
 
     Click(w, "RegistryCheck");
-    ASSERT_EQ(Questions.size(), 1) << "once per click";
-    EXPECT_TRUE(Questions[0].startsWith("Scheduling is enabled but Vaskimo is not set to start"));
+    ASSERT_EQ(Boxes.Shown.size(), 1) << "once per click";
+    EXPECT_TRUE(Boxes.Shown[0].startsWith("Scheduling is enabled but Vaskimo is not set to start"));
     EXPECT_TRUE(IsChecked(w, "Start"));
 
-    Questions.clear();
-    AnswerYes = false;
+    Boxes.Shown.clear();
+    Boxes.Answer = false;
     Click(w, "RegistryCheck");
-    ASSERT_EQ(Questions.size(), 1);
-    EXPECT_TRUE(Questions[0].startsWith("Scheduling is disabled but Vaskimo is set to start"));
+    ASSERT_EQ(Boxes.Shown.size(), 1);
+    EXPECT_TRUE(Boxes.Shown[0].startsWith("Scheduling is disabled but Vaskimo is set to start"));
     EXPECT_TRUE(IsChecked(w, "Start")) << "No keeps it";
 }
 
@@ -277,7 +271,7 @@ TEST_F(OptionsTest, PeriodAndTimeChoicesEnableTheirControls)
     Click(w, "TimeDay");
     EXPECT_TRUE(Enabled(w, "TimeEdit"));
     EXPECT_FALSE(Enabled(w, "IdleEditUpDown"));
-    EXPECT_TRUE(Questions.isEmpty()) << "auto-start is on and a task is chosen";
+    EXPECT_TRUE(Boxes.Shown.isEmpty()) << "auto-start is on and a task is chosen";
 
     const QLocale locale;
     EXPECT_EQ(w.Control<QCheckBox>("Monday")->text(), locale.dayName(1, QLocale::ShortFormat));
