@@ -54,6 +54,35 @@ QList<QStringList> Groups(const QStringList &lines)
     return groups;
 }
 
+// A hex value line of an earlier version, with its "\" marks inside the line, broken after each mark
+// as regedit wants it (it skips the whole value otherwise); any other line as it is.
+QStringList BreakInLineMarks(const QString &line)
+{
+    qsizetype data = -1;
+    if (line.startsWith(QStringLiteral("@=")))
+        data = 2;
+    else if (line.startsWith(u'"') && line.lastIndexOf(QStringLiteral("\"=")) > 0)
+        data = line.lastIndexOf(QStringLiteral("\"=")) + 2;
+    if (data < 0 || !line.mid(data, 3).startsWith(QStringLiteral("hex"), Qt::CaseInsensitive))
+        return {line};
+    const qsizetype colon = line.indexOf(u':', data);
+    if (colon < 0 || colon - data > 8)
+        return {line};
+    const QString bytes = line.mid(colon + 1);
+    for (const QChar c : bytes) {
+        const char16_t u = c.toLower().unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || u == u',' || u == u'\\' || u == u' '))
+            return {line};
+    }
+    const QStringList pieces = bytes.split(QStringLiteral(",\\"));
+    if (pieces.size() < 2 || pieces.last().trimmed().isEmpty())
+        return {line};
+    QStringList out{line.left(colon + 1) + pieces.first() + QStringLiteral(",\\")};
+    for (qsizetype i = 1; i < pieces.size(); ++i)
+        out.append(QStringLiteral("  ") + pieces.at(i).trimmed() + (i + 1 < pieces.size() ? QStringLiteral(",\\") : QString()));
+    return out;
+}
+
 bool ListHolds(const QString &text, const QString &item, QChar delimiter)
 {
     const QStringList items = CommaTextToList(text, delimiter, u'"');
@@ -229,7 +258,9 @@ QStringList RebuildRegLines(const QStringList &lines)
     QHash<QString, qsizetype> keys;  // case-folded key line -> its item
     qsizetype current = -1;          // the key item that takes the value lines
     qsizetype insertAt = -1;         // a later occurrence: where in its values; -1 appends
-    for (const QStringList &group : Groups(lines)) {
+    for (QStringList group : Groups(lines)) {
+        if (group.size() == 1 && IsValueLine(group.first()))
+            group = BreakInLineMarks(group.first());
         const QString &head = group.first();
         if (head.startsWith(u'[')) {
             const QString folded = head.toCaseFolded();

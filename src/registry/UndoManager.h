@@ -40,7 +40,8 @@ TUndoNodeKind FileKind(const QString &path);
 // before it unless one is already there; value lines under the first occurrence of their key line
 // (those of a later occurrence directly below it, in their order); every other line in its order.
 // A value line travels with the continuation lines ("\" at its end, the next line indented) that
-// belong to it. Rebuilding the result again changes nothing.
+// belong to it. A hex value line with its "\" marks inside the line (earlier versions) is broken after
+// each mark. Rebuilding the result again changes nothing.
 QStringList RebuildRegLines(const QStringList &lines);
 
 // Physical lines -> value lines with their continuation lines joined ("hex:01,\" + "  02" -> "hex:01,02").

@@ -408,22 +408,28 @@ TEST_F(WineRoundTripTest, ExportedKeyWithLongHexValuesComesBackThroughRegedit)
     ASSERT_TRUE(AddRemove::ExportKeyText(keyPath, &lines, &error, std::make_shared<TWinePrefix>(Prefix))) << error.toStdString();
     const QString undo = Dir->filePath(QStringLiteral("LongHex.reg"));
     ASSERT_TRUE(UndoFiles::SaveUndoText(undo, lines, &error)) << error.toStdString();
-    ASSERT_NO_FATAL_FAILURE(Reg({"delete", key, "/f"}));
-    ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
-    for (const TRow &r : rows)
-        ASSERT_FALSE(ValuesOf(Prefix).contains(id + r.Name)) << r.Row;
-
-    QByteArray out;
-    ASSERT_TRUE(Run(Wine64, {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("Z:") + QString(undo).replace(u'/', u'\\')},
-                    &out, 30000))
-        << out.toStdString();
-    ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
-    const TValues restored = ValuesOf(Prefix);
-    for (const TRow &r : rows) {
-        SCOPED_TRACE(r.Row);
-        ASSERT_TRUE(restored.contains(id + r.Name)) << ReadAll(undo).toStdString();
-        EXPECT_TRUE(restored.value(id + r.Name) == before.value(id + r.Name));
-    }
+    auto deleteKey = [&] {
+        ASSERT_NO_FATAL_FAILURE(Reg({"delete", key, "/f"}));
+        ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
+        for (const TRow &r : rows)
+            ASSERT_FALSE(ValuesOf(Prefix).contains(id + r.Name)) << r.Row;
+    };
+    // regedit imports the file; every value returns as it was.
+    auto importBack = [&](const QString &file) {
+        QByteArray out;
+        ASSERT_TRUE(Run(Wine64, {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("Z:") + QString(file).replace(u'/', u'\\')},
+                        &out, 30000))
+            << out.toStdString();
+        ASSERT_NO_FATAL_FAILURE(WaitForWineserver());
+        const TValues restored = ValuesOf(Prefix);
+        for (const TRow &r : rows) {
+            SCOPED_TRACE(r.Row);
+            ASSERT_TRUE(restored.contains(id + r.Name)) << ReadAll(file).toStdString();
+            EXPECT_TRUE(restored.value(id + r.Name) == before.value(id + r.Name));
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(deleteKey());
+    ASSERT_NO_FATAL_FAILURE(importBack(undo));
 
     // The undo manager reads the same file as equal to what regedit put back.
     const UndoManager::TLoadResult read = UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, std::make_shared<TWinePrefix>(Prefix));
@@ -431,6 +437,21 @@ TEST_F(WineRoundTripTest, ExportedKeyWithLongHexValuesComesBackThroughRegedit)
     ASSERT_EQ(read.Entries.size(), std::size(rows));
     for (const TUndoEntry &e : read.Entries)
         EXPECT_EQ(e.State, 2) << e.ValueName.toStdString();
+
+    // A file of an earlier version, its marks inside the lines: viewed in the undo manager, it is
+    // rewritten in the form regedit takes.
+    QStringList oneLine;
+    for (const QString &line : std::as_const(lines))
+        oneLine.append(QString(line).replace(QStringLiteral("\\\r\n  "), QStringLiteral("\\")));
+    const QString earlier = Dir->filePath(QStringLiteral("Earlier.reg"));
+    ASSERT_TRUE(UndoFiles::SaveUndoText(earlier, oneLine, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(deleteKey());
+    const UndoManager::TLoadResult viewed = UndoManager::LoadFile(earlier, TUndoNodeKind::RegFile, std::make_shared<TWinePrefix>(Prefix));
+    EXPECT_TRUE(viewed.Rewritten);
+    ASSERT_EQ(viewed.Entries.size(), std::size(rows));
+    for (const TUndoEntry &e : viewed.Entries)
+        EXPECT_EQ(e.State, 4) << e.ValueName.toStdString();
+    ASSERT_NO_FATAL_FAILURE(importBack(earlier));
 }
 
 }  // namespace
