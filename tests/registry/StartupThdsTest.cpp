@@ -336,6 +336,44 @@ TEST_F(StartupDeleteTest, ExpandableValueKeepsItsTypeInTheUndoFile)
     EXPECT_TRUE(lines.last().startsWith("\"Expand\"=hex(2):25,53,79"));
 }
 
+TEST_F(StartupDeleteTest, LongBinaryValueIsBrokenIntoLinesRegeditReads)
+{
+    QByteArray sixty;
+    for (int i = 0; i < 60; ++i)
+        sixty.append(char(i * 3));
+    const QString location = "HKEY_CURRENT_USER\\Software\\VkBinary";
+    {
+        TRegistry registry(TRootKey::CurrentUser, Prefix);
+        ASSERT_TRUE(registry.OpenKey("\\Software\\VkBinary", true));
+        registry.WriteBinaryData("Blob", sixty);
+    }
+    ASSERT_EQ(StartupDelete::DeleteRegValue(location, "Blob", "REGEDIT4", UndoPath("b.reg"), Prefix).Result,
+              StartupDelete::TResult::Deleted);
+    QFile file(UndoPath("b.reg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    // After the bytes 25 and 50: "\", the line ends, the next one is indented; never "\" inside a line.
+    EXPECT_TRUE(bytes.contains(",4B,\\\r\n  4E,")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.contains(",96,\\\r\n  99,")) << bytes.toStdString();
+    EXPECT_EQ(bytes.count("\\\r\n  "), 2);
+    EXPECT_EQ(bytes.count('\\'), 4);  // the key line's two and the two marks
+
+    QStringList lines;
+    ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("b.reg"), &lines));
+    const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).ValueName, "Blob");
+    EXPECT_EQ(int(entries.at(0).Type), int(TRegDataType::Binary));
+    EXPECT_EQ(entries.at(0).Bytes, sixty);
+    EXPECT_EQ(UndoFiles::RegEntryState(entries.at(0)), 4);
+    {
+        TRegistry registry(TRootKey::CurrentUser, Prefix);
+        ASSERT_TRUE(registry.OpenKey("\\Software\\VkBinary", false));
+        registry.WriteBinaryData("Blob", sixty);
+    }
+    EXPECT_EQ(UndoFiles::RegEntryState(entries.at(0)), 2);
+}
+
 TEST_F(StartupDeleteTest, DefaultValueIsWrittenWithTheQuotedEmptyName)
 {
     B.AddString(THive::User, RunKey, "", "C:\\windows\\notepad.exe");
