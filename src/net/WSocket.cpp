@@ -634,17 +634,23 @@ quint8 TCustomWSocket::ReqVerLow() const
     return VerLow;
 }
 
-void TCustomWSocket::SetReqVerLow(quint8 Value)
+// The requested version is fixed once the first socket call has "loaded the library".
+void TCustomWSocket::SetRequestedVersionByte(quint8 &version, quint8 value, const QString &setter)
 {
     std::unique_lock lock(LibLock);
-    if (VerLow == Value)
+    if (version == value)
         return;
     if (LibLoaded) {
         lock.unlock();
-        ReportSocketError(QStringLiteral("SetReqVerLow: WinSock version can't be changed now"));
+        ReportSocketError(setter + QStringLiteral(": WinSock version can't be changed now"));
         return;
     }
-    VerLow = Value;
+    version = value;
+}
+
+void TCustomWSocket::SetReqVerLow(quint8 Value)
+{
+    SetRequestedVersionByte(VerLow, Value, QStringLiteral("SetReqVerLow"));
 }
 
 quint8 TCustomWSocket::ReqVerHigh() const
@@ -655,15 +661,7 @@ quint8 TCustomWSocket::ReqVerHigh() const
 
 void TCustomWSocket::SetReqVerHigh(quint8 Value)
 {
-    std::unique_lock lock(LibLock);
-    if (VerHigh == Value)
-        return;
-    if (LibLoaded) {
-        lock.unlock();
-        ReportSocketError(QStringLiteral("SetReqVerHigh: WinSock version can't be changed now"));
-        return;
-    }
-    VerHigh = Value;
+    SetRequestedVersionByte(VerHigh, Value, QStringLiteral("SetReqVerHigh"));
 }
 
 TSocketSendFlags TCustomWSocket::SendFlags() const

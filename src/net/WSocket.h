@@ -360,6 +360,7 @@ protected:
     int FSocketRcvBufSize = 0;
 
 private:
+    void SetRequestedVersionByte(quint8 &version, quint8 value, const QString &setter);
     void MessageArrived(TMessage &Message);
     void LookupDone(int Handle, int Error, const QList<quint32> &Addrs, const QString &Name,
                     const QStringList &Aliases, unsigned Msg);
