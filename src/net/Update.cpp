@@ -3,6 +3,7 @@
 #include "net/Update.h"
 
 #include "net/UpdateHttp.h"
+#include "platform/ProgramInfo.h"
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
@@ -85,10 +86,10 @@ int RunningRequests = 0;
 TUpdateHost TUpdateHost::FromMainWindow()
 {
     TUpdateHost host;
+    host.ProgramVersion = ProgramInfo::Version();
     if (TPaaIkkuna *main = PaaIkkuna) {
         host.ProgramFolder = main->ProgramFolder();
         host.Settings = &main->Settings();
-        host.ProgramVersion = main->ProgramVersion();
     }
     return host;
 }

@@ -185,6 +185,7 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
     d->Ui = std::make_unique<Ui::TPaaIkkuna>();
     d->Ui->setupUi(this);
     setObjectName(QStringLiteral("PaaIkkuna"));
+    setWindowTitle(ProgramInfo::Title());
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint) &
                    ~Qt::WindowMaximizeButtonHint);
     d->Ui->btnClose->SetCancel(true);
@@ -300,6 +301,7 @@ void TPaaIkkuna::FormCreate()
     if (s.FLanguageIndex != 0) {
         OpenLanguageFile(d->ProgramFolder, s.FLanguage);
         TranslateForms(this);
+        setWindowTitle(ProgramInfo::Title());  // a language file's caption would carry another version
     }
     // 21. Every prefix is an NT one.
     FWinNT = true;
@@ -450,14 +452,7 @@ QString TPaaIkkuna::VersionInfoString(const QString &fileName, const QString &na
 {
     return Services::VersionInfoString(fileName, name);
 }
-QString TPaaIkkuna::ProgramVersion() const
-{
-    // Four numbers, as a version resource gives them.
-    QStringList parts = ProgramInfo::Version().split(u'.');
-    while (parts.size() < 4)
-        parts << QStringLiteral("0");
-    return parts.mid(0, 4).join(u'.');
-}
+QString TPaaIkkuna::ProgramVersion() const { return ProgramInfo::Version(); }
 bool TPaaIkkuna::ReadShellLink(const QString &linkFile, TShellLinkInfo &info) const
 {
     return Services::ReadShellLink(linkFile, info);
@@ -605,6 +600,7 @@ void TPaaIkkuna::btnOptionsClick()
         if (change == TLanguageChange::Translate) {
             OpenLanguageFile(d->ProgramFolder, s.FLanguage);
             TranslateForms(this);
+            setWindowTitle(ProgramInfo::Title());
         } else if (change == TLanguageChange::NeedsRestart) {
             MessageBoxes::Information(this, QStringLiteral("You need to restart Vaskimo so that the changes take effect..."));
         }

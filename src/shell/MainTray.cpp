@@ -2,6 +2,7 @@
 // Summary: the main window's tray icon and menu, the auto-start value, and the window-command policy.
 #include "shell/Main.h"
 
+#include "platform/ProgramInfo.h"
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 #include "shell/MainImpl.h"
@@ -72,7 +73,7 @@ void TPaaIkkuna::CreateTray()
     connect(d->Close1, &QAction::triggered, this, &TPaaIkkuna::Close1Click);
 
     d->Tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/main/pictures/Vaskimo.png")), this);
-    d->Tray->setToolTip(QStringLiteral("Vaskimo 2.1 by Orvendal"));  // the application title
+    d->Tray->setToolTip(ProgramInfo::Title());
     d->Tray->setContextMenu(d->TrayMenu);
     connect(d->Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)

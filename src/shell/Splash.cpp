@@ -41,13 +41,7 @@ TOdota::TOdota(QWidget *parent)
     text->addWidget(Notice);
 }
 
-QString TOdota::GetVersion()
-{
-    QStringList parts = ProgramInfo::Version().split(u'.');
-    while (parts.size() < 4)
-        parts << QStringLiteral("0");
-    return parts.mid(0, 4).join(u'.');
-}
+QString TOdota::GetVersion() { return ProgramInfo::Version(); }
 
 TOdota *TOdota::ShowSplash()
 {

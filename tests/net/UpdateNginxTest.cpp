@@ -42,7 +42,7 @@ protected:
         const QString root = Nginx.Dir();
         const QString www = root + "/www";
         const QByteArray base = QStringLiteral("http://127.0.0.1:%1").arg(Port).toLatin1();
-        WriteFile(www + "/Vaskimo.upd", "[UpdateInfo]\r\nVersion=2.0.0.0\r\nUpdateURL=" + base +
+        WriteFile(www + "/Vaskimo.upd", "[UpdateInfo]\r\nVersion=99.0.0.0\r\nUpdateURL=" + base +
                                             "/files/VaskimoSetup.exe\r\nReadmeURL=" + base +
                                             "/readme.html\r\nDetails=Faster scans\r\nBlacklist=Release 4\r\n"
                                             "BlackDownloadURL=" + base + "/files/BlackLst.vkb\r\n");
