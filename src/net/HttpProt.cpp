@@ -281,6 +281,7 @@ void THttpCli::ResetReply()
     FSendingBody = false;
     FBodyStarted = false;
     FDocEnded = false;
+    FDiscardBody = false;
     FHeaderParsed = false;
     FInsideHeader = false;
     FParser.Reset();
@@ -665,6 +666,9 @@ void THttpCli::HeaderComplete()
             FLocation = FNewTarget.Location;
         }
     }
+    // A relocation's page or a challenge's error page is no part of the document: never let it
+    // reach the caller's stream, which may be one that cannot be cut back.
+    FDiscardBody = FLocationFlag || AuthExchangeWillResend();
     FInsideHeader = false;
     if (OnHeaderEnd)
         OnHeaderEnd(this);
@@ -719,6 +723,8 @@ void THttpCli::BodyData(const char *Data, qsizetype Len)
         if (n <= 0)
             return true;
         FReceivedBytes += n;
+        if (FDiscardBody)
+            return true;
         QIODevice *s = FReceiveStream.data();
         const qint64 before = s ? s->pos() : 0;
         FStreamForCoding = s;

@@ -269,6 +269,8 @@ private:
     void ApplyTarget(const THttpTarget &Target);
     void RewindStreams();
     bool RelocationAllowed();
+    THttpAuthInput AuthExchangeInput() const;
+    bool AuthExchangeWillResend() const;
     void ContinueRelocation();
     bool VersionRuleKeepAlive() const;
     void StartBody();
@@ -336,6 +338,7 @@ private:
     bool FInsideHeader = false;
     bool FBodyStarted = false;
     bool FDocEnded = false;
+    bool FDiscardBody = false;    // the reply leads to another exchange: its body is no document
     bool FSendingBody = false;
     bool FHeaderParsed = false;
     bool FSessionClosedSeen = false;

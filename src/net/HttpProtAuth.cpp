@@ -3,7 +3,7 @@
 #include "net/HttpProt.h"
 
 #include <QBuffer>
-#include <QFile>
+#include <QFileDevice>
 
 namespace {
 constexpr unsigned WM_HTTP_LOGIN = WM_USER + 3;
@@ -12,8 +12,8 @@ constexpr unsigned WM_HTTP_LOGIN = WM_USER + 3;
 void THttpCli::RewindStreams()
 {
     if (FBodyStarted && FReceiveStream) {
-        // Only the final reply's body may remain in the caller's stream.
-        if (auto *f = qobject_cast<QFile *>(FReceiveStream.data())) {
+        // Only the final reply's body may remain in the caller's stream, whatever kind of file it is.
+        if (auto *f = qobject_cast<QFileDevice *>(FReceiveStream.data())) {
             f->flush();
             f->resize(FReceiveStreamStart);
         } else if (auto *b = qobject_cast<QBuffer *>(FReceiveStream.data())) {
@@ -128,12 +128,8 @@ void THttpCli::DoRestart()
     Login();
 }
 
-void THttpCli::RunAuthExchangeOnReady()
+THttpAuthInput THttpCli::AuthExchangeInput() const
 {
-    if (FClosingOnly || FFailed || FExceeded || FRequestDoneError == httperrAborted || !FHeaderParsed) {
-        PostRequestDone();
-        return;
-    }
     THttpAuthInput in;
     in.StatusCode = FStatusCode;
     in.AuthHeaders = FAuthHeaders;
@@ -145,6 +141,25 @@ void THttpCli::RunAuthExchangeOnReady()
     in.ServerCredentials = !FCurUsername.isEmpty() && !FCurPassword.isEmpty();
     // Proxy credentials go to the proxy only: a web server that answers 407 gets none.
     in.ProxyCredentials = !FProxy.isEmpty() && !FProxyUsername.isEmpty() && !FProxyPassword.isEmpty();
+    return in;
+}
+
+// Asked when a reply header is complete: the exchange that runs at its end decides on the same input.
+bool THttpCli::AuthExchangeWillResend() const
+{
+    if (FStatusCode != 401 && FStatusCode != 407)
+        return false;
+    THttpAuthStates states = FAuth;
+    return RunAuthExchange(states, AuthExchangeInput()).Outcome == THttpAuthOutcome::Resend;
+}
+
+void THttpCli::RunAuthExchangeOnReady()
+{
+    if (FClosingOnly || FFailed || FExceeded || FRequestDoneError == httperrAborted || !FHeaderParsed) {
+        PostRequestDone();
+        return;
+    }
+    const THttpAuthInput in = AuthExchangeInput();
     if (TraceEnabled(loProtSpecDump))
         TraceLog(loProtSpecDump, QString::asprintf("PrepareNTLMAuth end, FStatusCode = %d FProxyAuthNTLMState=%d FAuthNTLMState=%d",
                                                    FStatusCode, FAuth.ProxyNTLM, FAuth.NTLM));

@@ -672,32 +672,11 @@ TEST_F(HttpScripted, HeadAndBandwidthControl)
 
 TEST_F(HttpNginx, SquidProxyOffersNtlmAndBasic)
 {
-    // As root squid drops to its own user, which must read the password file and write its logs.
     TPeerProcess squid;
-    QFile::setPermissions(squid.Dir(), QFileDevice::Permissions(0x7777));
-    const quint16 sp = squid.Port();
-    squid.WriteFile("passwd", "puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n"); // "ppass"
-    QFile::setPermissions(squid.Path("passwd"), QFileDevice::Permissions(0x6644));
-    squid.WriteFile("squid.conf", QString("http_port 127.0.0.1:%1\npid_filename %2/squid.pid\ncache_log %2/cache.log\n"
-                                          "access_log none\ncache deny all\ncache_mem 8 MB\ncoredump_dir %2\n"
-                                          "shutdown_lifetime 0 seconds\npinger_enable off\n"
-                                          "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\n"
-                                          "auth_param ntlm children 1\n"
-                                          "auth_param basic program /usr/lib/squid/basic_ncsa_auth %2/passwd\n"
-                                          "auth_param basic children 1\n"
-                                          "acl authed proxy_auth REQUIRED\nhttp_access allow localhost authed\n"
-                                          "http_access deny all\n%3")
-                                      .arg(sp)
-                                      .arg(squid.Dir())
-                                      .arg(RunningAsRoot() ? "cache_effective_user proxy\n" : "")
-                                      .toLatin1());
-    QFile::setPermissions(squid.Path("squid.conf"), QFileDevice::Permissions(0x6644));
-    // Squid names its shared memory after the service: ours never meets another squid's.
-    const QString service = QString("vkhttp%1p%2").arg(::getpid()).arg(sp);
-    if (!squid.Start("/usr/sbin/squid", {"-N", "-n", service, "-f", squid.Path("squid.conf")}, 30000)
-        && squid.Missing())
+    if (!StartSquid(squid, {.Ntlm = true, .Basic = true}) && squid.Missing())
         GTEST_SKIP() << squid.Why().toStdString();
     ASSERT_TRUE(squid.Running()) << squid.Why().toStdString();
+    const quint16 sp = squid.Port();
     QStringList sent;
     http.OnBeforeHeaderSend = [&](QObject *, const QString &, QStringList &lines) { sent += lines; };
     http.SetProxy("127.0.0.1");

@@ -232,11 +232,33 @@ inline bool StartDanted(TPeerProcess &peer)
     return peer.Start("/usr/sbin/danted", {"-f", peer.Path("danted.conf"), "-p", peer.Path("danted.pid")});
 }
 
-// squid, a caching HTTP proxy with its cache switched off. As root it drops to its own user
-// "proxy", which must write its logs into Dir(); its shared-memory names carry a service name of
-// their own so that several squids (and stale segments) never meet.
-inline bool StartSquid(TPeerProcess &peer)
+// What a squid asks its clients for before it forwards a request.
+struct TSquidAuth {
+    bool Ntlm = false;   // through squid's own fake helper, which takes any user without a domain
+    bool Basic = false;  // against a password file that knows "puser" with the password "ppass"
+};
+
+// squid, a caching HTTP proxy with its cache switched off; with auth it answers 407 until the
+// client authenticates. As root it drops to its own user "proxy", which must read its files and
+// write its logs into Dir(); its shared-memory names carry a service name of their own so that
+// several squids (and stale segments) never meet.
+inline bool StartSquid(TPeerProcess &peer, TSquidAuth auth = {})
 {
+    QString rules;
+    if (auth.Ntlm)
+        rules += QStringLiteral("auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\n"
+                                "auth_param ntlm children 1\n");
+    if (auth.Basic) {
+        peer.WriteFile("passwd", "puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n");
+        QFile::setPermissions(peer.Path("passwd"), QFileDevice::Permissions(0x6644));
+        rules += QStringLiteral("auth_param basic program /usr/lib/squid/basic_ncsa_auth %1/passwd\n"
+                                "auth_param basic children 1\n")
+                     .arg(peer.Dir());
+    }
+    if (auth.Ntlm || auth.Basic)
+        rules += QStringLiteral("acl authed proxy_auth REQUIRED\nhttp_access allow localhost authed\n");
+    else
+        rules += QStringLiteral("http_access allow localhost\n");
     const QString conf = QStringLiteral("http_port 127.0.0.1:%1\n"
                                         "pid_filename %2/squid.pid\n"
                                         "cache_log %2/cache.log\n"
@@ -246,16 +268,14 @@ inline bool StartSquid(TPeerProcess &peer)
                                         "coredump_dir %2\n"
                                         "shutdown_lifetime 0 seconds\n"
                                         "pinger_enable off\n"
-                                        "http_access allow localhost\n"
+                                        "%3"
                                         "http_access deny all\n"
-                                        "%3")
-                             .arg(peer.PortText(), peer.Dir(),
+                                        "%4")
+                             .arg(peer.PortText(), peer.Dir(), rules,
                                   RunningAsRoot() ? QStringLiteral("cache_effective_user proxy\n") : QString());
     peer.WriteFile("squid.conf", conf.toUtf8());
     if (RunningAsRoot())
-        QFile::setPermissions(peer.Dir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                              | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther
-                                              | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup);
+        QFile::setPermissions(peer.Dir(), QFileDevice::Permissions(0x7777));
     const QString service = QStringLiteral("vk%1p%2").arg(::getpid()).arg(peer.Port());
     return peer.Start("/usr/sbin/squid", {"-N", "-n", service, "-f", peer.Path("squid.conf")}, 30000);
 }

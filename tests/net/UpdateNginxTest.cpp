@@ -48,6 +48,9 @@ protected:
                                             "BlackDownloadURL=" + base + "/files/BlackLst.vkb\r\n");
         WriteFile(www + "/bad.upd", "[UpdateInfo]\r\nVersion=1.0.0.0\r\nBlacklist=Release 4\r\nBlackDownloadURL=" + base +
                                         "/secret/BlackLst.vkb\r\n");
+        WriteFile(www + "/relocating.upd", "[UpdateInfo]\r\nVersion=2.0.0.0\r\nUpdateURL=" + base +
+                                               "/moved/VaskimoSetup.exe\r\nBlacklist=Release 4\r\n"
+                                               "BlackDownloadURL=" + base + "/moved/BlackLst.vkb\r\n");
         WriteFile(www + "/files/BlackLst.vkb", NewBlacklist);
         WriteFile(www + "/secret/BlackLst.vkb", NewBlacklist);
         Setup = QByteArray(300000, 'x');
@@ -62,6 +65,8 @@ protected:
             " server {\n  listen 127.0.0.1:%3;\n  root %2/www;\n"
             "  location /secret/ { auth_basic \"Vaskimo\"; auth_basic_user_file %2/htpasswd; }\n"
             "  location = /moved.upd { return 302 /Vaskimo.upd; }\n"
+            "  location = /moved/relocating.upd { return 302 /relocating.upd; }\n"
+            "  location /moved/ { rewrite ^/moved/(.*)$ /files/$1 redirect; }\n"
             " }\n}\n")
                                  .arg(TestPeers::RunningAsRoot() ? QStringLiteral("user root;\n") : QString(), root)
                                  .arg(Port);
@@ -136,6 +141,54 @@ TEST_F(UpdateNginxTest, RelocatedInformationFile)
     auto w = Window();
     Click(*w, "btnCheck");
     EXPECT_EQ(w->FUpdateResult, 5);
+}
+
+// The pages of 302 and 407 replies come before the document on the same request: none of their
+// bytes may stay in the files the window writes.
+TEST_F(UpdateNginxTest, WhatLandsIsWhatTheServerServed)
+{
+    TestPeers::TPeerProcess basicSquid, ntlmSquid;
+    for (auto [squid, auth] : {std::pair{&basicSquid, TestPeers::TSquidAuth{.Basic = true}},
+                               std::pair{&ntlmSquid, TestPeers::TSquidAuth{.Ntlm = true}}}) {
+        if (!TestPeers::StartSquid(*squid, auth)) {
+            if (squid->Missing())
+                GTEST_SKIP() << squid->Why().toStdString();
+            FAIL() << squid->Why().toStdString();
+        }
+    }
+    const QByteArray servedBlacklist = ReadFile(Nginx.Dir() + "/www/files/BlackLst.vkb");
+    const QByteArray servedSetup = ReadFile(Nginx.Dir() + "/www/files/VaskimoSetup.exe");
+    const struct { const char *name, *info; TestPeers::TPeerProcess *proxy; } routes[] = {
+        {"straight", "/Vaskimo.upd", nullptr},
+        {"relocated by nginx", "/moved/relocating.upd", nullptr},
+        {"squid asking for Basic", "/moved/relocating.upd", &basicSquid},
+        {"squid asking for NTLM", "/moved/relocating.upd", &ntlmSquid},
+    };
+    for (const auto &route : routes) {
+        SCOPED_TRACE(route.name);
+        WriteFile(Folder + "BlackLst.vkb", OldBlacklist);
+        QDir(Folder + "Downloads").removeRecursively();
+        Settings.FUpdateAddress = QStringLiteral("http://127.0.0.1:%1%2").arg(Port).arg(QLatin1String(route.info));
+        Settings.FUseProxy = route.proxy != nullptr;
+        if (route.proxy) {
+            Settings.FProxyServer = QStringLiteral("127.0.0.1");
+            Settings.FProxyPort = route.proxy->Port();
+            Settings.FProxyUsername = QStringLiteral("puser");
+            Settings.FProxyPassword = QStringLiteral("ppass");
+        }
+        TBoxes boxes;
+        boxes.Answer = false;
+        auto w = Window();
+        Click(*w, "btnCheck");
+        ASSERT_EQ(w->FUpdateResult, 5) << w->StatusText().toStdString();
+        Click(*w, "btnDownloadBlacklist");
+        Click(*w, "btnDownload");
+        EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), servedBlacklist);
+        EXPECT_EQ(ReadFile(Folder + "Downloads/VaskimoSetup.exe"), servedSetup);
+    }
+    // squid knew who asked: the credentials went through its own checks.
+    EXPECT_TRUE(ReadFile(basicSquid.Path("access.log")).contains(" puser "));
+    EXPECT_TRUE(ReadFile(ntlmSquid.Path("access.log")).contains("puser"));
 }
 
 TEST_F(UpdateNginxTest, RepliesThatAreNoDocument)
