@@ -17,6 +17,7 @@
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -432,6 +433,7 @@ void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
     aborted = aborted || FStopRequested;
     FShowFound->stop();
     SortRecords();
+    ReportColumns::Fit(ui->EntryList);
     ShowResultStatus(aborted);
     FScanning = false;
     UpdateButtons();

@@ -1,2 +1,4 @@
 # The report-list model base the tool windows' lists derive from.
 target_sources(shell_ui PRIVATE ReportModel.h ReportModel.cpp)
+# Columns that fit their list.
+target_sources(shell_ui PRIVATE ReportColumns.h ReportColumns.cpp)

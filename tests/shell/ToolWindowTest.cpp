@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: tests of what the tool windows share: the report-list model base and the ToolWindow rules.
 #include "platform/IniFile.h"
+#include "shell/ReportColumns.h"
 #include "shell/ReportModel.h"
 #include "shell/ToolWindow.h"
 
@@ -186,4 +187,25 @@ TEST(ToolWindow, AClickTurnsTheOrderOrSortsForwardByAnotherColumn)
     ToolWindow::TurnSort(3, column, forward);
     EXPECT_EQ(column, 3);
     EXPECT_TRUE(forward);
+}
+
+TEST(ReportColumns, ShareKeepsNarrowColumnsAndSplitsTheRestAmongTheWideOnes)
+{
+    struct TCase {
+        const char *name;
+        QList<int> wanted, floors;
+        int available;
+        QList<int> expected;
+    } cases[] = {
+        {"all fit", {100, 200, 50}, {40, 40, 40}, 400, {100, 200, 50}},
+        {"two wide ones share", {100, 400, 100, 300}, {50, 50, 50, 50}, 700, {100, 250, 100, 250}},
+        {"the pixel left over goes to the first held back", {100, 400, 300}, {50, 50, 50}, 401, {100, 151, 150}},
+        {"never below a floor", {300, 300}, {250, 50}, 400, {250, 150}},
+        {"floors wider than the view stay", {300, 300}, {250, 250}, 400, {250, 250}},
+        {"a floor above the wanted width does not widen", {30, 500}, {80, 80}, 300, {30, 270}},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReportColumns::Share(c.wanted, c.floors, c.available), c.expected);
+    }
 }

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: report-list columns that share their view's width; cut texts show whole as tooltips.
+#include "shell/ReportColumns.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QPointer>
+#include <QToolTip>
+#include <QTreeView>
+
+#include <algorithm>
+#include <numeric>
+
+namespace ReportColumns {
+
+namespace {
+
+int Sum(const QList<int> &widths) { return std::accumulate(widths.begin(), widths.end(), 0); }
+
+// Each column at `level`, but never above what it wants nor below its floor.
+QList<int> AtLevel(const QList<int> &wanted, const QList<int> &floors, int level)
+{
+    QList<int> widths;
+    for (qsizetype i = 0; i < wanted.size(); ++i)
+        widths.append(std::min(wanted[i], std::max(floors[i], level)));
+    return widths;
+}
+
+// Remembers what the columns want and shares the view's width among them when it changes.
+class TFitter final : public QObject
+{
+public:
+    explicit TFitter(QTreeView *view) : QObject(view), FView(view)
+    {
+        setObjectName(QStringLiteral("ReportColumnsFitter"));
+        view->viewport()->installEventFilter(this);
+    }
+
+    void Measure()
+    {
+        const QHeaderView *header = FView->header();
+        FWanted.clear();
+        FFloors.clear();
+        for (int column = 0; column < header->count(); ++column) {
+            const int caption = header->sectionSizeHint(column);
+            FFloors.append(caption);
+            FWanted.append(std::max(caption, static_cast<const QAbstractItemView *>(FView)->sizeHintForColumn(column)));
+        }
+    }
+
+    void Apply()
+    {
+        QHeaderView *header = FView->header();
+        if (FWanted.size() != header->count())
+            return;
+        const QList<int> widths = Share(FWanted, FFloors, FView->viewport()->width());
+        for (int column = 0; column < widths.size(); ++column)
+            header->resizeSection(column, widths[column]);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            Apply();
+        else if (event->type() == QEvent::ToolTip)
+            return ShowCutText(static_cast<QHelpEvent *>(event));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    // A cell whose text the column cuts shows it whole; other cells keep the list's own tooltip.
+    bool ShowCutText(QHelpEvent *event)
+    {
+        const QModelIndex index = FView->indexAt(event->pos());
+        if (!index.isValid() || index.data(Qt::ToolTipRole).isValid())
+            return false;
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QRect cell = FView->visualRect(index);
+        const int needed = FView->sizeHintForIndex(index).width();
+        if (text.isEmpty() || needed <= cell.width())
+            return false;
+        QToolTip::showText(event->globalPos(), text, FView->viewport(), cell);
+        return true;
+    }
+
+    QTreeView *FView;
+    QList<int> FWanted, FFloors;
+};
+
+}  // namespace
+
+QList<int> Share(const QList<int> &wanted, const QList<int> &floors, int available)
+{
+    if (Sum(wanted) <= available)
+        return wanted;
+    // The highest level at which the columns still fit; the pixels left over go one each to the
+    // first columns that the level holds back.
+    int low = 0, high = *std::max_element(wanted.begin(), wanted.end());
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (Sum(AtLevel(wanted, floors, middle)) <= available)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    QList<int> widths = AtLevel(wanted, floors, low);
+    int left = available - Sum(widths);
+    for (qsizetype i = 0; i < widths.size() && left > 0; ++i) {
+        if (widths[i] == low && widths[i] < wanted[i]) {
+            ++widths[i];
+            --left;
+        }
+    }
+    return widths;
+}
+
+void Fit(QTreeView *view)
+{
+    auto *fitter = view->findChild<TFitter *>(QStringLiteral("ReportColumnsFitter"), Qt::FindDirectChildrenOnly);
+    if (!fitter) {
+        fitter = new TFitter(view);
+        view->setTextElideMode(Qt::ElideMiddle);
+    }
+    fitter->Measure();
+    fitter->Apply();
+}
+
+}  // namespace ReportColumns

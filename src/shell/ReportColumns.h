@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: report-list columns that fit their view: every column inside the list, long texts cut in
+// the middle and shown whole in their tooltip.
+#pragma once
+
+#include <QList>
+
+class QTreeView;
+
+namespace ReportColumns {
+// The widths of columns that want `wanted` pixels inside `available`: as wanted when all fit;
+// otherwise the narrow columns keep theirs and the wide ones share the rest evenly, none below
+// its floor (or its wanted width, when that is smaller).
+QList<int> Share(const QList<int> &wanted, const QList<int> &floors, int available);
+
+// Sizes the view's columns to their captions and contents within its width, now and whenever the
+// view is resized. Call it when the list's rows have changed (a search ended, a file was loaded).
+void Fit(QTreeView *view);
+}

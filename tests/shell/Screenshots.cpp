@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: renders every window (demo prefix, default size, after its search) to PNG files in a folder.
+#include "WindowTour.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", qPrintable(arguments.value(0)));
+        return 2;
+    }
+    const QDir folder(arguments[1]);
+    if (!QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(folder.path()));
+        return 1;
+    }
+    TestSupport::TWindowTour tour;
+    if (!tour.Ready()) {
+        std::fprintf(stderr, "cannot copy the demo prefix\n");
+        return 1;
+    }
+    int failures = 0;
+    for (const TestSupport::TTourStop &stop : tour.OpenAll()) {
+        const QString file = folder.filePath(stop.Name + QStringLiteral(".png"));
+        if (!stop.Window || !stop.Window->grab().save(file)) {
+            std::fprintf(stderr, "cannot render %s\n", qPrintable(file));
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    return failures == 0 ? 0 : 1;
+}

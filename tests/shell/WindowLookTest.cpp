@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: what a user reads in every window at its default size, after a search on the demo prefix.
+#include "WindowTour.h"
+
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+using TestSupport::TTourStop;
+using TestSupport::TWindowTour;
+
+namespace {
+
+// One tour for the whole binary: copying the prefix and running every search once is enough.
+class WindowLook : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        Tour = new TWindowTour;
+        if (Tour->Ready())
+            Stops = new QList<TTourStop>(Tour->OpenAll());
+    }
+    static void TearDownTestSuite()
+    {
+        delete Stops;
+        Stops = nullptr;
+        delete Tour;
+        Tour = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(Stops) << "the demo prefix could not be copied"; }
+
+    static QWidget *Window(const QString &name)
+    {
+        for (const TTourStop &stop : *Stops)
+            if (stop.Name == name)
+                return stop.Window;
+        return nullptr;
+    }
+
+    static TWindowTour *Tour;
+    static QList<TTourStop> *Stops;
+};
+
+TWindowTour *WindowLook::Tour = nullptr;
+QList<TTourStop> *WindowLook::Stops = nullptr;
+
+// A caption as the user reads it: "&&" is an "&", a single "&" marks the next letter.
+QString Shown(QString caption)
+{
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    caption.remove(u'&');
+    return caption.replace(u'\x01', u'&');
+}
+
+bool Deletes(const QAbstractButton *button)
+{
+    static const QRegularExpression deleting(QStringLiteral("^(Delete|Uninstall|Clear)\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return deleting.match(Shown(button->text())).hasMatch();
+}
+
+}  // namespace
+
+TEST_F(WindowLook, EnterNeverPressesAButtonThatDeletes)
+{
+    for (const TTourStop &stop : *Stops) {
+        SCOPED_TRACE(stop.Name.toStdString());
+        ASSERT_TRUE(stop.Window);
+        QList<QPushButton *> buttons = stop.Window->findChildren<QPushButton *>();
+        buttons.removeIf([&](const QPushButton *b) { return b->window() != stop.Window; });
+        for (QPushButton *button : buttons)
+            EXPECT_FALSE(button->isDefault() && Deletes(button)) << "default: " << button->text().toStdString();
+        // A button with the focus becomes the default when it is an auto-default one.
+        for (QPushButton *button : buttons) {
+            if (!Deletes(button))
+                continue;
+            SCOPED_TRACE(button->text().toStdString());
+            button->setFocus();
+            EXPECT_FALSE(button->autoDefault());
+            EXPECT_FALSE(button->isDefault());
+        }
+    }
+}
+
+TEST_F(WindowLook, RegistryCleanerShowsEveryColumnInsideTheList)
+{
+    auto *list = Window(QStringLiteral("registry-cleaner"))->findChild<QTreeView *>(QStringLiteral("EntryList"));
+    ASSERT_TRUE(list);
+    ASSERT_GE(list->model()->rowCount(), 6) << "the demo prefix's invalid values";
+    const QHeaderView *header = list->header();
+    const QStringList captions = {"Root", "Registry key", "Modified", "String value", "File/path reference"};
+    ASSERT_EQ(header->count(), captions.size());
+    const QFontMetrics metrics(header->font());
+    for (int column = 0; column < header->count(); ++column) {
+        SCOPED_TRACE(captions[column].toStdString());
+        EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
+        EXPECT_GE(header->sectionViewportPosition(column), 0);
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), list->viewport()->width());
+        EXPECT_GE(header->sectionSize(column), metrics.horizontalAdvance(captions[column]));
+    }
+    // Short columns are never cut: every root and every date is read whole.
+    for (int column : {0, 2}) {
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            const QString text = list->model()->index(row, column).data().toString();
+            EXPECT_GE(header->sectionSize(column), list->fontMetrics().horizontalAdvance(text)) << text.toStdString();
+        }
+    }
+}
