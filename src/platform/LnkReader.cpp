@@ -6,10 +6,16 @@
 
 #include <QFile>
 
+#include <algorithm>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kMaxText = 259;  // a MAX_PATH buffer less its terminator
-constexpr qint64 kMaxLinkFile = 4 * 1024 * 1024;
 
 // [MS-SHLLINK] 2.1.1 LinkFlags
 constexpr quint32 HasLinkTargetIDList = 0x1;
@@ -80,13 +86,55 @@ private:
 
 QString Clip(const QString &text) { return text.left(kMaxText); }
 
+// "?" cannot be part of a Windows name: in a stored path it stands for a character that the
+// code page of an 8-bit form had no place for.
+TLinkTextQuality QualityOf(const QString &text, bool eightBit)
+{
+    bool beyondAscii = false;
+    for (const QChar c : text) {
+        if (c == u'?' || c == QChar::ReplacementCharacter)
+            return TLinkTextQuality::Lossy;
+        beyondAscii = beyondAscii || c.unicode() >= 0x80;
+    }
+    return eightBit && beyondAscii ? TLinkTextQuality::CodePage : TLinkTextQuality::Exact;
+}
+
+TLinkTextQuality Worse(TLinkTextQuality a, TLinkTextQuality b) { return std::min(a, b); }
+
+// The long name of a file-system item, stored after its 8-bit short name. Windows keeps it in an
+// extension block with the signature 0xBEEF0004, whose fixed fields grew with its version; Wine
+// writes a block of its own: its size, 18 bytes of times, the UTF-16 name, and (as Windows does)
+// the block's offset in the item's last two bytes.
+bool LongNameOfItem(const TReader &r, qsizetype item, qsizetype ext, qsizetype itemEnd, QString *name)
+{
+    quint32 extSize = 0, extVersion = 0, signature = 0, offset = 0;
+    if (!r.U16(ext, &extSize) || !r.U16(ext + 2, &extVersion) || !r.U32(ext + 4, &signature))
+        return false;
+    QString longName;
+    if (signature == 0xBEEF0004 && extSize >= 8 && ext + qsizetype(extSize) <= itemEnd) {
+        const qsizetype longNameAt = ext + (extVersion >= 9 ? 46 : extVersion >= 8 ? 42 : extVersion >= 7 ? 38 : 18);
+        if (!r.Utf16Z(longNameAt, ext + extSize, &longName))
+            return false;
+    } else if (qsizetype(extSize) == itemEnd - ext && r.U16(itemEnd - 2, &offset) && qsizetype(offset) == ext - item) {
+        if (!r.Utf16Z(ext + 20, itemEnd - 2, &longName) || ext + 20 + 2 * (longName.size() + 1) != itemEnd - 2)
+            return false;
+    } else {
+        return false;
+    }
+    if (longName.isEmpty())
+        return false;
+    *name = longName;
+    return true;
+}
+
 // The path an ID list names when it is My Computer / drive / folders and files ([MS-SHLLINK] 2.2
 // leaves the item layout to the shell; these are the shell's file-system items). Anything else
 // is a virtual object and gives no path.
-QString PathOfIdList(const TReader &r, qsizetype start, qsizetype end, int codePage)
+QString PathOfIdList(const TReader &r, qsizetype start, qsizetype end, int codePage, TLinkTextQuality *quality)
 {
     QString path;
     bool sawDrive = false;
+    *quality = TLinkTextQuality::Exact;
     qsizetype p = start;
     while (true) {
         quint32 size = 0;
@@ -101,6 +149,7 @@ QString PathOfIdList(const TReader &r, qsizetype start, qsizetype end, int codeP
             QByteArray drive;
             if (!r.AnsiZ(p + 3, itemEnd, &drive) || drive.isEmpty()) return {};
             path = DecodeAnsi(drive, codePage);
+            *quality = Worse(*quality, QualityOf(path, true));
             if (!path.endsWith(u'\\')) path += u'\\';
             sawDrive = true;
         } else if ((type & 0x70) == 0x30) {
@@ -108,18 +157,14 @@ QString PathOfIdList(const TReader &r, qsizetype start, qsizetype end, int codeP
             // size(2) type(1) pad(1) file size(4) date(2) time(2) attributes(2), then the short name
             QByteArray shortName;
             if (!r.AnsiZ(p + 14, itemEnd, &shortName)) return {};
-            QString name = DecodeAnsi(shortName, codePage);
-            // The long name lives in the 0xBEEF0004 extension block after the short name (aligned to 2).
+            QString name;
             qsizetype ext = p + 14 + shortName.size() + 1;
             if ((ext - p) & 1) ++ext;
-            quint32 extSize = 0, extVersion = 0, signature = 0;
-            if (r.U16(ext, &extSize) && r.U16(ext + 2, &extVersion) && r.U32(ext + 4, &signature) &&
-                signature == 0xBEEF0004 && extSize >= 8 && ext + qsizetype(extSize) <= itemEnd) {
-                // The long name follows the fixed fields, which grew with the block's version.
-                const qsizetype longNameAt = ext + (extVersion >= 9 ? 46 : extVersion >= 8 ? 42 : extVersion >= 7 ? 38 : 18);
-                QString longName;
-                if (r.Utf16Z(longNameAt, ext + extSize, &longName) && !longName.isEmpty())
-                    name = longName;
+            if (LongNameOfItem(r, p, ext, itemEnd, &name)) {
+                *quality = Worse(*quality, QualityOf(name, false));
+            } else {
+                name = DecodeAnsi(shortName, codePage);
+                *quality = Worse(*quality, QualityOf(name, true));
             }
             if (!path.endsWith(u'\\')) path += u'\\';
             path += name;
@@ -169,8 +214,10 @@ bool ReadLinkInfo(const TReader &r, qsizetype start, TShellLink *link, int codeP
         QString local;
         QByteArray ansi;
         if (hasUnicode && localUnicode && r.Utf16Z(start + localUnicode, end, &local)) {
+            link->LocalBasePathQuality = QualityOf(local, false);
         } else if (localOffset && r.AnsiZ(start + localOffset, end, &ansi)) {
             local = DecodeAnsi(ansi, codePage);
+            link->LocalBasePathQuality = QualityOf(local, true);
         } else {
             return false;
         }
@@ -187,8 +234,10 @@ bool ReadLinkInfo(const TReader &r, qsizetype start, TShellLink *link, int codeP
         quint32 netNameUnicode = 0;
         if (netNameOffset > 0x14 && r.U32(net + 20, &netNameUnicode) && netNameUnicode &&
             r.Utf16Z(net + netNameUnicode, net + netSize, &netName)) {
+            link->NetNameQuality = QualityOf(netName, false);
         } else if (r.AnsiZ(net + netNameOffset, net + netSize, &name)) {
             netName = DecodeAnsi(name, codePage);
+            link->NetNameQuality = QualityOf(netName, true);
         } else {
             return false;
         }
@@ -197,8 +246,10 @@ bool ReadLinkInfo(const TReader &r, qsizetype start, TShellLink *link, int codeP
     QString suffix;
     QByteArray ansiSuffix;
     if (hasUnicode && suffixUnicode && r.Utf16Z(start + suffixUnicode, end, &suffix)) {
+        link->CommonPathSuffixQuality = QualityOf(suffix, false);
     } else if (suffixOffset && r.AnsiZ(start + suffixOffset, end, &ansiSuffix)) {
         suffix = DecodeAnsi(ansiSuffix, codePage);
+        link->CommonPathSuffixQuality = QualityOf(suffix, true);
     }
     link->CommonPathSuffix = Clip(suffix);
     return true;
@@ -206,23 +257,39 @@ bool ReadLinkInfo(const TReader &r, qsizetype start, TShellLink *link, int codeP
 
 } // namespace
 
-QString TShellLink::TargetPath() const
+namespace {
+
+struct TTargetForm {
+    QString Path;
+    TLinkTextQuality Quality = TLinkTextQuality::Exact;
+};
+
+TTargetForm ChosenTarget(const TShellLink &l)
 {
-    QString path;
-    if (!NetName.isEmpty()) {
-        path = NetName;
-        if (!CommonPathSuffix.isEmpty() && !path.endsWith(u'\\'))
-            path += u'\\';
-        path += CommonPathSuffix;
-    } else if (!LocalBasePath.isEmpty()) {
-        path = LocalBasePath + CommonPathSuffix;
-    } else if (!IdListPath.isEmpty()) {
-        path = IdListPath;
-    } else {
-        path = EnvironmentTarget;
+    TTargetForm forms[4];
+    if (!l.NetName.isEmpty()) {
+        forms[0].Path = l.NetName;
+        if (!l.CommonPathSuffix.isEmpty() && !forms[0].Path.endsWith(u'\\'))
+            forms[0].Path += u'\\';
+        forms[0].Path += l.CommonPathSuffix;
+        forms[0].Quality = Worse(l.NetNameQuality, l.CommonPathSuffixQuality);
     }
-    return path.left(kMaxText);
+    if (!l.LocalBasePath.isEmpty())
+        forms[1] = {l.LocalBasePath + l.CommonPathSuffix, Worse(l.LocalBasePathQuality, l.CommonPathSuffixQuality)};
+    forms[2] = {l.IdListPath, l.IdListQuality};
+    forms[3] = {l.EnvironmentTarget, l.EnvironmentTargetQuality};
+    const TTargetForm *best = nullptr;
+    for (const TTargetForm &f : forms)
+        if (!f.Path.isEmpty() && (!best || f.Quality > best->Quality))
+            best = &f;
+    return best ? TTargetForm{best->Path.left(kMaxText), best->Quality} : TTargetForm{};
 }
+
+} // namespace
+
+QString TShellLink::TargetPath() const { return ChosenTarget(*this).Path; }
+
+TLinkTextQuality TShellLink::TargetQuality() const { return ChosenTarget(*this).Quality; }
 
 namespace LnkReader {
 
@@ -244,7 +311,7 @@ bool Parse(const QByteArray &data, TShellLink *out, int ansiCodePage)
     if (link.LinkFlags & HasLinkTargetIDList) {
         quint32 idListSize = 0;
         if (!r.U16(p, &idListSize) || !r.Has(p + 2, idListSize)) return false;
-        link.IdListPath = Clip(PathOfIdList(r, p + 2, p + 2 + idListSize, ansiCodePage));
+        link.IdListPath = Clip(PathOfIdList(r, p + 2, p + 2 + idListSize, ansiCodePage, &link.IdListQuality));
         p += 2 + idListSize;
     }
     if ((link.LinkFlags & HasLinkInfo)) {
@@ -273,10 +340,13 @@ bool Parse(const QByteArray &data, TShellLink *out, int ansiCodePage)
         if (signature == 0xA0000001 && blockSize >= 0x314) {
             QString target;
             QByteArray ansi;
-            if (r.Utf16Z(p + 8 + 260, p + 8 + 260 + 520, &target) && !target.isEmpty())
+            if (r.Utf16Z(p + 8 + 260, p + 8 + 260 + 520, &target) && !target.isEmpty()) {
                 link.EnvironmentTarget = Clip(target);
-            else if (r.AnsiZ(p + 8, p + 8 + 260, &ansi))
+                link.EnvironmentTargetQuality = QualityOf(target, false);
+            } else if (r.AnsiZ(p + 8, p + 8 + 260, &ansi)) {
                 link.EnvironmentTarget = Clip(DecodeAnsi(ansi, ansiCodePage));
+                link.EnvironmentTargetQuality = QualityOf(link.EnvironmentTarget, true);
+            }
         }
         p += blockSize;
     }
@@ -286,10 +356,35 @@ bool Parse(const QByteArray &data, TShellLink *out, int ansiCodePage)
 
 bool ReadFile(const QString &hostPath, TShellLink *link, int ansiCodePage)
 {
-    QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLinkFile)
+    const QByteArray native = QFile::encodeName(hostPath);
+    if (native.isEmpty() || native.contains('\0'))
         return false;
-    return Parse(file.readAll(), link, ansiCodePage);
+    // Not blocking on the open: a FIFO would wait for a writer for ever.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray data;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxFileSize;
+    if (ok) {
+        // The file may grow while it is read: never past the limit.
+        data.resize(MaxFileSize + 1);
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            done += n;
+        }
+        ok = ok && done <= MaxFileSize;
+        data.truncate(done);
+    }
+    ::close(fd);
+    return ok && Parse(data, link, ansiCodePage);
 }
 
 bool ReadShellLinkInfo(const QString &hostPath, TShellLinkInfo &info, int ansiCodePage)
@@ -298,9 +393,11 @@ bool ReadShellLinkInfo(const QString &hostPath, TShellLinkInfo &info, int ansiCo
     if (!ReadFile(hostPath, &link, ansiCodePage))
         return false;
     const QString target = link.TargetPath();
-    if (target.isEmpty())
+    const QString unquoted = QString(target).remove(u'"');
+    if (unquoted.trimmed().isEmpty())
         return false;
-    info.Target = QString(target).remove(u'"');
+    info.Target = unquoted;
+    info.TargetUncertain = link.TargetQuality() == TLinkTextQuality::Lossy;
     info.WorkingDirectory = link.WorkingDir;
     info.Arguments = link.Arguments;
     info.Description = link.Name;

@@ -13,6 +13,16 @@ struct TShellLinkInfo {
     QString Description;
     QString IconLocation;
     int IconIndex = 0;
+    // The link holds its target only in a form that lost characters (an 8-bit path with "?" where
+    // the code page had no character): whether it exists cannot be told.
+    bool TargetUncertain = false;
+};
+
+// How faithfully a stored path keeps the name it was made from.
+enum class TLinkTextQuality {
+    Lossy,     // 8-bit text with "?" (or undefined bytes) for characters the code page lacked
+    CodePage,  // 8-bit text beyond ASCII: right only when read in the code page it was written in
+    Exact      // UTF-16, or plain ASCII
 };
 
 // The fields of one link file as stored.
@@ -31,17 +41,29 @@ struct TShellLink {
     QString Arguments;
     QString IconLocation;
     QString EnvironmentTarget;  // the environment-variable block's target
+    TLinkTextQuality NetNameQuality = TLinkTextQuality::Exact, LocalBasePathQuality = TLinkTextQuality::Exact,
+                     CommonPathSuffixQuality = TLinkTextQuality::Exact, IdListQuality = TLinkTextQuality::Exact,
+                     EnvironmentTargetQuality = TLinkTextQuality::Exact;
 
-    // The target path as the shell gives it with UNC priority: the network path when the link
-    // has one, else the local path, else the path of the ID list; empty when the link has none.
+    // The target path with UNC priority, from the most faithful form the link holds: among the
+    // forms of the best quality, the network path, else the local path of the link information,
+    // else the path of the ID list, else the environment block's. Empty when the link has none.
     QString TargetPath() const;
+    // The quality of what TargetPath gives.
+    TLinkTextQuality TargetQuality() const;
 };
 
 namespace LnkReader {
+// No real shortcut comes near this size; a bigger file is no shortcut.
+constexpr qint64 MaxFileSize = 1024 * 1024;
+
 // False for anything that is no shell link or is cut short; never reads out of bounds.
 // ansiCodePage: the code page of 8-bit strings (1252 unless the prefix says otherwise).
 bool Parse(const QByteArray &data, TShellLink *link, int ansiCodePage = 1252);
+// Reads only a regular file of at most MaxFileSize bytes: a FIFO, a device or anything larger is
+// refused at once, without waiting on it or reading it.
 bool ReadFile(const QString &hostPath, TShellLink *link, int ansiCodePage = 1252);
-// The shell-link read as the tools use it: false (info untouched) without a target path.
+// The shell-link read as the tools use it: false (info untouched) without a target path; a
+// target of nothing but quotes and blanks is none.
 bool ReadShellLinkInfo(const QString &hostPath, TShellLinkInfo &info, int ansiCodePage = 1252);
 }

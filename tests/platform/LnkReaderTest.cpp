@@ -2,10 +2,18 @@
 // Summary: shell-link reading: Microsoft's sample link, ID-list-only and network links, hostile bytes.
 #include "platform/LnkReader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,7 +84,8 @@ QByteArray IdList(const QList<QByteArray> &items)
     Put16(out, list.size());
     return out + list;
 }
-QByteArray LocalLinkInfo(const QByteArray &basePath, const QByteArray &suffix)
+// The VolumeID of a fixed drive with an empty label.
+QByteArray FixedVolume()
 {
     QByteArray volume;
     Put32(volume, 0x11);
@@ -84,6 +93,11 @@ QByteArray LocalLinkInfo(const QByteArray &basePath, const QByteArray &suffix)
     Put32(volume, 0x307A8A81);  // serial number
     Put32(volume, 0x10);
     volume.append('\0');
+    return volume;
+}
+QByteArray LocalLinkInfo(const QByteArray &basePath, const QByteArray &suffix)
+{
+    const QByteArray volume = FixedVolume();
     const quint32 volumeAt = 0x1C, baseAt = volumeAt + volume.size(), suffixAt = baseAt + basePath.size() + 1;
     QByteArray info;
     Put32(info, suffixAt + suffix.size() + 1);
@@ -94,6 +108,25 @@ QByteArray LocalLinkInfo(const QByteArray &basePath, const QByteArray &suffix)
     Put32(info, 0);
     Put32(info, suffixAt);
     return info + volume + basePath + '\0' + suffix + '\0';
+}
+// Link information with the 8-bit local base path and suffix and, after them, their UTF-16 forms
+// (a header of 0x24 bytes).
+QByteArray UnicodeLinkInfo(const QByteArray &basePath, const QString &unicodeBase, const QString &unicodeSuffix)
+{
+    const QByteArray volume = FixedVolume();
+    const quint32 volumeAt = 0x24, baseAt = volumeAt + volume.size(), suffixAt = baseAt + basePath.size() + 1,
+                  unicodeBaseAt = suffixAt + 1, unicodeSuffixAt = unicodeBaseAt + 2 * (unicodeBase.size() + 1);
+    QByteArray info;
+    Put32(info, unicodeSuffixAt + 2 * (unicodeSuffix.size() + 1));
+    Put32(info, 0x24);
+    Put32(info, 1);
+    Put32(info, volumeAt);
+    Put32(info, baseAt);
+    Put32(info, 0);
+    Put32(info, suffixAt);
+    Put32(info, unicodeBaseAt);
+    Put32(info, unicodeSuffixAt);
+    return info + volume + basePath + '\0' + '\0' + Utf16Z(unicodeBase) + Utf16Z(unicodeSuffix);
 }
 QByteArray NetLinkInfo(const QByteArray &netName, const QByteArray &suffix)
 {
@@ -245,6 +278,120 @@ TEST(LnkReader, ShellLinkInfoFields)
     TShellLinkInfo big;
     ASSERT_TRUE(LnkReader::ReadShellLinkInfo(WriteTemp(dir, "long.lnk", longArgs), big));
     EXPECT_EQ(big.Arguments.size(), 259);
+}
+
+TEST(LnkReader, WineLinksGiveTheirUnicodeTarget)
+{
+    // Written by Wine 8's own shell-link object (WScript.Shell's CreateShortcut run by cscript):
+    // the link information holds the 8-bit path with "?" for the snowman, the ID list the names.
+    const QString fixtures = QStringLiteral(VASKIMO_FIXTURES);
+    const struct {
+        const char *file;
+        QString target, workingDir, arguments;
+    } cases[] = {
+        {"wine-snowman.lnk", QString::fromUtf8("C:\\Ünïcødé\\☃ gone.exe"), "", ""},
+        {"wine-snowman-missing.lnk", QString::fromUtf8("C:\\Ünïcødé\\gone\\☃ never.exe"), QString::fromUtf8("C:\\Ünïcødé"),
+         QString::fromUtf8("/☃")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        TShellLinkInfo info;
+        ASSERT_TRUE(LnkReader::ReadShellLinkInfo(fixtures + u'/' + QLatin1String(c.file), info));
+        EXPECT_EQ(info.Target, c.target);
+        EXPECT_FALSE(info.TargetUncertain);
+        EXPECT_EQ(info.WorkingDirectory, c.workingDir);
+        EXPECT_EQ(info.Arguments, c.arguments);
+    }
+}
+
+TEST(LnkReader, TheMostFaithfulFormOfTheTargetWins)
+{
+    const QString snowman = QString::fromUtf8("C:\\Ünïcødé\\☃ gone.exe");
+    const QByteArray lossy = "C:\\\xDC" "n\xEF" "c\xF8" "d\xE9\\? gone.exe";  // what code page 1252 made of it
+    const QList<QByteArray> items = {RootItem(), DriveItem("C:\\"), FileItem(0x31, "NICOD~1", QString::fromUtf8("Ünïcødé")),
+                                     FileItem(0x32, "GONE~1.EXE", QString::fromUtf8("☃ gone.exe"))};
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        QString target;
+        bool uncertain;
+    } cases[] = {
+        {"8-bit link information and Unicode ID list", WithFlags(SampleHeader(), 0x1 | 0x2) + IdList(items) + LocalLinkInfo(lossy, ""),
+         snowman, false},
+        {"8-bit and Unicode link information", WithFlags(SampleHeader(), 0x2) + UnicodeLinkInfo(lossy, QString::fromUtf8("C:\\Ünïcødé\\"), QString::fromUtf8("☃ gone.exe")),
+         snowman, false},
+        {"only the 8-bit form, with a lost character", WithFlags(SampleHeader(), 0x2) + LocalLinkInfo(lossy, ""),
+         QString::fromUtf8("C:\\Ünïcødé\\? gone.exe"), true},
+        {"ASCII link information over short names", WithFlags(SampleHeader(), 0x1 | 0x2) +
+             IdList({RootItem(), DriveItem("C:\\"), FileItem(0x31, "PROGRA~1", "PROGRA~1"), FileItem(0x32, "APP.EXE", "APP.EXE")}) +
+             LocalLinkInfo("C:\\Program Files\\app.exe", ""),
+         "C:\\Program Files\\app.exe", false},
+    };
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TShellLinkInfo info;
+        ASSERT_TRUE(LnkReader::ReadShellLinkInfo(WriteTemp(dir, "t.lnk", c.bytes), info));
+        EXPECT_EQ(info.Target, c.target);
+        EXPECT_EQ(info.TargetUncertain, c.uncertain);
+    }
+}
+
+TEST(LnkReader, QuotesAndBlanksAloneAreNoTarget)
+{
+    QTemporaryDir dir;
+    for (const QByteArray &target : {QByteArray("\"\""), QByteArray("\""), QByteArray("\" \" ")}) {
+        SCOPED_TRACE(target.constData());
+        TShellLinkInfo info;
+        info.Target = "kept";
+        EXPECT_FALSE(LnkReader::ReadShellLinkInfo(WriteTemp(dir, "q.lnk", WithFlags(SampleHeader(), 0x2) + LocalLinkInfo(target, "")), info));
+        EXPECT_EQ(info.Target, "kept");
+    }
+}
+
+TEST(LnkReader, ReadsOnlyRegularFilesOfAShortcutsSize)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.lnk");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString toZero = dir.filePath("zero.lnk");
+    ASSERT_TRUE(QFile::link("/dev/zero", toZero));
+    // A real link's bytes at the start, then zeros up to one byte past the limit.
+    const QString huge = WriteTemp(dir, "huge.lnk", SampleLink());
+    ASSERT_EQ(::truncate(QFile::encodeName(huge).constData(), LnkReader::MaxFileSize + 1), 0);
+    const QString largest = WriteTemp(dir, "largest.lnk", SampleLink());
+    ASSERT_EQ(::truncate(QFile::encodeName(largest).constData(), LnkReader::MaxFileSize), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.lnk"));
+    const struct {
+        const char *name;
+        QString path;
+        bool ok;
+    } cases[] = {
+        {"a FIFO", fifo, false},
+        {"/dev/zero", "/dev/zero", false},
+        {"a link to /dev/zero", toZero, false},
+        {"a file past the limit", huge, false},
+        {"a folder", dir.filePath("folder.lnk"), false},
+        {"a file at the limit", largest, true},
+        {"a plain link file", WriteTemp(dir, "plain.lnk", SampleLink()), true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto read = std::async(std::launch::async, [path = c.path] {
+            TShellLink link;
+            return LnkReader::ReadFile(path, &link);
+        });
+        if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Give the blocked reader a writer, so the test can end.
+            const int fd = ::open(QFile::encodeName(c.path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            ADD_FAILURE() << "the read did not return";
+            read.wait();
+            continue;
+        }
+        EXPECT_EQ(read.get(), c.ok);
+    }
 }
 
 TEST(LnkReader, SurvivesTruncationAndGarbage)
