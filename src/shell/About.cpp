@@ -175,7 +175,9 @@ void TAboutBox::FormCreate(const QString &version)
     Version = ui->Version;
     Freeware = ui->Freeware;
     Windows = ui->Windows;
+    WindowsCaption = ui->WindowsCaption;
     Memory = ui->Memory;
+    MemoryCaption = ui->MemoryCaption;
     HomepageCaption = ui->HomepageCaption;
     Homepage = ui->Homepage;
     EmailCaption = ui->EmailCaption;
@@ -187,7 +189,16 @@ void TAboutBox::FormCreate(const QString &version)
     QFont big = ProductName->font();
     big.setBold(true);
     big.setPointSize(std::max(10, big.pointSize() + 4));
-    ProductName->setFont(big);
+    // Label6 is the product line's shadow: the same text in the same place, two pixels down and
+    // right, under it.
+    for (QLabel *line : {ProductName, Label6})
+        line->setFont(big);
+    ProductName->setContentsMargins(0, 0, 2, 2);
+    Label6->setContentsMargins(2, 2, 0, 0);
+    QPalette shadow = Label6->palette();
+    shadow.setColor(QPalette::WindowText, QColor(0xA0, 0xA0, 0xA0));
+    Label6->setPalette(shadow);
+    Label6->stackUnder(ProductName);
     Version->setText(About::MakerNotice(QDate::currentDate()));
     for (QLabel *link : {Homepage, Email}) {
         link->setStyleSheet(QStringLiteral("color: blue"));

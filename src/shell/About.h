@@ -63,7 +63,9 @@ public:
     QLabel *Version = nullptr;
     QLabel *Freeware = nullptr;
     QLabel *Windows = nullptr;
+    QLabel *WindowsCaption = nullptr;  // "System:"
     QLabel *Memory = nullptr;
+    QLabel *MemoryCaption = nullptr;   // "Physical memory:"
     QLabel *HomepageCaption = nullptr;
     QLabel *Homepage = nullptr;  // link labels: their hint is the address they open
     QLabel *EmailCaption = nullptr;

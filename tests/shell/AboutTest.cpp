@@ -5,12 +5,15 @@
 #include "platform/ProgramInfo.h"
 #include "shell/Buttons.h"
 #include "shell/Settings.h"
+#include "platform/WinePrefix.h"
+#include "support/DemoPrefix.h"
 #include "support/PrefixBuilder.h"
 
 #include <QDate>
 #include <QLabel>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -134,6 +137,40 @@ TEST(AboutTest, BoxShowsVersionAndOpensOnlyWebAndMailLinks)
     QSignalSpy accepted(&box, &QDialog::accepted);
     QTest::mouseClick(box.btnOk, Qt::LeftButton);
     EXPECT_EQ(accepted.count(), 1);
+}
+
+// What a user reads on the demo prefix: one product line (Label6 is its shadow, under it), the
+// prefix's Windows as wineboot records it, and the memory with a caption.
+TEST(AboutTest, OnTheDemoPrefixEveryLineSaysWhatItIs)
+{
+    QTemporaryDir temp;
+    const QString copy = temp.path() + "/demo";
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(copy), 0);
+    TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(copy));
+    TSettings s;
+    TAboutBox box(nullptr, s, temp.path() + u'/');
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+
+    EXPECT_EQ(box.Windows->text(), "Windows NT 6.1 (Build 7601: Service Pack 1)");
+    EXPECT_EQ(box.Label6->geometry(), box.ProductName->geometry()) << "the shadow lies under the product line";
+    const QObjectList siblings = box.ProductName->parentWidget()->children();
+    EXPECT_LT(siblings.indexOf(box.Label6), siblings.indexOf(box.ProductName)) << "the product line paints last";
+    EXPECT_NE(box.Label6->palette().color(QPalette::WindowText), box.ProductName->palette().color(QPalette::WindowText));
+
+    const struct { QLabel *caption, *value; const char *text; } rows[] = {
+        {box.WindowsCaption, box.Windows, "System:"},
+        {box.MemoryCaption, box.Memory, "Physical memory:"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(row.caption->text(), row.text);
+        EXPECT_TRUE(row.caption->isVisible());
+        EXPECT_EQ(row.caption->geometry().center().y(), row.value->geometry().center().y()) << "on the value's line";
+        EXPECT_LT(row.caption->geometry().right(), row.value->geometry().left()) << "left of the value";
+    }
+    EXPECT_TRUE(box.Memory->text().endsWith(" KB"));
+    TWinePrefix::SetCurrent(nullptr);
 }
 
 } // namespace
