@@ -114,6 +114,7 @@ void THttpContCodHandler::FreeChain()
 bool THttpContCodHandler::Prepare(const QString &ContentEncoding)
 {
     FreeChain();
+    FOutputFailed = false;
     if (!FEnabled || ContentEncoding.isEmpty())
         return true;
     for (const QString &token : CommaTextToList(ContentEncoding)) {
@@ -145,7 +146,8 @@ void THttpContCodHandler::Complete()
 void THttpContCodHandler::WriteToOutput(const char *Buffer, qint64 Count)
 {
     if (QIODevice *stream = OutputStream())
-        stream->write(Buffer, Count);
+        if (stream->write(Buffer, Count) != Count)
+            FOutputFailed = true;
     if (FDocData)
         FDocData(Buffer, Count);
 }

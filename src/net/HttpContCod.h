@@ -160,6 +160,8 @@ public:
     void WriteBuffer(const char *Buffer, qint64 Count);
     // End of the body: completes the decoders, the last made first.
     void Complete();
+    // The stream took fewer bytes than it was given since Prepare (a full disk).
+    bool OutputFailed() const { return FOutputFailed; }
 
     bool Enabled() const { return FEnabled; }
     void SetEnabled(bool Value);
@@ -180,6 +182,7 @@ private:
     bool FEnabled = false;
     bool FUseQuality = false;
     bool FRecalc = true;
+    bool FOutputFailed = false;
     QString FHeader;
     QList<THttpContCodItem> FItems;
     std::vector<std::unique_ptr<THttpContentCoding>> FDecoders;

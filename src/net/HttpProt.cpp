@@ -725,12 +725,10 @@ void THttpCli::BodyData(const char *Data, qsizetype Len)
         FReceivedBytes += n;
         if (FDiscardBody)
             return true;
-        QIODevice *s = FReceiveStream.data();
-        const qint64 before = s ? s->pos() : 0;
-        FStreamForCoding = s;
+        FStreamForCoding = FReceiveStream.data();
         FContentCoding->WriteBuffer(b, n);
-        // With content coding off every byte must reach the stream: a full disk is no download.
-        return !s || FContentCoding->Enabled() || s->pos() - before == n;
+        // Every byte must reach the stream: a full disk is no download.
+        return !FContentCoding->OutputFailed();
     };
     if (FTransferEncoding == u"chunked") {
         bool writeFailed = false;

@@ -208,6 +208,45 @@ TEST_F(HttpNginx, LargeBodyByteForByteIntoAFile)
     EXPECT_EQ(http.DocumentName(), "big.bin");
 }
 
+namespace {
+
+// A stream with no position to go back to, as a pipe is.
+class TSequentialSink : public QIODevice
+{
+public:
+    TSequentialSink() { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+    QByteArray Data;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        Data.append(data, len);
+        return len;
+    }
+};
+
+} // namespace
+
+TEST_F(HttpNginx, SequentialStreamTakesTheWholeDocumentAndNoRelocationPage)
+{
+    const struct { const char *path; QByteArray expected; } cases[] = {
+        {"/big.bin", Big},
+        {"/r4", "final\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        TSequentialSink sink;
+        http.SetReceiveStream(&sink);
+        http.SetURL(Url(QLatin1String(c.path)));
+        const TGetResult r = RunGet(http);
+        EXPECT_FALSE(r.Raised) << r.Message.toStdString();
+        EXPECT_EQ(sink.Data.size(), c.expected.size());
+        EXPECT_TRUE(sink.Data == c.expected);
+    }
+}
+
 TEST_F(HttpNginx, BasicAuthentication)
 {
     const struct
