@@ -99,10 +99,46 @@ QString AbsoluteUrl(const THttpTarget &t)
         + (t.Port.isEmpty() ? QString() : u':' + t.Port) + t.Path;
 }
 
+// [rfc3986] 5.2.4 on the part before the query: a server is asked for the resource the URL names,
+// never for one above the root.
+QString RemoveDotSegments(const QString &Path)
+{
+    const qsizetype q = Path.indexOf(u'?');
+    QString in = q < 0 ? Path : Path.left(q);
+    QString out;
+    auto dropLastSegment = [&out] { out.truncate(qMax<qsizetype>(0, out.lastIndexOf(u'/'))); };
+    while (!in.isEmpty()) {
+        if (in.startsWith(u"../"))
+            in.remove(0, 3);
+        else if (in.startsWith(u"./"))
+            in.remove(0, 2);
+        else if (in.startsWith(u"/./"))
+            in.remove(0, 2);
+        else if (in == u"/.")
+            in = QStringLiteral("/");
+        else if (in.startsWith(u"/../")) {
+            in.remove(0, 3);
+            dropLastSegment();
+        } else if (in == u"/..") {
+            in = QStringLiteral("/");
+            dropLastSegment();
+        } else if (in == u"." || in == u"..")
+            in.clear();
+        else {
+            const qsizetype end = in.indexOf(u'/', 1);
+            const qsizetype n = end < 0 ? in.size() : end;
+            out += in.left(n);
+            in.remove(0, n);
+        }
+    }
+    return q < 0 ? out : out + Path.mid(q);
+}
+
 void Finish(THttpTarget &t, const QString &Proxy, const QString &ProxyPort)
 {
     if (t.Proto.isEmpty())
         t.Proto = QStringLiteral("http");
+    t.Path = RemoveDotSegments(t.Path);
     if (t.Path.isEmpty())
         t.Path = QStringLiteral("/");
     t.HostHeaderPort = t.Port.isEmpty() ? QStringLiteral("80") : t.Port;

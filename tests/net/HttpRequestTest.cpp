@@ -135,6 +135,10 @@ TEST(HttpTargets, DirectAndThroughAProxy)
     EXPECT_EQ(proxyWithPort.RequestPath, "http://example.org:81/f");
     EXPECT_EQ(proxyWithPort.ConnectPort, "8000");
 
+    const THttpTarget dots = MakeTarget("http://example.org/files/../updates/./Vaskimo.upd", "proxy.lan", "3128");
+    EXPECT_EQ(dots.RequestPath, "http://example.org/updates/Vaskimo.upd");
+    EXPECT_EQ(dots.Location, "http://example.org/updates/Vaskimo.upd");
+
     const THttpTarget relative = MakeTarget("./other.htm", "", "80", port);
     EXPECT_EQ(relative.ConnectHost, "example.org");
     EXPECT_EQ(relative.ConnectPort, "8080");
@@ -155,6 +159,12 @@ TEST(HttpTargets, RelocationTable)
         {"rooted path keeps the server", "/root.htm", "example.org", "8080", "/root.htm", "user"},
         {"relative name replaces the file", "next.htm", "example.org", "8080", "/dir/next.htm", "user"},
         {"fragment dropped", "/f.htm#part", "example.org", "8080", "/f.htm", "user"},
+        {"relative climb", "../up.htm", "example.org", "8080", "/up.htm", "user"},
+        {"dot segments inside", "/a/./b/../c.htm", "example.org", "8080", "/a/c.htm", "user"},
+        {"no climb above the root", "/../../x/..", "example.org", "8080", "/", "user"},
+        {"a query keeps its text", "/q?from=../a/./b", "example.org", "8080", "/q?from=../a/./b", "user"},
+        {"absolute with dot segments", "http://other.org/a/b/../../c/./d", "other.org", "80", "/c/d", ""},
+        {"dots inside names are no segments", "/a/..b/c../.d", "example.org", "8080", "/a/..b/c../.d", "user"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
