@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <limits>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr quint64 UnixEpochAsFileTime = 116444736000000000ULL;  // 1970-01-01 in 100 ns since 1601
+constexpr qint64 MaxKeyLineTime = qint64((std::numeric_limits<quint64>::max() - UnixEpochAsFileTime) / 10000000ULL);
 
 bool IsHexDigit(ushort c)
 {
@@ -54,9 +56,44 @@ bool LineContinues(const QByteArray &text, int lineStart, int lineEnd)
     return e > lineStart && text[e - 1] == '\\';
 }
 
+// Where the last line of text (ending with its line end) starts, not before from.
+int LastLineStart(const QByteArray &text, int from)
+{
+    int ls = text.size() - 1;
+    while (ls > from && text[ls - 1] != '\n')
+        --ls;
+    return std::max(ls, from);
+}
+
 QByteArray HexText(quint64 v)
 {
     return QByteArray::number(v, 16);
+}
+
+// The run of hex digits at pos; false when it is longer than maxDigits (Wine never writes such a
+// number: the file is damaged there).
+bool HexRun(const char *s, int &pos, int end, int maxDigits, quint64 *value)
+{
+    quint64 v = 0;
+    int digits = 0;
+    for (; pos < end && HexValue(s[pos]) >= 0; ++pos, ++digits)
+        if (digits < maxDigits)
+            v = v * 16 + quint64(HexValue(s[pos]));
+    *value = v;
+    return digits <= maxDigits;
+}
+
+// Hex data of a value as Wine writes it: every byte one or two digits.
+bool HexBytesFit(const char *s, int pos, int end)
+{
+    quint64 ignored;
+    while (pos < end) {
+        if (HexValue(s[pos]) < 0)
+            ++pos;
+        else if (!HexRun(s, pos, end, 2, &ignored))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -172,7 +209,8 @@ bool Unescape(const QByteArray &text, int &pos, char terminator, QString *out)
     while (i < n && s[i] != terminator && s[i] != '\n') {
         const char c = s[i];
         if (c == '\\') {
-            if (i + 1 >= n)
+            // A "\" at the end of a line escapes nothing: the string ends unterminated with its line.
+            if (i + 1 >= n || s[i + 1] == '\n')
                 return false;
             const char x = s[i + 1];
             i += 2;
@@ -471,7 +509,7 @@ QByteArray THiveFile::ValueBytes(const THiveValue &value) const
     for (++p; p < raw.size(); ++p) {
         const int h = HexValue(raw[p]);
         if (h >= 0) {
-            acc = acc * 16 + h;
+            acc = (acc & 0xFF) * 16 + h;
             ++digits;
         } else if (raw[p] == ',') {
             if (digits)
@@ -592,8 +630,14 @@ bool THiveFile::ParseBlock(int off, int end, QString *)
     while (p < lineEnd && s[p] == ' ')
         ++p;
     qint64 t = 0;
-    while (p < lineEnd && s[p] >= '0' && s[p] <= '9')
-        t = t * 10 + (s[p++] - '0');
+    for (; p < lineEnd && s[p] >= '0' && s[p] <= '9'; ++p) {
+        // A time that no FILETIME can hold is damage: the key has no time then.
+        if (t > (MaxKeyLineTime - (s[p] - '0')) / 10) {
+            t = 0;
+            break;
+        }
+        t = t * 10 + (s[p] - '0');
+    }
     key->UnixTime = t;
     key->FileTime = t ? quint64(t) * 10000000ULL + UnixEpochAsFileTime : 0;
     key->HasTime = t != 0;
@@ -604,10 +648,9 @@ bool THiveFile::ParseBlock(int off, int end, QString *)
         int le = LineEnd(FText, line, end);
         const char c = s[line];
         if (c == '#') {
-            if (At(FText, line, "#time=")) {
-                quint64 ft = 0;
-                for (int q = line + 6; q < le && HexValue(s[q]) >= 0; ++q)
-                    ft = ft * 16 + quint64(HexValue(s[q]));
+            int q = line + 6;
+            quint64 ft = 0;
+            if (At(FText, line, "#time=") && HexRun(s, q, le, 16, &ft)) {
                 key->FileTime = ft;
                 key->HasTime = true;
             } else if (At(FText, line, "#link")) {
@@ -624,6 +667,7 @@ bool THiveFile::ParseBlock(int off, int end, QString *)
             while (ok && q < le && s[q] == ' ')
                 ++q;
             ok = ok && q < le && s[q] == '=';
+            int ve = le;
             if (ok) {
                 ++q;
                 while (q < le && s[q] == ' ')
@@ -632,15 +676,16 @@ bool THiveFile::ParseBlock(int off, int end, QString *)
                 if (s[q] == '"') {
                     v.Type = 1;
                 } else if (At(FText, q, "str(") || At(FText, q, "hex(")) {
-                    quint32 type = 0;
+                    quint64 type = 0;
                     int r = q + 4;
-                    while (r < le && HexValue(s[r]) >= 0)
-                        type = type * 16 + quint32(HexValue(s[r++]));
-                    v.Type = type;
-                    ok = r + 1 < le && s[r] == ')' && s[r + 1] == ':';
+                    ok = HexRun(s, r, le, 8, &type) && r + 1 < le && s[r] == ')' && s[r + 1] == ':';
+                    v.Type = quint32(type);
                 } else if (At(FText, q, "hex:")) {
                     v.Type = 3;
                 } else if (At(FText, q, "dword:")) {
+                    quint64 number;
+                    int r = q + 6;
+                    ok = HexRun(s, r, le, 8, &number);
                     v.Type = 4;
                 } else {
                     ok = false;
@@ -648,14 +693,16 @@ bool THiveFile::ParseBlock(int off, int end, QString *)
             }
             if (ok) {
                 // Hex data goes on over the following lines as long as each ends in "\\".
-                int ve = le;
                 if (s[q] == 'h') {
                     int cur = line;
                     while (ve < end && LineContinues(FText, cur, ve)) {
                         cur = ve;
                         ve = LineEnd(FText, ve, end);
                     }
+                    ok = HexBytesFit(s, int(FText.indexOf(':', q)) + 1, ve);
                 }
+            }
+            if (ok) {
                 v.Off = line;
                 v.Len = ve - line;
                 v.OrigIndex = ordinal++;
@@ -744,6 +791,7 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
         while (line < contentEnd) {
             if (nextSpan < spans.size() && spans[nextSpan].first == line) {
                 const int idx = ordinal < int(byOrig.size()) ? byOrig[ordinal] : -1;
+                int valueAt = out.size();
                 if (idx >= 0) {
                     THiveValue &v = key->Values[idx];
                     emittedAt[idx] = out.size();
@@ -754,7 +802,9 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
                 line += spans[nextSpan].second;
                 ++nextSpan;
                 ++ordinal;
-                insertAt = out.size();
+                // Hex data cut short by the block's end still asks for one more line: a line put
+                // right after it would be read as its data. New values go before it instead.
+                insertAt = LineContinues(out, LastLineStart(out, valueAt), out.size()) ? valueAt : out.size();
                 continue;
             }
             const int le = LineEnd(FText, line, contentEnd);

@@ -215,6 +215,67 @@ TEST(HiveFileTest, HexLinesBreakAsWineBreaksThem)
     EXPECT_EQ(lines[1].size(), 2 + 25 * 3 + 1);
 }
 
+// Damage that Wine never writes: what can still be read is read, nothing reads past its line.
+TEST(HiveFileTest, DamagedLinesReadAsDamage)
+{
+    const QByteArray text = "WINE REGISTRY Version 2\n"
+                            "\n[Software\\\\Cut\\\n"
+                            "[Software\\\\Times] 99999999999999999999\n"
+                            "#time=123456789abcdef0123\n"
+                            "\"kept\"=\"x\"\n"
+                            "\"hexRun\"=hex:0123456789abcdef0123\n"
+                            "\"wideDword\"=dword:123456789\n"
+                            "\"wideType\"=hex(123456789):01\n"
+                            "\"short\"=hex:1,2\n";
+    THiveFile hive(QString(), QStringLiteral("\\Machine"));
+    ASSERT_TRUE(hive.LoadText(text));
+    // A key line that ends in "\" is that line alone: the next key keeps its own name.
+    const THiveKey *software = THiveFile::Child(hive.Root(), QStringLiteral("Software"));
+    ASSERT_NE(software, nullptr);
+    ASSERT_EQ(software->Children.size(), 1u);
+    const THiveKey *key = software->Children.front();
+    EXPECT_EQ(key->Name, QStringLiteral("Times"));
+    // A time past any FILETIME is no time; numbers too long for their field are no values.
+    EXPECT_FALSE(key->HasTime);
+    QStringList names;
+    for (const THiveValue &v : key->Values)
+        names << v.Name;
+    EXPECT_EQ(names, QStringList({QStringLiteral("kept"), QStringLiteral("short")}));
+    EXPECT_EQ(hive.ValueBytes(*THiveFile::FindValue(key, QStringLiteral("short"))), QByteArray("\x01\x02", 2));
+    EXPECT_EQ(hive.SaveText(), text);
+}
+
+// Hex data that still asks for a line when its key's block ends: a new value never becomes that line.
+TEST(HiveFileTest, ANewValueNeverContinuesHexCutShortByItsBlock)
+{
+    const QByteArray text = "WINE REGISTRY Version 2\n"
+                            "\n[Software\\\\A] 1700000000\n"
+                            "#time=1da1b2c3d4e5f60\n"
+                            "\"v\"=hex:01,02,\\\n"
+                            "[Software\\\\B] 1700000000\n"
+                            "\"w\"=dword:00000001\n";
+    THiveFile hive(QString(), QStringLiteral("\\Machine"));
+    ASSERT_TRUE(hive.LoadText(text));
+    THiveKey *a = THiveFile::Child(THiveFile::Child(hive.Root(), QStringLiteral("Software")), QStringLiteral("A"));
+    ASSERT_NE(a, nullptr);
+    hive.SetValue(a, QStringLiteral("New"), 4, QByteArray("\x07\0\0\0", 4));
+    const QByteArray saved = hive.SaveText();
+    EXPECT_TRUE(saved.contains("\"New\"=dword:00000007\n\"v\"=hex:01,02,\\\n[Software\\\\B] 1700000000\n"))
+        << saved.constData();
+
+    THiveFile again{QString(), QString()};
+    ASSERT_TRUE(again.LoadText(saved));
+    const THiveKey *software = THiveFile::Child(again.Root(), QStringLiteral("Software"));
+    const THiveKey *reread = THiveFile::Child(software, QStringLiteral("A"));
+    ASSERT_NE(reread, nullptr);
+    ASSERT_NE(THiveFile::FindValue(reread, QStringLiteral("New")), nullptr);
+    EXPECT_EQ(again.ValueBytes(*THiveFile::FindValue(reread, QStringLiteral("New"))), QByteArray("\x07\0\0\0", 4));
+    EXPECT_EQ(again.ValueBytes(*THiveFile::FindValue(reread, QStringLiteral("v"))), QByteArray("\x01\x02", 2));
+    const THiveKey *b = THiveFile::Child(software, QStringLiteral("B"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(again.ValueBytes(*THiveFile::FindValue(b, QStringLiteral("w"))), QByteArray("\x01\0\0\0", 4));
+}
+
 TEST_F(RegistryTest, LookupsIgnoreCaseAndKeepIt)
 {
     TRegistry reg(TRootKey::LocalMachine);
