@@ -11,6 +11,7 @@
 #include "shell/Listing.h"
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Services.h"
 #include "shell/Settings.h"
@@ -139,6 +140,8 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
     ui->EntryList->header()->setStretchLastSection(true);
     ui->Splitter->setStretchFactor(0, 1);
     ui->Splitter->setStretchFactor(1, 3);
+    ui->Splitter->setSizes({200, 640});
+    ui->PuuNakyy->setTextElideMode(Qt::ElideLeft);
 
     FStatusLabel = new QLabel(ui->StatusBar);
     FStatusLabel->setObjectName(QStringLiteral("StatusText"));
@@ -304,29 +307,27 @@ void TUndoIkkuna::Refresh()
         const QIcon regIcon = style()->standardIcon(QStyle::SP_FileIcon);
         const QIcon listIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
         QTreeWidgetItem *firstFile = nullptr;
+        // One node for each undo folder, named by its whole path (cut at the front when narrow),
+        // with its files below: the files stay in sight whatever the folder's depth.
         for (const QString &path : files) {
             const QChar separator = path.startsWith(u'/') ? u'/' : u'\\';
             const qsizetype cut = path.lastIndexOf(separator);
-            const QStringList parts = path.left(qMax<qsizetype>(cut, 0)).split(separator, Qt::SkipEmptyParts);
+            const QString folderPath = path.left(cut + 1);
             QTreeWidgetItem *parent = nullptr;
-            QString folderPath = separator == u'/' ? QStringLiteral("/") : QString();
-            for (const QString &part : parts) {
-                folderPath += part + separator;
-                QTreeWidgetItem *found = nullptr;
-                const int count = parent ? parent->childCount() : ui->PuuNakyy->topLevelItemCount();
-                for (int i = 0; i < count && !found; ++i) {
-                    QTreeWidgetItem *child = parent ? parent->child(i) : ui->PuuNakyy->topLevelItem(i);
-                    if (child->text(0) == part && NodeKind(child) == TUndoNodeKind::Folder)
-                        found = child;
-                }
-                if (!found) {
-                    found = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ui->PuuNakyy);
-                    found->setText(0, part);
-                    found->setIcon(0, folderIcon);
-                    found->setData(0, PathRole, folderPath);
-                    found->setData(0, KindRole, int(TUndoNodeKind::Folder));
-                }
-                parent = found;
+            for (int i = 0; i < ui->PuuNakyy->topLevelItemCount() && !parent; ++i) {
+                QTreeWidgetItem *folder = ui->PuuNakyy->topLevelItem(i);
+                const Qt::CaseSensitivity cs = separator == u'/' ? Qt::CaseSensitive : Qt::CaseInsensitive;
+                if (NodePath(folder).compare(folderPath, cs) == 0 && NodeKind(folder) == TUndoNodeKind::Folder)
+                    parent = folder;
+            }
+            if (!parent && cut >= 0) {
+                parent = new QTreeWidgetItem(ui->PuuNakyy);
+                const QString text = cut > 0 ? path.left(cut) : folderPath;
+                parent->setText(0, text);
+                parent->setToolTip(0, text);
+                parent->setIcon(0, folderIcon);
+                parent->setData(0, PathRole, folderPath);
+                parent->setData(0, KindRole, int(TUndoNodeKind::Folder));
             }
             const QString fileName = path.mid(cut + 1);
             const qsizetype dot = fileName.lastIndexOf(u'.');
@@ -380,6 +381,7 @@ void TUndoIkkuna::PuuNakyyChange()
             ui->EntryList->resizeColumnToContents(column);
     }
     SortEntries();
+    ReportColumns::Fit(ui->EntryList);
     UpdateButtons();
     SetStatus(SafeFormat(LangMessage(QStringLiteral("M117UI"), QStringLiteral("Contains %d entries!")), int(FEntries.size())));
 }

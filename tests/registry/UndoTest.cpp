@@ -148,11 +148,15 @@ TEST_F(UndoTest, TreeListsTheFoldersAndLoadsTheFirstFile)
     ASSERT_NE(load, nullptr);
     EXPECT_EQ(TUndoIkkuna::NodeKind(load), TUndoNodeKind::ListItemFile);
     EXPECT_EQ(TUndoIkkuna::NodePath(first), RegFolder + "VKUndo01.reg");
-    // Folder nodes from the drive down, shared by the two folders.
-    EXPECT_EQ(w->PuuNakyy()->topLevelItemCount(), 1);
-    EXPECT_EQ(w->PuuNakyy()->topLevelItem(0)->text(0), "Z:");
-    EXPECT_EQ(first->parent(), Node(*w, "reg"));
-    EXPECT_EQ(load->parent()->parent(), first->parent()->parent());
+    // One node for each undo folder, named by its whole path, with its files right below.
+    EXPECT_EQ(w->PuuNakyy()->topLevelItemCount(), 2);
+    QTreeWidgetItem *reg = Node(*w, Windows(Folder.filePath("reg")));
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(reg->parent(), nullptr);
+    EXPECT_EQ(first->parent(), reg);
+    EXPECT_EQ(Node(*w, "VKUndo02")->parent(), reg);
+    EXPECT_EQ(load->parent(), Node(*w, Settings.FStartupUndoDir));
+    EXPECT_EQ(load->parent()->parent(), nullptr);
 
     EXPECT_TRUE(first->isSelected());
     EXPECT_EQ(w->StatusText(), "Contains 4 entries!");
@@ -175,7 +179,7 @@ TEST_F(UndoTest, TreeListsTheFoldersAndLoadsTheFirstFile)
     EXPECT_EQ(lines.count("[HKEY_LOCAL_MACHINE\\Software\\A]"), 1);
 
     // A folder node empties the list and the status text.
-    w->PuuNakyy()->setCurrentItem(Node(*w, "reg"));
+    w->PuuNakyy()->setCurrentItem(reg);
     EXPECT_TRUE(w->Entries().isEmpty());
     EXPECT_EQ(w->StatusText(), "");
     EXPECT_FALSE(w->Button("btnDelete")->isEnabled());

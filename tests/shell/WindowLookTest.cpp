@@ -6,7 +6,9 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -110,4 +112,29 @@ TEST_F(WindowLook, RegistryCleanerShowsEveryColumnInsideTheList)
             EXPECT_GE(header->sectionSize(column), list->fontMetrics().horizontalAdvance(text)) << text.toStdString();
         }
     }
+}
+
+TEST_F(WindowLook, UndoManagerShowsTheUndoFileAndFillsTheWindow)
+{
+    QWidget *undo = Window(QStringLiteral("undo-manager"));
+    auto *tree = undo->findChild<QTreeWidget *>(QStringLiteral("PuuNakyy"));
+    ASSERT_TRUE(tree);
+    // The registry cleaner's first undo file of a program run.
+    const QList<QTreeWidgetItem *> found = tree->findItems(QStringLiteral("VKUndo01"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(found.size(), 1);
+    const QRect node = tree->visualItemRect(found[0]);
+    ASSERT_TRUE(node.isValid());
+    EXPECT_GE(node.left(), 0);
+    EXPECT_LE(node.left() + tree->iconSize().width() + tree->fontMetrics().horizontalAdvance(QStringLiteral("VKUndo01")),
+              tree->viewport()->width());
+    EXPECT_LT(node.bottom(), tree->viewport()->height());
+
+    // The list and tree reach down to the buttons, the buttons sit on the status bar.
+    auto *status = undo->findChild<QStatusBar *>();
+    auto *close = undo->findChild<QAbstractButton *>(QStringLiteral("btnClose"));
+    ASSERT_TRUE(status && close);
+    EXPECT_EQ(status->geometry().bottom(), undo->height() - 1);
+    EXPECT_LE(status->height(), 2 * status->sizeHint().height());
+    EXPECT_LE(status->geometry().top() - close->geometry().bottom(), 12);
+    EXPECT_LE(close->geometry().top() - tree->mapTo(undo, QPoint(0, tree->height())).y(), 12);
 }
