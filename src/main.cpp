@@ -22,6 +22,7 @@
 #include "shell/Options.h"
 #include "shell/SingleInstance.h"
 #include "shell/Splash.h"
+#include "shell/StopSignals.h"
 
 #include <QApplication>
 
@@ -29,20 +30,22 @@
 
 namespace {
 
-bool HasBatchSwitch(const QStringList &arguments)
+void Complain(const QString &text) { std::fprintf(stderr, "Vaskimo: %s\n", qPrintable(text)); }
+
+// A run from cron mails whatever reaches standard error to the user every night: Qt's notes about
+// the offscreen platform or a missing runtime folder are nothing to act on. Its critical
+// messages and our own errors still go through.
+void QuietQtMessages()
 {
-    for (const QString &a : arguments.mid(1)) {
-        const QString s = a.toLower();
-        if (Batch::IsToolSwitch(s) || Batch::IsBrowserSwitch(s))
-            return true;
-    }
-    return false;
+    static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if ((type == QtCriticalMsg || type == QtFatalMsg) && qtHandler)
+            qtHandler(type, context, text);
+    });
 }
 
 void RegisterTools(const QString &programFolder, bool unattended, THelpSession *help)
 {
-    // Nobody can answer the first run's language chooser on the offscreen platform: an unattended
-    // run leaves the first run to the next start with a display.
     TStartHooks hooks;
     if (!unattended) {
         hooks.ShowSplash = [] { return TOdota::ShowSplash(); };
@@ -83,31 +86,52 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    TSingleInstance instance(ProgramInfo::Name());
-    if (instance.AlreadyRunning())
-        return 0;
-
-    // From cron or ssh there is no display; a batch run needs none.
+    // Tool and browser switches need nobody at the screen; everything else needs a display.
+    const bool batchWork = Batch::HasBatchWork(arguments.mid(1));
     const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    const bool offscreen = headless && HasBatchSwitch(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-    if (offscreen)
+    const bool platformNamed = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (headless && !platformNamed && !batchWork) {
+        Complain(QStringLiteral("there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set). Without one "
+                                "Vaskimo runs only unattended, with a tool or browser switch such as -reg."));
+        return ExitCode::NeedsDisplay;
+    }
+
+    TSingleInstance instance(ProgramInfo::Name());
+    if (instance.AlreadyRunning()) {
+        // Cron and scripts must see that their work was not done.
+        if (batchWork) {
+            Complain(QStringLiteral("another Vaskimo is running (it holds %1); this run did nothing.")
+                         .arg(instance.LockPath()));
+            return ExitCode::AlreadyRunning;
+        }
+        return ExitCode::Done;
+    }
+
+    TStopSignals::Install();
+    if (batchWork)
+        QuietQtMessages();
+    if (headless && !platformNamed)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramInfo::Name());
+    const bool offscreen = QGuiApplication::platformName() == u"offscreen";
     if (offscreen) {
         // Nobody can answer a box here: questions answer Yes, the rest goes to standard error.
         MessageBoxes::SetHandler([](QWidget *, TMessageKind kind, const QString &text) {
             if (kind != TMessageKind::Confirmation)
-                std::fprintf(stderr, "Vaskimo: %s\n", qPrintable(text));
+                Complain(text);
             return true;
         });
     }
     const QString programFolder = QCoreApplication::applicationDirPath() + u'/';
     // Declared before the window, so the window goes first and the hook then closes the viewer.
     THelpSession help(QCoreApplication::applicationFilePath(), arguments);
-    RegisterTools(programFolder, QGuiApplication::platformName() == u"offscreen", &help);
+    // A batch run leaves the first run's language choice, and the splash, to the next start.
+    RegisterTools(programFolder, batchWork || offscreen, &help);
     TPaaIkkuna window(programFolder);
+    window.SetEndAfterBatch(offscreen);
+    TStopSignals stopSignals([&window](int signal) { window.StopForSignal(signal); });
     help.InstallHook(window.FHelpFile);
     new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);  // a child of the window, deleted with it
     window.SetCommandLine(arguments);

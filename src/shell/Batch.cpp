@@ -5,9 +5,10 @@
 #include "platform/CodePage.h"
 #include "platform/CommaText.h"
 
-#include <QCollator>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <exception>
@@ -96,17 +97,20 @@ namespace Batch {
 
 QStringList SplitSwitches(const QString &switches)
 {
+    // By character codes, not the user's collation: under cs_CZ "ch" sorts after "d", and the
+    // switches must run in one order on every machine.
     QStringList items = CommaTextToList(switches.toLower());
     items.removeAll(QString());
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
-    QStringList unique;
-    for (const QString &item : items)
-        if (unique.isEmpty() || collator.compare(unique.last(), item) != 0)
-            unique << item;
-    return unique;
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    return items;
+}
+
+bool HasBatchWork(const QStringList &parameters)
+{
+    const QStringList items = SplitSwitches(JoinParameters(parameters));
+    return std::any_of(items.begin(), items.end(),
+                       [](const QString &item) { return IsToolSwitch(item) || IsBrowserSwitch(item); });
 }
 
 bool HasTraySwitch(const QStringList &parameters)
@@ -152,7 +156,15 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     }
     if (items.contains(u"-exit")) {
         exitFlag = true;
+        outcome.ExitAsked = true;
         items.removeAll(QStringLiteral("-exit"));
+    }
+
+    // A run whose record cannot be kept does not start: found and deleted items would go unlogged.
+    if (!items.isEmpty() && !CanWriteLog(logFile, &outcome.SaveError)) {
+        outcome.NothingRun = true;
+        state.FBatchMode = false;
+        return outcome;
     }
 
     if (!items.isEmpty()) {
@@ -174,9 +186,11 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
         } catch (const std::exception &e) {
             // The rest of the run is given up, as a stopped tool would, but the log says why.
             state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+            outcome.ToolFailed = true;
             break;
         } catch (...) {
             state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": unknown error");
+            outcome.ToolFailed = true;
             break;
         }
         if (state.FBatchAborted) {
@@ -206,6 +220,31 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     }
     state.FBatchMode = false;
     return outcome;
+}
+
+TBatchEnd EndOfRun(const TBatchOutcome &outcome, bool aborted, bool alwaysEnds, int signal)
+{
+    TBatchEnd end;
+    if (signal != 0)
+        end.Code = ExitCode::Signal(signal);
+    else if (!outcome.SaveError.isEmpty())
+        end.Code = ExitCode::LogNotWritten;
+    else if (aborted || outcome.ToolFailed)
+        end.Code = ExitCode::Stopped;
+    end.Ends = signal != 0 || alwaysEnds || outcome.Terminated || (outcome.ExitAsked && !outcome.SaveError.isEmpty());
+    return end;
+}
+
+bool CanWriteLog(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/Vaskimo.XXXXXX"));
+    if (!info.isDir() && probe.open())
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot write \"%1\": %2")
+                     .arg(path, info.isDir() ? QStringLiteral("it is a folder") : probe.errorString());
+    return false;
 }
 
 bool SaveLog(const QStringList &lines, const QString &path, QString *error, int codePage)

@@ -45,12 +45,33 @@ struct TBatchActions {
 struct TBatchOutcome {
     bool LogSaved = false;
     QString SaveError;       // why the log could not be saved (the caller shows it)
+    bool NothingRun = false; // the log could not be written before the first switch: nothing ran
+    bool ToolFailed = false; // a switch ended with an error (the log says which)
+    bool ExitAsked = false;  // "-exit" was among the switches
     bool Terminated = false;
 };
 
+// What an unattended run ends with, for cron and scripts.
+namespace ExitCode {
+constexpr int Done = 0;            // the run finished and its log was saved
+constexpr int Stopped = 1;         // a tool was stopped or failed before the end of the run (the log says which)
+constexpr int LogNotWritten = 2;   // the log cannot be written
+constexpr int NeedsDisplay = 3;    // no display, and the command line holds nothing to run without one
+constexpr int AlreadyRunning = 4;  // another instance runs: this one did nothing
+constexpr int Signal(int number) { return 128 + number; }  // as a shell reports a process ended by a signal
+}
+
+// How the program goes on after its batch run.
+struct TBatchEnd {
+    bool Ends = false;
+    int Code = ExitCode::Done;
+};
+
 namespace Batch {
-// Switch text lower-cased and split as comma text, sorted ignoring case, duplicates dropped.
+// Switch text lower-cased and split as comma text, sorted by character codes, duplicates dropped.
 QStringList SplitSwitches(const QString &switches);
+// A tool or browser switch among the parameters (as the routine splits them): work that needs no user.
+bool HasBatchWork(const QStringList &parameters);
 // "-s" or "/s" among the parameters, case ignored.
 bool HasTraySwitch(const QStringList &parameters);
 // Parameters joined with ", " (what ParamiTimer hands to the routine).
@@ -61,6 +82,14 @@ bool IsBrowserSwitch(const QString &item);
 // The whole run. commandLine: the process's command line as the start block gives it.
 TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &commandLine,
                   const QString &logFile, const TBatchActions &actions);
+
+// Whether a file can be made in the log's folder; false with *error ("Cannot write ...") when not.
+bool CanWriteLog(const QString &path, QString *error);
+// aborted: a tool was stopped (FBatchAborted); alwaysEnds: nobody can close the window (no
+// display); signal: the signal that stopped the run, 0 none. A run ends when "-exit" was carried
+// out, when it was stopped by a signal, when nobody can close the window, and when "-exit" was
+// asked for but the log could not be written; a tool that the user stopped keeps the window open.
+TBatchEnd EndOfRun(const TBatchOutcome &outcome, bool aborted, bool alwaysEnds, int signal);
 
 // One line per entry, each ended by CR LF; replaces the file atomically.
 bool SaveLog(const QStringList &lines, const QString &path, QString *error, int codePage = 1252);

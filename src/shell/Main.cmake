@@ -2,6 +2,7 @@
 target_sources(shell PRIVATE
   Batch.h Batch.cpp BatchLocale.cpp
   SingleInstance.h SingleInstance.cpp
+  StopSignals.h StopSignals.cpp
   Services.h Services.cpp)
 target_sources(shell_ui PRIVATE
   Main.h MainImpl.h Main.cpp MainTray.cpp MainBackground.cpp

@@ -17,6 +17,7 @@
 #include "shell/Services.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
+#include "shell/StopSignals.h"
 
 #include "ui_Main.h"
 
@@ -40,6 +41,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
 #include <exception>
 
 TPaaIkkuna *PaaIkkuna = nullptr;
@@ -765,24 +767,77 @@ void TPaaIkkuna::TsiikaaParamssit(const QString &switches)
     };
     actions.TimeStamp = [this] { return TimeStamp(); };
     actions.CodePage = AnsiCodePage();
-    actions.Terminate = [this] {
-        QTimer::singleShot(0, this, [this] {
-            close();
-            QCoreApplication::quit();
-        });
-    };
+    d->InBatch = true;
     TBatchOutcome outcome;
     try {
         outcome = Batch::Run(*this, switches, ProcessCommandLine(d->CommandLine), d->ProgramFolder + "Vaskimo.log",
                              actions);
     } catch (...) {
         FBatchMode = false;
+        d->InBatch = false;
         MessageBoxes::SetHandler(previous);
         throw;
     }
+    d->InBatch = false;
     MessageBoxes::SetHandler(previous);
-    if (!outcome.SaveError.isEmpty())
-        MessageBoxes::Error(this, outcome.SaveError);
+    FinishBatch(outcome);
+}
+
+void TPaaIkkuna::FinishBatch(const TBatchOutcome &outcome)
+{
+    const TBatchEnd end = Batch::EndOfRun(outcome, FBatchAborted, d->EndAfterBatch, d->StopSignal);
+    if (!outcome.SaveError.isEmpty()) {
+        // An unattended run reports where cron and scripts look; a user at the window sees a box.
+        if (end.Ends)
+            std::fprintf(stderr, "Vaskimo: %s\n", qPrintable(outcome.SaveError));
+        else
+            MessageBoxes::Error(this, outcome.SaveError);
+    }
+    if (end.Ends) {
+        const int code = end.Code;
+        QTimer::singleShot(0, this, [this, code] {
+            close();
+            QCoreApplication::exit(code);
+        });
+    }
+}
+
+void TPaaIkkuna::SetEndAfterBatch(bool always) { d->EndAfterBatch = always; }
+
+void TPaaIkkuna::StopForSignal(int signal)
+{
+    if (d->StopSignal != 0)
+        return;
+    d->StopSignal = signal;
+    if (d->InBatch) {
+        // The remaining switches are skipped as after a Stop; the log says why.
+        FBatchAborted = true;
+        FLog << TimeStamp() + QStringLiteral(": stopped by ") + TStopSignals::Name(signal);
+    }
+    d->Stopper = new QTimer(this);
+    d->Stopper->setInterval(50);
+    connect(d->Stopper, &QTimer::timeout, this, &TPaaIkkuna::StopNextWindow);
+    d->Stopper->start();
+    StopNextWindow();
+}
+
+// A tool window that searches refuses to close and stops its search instead, and the progress
+// window's Esc presses Abort: so each tick asks the topmost modal window to go until none is left.
+void TPaaIkkuna::StopNextWindow()
+{
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        return;
+    }
+    if (d->InBatch)
+        return;  // the batch routine is between two switches; it ends the program itself
+    d->Stopper->stop();
+    const int code = ExitCode::Signal(d->StopSignal);
+    close();
+    QCoreApplication::exit(code);
 }
 
 // ---- test access

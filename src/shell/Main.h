@@ -155,6 +155,12 @@ public:
 
     // The batch routine; switches as ParamiTimer joins them ("-reg, -unn").
     void TsiikaaParamssit(const QString &switches);
+    // Nobody can see or close this window (no display): the program ends after its batch run
+    // whatever the switches, with the run's exit code.
+    void SetEndAfterBatch(bool always);
+    // SIGTERM or SIGINT: stops the work as Stop does (tool windows stop their searches, temporaries
+    // go, the log is saved), then ends the program with 128 + signal.
+    void StopForSignal(int signal);
     // The command line of the process as the log's start block gives it (set by main).
     void SetCommandLine(const QStringList &arguments);
 
@@ -212,6 +218,8 @@ private:
     int OpenToolFor(TToolKind kind, const QString &batchSwitch);
     int RunModal(QDialog *dialog, const QString &batchSwitch);
     void ClearBrowser(const QString &folders, int kind);
+    void FinishBatch(const TBatchOutcome &outcome);
+    void StopNextWindow();
     static QString ListToCommaTextQuoted(const QStringList &folders);
 
     struct TImpl;

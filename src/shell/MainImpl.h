@@ -38,6 +38,10 @@ struct TPaaIkkuna::TImpl {
     QAction *Close1 = nullptr;
     QTimer *Parami = nullptr;
     QTimer *Paivitys = nullptr;
+    QTimer *Stopper = nullptr;             // after a stop signal: closes the modal windows one by one
+    int StopSignal = 0;                    // the signal that stops the program, 0 none
+    bool InBatch = false;                  // TsiikaaParamssit runs
+    bool EndAfterBatch = false;
     bool Shown = false;
     bool HiddenToTray = false;
 };

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -183,8 +184,42 @@ TEST(Batch, FailuresAreLoggedAndTheLogIsSaved)
         const TBatchOutcome outcome = Batch::Run(state, "-ccache -exit", "vaskimo",
                                                  dir.filePath("no/such/folder/Vaskimo.log"), program.Actions());
         EXPECT_FALSE(outcome.LogSaved);
-        EXPECT_FALSE(outcome.SaveError.isEmpty());
+        EXPECT_TRUE(outcome.SaveError.contains("no/such/folder/Vaskimo.log")) << qPrintable(outcome.SaveError);
         EXPECT_FALSE(program.Terminated);
+        EXPECT_TRUE(program.Ran.isEmpty()) << "a run whose log cannot be written must not start";
+        EXPECT_TRUE(outcome.NothingRun);
+    }
+}
+
+TEST(Batch, SwitchOrderIgnoresTheUserCollation)
+{
+    // Czech collation puts "ch" after "h" (so "-chistory" after "-dup"); the switches keep one order.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    EXPECT_EQ(Batch::SplitSwitches("-dup -chistory -CMRU -ccache"),
+              QStringList({"-ccache", "-chistory", "-cmru", "-dup"}));
+    QLocale::setDefault(previous);
+}
+
+TEST(Batch, BatchWorkOnTheCommandLine)
+{
+    const struct {
+        const char *name;
+        QStringList parameters;
+        bool work;
+    } cases[] = {
+        {"auto-start line", {"-s", "-startup"}, false},
+        {"-exit alone", {"-exit"}, false},
+        {"help debug switch", {"-debug", "-exit"}, false},
+        {"nothing", {}, false},
+        {"a tool", {"-REG", "-exit"}, true},
+        {"two switches in one argument", {"-reg,-unn"}, true},
+        {"a browser switch", {"-s", "-cmru"}, true},
+        {"a switch with a slash", {"/reg"}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Batch::HasBatchWork(c.parameters), c.work);
     }
 }
 
