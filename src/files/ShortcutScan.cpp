@@ -18,6 +18,8 @@
 namespace {
 
 const QString kShellFolders = QStringLiteral("\\Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+const QString kUserShellFolders =
+    QStringLiteral("\\Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders");
 
 QString WithBackslash(const QString &folder)
 {
@@ -35,6 +37,30 @@ QString ReadShellFolder(TRootKey root, const QString &name)
     return {};
 }
 
+// Every text value of the key, "User Shell Folders" ones expanded with the prefix's environment.
+QStringList ReadShellFolderValues(TRootKey root, const QString &key, const TWinEnvironment &environment)
+{
+    QStringList values;
+    try {
+        TRegistry registry(root);
+        if (!registry.OpenKeyReadOnly(key))
+            return values;
+        for (const QString &name : registry.GetValueNames()) {
+            const TRegDataType type = registry.GetDataType(name);
+            if (type == TRegDataType::String)
+                values << registry.ReadString(name);
+            else if (type == TRegDataType::ExpandString)
+                values << environment.Expand(registry.ReadString(name));
+        }
+    } catch (const std::exception &) {
+    }
+    return values;
+}
+
+// Hidden folders (a name starting with ".") are the user's settings and a repository's own
+// data: the cleaner never walks into them.
+bool IsHiddenName(const QString &name) { return name.startsWith(u'.'); }
+
 void AddUnique(QStringList &list, const QString &folder)
 {
     if (!folder.isEmpty() && !list.contains(folder, Qt::CaseInsensitive))
@@ -51,7 +77,9 @@ void GetFiles(const QString &folder, const TShortcutOptions &options, const QStr
 {
     for (const QString &mask : masks) {
         const QList<TSearchRec> entries = WinFiles::FindFiles(folder, mask);
-        if (!options.IgnoreEmptyFolders && entries.isEmpty() && Services::IsFolderEmpty(folder))
+        // Only a folder of the prefix itself may go: never one reached through a link out of it.
+        if (!options.IgnoreEmptyFolders && entries.isEmpty() && Services::IsFolderEmpty(folder)
+            && WinFiles::InsidePrefix(folder))
             candidates << folder;
         for (const TSearchRec &e : entries) {
             if (poll && poll()) {
@@ -75,7 +103,7 @@ void GetDirectories(const QString &folder, const TShortcutOptions &options, cons
             stopped = true;
             return;
         }
-        if (!(e.Attr & FileAttr::Directory) || ShortcutScan::Skipped(e.Name, options.SkipList))
+        if (!(e.Attr & FileAttr::Directory) || IsHiddenName(e.Name) || ShortcutScan::Skipped(e.Name, options.SkipList))
             continue;
         const QString sub = folder + e.Name + u'\\';
         GetFiles(sub, options, masks, poll, candidates, stopped);
@@ -125,16 +153,12 @@ QStringList Roots(bool skipDesktop)
 QStringList ShellFolders()
 {
     QStringList folders;
-    const struct { TRootKey root; const char *name; } names[] = {
-        {TRootKey::CurrentUser, "Start Menu"}, {TRootKey::CurrentUser, "Programs"},
-        {TRootKey::CurrentUser, "Startup"}, {TRootKey::CurrentUser, "Desktop"},
-        {TRootKey::LocalMachine, "Common Start Menu"}, {TRootKey::LocalMachine, "Common Programs"},
-        {TRootKey::LocalMachine, "Common Startup"}, {TRootKey::LocalMachine, "Common Desktop"}};
-    for (const auto &n : names) {
-        const QString value = ReadShellFolder(n.root, QLatin1String(n.name));
-        if (!value.isEmpty())
-            AddUnique(folders, WithBackslash(value));
-    }
+    const TWinEnvironment environment;
+    for (const TRootKey root : {TRootKey::CurrentUser, TRootKey::LocalMachine})
+        for (const QString &key : {kShellFolders, kUserShellFolders})
+            for (const QString &value : ReadShellFolderValues(root, key, environment))
+                if (!value.isEmpty())
+                    AddUnique(folders, WithBackslash(value));
     return folders;
 }
 
@@ -187,6 +211,9 @@ bool Judge(const QString &candidate, const QStringList &roots, const TShortcutOp
     *kind = TShortcutKind::ShellLink;
     TShellLinkInfo info;
     if (!Services::ReadShellLink(candidate, info))
+        return false;
+    // A target that lost characters on its way into the link cannot be looked for.
+    if (info.TargetUncertain)
         return false;
     QString target = info.Target;
     if (TargetExists(target))
@@ -258,7 +285,7 @@ QStringList RemoveEmptyFolders(const QStringList &folders, bool permanent, std::
                 stayed << folder;
             continue;
         }
-        const QString key = layer->Resolve(folder);
+        const QString key = WinFiles::InsidePrefix(folder) ? layer->Resolve(folder) : QString();
         if (key.isEmpty() || !layer->Delete({key}, permanent))
             stayed << folder;
     }
@@ -333,7 +360,8 @@ void TShortcutTree::Mark(const QStringList &roots, const QStringList &shellFolde
     for (TShortcutNode *n : nodes) {
         if (n->Kind != TShortcutKind::Folder)
             continue;
-        n->Protected = shellFolders.contains(n->Record.Path, Qt::CaseInsensitive);
+        n->Protected = !n->Parent || shellFolders.contains(n->Record.Path, Qt::CaseInsensitive)
+            || !WinFiles::InsidePrefix(n->Record.Path);
         for (const QString &root : roots)
             n->Protected = n->Protected || IsBelowOrSame(root, n->Record.Path);
     }

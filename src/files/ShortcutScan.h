@@ -30,7 +30,8 @@ struct TShortcutNode {
     TShortcutRecord Record;
     // " *": the folder is empty or holds only invalid shortcuts and folders that are marked too.
     bool Marked = false;
-    // A root, a folder above one, or a shell folder: never marked, never deleted.
+    // A root, a folder above one, a top-level (profile) node, a shell folder or a folder outside
+    // the prefix: never marked, never deleted.
     bool Protected = false;
     TShortcutNode *Parent = nullptr;  // nullptr for a top-level node; the parent owns us
     std::vector<std::unique_ptr<TShortcutNode>> Children;
@@ -55,8 +56,8 @@ using TPoll = std::function<bool()>;
 // "Common Start Menu", then unless skipDesktop "Desktop", "Common Desktop"), each ending in "\";
 // empty values and a folder already listed (case ignored) are left out.
 QStringList Roots(bool skipDesktop);
-// The shell's own folders below and around the roots ("Programs", "Startup" and their common
-// forms, the roots themselves), each ending in "\": the cleaner never deletes them.
+// The shell's own folders: every value of "Shell Folders" and "User Shell Folders" (expanded)
+// under HKCU and HKLM, each ending in "\": the cleaner never deletes them.
 QStringList ShellFolders();
 
 QStringList Masks(const TShortcutOptions &options);  // "*.lnk", plus "*.url" unless ignored
@@ -65,7 +66,8 @@ QStringList Masks(const TShortcutOptions &options);  // "*.lnk", plus "*.url" un
 bool Skipped(const QString &name, const QStringList &skipList);
 
 // GetFiles and GetDirectories over one root: shortcut files and (unless ignored) empty folders
-// with a trailing "\". Duplicates may occur. Stops early when poll says so.
+// with a trailing "\". Hidden folders are not walked, and only folders inside the prefix itself
+// are offered as empty. Duplicates may occur. Stops early when poll says so.
 QStringList Collect(const QString &root, const TShortcutOptions &options, const TPoll &poll = {});
 
 // Judges one candidate: true when it is listed. record is filled for a listed shell link or
@@ -79,8 +81,9 @@ bool Judge(const QString &candidate, const QStringList &roots, const TShortcutOp
 // included); -1 when the folder cannot be listed.
 int EntryCount(const QString &folder);
 
-// Removes each folder in order, each only when it is empty at its turn, through the deletion
-// service's file layer (permanent, or to the recycle bin). Returns the folders that stayed.
+// Removes each folder in order, each only when it is empty and inside the prefix at its turn,
+// through the deletion service's file layer (permanent, or to the recycle bin). Returns the
+// folders that stayed.
 QStringList RemoveEmptyFolders(const QStringList &folders, bool permanent,
                                std::shared_ptr<TDeletionFileLayer> layer = nullptr);
 

@@ -65,6 +65,11 @@ QList<TSearchRec> FindFiles(const QString &folder, const QString &mask,
 // The drive map of prefix (nullptr: TWinePrefix::Current(); no prefix at all: only Z: = "/").
 const TDriveMap &DrivesOf(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
+// True when path names an existing object that really lies inside the prefix folder, every link
+// on the way followed: a profile folder that wineboot linked into the user's home is outside.
+// False without a prefix.
+bool InsidePrefix(const QString &path, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
 // The same over a given drive map. With CannotTell, FileExists and DirectoryExists are true and
 // FileGetAttr gives FileAttr::Archive (a plain file's word).
 bool FileExists(const QString &path, const TDriveMap &drives);

@@ -8,6 +8,7 @@
 #include "support/PrefixBuilder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -299,6 +300,52 @@ TEST_F(ShortcutTree, RootsAndShellFoldersAreNeverMarked)
     EXPECT_TRUE(Find(B.UserName() + "/Desktop")->Protected);
     EXPECT_TRUE(Find("Windows/Start Menu/Programs/Startup")->Protected);
     EXPECT_EQ(Tree.AllShortcutFiles().size(), 3);
+}
+
+TEST_F(ShortcutTree, OnlyFoldersOfThePrefixMayGoAndHiddenOnesAreNotWalked)
+{
+    // As wineboot leaves it: the profile's Desktop is a link into the user's home.
+    QTemporaryDir home;
+    for (const char *folder : {"empty", ".gnupg/private-keys-v1.d", ".config/x", "repo/.git/refs/tags", "repo/.git/objects"})
+        ASSERT_TRUE(QDir(home.path()).mkpath(folder));
+    const QString desktopHost = QDir::cleanPath(B.HostPath(Desktop));
+    ASSERT_TRUE(QDir(desktopHost).removeRecursively());
+    ASSERT_TRUE(QFile::link(home.path(), desktopHost));
+    Link(Desktop + "Dead\\gone.lnk", "C:\\Gone\\a.exe");
+    Link(Desktop + ".hidden\\gone.lnk", "C:\\Gone\\b.exe");
+    Link(Desktop + "gone.lnk", "C:\\Gone\\c.exe");
+    // Shell folders named only by "User Shell Folders" (expanded) or by the machine's "Shell Folders".
+    const QString tools = StartMenu + "Programs\\Administrative Tools";
+    const QString commonTools = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Administrative Tools";
+    B.AddExpandString(THive::User, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                      "Administrative Tools", "%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Administrative Tools");
+    B.AddString(THive::System, kShellFolders, "Common Administrative Tools", commonTools);
+    B.AddFolder(tools);
+    B.AddFolder(commonTools);
+    B.AddFolder(StartMenu + "Programs\\Old");
+    B.MakeCurrent();
+
+    for (const QString &c : ShortcutScan::Collect(Desktop, {}))
+        EXPECT_FALSE(c.endsWith('\\')) << "a folder of the home offered: " << c.toStdString();
+    Search();
+    EXPECT_EQ(Tree.AllMarkedFolders(), QStringList{StartMenu + "Programs\\Old\\"});
+    QStringList links = Tree.AllShortcutFiles();
+    links.sort();
+    EXPECT_EQ(links, (QStringList{Desktop + "Dead\\gone.lnk", Desktop + "gone.lnk"})) << "invalid shortcuts go wherever they are";
+    const TShortcutNode *dead = Find(B.UserName() + "/Desktop/Dead");
+    ASSERT_NE(dead, nullptr);
+    EXPECT_TRUE(dead->Protected) << "it holds only invalid shortcuts, but lies in the home";
+    for (const auto &top : Tree.TopLevel())
+        EXPECT_TRUE(top->Protected) << top->Text.toStdString();
+
+    // Even handed such a folder, the removal refuses it.
+    QTemporaryDir trash;
+    const QStringList folders = {Desktop + "empty\\", tools + "\\"};
+    EXPECT_EQ(ShortcutScan::RemoveEmptyFolders(folders, false, std::make_shared<THostDeletionLayer>(nullptr, trash.path())),
+              folders.mid(0, 1));
+    EXPECT_TRUE(QFileInfo::exists(home.path() + "/empty"));
+    EXPECT_TRUE(ShortcutScan::ShellFolders().contains(tools + "\\"));
+    EXPECT_TRUE(ShortcutScan::ShellFolders().contains(commonTools + "\\"));
 }
 
 TEST_F(ShortcutTree, TwoFoldersOfOneNameStayTwoNodes)

@@ -4,6 +4,7 @@
 #include "platform/WinePrefix.h"
 #include "registry/LisaaPoistaThds.h"
 #include "registry/UndoManager.h"
+#include "support/RunProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -182,21 +183,7 @@ protected:
     static bool Run(const QString &program, const QStringList &args, QByteArray *out, int timeoutMs,
                     const QProcessEnvironment &env = Environment())
     {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(program, args);
-        if (!p.waitForStarted(10000)) {
-            *out = p.errorString().toUtf8();
-            return false;
-        }
-        const bool ended = p.waitForFinished(timeoutMs);
-        if (!ended) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-        *out = p.readAll();
-        return ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return TestSupport::RunToEnd(program, args, env, timeoutMs, out);
     }
 
     static void Reg(const QStringList &args)

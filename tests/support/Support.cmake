@@ -1,5 +1,5 @@
 # Test-support sources: target_sources(testsupport PRIVATE ...)
 target_sources(testsupport PRIVATE
   support/PrefixBuilder.h support/PrefixBuilder.cpp
-  support/MessageBoxCatcher.h support/DeletionLayers.h support/DemoPrefix.h support/Pattern.h
+  support/MessageBoxCatcher.h support/DeletionLayers.h support/DemoPrefix.h support/Pattern.h support/RunProcess.h
 )

@@ -1,0 +1,246 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: "-delsho" run by the built program on a prefix made by Wine's own wineboot, whose profile links into a home.
+//
+// wineboot links the profile's Desktop (and Documents and the rest) into the user's Linux home.
+// The home here holds a git repository, settings folders and empty folders; shortcuts come both
+// from Wine's own shell-link object (WScript.Shell run by cscript) and from hand-made bytes.
+#include "LnkBuilder.h"
+#include "support/RunProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+const QString Wine64 = QStringLiteral("/usr/lib/wine/wine64");
+const QString WineServer = QStringLiteral("/usr/lib/wine/wineserver");
+const QString StartMenuBelow = QStringLiteral("AppData/Roaming/Microsoft/Windows/Start Menu/Programs");
+const QString CommonPrograms = QStringLiteral("ProgramData/Microsoft/Windows/Start Menu/Programs");
+
+using TestSupport::RunToEnd;
+
+// A JScript string literal: the script's text stays ASCII whatever the locale.
+QString JsString(const QString &text)
+{
+    QString s = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == u'\\' || c == u'"')
+            s += u'\\' + QString(c);
+        else if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            s += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            s += c;
+    }
+    return s + u'"';
+}
+
+// Every path below the folders, links not followed.
+QSet<QString> Listing(const QStringList &folders)
+{
+    QProcess find;
+    find.start(QStringLiteral("find"), QStringList{QStringLiteral("-P")} + folders + QStringList{QStringLiteral("-mindepth"), QStringLiteral("1")});
+    find.waitForFinished(60000);
+    QSet<QString> paths;
+    for (const QByteArray &line : find.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            paths.insert(QFile::decodeName(line));
+    return paths;
+}
+
+class ShortcutsOnAWinebootPrefix : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFileInfo(Wine64).isExecutable())
+            GTEST_SKIP() << "Wine is not installed (no " << Wine64.toStdString() << ")";
+        ASSERT_TRUE(Dir.isValid());
+        Home = Dir.filePath("home");
+        Prefix = Dir.filePath("prefix");
+        Env = QProcessEnvironment::systemEnvironment();
+        Env.insert("HOME", Home);
+        Env.insert("XDG_CONFIG_HOME", Home + "/.config");
+        Env.insert("XDG_DATA_HOME", Home + "/.local/share");
+        Env.insert("XDG_CACHE_HOME", Home + "/.cache");
+        Env.insert("WINEPREFIX", Prefix);
+        Env.insert("WINEARCH", "win64");
+        Env.insert("WINEDEBUG", "-all");
+        Env.remove("DISPLAY");
+        Env.remove("WAYLAND_DISPLAY");
+    }
+    void TearDown() override
+    {
+        if (!Prefix.isEmpty() && QFileInfo::exists(Prefix)) {
+            QByteArray out;
+            RunToEnd(WineServer, {"-k"}, Env, 20000, &out);
+            RunToEnd(WineServer, {"-w"}, Env, 20000, &out);
+        }
+    }
+    void Wine(const QStringList &args)
+    {
+        QByteArray out;
+        ASSERT_TRUE(RunToEnd(Wine64, args, Env, 120000, &out, Dir.path())) << args.join(' ').toStdString() << ": " << out.toStdString();
+        ASSERT_TRUE(RunToEnd(WineServer, {"-w"}, Env, 60000, &out)) << out.toStdString();
+    }
+    void Git(const QStringList &args, QByteArray *out = nullptr)
+    {
+        QByteArray ignored;
+        QByteArray &text = out ? *out : ignored;
+        ASSERT_TRUE(RunToEnd("git", QStringList{"-c", "user.name=Test", "-c", "user.email=test@example.com", "-C", Home + "/repo"} + args,
+                        Env, 30000, &text))
+            << args.join(' ').toStdString() << ": " << text.toStdString();
+    }
+    static void MakeFolder(const QString &path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
+    static void Write(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()) << path.toStdString();
+    }
+    // "C:\x\y" as the host path in this prefix.
+    QString Host(const QString &windowsPath) const
+    {
+        return Prefix + "/drive_c/" + windowsPath.mid(3).replace('\\', '/');
+    }
+    // The values of a "Shell Folders" key as Wine's own reg reads them.
+    QStringList ShellFolderValues(const QString &root)
+    {
+        QByteArray out;
+        EXPECT_TRUE(RunToEnd(Wine64, {"reg", "query", root + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"},
+                        Env, 60000, &out))
+            << out.toStdString();
+        QStringList values;
+        for (const QByteArray &line : out.split('\n')) {
+            const qsizetype type = line.indexOf("REG_SZ");
+            if (type > 0)
+                values << QString::fromUtf8(line.mid(type + 6)).trimmed();
+        }
+        return values;
+    }
+
+    QTemporaryDir Dir;
+    QString Home, Prefix;
+    QProcessEnvironment Env;
+};
+
+TEST_F(ShortcutsOnAWinebootPrefix, DelshoTakesBrokenShortcutsAndEmptyPrefixFoldersOnly)
+{
+    // The home before Wine sees it: a repository, settings folders with empty subfolders, an empty folder.
+    MakeFolder(Home + "/repo");
+    Git({"init", "-q"});
+    Write(Home + "/repo/README", "kept\n");
+    Git({"add", "README"});
+    Git({"commit", "-q", "-m", "first"});
+    for (const char *folder : {".gnupg/private-keys-v1.d", ".config/x", "Projects/empty", "Old"})
+        MakeFolder(Home + '/' + folder);
+
+    Wine({"wineboot", "-i"});
+    QStringList users = QDir(Prefix + "/drive_c/users").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    users.removeAll("Public");
+    ASSERT_EQ(users.size(), 1) << users.join(',').toStdString();
+    const QString user = users.first();
+    const QString profile = Prefix + "/drive_c/users/" + user;
+    // What Debian's wineboot does with a home that has no Desktop folder: the profile's Desktop is the home.
+    ASSERT_TRUE(QFileInfo(profile + "/Desktop").isSymLink());
+    ASSERT_EQ(QFileInfo(profile + "/Desktop").canonicalFilePath(), QFileInfo(Home).canonicalFilePath());
+    const QString programs = profile + '/' + StartMenuBelow, common = Prefix + "/drive_c/" + CommonPrograms;
+    const QString windowsProfile = "C:\\users\\" + user, windowsPrograms = windowsProfile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+    const QString snowman = QString::fromUtf8("C:\\Ünïcødé\\☃ gone.exe");
+
+    for (const QString &folder : {programs + "/Games", programs + "/Tools", programs + "/EmptyInside", programs + "/Outer/Inner",
+                                  common + "/Vendor", QFileInfo(Host(snowman)).path()})
+        MakeFolder(folder);
+    Write(Host(snowman), "MZ");
+
+    // Shortcuts written by Wine's own shell-link object.
+    const struct {
+        QString link, target;
+    } wineLinks[] = {
+        {windowsProfile + "\\Desktop\\gone-wine.lnk", "C:\\Gone\\app.exe"},
+        {windowsProfile + "\\Desktop\\Old\\gone-old.lnk", "C:\\Gone\\old.exe"},
+        {windowsProfile + "\\Desktop\\snowman.lnk", snowman},
+        {windowsPrograms + "\\Games\\gone-game.lnk", "C:\\Gone\\game.exe"},
+        {windowsPrograms + "\\Tools\\notepad.lnk", "C:\\windows\\notepad.exe"},
+        {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Vendor\\gone-vendor.lnk", "C:\\Gone\\vendor.exe"},
+    };
+    QString script = "var shell = new ActiveXObject(\"WScript.Shell\");\n";
+    for (const auto &l : wineLinks)
+        script += "var l = shell.CreateShortcut(" + JsString(l.link) + "); l.TargetPath = " + JsString(l.target) + "; l.Save();\n";
+    Write(Prefix + "/drive_c/links.js", script.toLatin1());
+    Wine({"cscript", "//nologo", "C:\\links.js"});
+    for (const auto &l : wineLinks)
+        ASSERT_TRUE(QFileInfo::exists(Host(l.link))) << "Wine wrote no " << l.link.toStdString();
+    QFile::remove(Prefix + "/drive_c/links.js");
+
+    // Hand-made ones, after Microsoft's published format; a FIFO where a shortcut would be.
+    LnkBuilder::TLink gone, fine, quotes;
+    gone.Target = "C:\\Gone\\hand.exe";
+    fine.Target = "C:\\windows\\notepad.exe";
+    quotes.Target = "\"\"";
+    Write(Home + "/hand-gone.lnk", LnkBuilder::WithLinkInfo(gone));
+    Write(Home + "/hand-fine.lnk", LnkBuilder::WithLinkInfo(fine));
+    Write(programs + "/quotes.lnk", LnkBuilder::WithLinkInfo(quotes));
+    Write(programs + "/hand-idlist.lnk", LnkBuilder::WithIdList("C:\\", {"Gone", "idlist.exe"}));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(programs + "/fifo.lnk").constData(), 0600), 0);
+
+    QStringList shellFolders = ShellFolderValues("HKCU") + ShellFolderValues("HKLM");
+    ASSERT_GE(shellFolders.size(), 20);
+    ASSERT_TRUE(shellFolders.contains(windowsPrograms + "\\Administrative Tools"));
+    QByteArray out;
+    ASSERT_TRUE(RunToEnd(WineServer, {"-w"}, Env, 60000, &out));
+
+    const QStringList walked = {Prefix + "/drive_c", Home};
+    const QSet<QString> before = Listing(walked);
+
+    QTemporaryDir program;
+    const QString exe = program.filePath("vaskimo");
+    ASSERT_TRUE(QFile::copy(VASKIMO_EXE, exe));
+    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    MakeFolder(program.filePath("run"));
+    ::chmod(QFile::encodeName(program.filePath("run")).constData(), 0700);
+    QProcessEnvironment env = Env;
+    env.insert("XDG_RUNTIME_DIR", program.filePath("run"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    ASSERT_TRUE(RunToEnd(exe, {"-delsho", "-exit"}, env, 120000, &out)) << out.toStdString();
+
+    QFile log(program.filePath("Vaskimo.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray logText = log.readAll();
+    EXPECT_TRUE(logText.contains("Found 6 invalid shortcuts! Deleting...")) << logText.constData();
+    EXPECT_FALSE(logText.contains("failed")) << logText.constData();
+
+    QSet<QString> removed = before - Listing(walked);
+    const QSet<QString> expected = {
+        Home + "/gone-wine.lnk",       Home + "/Old/gone-old.lnk",   Home + "/hand-gone.lnk",
+        programs + "/Games/gone-game.lnk", programs + "/Games",      programs + "/hand-idlist.lnk",
+        common + "/Vendor/gone-vendor.lnk", common + "/Vendor",      programs + "/EmptyInside",
+        programs + "/Outer/Inner",     programs + "/Outer",
+    };
+    QStringList unexpected = (removed - expected).values(), missed = (expected - removed).values();
+    unexpected.sort();
+    missed.sort();
+    EXPECT_TRUE(unexpected.isEmpty()) << "removed as well: " << unexpected.join(", ").toStdString();
+    EXPECT_TRUE(missed.isEmpty()) << "left in place: " << missed.join(", ").toStdString();
+    // Each went to the user's trash, where it can be restored from.
+    EXPECT_EQ(QDir(Home + "/.local/share/Trash/info").entryList(QDir::Files).size(), expected.size());
+
+    QByteArray status;
+    Git({"status", "--porcelain"}, &status);
+    EXPECT_TRUE(status.isEmpty()) << status.constData();
+    for (const QString &folder : shellFolders)
+        EXPECT_TRUE(QFileInfo(Host(folder)).isDir()) << "shell folder gone: " << folder.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: runs a program (Wine, git, the built program) to its end with a time-out, for tests.
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace TestSupport {
+
+// False when the program does not start, does not end within timeoutMs (it is then killed) or
+// ends with a failure; *out gets what it printed on both channels.
+inline bool RunToEnd(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,
+                     QByteArray *out, const QString &workingFolder = QString())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (!workingFolder.isEmpty())
+        p.setWorkingDirectory(workingFolder);
+    p.start(program, args);
+    if (!p.waitForStarted(10000)) {
+        *out = p.errorString().toUtf8();
+        return false;
+    }
+    const bool ended = p.waitForFinished(timeoutMs);
+    if (!ended) {
+        p.kill();
+        p.waitForFinished(5000);
+        *out = "timed out: " + p.readAll();
+        return false;
+    }
+    *out = p.readAll();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+}  // namespace TestSupport
