@@ -13,6 +13,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace UndoManager {
 
@@ -80,6 +82,19 @@ QStringList BreakInLineMarks(const QString &line)
     QStringList out{line.left(colon + 1) + pieces.first() + QStringLiteral(",\\")};
     for (qsizetype i = 1; i < pieces.size(); ++i)
         out.append(QStringLiteral("  ") + pieces.at(i).trimmed() + (i + 1 < pieces.size() ? QStringLiteral(",\\") : QString()));
+    return out;
+}
+
+// What the entries of a file give back, in an order of their own: roots, keys and value names as
+// the registry compares them.
+using TRestore = std::tuple<QString, QString, QString, QString, int, quint32, QByteArray>;
+std::vector<TRestore> Restores(const QStringList &lines)
+{
+    std::vector<TRestore> out;
+    for (const TUndoEntry &e : UndoFiles::ReadRegLines(lines))
+        out.emplace_back(e.Root.toCaseFolded(), e.Key.toCaseFolded(), e.ValueName.toCaseFolded(), e.Data, int(e.Type),
+                         e.Number, e.Bytes);
+    std::sort(out.begin(), out.end());
     return out;
 }
 
@@ -292,7 +307,9 @@ QStringList RebuildRegLines(const QStringList &lines)
         for (const QStringList &value : item.Values)
             out += value;
     }
-    return out;
+    // A damaged file can read otherwise once its lines move (a stray "\" takes a new neighbour
+    // as its data): then it stays as it is.
+    return Restores(out) == Restores(lines) ? out : lines;
 }
 
 qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf)

@@ -41,7 +41,9 @@ TUndoNodeKind FileKind(const QString &path);
 // (those of a later occurrence directly below it, in their order); every other line in its order.
 // A value line travels with the continuation lines ("\" at its end, the next line indented) that
 // belong to it. A hex value line with its "\" marks inside the line (earlier versions) is broken after
-// each mark. Rebuilding the result again changes nothing.
+// each mark. Rebuilding the result again changes nothing. Every entry gives back what it gave before
+// (compared as the registry compares names): where the rebuilt text would read otherwise (a damaged
+// file), the lines come back unchanged.
 QStringList RebuildRegLines(const QStringList &lines);
 
 // Physical lines -> value lines with their continuation lines joined ("hex:01,\" + "  02" -> "hex:01,02").

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: what the fuzz harnesses share: the check that ends a run with the broken rule, and input helpers.
+// Summary: what the fuzz harnesses share: the check that ends a run with the broken rule, input and file helpers.
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,5 +48,25 @@ private:
     size_t FSize;
     size_t FPos = 0;
 };
+
+// A folder of the run for parsers that read files, in memory where the system has a place for it
+// (saving syncs to the disk otherwise); gone when the run ends normally.
+inline QString Folder()
+{
+    static QTemporaryDir folder(QFile::exists(QStringLiteral("/dev/shm"))
+                                    ? QStringLiteral("/dev/shm/vaskimo-fuzz-XXXXXX")
+                                    : QDir::tempPath() + QStringLiteral("/vaskimo-fuzz-XXXXXX"));
+    FUZZ_CHECK(folder.isValid());
+    return folder.path();
+}
+
+// Writes bytes to name inside Folder() and returns the file's path.
+inline QString WriteFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = Folder() + u'/' + name;
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+    return path;
+}
 
 }  // namespace Fuzz

@@ -120,6 +120,12 @@ TEST(UndoManager, RebuiltTextHasEachKeyOnceAndIsStable)
         {"comments stay in their order",
          {"REGEDIT4", "; one", "[K]", "; two", "\"a\"=\"1\""},
          {"REGEDIT4", "; one", "", "[K]", "\"a\"=\"1\"", "; two"}},
+        {"a damaged file that would read otherwise once rebuilt stays as it is: a stray \"\\\" would take a moved line as data",
+         {"[HKEY_CURRENT_USER\\K]", "\"e\"=hex:01,\\", "[HKEY_CURRENT_USER\\K]", "\"f\"=\"2\"", "  1b,1c"},
+         {"[HKEY_CURRENT_USER\\K]", "\"e\"=hex:01,\\", "[HKEY_CURRENT_USER\\K]", "\"f\"=\"2\"", "  1b,1c"}},
+        {"... or a line of no known type would be broken where the reader sees no hex data",
+         {"[HKEY_CURRENT_USER\\K]", "\"a\"=\"b\"=hex:01,\\02"},
+         {"[HKEY_CURRENT_USER\\K]", "\"a\"=\"b\"=hex:01,\\02"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
