@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QTabBar>
 #include <QTimeEdit>
 
 
@@ -137,6 +138,9 @@ void TOptionsIkkuna::FormCreate(bool winNT)
     ui->Compressed->setEnabled(winNT);
     ui->Uncompressed->setEnabled(winNT);
     Cancel->SetCancel(true);
+    Asetukset->tabBar()->hide();
+    connect(ui->PageList, &QListWidget::currentRowChanged, Asetukset, &QTabWidget::setCurrentIndex);
+    connect(Asetukset, &QTabWidget::currentChanged, ui->PageList, [this](int page) { ui->PageList->setCurrentRow(page); });
     connect(Ok, &QPushButton::clicked, this, &TOptionsIkkuna::accept);
     connect(Cancel, &QPushButton::clicked, this, &TOptionsIkkuna::reject);
 
@@ -169,6 +173,7 @@ void TOptionsIkkuna::FormCreate(bool winNT)
     connect(dirs, &QListWidget::itemSelectionChanged, this, &TOptionsIkkuna::CustomDirClick);
     connect(dirs, &QListWidget::itemEntered, this, &TOptionsIkkuna::CustomDirMouseMove);
     RunEnablingRules();
+    ShowPageList();
 }
 
 void TOptionsIkkuna::FillFrom(const TSettings &settings, bool runAtStartup, const QString &programFolder)
@@ -182,6 +187,7 @@ void TOptionsIkkuna::FillFrom(const TSettings &settings, bool runAtStartup, cons
     Control<QAbstractButton>("Start")->setChecked(runAtStartup);
     ShowFontText();
     RunEnablingRules();
+    ShowPageList();  // the captions may have been translated
 }
 
 void TOptionsIkkuna::ReadInto(TSettings &settings) const { ReadOptionControls(this, settings); }
@@ -211,7 +217,29 @@ void TOptionsIkkuna::accept()
 void TOptionsIkkuna::showEvent(QShowEvent *event)
 {
     FOptionsShown = true;
+    ShowPageList();
     QDialog::showEvent(event);
+}
+
+// Eleven tabs do not fit any width a dialog may take: the pages are chosen in a list of their
+// captions, wide enough for the longest (again when a translation may have changed them).
+void TOptionsIkkuna::ShowPageList()
+{
+    QListWidget *list = ui->PageList;
+    const QSignalBlocker blocker(list);
+    list->setSpacing(2);
+    list->clear();
+    int widest = 0;
+    for (int page = 0; page < Asetukset->count(); ++page) {
+        QString caption = Asetukset->tabText(page);
+        caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+        caption.remove(u'&');
+        caption.replace(u'\x01', u'&');
+        list->addItem(caption);
+        widest = qMax(widest, list->fontMetrics().horizontalAdvance(caption));
+    }
+    list->setFixedWidth(widest + 2 * list->frameWidth() + 24);
+    list->setCurrentRow(Asetukset->currentIndex());
 }
 
 void TOptionsIkkuna::Enable(std::initializer_list<const char *> names, bool enabled)

@@ -107,6 +107,7 @@ protected:
 
 private:
     void FormCreate(bool winNT);
+    void ShowPageList();
     void SchedulingRules();
     void AskAboutAutoStart();
     void PickFolderInto(const char *editName);

@@ -171,16 +171,26 @@ const TSystemRole SystemRoles[] = {
     {29, QPalette::Active, QPalette::Highlight},       {30, QPalette::Active, QPalette::Window},
 };
 
-// Every name of the standard table, in the order the colour list shows them.
-const char *const StandardColorNames[] = {
-    "clBlack", "clMaroon", "clGreen", "clOlive", "clNavy", "clPurple", "clTeal", "clGray", "clSilver",
-    "clRed", "clLime", "clYellow", "clBlue", "clFuchsia", "clAqua", "clWhite", "clMoneyGreen",
-    "clSkyBlue", "clCream", "clMedGray", "clActiveBorder", "clActiveCaption", "clAppWorkSpace",
-    "clBackground", "clBtnFace", "clBtnHighlight", "clBtnShadow", "clBtnText", "clCaptionText",
-    "clGradientActiveCaption", "clGradientInactiveCaption", "clGrayText", "clHighlight",
-    "clHighlightText", "clHotLight", "clInactiveBorder", "clInactiveCaption", "clInactiveCaptionText",
-    "clInfoBk", "clInfoText", "clMenu", "clMenuBar", "clMenuHighlight", "clMenuText", "clScrollBar",
-    "cl3DDkShadow", "cl3DLight", "clWindow", "clWindowFrame", "clWindowText",
+// Every name of the standard table, in the order the colour list shows them, with the name the
+// list shows (the stored one is the program's own, not for the user).
+const struct {
+    const char *Name, *Shown;
+} StandardColors[] = {
+    {"clBlack", "Black"}, {"clMaroon", "Maroon"}, {"clGreen", "Green"}, {"clOlive", "Olive"}, {"clNavy", "Navy"},
+    {"clPurple", "Purple"}, {"clTeal", "Teal"}, {"clGray", "Gray"}, {"clSilver", "Silver"}, {"clRed", "Red"},
+    {"clLime", "Lime"}, {"clYellow", "Yellow"}, {"clBlue", "Blue"}, {"clFuchsia", "Fuchsia"}, {"clAqua", "Aqua"},
+    {"clWhite", "White"}, {"clMoneyGreen", "Money green"}, {"clSkyBlue", "Sky blue"}, {"clCream", "Cream"},
+    {"clMedGray", "Medium gray"}, {"clActiveBorder", "Active border"}, {"clActiveCaption", "Active title bar"},
+    {"clAppWorkSpace", "Application background"}, {"clBackground", "Desktop"}, {"clBtnFace", "Button face"},
+    {"clBtnHighlight", "Button highlight"}, {"clBtnShadow", "Button shadow"}, {"clBtnText", "Button text"},
+    {"clCaptionText", "Title bar text"}, {"clGradientActiveCaption", "Active title bar gradient"},
+    {"clGradientInactiveCaption", "Inactive title bar gradient"}, {"clGrayText", "Disabled text"},
+    {"clHighlight", "Selection"}, {"clHighlightText", "Selected text"}, {"clHotLight", "Link"},
+    {"clInactiveBorder", "Inactive border"}, {"clInactiveCaption", "Inactive title bar"},
+    {"clInactiveCaptionText", "Inactive title bar text"}, {"clInfoBk", "Tooltip"}, {"clInfoText", "Tooltip text"},
+    {"clMenu", "Menu"}, {"clMenuBar", "Menu bar"}, {"clMenuHighlight", "Menu selection"}, {"clMenuText", "Menu text"},
+    {"clScrollBar", "Scroll bar"}, {"cl3DDkShadow", "3D dark shadow"}, {"cl3DLight", "3D light"},
+    {"clWindow", "Window"}, {"clWindowFrame", "Window frame"}, {"clWindowText", "Window text"},
 };
 
 QIcon Swatch(const QColor &color)
@@ -249,10 +259,10 @@ TFontSetting ScreenIconFont()
 void FillColorCombo(QComboBox *combo)
 {
     combo->clear();
-    for (const char *name : StandardColorNames) {
+    for (const auto &named : StandardColors) {
         TColor color = 0;
-        if (StringToColor(QString::fromLatin1(name), &color))
-            combo->addItem(Swatch(ToQColor(color, combo->palette())), QString::fromLatin1(name), int(color));
+        if (StringToColor(QString::fromLatin1(named.Name), &color))
+            combo->addItem(Swatch(ToQColor(color, combo->palette())), QString::fromLatin1(named.Shown), int(color));
     }
 }
 
@@ -316,8 +326,8 @@ void FillOptionControls(QWidget *dialog, const TSettings &s)
     if (auto *color = Find<QComboBox>(dialog, "BGColor")) {
         int index = color->findData(int(s.FBackgroundColor));
         if (index < 0) {
-            color->addItem(Swatch(ToQColor(s.FBackgroundColor, color->palette())), ColorToString(s.FBackgroundColor),
-                           int(s.FBackgroundColor));
+            const QColor own = ToQColor(s.FBackgroundColor, color->palette());
+            color->addItem(Swatch(own), own.name(QColor::HexRgb).toUpper(), int(s.FBackgroundColor));
             index = color->count() - 1;
         }
         color->setCurrentIndex(index);

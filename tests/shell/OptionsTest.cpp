@@ -388,6 +388,7 @@ TEST_F(OptionsTest, TranslatedFromTheLanguageInUse)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[OptionsIkkuna]\r\nOptionsIkkuna.Caption=Asetukset\r\nOptionsIkkuna.HideTray.Caption=Piiloon\r\n"
                "OptionsIkkuna.GeneralSheet.Caption=Yleiset\r\nOptionsIkkuna.Proxy.Text=ei.tama\r\n"
+               "OptionsIkkuna.DuplicateSheet.Caption=Kaksoiskappaleet && muut\r\n"
                "[Misc]\r\nM083DI=Valitse kansio\r\n");
     file.close();
     QString title;
@@ -402,6 +403,13 @@ TEST_F(OptionsTest, TranslatedFromTheLanguageInUse)
     EXPECT_EQ(w.windowTitle(), "Asetukset");
     EXPECT_EQ(w.Control<QCheckBox>("HideTray")->text(), "Piiloon");
     EXPECT_EQ(w.Asetukset->tabText(0), "Yleiset");
+    // The pages are chosen by their translated captions, an "&&" read as one "&".
+    auto *pages = w.Control<QListWidget>("PageList");
+    ASSERT_TRUE(pages);
+    ASSERT_EQ(pages->count(), 11);
+    EXPECT_EQ(pages->item(0)->text(), "Yleiset");
+    EXPECT_EQ(pages->item(6)->text(), "Kaksoiskappaleet & muut");
+    EXPECT_EQ(pages->item(7)->text(), "Unnecessary files");
     EXPECT_EQ(w.Control<QLineEdit>("Proxy")->text(), "proxy.example") << "the settings' own text wins";
     EXPECT_EQ(w.Control<QComboBox>("Language")->currentText(), "Suomi");
     Show(w);

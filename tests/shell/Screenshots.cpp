@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
 
 #include <cstdio>
 
@@ -29,14 +30,28 @@ int main(int argc, char **argv)
         return 1;
     }
     int failures = 0;
-    for (const TestSupport::TTourStop &stop : tour.OpenAll()) {
-        const QString file = folder.filePath(stop.Name + QStringLiteral(".png"));
-        if (!stop.Window || !stop.Window->grab().save(file)) {
+    const auto render = [&](QWidget *window, const QString &name) {
+        const QString file = folder.filePath(name + QStringLiteral(".png"));
+        if (!window || !window->grab().save(file)) {
             std::fprintf(stderr, "cannot render %s\n", qPrintable(file));
             ++failures;
-            continue;
+            return;
         }
         std::printf("%s\n", qPrintable(file));
+    };
+    for (const TestSupport::TTourStop &stop : tour.OpenAll()) {
+        render(stop.Window, stop.Name);
+        // A window of pages: each page too, the first as the window opens.
+        QTabWidget *pages = nullptr;
+        for (QTabWidget *tabs : stop.Window ? stop.Window->findChildren<QTabWidget *>() : QList<QTabWidget *>())
+            if (tabs->window() == stop.Window)
+                pages = tabs;
+        for (int page = 1; pages && page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            render(stop.Window, stop.Name + QStringLiteral("-%1").arg(page + 1));
+        }
+        if (pages)
+            pages->setCurrentIndex(0);
     }
     return failures == 0 ? 0 : 1;
 }

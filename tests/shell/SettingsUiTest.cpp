@@ -145,7 +145,7 @@ TEST(SettingsUiTest, FillShowsTheTableFormsOfTheControls)
     ASSERT_EQ(background->count(), 2);
     EXPECT_EQ(background->itemText(0), QStringLiteral("Default"));
     EXPECT_EQ(background->currentText(), QStringLiteral("C:\\pics\\bg.bmp"));
-    EXPECT_EQ(f.Get<QComboBox>("BGColor")->currentText(), QStringLiteral("$00F7F7F7")) << "a colour outside the table is added";
+    EXPECT_EQ(f.Get<QComboBox>("BGColor")->currentText(), QStringLiteral("#F7F7F7")) << "a colour outside the table is added";
     EXPECT_EQ(f.Get<QComboBox>("Language")->currentText(), QStringLiteral("Svenska"));
     EXPECT_EQ(f.Get<QComboBox>("MonthBox")->currentText(), QStringLiteral("31"));
 
@@ -154,8 +154,15 @@ TEST(SettingsUiTest, FillShowsTheTableFormsOfTheControls)
     s.FLanguageIndex = 0;
     FillOptionControls(&f.Dialog, s);
     EXPECT_EQ(background->count(), 1);
-    EXPECT_EQ(f.Get<QComboBox>("BGColor")->currentText(), QStringLiteral("clBtnFace"));
+    EXPECT_EQ(f.Get<QComboBox>("BGColor")->currentText(), QStringLiteral("Button face"));
     EXPECT_EQ(f.Get<QComboBox>("Language")->currentIndex(), 0) << "index 0: English, whatever the name";
+    // A colour of the file's own is shown as the user writes colours: red, green, blue.
+    s.FBackgroundColor = 0x00336699;  // $00BBGGRR
+    FillOptionControls(&f.Dialog, s);
+    EXPECT_EQ(f.Get<QComboBox>("BGColor")->currentText(), QStringLiteral("#996633"));
+    TSettings back;
+    ReadOptionControls(&f.Dialog, back);
+    EXPECT_EQ(back.FBackgroundColor, TColor(0x00336699));
 }
 
 TEST(SettingsUiTest, ADialogWithoutTheControlsLeavesTheSettings)

@@ -3,12 +3,19 @@
 #include "WindowTour.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -137,4 +144,71 @@ TEST_F(WindowLook, UndoManagerShowsTheUndoFileAndFillsTheWindow)
     EXPECT_LE(status->height(), 2 * status->sizeHint().height());
     EXPECT_LE(status->geometry().top() - close->geometry().bottom(), 12);
     EXPECT_LE(close->geometry().top() - tree->mapTo(undo, QPoint(0, tree->height())).y(), 12);
+}
+
+TEST_F(WindowLook, CaptionsShowAnAmpersandWhereOneIsMeant)
+{
+    // An "&" before a blank is no mnemonic: it would show as "_" under the blank.
+    const QRegularExpression strayMnemonic(QStringLiteral("(^|[^&])(&&)*&(\\s|$)"));
+    for (const TTourStop &stop : *Stops) {
+        SCOPED_TRACE(stop.Name.toStdString());
+        QStringList captions;
+        for (const QAbstractButton *button : stop.Window->findChildren<QAbstractButton *>())
+            captions << button->text();
+        for (const QGroupBox *group : stop.Window->findChildren<QGroupBox *>())
+            captions << group->title();
+        for (const QLabel *label : stop.Window->findChildren<QLabel *>())
+            if (label->buddy())
+                captions << label->text();
+        for (const QString &caption : captions)
+            EXPECT_FALSE(strayMnemonic.match(caption).hasMatch()) << caption.toStdString();
+    }
+    auto *sameDate = Window(QStringLiteral("options"))->findChild<QAbstractButton *>(QStringLiteral("SameDate"));
+    ASSERT_TRUE(sameDate);
+    EXPECT_EQ(Shown(sameDate->text()), "Same date & time");
+}
+
+TEST_F(WindowLook, OptionsShowEveryPageAndWhatItsBoxesMean)
+{
+    QWidget *options = Window(QStringLiteral("options"));
+    auto *pages = options->findChild<QTabWidget *>(QStringLiteral("Asetukset"));
+    auto *list = options->findChild<QListWidget *>(QStringLiteral("PageList"));
+    ASSERT_TRUE(pages && list);
+    EXPECT_FALSE(pages->tabBar()->isVisible()) << "no tabs to scroll through";
+    const QStringList captions = {"General",    "Appearance",      "Scheduling",        "Update",
+                                  "Registry",   "Add/remove",      "Duplicate files",   "Unnecessary files",
+                                  "Shortcuts",  "Space usage",     "Startup"};
+    ASSERT_EQ(list->count(), captions.size());
+    for (int page = 0; page < list->count(); ++page) {
+        SCOPED_TRACE(captions[page].toStdString());
+        EXPECT_EQ(list->item(page)->text(), captions[page]);
+        const QRect row = list->visualItemRect(list->item(page));
+        EXPECT_LE(row.left() + list->fontMetrics().horizontalAdvance(captions[page]), list->viewport()->width());
+        EXPECT_LE(row.bottom(), list->viewport()->height());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        EXPECT_EQ(pages->currentIndex(), page);
+    }
+    pages->setCurrentIndex(0);
+
+    // A ticked shortcut box means "ignore": the group says so.
+    for (const char *name : {"RemovableFile", "NetworkFile", "InternetAddress", "EmptyFolder"}) {
+        auto *box = options->findChild<QAbstractButton *>(QString::fromLatin1(name));
+        ASSERT_TRUE(box) << name;
+        auto *group = qobject_cast<QGroupBox *>(box->parentWidget());
+        ASSERT_TRUE(group) << name;
+        EXPECT_EQ(group->title(), "Ignore");
+    }
+    // The custom folders' list says what it holds.
+    auto *folders = options->findChild<QListWidget *>(QStringLiteral("CustomDir"));
+    ASSERT_TRUE(folders);
+    bool captioned = false;
+    for (const QLabel *label : options->findChildren<QLabel *>())
+        captioned = captioned || (label->buddy() == folders && Shown(label->text()) == "Custom directories:");
+    EXPECT_TRUE(captioned);
+    // Colours by the names a user knows, the program's own names kept out of sight.
+    auto *colour = options->findChild<QComboBox *>(QStringLiteral("BGColor"));
+    ASSERT_TRUE(colour);
+    EXPECT_EQ(colour->currentText(), "Button face");
+    for (int i = 0; i < colour->count(); ++i)
+        EXPECT_FALSE(colour->itemText(i).startsWith("cl")) << colour->itemText(i).toStdString();
 }
