@@ -701,6 +701,10 @@ void THttpCli::HeaderComplete()
         }
         return;
     }
+    if (!FDiscardBody && FMaxDocumentSize > 0 && FContentLength > FMaxDocumentSize) {
+        FailReply(TooLargeText(FContentLength));
+        return;
+    }
     FDocName = HtmlDocumentName(FDocName, FContentType);
     SetState(httpWaitingBody);
     ProcessBuffer();
@@ -719,25 +723,28 @@ void THttpCli::BodyData(const char *Data, qsizetype Len)
         FContentCoding->Prepare(FContentEncoding);
         FReceiveStreamStart = FReceiveStream ? FReceiveStream->size() : 0;
     }
-    auto write = [this](const char *b, qsizetype n) {
+    // Why the bytes cannot be kept; empty when they were.
+    auto write = [this](const char *b, qsizetype n) -> QString {
         if (n <= 0)
-            return true;
+            return {};
         FReceivedBytes += n;
         if (FDiscardBody)
-            return true;
+            return {};
+        if (FMaxDocumentSize > 0 && FReceivedBytes > FMaxDocumentSize)
+            return TooLargeText(FReceivedBytes);
         FStreamForCoding = FReceiveStream.data();
         FContentCoding->WriteBuffer(b, n);
         // Every byte must reach the stream: a full disk is no download.
-        return !FContentCoding->OutputFailed();
+        return FContentCoding->OutputFailed() ? QStringLiteral("Can't write the document") : QString();
     };
     if (FTransferEncoding == u"chunked") {
-        bool writeFailed = false;
+        QString writeError;
         const THttpParseResult r = FChunks.Feed(Data, Len, [&](const char *b, qsizetype n) {
-            if (!writeFailed && !write(b, n))
-                writeFailed = true;
+            if (writeError.isEmpty())
+                writeError = write(b, n);
         });
-        if (writeFailed) {
-            FailReply(QStringLiteral("Can't write the document"));
+        if (!writeError.isEmpty()) {
+            FailReply(writeError);
             return;
         }
         if (r.Status == THttpParseStatus::Bad) {
@@ -752,8 +759,8 @@ void THttpCli::BodyData(const char *Data, qsizetype Len)
             DocumentComplete();
         }
     } else {
-        if (!write(Data, Len)) {
-            FailReply(QStringLiteral("Can't write the document"));
+        if (const QString error = write(Data, Len); !error.isEmpty()) {
+            FailReply(error);
             return;
         }
         if (FContentLength >= 0 && FReceivedBytes >= FContentLength) {
@@ -762,6 +769,11 @@ void THttpCli::BodyData(const char *Data, qsizetype Len)
         }
     }
     TraceLog(loProtSpecInfo, QStringLiteral("GetBodyLineNext end"));
+}
+
+QString THttpCli::TooLargeText(qint64 Size) const
+{
+    return QStringLiteral("The document is too large: %1 bytes, at most %2 are taken").arg(Size).arg(FMaxDocumentSize);
 }
 
 void THttpCli::FireDocEnd()
@@ -887,8 +899,14 @@ void THttpCli::RequestAndWait(THttpRequest Request)
     tick.setInterval(1000);
     QObject::connect(&tick, &QTimer::timeout, &loop, [] {});
     tick.start();
-    QElapsedTimer quiet;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [] {});
+    if (FRequestTimeout > 0)
+        deadline.start(FRequestTimeout);
+    QElapsedTimer quiet, whole;
     quiet.start();
+    whole.start();
     qint64 seen = FActivity;
     while (self && FState != httpReady) {
         loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
@@ -898,11 +916,15 @@ void THttpCli::RequestAndWait(THttpRequest Request)
             seen = FActivity;
             quiet.restart();
         }
-        if (QCoreApplication::closingDown() || (FTimeout > 0 && quiet.elapsed() >= FTimeout)) {
-            const bool timedOut = !QCoreApplication::closingDown();
+        QString timedOut;
+        if (FTimeout > 0 && quiet.elapsed() >= FTimeout)
+            timedOut = QStringLiteral("Timeout: nothing received for %1 s").arg(FTimeout / 1000.0);
+        else if (FRequestTimeout > 0 && whole.elapsed() >= FRequestTimeout)
+            timedOut = QStringLiteral("Timeout: the request did not end within %1 s").arg(FRequestTimeout / 1000.0);
+        if (QCoreApplication::closingDown() || !timedOut.isEmpty()) {
             Abort();
-            if (timedOut)
-                FReasonPhrase = QStringLiteral("Timeout");
+            if (!QCoreApplication::closingDown())
+                FReasonPhrase = timedOut;
         }
     }
     if (!self)

@@ -175,6 +175,14 @@ public:
     // Milliseconds without any sign of the peer after which Get() aborts; 0 waits for ever.
     int Timeout() const { return FTimeout; }
     void SetTimeout(int v) { FTimeout = v; }
+    // Milliseconds a whole synchronous request may take, relocations and exchanges included: a peer
+    // that trickles bytes never holds it longer. 0 has no limit.
+    int RequestTimeout() const { return FRequestTimeout; }
+    void SetRequestTimeout(int v) { FRequestTimeout = v; }
+    // The largest document the request takes, in bytes; a longer one fails it as soon as its length
+    // is announced or its bytes pass the limit. 0 takes any.
+    qint64 MaxDocumentSize() const { return FMaxDocumentSize; }
+    void SetMaxDocumentSize(qint64 v) { FMaxDocumentSize = v; }
 
     // ---- public state ----
     int FStatusCode = 0;
@@ -275,6 +283,7 @@ private:
     bool VersionRuleKeepAlive() const;
     void StartBody();
     void FireDocEnd();
+    QString TooLargeText(qint64 Size) const;
     void ArmBandwidth();
     void BandwidthTick();
     QString AuthorizationValue(bool Proxy);
@@ -306,6 +315,8 @@ private:
     QString FSocksServer, FSocksLevel, FSocksPort, FSocksUsercode, FSocksPassword;
     TSocksAuthentication FSocksAuthentication = socksNoAuthentication;
     int FTimeout = 60000;
+    int FRequestTimeout = 0;
+    qint64 FMaxDocumentSize = 0;
 
     THttpState FState = httpReady;
     THttpRequest FRequestType = httpGET;

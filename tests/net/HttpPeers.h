@@ -66,15 +66,17 @@ public:
         FIn.remove(0, r.size());
         return r;
     }
-    void Send(const QByteArray &data)
+    // False when the peer is gone before all of data left.
+    bool Send(const QByteArray &data)
     {
         qsizetype done = 0;
         while (done < data.size()) {
             const ssize_t n = ::send(FFd, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
             if (n <= 0)
-                return;
+                return false;
             done += n;
         }
+        return true;
     }
     void Close()
     {

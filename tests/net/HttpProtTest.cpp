@@ -555,7 +555,7 @@ TEST_F(HttpScripted, TimeoutAbortAndFailures)
     http.SetURL(silent.Url("/"));
     TGetResult r = RunGet(http);
     EXPECT_TRUE(r.Raised);
-    EXPECT_EQ(http.StatusText(), "Timeout");
+    EXPECT_EQ(http.StatusText(), "Timeout: nothing received for 0.3 s");
 
     // Abort from a handler inside the wait, as the update window's button does.
     http.SetTimeout(0);
@@ -589,6 +589,39 @@ TEST_F(HttpScripted, TimeoutAbortAndFailures)
     EXPECT_TRUE(r.Raised);
     EXPECT_EQ(http.FStatusCode, 501);
     EXPECT_EQ(http.StatusText(), "Protocol \"https\" not implemented");
+}
+
+// A server that would send for ever: the client keeps no more than it takes, however the body is framed.
+TEST_F(HttpScripted, DocumentsPastTheSizeLimitAreRefused)
+{
+    const QByteArray block(64 * 1024, 'b');
+    const struct { const char *name; QByteArray head, each; } cases[] = {
+        {"announced", "HTTP/1.0 200 OK\r\nContent-Length: 209715200\r\n\r\n", block},
+        {"unknown length", "HTTP/1.0 200 OK\r\n\r\n", block},
+        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "10000\r\n" + block + "\r\n"},
+    };
+    http.SetMaxDocumentSize(100000);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<qint64> sent = 0;
+        {
+            TScriptedServer endless([&](TConnection &conn, int, TScriptedServer &s) {
+                s.ReadAndRecord(conn);
+                conn.Send(c.head);
+                while (sent < 1024 * 1024 * 1024 && conn.Send(c.each))
+                    sent += c.each.size();
+            });
+            body.buffer().clear();
+            body.seek(0);
+            http.SetURL(endless.Url("/Vaskimo.upd"));
+            const TGetResult r = RunGet(http);
+            EXPECT_TRUE(r.Raised);
+            EXPECT_TRUE(r.Message.startsWith("The document is too large: ")) << r.Message.toStdString();
+            EXPECT_LE(body.size(), 100000);
+        }
+        // What the server got rid of before the client hung up: the socket buffers, not the document.
+        EXPECT_LT(sent.load(), 64 * 1024 * 1024);
+    }
 }
 
 TEST_F(HttpScripted, BusyAndVersion)
