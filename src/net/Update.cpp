@@ -227,7 +227,10 @@ void TUpdateIkkuna::showEvent(QShowEvent *event)
     for (const auto &p : pairs) {
         p.caption->adjustSize();
         const int left = 2 * p.caption->x() + p.caption->width();
-        p.value->setGeometry(left, p.caption->y(), std::max(0, width() - left - p.caption->x()), p.caption->height());
+        // The status has room for a failure's reason on its second line.
+        const int lines = p.value == ui->Status ? 2 : 1;
+        p.value->setGeometry(left, p.caption->y(), std::max(0, width() - left - p.caption->x()),
+                             lines * p.caption->height());
     }
     QDialog::showEvent(event);
 }
@@ -267,6 +270,7 @@ void TUpdateIkkuna::closeEvent(QCloseEvent *event)
 {
     if (FBusy) {
         event->ignore();
+        reject();
         return;
     }
     QDialog::closeEvent(event);
@@ -275,15 +279,23 @@ void TUpdateIkkuna::closeEvent(QCloseEvent *event)
 void TUpdateIkkuna::reject()
 {
     // Escape presses Close, which ends the window with OK.
-    if (!FBusy)
+    if (ui->btnOk->isEnabled())
         accept();
 }
 
 void TUpdateIkkuna::done(int result)
 {
-    // Closing while Get waits inside a handler would release the window under that handler.
-    if (!FBusy)
+    if (!FBusy) {
         QDialog::done(result);
+        return;
+    }
+    // Get waits inside a handler of this window: the window goes once that handler is over, and
+    // only a check, whose Close stays enabled, is ended for it.
+    if (!ui->btnOk->isEnabled())
+        return;
+    FPendingDone = result;
+    if (Http)
+        Http->Abort();
 }
 
 void TUpdateIkkuna::OpenLink(QLabel *link)
@@ -304,6 +316,16 @@ QString TUpdateIkkuna::UpdateFolder() const
     return WithSlash(FHost.HostFolder(FHost.Settings->FUpdateDir));
 }
 
+QString TUpdateIkkuna::UpdateFolderProblem(const QString &folder) const
+{
+    if (folder.isEmpty())
+        return QStringLiteral("The update folder \"%1\" is on no drive of the prefix.")
+            .arg(FHost.Settings ? FHost.Settings->FUpdateDir : QString());
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("The folder \"%1\" cannot be made.").arg(folder);
+    return {};
+}
+
 void TUpdateIkkuna::ApplyProxy()
 {
     if (!Http || !FHost.Settings)
@@ -315,19 +337,28 @@ void TUpdateIkkuna::ApplyProxy()
         Http->SetProxy(QString(), QStringLiteral("80"), QString(), QString());
 }
 
-TFetch TUpdateIkkuna::Fetch(const QString &url)
+TFetch TUpdateIkkuna::Fetch(const QString &url, const TGetLimits &limits)
 {
-    return [this, url](QIODevice *stream, QString *error) {
+    return [this, url, limits](QIODevice *stream, QString *error) {
         if (!Http || RunningRequests > 0) {
             if (error)
                 *error = Http ? QStringLiteral("Another update window is downloading.") : QStringLiteral("No HTTP client.");
             return false;
         }
         ++RunningRequests;
-        const bool ok = Http->Get(url, stream, error);
+        const bool ok = Http->Get(url, stream, limits, error);
         --RunningRequests;
         return ok;
     };
+}
+
+void TUpdateIkkuna::ShowFailure(const QString &reason)
+{
+    // The first line is the one every translation has; the second says what the user can act on.
+    QString text = Msg("M124PI", "Error occured!");
+    if (!reason.isEmpty())
+        text += u'\n' + reason;
+    ui->Status->setText(text);
 }
 
 void TUpdateIkkuna::SetDownloadButtons(bool running)
@@ -354,16 +385,20 @@ void TUpdateIkkuna::btnCheckClick()
                       ui->BlacklistVersionAvailable, ui->BlacklistDownloadURL})
         l->clear();
 
-    QString error;
+    QString error = UpdateFolderProblem(folder);
+    // Abort and Close end a check at any time; the other buttons keep their state.
+    ui->btnAbort->setEnabled(true);
     FBusy = true;
-    const bool ok = !infoFile.isEmpty() && QDir().mkpath(folder) &&
-                    DownloadToFile(infoFile, Fetch(FHost.Settings->FUpdateAddress), &error);
+    const bool ok = error.isEmpty() && DownloadToFile(infoFile, Fetch(FHost.Settings->FUpdateAddress, FHost.Limits.Info), &error);
     FBusy = false;
+    ui->btnAbort->setEnabled(false);
     if (!ok) {
-        ui->Status->setText(Msg("M124PI", "Error occured!"));
+        ShowFailure(error);
         if (!infoFile.isEmpty())
             QFile::remove(infoFile);
         FUpdateResult = urError;
+        if (FPendingDone)
+            QDialog::done(*std::exchange(FPendingDone, std::nullopt));
         return;
     }
     FUpdateResult = urNothingNew;
@@ -378,6 +413,8 @@ void TUpdateIkkuna::btnCheckClick()
                     ui->BlacklistVersionAvailable->text());
     QFile::remove(infoFile);
     FUpdateResult = ResultFor({FNewProgram, FNewBlacklist});
+    if (FPendingDone)  // Close came as the last bytes did
+        QDialog::done(*std::exchange(FPendingDone, std::nullopt));
 }
 
 void TUpdateIkkuna::CompareVersions(const QString &current, const QString &available, const QString &currentBlacklist,
@@ -413,11 +450,15 @@ void TUpdateIkkuna::btnDownloadClick()
     ui->Status->setText(Msg("M123PI", "Trying to download program update!"));
     SetDownloadButtons(true);
     QString error;
-    FBusy = true;
-    const bool ok = !target.isEmpty() && QDir().mkpath(folder) && DownloadToFile(target, Fetch(url), &error);
-    FBusy = false;
+    if (name.isEmpty())
+        error = QStringLiteral("The download address names no file that can be saved.");
+    else
+        error = UpdateFolderProblem(folder);
+    FBusy = FDownloading = true;
+    const bool ok = error.isEmpty() && DownloadToFile(target, Fetch(url, FHost.Limits.Program), &error);
+    FBusy = FDownloading = false;
     if (!ok) {
-        ui->Status->setText(Msg("M124PI", "Error occured!"));
+        ShowFailure(error);
         SetDownloadButtons(false);
         ui->btnDownload->setEnabled(true);
         return;
@@ -450,14 +491,14 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
     ui->Status->setText(Msg("M129PI", "Trying to download blacklist update!"));
     SetDownloadButtons(true);
     QString error;
-    FBusy = true;
+    FBusy = FDownloading = true;
     const TBlacklistInstall outcome =
-        InstallBlacklist(FHost.ProgramFolder, Fetch(ui->BlacklistDownloadURL->text()), &error);
-    FBusy = false;
+        InstallBlacklist(FHost.ProgramFolder, Fetch(ui->BlacklistDownloadURL->text(), FHost.Limits.Blacklist), &error);
+    FBusy = FDownloading = false;
     switch (outcome) {
     case TBlacklistInstall::DownloadFailed:
     case TBlacklistInstall::NotABlacklist:
-        ui->Status->setText(Msg("M124PI", "Error occured!"));
+        ShowFailure(error);
         SetDownloadButtons(false);
         ui->btnDownloadBlacklist->setEnabled(true);
         FUpdateResult = urError;
@@ -474,6 +515,7 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
     case TBlacklistInstall::Installed:
         break;
     }
+    ui->CurrentBlacklistVersion->setText(BlacklistVersion(FHost.ProgramFolder + BlacklistFileName));
     ui->Status->setText(Msg("M130PI", "Succesfully downloaded the blacklist update!"));
     FNewBlacklist = false;
     SetDownloadButtons(false);
@@ -486,7 +528,7 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
 
 void TUpdateIkkuna::HttpDocData()
 {
-    if (!ui->btnAbort->isEnabled() || !Http)
+    if (!FDownloading || !Http)
         return;
     const qint64 length = Http->ContentLength();
     const qint64 received = Http->ReceivedBytes();

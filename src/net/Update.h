@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -34,6 +35,7 @@ struct TUpdateHost {
     std::function<bool(const QString &target)> Open;
     // Asks the application to end (after Yes to running the update or restarting).
     std::function<void()> Terminate;
+    UpdateInfo::TUpdateLimits Limits;
 
     static TUpdateHost FromMainWindow();
 };
@@ -66,7 +68,8 @@ public slots:
     void DownloadURLClick();
     void BlacklistDownloadURLClick();
     void HttpDocData();
-    // Refused while a request runs: Get waits inside a handler of this window.
+    // Escape, Close and the window's own close end a running check first; during a download, whose
+    // Close button is disabled, only Abort ends it.
     void reject() override;
     void done(int result) override;
 
@@ -82,14 +85,19 @@ private:
     void CompareVersions(const QString &current, const QString &available, const QString &currentBlacklist,
                          const QString &availableBlacklist);
     void ApplyProxy();
-    UpdateInfo::TFetch Fetch(const QString &url);
+    UpdateInfo::TFetch Fetch(const QString &url, const UpdateInfo::TGetLimits &limits);
+    void ShowFailure(const QString &reason);
     void SetDownloadButtons(bool running);
     void OpenLink(QLabel *link);
     QString UpdateFolder() const;
+    // Why downloads cannot go to folder (made when missing); empty when they can.
+    QString UpdateFolderProblem(const QString &folder) const;
     QList<QLabel *> ValueLabels() const;
 
     std::unique_ptr<Ui::TUpdateIkkuna> ui;
     TUpdateHost FHost;
     std::unique_ptr<UpdateInfo::TUpdateHttp> Http;
-    bool FBusy = false;  // a request runs: the window neither starts another nor closes
+    bool FBusy = false;         // a request runs: the window starts no other one
+    bool FDownloading = false;  // the request is a download, whose progress the window shows
+    std::optional<int> FPendingDone;  // closed during a check: ends once the check is over
 };

@@ -35,7 +35,7 @@ public:
         Http.SetProxyPassword(password);
     }
 
-    bool Get(const QString &url, QIODevice *stream, QString *error) override
+    bool Get(const QString &url, QIODevice *stream, const UpdateInfo::TGetLimits &limits, QString *error) override
     {
         if (Http.State() != httpReady) {
             if (error)
@@ -44,31 +44,42 @@ public:
         }
         Http.SetURL(url);
         Http.SetReceiveStream(stream);
+        Http.SetMaxDocumentSize(limits.MaxBytes);
+        Http.SetRequestTimeout(limits.MaxMilliseconds);
+        QString why;
+        int code = 0;
         try {
             Http.Get();
         } catch (const EHttpException &e) {
-            Http.SetReceiveStream(nullptr);
-            if (error)
-                *error = e.Message();
-            return false;
+            why = e.Message();
+            code = e.ErrorCode();
         } catch (const std::exception &e) {
-            Http.SetReceiveStream(nullptr);
-            if (error)
-                *error = QString::fromLocal8Bit(e.what());
-            return false;
+            why = QString::fromLocal8Bit(e.what());
         }
         Http.SetReceiveStream(nullptr);
         // Only a whole document of a successful reply is one: a 401 or 407 page, a relocation reply
         // or a body shorter than announced would otherwise be saved as the update.
         const int status = Http.FStatusCode;
         const qint64 length = Http.ContentLength();
-        if (status < 200 || status > 299 || Http.RequestDoneError() != 0 ||
-            (length >= 0 && Http.ReceivedBytes() != length)) {
-            if (error)
-                *error = QStringLiteral("%1 %2").arg(status).arg(Http.StatusText());
-            return false;
+        const bool serverSaidNo = Http.RequestDoneError() == 0 && (status < 200 || status > 299) && status > 0
+            && (why.isEmpty() || code == status);
+        const bool whole = length < 0 || Http.ReceivedBytes() == length;
+        if (why.isEmpty() && !serverSaidNo && Http.RequestDoneError() == 0 && whole)
+            return true;
+        if (error) {
+            if (serverSaidNo)
+                *error = QStringLiteral("The %1 answered %2 %3")
+                             .arg(status == 407 ? QStringLiteral("proxy") : QStringLiteral("server"))
+                             .arg(status)
+                             .arg(Http.StatusText());
+            else if (!why.isEmpty())
+                *error = why;
+            else if (!whole)
+                *error = QStringLiteral("%1 of %2 bytes arrived").arg(Http.ReceivedBytes()).arg(length);
+            else
+                *error = Http.StatusText();
         }
-        return true;
+        return false;
     }
 
     void Abort() override { Http.Abort(); }

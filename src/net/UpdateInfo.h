@@ -88,6 +88,20 @@ enum class TBlacklistInstall {
 // file or puts the new one there: no moment without a blacklist.
 TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &fetch, QString *error);
 
+// What one download may cost: bytes (0 any) and milliseconds for the whole request (0 no limit).
+struct TGetLimits {
+    qint64 MaxBytes = 0;
+    int MaxMilliseconds = 0;
+};
+
+// Far above any real file of its kind, so that a broken or hostile server can neither fill memory or
+// disk nor hold a check that nobody watches.
+struct TUpdateLimits {
+    TGetLimits Info = {64 * 1024, 60 * 1000};
+    TGetLimits Blacklist = {4 * 1024 * 1024, 5 * 60 * 1000};
+    TGetLimits Program = {256 * 1024 * 1024, 60 * 60 * 1000};
+};
+
 // The HTTP client as the update window uses it: one synchronous GET at a time.
 class TUpdateHttp
 {
@@ -97,9 +111,9 @@ public:
     virtual void SetProxy(const QString &server, const QString &port, const QString &username,
                           const QString &password) = 0;
     // Fills stream with the document at url, processing events while it waits (so an Abort button
-    // works). False with *error when the download failed (see TFetch); a second Get while one runs
-    // fails at once.
-    virtual bool Get(const QString &url, QIODevice *stream, QString *error) = 0;
+    // works). False with *error when the download failed (see TFetch) or went past limits; a second
+    // Get while one runs fails at once.
+    virtual bool Get(const QString &url, QIODevice *stream, const TGetLimits &limits, QString *error) = 0;
     virtual void Abort() = 0;
     virtual bool Busy() const = 0;
     virtual qint64 ContentLength() const = 0;  // -1 while unknown

@@ -15,15 +15,19 @@
 #include "shell/Settings.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using TestSupport::TBoxes;
 using namespace UpdateTestSupport;
@@ -31,6 +35,7 @@ using namespace UpdateTestSupport;
 namespace {
 
 const QByteArray OldBlacklist = "[General]\r\nVersion=Release 3\r\nRegistry=,old\r\n";
+const QByteArray CutShort = "[UpdateInfo]\r\nVersion=9.0.0.0\r\nDetails=lo";
 const QByteArray NewBlacklist = "[General]\r\nVersion=Release 4\r\nRegistry=,new,\"program files\"\r\n";
 
 class UpdateNginxTest : public ::testing::Test
@@ -39,6 +44,11 @@ protected:
     void SetUp() override
     {
         Port = Nginx.Port();
+        // Behind nginx: a server that announces 200 bytes and sends 40.
+        Upstream = std::make_unique<HttpPeers::TScriptedServer>([](HttpPeers::TConnection &conn, int, HttpPeers::TScriptedServer &s) {
+            s.ReadAndRecord(conn);
+            conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 200\r\n\r\n" + CutShort);
+        });
         const QString root = Nginx.Dir();
         const QString www = root + "/www";
         const QByteArray base = QStringLiteral("http://127.0.0.1:%1").arg(Port).toLatin1();
@@ -67,9 +77,12 @@ protected:
             "  location = /moved.upd { return 302 /Vaskimo.upd; }\n"
             "  location = /moved/relocating.upd { return 302 /relocating.upd; }\n"
             "  location /moved/ { rewrite ^/moved/(.*)$ /files/$1 redirect; }\n"
+            "  location /lying/ { add_header Content-Length 999; return 200 \"[UpdateInfo]\"; }\n"
+            "  location /short/ { proxy_pass http://127.0.0.1:%4; proxy_buffering off; }\n"
             " }\n}\n")
                                  .arg(TestPeers::RunningAsRoot() ? QStringLiteral("user root;\n") : QString(), root)
-                                 .arg(Port);
+                                 .arg(Port)
+                                 .arg(Upstream->Port());
         WriteFile(root + "/nginx.conf", conf.toLatin1());
         if (!Nginx.Start(QStringLiteral("/usr/sbin/nginx"), {"-p", root, "-c", root + "/nginx.conf", "-g", "daemon off;"})) {
             if (Nginx.Missing())
@@ -93,6 +106,7 @@ protected:
     }
 
     TestPeers::TPeerProcess Nginx;
+    std::unique_ptr<HttpPeers::TScriptedServer> Upstream;
     QTemporaryDir Program;
     quint16 Port = 0;
     QString Folder;
@@ -193,18 +207,43 @@ TEST_F(UpdateNginxTest, WhatLandsIsWhatTheServerServed)
 
 TEST_F(UpdateNginxTest, RepliesThatAreNoDocument)
 {
-    const struct { const char *name, *path; } cases[] = {
-        {"not found", "/missing.upd"},
-        {"authentication required", "/secret/Vaskimo.upd"},
+    TestPeers::TPeerProcess squid;
+    if (!TestPeers::StartSquid(squid, {.Basic = true})) {
+        if (squid.Missing())
+            GTEST_SKIP() << squid.Why().toStdString();
+        FAIL() << squid.Why().toStdString();
+    }
+    const QString nginx = QStringLiteral("127.0.0.1:%1").arg(Port);
+    const QString nobody = QStringLiteral("127.0.0.1:%1").arg(TestPeers::FreePort());
+    // The second line of the status is what the user can act on: the peer's own words where it
+    // answered, the client's where nothing usable came.
+    const struct { const char *name; QString url; bool proxy; QString reason; } cases[] = {
+        {"not found", "http://" + nginx + "/missing.upd", false, "The server answered 404 Not Found"},
+        {"authentication required", "http://" + nginx + "/secret/Vaskimo.upd", false,
+         "The server answered 401 Unauthorized"},
+        {"two lengths", "http://" + nginx + "/lying/Vaskimo.upd", false, "Conflicting Content-Length values"},
+        {"cut short behind nginx", "http://" + nginx + "/short/Vaskimo.upd", false,
+         QStringLiteral("Connection closed after %1 of 200 bytes of the document").arg(CutShort.size())},
+        {"a secure address", "https://" + nginx + "/Vaskimo.upd", false, "Protocol \"https\" not implemented"},
+        {"nobody listens", "http://" + nobody + "/Vaskimo.upd", false,
+         "Connection refused (Error #10061)"},
+        {"the proxy refuses the password", "http://" + nginx + "/Vaskimo.upd", true,
+         "The proxy answered 407 Proxy Authentication Required"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Settings.FUpdateAddress = QStringLiteral("http://127.0.0.1:%1%2").arg(Port).arg(QLatin1String(c.path));
+        Settings.FUpdateAddress = c.url;
+        Settings.FUseProxy = c.proxy;
+        Settings.FProxyServer = QStringLiteral("127.0.0.1");
+        Settings.FProxyPort = squid.Port();
+        Settings.FProxyUsername = QStringLiteral("puser");
+        Settings.FProxyPassword = QStringLiteral("guess");
         auto w = Window();
         Click(*w, "btnCheck");
         EXPECT_EQ(w->FUpdateResult, 1);
-        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!\n") + c.reason);
     }
+    Settings.FUseProxy = false;
     // A blacklist behind a login is never installed from the login page.
     Settings.FUpdateAddress = QStringLiteral("http://127.0.0.1:%1/bad.upd").arg(Port);
     auto w = Window();
@@ -315,7 +354,7 @@ TEST(UpdateCutShortTest, ABlacklistCutShortNeverReplacesTheOldOne)
     TBoxes boxes;
     QTest::mouseClick(w.Button("btnDownloadBlacklist"), Qt::LeftButton);
     EXPECT_EQ(w.FUpdateResult, 1);
-    EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!"));
+    EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!\nConnection closed after 30 of 200 bytes of the document"));
     EXPECT_EQ(ReadFile(folder + "BlackLst.vkb"), OldBlacklist);
     EXPECT_FALSE(QFile::exists(folder + "BlackLst.tmp"));
     EXPECT_EQ(server.Requests().size(), 1);
@@ -351,10 +390,139 @@ TEST(UpdateCutShortTest, AbortDuringARealDownload)
     // The counts with the locale's thousands separator.
     EXPECT_TRUE(QRegularExpression("^Downloading 4\\D?000 of 100\\D?000!$").match(seen[0]).hasMatch())
         << seen[0].toStdString();
-    EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!"));
+    EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!\nConnection aborted on request"));
     EXPECT_EQ(w.Edistys()->maximum(), 100000);
     EXPECT_EQ(QDir(folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_TRUE(boxes.Shown.isEmpty());
     EXPECT_TRUE(w.Button("btnDownload")->isEnabled());
     EXPECT_FALSE(w.Button("btnAbort")->isEnabled());
+}
+
+namespace {
+
+// The process's peak resident size since the last reset, in bytes; -1 where the kernel keeps none
+// that can be reset.
+qint64 PeakRss()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+bool ResetPeakRss()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+class UpdateSlowServerTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<TUpdateIkkuna> Window(const QString &infoUrl)
+    {
+        Folder = Program.path() + u'/';
+        Settings.FUpdateAddress = infoUrl;
+        Settings.FUpdateDir = QStringLiteral("C:\\Vaskimo\\");
+        TUpdateHost host = Recorder.Host(Folder, &Settings, QStringLiteral("1.0.0.0"));
+        host.HostFolder = [this](const QString &) { return Folder + "Downloads/"; };
+        host.Limits = Limits;
+        auto w = std::make_unique<TUpdateIkkuna>(nullptr, host);
+        w->show();
+        return w;
+    }
+
+    QTemporaryDir Program;
+    QString Folder;
+    TSettings Settings;
+    TRecorder Recorder;
+    UpdateInfo::TUpdateLimits Limits;
+};
+
+// A byte now and then: never idle long enough for the idle limit, and never done.
+HttpPeers::TScriptedServer::TScript Trickle()
+{
+    return [](HttpPeers::TConnection &conn, int, HttpPeers::TScriptedServer &s) {
+        s.ReadAndRecord(conn);
+        bool open = conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n");
+        for (int i = 0; open && i < 300; ++i) {
+            QThread::msleep(100);
+            open = conn.Send("x");
+        }
+    };
+}
+
+} // namespace
+
+TEST_F(UpdateSlowServerTest, ATricklingServerEndsAtTheWholeRequestLimit)
+{
+    HttpPeers::TScriptedServer server(Trickle());
+    Limits.Info.MaxMilliseconds = 1500;
+    auto w = Window(server.Url("/Vaskimo.upd"));
+    QElapsedTimer clock;
+    clock.start();
+    Click(*w, "btnCheck");
+    const qint64 took = clock.elapsed();
+    EXPECT_EQ(w->FUpdateResult, 1);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!\nTimeout: the request did not end within 1.5 s"));
+    EXPECT_GE(took, 1400);
+    EXPECT_LT(took, 6000) << "the trickle went on past its limit";
+    EXPECT_EQ(QDir(Folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST_F(UpdateSlowServerTest, CloseEndsACheckAtOnce)
+{
+    HttpPeers::TScriptedServer server(Trickle());
+    auto w = Window(server.Url("/Vaskimo.upd"));  // the real limit: a minute
+    QElapsedTimer clock;
+    qint64 closedAfter = -1;
+    QTimer::singleShot(500, w.get(), [&] {
+        clock.start();
+        Click(*w, "btnOk");
+    });
+    Click(*w, "btnCheck");
+    closedAfter = clock.elapsed();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->FUpdateResult, 1);
+    EXPECT_LT(closedAfter, 2000);
+    EXPECT_EQ(QDir(Folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// 200 MB of "Vaskimo.upd", announced or not: refused before it costs memory (or disk).
+TEST_F(UpdateSlowServerTest, AnOversizedBodyIsRefusedWithMemoryBounded)
+{
+    const qint64 huge = 200 * 1024 * 1024;
+    const QByteArray block(64 * 1024, ';');
+    for (const bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "announced" : "until the close");
+        std::atomic<qint64> sent = 0;
+        const bool peakKnown = ResetPeakRss();
+        const qint64 before = PeakRss();
+        {
+            HttpPeers::TScriptedServer server([&](HttpPeers::TConnection &conn, int, HttpPeers::TScriptedServer &s) {
+                s.ReadAndRecord(conn);
+                bool open = conn.Send(announced ? "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(huge) + "\r\n\r\n"
+                                                : QByteArray("HTTP/1.0 200 OK\r\n\r\n"));
+                while (open && sent < huge) {
+                    open = conn.Send(block);
+                    sent += block.size();
+                }
+            });
+            auto w = Window(server.Url("/Vaskimo.upd"));
+            Click(*w, "btnCheck");
+            EXPECT_EQ(w->FUpdateResult, 1);
+            EXPECT_TRUE(w->StatusText().startsWith(QStringLiteral("Error occured!\nThe document is too large: ")))
+                << w->StatusText().toStdString();
+            EXPECT_TRUE(w->StatusText().endsWith(QStringLiteral(", at most 65536 are taken")));
+        }
+        // The server could hand no more to the socket than the buffers took before the client hung up.
+        EXPECT_LT(sent.load(), 32 * 1024 * 1024);
+        if (peakKnown) {
+            EXPECT_LT(PeakRss() - before, 32 * 1024 * 1024);
+        }
+        EXPECT_EQ(QDir(Folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
 }

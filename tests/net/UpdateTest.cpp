@@ -44,7 +44,7 @@ public:
     {
         FLog->append(QStringLiteral("proxy %1:%2 %3/%4").arg(server, port, username, password));
     }
-    bool Get(const QString &url, QIODevice *stream, QString *error) override
+    bool Get(const QString &url, QIODevice *stream, const TGetLimits &, QString *error) override
     {
         FLog->append(QStringLiteral("GET ") + url);
         if (FBusy) {
@@ -176,7 +176,7 @@ TEST_F(UpdateTest, CheckTable)
         {"older program", {InfoFile("1.0.9.9", "Release 3")}, 2, "No updates found!", false, false},
         {"garbage", {"<html>It works!</html>"}, 2, "No updates found!", false, false},
         {"unparsable blacklist release", {InfoFile("1.1.0.0", "Release soon")}, 2, "No updates found!", false, false},
-        {"failed download", {InfoFile("2.0.0.0", "Release 9"), false}, 1, "Error occured!", false, false},
+        {"failed download", {InfoFile("2.0.0.0", "Release 9"), false}, 1, "Error occured!\nfailed", false, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -231,9 +231,12 @@ TEST_F(UpdateTest, BlacklistInstall)
     boxes.Answer = false;
     auto w = Window();
     Click(*w, "btnCheck");
+    EXPECT_EQ(Value(*w, "CurrentBlacklistVersion"), QStringLiteral("Release 3"));
     Click(*w, "btnDownloadBlacklist");
     EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), NewBlacklist);
     EXPECT_FALSE(QFile::exists(Folder + "BlackLst.tmp"));
+    // The window shows what is now installed.
+    EXPECT_EQ(Value(*w, "CurrentBlacklistVersion"), QStringLiteral("Release 4"));
     EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the blacklist update!"));
     EXPECT_EQ(boxes.Shown, QStringList{"To finish installing the fix you need to restart Vaskimo. Close Vaskimo now?"});
     EXPECT_EQ(Terminated, 0);
@@ -242,6 +245,9 @@ TEST_F(UpdateTest, BlacklistInstall)
     EXPECT_TRUE(Enabled(*w, "btnCheck"));
     EXPECT_TRUE(Enabled(*w, "btnOk"));
     EXPECT_EQ(w->FUpdateResult, 4);
+    // A second check offers nothing more.
+    Click(*w, "btnCheck");
+    EXPECT_EQ(w->FUpdateResult, 2);
 
     // Yes ends the program.
     boxes.Answer = true;
@@ -254,9 +260,10 @@ TEST_F(UpdateTest, BlacklistInstall)
 
 TEST_F(UpdateTest, FailedBlacklistDownloadKeepsTheOldOne)
 {
-    const struct { const char *name; TReply reply; } cases[] = {
-        {"cut short", {NewBlacklist.left(25), false}},
-        {"an error page", {"<html><body>407 Proxy Authentication Required</body></html>"}},
+    const struct { const char *name; TReply reply; const char *status; } cases[] = {
+        {"cut short", {NewBlacklist.left(25), false}, "Error occured!\nfailed"},
+        {"an error page", {"<html><body>407 Proxy Authentication Required</body></html>"},
+         "Error occured!\nThe downloaded file is no blacklist."},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -268,7 +275,7 @@ TEST_F(UpdateTest, FailedBlacklistDownloadKeepsTheOldOne)
         Click(*w, "btnDownloadBlacklist");
         EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
         EXPECT_FALSE(QFile::exists(Folder + "BlackLst.tmp"));
-        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+        EXPECT_EQ(w->StatusText(), QLatin1String(c.status));
         EXPECT_EQ(w->FUpdateResult, 1);
         EXPECT_TRUE(Enabled(*w, "btnDownloadBlacklist"));
         EXPECT_FALSE(Enabled(*w, "btnAbort"));
@@ -326,10 +333,12 @@ TEST_F(UpdateTest, ProgramDownload)
 
 TEST_F(UpdateTest, ProgramDownloadFailures)
 {
-    const struct { const char *name, *url; TReply reply; } cases[] = {
-        {"connection lost", "http://updates.example/files/VaskimoSetup.exe", {"MZ inst", false}},
-        {"address ending in a slash", "http://updates.example/files/", {"MZ installer"}},
-        {"a name that climbs out", "http://updates.example/files/..", {"MZ installer"}},
+    const struct { const char *name, *url; TReply reply; const char *reason; } cases[] = {
+        {"connection lost", "http://updates.example/files/VaskimoSetup.exe", {"MZ inst", false}, "failed"},
+        {"address ending in a slash", "http://updates.example/files/", {"MZ installer"},
+         "The download address names no file that can be saved."},
+        {"a name that climbs out", "http://updates.example/files/..", {"MZ installer"},
+         "The download address names no file that can be saved."},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -341,7 +350,7 @@ TEST_F(UpdateTest, ProgramDownloadFailures)
         auto w = Window();
         Click(*w, "btnCheck");
         Click(*w, "btnDownload");
-        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!\n") + QLatin1String(c.reason));
         EXPECT_TRUE(boxes.Shown.isEmpty());
         EXPECT_EQ(QDir(Downloads).entryList(QDir::Files | QDir::Hidden), QStringList());
         EXPECT_EQ(QDir(Program.path()).entryList(QDir::Files), QStringList{"BlackLst.vkb"});
@@ -376,30 +385,46 @@ TEST_F(UpdateTest, AbortDuringDownload)
     ASSERT_EQ(seen.size(), 2);
     EXPECT_TRUE(seen[0].startsWith("Downloading ")) << seen[0].toStdString();
     EXPECT_EQ(seen[1], QStringLiteral("Aborted!"));
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!\nfailed"));
     EXPECT_EQ(QDir(Downloads).entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_TRUE(boxes.Shown.isEmpty());
     EXPECT_TRUE(Enabled(*w, "btnOk"));
     EXPECT_FALSE(Enabled(*w, "btnAbort"));
 }
 
-TEST_F(UpdateTest, SecondCheckWhileOneRunsIsIgnored)
+// A check can take long on a bad line: Abort, Close, Escape and the window's own close end it.
+TEST_F(UpdateTest, DuringACheckAbortAndCloseEndIt)
 {
-    Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3"), true, true};
-    auto w = Window();
-    QTimer::singleShot(50, w.get(), [&] {
-        EXPECT_TRUE(w->Busy());
-        QTest::mouseClick(w->Button(QStringLiteral("btnCheck")), Qt::LeftButton);
-        w->reject();
-        EXPECT_TRUE(w->isVisible());
-    });
-    // The window offers no Abort during a check; the test ends the waiting reply through the handler.
-    QTimer::singleShot(100, w.get(), [&] { w->btnAbortClick(); });
-    Click(*w, "btnCheck");
-    EXPECT_EQ(Log.count("GET " + InfoUrl), 1);
-    EXPECT_EQ(w->FUpdateResult, 1);  // the abort made the check fail, and nothing else ran meanwhile
-    w->reject();
-    EXPECT_FALSE(w->isVisible());
+    const struct { const char *name; std::function<void(TUpdateIkkuna &)> press; bool staysOpen; } ways[] = {
+        {"Abort", [](TUpdateIkkuna &w) { Click(w, "btnAbort"); }, true},
+        {"Close", [](TUpdateIkkuna &w) { Click(w, "btnOk"); }, false},
+        {"Escape", [](TUpdateIkkuna &w) { QTest::keyClick(&w, Qt::Key_Escape); }, false},
+        {"the window's close", [](TUpdateIkkuna &w) { w.close(); }, false},
+    };
+    for (const auto &way : ways) {
+        SCOPED_TRACE(way.name);
+        Log.clear();
+        Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3"), true, true};
+        auto w = Window();
+        bool pressed = false;
+        QTimer::singleShot(50, w.get(), [&] {
+            EXPECT_TRUE(w->Busy());
+            EXPECT_TRUE(Enabled(*w, "btnAbort"));
+            EXPECT_TRUE(Enabled(*w, "btnOk"));
+            // A second check while one runs is ignored.
+            QTest::mouseClick(w->Button(QStringLiteral("btnCheck")), Qt::LeftButton);
+            way.press(*w);
+            pressed = true;
+        });
+        Click(*w, "btnCheck");
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(Log.count("GET " + InfoUrl), 1);
+        EXPECT_EQ(w->FUpdateResult, 1);
+        EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!\nfailed"));
+        EXPECT_EQ(w->isVisible(), way.staysOpen);
+        EXPECT_FALSE(Enabled(*w, "btnAbort"));
+        EXPECT_FALSE(QFile::exists(Downloads + "Vaskimo.upd"));
+    }
 }
 
 TEST_F(UpdateTest, LinksOpenOnlyWebAddresses)
@@ -459,7 +484,7 @@ TEST_F(UpdateTest, AnotherWindowsCheckWhileOneRunsFails)
         Replies[InfoUrl].WaitForAbort = false;
         Click(*shown, "btnCheck");
         EXPECT_EQ(shown->FUpdateResult, 1);
-        EXPECT_EQ(shown->StatusText(), QStringLiteral("Error occured!"));
+        EXPECT_EQ(shown->StatusText(), QStringLiteral("Error occured!\nAnother update window is downloading."));
         hidden->btnAbortClick();
     });
     Click(*hidden, "btnCheck");

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace UpdateTestSupport {
 
 inline void WriteFile(const QString &path, const QByteArray &bytes)
