@@ -142,15 +142,6 @@ void TUpdateIkkuna::FormCreate()
     ui->btnDownload->setEnabled(false);
     ui->btnOk->SetCancel(true);
 
-    const struct { TOVBitBtn *button; const char *picture; } glyphs[] = {
-        {ui->btnDownload, "btnUpdate"}, {ui->btnDownloadBlacklist, "btnRegistry"}, {ui->btnAbort, "btnClose"},
-        {ui->btnCheck, "btnUpdate"},    {ui->btnOk, "btnClose"},
-    };
-    for (const auto &g : glyphs) {
-        QIcon icon(QStringLiteral(":/main/pictures/%1.png").arg(QLatin1String(g.picture)));
-        icon.addFile(QStringLiteral(":/main/pictures/%1Disabled.png").arg(QLatin1String(g.picture)), {}, QIcon::Disabled);
-        g.button->setIcon(icon);
-    }
     for (QLabel *value : ValueLabels()) {
         value->setStyleSheet(QStringLiteral("color: blue"));
     }

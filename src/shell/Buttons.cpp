@@ -4,16 +4,91 @@
 
 #include "shell/IniLangUi.h"
 
+#include <QEvent>
+#include <QFile>
 #include <QShortcut>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+
+static void InitIconResources() { Q_INIT_RESOURCE(Icons); }
 
 namespace {
 
 constexpr int GlyphSpacing = 2;                   // pixels between the glyph and the caption
 constexpr int TextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic;
 
+struct TGlyph {
+    const char *Window;  // nullptr: any window
+    const char *Button;
+    const char *Icon;
+};
+
+// freedesktop.org icon names; the shipped set (src/resources/icons) holds one of each.
+const TGlyph Glyphs[] = {
+    {"PaaIkkuna", "btnRegistry", "applications-system"},
+    {"PaaIkkuna", "btnAddRemove", "system-software-install"},
+    {"PaaIkkuna", "btnDuplicates", "edit-copy"},
+    {"PaaIkkuna", "btnUnnecessary", "user-trash-full"},
+    {"PaaIkkuna", "btnStart", "emblem-symbolic-link"},
+    {"PaaIkkuna", "btnSpaceUsage", "drive-harddisk"},
+    {"PaaIkkuna", "btnUndo", "edit-undo"},
+    {"PaaIkkuna", "btnUpdate", "system-software-update"},
+    {"PaaIkkuna", "btnOptions", "preferences-system"},
+    {"PaaIkkuna", "btnAbout", "help-about"},
+    {"PaaIkkuna", "btnHelp", "help-browser"},
+    {"PaaIkkuna", "btnClose", "application-exit"},
+    {"PaaIkkuna", "btnStartup", "system-run"},
+    {"PaaIkkuna", "btnCache", "edit-clear"},
+    {"PaaIkkuna", "btnHistory", "document-open-recent"},
+    {"PaaIkkuna", "btnMRU", "x-office-document"},
+    {"PaaIkkuna", "btnCookies", "internet-web-browser"},
+    {"LisaaPoistaIkkuna", "btnUpdate", "document-properties"},  // "Update value"
+    {"UpdateIkkuna", "btnOk", "window-close"},                  // captioned "Close"
+    {"UpdateIkkuna", "btnDownload", "go-down"},
+    {"UpdateIkkuna", "btnDownloadBlacklist", "go-down"},
+    {"UpdateIkkuna", "btnCheck", "system-software-update"},
+    {nullptr, "btnFind", "edit-find"},
+    {nullptr, "btnStop", "process-stop"},
+    {nullptr, "btnAbort", "process-stop"},
+    {nullptr, "btnDelete", "edit-delete"},
+    {nullptr, "btnDeleteAll", "edit-clear"},
+    {nullptr, "btnSelectAll", "edit-select-all"},
+    {nullptr, "btnPrint", "document-print"},
+    {nullptr, "btnSave", "document-save"},
+    {nullptr, "btnClose", "window-close"},
+    {nullptr, "btnRefresh", "view-refresh"},
+    {nullptr, "btnUndo", "edit-undo"},
+    {nullptr, "btnUndoAll", "edit-undo"},
+    {nullptr, "btnUninstall", "list-remove"},
+    {nullptr, "btnUp", "go-up"},
+};
+
 }  // namespace
+
+QString ButtonIcons::IconName(const QString &windowName, const QString &buttonName)
+{
+    for (const bool byWindow : {true, false})
+        for (const TGlyph &g : Glyphs)
+            if (buttonName == QLatin1String(g.Button) &&
+                (byWindow ? g.Window && windowName == QLatin1String(g.Window) : !g.Window))
+                return QLatin1String(g.Icon);
+    return {};
+}
+
+QIcon ButtonIcons::Icon(const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    static const bool resources = (InitIconResources(), true);
+    Q_UNUSED(resources);
+    QIcon shipped;
+    for (const char *size : {"16", "32"}) {
+        const QString file = QStringLiteral(":/icons/%1/%2.png").arg(QLatin1String(size), name);
+        if (QFile::exists(file))
+            shipped.addFile(file);
+    }
+    return QIcon::fromTheme(name, shipped);
+}
 
 TOVBitBtn::TOVBitBtn(QWidget *parent) : QPushButton(parent) {}
 
@@ -52,6 +127,13 @@ QSize TOVBitBtn::sizeHint() const
 QSize TOVBitBtn::minimumSizeHint() const
 {
     return sizeHint();
+}
+
+bool TOVBitBtn::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish && icon().isNull())
+        setIcon(ButtonIcons::Icon(ButtonIcons::IconName(window()->objectName(), objectName())));
+    return QPushButton::event(event);
 }
 
 void TOVBitBtn::enterEvent(QEnterEvent *event)

@@ -11,7 +11,8 @@ class QShortcut;
 // The glyph button of every window: the glyph above a word-wrapped caption. OnMouseEnter and
 // OnMouseExit are emitted after the inherited enter/leave handling; a button nobody listens to
 // behaves as a plain push button. Default: Enter in its window presses it (QPushButton's default).
-// Cancel: Esc in its window presses it.
+// Cancel: Esc in its window presses it. Glyph: unless one was set, the button takes the icon its
+// name stands for in its window (ButtonIcons) when it is first polished, before it shows.
 class TOVBitBtn : public QPushButton
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ signals:
     void OnMouseExit(QWidget *sender);
 
 protected:
+    bool event(QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -39,6 +41,15 @@ protected:
 private:
     QShortcut *FCancel = nullptr;
 };
+
+namespace ButtonIcons {
+// The freedesktop icon name a glyph button stands for: by the window's and the button's object
+// names ("PaaIkkuna", "btnRegistry"), else by the button's name alone; "" for none.
+QString IconName(const QString &windowName, const QString &buttonName);
+// The desktop theme's icon of that name, else the shipped one (Tango, public domain); a null
+// icon when neither has it.
+QIcon Icon(const QString &name);
+}
 
 // A flat button (the "Browse for folder..." buttons) with the same two events; MouseInside says
 // whether the mouse is over it, and is set after OnMouseEnter / cleared after OnMouseExit.

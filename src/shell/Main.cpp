@@ -196,10 +196,6 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
     connect(help, &QShortcut::activated, this, &TPaaIkkuna::btnHelpClick);
     for (const THint &hint : kHints) {
         TOVBitBtn *button = findChild<TOVBitBtn *>(QLatin1String(hint.Button));
-        const QString name = QLatin1String(hint.Button).mid(3);
-        QIcon icon(QStringLiteral(":/main/pictures/btn%1.png").arg(name));
-        icon.addFile(QStringLiteral(":/main/pictures/btn%1Disabled.png").arg(name), {}, QIcon::Disabled);
-        button->setIcon(icon);
         connect(button, &TOVBitBtn::OnMouseEnter, this, [this, hint] {
             d->Ui->Label3->setText(LangMessage(QLatin1String(hint.TitleId), QLatin1String(hint.Title)));
             d->Ui->Label4->setText(LabelText(LangMessage(QLatin1String(hint.BodyId), QLatin1String(hint.Body))));

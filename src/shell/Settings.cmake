@@ -6,4 +6,4 @@ target_sources(shell PRIVATE
 target_sources(shell_ui PRIVATE
   IniLangUi.h IniLangUi.cpp
   SettingsUi.h SettingsUi.cpp
-  Buttons.h Buttons.cpp)
+  Buttons.h Buttons.cpp ${CMAKE_CURRENT_SOURCE_DIR}/../resources/Icons.qrc)

@@ -5,3 +5,4 @@ target_compile_definitions(windowtour PRIVATE VASKIMO_FIXTURES="${PROJECT_SOURCE
 add_executable(screenshots Screenshots.cpp)
 target_link_libraries(screenshots PRIVATE windowtour common_cfg)
 vaskimo_test(WindowLookTest SOURCES WindowLookTest.cpp LIBS windowtour GUI)
+vaskimo_test(ButtonIconsTest SOURCES ButtonIconsTest.cpp LIBS windowtour GUI)
