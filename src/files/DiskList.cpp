@@ -3,14 +3,38 @@
 #include "files/DiskList.h"
 
 #include "platform/DriveMap.h"
+#include "platform/IniFile.h"
 #include "platform/WinePrefix.h"
 
 #include <QFileIconProvider>
 #include <QHeaderView>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int FolderRole = Qt::UserRole + 1;
+constexpr int TypeRole = Qt::UserRole + 2;
+
+const QString SelectedKey = QStringLiteral("Selected disk ");
+
+bool AllDigits(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+// What a choice key names after "Selected disk ": a letter, or a row number in the older form;
+// *folder tells a " dir" key. Empty for any other key.
+QString DriveOfKey(const QString &key, bool *folder)
+{
+    if (!key.startsWith(SelectedKey, Qt::CaseInsensitive))
+        return {};
+    QString rest = key.mid(SelectedKey.size());
+    *folder = rest.endsWith(QStringLiteral(" dir"), Qt::CaseInsensitive);
+    if (*folder)
+        rest.chop(4);
+    return (rest.size() == 1 && rest.at(0).isLetter()) || AllDigits(rest) ? rest : QString();
+}
 
 QString DisplayName(const TDrive &drive)
 {
@@ -71,9 +95,48 @@ void TDiskListView::FillDrives(const TDriveMap &drives)
         item->setText(0, DisplayName(drive));
         item->setIcon(0, DriveIcon(drive));
         item->setData(0, FolderRole, QString());
+        item->setData(0, TypeRole, int(drive.Type));
         Drives.append(drive.Letter);
-        if (drive.Type == TDriveType::Fixed && SelectLocalDrives)
+        if (drive.Type == TDriveType::Fixed && SelectLocalDrives && !SelectedOnlyByClick(int(Drives.size()) - 1))
             item->setSelected(true);
+    }
+}
+
+bool TDiskListView::SelectedOnlyByClick(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return !item || Drives.value(row) == u'Z' || item->data(0, TypeRole).toInt() == int(TDriveType::Remote);
+}
+
+void TDiskListView::ReadSelection(const TIniFile &ini, const QString &section, bool withFolders)
+{
+    bool stored = false;
+    for (const QString &key : ini.ReadSection(section)) {
+        bool folder = false;
+        stored = stored || (!DriveOfKey(key, &folder).isEmpty() && !folder);
+    }
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        const QString key = SelectedKey + Drives.value(row);
+        QTreeWidgetItem *item = topLevelItem(row);
+        if (stored)
+            item->setSelected(!SelectedOnlyByClick(row) && ini.ReadBool(section, key, false));
+        if (withFolders)
+            SetFolder(row, ini.ReadString(section, key + QStringLiteral(" dir"), QString()));
+    }
+}
+
+void TDiskListView::WriteSelection(TIniFile &ini, const QString &section, bool withFolders) const
+{
+    for (const QString &key : ini.ReadSection(section)) {
+        bool folder = false;
+        if (AllDigits(DriveOfKey(key, &folder)))
+            ini.DeleteKey(section, key);
+    }
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        const QString key = SelectedKey + Drives.value(row);
+        ini.WriteBool(section, key, topLevelItem(row)->isSelected());
+        if (withFolders)
+            ini.WriteString(section, key + QStringLiteral(" dir"), Folder(row));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 class TDriveMap;
+class TIniFile;
 
 class TDiskListView : public QTreeWidget
 {
@@ -15,9 +16,20 @@ public:
     explicit TDiskListView(QWidget *parent = nullptr);
 
     // Rebuilds the rows from the current prefix's drives (or from drives), in letter order; fixed
-    // drives are selected when SelectLocalDrives is set. The host's "/" (Z:) is never fixed.
+    // drives other than Z: are selected when SelectLocalDrives is set. The host's "/" is never fixed.
     void FillDrives();
     void FillDrives(const TDriveMap &drives);
+
+    // The user's last choice from the section: "Selected disk <letter>" (and with folders
+    // "Selected disk <letter> dir"). Without any stored choice the preselection stays. A stored
+    // choice selects only the drive of its letter, and nothing when no drive has that letter
+    // (the older keys by row number name no drive). Z: and remote drives are never selected from
+    // settings: only the user's own click selects them.
+    void ReadSelection(const TIniFile &ini, const QString &section, bool withFolders);
+    // Writes every row's choice by its letter and removes the keys by row number.
+    void WriteSelection(TIniFile &ini, const QString &section, bool withFolders) const;
+    // Z: and remote drives: the whole host, another machine.
+    bool SelectedOnlyByClick(int row) const;
 
     // For each selected row in row order "\"C:\"" or "\"D:\Data\"" (the row's folder), joined by
     // ","; '' when nothing is selected.

@@ -257,12 +257,7 @@ void TKaksoisIkkuna::FormCreate()
     {
         const QSignalBlocker block(DiskList);
         DiskList->FillDrives();
-        for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
-            const QString key = QStringLiteral("Selected disk %1").arg(i);
-            QTreeWidgetItem *item = DiskList->topLevelItem(i);
-            item->setSelected(ini.ReadBool(Section, key, item->isSelected()));
-            DiskList->SetFolder(i, ini.ReadString(Section, key + QStringLiteral(" dir"), ""));
-        }
+        DiskList->ReadSelection(ini, Section, true);
     }
     DiskListChange();
     UpdateButtons();
@@ -276,11 +271,7 @@ void TKaksoisIkkuna::FormDestroy()
         ini.WriteString(Section, "File mask", edtFileMask->text());
         ini.WriteBool(Section, "First deletion", FFirstDeletion);
         ToolWindow::WriteSizeAndMaximized(this, ini, Section);
-        for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
-            const QString key = QStringLiteral("Selected disk %1").arg(i);
-            ini.WriteBool(Section, key, DiskList->topLevelItem(i)->isSelected());
-            ini.WriteString(Section, key + QStringLiteral(" dir"), DiskList->Folder(i));
-        }
+        DiskList->WriteSelection(ini, Section, true);
         ini.UpdateFile();
     }
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });

@@ -350,10 +350,7 @@ void TTurhaIkkuna::FormCreate()
     {
         const QSignalBlocker block(DiskList);
         DiskList->FillDrives();
-        for (int i = 0; i < DiskList->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = DiskList->topLevelItem(i);
-            item->setSelected(ini.ReadBool(Section, "Selected disk " + QString::number(i), item->isSelected()));
-        }
+        DiskList->ReadSelection(ini, Section, false);
     }
     SetSpecialFolders(TUnnSpecialFolders::Find());
 }
@@ -390,8 +387,7 @@ void TTurhaIkkuna::FormDestroy()
     ini.WriteBool(Section, "Browser cookies", Cookies->isChecked());
     ini.WriteBool(Section, "Office recent", OfficeRecent->isChecked());
     ini.WriteBool(Section, "Search custom directories", CustomDirectories->isChecked());
-    for (int i = 0; i < DiskList->topLevelItemCount(); ++i)
-        ini.WriteBool(Section, "Selected disk " + QString::number(i), DiskList->topLevelItem(i)->isSelected());
+    DiskList->WriteSelection(ini, Section, false);
     ini.UpdateFile();
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }

@@ -4,6 +4,7 @@
 
 #include "files/DiskList.h"
 #include "platform/DriveMap.h"
+#include "platform/IniFile.h"
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
 #include "shell/FileDelThds.h"
@@ -316,7 +317,7 @@ TEST_F(UnnecessaryWindow, SettingsSurviveTheWindow)
     const QByteArray text = ini.readAll();
     EXPECT_TRUE(text.contains("[Unnecessary files]"));
     EXPECT_TRUE(text.contains("Sort by column=3"));
-    EXPECT_TRUE(text.contains("Selected disk 0=1"));
+    EXPECT_TRUE(text.contains("Selected disk C=1")) << "stored by drive letter";
 }
 
 TEST_F(UnnecessaryWindow, StopAndCloseDuringASearch)
@@ -423,6 +424,66 @@ TEST(DiskListView, RowsSelectionAndText)
     list.SelectLocalDrives = false;
     list.FillDrives();
     EXPECT_EQ(list.SelectedDrives(), "");
+}
+
+TEST(DiskListView, ChoicesAreStoredByLetterAndNeverSelectTheHostBySettings)
+{
+    TPrefixBuilder b;
+    QTemporaryDir media, share, data;
+    b.Link('a', media.path());
+    b.Link('d', media.path());
+    b.Link('e', data.path());
+    b.Link('n', share.path());
+    b.AddKey(TestSupport::THive::System, "Software\\Wine\\Drives", "\"a:\"=\"floppy\"\n\"d:\"=\"cdrom\"\n\"n:\"=\"network\"\n");
+    b.MakeCurrent();
+    // Rows: A C D E N Z; Z: is the host's "/".
+    const struct {
+        const char *name;
+        QByteArray stored;
+        QString selected;
+    } cases[] = {
+        {"nothing stored: the fixed drives", "", "\"C:\",\"E:\""},
+        {"by letter", "Selected disk C=0\nSelected disk D=1\nSelected disk D dir=\\Data\nSelected disk E=1\n",
+         "\"D:\\Data\",\"E:\""},
+        {"a drive that is gone selects nothing", "Selected disk F=1\n", ""},
+        {"the older keys by row select nothing", "Selected disk 0=1\nSelected disk 1=1\nSelected disk 5=1\n", ""},
+        {"Z: and network drives only by a click", "Selected disk Z=1\nSelected disk N=1\nSelected disk C=1\n", "\"C:\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        QFile file(folder.filePath("Options.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Duplicate files]\n" + c.stored);
+        file.close();
+        const TIniFile ini(folder.filePath("Options.ini"));
+        TDiskListView list;
+        list.FillDrives();
+        ASSERT_EQ(list.Drives, QList<QChar>({'A', 'C', 'D', 'E', 'N', 'Z'}));
+        list.ReadSelection(ini, "Duplicate files", true);
+        EXPECT_EQ(list.SelectedDrives(), c.selected);
+    }
+
+    // Written back by letter, the keys by row gone; the user's click on Z: is stored but not restored.
+    QTemporaryDir folder;
+    {
+        QFile file(folder.filePath("Options.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Unnecessary files]\nSelected disk 1=1\nSelected disk 1 dir=\\x\nSkip=keep\n");
+    }
+    TIniFile ini(folder.filePath("Options.ini"));
+    TDiskListView list;
+    list.FillDrives();
+    list.topLevelItem(int(list.Drives.indexOf(u'Z')))->setSelected(true);
+    list.WriteSelection(ini, "Unnecessary files", false);
+    EXPECT_EQ(ini.ReadSection("Unnecessary files"),
+              (QStringList{"Skip", "Selected disk A", "Selected disk C", "Selected disk D", "Selected disk E",
+                           "Selected disk N", "Selected disk Z"}));
+    EXPECT_TRUE(ini.ReadBool("Unnecessary files", "Selected disk Z", false));
+    TDiskListView again;
+    again.FillDrives();
+    again.ReadSelection(ini, "Unnecessary files", false);
+    EXPECT_EQ(again.SelectedDrives(), "\"C:\",\"E:\"");
 }
 
 TEST(DemoPrefix, DelunnRemovesItsUnnecessaryFilesAndNothingElse)
