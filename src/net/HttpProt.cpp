@@ -495,6 +495,11 @@ void THttpCli::SendRequest(const QString &Method, const QString &Version)
                                      + lines.join(QStringLiteral("\r\n")));
     if (OnBeforeHeaderSend)
         OnBeforeHeaderSend(this, Method, lines);
+    // A URL, a setting or a reply's value with a line break would split the request: nothing is sent.
+    for (const QString &line : std::as_const(lines))
+        if (HoldsLineBreakOrNul(line))
+            throw EHttpException(QStringLiteral("Line break or NUL in a request header value: nothing was sent"),
+                                 httperrBadReply);
     FHeaderStream.clear();
     for (const QString &line : std::as_const(lines))
         SendHeaderLine(line);

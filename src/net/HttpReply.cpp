@@ -33,6 +33,11 @@ std::optional<qint64> ParseLength(const QString &text)
 
 } // namespace
 
+bool HoldsLineBreakOrNul(const QString &Value)
+{
+    return Value.contains(u'\r') || Value.contains(u'\n') || Value.contains(QChar(0));
+}
+
 void THttpReplyParser::Reset()
 {
     FHeader = THttpReplyHeader();
@@ -169,6 +174,11 @@ bool THttpReplyParser::InterpretHeader(const QString &line)
         return true;
     const QString name = line.left(colon).trimmed().toLower();
     const QString value = SkipLeadingBlanks(line.mid(colon + 1));
+    // These values go into the next request: a line break or NUL there would end its line early.
+    if ((name == u"location" || name == u"content-range") && HoldsLineBreakOrNul(value)) {
+        FHeader.Error = QStringLiteral("Line break or NUL in the %1 header").arg(line.left(colon).trimmed());
+        return false;
+    }
     if (name == u"location") {
         FHeader.Location = value.trimmed();
     } else if (name == u"content-length") {

@@ -11,6 +11,9 @@
 
 enum class THttpParseStatus { Complete, Incomplete, Bad };
 
+// CR, LF or NUL: a value holding one must never go into a request header.
+bool HoldsLineBreakOrNul(const QString &Value);
+
 struct THttpParseResult
 {
     THttpParseStatus Status = THttpParseStatus::Incomplete;
@@ -30,7 +33,7 @@ struct THttpReplyHeader
     QString ContentType;
     QString TransferEncoding;
     QString ContentEncoding;
-    std::optional<QString> Location;
+    std::optional<QString> Location;   // a reply whose Location or Content-Range holds CR or NUL is Bad
     std::optional<QString> ContentRangeBegin, ContentRangeEnd;
     std::optional<QString> AcceptRanges;
     QStringList AuthHeaders;    // values of www-authenticate and proxy-authenticate, in order

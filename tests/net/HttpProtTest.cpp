@@ -421,6 +421,7 @@ TEST_F(HttpScripted, BrokenRepliesAreFailuresNotDocuments)
         {"closed without a reply", ""},
         {"conflicting lengths", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd"},
         {"overlong header line", "HTTP/1.0 200 OK\r\nX: " + QByteArray(20000, 'x') + "\r\n\r\n"},
+        {"relocation to a value with a CR", "HTTP/1.0 302 Found\r\nLocation: /new\rX-Injected: 1\r\nContent-Length: 0\r\n\r\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,6 +434,24 @@ TEST_F(HttpScripted, BrokenRepliesAreFailuresNotDocuments)
         EXPECT_TRUE(r.Raised);
         EXPECT_EQ(http.RequestDoneError(), httperrBadReply);
         EXPECT_EQ(http.State(), httpReady);
+        EXPECT_EQ(server.Requests().size(), 1);  // a relocation is never followed
+    }
+}
+
+TEST_F(HttpScripted, ALineBreakInAUrlSendsNothing)
+{
+    for (const char *path : {"/doc\r\nX-Injected: 1", "/doc\rX", "/doc\nX"}) {
+        SCOPED_TRACE(path);
+        TScriptedServer server([&](TConnection &conn, int, TScriptedServer &s) {
+            s.ReadAndRecord(conn);
+            conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        });
+        http.SetURL(server.Url(QString::fromLatin1(path)));
+        const TGetResult r = RunGet(http);
+        EXPECT_TRUE(r.Raised);
+        EXPECT_EQ(http.RequestDoneError(), httperrBadReply);
+        EXPECT_TRUE(server.Requests().isEmpty());
+        EXPECT_TRUE(body.data().isEmpty());
     }
 }
 

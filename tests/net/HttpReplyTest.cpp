@@ -118,6 +118,14 @@ TEST(HttpReplyParser, HeaderTable)
         {"header not ended", "HTTP/1.0 200 OK\r\nServer: x\r\n", THttpParseStatus::Incomplete, 200, "OK", -1, ""},
         {"header-less document", "<html><body>x</body></html>\r\n", THttpParseStatus::Complete, 0, "", -1,
          "<html><body>x</body></html>\r\n"},
+        {"CR inside Location", "HTTP/1.0 302 Found\r\nLocation: /new\rX-Injected: 1\r\n\r\n", THttpParseStatus::Bad, 302,
+         "Found", -1, ""},
+        {"NUL inside Location", QByteArray("HTTP/1.0 302 Found\r\nLocation: /new") + '\0' + ".exe\r\n\r\n",
+         THttpParseStatus::Bad, 302, "Found", -1, ""},
+        {"CR inside Content-Range", "HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-\r1/2\r\n\r\n", THttpParseStatus::Bad,
+         206, "Partial", -1, ""},
+        {"CR inside a value that goes nowhere", "HTTP/1.0 200 OK\r\nX-Note: a\rb\r\n\r\n", THttpParseStatus::Complete,
+         200, "OK", -1, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
