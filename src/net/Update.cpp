@@ -435,9 +435,8 @@ void TUpdateIkkuna::btnDownloadClick()
     const QString url = ui->DownloadURL->text();
     const QString name = DownloadFileName(url);
     const QString folder = UpdateFolder();
+    // An earlier download of that name stays until a good one takes its place.
     const QString target = name.isEmpty() || folder.isEmpty() ? QString() : folder + name;
-    if (!target.isEmpty())
-        QFile::remove(target);
     ui->Status->setText(Msg("M123PI", "Trying to download program update!"));
     SetDownloadButtons(true);
     QString error;
@@ -446,7 +445,7 @@ void TUpdateIkkuna::btnDownloadClick()
     else
         error = UpdateFolderProblem(folder);
     FBusy = FDownloading = true;
-    const bool ok = error.isEmpty() && DownloadToFile(target, Fetch(url, FHost.Limits.Program), &error);
+    const bool ok = error.isEmpty() && DownloadToFile(target, Fetch(url, FHost.Limits.Program), &error, WindowsProgramProblem);
     FBusy = FDownloading = false;
     if (!ok) {
         ShowFailure(error);

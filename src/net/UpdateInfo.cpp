@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <QtEndian>
 
 #include <algorithm>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace UpdateInfo {
 
@@ -135,28 +138,50 @@ QString DownloadFileName(const QString &url)
     return name;
 }
 
-bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error)
+bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error, const TFileCheck &check)
 {
-    QFile::remove(hostFile);
-    QSaveFile file(hostFile);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    QString why;
-    if (!fetch || !fetch(&file, &why)) {
-        file.cancelWriting();
+    auto fail = [error](const QString &why) {
         if (error)
             *error = why;
         return false;
+    };
+    const QFileInfo target(hostFile);
+    QTemporaryFile file(target.absolutePath() + u'/' + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        return fail(file.errorString());
+    QString why;
+    if (!fetch || !fetch(&file, &why))
+        return fail(why);
+    if (!file.flush() || ::fsync(file.handle()) != 0)
+        return fail(file.errorString());
+    if (check) {
+        why = check(file);
+        if (!why.isEmpty())
+            return fail(why);
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    file.setPermissions(target.exists() ? target.permissions()
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                              | QFileDevice::ReadOther);
+    // rename(2) replaces the target in one step; QFile::rename would refuse an existing target.
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(hostFile).constData()) != 0)
+        return fail(QStringLiteral("\"%1\" could not be replaced.").arg(hostFile));
+    file.setAutoRemove(false);
     return true;
+}
+
+QString WindowsProgramProblem(QIODevice &file)
+{
+    if (!file.seek(0))
+        return QStringLiteral("The download cannot be read back.");
+    const QByteArray head = file.read(64);
+    if (head.trimmed().startsWith('<'))
+        return QStringLiteral("The download is a web page, not a Windows program.");
+    if (head.size() < 64 || !head.startsWith("MZ"))
+        return QStringLiteral("The download is not a Windows program.");
+    const quint32 peOffset = qFromLittleEndian<quint32>(head.constData() + 0x3C);
+    if (!file.seek(peOffset) || file.read(4) != QByteArray("PE\0\0", 4))
+        return QStringLiteral("The download is not a Windows program (no PE signature).");
+    return {};
 }
 
 TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &fetch, QString *error)
@@ -169,6 +194,7 @@ TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &f
             *error = QStringLiteral("No program folder.");
         return TBlacklistInstall::DownloadFailed;
     }
+    QFile::remove(temp);  // left by an earlier run that ended half-way
     if (!DownloadToFile(temp, fetch, error))
         return TBlacklistInstall::DownloadFailed;
     // A captive portal's page or a server's error text is no blacklist: the cleaners would lose

@@ -72,10 +72,17 @@ QString DownloadFileName(const QString &url);
 // bytes than the server announced, abort).
 using TFetch = std::function<bool(QIODevice *stream, QString *error)>;
 
-// Downloads into hostFile: the document is written to a temporary file beside it and renamed only
-// when the fetch succeeded, so a failed or partial download leaves no file under that name. An
-// older file of that name is deleted first, also when the download then fails.
-bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error);
+// Why a downloaded file is not what it should be; empty when it is.
+using TFileCheck = std::function<QString(QIODevice &file)>;
+
+// Downloads into hostFile: the document is written to a temporary file beside it and takes the
+// name in one rename only when the fetch succeeded and check (when given) found nothing wrong, so
+// a failed, partial or wrong download leaves an older file of that name as it was.
+bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error, const TFileCheck &check = {});
+
+// A program update must be a Windows program: "MZ", and the "PE\0\0" signature where the MZ header
+// points. A captive portal's page or a server's error text served under "Setup.exe" is not one.
+QString WindowsProgramProblem(QIODevice &file);
 
 enum class TBlacklistInstall {
     Installed,       // "BlackLst.vkb" is the new file

@@ -4,6 +4,7 @@
 
 #include "UpdateTestFiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
@@ -160,11 +161,52 @@ TEST(UpdateInfoTest, DownloadLeavesNoPartialFile)
     QString error;
     EXPECT_FALSE(DownloadToFile(target, Serving("half of it", false), &error));
     EXPECT_EQ(error, QStringLiteral("connection reset"));
-    EXPECT_FALSE(QFile::exists(target));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(ReadFile(target), QByteArray("old installer"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"VaskimoSetup.exe"});
+    // A check that finds the download wrong keeps the old file too.
+    EXPECT_FALSE(DownloadToFile(target, Serving("new installer"), &error, [](QIODevice &f) {
+        f.seek(0);
+        return f.readAll() == "new installer" ? QStringLiteral("no good") : QString();
+    }));
+    EXPECT_EQ(error, QStringLiteral("no good"));
+    EXPECT_EQ(ReadFile(target), QByteArray("old installer"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"VaskimoSetup.exe"});
     EXPECT_TRUE(DownloadToFile(target, Serving("new installer"), &error));
     EXPECT_EQ(ReadFile(target), QByteArray("new installer"));
     EXPECT_FALSE(DownloadToFile(dir.filePath(QStringLiteral("no/such/folder/x.exe")), Serving("x"), &error));
+}
+
+TEST(UpdateInfoTest, OnlyAWindowsProgramIsAProgramUpdate)
+{
+    const QByteArray pe = WindowsProgram(0x100, '\0');
+    QByteArray farOff = pe;
+    farOff[0x3D] = char(0x10);  // 0x1080: past the end
+    QByteArray sixteenBit = pe;
+    sixteenBit.replace(0x80, 2, "NE");
+    const QString page = "The download is a web page, not a Windows program.";
+    const QString notProgram = "The download is not a Windows program.";
+    const QString noSignature = "The download is not a Windows program (no PE signature).";
+    const struct { const char *name; QByteArray bytes; QString problem; } cases[] = {
+        {"a Windows program", pe, {}},
+        {"a captive portal's page", "<!DOCTYPE html>\n<html><body>Sign in to the hotel network</body></html>", page},
+        {"an error page after blank lines", "\r\n\r\n<html><body>404</body></html>" + QByteArray(64, ' '), page},
+        {"a zip archive", "PK\x03\x04" + QByteArray(100, 'z'), notProgram},
+        {"only the two letters", "MZ", notProgram},
+        {"a header pointing past the end", farOff, noSignature},
+        {"a 16-bit program", sixteenBit, noSignature},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QBuffer file;
+        file.setData(c.bytes);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(WindowsProgramProblem(file), c.problem);
+    }
+    // A program Wine built for Windows.
+    QFile notepad(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"));
+    if (notepad.open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(WindowsProgramProblem(notepad), QString());
+    }
 }
 
 TEST(UpdateInfoTest, BlacklistInstall)

@@ -61,10 +61,13 @@ protected:
         WriteFile(www + "/relocating.upd", "[UpdateInfo]\r\nVersion=2.0.0.0\r\nUpdateURL=" + base +
                                                "/moved/VaskimoSetup.exe\r\nBlacklist=Release 4\r\n"
                                                "BlackDownloadURL=" + base + "/moved/BlackLst.vkb\r\n");
+        WriteFile(www + "/portal.upd", "[UpdateInfo]\r\nVersion=2.0.0.0\r\nUpdateURL=" + base +
+                                           "/portal/VaskimoSetup.exe\r\nBlacklist=Release 3\r\n");
+        WriteFile(www + "/portal/VaskimoSetup.exe", "<!DOCTYPE html>\n<html><head><title>Hotel Wi-Fi</title></head>"
+                                                     "<body>Please sign in.</body></html>\n");
         WriteFile(www + "/files/BlackLst.vkb", NewBlacklist);
         WriteFile(www + "/secret/BlackLst.vkb", NewBlacklist);
-        Setup = QByteArray(300000, 'x');
-        Setup.prepend("MZ");
+        Setup = WindowsProgram(300002);
         WriteFile(www + "/files/VaskimoSetup.exe", Setup);
         WriteFile(root + "/htpasswd", "user:$apr1$9z2o7Jc1$gJ7cbvP5dZm9Ng9m5s0GQ.\n");
         QDir().mkpath(root + "/tmp");
@@ -77,6 +80,7 @@ protected:
             "  location = /moved.upd { return 302 /Vaskimo.upd; }\n"
             "  location = /moved/relocating.upd { return 302 /relocating.upd; }\n"
             "  location /moved/ { rewrite ^/moved/(.*)$ /files/$1 redirect; }\n"
+            "  location /portal/ { default_type text/html; }\n"
             "  location /lying/ { add_header Content-Length 999; return 200 \"[UpdateInfo]\"; }\n"
             "  location /short/ { proxy_pass http://127.0.0.1:%4; proxy_buffering off; }\n"
             " }\n}\n")
@@ -203,6 +207,25 @@ TEST_F(UpdateNginxTest, WhatLandsIsWhatTheServerServed)
     // squid knew who asked: the credentials went through its own checks.
     EXPECT_TRUE(ReadFile(basicSquid.Path("access.log")).contains(" puser "));
     EXPECT_TRUE(ReadFile(ntlmSquid.Path("access.log")).contains("puser"));
+}
+
+// A captive portal answers every address with its sign-in page, and with status 200.
+TEST_F(UpdateNginxTest, AWebPageServedAsTheProgramUpdateIsRefused)
+{
+    const QByteArray earlier = WindowsProgram(5000, 'o');
+    WriteFile(Folder + "Downloads/VaskimoSetup.exe", earlier);
+    Settings.FUpdateAddress = QStringLiteral("http://127.0.0.1:%1/portal.upd").arg(Port);
+    TBoxes boxes;
+    auto w = Window();
+    Click(*w, "btnCheck");
+    ASSERT_EQ(w->FUpdateResult, 3);
+    Click(*w, "btnDownload");
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Error occured!\nThe download is a web page, not a Windows program."));
+    EXPECT_EQ(ReadFile(Folder + "Downloads/VaskimoSetup.exe"), earlier);
+    EXPECT_EQ(QDir(Folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList{"VaskimoSetup.exe"});
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << "nothing is offered to run";
+    EXPECT_TRUE(Opened.isEmpty());
+    EXPECT_TRUE(w->Button("btnDownload")->isEnabled());
 }
 
 TEST_F(UpdateNginxTest, RepliesThatAreNoDocument)

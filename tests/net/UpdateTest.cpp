@@ -304,12 +304,13 @@ TEST_F(UpdateTest, FailedReplaceIsReportedAndKeepsTheOffer)
 TEST_F(UpdateTest, ProgramDownload)
 {
     Replies[InfoUrl] = {InfoFile("1.2.0.0", "Release 3")};
-    Replies[SetupUrl] = {"MZ installer"};
+    const QByteArray setup = WindowsProgram(1000);
+    Replies[SetupUrl] = {setup};
     TBoxes boxes;
     auto w = Window();
     Click(*w, "btnCheck");
     Click(*w, "btnDownload");
-    EXPECT_EQ(ReadFile(Downloads + "VaskimoSetup.exe"), QByteArray("MZ installer"));
+    EXPECT_EQ(ReadFile(Downloads + "VaskimoSetup.exe"), setup);
     EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the program update!"));
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_EQ(boxes.Shown[0], QStringLiteral("File downloaded to \"C:\\Vaskimo\\Downloads\\VaskimoSetup.exe\". To install "
