@@ -11,8 +11,14 @@
 #include <QHash>
 #include <QMutex>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -82,6 +88,13 @@ THiveSet &TWinePrefix::Hives()
     return d->Hives;
 }
 
+QString TWinePrefix::UserSid()
+{
+    d->Hives.EnsureLoaded();
+    QReadLocker lock(&d->Hives.Lock());
+    return d->Hives.UserSid();
+}
+
 const TDriveMap &TWinePrefix::Drives()
 {
     QMutexLocker lock(&d->DrivesMutex);
@@ -112,15 +125,54 @@ void TWinePrefix::ReloadDrives()
     d->Drives.reset();
 }
 
-QString TWinePrefix::ServerSocketPath() const
+QStringList TWinePrefix::ServerSocketPaths() const
 {
     struct stat st;
     if (::stat(QFile::encodeName(d->Folder).constData(), &st) != 0)
-        return QString();
-    return QStringLiteral("/tmp/.wine-%1/server-%2-%3/socket")
-        .arg(::getuid())
-        .arg(qulonglong(st.st_dev), 0, 16)
-        .arg(qulonglong(st.st_ino), 0, 16);
+        return {};
+    const QString server = QStringLiteral("/server-%1-%2/socket")
+                               .arg(qulonglong(st.st_dev), 0, 16)
+                               .arg(qulonglong(st.st_ino), 0, 16);
+    QStringList paths{QStringLiteral("/tmp/.wine-%1").arg(::getuid()) + server};
+    // Debian's Wine makes its folder with mkdtemp ("wine-XXXXXX") and writes the name into the prefix.
+    QFile named(d->Folder + QStringLiteral("/wineserver"));
+    if (named.open(QIODevice::ReadOnly)) {
+        const QString name = QFile::decodeName(named.read(256).trimmed());
+        if (!name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral(".."))
+            paths.append(QStringLiteral("/tmp/") + name + server);
+    }
+    return paths;
+}
+
+namespace {
+bool SocketAccepts(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    if (name.size() >= qsizetype(sizeof(address.sun_path)))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return true;  // cannot tell: take it as running
+    int result;
+    do {
+        result = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
+    } while (result != 0 && errno == EINTR);
+    const int error = errno;
+    ::close(fd);
+    if (result == 0)
+        return true;
+    // No socket, or one that nobody listens on any more; anything else (a full backlog) may be a live server.
+    return error != ENOENT && error != ECONNREFUSED && error != ENOTDIR;
+}
+}
+
+bool TWinePrefix::ServerRunning() const
+{
+    const QStringList paths = ServerSocketPaths();
+    return std::any_of(paths.cbegin(), paths.cend(), SocketAccepts);
 }
 
 QString TWinePrefix::WriteBlocker() const
@@ -129,9 +181,7 @@ QString TWinePrefix::WriteBlocker() const
         return QStringLiteral("There is no Wine prefix in \"%1\": the registry cannot be changed.").arg(d->Folder);
     // Wine keeps the registry in the wineserver while one runs and writes its own copy over ours
     // when it ends: any write now would be lost, or would be the cause of a lost one.
-    const QString socket = ServerSocketPath();
-    struct stat st;
-    if (!socket.isEmpty() && ::lstat(QFile::encodeName(socket).constData(), &st) == 0)
+    if (ServerRunning())
         return QStringLiteral("Wine programs are running in the prefix \"%1\". Close the Wine programs "
                               "and try again.")
             .arg(d->Folder);

@@ -30,16 +30,21 @@ public:
     QString UserName() const;
 
     THiveSet &Hives();
+    // The key of HKEY_USERS that is the same tree as HKEY_CURRENT_USER ("S-1-5-21-0-0-0-1000").
+    QString UserSid();
     const TDriveMap &Drives();  // built on first use; ReloadDrives() after changing dosdevices
     void ReloadDrives();
 
     // A message naming why writes are refused now, or empty when they may go ahead:
     // no prefix folder, or a wineserver of this prefix is running.
     QString WriteBlocker() const;
-    // Where a running wineserver of this prefix keeps its socket:
-    // /tmp/.wine-<uid>/server-<device hex>-<inode hex>/socket of the prefix folder; empty when the
-    // folder does not exist.
-    QString ServerSocketPath() const;
+    // Where a wineserver of this prefix keeps its socket, server-<device hex>-<inode hex>/socket of
+    // the prefix folder: under /tmp/.wine-<uid>/ (upstream Wine) and under /tmp/<name>/ when the
+    // prefix's file "wineserver" names a folder (Debian's Wine). Empty when the folder does not exist.
+    QStringList ServerSocketPaths() const;
+    // A server runs when one of those sockets accepts a connection; a socket left behind by a
+    // server that died refuses it.
+    bool ServerRunning() const;
 
 private:
     struct TImpl;

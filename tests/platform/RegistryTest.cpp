@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: tests of the hive files and the registry accessor: fidelity, lookups, links, write guards, threads.
 #include "support/PrefixBuilder.h"
+#include "support/WineTools.h"
 #include "platform/DriveMap.h"
 #include "platform/HiveFile.h"
 #include "platform/Registry.h"
@@ -14,9 +15,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <thread>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -473,34 +481,75 @@ TEST_F(RegistryTest, AFileChangedOnDiskIsReadAgainBeforeWriting)
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("number")), 43u);
 }
 
-TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
+// Every kind of write through an accessor: false (with the reason) when refused.
+void ExpectEveryWriteRefused(TRegistry &reg, const char *reason)
 {
-    const QString socket = Prefix->ServerSocketPath();
-    ASSERT_FALSE(socket.isEmpty());
-    ASSERT_FALSE(QFileInfo::exists(socket));
-    const QString serverDir = QFileInfo(socket).absolutePath();
-    ASSERT_TRUE(QDir().mkpath(serverDir));
-    {
-        QFile s(socket);
-        ASSERT_TRUE(s.open(QIODevice::WriteOnly));
-    }
-    const QByteArray before = ReadAll(Builder.HivePath(THive::System));
-    TRegistry reg(TRootKey::LocalMachine);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
     try {
         reg.WriteString(QStringLiteral("x"), QStringLiteral("y"));
         ADD_FAILURE() << "the write went through";
     } catch (const ERegistryException &e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("Close the Wine programs"))) << e.what();
+        EXPECT_TRUE(e.Message().contains(QString::fromLatin1(reason))) << e.what();
     }
     EXPECT_FALSE(reg.DeleteValue(QStringLiteral("path")));
     EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\Software\\Escapes")));
     EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\Software\\New"), true));
-    EXPECT_TRUE(reg.LastError().contains(QStringLiteral("Close the Wine programs")));
+    EXPECT_TRUE(reg.LastError().contains(QString::fromLatin1(reason)));
+}
+
+TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
+{
+    QString why;
+    if (!WineInstalled(&why))
+        GTEST_SKIP() << why.toStdString();
+    const QByteArray before = ReadAll(Builder.HivePath(THive::System));
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
+    TWineServer server;
+    ASSERT_TRUE(server.Start(Builder.Folder(), &why)) << why.toStdString();
+    EXPECT_TRUE(Prefix->ServerRunning());
+    ExpectEveryWriteRefused(reg, "Close the Wine programs");
     EXPECT_EQ(ReadAll(Builder.HivePath(THive::System)), before);
+    // Ended, the server has written the registry it held: the value is there to delete.
+    ASSERT_TRUE(server.Stop());
+    EXPECT_FALSE(Prefix->ServerRunning());
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path"))) << reg.LastError().toStdString();
+}
+
+// Upstream Wine's server folder, /tmp/.wine-<uid>/server-<device>-<inode> of the prefix folder, in hexadecimal.
+QString UpstreamSocket(const QString &prefix)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(prefix).constData(), &st) != 0)
+        return {};
+    char path[128];
+    std::snprintf(path, sizeof path, "/tmp/.wine-%u/server-%llx-%llx/socket", unsigned(::getuid()),
+                  (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
+    return QString::fromLatin1(path);
+}
+
+TEST_F(RegistryTest, AServerListeningInUpstreamWinesFolderRefusesWritesAndALeftSocketDoesNot)
+{
+    const QString socket = UpstreamSocket(Builder.Folder());
+    ASSERT_FALSE(socket.isEmpty());
+    const QString serverDir = QFileInfo(socket).absolutePath();
+    ASSERT_FALSE(QFileInfo::exists(serverDir));
+    ASSERT_TRUE(QDir().mkpath(serverDir));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    TRegistry reg(TRootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
+    ExpectEveryWriteRefused(reg, "Close the Wine programs");
+    // The server is gone; its socket file stays, and nobody answers on it.
+    ::close(fd);
+    EXPECT_TRUE(QFileInfo::exists(socket));
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path"))) << reg.LastError().toStdString();
     QFile::remove(socket);
     QDir().rmdir(serverDir);
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path")));
 }
 
 TEST(RegistryForeignFileTest, AFileThatIsNoWineHiveIsNeverRewritten)

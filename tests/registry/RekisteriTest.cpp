@@ -6,6 +6,7 @@
 #include "support/DemoPrefix.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
+#include "support/WineTools.h"
 
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
@@ -335,16 +336,13 @@ TEST_F(RekisteriTest, RunningWineserverKeepsValuesAndTheirUndoLinesOut)
     SelectRow(*w, 0);
     QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);  // one deleted while Wine is not running
     ASSERT_EQ(w->Records().size(), 2);
-    const QString socket = Builder.Prefix()->ServerSocketPath();
-    ASSERT_FALSE(socket.isEmpty());
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(socket).path()));
-    {
-        QFile f(socket);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    QString why;
+    if (!TestSupport::WineInstalled(&why))
+        GTEST_SKIP() << why.toStdString();
+    TestSupport::TWineServer server;
+    ASSERT_TRUE(server.Start(Builder.Folder(), &why)) << why.toStdString();
     QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
-    QFile::remove(socket);
-    QDir().rmdir(QFileInfo(socket).path());
+    ASSERT_TRUE(server.Stop());
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown[0].startsWith("Vaskimo failed to delete 2 entries!\r\n\r\n"));
     EXPECT_TRUE(boxes.Shown[0].contains("Close the Wine programs"));

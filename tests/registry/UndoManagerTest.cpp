@@ -3,6 +3,7 @@
 #include "registry/UndoManager.h"
 
 #include "support/PrefixBuilder.h"
+#include "support/WineTools.h"
 
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
@@ -374,15 +375,14 @@ TEST_F(UndoManagerPrefix, RestoreRefusesWhatItCannotPutBackRight)
 TEST_F(UndoManagerPrefix, RunningWineserverRefusesAndSaysSo)
 {
     Builder.MakeCurrent();
-    const QString socket = Builder.Prefix()->ServerSocketPath();
-    ASSERT_FALSE(socket.isEmpty());
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(socket).path()));
-    Touch(socket);
     QString error;
+    if (!TestSupport::WineInstalled(&error))
+        GTEST_SKIP() << error.toStdString();
+    TestSupport::TWineServer server;
+    ASSERT_TRUE(server.Start(Builder.Folder(), &error)) << error.toStdString();
     const bool restored =
         UndoManager::RestoreEntry(RegEntry("[HKEY_LOCAL_MACHINE\\Software\\W]", "\"a\"=\"1\""), nullptr, {}, &error);
-    QFile::remove(socket);
-    QDir().rmdir(QFileInfo(socket).path());
+    ASSERT_TRUE(server.Stop());
     EXPECT_FALSE(restored);
     EXPECT_TRUE(error.contains("Close the Wine programs")) << error.toStdString();
     TRegistry r(TRootKey::LocalMachine, Builder.Prefix());

@@ -4,6 +4,7 @@
 
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
+#include "support/WineTools.h"
 
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
@@ -231,16 +232,14 @@ TEST_F(UndoTest, UndoWritesTheSelectedEntriesAndTheListItem)
     EXPECT_EQ(LiveString(TRootKey::LocalMachine, "\\Software\\A", "Gone"), "(none)");
 
     // A running wineserver refuses the write: counted and reported, the state stays.
-    const QString socket = Builder.Prefix()->ServerSocketPath();
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(socket).path()));
-    {
-        QFile f(socket);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    QString why;
+    if (!TestSupport::WineInstalled(&why))
+        GTEST_SKIP() << why.toStdString();
+    TestSupport::TWineServer server;
+    ASSERT_TRUE(server.Start(Builder.Folder(), &why)) << why.toStdString();
     Select(*w, {"Gone"});
     QTest::mouseClick(w->Button("btnUndo"), Qt::LeftButton);
-    QFile::remove(socket);
-    QDir().rmdir(QFileInfo(socket).path());
+    ASSERT_TRUE(server.Stop());
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown[0].contains("1 entries couldn't be writen!"));
     EXPECT_TRUE(boxes.Shown[0].contains("Close the Wine programs"));

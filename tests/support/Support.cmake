@@ -2,4 +2,5 @@
 target_sources(testsupport PRIVATE
   support/PrefixBuilder.h support/PrefixBuilder.cpp
   support/MessageBoxCatcher.h support/DeletionLayers.h support/DemoPrefix.h support/Pattern.h support/RunProcess.h
+  support/WineTools.h support/WineTools.cpp support/WinePrefixTest.h support/HiveCompare.h support/HiveCompare.cpp
 )

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: a test fixture whose every case gets its own copy of the binary's wineboot prefix.
+#pragma once
+
+#include "support/WineTools.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace TestSupport {
+
+// Skips when Wine is not installed; Prefix is a fresh copy of TWinebootPrefix::Shared().
+class TWinePrefixTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (!WineInstalled(&why))
+            GTEST_SKIP() << why.toStdString();
+        const TWinebootPrefix &fresh = TWinebootPrefix::Shared();
+        ASSERT_TRUE(fresh.Error().isEmpty()) << fresh.Error().toStdString();
+        Prefix = Dir.filePath(QStringLiteral("prefix"));
+        ASSERT_TRUE(fresh.CopyTo(Prefix, &why)) << why.toStdString();
+    }
+
+    QTemporaryDir Dir;
+    QString Prefix;
+};
+
+}  // namespace TestSupport

@@ -1,0 +1,275 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: Wine itself for tests: wineboot, reg, regedit, a held wineserver and the program as a process.
+#include "support/WineTools.h"
+
+#include "support/RunProcess.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace TestSupport {
+
+namespace {
+const QString WineDir = QStringLiteral("/usr/lib/wine");
+}
+
+QString Wine64()
+{
+    return WineDir + QStringLiteral("/wine64");
+}
+
+QString WineServerProgram()
+{
+    return WineDir + QStringLiteral("/wineserver");
+}
+
+bool WineInstalled(QString *why)
+{
+    for (const QString &program : {Wine64(), WineServerProgram()})
+        if (!QFileInfo(program).isExecutable()) {
+            *why = QStringLiteral("Wine is not installed (no %1)").arg(program);
+            return false;
+        }
+    return true;
+}
+
+QProcessEnvironment WineEnvironment(const QString &prefix)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WINEPREFIX"), prefix);
+    env.insert(QStringLiteral("WINEARCH"), QStringLiteral("win64"));
+    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("winemenubuilder.exe=d"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return env;
+}
+
+bool WaitForWineserver(const QString &prefix)
+{
+    QByteArray out;
+    return RunToEnd(WineServerProgram(), {QStringLiteral("-w")}, WineEnvironment(prefix), 60000, &out);
+}
+
+bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output)
+{
+    QByteArray all;
+    bool ok = true;
+    for (const QStringList &args : commands) {
+        QByteArray out;
+        ok = ok && RunToEnd(Wine64(), QStringList{QStringLiteral("reg")} + args, WineEnvironment(prefix), 60000, &out);
+        all += out;
+    }
+    ok = WaitForWineserver(prefix) && ok;
+    if (output)
+        *output = all;
+    return ok;
+}
+
+bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output)
+{
+    const QString windowsPath = QStringLiteral("Z:") + QString(hostFile).replace(u'/', u'\\');
+    QByteArray out;
+    const bool imported = RunToEnd(Wine64(), {QStringLiteral("regedit"), QStringLiteral("/S"), windowsPath},
+                                   WineEnvironment(prefix), 60000, &out);
+    if (output)
+        *output = out;
+    return WaitForWineserver(prefix) && imported;
+}
+
+QByteArray ReadFileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// ---- wineboot
+
+const TWinebootPrefix &TWinebootPrefix::Shared()
+{
+    static const TWinebootPrefix prefix;
+    return prefix;
+}
+
+TWinebootPrefix::TWinebootPrefix()
+{
+    QString why;
+    if (!WineInstalled(&why)) {
+        FError = why;
+        return;
+    }
+    FDir = std::make_unique<QTemporaryDir>();
+    FFolder = FDir->filePath(QStringLiteral("prefix"));
+    QByteArray out;
+    if (!RunToEnd(Wine64(), {QStringLiteral("wineboot"), QStringLiteral("-i")}, WineEnvironment(FFolder), 180000, &out)
+        || !WaitForWineserver(FFolder)) {
+        FError = QStringLiteral("wineboot did not make a prefix: ") + QString::fromLocal8Bit(out);
+        return;
+    }
+    for (const char *hive : {"system.reg", "user.reg", "userdef.reg"})
+        if (!QFileInfo(QDir(FFolder).filePath(QString::fromLatin1(hive))).isFile())
+            FError = QStringLiteral("wineboot wrote no %1").arg(QString::fromLatin1(hive));
+}
+
+bool TWinebootPrefix::CopyTo(const QString &folder, QString *error) const
+{
+    if (!FError.isEmpty()) {
+        *error = FError;
+        return false;
+    }
+    QByteArray out;
+    QDir().mkpath(folder);
+    if (!RunToEnd(QStringLiteral("cp"), {QStringLiteral("-al"), FFolder + QStringLiteral("/."), folder},
+                 QProcessEnvironment::systemEnvironment(), 60000, &out)) {
+        *error = QStringLiteral("cp -al: ") + QString::fromLocal8Bit(out);
+        return false;
+    }
+    // Files that tests or Wine change are copies of their own; the server folder is the copy's own.
+    QFile::remove(QDir(folder).filePath(QStringLiteral("wineserver")));
+    const QStringList own = {QStringLiteral("system.reg"), QStringLiteral("user.reg"), QStringLiteral("userdef.reg"),
+                             QStringLiteral(".update-timestamp"), QStringLiteral("drive_c/windows/win.ini"),
+                             QStringLiteral("drive_c/windows/system.ini")};
+    for (const QString &name : own) {
+        const QString target = QDir(folder).filePath(name);
+        const QString source = QDir(FFolder).filePath(name);
+        if (!QFileInfo::exists(source))
+            continue;
+        QFile::remove(target);
+        if (!QFile::copy(source, target)) {
+            *error = QStringLiteral("cannot copy %1").arg(name);
+            return false;
+        }
+        QFile::setPermissions(target, QFile::permissions(source) | QFileDevice::WriteOwner);
+    }
+    return true;
+}
+
+// ---- wineserver
+
+bool UnixSocketAccepts(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    if (name.isEmpty() || name.size() >= qsizetype(sizeof(address.sun_path)))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool accepted = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return accepted;
+}
+
+TWineServer::~TWineServer()
+{
+    if (FProcess && FProcess->state() != QProcess::NotRunning)
+        Stop();
+    if (FServerFolder.startsWith(QStringLiteral("/tmp/wine-")))
+        QDir(FServerFolder).removeRecursively();
+}
+
+bool TWineServer::Start(const QString &prefix, QString *error)
+{
+    FPrefix = prefix;
+    FProcess = std::make_unique<QProcess>();
+    FProcess->setProcessEnvironment(WineEnvironment(prefix));
+    FProcess->setProcessChannelMode(QProcess::MergedChannels);
+    FProcess->start(WineServerProgram(), {QStringLiteral("-f"), QStringLiteral("-p")});
+    if (!FProcess->waitForStarted(10000)) {
+        *error = FProcess->errorString();
+        return false;
+    }
+    // Where the server really is: the folder named in the prefix, any server-<dev>-<ino> below it.
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 20000) {
+        const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
+        if (!name.isEmpty()) {
+            FServerFolder = QStringLiteral("/tmp/") + name;
+            QDirIterator it(FServerFolder, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+            while (it.hasNext()) {
+                const QString socket = it.next() + QStringLiteral("/socket");
+                if (UnixSocketAccepts(socket)) {
+                    FSocket = socket;
+                    return true;
+                }
+            }
+        }
+        if (FProcess->state() == QProcess::NotRunning) {
+            *error = QStringLiteral("wineserver ended: ") + QString::fromLocal8Bit(FProcess->readAll());
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    *error = QStringLiteral("wineserver's socket did not appear");
+    return false;
+}
+
+bool TWineServer::Stop()
+{
+    QByteArray out;
+    const bool killed = RunToEnd(WineServerProgram(), {QStringLiteral("-k")}, WineEnvironment(FPrefix), 30000, &out);
+    const bool ended = !FProcess || FProcess->waitForFinished(30000) || FProcess->state() == QProcess::NotRunning;
+    return killed && ended;
+}
+
+void TWineServer::Crash()
+{
+    if (!FProcess)
+        return;
+    FProcess->kill();
+    FProcess->waitForFinished(10000);
+}
+
+// ---- the program
+
+TProgramCopy::TProgramCopy(const QString &exe, const QString &blacklist)
+{
+    FExe = FDir.filePath(QStringLiteral("vaskimo"));
+    QFile::copy(exe, FExe);
+    QFile::setPermissions(FExe, QFile::permissions(FExe) | QFileDevice::ExeOwner);
+    if (!blacklist.isEmpty())
+        QFile::copy(blacklist, FDir.filePath(QStringLiteral("BlackLst.vkb")));
+    QDir(FDir.path()).mkdir(QStringLiteral("run"));
+    ::chmod(QFile::encodeName(FDir.filePath(QStringLiteral("run"))).constData(), 0700);
+}
+
+bool TProgramCopy::Run(const QStringList &args, const QString &prefix, QByteArray *output, int timeoutMs)
+{
+    QProcessEnvironment env = WineEnvironment(prefix);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FDir.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QByteArray out;
+    const bool ran = RunToEnd(FExe, args, env, timeoutMs, &out);
+    if (output)
+        *output = out;
+    return ran;
+}
+
+QByteArray TProgramCopy::Log() const
+{
+    return ReadFileBytes(FDir.filePath(QStringLiteral("Vaskimo.log")));
+}
+
+void TProgramCopy::WriteOptions(const QByteArray &text)
+{
+    QFile f(FDir.filePath(QStringLiteral("Options.ini")));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+}
+
+}  // namespace TestSupport

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: Wine itself for tests: a wineboot prefix made once per test binary, reg and regedit, a held wineserver, the built program as a process.
+//
+// Usage:
+//   if (!TestSupport::WineInstalled(&why)) GTEST_SKIP() << why;
+//   const TWinebootPrefix &fresh = TWinebootPrefix::Shared();   // wineboot -i, once per binary
+//   fresh.CopyTo(folder);                                       // one copy per case (drive_c hard-linked)
+//   Reg(folder, {{"add", "HKCU\\Software\\X", "/v", "v", "/d", "C:\\gone.exe", "/f"}});
+//   TWineServer server; server.Start(folder);  ...  server.Stop();   // wineserver -p, then -k
+//   TProgramCopy program(VASKIMO_EXE); program.Run({"-delreg", "-exit"}, folder);
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace TestSupport {
+
+// Debian's "wine" wrapper wants the 32-bit loader; the 64-bit one runs on its own.
+QString Wine64();
+QString WineServerProgram();
+// False (with the reason) when Wine is not installed here.
+bool WineInstalled(QString *why);
+
+// WINEPREFIX=prefix, a 64-bit prefix, no Wine debug output, no display.
+QProcessEnvironment WineEnvironment(const QString &prefix);
+
+// "wine reg ..." in the prefix, one command after the other; the wineserver has written the hives
+// when it returns (each wait for the server costs seconds: give all commands at once).
+bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output = nullptr);
+// "wine regedit /S" of a host file; the hives are written when it returns.
+bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output = nullptr);
+// "wineserver -w": waits until the prefix's server has ended and written its hives.
+bool WaitForWineserver(const QString &prefix);
+
+// A prefix made by wineboot, once per test binary.
+class TWinebootPrefix
+{
+public:
+    static const TWinebootPrefix &Shared();
+    QString Folder() const { return FFolder; }
+    QString Error() const { return FError; }  // why wineboot did not make it; empty when it did
+    // A copy for one case: the hives, win.ini, system.ini and the top-level files copied, the rest of
+    // drive_c hard-linked (tests must replace files there, never write into them). The copy has its
+    // own wineserver folder.
+    bool CopyTo(const QString &folder, QString *error) const;
+
+private:
+    TWinebootPrefix();
+    std::unique_ptr<QTemporaryDir> FDir;
+    QString FFolder;
+    QString FError;
+};
+
+// A wineserver held for a prefix ("wineserver -f -p"), as a Wine program holds it.
+class TWineServer
+{
+public:
+    ~TWineServer();
+    // Starts the server and waits until its socket (found under /tmp through the prefix's file
+    // "wineserver") accepts connections.
+    bool Start(const QString &prefix, QString *error);
+    // WINEPREFIX=<prefix> wineserver -k: the server ends and writes its hives.
+    bool Stop();
+    // The server dies without a word (SIGKILL): its socket stays behind.
+    void Crash();
+    QString SocketPath() const { return FSocket; }
+
+private:
+    QString FPrefix;
+    QString FSocket;
+    QString FServerFolder;  // /tmp/wine-XXXXXX, removed when the server is gone
+    std::unique_ptr<QProcess> FProcess;
+};
+
+// True when a connection to the Unix socket at path is accepted.
+bool UnixSocketAccepts(const QString &path);
+
+// The built program copied into a temporary folder of its own, with the shipped blacklist: its
+// Options.ini, Vaskimo.log and Undo folder land there.
+class TProgramCopy
+{
+public:
+    TProgramCopy(const QString &exe, const QString &blacklist);
+    QString Folder() const { return FDir.path(); }
+    QString FilePath(const QString &name) const { return FDir.filePath(name); }
+    // Runs it with args on prefix (offscreen, no display); false when it does not end in time or fails.
+    bool Run(const QStringList &args, const QString &prefix, QByteArray *output = nullptr, int timeoutMs = 60000);
+    QByteArray Log() const;  // Vaskimo.log
+    void WriteOptions(const QByteArray &text);  // Options.ini
+
+private:
+    QTemporaryDir FDir;
+    QString FExe;
+};
+
+QByteArray ReadFileBytes(const QString &path);
+
+}  // namespace TestSupport
