@@ -324,6 +324,14 @@ QDateTime FromFileTime(quint64 fileTime)
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+THiveFile::TWriter &HiveWriter()
+{
+    static THiveFile::TWriter writer;
+    return writer;
+}
+}
+
 THiveFile::THiveFile(const QString &path, const QString &relativeTo) : FPath(path), FRelativeTo(relativeTo)
 {
     Clear();
@@ -948,14 +956,45 @@ bool THiveFile::Save(QString *error)
     // Offsets move to the new text only when the save goes through: keep the old state to fall back on.
     const QByteArray oldText = FText;
     const QByteArray text = SaveText();
-    QSaveFile file(FPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    QString why;
+    const bool written = HiveWriter() ? HiveWriter()(FPath, text, &why) : WriteFileAtomically(FPath, text, &why);
+    if (!written) {
         if (error)
-            *error = QStringLiteral("Cannot save \"%1\": %2").arg(FPath, file.errorString());
+            *error = QStringLiteral("Cannot save \"%1\": %2").arg(FPath, why);
         LoadText(oldText);
         return false;
     }
     StatFile();
+    return true;
+}
+
+void THiveFile::SetWriter(TWriter writer)
+{
+    HiveWriter() = std::move(writer);
+}
+
+bool THiveFile::WriteFileAtomically(const QString &path, const QByteArray &text, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool THiveFile::CanSave(QString *why) const
+{
+    if (!FWritable) {
+        *why = QStringLiteral("\"%1\" is not a Wine registry file; it is left as it is").arg(FPath);
+        return false;
+    }
+    const QFileInfo file(FPath);
+    // The new text goes to a temporary file beside the hive and is renamed over it.
+    if (!QFileInfo(file.absolutePath()).isWritable() || (file.exists() && !file.isWritable())) {
+        *why = QStringLiteral("Cannot save \"%1\": permission denied").arg(FPath);
+        return false;
+    }
     return true;
 }
 

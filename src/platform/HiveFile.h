@@ -24,6 +24,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -90,7 +91,14 @@ public:
     QByteArray SaveText();
     // Writes the file atomically (temporary file in the same folder, flush, rename).
     bool Save(QString *error);
+    // What writes a hive's text to its file; tests put failures in here. Empty: the real writer.
+    using TWriter = std::function<bool(const QString &path, const QByteArray &text, QString *error)>;
+    static void SetWriter(TWriter writer);
+    static bool WriteFileAtomically(const QString &path, const QByteArray &text, QString *error);
     bool ChangedOnDisk() const;  // another program wrote the file since it was loaded or saved
+    // Whether Save can be expected to go through (a Wine hive, the file and its folder writable);
+    // false with the reason.
+    bool CanSave(QString *why) const;
     bool IsWritable() const { return FWritable; }
     QString HeaderRelativeTo() const;  // from ";; All keys relative to ...", unescaped
     QByteArray Arch() const;           // "#arch=" of the header, e.g. "win64"; empty when none

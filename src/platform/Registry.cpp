@@ -157,6 +157,16 @@ bool WriteTarget(THiveSet &set, TRootKey root, const QStringList &parts, THiveId
     return false;
 }
 
+// Where a value of a delete run lives now; no key when its key is gone.
+TRef DeletionTarget(THiveSet &set, const TValueDeletion &value)
+{
+    THiveId id;
+    QStringList inHive;
+    if (!WriteTarget(set, value.Root, SplitPath(value.KeyPath), &id, &inHive))
+        return {};
+    return Walk(set, id, inHive, true, false);
+}
+
 TRegDataType DataTypeOf(const THiveFile &hive, const THiveValue &v)
 {
     switch (v.Type) {
@@ -698,4 +708,77 @@ bool TRegistry::DeleteKey(const QString &path)
 QString TRegistry::LastError() const
 {
     return d->LastError;
+}
+
+void TRegistry::DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletion &beforeWrite,
+                             std::shared_ptr<TWinePrefix> prefix)
+{
+    if (!prefix)
+        prefix = TWinePrefix::Current();
+    auto refuse = [&values](const QList<int> &indexes, const QString &why) {
+        for (int i : indexes) {
+            values[i].Result = TValueDeletion::TResult::Refused;
+            values[i].Error = why;
+        }
+    };
+    QList<int> all;
+    for (int i = 0; i < values.size(); ++i)
+        all.append(i);
+    QString blocker = prefix->WriteBlocker();
+    if (!blocker.isEmpty()) {
+        refuse(all, blocker);
+        return;
+    }
+    THiveSet &set = prefix->Hives();
+    set.EnsureLoaded();
+    QList<int> going;
+    {
+        QWriteLocker lock(&set.Lock());
+        set.ReloadChanged();
+        for (int i : std::as_const(all)) {
+            TValueDeletion &v = values[i];
+            const TRef ref = DeletionTarget(set, v);
+            QString why;
+            if (!ref.Key || !THiveFile::FindValue(ref.Key, v.ValueName))
+                v.Result = TValueDeletion::TResult::Gone;
+            else if (!ref.Hive->CanSave(&why))
+                refuse({i}, why);
+            else
+                going.append(i);
+        }
+        set.Bump();
+    }
+    if (going.isEmpty())
+        return;
+    // The lock is not held here: the undo file may take a dialog.
+    if (beforeWrite && !beforeWrite(going)) {
+        refuse(going, QString());
+        return;
+    }
+    // A Wine program started meanwhile would write its own copy over ours.
+    blocker = prefix->WriteBlocker();
+    if (!blocker.isEmpty()) {
+        refuse(going, blocker);
+        return;
+    }
+    QWriteLocker lock(&set.Lock());
+    set.ReloadChanged();
+    QList<int> byHive[3];
+    for (int i : std::as_const(going)) {
+        TValueDeletion &v = values[i];
+        const TRef ref = DeletionTarget(set, v);
+        if (!ref.Key || !ref.Hive->DeleteValue(ref.Key, v.ValueName)) {
+            v.Result = TValueDeletion::TResult::Gone;
+            continue;
+        }
+        v.Result = TValueDeletion::TResult::Deleted;
+        byHive[int(ref.Id)].append(i);
+    }
+    // A hive that cannot be saved goes back to what its file holds: it keeps every one of its values.
+    for (int id = 0; id < 3; ++id) {
+        QString error;
+        if (!byHive[id].isEmpty() && !set.Hive(THiveId(id)).Save(&error))
+            refuse(byHive[id], error);
+    }
+    set.Bump();
 }

@@ -9,9 +9,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -40,6 +42,16 @@ public:
 // "HKEY_LOCAL_MACHINE" <-> TRootKey; empty text / TRootKey::None for anything else.
 QString RootKeyName(TRootKey root);
 TRootKey RootKeyFromText(const QString &name);
+
+// One value of a delete run (TRegistry::DeleteValues), and what became of it.
+struct TValueDeletion {
+    enum class TResult { Deleted, Gone, Refused };
+    TRootKey Root = TRootKey::None;
+    QString KeyPath;    // below the root, without a leading "\"
+    QString ValueName;
+    TResult Result = TResult::Refused;
+    QString Error;      // why it was refused; empty when the run's own check said no
+};
 
 // One accessor with a current key, in the manner of a registry wrapper object. Each scanner thread
 // has its own accessors; the hives behind them are shared and safe for concurrent reads.
@@ -90,6 +102,16 @@ public:
     bool DeleteValue(const QString &name);
     bool DeleteKey(const QString &path);  // with all its subkeys
     QString LastError() const;            // why the last failed call failed
+
+    // A delete run: the values go under one lock, on the current state of the files, and each hive
+    // that lost a value is written once, atomically, after its last change. beforeWrite gets the
+    // indexes of the values about to go and runs before anything is written, and only when at least
+    // one is (it writes the undo file); false from it keeps every value. A value whose key or value
+    // is gone is Gone; a value of a hive that cannot be written, or while writes are refused, is
+    // Refused with the reason and stays.
+    using TBeforeDeletion = std::function<bool(const QList<int> &indexes)>;
+    static void DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletion &beforeWrite,
+                             std::shared_ptr<TWinePrefix> prefix = nullptr);
 
 private:
     struct TImpl;

@@ -684,51 +684,65 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
         pending.append(p);
     }
 
-    // The undo text is saved before anything is deleted; without it nothing goes.
-    QStringList undoText = FUndoLines;
-    if (undo && !pending.isEmpty()) {
-        if (undoText.isEmpty())
-            undoText.append(FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4"));
-        for (const TPending &p : std::as_const(pending))
-            undoText.append(p.Lines);
-        if (!SaveUndo(undoText)) {
-            failures += int(pending.size());
-            pending.clear();
-        } else {
-            FUndoLines = undoText;
-        }
-    }
-
-    QList<const TPending *> notDeleted;
+    // One delete run for all present values: each hive is written once, and the undo text is saved
+    // before the first of them, only when a value is really about to go.
+    QList<TValueDeletion> deletions;
+    QList<const TPending *> deletionOf;
+    QStringList goneLines;  // values gone before the run still get their lines
     for (const TPending &p : std::as_const(pending)) {
-        if (p.Present) {
-            TRegistry registry(RootFromName(p.Record->Root), prefix);
-            const bool opened = registry.OpenKey(u'\\' + p.Record->Key, false);
-            // Gone since it was read (the same value under HKEY_USERS and HKEY_CURRENT_USER): no failure.
-            const bool deleted = opened && (registry.DeleteValue(p.Record->ValueName) || !registry.ValueExists(p.Record->ValueName));
-            if (!deleted) {
-                if (reason.isEmpty())
-                    reason = registry.LastError();
-                ++failures;
-                notDeleted.append(&p);
-                continue;
-            }
+        if (!p.Present) {
+            gone.append(p.Record);
+            goneLines.append(p.Lines);
+            continue;
         }
-        gone.append(p.Record);
+        TValueDeletion d;
+        d.Root = RootFromName(p.Record->Root);
+        d.KeyPath = p.Record->Key;
+        d.ValueName = p.Record->ValueName;
+        deletions.append(d);
+        deletionOf.append(&p);
     }
-    if (undo && !notDeleted.isEmpty()) {
-        // Leave out the lines of values that are still there (a failed rewrite keeps the saved text).
-        QStringList kept = FUndoLines;
-        for (const TPending *p : std::as_const(notDeleted)) {
-            for (qsizetype i = kept.size() - 3; i >= 1; --i)
-                if (kept.mid(i, 3) == p->Lines) {
-                    kept.remove(i, 3);
-                    break;
-                }
+    const QStringList undoBefore = FUndoLines;
+    auto undoText = [&](const QList<int> &indexes) {
+        QStringList text = undoBefore;
+        if (text.isEmpty())
+            text.append(FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4"));
+        text.append(goneLines);
+        for (int i : indexes)
+            text.append(deletionOf.at(i)->Lines);
+        return text;
+    };
+    QList<int> written;  // the values whose lines the saved undo text holds
+    TRegistry::DeleteValues(deletions, [&](const QList<int> &going) {
+        if (!undo)
+            return true;
+        const QStringList text = undoText(going);
+        if (!SaveUndo(text))
+            return false;
+        FUndoLines = text;
+        written = going;
+        return true;
+    }, prefix);
+
+    bool refusedAfterUndo = false;
+    for (int i = 0; i < deletions.size(); ++i) {
+        const TValueDeletion &d = deletions.at(i);
+        if (d.Result != TValueDeletion::TResult::Refused) {
+            gone.append(deletionOf.at(i)->Record);
+            continue;
         }
+        ++failures;
+        if (reason.isEmpty())
+            reason = d.Error;
+        refusedAfterUndo = refusedAfterUndo || written.contains(i);
+    }
+    if (refusedAfterUndo) {
+        // A hive that could not be written keeps its values: their lines leave the undo text again.
+        written.removeIf([&](int i) { return deletions.at(i).Result == TValueDeletion::TResult::Refused; });
+        const QStringList text = undoText(written);
         QString error;
-        if (UndoFiles::SaveUndoText(FUndoFileName, kept, &error))
-            FUndoLines = kept;
+        if (UndoFiles::SaveUndoText(FUndoFileName, text, &error))
+            FUndoLines = text;
     }
 
     FModel->Reset([&] {

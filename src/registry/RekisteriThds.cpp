@@ -137,6 +137,10 @@ void TEtsiRekisteri::DoWork()
     if (!FRegistry->OpenKeyReadOnly(FKeyPath))
         return;
     QStringList names = FRegistry->GetKeyNames();
+    // HKEY_USERS holds the user's own key, the very tree the HKEY_CURRENT_USER scan walks: its values
+    // would be found twice, and its skip entries would not hold under the second name.
+    if (FRootKey == TRootKey::Users && FRegistry->CurrentPath().isEmpty() && FPrefix)
+        names.removeIf([sid = FPrefix->UserSid()](const QString &name) { return name.compare(sid, Qt::CaseInsensitive) == 0; });
     if (FPartIndex == 1) {
         FTotal = CountSecondLevelKeys(names) + int(names.size());
         if (Terminated() || !Synchronize([this] { if (FOnTotal) FOnTotal(FTotal); }))

@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: "-delreg" on prefixes made by wineboot: a running wineserver, a crashed one, refused runs and the undo files, a fresh prefix.
+#include "support/HiveCompare.h"
+#include "support/WinePrefixTest.h"
+#include "support/WineTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace TestSupport;
+
+const QString UserKey = QStringLiteral("HKCU\\Software\\VkSafety");
+const QString MachineKey = QStringLiteral("HKLM\\Software\\VkSafety");
+
+class WineSafetyTest : public TWinePrefixTest
+{
+protected:
+    // Two values naming files that are gone, one per hive, and one that names a folder that exists.
+    void PlantStaleValues()
+    {
+        QByteArray out;
+        ASSERT_TRUE(Reg(Prefix, {{"add", UserKey, "/v", "Tool", "/d", "C:\\VkGone\\tool.exe", "/f"},
+                                 {"add", MachineKey, "/v", "Library", "/d", "C:\\VkGone\\lib.dll", "/f"},
+                                 {"add", UserKey, "/v", "Kept", "/d", "C:\\windows", "/f"}},
+                        &out))
+            << out.toStdString();
+    }
+
+    // What "wine reg query" says of the key: false when Wine finds no such key.
+    bool Query(const QString &key, QByteArray *out) { return Reg(Prefix, {{"query", key}}, out); }
+
+    // Every hive's text change since before: the value lines removed, per hive file.
+    static QHash<QString, QList<QByteArray>> RemovedLines(const QHash<QString, QByteArray> &before,
+                                                          const QHash<QString, QByteArray> &after)
+    {
+        QHash<QString, QList<QByteArray>> removed;
+        for (const char *name : HiveNames) {
+            SCOPED_TRACE(name);
+            TTextChange change;
+            std::string diff;
+            EXPECT_TRUE(OnlyValuesChanged(before.value(name), after.value(name), &change, &diff)) << diff;
+            EXPECT_TRUE(change.Added.isEmpty());
+            const QList<QByteArray> keys = change.Removed.keys();
+            EXPECT_EQ(change.Timed, QSet<QByteArray>(keys.begin(), keys.end()));
+            for (const QList<QByteArray> &lines : std::as_const(change.Removed))
+                removed[QString::fromLatin1(name)] += lines;
+        }
+        return removed;
+    }
+
+    QByteArray DelReg()
+    {
+        QByteArray out;
+        EXPECT_TRUE(Program.Run({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out)) << out.toStdString();
+        const QByteArray log = Program.Log();
+        EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.toStdString();
+        return log;
+    }
+
+    QString UndoFile(int n) const { return Program.FilePath(QStringLiteral("Undo/VKUndo0%1.reg").arg(n)); }
+
+    TProgramCopy Program{QStringLiteral(VASKIMO_EXE), QStringLiteral(VASKIMO_BLACKLIST)};
+};
+
+TEST_F(WineSafetyTest, DelregChangesNothingWhileTheWineserverRunsAndDeletesOnceItHasEnded)
+{
+    ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
+    const QHash<QString, QByteArray> before = HiveTexts(Prefix);
+    TWineServer server;
+    QString why;
+    ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
+
+    const QByteArray refused = DelReg();
+    EXPECT_TRUE(refused.contains("Found 2 invalid entries! Deleting...")) << refused.toStdString();
+    EXPECT_TRUE(refused.contains("Vaskimo failed to delete 2 entries!")) << refused.toStdString();
+    EXPECT_TRUE(refused.contains("Close the Wine programs and try again.")) << refused.toStdString();
+    EXPECT_TRUE(HiveTexts(Prefix) == before) << "a hive was written while Wine held it";
+    EXPECT_FALSE(QFileInfo::exists(UndoFile(1))) << "an undo file for values that were not deleted";
+
+    // Ended, the server writes the registry it held: the values are still there.
+    ASSERT_TRUE(server.Stop());
+    QByteArray out;
+    ASSERT_TRUE(Query(UserKey, &out)) << out.toStdString();
+    EXPECT_TRUE(out.contains("    Tool    REG_SZ    C:\\VkGone\\tool.exe")) << out.toStdString();
+
+    const QHash<QString, QByteArray> beforeDelete = HiveTexts(Prefix);
+    const QByteArray done = DelReg();
+    EXPECT_FALSE(done.contains("failed to delete")) << done.toStdString();
+    // Each hive lost its one value line, and nothing else but the times of that key changed (taken
+    // before Wine runs again: it writes times of its own).
+    const QHash<QString, QByteArray> after = HiveTexts(Prefix);
+    ASSERT_TRUE(Reg(Prefix, {{"query", UserKey}, {"query", MachineKey}}, &out)) << out.toStdString();
+    EXPECT_FALSE(out.contains("Tool")) << out.toStdString();
+    EXPECT_TRUE(out.contains("    Kept    REG_SZ    C:\\windows")) << out.toStdString();
+    EXPECT_FALSE(out.contains("Library")) << out.toStdString();
+    const QHash<QString, QList<QByteArray>> removed = {{"user.reg", {"\"Tool\"=\"C:\\\\VkGone\\\\tool.exe\""}},
+                                                       {"system.reg", {"\"Library\"=\"C:\\\\VkGone\\\\lib.dll\""}}};
+    EXPECT_EQ(RemovedLines(beforeDelete, after), removed);
+    EXPECT_TRUE(QFileInfo::exists(UndoFile(1)));
+}
+
+TEST_F(WineSafetyTest, ASocketLeftByACrashedWineserverBlocksNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
+    TWineServer server;
+    QString why;
+    ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
+    server.Crash();
+    ASSERT_TRUE(QFileInfo::exists(server.SocketPath())) << "the dead server's socket stays";
+    ASSERT_FALSE(UnixSocketAccepts(server.SocketPath()));
+
+    const QByteArray log = DelReg();
+    EXPECT_TRUE(log.contains("Found 2 invalid entries! Deleting...")) << log.toStdString();
+    EXPECT_FALSE(log.contains("failed to delete")) << log.toStdString();
+    QByteArray out;
+    ASSERT_TRUE(Query(UserKey, &out)) << out.toStdString();
+    EXPECT_FALSE(out.contains("Tool")) << out.toStdString();
+}
+
+TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
+{
+    ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
+    Program.WriteOptions("[Registry]\r\nUndo levels=3\r\n");
+    QDir().mkpath(Program.FilePath(QStringLiteral("Undo")));
+    const QList<QByteArray> earlier = {"REGEDIT4\r\n\r\n; the first\r\n", "REGEDIT4\r\n\r\n; the second\r\n",
+                                       "REGEDIT4\r\n\r\n; the third\r\n"};
+    for (int n = 1; n <= 3; ++n) {
+        QFile f(UndoFile(n));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(earlier[n - 1]);
+    }
+    TWineServer server;
+    QString why;
+    ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
+    for (int run = 1; run <= 3; ++run) {
+        SCOPED_TRACE(run);
+        const QByteArray log = DelReg();
+        EXPECT_TRUE(log.contains("Vaskimo failed to delete 2 entries!")) << log.toStdString();
+    }
+    ASSERT_TRUE(server.Stop());
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(ReadFileBytes(UndoFile(n)), earlier[n - 1]) << n;
+    EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
+
+    // A run that deletes starts a new file; the oldest goes.
+    DelReg();
+    EXPECT_EQ(ReadFileBytes(UndoFile(2)), earlier[0]);
+    EXPECT_EQ(ReadFileBytes(UndoFile(3)), earlier[1]);
+    const QByteArray undo = ReadFileBytes(UndoFile(1));
+    EXPECT_TRUE(undo.contains("\"Tool\"=\"C:\\\\VkGone\\\\tool.exe\"")) << undo.toStdString();
+    EXPECT_TRUE(undo.contains("\"Library\"=\"C:\\\\VkGone\\\\lib.dll\"")) << undo.toStdString();
+    EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
+}
+
+TEST_F(WineSafetyTest, AFreshPrefixLosesNothingWineMade)
+{
+    const QHash<QString, QByteArray> fresh = HiveTexts(Prefix);
+    const QByteArray first = DelReg();
+    EXPECT_TRUE(first.contains("Found 0 invalid entries!")) << first.toStdString();
+    EXPECT_TRUE(HiveTexts(Prefix) == fresh) << "a value that wineboot wrote was deleted";
+
+    // What Wine's menu builder records names its own links; a stale value of the user's is found once,
+    // though HKEY_USERS shows the user's tree a second time.
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, {{"add", "HKCU\\Software\\Wine\\MenuFiles", "/v", "/root/.local/share/applications/wine/VkGone.desktop",
+                              "/d", "C:\\users\\Public\\Desktop\\VkGone.lnk", "/f"},
+                             {"add", UserKey, "/v", "Tool", "/d", "C:\\VkGone\\tool.exe", "/f"}},
+                    &out))
+        << out.toStdString();
+    const QHash<QString, QByteArray> before = HiveTexts(Prefix);
+    const QByteArray second = DelReg();
+    EXPECT_TRUE(second.contains("Found 1 invalid entries! Deleting...")) << second.toStdString();
+    const QHash<QString, QList<QByteArray>> removed = {{"user.reg", {"\"Tool\"=\"C:\\\\VkGone\\\\tool.exe\""}}};
+    EXPECT_EQ(RemovedLines(before, HiveTexts(Prefix)), removed);
+}
+
+}  // namespace
