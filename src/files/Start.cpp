@@ -9,6 +9,7 @@
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
 #include "shell/MessageBoxes.h"
+#include "shell/PathLabel.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -71,7 +72,7 @@ void TStartIkkuna::FormCreate()
 {
     setObjectName(QStringLiteral("StartIkkuna"));
     setWindowTitle(QStringLiteral("Clean invalid shortcuts"));
-    resize(620, 440);
+    resize(720, 460);
 
     FImages[0] = style()->standardIcon(QStyle::SP_FileLinkIcon);
     FImages[1] = style()->standardIcon(QStyle::SP_DirIcon);
@@ -85,7 +86,7 @@ void TStartIkkuna::FormCreate()
     PuuNakyy->setSelectionMode(QAbstractItemView::SingleSelection);
 
     auto *details = new QGridLayout;
-    const struct { const char *name, *caption; QLabel **value; const char *valueName; } rows[] = {
+    const struct { const char *name, *caption; TPathLabel **value; const char *valueName; } rows[] = {
         {"lblFile", "File:", &Tiedosto, "Tiedosto"},       {"lblPath", "Target:", &Path, "Path"},
         {"lblWorkDir", "Start in:", &WorkDir, "WorkDir"},  {"lblArgs", "Parameters:", &Args, "Args"},
         {"lblDesc", "Comments:", &Desc, "Desc"},           {"lblIconPath", "Icon path:", &IconPath, "IconPath"},
@@ -94,10 +95,8 @@ void TStartIkkuna::FormCreate()
     for (const auto &r : rows) {
         auto *caption = new QLabel(QLatin1String(r.caption), this);
         caption->setObjectName(QLatin1String(r.name));
-        *r.value = new QLabel(this);
+        *r.value = new TPathLabel(this);
         (*r.value)->setObjectName(QLatin1String(r.valueName));
-        (*r.value)->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        (*r.value)->setMinimumWidth(160);
         details->addWidget(caption, row, 0, Qt::AlignTop);
         details->addWidget(*r.value, row, 1, Qt::AlignTop);
         ++row;
@@ -144,8 +143,8 @@ void TStartIkkuna::FormCreate()
     Parami->setInterval(1);
 
     auto *middle = new QHBoxLayout;
-    middle->addWidget(PuuNakyy, 3);
-    middle->addLayout(details, 2);
+    middle->addWidget(PuuNakyy, 1);
+    middle->addLayout(details, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     for (TOVBitBtn *b : {btnFind, btnStop, btnDelete, btnDeleteAll, btnClose})
@@ -203,7 +202,7 @@ void TStartIkkuna::showEvent(QShowEvent *event)
         palette.setColor(QPalette::Window, ToQColor(s->FBackgroundColor, palette));
         setPalette(palette);
         const QFont user = ToQFont(s->FUserFont);
-        for (QLabel *label : {Tahti, Tiedosto, Path, WorkDir, Args, Desc, IconPath, IconIndex}) {
+        for (QLabel *label : std::initializer_list<QLabel *>{Tahti, Tiedosto, Path, WorkDir, Args, Desc, IconPath, IconIndex}) {
             QFont font = label->font();
             font.setFamily(user.family());
             if (user.pointSize() > 0)
@@ -288,7 +287,24 @@ void TStartIkkuna::AddItems(const QList<TShortcutNode *> &nodes)
 void TStartIkkuna::ShowMarks()
 {
     for (auto it = FItems.constBegin(); it != FItems.constEnd(); ++it)
-        it.value()->setText(0, it.key()->DisplayText());
+        it.value()->setText(0, ShownText(it.key()));
+}
+
+// The start menus of the user and of all users both sit under a folder "Windows" in today's
+// layout: top-level folders of one name are told apart by their whole path.
+QString TStartIkkuna::ShownText(const TShortcutNode *node) const
+{
+    if (node->Parent)
+        return node->DisplayText();
+    int sameName = 0;
+    for (const auto &top : FTree.TopLevel())
+        sameName += top->Text.compare(node->Text, Qt::CaseInsensitive) == 0;
+    if (sameName < 2)
+        return node->DisplayText();
+    QString path = node->Record.Path;
+    if (path.endsWith(u'\\'))
+        path.chop(1);
+    return node->Marked ? path + QStringLiteral(" *") : path;
 }
 
 void TStartIkkuna::ClearTree()
@@ -346,14 +362,16 @@ void TStartIkkuna::btnFindClick()
     }
     FTree.Mark(FRoots, FShellFolders);
     ShowMarks();
+    PuuNakyy->expandAll();
 
     FSearching = false;
     btnFind->setEnabled(true);
     btnStop->setEnabled(false);
     btnDeleteAll->setEnabled(PuuNakyy->topLevelItemCount() > 0);
     PuuNakyyChange();
-    const int nodes = FTree.NodeCount();
-    const QList<TFormatArg> counts = {nodes, nodes - FShortcutCount, FShortcutCount};
+    // The folders found are the ones that may go; the folders above them only hold the tree.
+    const int folders = int(FTree.AllMarkedFolders().size());
+    const QList<TFormatArg> counts = {folders + FShortcutCount, folders, FShortcutCount};
     if (FStopRequested)
         lblStatus->setText(SafeFormat(LangMessage(QStringLiteral("M100SI"),
                                                   QStringLiteral("Aborted! Total of %d (%d folder(s), %d shortcut(s)) items found.")),
@@ -395,11 +413,9 @@ void TStartIkkuna::PuuNakyyChange()
                              node ? node->Record.StartIn : QString(),    node ? node->Record.Parameters : QString(),
                              node ? node->Record.Comments : QString(),   node ? node->Record.IconPath : QString(),
                              node ? node->Record.IconIndex : QString()};
-    QLabel *labels[] = {Tiedosto, Path, WorkDir, Args, Desc, IconPath, IconIndex};
-    for (int i = 0; i < 7; ++i) {
-        labels[i]->setText(texts[i]);
-        labels[i]->setToolTip(texts[i]);
-    }
+    TPathLabel *labels[] = {Tiedosto, Path, WorkDir, Args, Desc, IconPath, IconIndex};
+    for (int i = 0; i < 7; ++i)
+        labels[i]->SetPath(texts[i]);
 }
 
 bool TStartIkkuna::DeleteNow(const QStringList &files, const QStringList &folders)
@@ -429,7 +445,7 @@ void TStartIkkuna::btnDeleteClick()
     const bool confirm = FHost.Settings ? FHost.Settings->FShortcutConfirm : true;
     if (confirm && !MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M097SI"),
                                                                        QStringLiteral("Are you sure you want to delete %s?")),
-                                                           {node->DisplayText()})))
+                                                           {ShownText(node)})))
         return;
     // A folder node takes its invalid shortcuts and the folders they leave empty, never a folder
     // that still holds anything else.

@@ -7,6 +7,7 @@
 
 #include "files/ShortcutScan.h"
 #include "shell/Main.h"
+#include "shell/PathLabel.h"
 
 #include <QDialog>
 #include <QHash>
@@ -54,8 +55,9 @@ public:
     QLineEdit *edtSkipFolder = nullptr;
     TOVBitBtn *btnFind = nullptr, *btnStop = nullptr, *btnDelete = nullptr, *btnDeleteAll = nullptr,
               *btnClose = nullptr;
-    QLabel *Tahti = nullptr, *Tiedosto = nullptr, *Path = nullptr, *WorkDir = nullptr, *Args = nullptr,
-           *Desc = nullptr, *IconPath = nullptr, *IconIndex = nullptr;
+    QLabel *Tahti = nullptr;
+    TPathLabel *Tiedosto = nullptr, *Path = nullptr, *WorkDir = nullptr, *Args = nullptr, *Desc = nullptr,
+               *IconPath = nullptr, *IconIndex = nullptr;
     QStatusBar *StatusBar = nullptr;
     QLabel *lblStatus = nullptr;  // the status bar's text
     QTimer *Parami = nullptr;
@@ -92,6 +94,7 @@ private:
     bool Poll();
     void AddItems(const QList<TShortcutNode *> &nodes);
     void ShowMarks();
+    QString ShownText(const TShortcutNode *node) const;
     void ClearTree();
     void LogLines(const QStringList &lines, bool leadingEmptyLine);
     bool BatchRun() const;

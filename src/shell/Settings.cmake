@@ -7,3 +7,5 @@ target_sources(shell_ui PRIVATE
   IniLangUi.h IniLangUi.cpp
   SettingsUi.h SettingsUi.cpp
   Buttons.h Buttons.cpp ${CMAKE_CURRENT_SOURCE_DIR}/../resources/Icons.qrc)
+# A label that shows a long path cut in the middle.
+target_sources(shell_ui PRIVATE PathLabel.h PathLabel.cpp)

@@ -110,8 +110,12 @@ TEST_F(StartWindow, FindShowsTheTreeAndTheDetails)
     EXPECT_EQ(w.Roots().size(), 2);  // the start menu and the desktop
     w.btnFind->click();
     const QString user = B.UserName();
-    EXPECT_EQ(w.lblStatus->text(), "Done! Total of 8 (5 folder(s), 3 shortcut(s)) items found.")
+    // Found: the folders that may go ("Dead", "Empty") and the three dead shortcuts; the profile,
+    // the desktop and "Mixed" only hold the tree.
+    EXPECT_EQ(w.lblStatus->text(), "Done! Total of 5 (2 folder(s), 3 shortcut(s)) items found.")
         << w.lblStatus->text().toStdString();
+    for (QTreeWidgetItemIterator it(w.PuuNakyy); *it; ++it)
+        EXPECT_TRUE((*it)->childCount() == 0 || (*it)->isExpanded()) << (*it)->text(0).toStdString();
     EXPECT_NE(Item(w.PuuNakyy, {user, "Desktop", "Dead *", "gone2"}), nullptr);
     EXPECT_NE(Item(w.PuuNakyy, {user, "Desktop", "Mixed", "gone3"}), nullptr);
     EXPECT_NE(Item(w.PuuNakyy, {user, "Desktop", "Empty *"}), nullptr);
@@ -133,6 +137,43 @@ TEST_F(StartWindow, FindShowsTheTreeAndTheDetails)
     EXPECT_EQ(w.Path->text(), "N/A");
     w.PuuNakyy->clearSelection();
     EXPECT_TRUE(w.Tiedosto->text().isEmpty());
+}
+
+TEST_F(StartWindow, TheTwoStartMenusAreToldApartAndLongPathsStayReadable)
+{
+    // Today's layout: the user's and all users' start menus both below a folder "Windows".
+    const QString common = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\";
+    B.AddString(TestSupport::THive::System, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                "Common Start Menu", common);
+    const QString mine = "C:\\users\\" + B.UserName() + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\";
+    const QString deep = "Programs\\A rather long vendor name\\Its product with a long name\\";
+    Link(mine + deep + "Uninstall the product.lnk", "C:\\Gone\\u.exe");
+    Link(common + "Programs\\Gone tool.lnk", "C:\\Gone\\t.exe");
+    B.MakeCurrent();
+    TStartIkkuna w(nullptr, Host());
+    w.show();
+    w.btnFind->click();
+    QStringList top;
+    for (int i = 0; i < w.PuuNakyy->topLevelItemCount(); ++i)
+        top << w.PuuNakyy->topLevelItem(i)->text(0);
+    top.sort();
+    EXPECT_EQ(top, QStringList({"C:\\ProgramData\\Microsoft\\Windows",
+                                "C:\\users\\" + B.UserName() + "\\AppData\\Roaming\\Microsoft\\Windows", B.UserName()}));
+
+    // The file's whole path is its text and tooltip; shown, it keeps both ends.
+    QTreeWidgetItem *link = w.PuuNakyy->findItems("Uninstall the product", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    ASSERT_NE(link, nullptr);
+    const QSize size = w.size();
+    w.PuuNakyy->setCurrentItem(link);
+    QApplication::processEvents();
+    EXPECT_EQ(w.size(), size) << "a long path does not widen the window";
+    const QString file = mine + deep + "Uninstall the product.lnk";
+    EXPECT_EQ(w.Tiedosto->text(), file);
+    EXPECT_EQ(w.Tiedosto->toolTip(), file);
+    const QString shown = w.Tiedosto->ShownText();
+    EXPECT_LT(shown.size(), file.size()) << "the window is narrower than the path";
+    EXPECT_TRUE(shown.startsWith("C:\\users\\")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("Uninstall the product.lnk")) << shown.toStdString();
 }
 
 TEST_F(StartWindow, DeleteTakesTheSelectedShortcutToTheRecycleBin)

@@ -23,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <functional>
 #include <map>
@@ -181,6 +182,15 @@ QWidget *TWindowTour::Open(const QString &name)
     d->Open[name] = window;
     Show(window);
     RunFind(window);
+    // The shortcut cleaner's details show what a click on a found shortcut shows.
+    if (name == u"invalid-shortcuts") {
+        auto *tree = window->findChild<QTreeWidget *>(QStringLiteral("PuuNakyy"));
+        QTreeWidgetItem *item = tree ? tree->topLevelItem(0) : nullptr;
+        while (item && item->childCount() > 0)
+            item = item->child(0);
+        if (item)
+            tree->setCurrentItem(item);
+    }
     return window;
 }
 
