@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: TINetDetect: interface snapshot at creation, host-name polls on a worker thread.
+// Summary: TINetDetect: polls of the interfaces' addresses on a worker thread.
 #include "INetDetect.h"
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <climits>
 #include <ifaddrs.h>
 #include <mutex>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,14 +18,24 @@
 
 namespace {
 
-QString DottedText(const in_addr &address)
+bool IsNetworkIPv4(const unsigned char *b)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    if (!inet_ntop(AF_INET, &address, text, sizeof text))
+    const bool unspecified = !b[0] && !b[1] && !b[2] && !b[3];
+    return !unspecified && b[0] != 127 && !(b[0] == 169 && b[1] == 254);
+}
+
+QString AddressText(const sockaddr *address)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    const void *raw = address->sa_family == AF_INET
+        ? static_cast<const void *>(&reinterpret_cast<const sockaddr_in *>(address)->sin_addr)
+        : static_cast<const void *>(&reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr);
+    if (!inet_ntop(address->sa_family, raw, text, sizeof text))
         return {};
     return QString::fromLatin1(text);
 }
 
+// Read anew at every poll: a link that comes up after the program started is what counts.
 std::optional<QStringList> SystemInterfaceAddresses()
 {
     ifaddrs *list = nullptr;
@@ -31,8 +43,11 @@ std::optional<QStringList> SystemInterfaceAddresses()
         return std::nullopt;
     QStringList addresses;
     for (const ifaddrs *item = list; item; item = item->ifa_next) {
-        if (item->ifa_addr && item->ifa_addr->sa_family == AF_INET)
-            addresses << DottedText(reinterpret_cast<const sockaddr_in *>(item->ifa_addr)->sin_addr);
+        const bool running = (item->ifa_flags & IFF_UP) && (item->ifa_flags & IFF_RUNNING);
+        if (!running || (item->ifa_flags & IFF_LOOPBACK) || !item->ifa_addr)
+            continue;
+        if (item->ifa_addr->sa_family == AF_INET || item->ifa_addr->sa_family == AF_INET6)
+            addresses << AddressText(item->ifa_addr);
     }
     freeifaddrs(list);
     return addresses;
@@ -46,31 +61,28 @@ QString SystemHostName()
     return QString::fromLocal8Bit(name);
 }
 
-std::optional<QStringList> SystemResolveHost(const QString &host)
-{
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
-    addrinfo *found = nullptr;
-    if (getaddrinfo(host.toLocal8Bit().constData(), nullptr, &hints, &found) != 0)
-        return std::nullopt;
-    QStringList addresses;
-    for (const addrinfo *item = found; item; item = item->ai_next) {
-        if (item->ai_family != AF_INET)
-            continue;
-        const QString text = DottedText(reinterpret_cast<const sockaddr_in *>(item->ai_addr)->sin_addr);
-        if (!addresses.contains(text))
-            addresses << text;
-    }
-    freeaddrinfo(found);
-    return addresses;
-}
-
 }  // namespace
 
 TINetSources TINetSources::System()
 {
-    return {SystemInterfaceAddresses, SystemHostName, SystemResolveHost};
+    return {SystemInterfaceAddresses, SystemHostName};
+}
+
+bool IsNetworkAddress(const QString &address)
+{
+    const QByteArray text = address.toLatin1();
+    unsigned char b[16] = {};
+    if (inet_pton(AF_INET, text.constData(), b) == 1)
+        return IsNetworkIPv4(b);
+    if (inet_pton(AF_INET6, text.constData(), b) != 1)
+        return false;
+    static const unsigned char mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (std::equal(mapped, mapped + 12, b))
+        return IsNetworkIPv4(b + 12);
+    const bool zeroHead = std::all_of(b, b + 15, [](unsigned char c) { return c == 0; });
+    const bool unspecifiedOrLoopback = zeroHead && b[15] <= 1;
+    const bool linkLocal = b[0] == 0xfe && (b[1] & 0xc0) == 0x80;
+    return !unspecifiedOrLoopback && !linkLocal;
 }
 
 // The worker may finish after the detector is gone; it posts only while Owner is set, and the
@@ -88,7 +100,8 @@ TINetDetect::TINetDetect(QObject *owner, TINetSources sources)
     FGate->Owner = this;
     FTimer.setInterval(int(FDispatchInterval));
     connect(&FTimer, &QTimer::timeout, this, &TINetDetect::PollTimer);
-    TakeSnapshot();
+    if (FSources.HostName)
+        FHostName = FSources.HostName();
     PollTimer();
 }
 
@@ -118,27 +131,18 @@ void TINetDetect::SetDispatchInterval(quint32 value)
     FTimer.setInterval(int(qMin<quint32>(value, INT_MAX)));
 }
 
-void TINetDetect::TakeSnapshot()
-{
-    if (FSources.HostName)
-        FHostName = FSources.HostName();
-    const std::optional<QStringList> addresses =
-        FSources.InterfaceAddresses ? FSources.InterfaceAddresses() : std::nullopt;
-    FSnapshot = addresses.value_or(QStringList());
-}
-
 void TINetDetect::PollTimer()
 {
     if (FPolling)
         return;
     FTimer.stop();
     FPolling = true;
-    std::thread([hostName = FSources.HostName, resolve = FSources.ResolveHost, gate = FGate] {
+    std::thread([hostName = FSources.HostName, addresses = FSources.InterfaceAddresses, gate = FGate] {
         TPollResult result;
         if (hostName)
             result.HostName = hostName();
-        if (!result.HostName.isEmpty() && resolve)
-            result.Addresses = resolve(result.HostName);
+        if (addresses)
+            result.Addresses = addresses();
         std::lock_guard lock(gate->Lock);
         if (TINetDetect *owner = gate->Owner)
             QMetaObject::invokeMethod(owner, [owner, result] { owner->PollDone(result); }, Qt::QueuedConnection);
@@ -151,16 +155,17 @@ void TINetDetect::PollDone(const TPollResult &result)
     if (!result.HostName.isEmpty())
         FHostName = result.HostName;
     if (result.Addresses) {
-        QString found;
-        for (const QString &address : *result.Addresses) {
-            // Debian names the own host 127.0.1.1 in /etc/hosts: a loopback address is never a link.
-            if (address.startsWith(QLatin1String("127.")))
+        FAddresses = *result.Addresses;
+        // The own host name says nothing here: Debian maps it to 127.0.1.1 whatever the links are.
+        QString firstIPv4, firstIPv6;
+        for (const QString &address : std::as_const(FAddresses)) {
+            if (!IsNetworkAddress(address))
                 continue;
-            if (!FSnapshot.contains(address)) {
-                found = address;
-                break;
-            }
+            QString &first = address.contains(u':') ? firstIPv6 : firstIPv4;
+            if (first.isEmpty())
+                first = address;
         }
+        const QString found = firstIPv4.isEmpty() ? firstIPv6 : firstIPv4;
         FCurrentIP = found;
         const bool online = !found.isEmpty();
         if (online != FOnline) {

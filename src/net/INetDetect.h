@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: TINetDetect, the connection detector: online when the own host name resolves to an address
-// that no network interface had when the detector was created.
+// Summary: TINetDetect, the connection detector: online while a network interface that is up holds an
+// address beyond the machine itself (neither loopback nor link-local).
 #pragma once
 
 #include <QObject>
@@ -13,16 +13,21 @@
 #include <optional>
 
 // Where the detector gets its addresses from. The real sources ask the system; tests put in their own
-// to make a new address appear. HostName and ResolveHost run on a worker thread (a slow resolver must
-// not freeze the window), so they must be safe to call from there.
+// to make an address appear. Both run on a worker thread (a slow system call must not freeze the
+// window), so they must be safe to call from there.
 struct TINetSources
 {
-    std::function<std::optional<QStringList>()> InterfaceAddresses;  // dotted IPv4 texts; nullopt: no list
-    std::function<QString()> HostName;                                // empty: no name
-    std::function<std::optional<QStringList>(const QString &host)> ResolveHost;  // nullopt: did not resolve
+    // The addresses (dotted IPv4, IPv6 text) of the interfaces that are up and running, loopback
+    // interfaces left out; nullopt when the system gives no list.
+    std::function<std::optional<QStringList>()> InterfaceAddresses;
+    std::function<QString()> HostName;  // empty: no name
 
     static TINetSources System();
 };
+
+// An address that reaches beyond the machine: not loopback (127.0.0.0/8, ::1), not link-local
+// (169.254.0.0/16, fe80::/10, which a cable without a network also gives), not unspecified.
+bool IsNetworkAddress(const QString &address);
 
 class TINetDetect : public QObject
 {
@@ -37,9 +42,11 @@ public:
     quint32 DispatchInterval() const { return FDispatchInterval; }
     void SetDispatchInterval(quint32 value);
     bool Online() const { return FOnline; }
+    // The network address that made the machine online (an IPv4 one before an IPv6 one); empty offline.
     QString CurrentIP() const { return FCurrentIP; }
     QString HostName() const { return FHostName; }
-    int AddressCount() const { return int(FSnapshot.size()); }
+    // The interface addresses of the last poll.
+    int AddressCount() const { return int(FAddresses.size()); }
 
     // Fired on the owner's thread when a poll finds Online changed, and only while Enabled.
     TNotifyEvent OnChanged;
@@ -59,7 +66,6 @@ private:
     };
     struct TReplyGate;  // lets a worker post its result only while the detector lives
 
-    void TakeSnapshot();
     void PollDone(const TPollResult &result);
 
     TINetSources FSources;
@@ -68,7 +74,7 @@ private:
     bool FOnline = false;
     QString FCurrentIP;
     QString FHostName;
-    QStringList FSnapshot;
+    QStringList FAddresses;
     QTimer FTimer;
     bool FPolling = false;
     std::shared_ptr<TReplyGate> FGate;

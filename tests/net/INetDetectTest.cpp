@@ -1,38 +1,60 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: tests of TINetDetect over injected address sources: new addresses, failed look-ups, the timer.
+// Summary: tests of TINetDetect: which addresses mean online, the polls over injected sources, and the real system sources in a network namespace of their own.
 #include "net/INetDetect.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <netdb.h>
+#include <unistd.h>
 
 namespace {
 
-// The machine as the detector sees it; the resolver runs on the detector's worker thread.
+TEST(INetDetectTest, NetworkAddressTable)
+{
+    const struct { const char *address; bool network; } cases[] = {
+        {"10.0.0.2", true},        {"192.168.1.5", true},     {"203.0.113.9", true},
+        {"127.0.0.1", false},      {"127.0.1.1", false},      {"169.254.3.4", false},
+        {"0.0.0.0", false},        {"2001:db8::1", true},     {"fd00::2", true},
+        {"::1", false},            {"::", false},             {"fe80::1", false},
+        {"febf::1", false},        {"::ffff:10.1.1.1", true}, {"::ffff:127.0.0.1", false},
+        {"", false},               {"eth0", false},           {"10.0.0", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(IsNetworkAddress(QLatin1String(c.address)), c.network);
+    }
+}
+
+// The machine as the detector sees it; the sources run on the detector's worker thread.
 struct TFakeNet
 {
     std::mutex Lock;
-    std::optional<QStringList> Interfaces = QStringList{"127.0.0.1", "192.168.1.5"};
+    std::optional<QStringList> Interfaces = QStringList{"fe80::1"};
     QString Host = "box";
-    std::optional<QStringList> Resolved = QStringList{"192.168.1.5"};
-    int Resolves = 0;
-    bool Hold = false;  // keeps the resolver waiting until cleared
+    int Polls = 0;
+    bool Hold = false;  // keeps the interface query waiting until cleared
     std::condition_variable Released;
 
-    void SetResolved(std::optional<QStringList> addresses)
+    void SetInterfaces(std::optional<QStringList> addresses)
     {
         std::lock_guard lock(Lock);
-        Resolved = std::move(addresses);
+        Interfaces = std::move(addresses);
     }
-    int ResolveCount()
+    int PollCount()
     {
         std::lock_guard lock(Lock);
-        return Resolves;
+        return Polls;
     }
 };
 
@@ -40,20 +62,14 @@ TINetSources FakeSources(const std::shared_ptr<TFakeNet> &net)
 {
     TINetSources sources;
     sources.InterfaceAddresses = [net] {
-        std::lock_guard lock(net->Lock);
+        std::unique_lock lock(net->Lock);
+        net->Released.wait(lock, [&] { return !net->Hold; });
+        ++net->Polls;
         return net->Interfaces;
     };
     sources.HostName = [net] {
         std::lock_guard lock(net->Lock);
         return net->Host;
-    };
-    sources.ResolveHost = [net](const QString &host) -> std::optional<QStringList> {
-        std::unique_lock lock(net->Lock);
-        net->Released.wait(lock, [&] { return !net->Hold; });
-        ++net->Resolves;
-        if (host != net->Host)
-            return std::nullopt;
-        return net->Resolved;
     };
     return sources;
 }
@@ -79,26 +95,26 @@ struct TDetectorFixture : ::testing::Test
     // Lets the enabled detector poll at least `count` more times.
     bool WaitPolls(TINetDetect &detector, int count)
     {
-        const int target = Net->ResolveCount() + count;
-        return QTest::qWaitFor([&] { return Net->ResolveCount() >= target && !detector.Polling(); }, 5000);
+        const int target = Net->PollCount() + count;
+        return QTest::qWaitFor([&] { return Net->PollCount() >= target && !detector.Polling(); }, 5000);
     }
 };
 
-TEST_F(TDetectorFixture, AddressesKnownAtStartKeepItOffline)
+TEST_F(TDetectorFixture, OnlyLoopbackAndLinkLocalStayOffline)
 {
-    Net->SetResolved(QStringList{"192.168.1.5", "127.0.0.1"});
+    Net->SetInterfaces(QStringList{"169.254.7.7", "fe80::1", "127.0.1.1"});
     auto detector = Create();
-    EXPECT_EQ(detector->AddressCount(), 2);
     EXPECT_EQ(detector->HostName(), "box");
     detector->SetDispatchInterval(5);
     detector->SetEnabled(true);
     ASSERT_TRUE(WaitPolls(*detector, 4));
+    EXPECT_EQ(detector->AddressCount(), 3);
     EXPECT_FALSE(detector->Online());
     EXPECT_EQ(detector->CurrentIP(), QString());
     EXPECT_EQ(Changes, 0);
 }
 
-TEST_F(TDetectorFixture, NewAddressGoesOnlineAndItsLossOffline)
+TEST_F(TDetectorFixture, AnAddressThatComesAndGoesIsSeenAtEachPoll)
 {
     auto detector = Create();
     detector->SetDispatchInterval(5);
@@ -106,46 +122,58 @@ TEST_F(TDetectorFixture, NewAddressGoesOnlineAndItsLossOffline)
     ASSERT_TRUE(WaitPolls(*detector, 1));
     EXPECT_FALSE(detector->Online());
 
-    // A dial-up link: the host name now also resolves to an address no interface had at start.
-    Net->SetResolved(QStringList{"192.168.1.5", "10.1.2.3"});
+    // The cable is plugged in, or the access point answers.
+    Net->SetInterfaces(QStringList{"fe80::1", "10.1.2.3"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Changes == 1; }, 5000));
     EXPECT_TRUE(detector->Online());
-    EXPECT_EQ(detector->CurrentIP(), "10.1.2.3");  // the first address outside the snapshot
+    EXPECT_EQ(detector->CurrentIP(), "10.1.2.3");
     ASSERT_TRUE(WaitPolls(*detector, 3));
     EXPECT_EQ(Changes, 1) << "staying online fires nothing";
 
-    Net->SetResolved(QStringList{"192.168.1.5"});
+    Net->SetInterfaces(QStringList{"fe80::1"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Changes == 2; }, 5000));
     EXPECT_FALSE(detector->Online());
     EXPECT_EQ(detector->CurrentIP(), QString());
 }
 
-TEST_F(TDetectorFixture, FirstNewAddressInResolverOrderIsCurrent)
+TEST_F(TDetectorFixture, CurrentIPPrefersIPv4InInterfaceOrder)
 {
-    Net->SetResolved(QStringList{"192.168.1.5", "10.0.0.7", "10.0.0.8"});
-    auto detector = Create();
-    ASSERT_TRUE(WaitIdle(*detector));
-    EXPECT_TRUE(detector->Online());
-    EXPECT_EQ(detector->CurrentIP(), "10.0.0.7");
+    const struct { QStringList interfaces; const char *current; } cases[] = {
+        {{"fe80::1", "2001:db8::5", "10.0.0.7", "10.0.0.8"}, "10.0.0.7"},
+        {{"fe80::1", "2001:db8::5", "fd00::9"}, "2001:db8::5"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.current);
+        Net->SetInterfaces(c.interfaces);
+        auto detector = Create();
+        ASSERT_TRUE(WaitIdle(*detector));
+        EXPECT_TRUE(detector->Online());
+        EXPECT_EQ(detector->CurrentIP(), QLatin1String(c.current));
+    }
 }
 
 TEST_F(TDetectorFixture, CreationPollSetsOnlineWithoutAnEvent)
 {
-    Net->SetResolved(QStringList{"10.9.9.9"});
+    Net->SetInterfaces(QStringList{"10.9.9.9"});
     auto detector = Create();
     ASSERT_TRUE(WaitIdle(*detector));
     EXPECT_TRUE(detector->Online());
     EXPECT_EQ(Changes, 0);
 }
 
-TEST_F(TDetectorFixture, FailedLookUpLeavesTheStateAndKeepsPolling)
+TEST_F(TDetectorFixture, NoInterfaceListLeavesTheStateAndKeepsPolling)
 {
-    Net->SetResolved(QStringList{"10.0.0.1"});
+    Net->SetInterfaces(std::nullopt);
+    auto fresh = Create();
+    ASSERT_TRUE(WaitIdle(*fresh));
+    EXPECT_FALSE(fresh->Online());
+    EXPECT_EQ(fresh->AddressCount(), 0);
+
+    Net->SetInterfaces(QStringList{"10.0.0.1"});
     auto detector = Create();
     ASSERT_TRUE(WaitIdle(*detector));
     ASSERT_TRUE(detector->Online());
-
-    Net->SetResolved(std::nullopt);
+    Net->SetInterfaces(std::nullopt);
     detector->SetDispatchInterval(5);
     detector->SetEnabled(true);
     ASSERT_TRUE(WaitPolls(*detector, 3));
@@ -153,49 +181,6 @@ TEST_F(TDetectorFixture, FailedLookUpLeavesTheStateAndKeepsPolling)
     EXPECT_EQ(detector->CurrentIP(), "10.0.0.1");
     EXPECT_EQ(Changes, 0);
     EXPECT_TRUE(detector->Timer().isActive());
-}
-
-TEST_F(TDetectorFixture, NoInterfaceListMeansEveryAddressIsNew)
-{
-    {
-        std::lock_guard lock(Net->Lock);
-        Net->Interfaces = std::nullopt;
-    }
-    Net->SetResolved(QStringList{"192.168.1.5"});
-    auto detector = Create();
-    EXPECT_EQ(detector->AddressCount(), 0);
-    ASSERT_TRUE(WaitIdle(*detector));
-    EXPECT_TRUE(detector->Online());
-    EXPECT_EQ(detector->CurrentIP(), "192.168.1.5");
-}
-
-TEST_F(TDetectorFixture, LoopbackNamesAreNoLink)
-{
-    Net->SetResolved(QStringList{"127.0.1.1", "127.0.0.1", "192.168.1.5"});
-    auto detector = Create();
-    ASSERT_TRUE(WaitIdle(*detector));
-    EXPECT_FALSE(detector->Online());
-    Net->SetResolved(QStringList{"127.0.1.1", "10.2.2.2"});
-    detector->PollTimer();
-    ASSERT_TRUE(WaitIdle(*detector));
-    EXPECT_TRUE(detector->Online());
-    EXPECT_EQ(detector->CurrentIP(), "10.2.2.2");
-}
-
-TEST_F(TDetectorFixture, SnapshotIsNotRefreshed)
-{
-    auto detector = Create();
-    ASSERT_TRUE(WaitIdle(*detector));
-    {
-        std::lock_guard lock(Net->Lock);
-        Net->Interfaces = QStringList{"10.0.0.2"};
-    }
-    Net->SetResolved(QStringList{"10.0.0.2"});
-    detector->SetDispatchInterval(5);
-    detector->SetEnabled(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Changes == 1; }, 5000));
-    EXPECT_EQ(detector->AddressCount(), 2);
-    EXPECT_EQ(detector->CurrentIP(), "10.0.0.2");
 }
 
 TEST_F(TDetectorFixture, EnabledSwitchesPolling)
@@ -215,16 +200,16 @@ TEST_F(TDetectorFixture, EnabledSwitchesPolling)
     detector->SetEnabled(false);
     ASSERT_TRUE(WaitIdle(*detector));
     EXPECT_FALSE(detector->Timer().isActive());
-    const int polls = Net->ResolveCount();
+    const int polls = Net->PollCount();
     QTest::qWait(50);
-    EXPECT_EQ(Net->ResolveCount(), polls);
+    EXPECT_EQ(Net->PollCount(), polls);
 }
 
 TEST_F(TDetectorFixture, ChangeWhileDisabledIsStoredSilently)
 {
     auto detector = Create();
     ASSERT_TRUE(WaitIdle(*detector));
-    Net->SetResolved(QStringList{"10.4.4.4"});
+    Net->SetInterfaces(QStringList{"10.4.4.4"});
     detector->PollTimer();
     ASSERT_TRUE(WaitIdle(*detector));
     EXPECT_TRUE(detector->Online());
@@ -251,6 +236,7 @@ TEST_F(TDetectorFixture, DetectorDestroyedDuringAPollIsNotCalledBack)
     {
         std::lock_guard lock(Net->Lock);
         Net->Hold = true;
+        Net->Interfaces = QStringList{"10.5.5.5"};
     }
     auto detector = Create();
     EXPECT_TRUE(detector->Polling());
@@ -260,21 +246,136 @@ TEST_F(TDetectorFixture, DetectorDestroyedDuringAPollIsNotCalledBack)
         Net->Hold = false;
     }
     Net->Released.notify_all();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Net->ResolveCount() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Net->PollCount() == 1; }, 5000));
     QTest::qWait(20);  // the worker's late result must find no detector to call
     EXPECT_EQ(Changes, 0);
 }
 
-TEST(TINetSourcesTest, SystemSourcesSeeTheLoopback)
+TEST(TINetSourcesTest, SystemSourcesLeaveTheLoopbackOut)
 {
     const TINetSources sources = TINetSources::System();
     const std::optional<QStringList> interfaces = sources.InterfaceAddresses();
     ASSERT_TRUE(interfaces.has_value());
-    EXPECT_TRUE(interfaces->contains("127.0.0.1")) << interfaces->join(' ').toStdString();
+    EXPECT_FALSE(interfaces->contains("127.0.0.1")) << interfaces->join(' ').toStdString();
+    EXPECT_FALSE(interfaces->contains("::1")) << interfaces->join(' ').toStdString();
     EXPECT_FALSE(sources.HostName().isEmpty());
-    const std::optional<QStringList> local = sources.ResolveHost("localhost");
-    ASSERT_TRUE(local.has_value());
-    EXPECT_TRUE(local->contains("127.0.0.1"));
+}
+
+// ---- the real machine: a network namespace of the test's own ----------------------------------
+
+constexpr char InsideVariable[] = "VASKIMO_TEST_IN_NETNS";
+constexpr char NamespaceHost[] = "vaskimo-netns";
+
+QStringList Resolve(const QString &host)
+{
+    addrinfo hints = {};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    QStringList addresses;
+    if (getaddrinfo(host.toLatin1().constData(), nullptr, &hints, &found) != 0)
+        return addresses;
+    for (const addrinfo *item = found; item; item = item->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void *raw = item->ai_family == AF_INET
+            ? static_cast<const void *>(&reinterpret_cast<const sockaddr_in *>(item->ai_addr)->sin_addr)
+            : static_cast<const void *>(&reinterpret_cast<const sockaddr_in6 *>(item->ai_addr)->sin6_addr);
+        if (inet_ntop(item->ai_family, raw, text, sizeof text))
+            addresses << QString::fromLatin1(text);
+    }
+    freeaddrinfo(found);
+    return addresses;
+}
+
+bool Ip(const QStringList &arguments)
+{
+    return QProcess::execute(QStandardPaths::findExecutable(QStringLiteral("ip")), arguments) == 0;
+}
+
+// Runs inside the namespace: lo and a veth pair vk0/vk1 are up, and the own name is 127.0.1.1 only,
+// as on a Debian machine.
+void RunInsideTheNamespace()
+{
+    char name[256] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    ASSERT_EQ(QString::fromLatin1(name), QLatin1String(NamespaceHost));
+    ASSERT_EQ(Resolve(QLatin1String(NamespaceHost)), QStringList{"127.0.1.1"}) << "the own name must lead to loopback only";
+
+    // The system's own sources, counted.
+    auto polls = std::make_shared<std::atomic<int>>(0);
+    TINetSources sources = TINetSources::System();
+    sources.InterfaceAddresses = [polls, system = sources.InterfaceAddresses] {
+        auto addresses = system();
+        ++*polls;
+        return addresses;
+    };
+    TINetDetect detector(nullptr, sources);
+    int changes = 0;
+    detector.OnChanged = [&](QObject *) { ++changes; };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !detector.Polling(); }, 5000));
+    EXPECT_FALSE(detector.Online()) << "a link without an address of its own is no connection";
+    detector.SetDispatchInterval(20);
+    detector.SetEnabled(true);
+    auto waitPolls = [&](int n) {
+        const int target = *polls + n;
+        return QTest::qWaitFor([&] { return *polls >= target && !detector.Polling(); }, 5000);
+    };
+
+    ASSERT_TRUE(Ip({"addr", "add", "10.77.0.2/24", "dev", "vk0"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return detector.Online(); }, 5000));
+    EXPECT_EQ(detector.CurrentIP(), "10.77.0.2");
+    EXPECT_EQ(changes, 1);
+
+    ASSERT_TRUE(Ip({"addr", "del", "10.77.0.2/24", "dev", "vk0"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !detector.Online(); }, 5000));
+    EXPECT_EQ(changes, 2);
+
+    // An address on a link that is down is no connection either.
+    ASSERT_TRUE(Ip({"link", "set", "vk0", "down"}));
+    ASSERT_TRUE(Ip({"addr", "add", "10.77.0.2/24", "dev", "vk0"}));
+    ASSERT_TRUE(waitPolls(3));
+    EXPECT_FALSE(detector.Online());
+    ASSERT_TRUE(Ip({"link", "set", "vk0", "up"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return detector.Online(); }, 5000));
+    EXPECT_EQ(changes, 3);
+}
+
+TEST(INetDetectNamespaceTest, OwnNameOnLoopbackAndALinkThatComesUp)
+{
+    if (qEnvironmentVariableIsSet(InsideVariable)) {
+        RunInsideTheNamespace();
+        return;
+    }
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a network namespace of the test's own needs root (CI runs as root)";
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    const QString ip = QStandardPaths::findExecutable(QStringLiteral("ip"));
+    if (unshare.isEmpty() || ip.isEmpty())
+        GTEST_SKIP() << "unshare (util-linux) or ip (iproute2) is not installed";
+    QTemporaryDir dir;
+    const QString hosts = dir.filePath(QStringLiteral("hosts"));
+    {
+        QFile f(hosts);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("127.0.0.1 localhost\n127.0.1.1 ") + NamespaceHost + "\n::1 localhost\n");
+    }
+    // A failing step before the test proper means this machine cannot make the namespace: exit 77.
+    const QString script = QStringLiteral(
+        "{ hostname %1 && mount --bind '%2' /etc/hosts && ip link set lo up &&"
+        "  ip link add vk0 type veth peer name vk1 && ip link set vk0 up && ip link set vk1 up; } >&2 ||"
+        "  { echo 'the namespace could not be set up' >&2; exit 77; }\n"
+        "exec '%3' --gtest_filter=INetDetectNamespaceTest.*\n")
+                               .arg(QLatin1String(NamespaceHost), hosts, QCoreApplication::applicationFilePath());
+    QProcess inside;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(InsideVariable), QStringLiteral("1"));
+    inside.setProcessEnvironment(environment);
+    inside.setProcessChannelMode(QProcess::MergedChannels);
+    inside.start(unshare, {"--net", "--mount", "--uts", "--", "sh", "-c", script});
+    ASSERT_TRUE(inside.waitForFinished(60000)) << "the test inside the namespace did not end";
+    const QString output = QString::fromLocal8Bit(inside.readAll());
+    if (inside.exitCode() == 77 || output.contains(QLatin1String("unshare failed")))
+        GTEST_SKIP() << "no network namespace here: " << output.toStdString();
+    EXPECT_EQ(inside.exitCode(), 0) << output.toStdString();
 }
 
 }  // namespace

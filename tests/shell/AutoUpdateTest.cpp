@@ -126,19 +126,18 @@ private:
     TScript *FScript;
 };
 
-// Addresses of a machine whose host name resolves to what Resolved holds.
+// A machine whose interfaces hold what Interfaces holds (a link-local address alone: offline).
 struct TNetwork {
     std::mutex Lock;
-    QStringList Resolved = {QStringLiteral("192.168.1.5")};
+    QStringList Interfaces = {QStringLiteral("fe80::1")};
     TINetSources Sources()
     {
         TINetSources s;
-        s.InterfaceAddresses = [] { return std::optional<QStringList>(QStringList{QStringLiteral("192.168.1.5")}); };
-        s.HostName = [] { return QStringLiteral("pc"); };
-        s.ResolveHost = [this](const QString &) {
+        s.InterfaceAddresses = [this] {
             std::lock_guard<std::mutex> guard(Lock);
-            return std::optional<QStringList>(Resolved);
+            return std::optional<QStringList>(Interfaces);
         };
+        s.HostName = [] { return QStringLiteral("pc"); };
         return s;
     }
 };
@@ -363,7 +362,7 @@ TEST_F(AutoUpdateCheck, TheDetectorStartsTheTimer)
     EXPECT_TRUE(updater->Internetti()->Enabled());
     {
         std::lock_guard<std::mutex> guard(Network.Lock);
-        Network.Resolved = {QStringLiteral("10.8.0.2")};
+        Network.Interfaces = {QStringLiteral("fe80::1"), QStringLiteral("10.8.0.2")};
     }
     updater->Internetti()->PollTimer();
     ASSERT_TRUE(WaitFor([&] { return updater->Internetti()->Online(); }));
@@ -379,7 +378,7 @@ TEST_F(AutoUpdateCheck, TheDetectorStartsTheTimer)
     // Going offline stops the timer.
     {
         std::lock_guard<std::mutex> guard(Network.Lock);
-        Network.Resolved = {QStringLiteral("192.168.1.5")};
+        Network.Interfaces = {QStringLiteral("fe80::1")};
     }
     updater->Internetti()->PollTimer();
     ASSERT_TRUE(WaitFor([&] { return !updater->Internetti()->Online(); }));
