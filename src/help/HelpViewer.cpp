@@ -253,7 +253,11 @@ void THelpSession::InstallHook(const QString &helpFile)
 void THelpSession::ShowHelp(const QString &helpFile)
 {
     const QString file = helpFile.isEmpty() ? FHelpFile : helpFile;
-    if (!AppHelp::HelpContext(THelpViewer::ActiveHelpContext()))
+    if (AppHelp::HelpContext(THelpViewer::ActiveHelpContext()))
+        return;
+    if (!QFileInfo::exists(file))
+        HHFuncs::ShowMessage(HHFuncs::ErrorText(HHFuncs::HelpFileMissing, file));
+    else
         HHFuncs::ShowMessage(
             QStringLiteral("The help file \"%1\" cannot be shown: only compiled HTML Help (.chm) files have a viewer here.")
                 .arg(QDir::toNativeSeparators(file)));

@@ -93,6 +93,23 @@ quint32 PrefixLcid()
     return 0;
 }
 
+// What keeps the help file from showing a page (an HHFuncs::THelpFileError), 0 when nothing; chm
+// is left open on the file.
+int HelpFileProblem(const QString &file, TChmFile &chm)
+{
+    const QFileInfo info(file);
+    if (file.isEmpty() || !info.exists())
+        return HHFuncs::HelpFileMissing;
+    QFile readable(file);
+    if (!info.isFile() || !readable.open(QIODevice::ReadOnly))
+        return HHFuncs::HelpFileUnreadable;
+    if (!chm.Open(file))
+        return HHFuncs::HelpFileNotChm;
+    if (chm.DefaultTopic().isEmpty())
+        return HHFuncs::HelpFileWithoutPages;
+    return 0;
+}
+
 } // namespace
 
 // ---- application help
@@ -334,9 +351,10 @@ int HHFuncs::ShowContext(const QString &address, qintptr context, int hostType)
     int result = 0;
     const THelpAddress parts = SplitHelpAddress(address);
     TChmFile chm;
-    // A file that opens but holds no page (cut short, damaged) is no help file either.
-    if (!Info().HHInstalled || !chm.Open(parts.File) || chm.DefaultTopic().isEmpty()) {
+    if (!Info().HHInstalled) {
         result = 1;
+    } else if (const int problem = HelpFileProblem(parts.File, chm)) {
+        result = problem;
     } else if (hostType == 0) {
         if (QObject *window = HH::HtmlHelp(address, HH_HELP_CONTEXT, quintptr(context)))
             HH::BringToForeground(window);
@@ -357,21 +375,33 @@ int HHFuncs::ShowContext(const QString &address, qintptr context, int hostType)
     return result;
 }
 
-QString HHFuncs::ErrorText(int code)
+QString HHFuncs::ErrorText(int code, const QString &helpFile)
 {
+    const QString file = QDir::toNativeSeparators(helpFile);
     switch (code) {
     case 1: return QStringLiteral("MS Html Help is not installed on this PC.");
     case 2:
     case 3: return QStringLiteral("The help viewer xchm was not found on this PC. Install the package xchm to read the help.");
+    case HelpFileMissing: return QStringLiteral("The help file \"%1\" does not exist.").arg(file);
+    case HelpFileUnreadable: {
+        QFile f(helpFile);
+        const QString why = QFileInfo(helpFile).isDir() ? QStringLiteral("it is a folder")
+                            : f.open(QIODevice::ReadOnly) ? QStringLiteral("it cannot be opened")
+                                                          : f.errorString();
+        return QStringLiteral("The help file \"%1\" cannot be read: %2.").arg(file, why);
+    }
+    case HelpFileNotChm:
+        return QStringLiteral("The help file \"%1\" is damaged: it cannot be read as compiled HTML Help.").arg(file);
+    case HelpFileWithoutPages: return QStringLiteral("The help file \"%1\" is damaged: it holds no help page.").arg(file);
     default: return QStringLiteral("Unknown error returned by HHHelpContext");
     }
 }
 
-void HHFuncs::HHShowError(int code)
+void HHFuncs::HHShowError(int code, const QString &helpFile)
 {
     if (code == 0)
         return;
-    const QString text = ErrorText(code);
+    const QString text = ErrorText(code, helpFile);
     ShowMessage(text);
     Log(QStringLiteral("HHShowError(%d), \"%s\""), {code, text});
 }
@@ -495,6 +525,6 @@ bool THookHelpSystem::HelpHook(quint16 command, qintptr data, bool &callHelp)
 int THookHelpSystem::ShowHelpContext(qintptr context)
 {
     const int result = HHFuncs::HHHelpContext(FHelpFile, context, FWinDef, FHostType);
-    HHFuncs::HHShowError(result);
+    HHFuncs::HHShowError(result, FHelpFile);
     return result;
 }

@@ -108,11 +108,15 @@ QString CommandName(quint16 command);
 // prefixKind 1 "mk:@MSITStore:", 2 "ms-its:", else none.
 QString TopicAddress(const QString &helpFile, const QString &topic, const QString &windowDefinition, int prefixKind);
 
+// ShowContext's results beyond "shown" (0), "HTML Help not installed" (1) and "no viewer" (2, 3):
+// what is wrong with the help file itself.
+enum THelpFileError { HelpFileMissing = 4, HelpFileUnreadable = 5, HelpFileNotChm = 6, HelpFileWithoutPages = 7 };
+
 int HHHelpContext(const QString &helpFile, qintptr context, const QString &windowDefinition, int hostType);
-// 0 shown, 1 HTML Help not installed (or the help file does not open), 2 and 3 no viewer.
 int ShowContext(const QString &address, qintptr context, int hostType);
-void HHShowError(int code);
-QString ErrorText(int code);
+// helpFile names the file in the help file's messages.
+void HHShowError(int code, const QString &helpFile = {});
+QString ErrorText(int code, const QString &helpFile = {});
 
 // The stand-alone viewer: xchm on the search path (empty: PATH).
 void SetViewerSearchPath(const QStringList &folders);

@@ -184,9 +184,16 @@ TEST_F(HelpViewer, HelpButtonShowsTheChmOrSaysWhyNot)
     const QString hlp = FDir.filePath(QStringLiteral("VKEnglish.hlp"));
     session->InstallHook(hlp);
     session->ShowHelp(hlp);
-    ASSERT_EQ(FBoxes.Shown.size(), 1);
-    EXPECT_TRUE(FBoxes.Shown.first().contains(QLatin1String("VKEnglish.hlp")));
+    EXPECT_EQ(FBoxes.Shown, QStringList{"The help file \"" + hlp + "\" does not exist."});
     EXPECT_EQ(THelpViewer::Current(), nullptr);
+
+    FBoxes.Shown.clear();
+    QFile old(hlp);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.close();
+    session->ShowHelp(hlp);
+    EXPECT_EQ(FBoxes.Shown, QStringList{"The help file \"" + hlp +
+                                        "\" cannot be shown: only compiled HTML Help (.chm) files have a viewer here."});
 
     FBoxes.Shown.clear();
     session->InstallHook(FHelpFile);
@@ -205,7 +212,7 @@ TEST_F(HelpViewer, BrokenHelpFileIsReportedNotShown)
     const auto session = Session();
     session->InstallHook(broken.fileName());
     EXPECT_TRUE(AppHelp::HelpContext(13));
-    EXPECT_EQ(FBoxes.Shown, QStringList{QStringLiteral("MS Html Help is not installed on this PC.")});
+    EXPECT_EQ(FBoxes.Shown, QStringList{"The help file \"" + broken.fileName() + "\" is damaged: it holds no help page."});
     EXPECT_EQ(THelpViewer::Current(), nullptr);
 }
 

@@ -255,15 +255,22 @@ TEST_F(HelpModule, ContextGoesToTheEngineWithoutAMessage)
     EXPECT_TRUE(previousCalled);
 }
 
-TEST_F(HelpModule, NotInstalledMissingOrBrokenFilesShowTheMessage)
+// Only a missing engine is "not installed"; a help file that cannot show a page says what is wrong with it.
+TEST_F(HelpModule, NotInstalledMissingOrBrokenFilesSayWhatIsWrong)
 {
     const QString broken = FDir.filePath(QStringLiteral("broken.chm"));
     Touch(broken, QByteArray("ITSF\x03\0\0\0", 8));
-    struct TRow { const char *name; bool load; QString file; };
+    const QString pageless = FDir.filePath(QStringLiteral("pageless.chm"));
+    ASSERT_TRUE(TChmBuilder().Add(QStringLiteral("/help.css"), "p { }").Save(pageless));
+    const QString missing = FDir.filePath(QStringLiteral("VKSuomi.chm"));
+    struct TRow { const char *name; bool load; QString file; int code; QString message; };
     const TRow rows[] = {
-        {"engine not loaded", false, FHelpFile},
-        {"help file missing", true, FDir.filePath(QStringLiteral("VKSuomi.chm"))},
-        {"help file broken", true, broken},
+        {"engine not loaded", false, FHelpFile, 1, "MS Html Help is not installed on this PC."},
+        {"help file missing", true, missing, 4, "The help file \"" + missing + "\" does not exist."},
+        {"help file a folder", true, FDir.path(), 5, "The help file \"" + FDir.path() + "\" cannot be read: it is a folder."},
+        {"help file broken", true, broken, 6,
+         "The help file \"" + broken + "\" is damaged: it cannot be read as compiled HTML Help."},
+        {"help file without a page", true, pageless, 7, "The help file \"" + pageless + "\" is damaged: it holds no help page."},
     };
     for (const TRow &row : rows) {
         SCOPED_TRACE(row.name);
@@ -271,8 +278,8 @@ TEST_F(HelpModule, NotInstalledMissingOrBrokenFilesShowTheMessage)
         FCalls.clear();
         Start({}, row.load);
         THookHelpSystem hook(row.file, QString(), 0);
-        EXPECT_EQ(hook.ShowHelpContext(13), 1);
-        EXPECT_EQ(FMessages, QStringList{QStringLiteral("MS Html Help is not installed on this PC.")});
+        EXPECT_EQ(hook.ShowHelpContext(13), row.code);
+        EXPECT_EQ(FMessages, QStringList{row.message});
         EXPECT_TRUE(FCalls.filter(QStringLiteral("|15|")).isEmpty());
         HHFuncs::End();
         while (HH::Loaded())
