@@ -167,6 +167,7 @@ const TSettings &TKaavioIkkuna::Options() const
 void TKaavioIkkuna::FormCreate()
 {
     setObjectName(QStringLiteral("KaavioIkkuna"));
+    setProperty("HelpContext", 9);
     FCaptionBase = QStringLiteral("Space usage");
     setWindowTitle(FCaptionBase);
     resize(720, 520);

@@ -134,6 +134,7 @@ TBatchState &TKaksoisIkkuna::BatchState()
 void TKaksoisIkkuna::FormCreate()
 {
     setObjectName("KaksoisIkkuna");
+    setProperty("HelpContext", 6);
     setWindowTitle(FWindowCaption);
     resize(680, 540);
     FBaseName = FProgramFolder + QStringLiteral("Duplicat.tmp");

@@ -71,6 +71,7 @@ TStartIkkuna::~TStartIkkuna()
 void TStartIkkuna::FormCreate()
 {
     setObjectName(QStringLiteral("StartIkkuna"));
+    setProperty("HelpContext", 8);
     setWindowTitle(QStringLiteral("Clean invalid shortcuts"));
     resize(720, 460);
 

@@ -208,6 +208,7 @@ TBatchState &TTurhaIkkuna::BatchState()
 void TTurhaIkkuna::FormCreate()
 {
     setObjectName("TurhaIkkuna");
+    setProperty("HelpContext", 7);
     FCaptionBase = QStringLiteral("Unnecessary files");
     setWindowTitle(FCaptionBase);
     resize(640, 520);

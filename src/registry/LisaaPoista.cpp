@@ -185,6 +185,7 @@ TLisaaPoistaIkkuna::TLisaaPoistaIkkuna(QWidget *parent, TAddRemoveHost host)
     : QDialog(parent), ui(std::make_unique<Ui::TLisaaPoistaIkkuna>()), FHost(std::move(host))
 {
     ui->setupUi(this);
+    setProperty("HelpContext", 5);
     if (!FHost.FindWine)
         FHost.FindWine = &TAddRemoveHost::DefaultFindWine;
     if (!FHost.StartProcess)

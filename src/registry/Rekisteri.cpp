@@ -123,6 +123,7 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
     : QDialog(parent), ui(std::make_unique<Ui::TRegistryIkkuna>()), FHost(std::move(host))
 {
     ui->setupUi(this);
+    setProperty("HelpContext", 13);
     FCollator.setCaseSensitivity(Qt::CaseInsensitive);
     FModel = new TRegistryModel(&FRecords, this);
     ui->EntryList->setModel(FModel);

@@ -135,6 +135,7 @@ TStartupHost TStartupHost::FromMainWindow()
 TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(parent), FHost(std::move(host))
 {
     setObjectName(QStringLiteral("StartupIkkuna"));
+    setProperty("HelpContext", 16);
     setWindowTitle(QStringLiteral("Startup inspector"));
     FCollator.setCaseSensitivity(Qt::CaseInsensitive);
     if (!FHost.UndoDateTime) {

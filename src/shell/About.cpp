@@ -168,6 +168,7 @@ void TAboutBox::FormCreate(const QString &version)
 {
     ui = std::make_unique<Ui::TAboutBox>();
     ui->setupUi(this);
+    setProperty("HelpContext", 11);
     Bevel = ui->Bevel;
     Reunus = ui->Reunus;
     ProductName = ui->ProductName;

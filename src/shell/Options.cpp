@@ -116,6 +116,7 @@ void TOptionsIkkuna::FormCreate(bool winNT)
 {
     ui = std::make_unique<Ui::TOptionsIkkuna>();
     ui->setupUi(this);
+    setProperty("HelpContext", 10);
     FOptionsShown = false;
     Asetukset = ui->Asetukset;
     Reunus = ui->Reunus;
