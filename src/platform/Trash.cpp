@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,12 +51,31 @@ QString TopDir(const QString &path, dev_t device)
     return top;
 }
 
+// The longest name a folder entry may have, in bytes.
+constexpr qsizetype MaxNameBytes = NAME_MAX;
+
+// name with tag appended, its start shortened so that name + tag + ".trashinfo" is still one
+// folder entry.
+QString FittingName(const QString &name, const QString &tag)
+{
+    QString base = name;
+    while (base.size() > 1 && Native(base + tag + QStringLiteral(".trashinfo")).size() > MaxNameBytes)
+        base.chop(base.size() > 2 && base.back().isLowSurrogate() ? 2 : 1);
+    return base + tag;
+}
+
 // Without a corresponding file or directory in files/, an existing .trashinfo is worthless,
 // but someone may still be about to fill it: never reuse a name that either folder holds.
+// The name itself, then name.2 to name.9 as other trash tools name them, then a random tag:
+// however many items of one name the trash holds, a free name takes a few tries.
 int ReserveInfo(const QString &trash, const QString &name, QString *chosen)
 {
-    for (int n = 1; n < 10000; ++n) {
-        const QString candidate = n == 1 ? name : QStringLiteral("%1.%2").arg(name).arg(n);
+    constexpr int Numbered = 9, Random = 64;
+    for (int n = 1; n <= Numbered + Random; ++n) {
+        const QString tag = n == 1 ? QString()
+                          : n <= Numbered ? QStringLiteral(".%1").arg(n)
+                                          : QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString candidate = FittingName(name, tag);
         struct stat st;
         if (Lstat(trash + "/files/" + candidate, &st))
             continue;
@@ -150,7 +171,7 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
     const QString infoPath = trash + "/info/" + name + ".trashinfo";
     const QByteArray info = "[Trash Info]\nPath=" + Native(path).toPercentEncoding("/") + "\nDeletionDate="
                             + QDateTime::currentDateTime().toString("yyyy-MM-ddThh:mm:ss").toLatin1() + "\n";
-    const bool written = WriteAll(fd, info) && ::fsync(fd) == 0;
+    const bool written = WriteAll(fd, info);
     ::close(fd);
     if (!written) {
         ::unlink(Native(infoPath).constData());

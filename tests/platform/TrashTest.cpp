@@ -105,6 +105,36 @@ TEST_F(TrashTest, SameNameTwiceGetsTwoSlots)
     EXPECT_EQ(back.readAll(), "2");
 }
 
+TEST_F(TrashTest, AnyNumberOfOneNameAndLongNamesFindAFreeSlot)
+{
+    // Ten thousand items named x already in the trash.
+    const TTrash trash(Home());
+    ASSERT_TRUE(QDir().mkpath(Home() + "/info"));
+    ASSERT_TRUE(QDir().mkpath(Home() + "/files"));
+    for (int n = 1; n <= 10000; ++n) {
+        const QString name = n == 1 ? QStringLiteral("x") : QStringLiteral("x.%1").arg(n);
+        QFile info(Home() + "/info/" + name + ".trashinfo");
+        ASSERT_TRUE(info.open(QIODevice::WriteOnly));
+    }
+    // A name of 250 bytes: with ".trashinfo" it would be too long for a folder entry.
+    const QString longName = QString(240, u'l') + QString::fromUtf8("äöü.txt");
+    for (const QString &name : {QStringLiteral("x"), longName}) {
+        SCOPED_TRACE(name.left(10).toStdString());
+        const QString path = Work() + "/" + name;
+        Write(path, "new");
+        QString error;
+        ASSERT_TRUE(trash.MoveToTrash(path, &error)) << error.toStdString();
+        const QStringList infos = QDir(Home() + "/info").entryList(QDir::Files | QDir::NoDotAndDotDot);
+        QString trashed;
+        for (const QString &file : QDir(Home() + "/files").entryList(QDir::Files))
+            trashed = file;
+        ASSERT_FALSE(trashed.isEmpty());
+        EXPECT_TRUE(infos.contains(trashed + ".trashinfo"));
+        ASSERT_TRUE(Restore(Home(), trashed));
+        EXPECT_TRUE(QFileInfo::exists(path));
+    }
+}
+
 TEST_F(TrashTest, FolderAndLinkMoveWholeAndLinkTargetStays)
 {
     const TTrash trash(Home());
