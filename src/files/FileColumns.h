@@ -1,9 +1,22 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: the file columns the finders' lists share: captions, cell texts, the size's alignment.
+// Summary: the file columns the finders' lists share: captions, cell texts, the size's alignment,
+// fitting the columns to new rows, and found rows joining the list in groups.
 #pragma once
 
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
 #include <QStringList>
 #include <QVariant>
+
+#include <array>
+#include <functional>
+#include <utility>
+
+class QTreeView;
 
 // Name, Size, Type, Modified, Attr, File version and Product version, in that order, over a row
 // with the fields Path, SizeText, TypeName, DateText, AttrText, FileVersion and ProductVersion.
@@ -34,5 +47,70 @@ inline QVariant Alignment(int column)
 {
     return column == 1 ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
 }
+
+// Widens a list's columns to fit texts, never narrowing them. Shaping every text of a long list
+// costs more than listing it: a text's width is estimated from remembered character widths, and
+// only the widest estimate of each call is measured for real.
+class TColumnFitter
+{
+public:
+    // The column becomes at least as wide as the widest of texts plus padding.
+    void Widen(QTreeView *view, int column, const QStringList &texts, int padding);
+
+private:
+    int Estimate(const QString &text);
+
+    QFont FFont;
+    QFontMetrics FMetrics{FFont};
+    std::array<int, 128> FAscii{};  // 0: not measured yet
+    QHash<char16_t, int> FOther;
+};
+
+// Columns 0 to columns - 1 fit the rows' texts (textOf(row, column)); the name column gets 32
+// pixels beyond its text, the others 16.
+template <class TRow, class TTextOf>
+void WidenToFit(TColumnFitter &fitter, QTreeView *view, const QList<TRow *> &rows, int columns, TTextOf textOf)
+{
+    for (int column = 0; column < columns; ++column) {
+        QStringList texts;
+        texts.reserve(rows.size());
+        for (const TRow *r : rows)
+            texts.append(textOf(*r, column));
+        fitter.Widen(view, column, texts, column == 0 ? 32 : 16);
+    }
+}
+
+// Found rows join a list in groups. The first row of a group asks for one showing for when the
+// window's event loop runs again, so a group costs one insertion into the model and one fitting of
+// the columns however many rows it holds. Flush() shows what waits at once: before the rows are
+// read, and when a search ends.
+template <class TRow>
+class TRowGroups
+{
+public:
+    using TShow = std::function<void(const QList<TRow *> &rows)>;
+    TRowGroups(QObject *window, TShow show) : FWindow(window), FShow(std::move(show)) {}
+    ~TRowGroups() { qDeleteAll(FWaiting); }
+    TRowGroups(const TRowGroups &) = delete;
+    TRowGroups &operator=(const TRowGroups &) = delete;
+
+    void Add(TRow *row)
+    {
+        FWaiting.append(row);
+        if (FWaiting.size() == 1)
+            QMetaObject::invokeMethod(FWindow, [this] { Flush(); }, Qt::QueuedConnection);
+    }
+    void Flush()
+    {
+        if (!FWaiting.isEmpty())
+            FShow(std::exchange(FWaiting, {}));
+    }
+    bool IsEmpty() const { return FWaiting.isEmpty(); }
+
+private:
+    QObject *FWindow;
+    TShow FShow;
+    QList<TRow *> FWaiting;
+};
 
 }  // namespace FileColumns

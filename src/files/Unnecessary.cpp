@@ -19,6 +19,7 @@
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
+#include "shell/Services.h"
 #include "shell/SettingsUi.h"
 #include "shell/ToolWindow.h"
 #include "shell/Tulosta.h"
@@ -72,8 +73,8 @@ QString ExistingFolder(const QString &windowsPath)
 }
 
 // The type name Windows would show: HKEY_CLASSES_ROOT\.ext names a class whose default value is
-// the name; else the MIME type's comment. cache: by extension.
-QString TypeNameOf(const QString &name, const QString &hostPath, QHash<QString, QString> &cache)
+// the name; else the MIME type's comment (by the name alone). cache: by extension.
+QString TypeNameOf(const QString &name, QHash<QString, QString> &cache)
 {
     const qsizetype dot = name.lastIndexOf('.');
     const QString ext = dot >= 0 ? name.mid(dot).toLower() : QString();
@@ -89,9 +90,9 @@ QString TypeNameOf(const QString &name, const QString &hostPath, QHash<QString, 
                 type = classes.ReadString(QString());
         }
     }
-    if (type.isEmpty() && !hostPath.isEmpty()) {
+    if (type.isEmpty()) {
         static QMimeDatabase mimes;
-        type = mimes.mimeTypeForFile(hostPath, QMimeDatabase::MatchExtension).comment();
+        type = mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment();
     }
     type = type.left(80);
     if (!ext.isEmpty())
@@ -161,14 +162,22 @@ QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= FRecords->size() || !FRecords->at(index.row()))
         return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
-    const TUnnecessaryRecord *r = FRecords->at(index.row());
+    TUnnecessaryRecord *r = FRecords->at(index.row());
     switch (role) {
     case Qt::DisplayRole:
         return FileColumns::Text(*r, index.column());
     case Qt::DecorationRole:
-        if (index.column() == 0)
-            return r->Icon;
-        break;
+        if (index.column() != 0)
+            break;
+        // Only the rows drawn need an icon: asking for one per found file costs more than the search.
+        if (!r->IconKnown) {
+            const QString host = HostPathOf(r->Path);
+            static QFileIconProvider icons;
+            if (!host.isEmpty())
+                r->Icon = icons.icon(QFileInfo(host));
+            r->IconKnown = true;
+        }
+        return r->Icon;
     case Qt::TextAlignmentRole:
         return FileColumns::Alignment(index.column());
     case Qt::BackgroundRole:
@@ -556,37 +565,59 @@ void TTurhaIkkuna::ShowFolder(const QString &folder)
 void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 size, const QString &dateText,
                             const QString &attrText)
 {
+    // The scanner waits while this runs: what takes time is left to ShowFound.
     auto *r = new TUnnecessaryRecord;
     r->Path = folder + name;
     r->Size = size;
-    r->SizeText = QLocale().toString(size);
     r->DateText = dateText;
     r->AttrText = attrText;
-    const QString host = HostPathOf(r->Path);
-    r->TypeName = TypeNameOf(name, host, FTypeNames);
-    if (!host.isEmpty()) {
-        static QFileIconProvider icons;
-        r->Icon = icons.icon(QFileInfo(host));
+    FFound.Add(r);
+}
+
+void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
+{
+    const QLocale locale;
+    for (TUnnecessaryRecord *r : records) {
+        const QString name = r->Path.mid(r->Path.lastIndexOf('\\') + 1);
+        r->SizeText = locale.toString(r->Size);
+        r->TypeName = TypeNameOf(name, FTypeNames);
+        // Smaller than the header an image starts with: no version to read.
+        const QString host = r->Size >= 64 ? HostPathOfFile(r->Path) : QString();
+        if (!host.isEmpty()) {
+            const QStringList versions = Services::VersionInfoStrings(host, {"FileVersion", "ProductVersion"});
+            r->FileVersion = versions.at(0);
+            r->ProductVersion = versions.at(1);
+        }
     }
-    if (PaaIkkuna) {
-        r->FileVersion = PaaIkkuna->VersionInfoString(r->Path, "FileVersion");
-        r->ProductVersion = PaaIkkuna->VersionInfoString(r->Path, "ProductVersion");
-    }
-    // Widen the columns to fit, never narrow them.
-    const QFontMetrics metrics(FileList->font());
-    const QString cells[] = {r->Path, r->SizeText, r->TypeName, r->DateText, r->AttrText, r->FileVersion,
-                             r->ProductVersion};
-    for (int column = 0; column < 7; ++column) {
-        const int wanted = metrics.horizontalAdvance(cells[column]) + (column == 0 ? 32 : 16);
-        if (FileList->header()->sectionSize(column) < wanted)
-            FileList->header()->resizeSection(column, wanted);
-    }
-    const int row = int(FRecords.size());
-    FModel->beginInsertRows({}, row, row);
-    FRecords.append(r);
-    FModel->endInsertRows();
-    FTotalSize += size;
+    FileColumns::WidenToFit(FFitter, FileList, records, 7, [](const TUnnecessaryRecord &r, int column) {
+        return FileColumns::Text(r, column).toString();
+    });
+    FModel->AppendRows(int(records.size()), [&] { FRecords.append(records); });
+    for (const TUnnecessaryRecord *r : records)
+        FTotalSize += r->Size;
     ShowTotal();
+}
+
+QString TTurhaIkkuna::HostPathOfFile(const QString &path)
+{
+    // A folder's files come together: its host path is looked up once for them.
+    const qsizetype slash = path.lastIndexOf('\\');
+    const QString folder = path.left(slash + 1);
+    if (folder != FHostFolder.first)
+        FHostFolder = {folder, HostPathOf(folder)};
+    const QString &hostFolder = FHostFolder.second;
+    if (hostFolder.isEmpty())
+        return {};
+    return hostFolder + (hostFolder.endsWith('/') ? "" : "/") + path.mid(slash + 1);
+}
+
+bool TTurhaIkkuna::FileExists(const QString &path)
+{
+    const QString host = HostPathOfFile(path);
+    if (host.isEmpty())
+        return WinFiles::FileExists(path);
+    const quint32 attr = HostFiles::Attributes(host);
+    return attr != FileAttr::Invalid && !(attr & FileAttr::Directory);
 }
 
 void TTurhaIkkuna::ShowTotal()
@@ -628,6 +659,7 @@ void TTurhaIkkuna::UpdateDeleteButton()
 
 void TTurhaIkkuna::SearchDone()
 {
+    FFound.Flush();
     FWorker = nullptr;
     FScanning = false;
     FAborted = false;
@@ -649,6 +681,7 @@ void TTurhaIkkuna::SearchDone()
 
 void TTurhaIkkuna::SearchAborted()
 {
+    FFound.Flush();
     FWorker = nullptr;
     FScanning = false;
     FAborted = true;
@@ -773,17 +806,24 @@ void TTurhaIkkuna::AfterDelete(bool)
     FDeleteList.clear();
     const QList<int> rows = ToolWindow::SelectedRows(FileList);
     int failed = 0;
+    FHostFolder = {};
     FModel->Reset([&] {
-        for (qsizetype k = rows.size() - 1; k >= 0; --k) {
-            TUnnecessaryRecord *r = FRecords.at(rows.at(k));
-            if (WinFiles::FileExists(r->Path)) {
-                ++failed;
+        QList<TUnnecessaryRecord *> kept;
+        kept.reserve(FRecords.size());
+        qsizetype selected = 0;  // the next of rows
+        for (qsizetype i = 0; i < FRecords.size(); ++i) {
+            TUnnecessaryRecord *r = FRecords.at(i);
+            const bool chosen = selected < rows.size() && rows.at(selected) == i;
+            selected += chosen ? 1 : 0;
+            if (chosen && !FileExists(r->Path)) {
+                FTotalSize -= r->Size;
+                delete r;
                 continue;
             }
-            FTotalSize -= r->Size;
-            delete r;
-            FRecords.removeAt(rows.at(k));
+            failed += chosen ? 1 : 0;
+            kept.append(r);
         }
+        FRecords = kept;
     });
     if (failed > 0) {
         if (BatchState().FBatchMode)

@@ -2,6 +2,7 @@
 // Summary: TTurhaIkkuna, the unnecessary-file finder window, and its result model.
 #pragma once
 
+#include "files/FileColumns.h"
 #include "shell/Batch.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
@@ -31,7 +32,8 @@ struct TUnnecessaryRecord {
     QString AttrText;
     QString FileVersion;
     QString ProductVersion;
-    QIcon Icon;
+    QIcon Icon;  // asked for when the row is first drawn
+    bool IconKnown = false;
 };
 
 class TUnnecessaryModel : public TReportModel
@@ -121,6 +123,9 @@ private:
     void ShowFolder(const QString &folder);
     void AddFound(const QString &name, const QString &folder, qint64 size, const QString &dateText,
                   const QString &attrText);
+    void ShowFound(const QList<TUnnecessaryRecord *> &records);
+    QString HostPathOfFile(const QString &path);  // '' when the folder cannot be mapped
+    bool FileExists(const QString &path);
     void SearchDone();
     void SearchAborted();
     void AfterDelete(bool aborted);
@@ -149,4 +154,8 @@ private:
     QStringList FSkipList, FMaskList, FCustomList, FDeleteList;
     TUnnSpecialFolders FFolders;
     QHash<QString, QString> FTypeNames;  // extension -> type name, for one search
+    std::pair<QString, QString> FHostFolder;  // the folder of the last file mapped, and its host path
+    FileColumns::TColumnFitter FFitter;
+    FileColumns::TRowGroups<TUnnecessaryRecord> FFound{
+        this, [this](const QList<TUnnecessaryRecord *> &records) { ShowFound(records); }};
 };

@@ -37,6 +37,34 @@ bool IsAtOrBelow(const QString &subpath, const QString &folder)
         || subpath.startsWith(base + '\\', Qt::CaseInsensitive);
 }
 
+// Qt looks the clock's zone name up again for every "t" of a time format it fills in: the name goes
+// in once, quoted, in its place.
+QString WithZoneName(const QString &format, const QString &zone)
+{
+    QString quotedZone = zone;
+    quotedZone.replace('\'', QStringLiteral("''"));
+    quotedZone = '\'' + quotedZone + '\'';
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == '\'') {
+            if (i + 1 < format.size() && format.at(i + 1) == '\'') {
+                out += QStringLiteral("''");
+                ++i;
+                continue;
+            }
+            quoted = !quoted;
+            out += c;
+        } else if (c == 't' && !quoted) {
+            out += quotedZone;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 TEtsiTurhat::TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHandler onFolder, TFoundHandler onFound,
@@ -69,12 +97,31 @@ QString TEtsiTurhat::AttrText(quint32 attr)
 
 QString TEtsiTurhat::DateText(const QDateTime &local)
 {
-    // The directory entry holds two-second steps.
-    const QDateTime t = FileDateToDateTime(DateTimeToFileDate(local));
-    const QLocale locale;
-    QString text = locale.toString(t.date(), QLocale::ShortFormat);
-    if (t.time() != QTime(0, 0))
-        text += ' ' + locale.toString(t.time(), QLocale::LongFormat);
+    // Asked for every file found: the locale's formats are read once, and a time in the years a
+    // directory entry holds is cut to its two-second steps without another pass through the
+    // time zone.
+    struct TFormats {
+        QLocale Locale;
+        QString Date = Locale.dateFormat(QLocale::ShortFormat);
+        QString Time = WithZoneName(Locale.timeFormat(QLocale::LongFormat),
+                                    QDateTime::currentDateTime().timeZoneAbbreviation());
+    };
+    static const TFormats formats;
+    QDate date;
+    QTime time;
+    if (local.isValid() && local.timeSpec() == Qt::LocalTime && local.date().year() >= 1980
+        && local.date().year() <= 2107) {
+        date = local.date();
+        const QTime exact = local.time();
+        time = QTime(exact.hour(), exact.minute(), exact.second() & ~1);
+    } else {
+        const QDateTime t = FileDateToDateTime(DateTimeToFileDate(local));
+        date = t.date();
+        time = t.time();
+    }
+    QString text = formats.Locale.toString(date, formats.Date);
+    if (time != QTime(0, 0))
+        text += ' ' + formats.Locale.toString(time, formats.Time);
     return text;
 }
 
@@ -94,6 +141,7 @@ void TEtsiTurhat::DoWork()
 {
     if (Terminated())
         return;
+    FSinceHandOver.start();
     if (!FMasks.isEmpty()) {
         for (const QString &drive : CommaTextToList(FDrives)) {
             if (Terminated())
@@ -109,6 +157,38 @@ void TEtsiTurhat::DoWork()
         const QStringList masks = CommaTextToList(CustomMasks(entry));
         WalkFolder(CustomFolder(entry), masks, true, true, FRecurseCustom);
     }
+    // What a stop interrupted is never reported.
+    if (!Terminated())
+        HandOver();
+}
+
+// One synchronised call per file kept the walk waiting for the window at every file: the reports
+// wait here and go over together, a few times a second.
+bool TEtsiTurhat::Report(TReport report)
+{
+    FReports.push_back(std::move(report));
+    if (FReports.size() < ReportLimit && FSinceHandOver.elapsed() < ReportInterval)
+        return true;
+    return HandOver();
+}
+
+bool TEtsiTurhat::HandOver()
+{
+    FSinceHandOver.restart();
+    if (FReports.empty())
+        return true;
+    const bool delivered = Synchronize([this] {
+        for (const TReport &r : FReports) {
+            if (r.Name.isEmpty()) {
+                if (FOnFolder)
+                    FOnFolder(r.Folder);
+            } else if (FOnFound) {
+                FOnFound(r.Name, r.Folder, r.Size, r.DateText, r.AttrText);
+            }
+        }
+    });
+    FReports.clear();
+    return delivered;
 }
 
 bool TEtsiTurhat::Skipped(const QString &path) const
@@ -124,11 +204,9 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
 {
     if (Terminated() || IsRecycleBin(folder))
         return;
-    const QString reported = folder;
-    if (!Synchronize([this, reported] {
-            if (FOnFolder)
-                FOnFolder(reported);
-        }))
+    TReport entered;
+    entered.Folder = folder;
+    if (!Report(std::move(entered)))
         return;
     if (!folder.endsWith('\\'))
         folder += '\\';
@@ -139,13 +217,22 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
     const QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", FPrefix);
 
     if (filesHere) {
-        for (const QString &mask : masks) {
-            if (mask.isEmpty())
-                continue;
-            for (const TSearchRec &rec : listing) {
+        if (masks != FCompiledFrom) {
+            FCompiledFrom = masks;
+            FCompiled.clear();
+            for (const QString &mask : masks)
+                FCompiled.emplace_back(mask);
+        }
+        QList<QString> folded;
+        folded.reserve(listing.size());
+        for (const TSearchRec &rec : listing)
+            folded.append(rec.Attr & FileAttr::Directory ? QString() : rec.Name.toCaseFolded());
+        for (const TFileMask &mask : FCompiled) {
+            for (qsizetype i = 0; i < listing.size(); ++i) {
+                const TSearchRec &rec = listing.at(i);
                 if (Terminated())
                     return;
-                if (!MatchesMask(rec.Name, mask))
+                if (!mask.MatchesFolded(folded.at(i)))
                     continue;
                 if (rec.Attr & FileAttr::Directory)
                     continue;
@@ -164,13 +251,7 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
                 if (FReported.contains(seen))
                     continue;
                 FReported.insert(seen);
-                const QString name = rec.Name, where = folder;
-                const qint64 size = rec.Size;
-                const QString date = DateText(rec.Time), attr = AttrText(rec.Attr);
-                if (!Synchronize([this, name, where, size, date, attr] {
-                        if (FOnFound)
-                            FOnFound(name, where, size, date, attr);
-                    }))
+                if (!Report({rec.Name, folder, rec.Size, DateText(rec.Time), AttrText(rec.Attr)}))
                     return;
             }
         }

@@ -2,13 +2,16 @@
 // Summary: TEtsiTurhat, the unnecessary-file finder's scanner thread (drive walk, custom walk).
 #pragma once
 
+#include "platform/WinFiles.h"
 #include "shell/SharedThd.h"
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TWinePrefix;
 
@@ -22,6 +25,7 @@ public:
 
     // owner runs the handlers. The lists are copied and sorted (ignoring case). customEntries hold
     // "folder:masks", masks as comma text; drives is TDiskListView::SelectedDrives() text.
+    // Reports reach the owner in their order, several in one synchronised call (see ReportLimit).
     TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHandler onFolder, TFoundHandler onFound,
                 quint32 attrSkipMask, const QStringList &masks, const QStringList &customEntries,
                 const QString &drives, bool recurseCustom, bool skipEmpty,
@@ -35,12 +39,25 @@ public:
     static QString CustomFolder(const QString &entry);
     static QString CustomMasks(const QString &entry);
 
+    // A synchronised call hands over what was found within this time, or this many reports.
+    static constexpr qint64 ReportInterval = 100;  // milliseconds
+    static constexpr std::size_t ReportLimit = 1024;
+
 protected:
     void DoWork() override;
 
 private:
+    struct TReport {
+        QString Name;  // empty: the folder Folder was entered
+        QString Folder;
+        qint64 Size = 0;
+        QString DateText, AttrText;
+    };
     void WalkFolder(QString folder, const QStringList &masks, bool custom, bool filesHere, bool recurse);
     bool Skipped(const QString &path) const;
+    // Queues a report; false once the owner can take no more (the walk ends).
+    bool Report(TReport report);
+    bool HandOver();
 
     QStringList FSkipList;
     TFolderHandler FOnFolder;
@@ -53,4 +70,8 @@ private:
     bool FSkipEmpty = false;
     QSet<QString> FReported;  // host paths of the files reported so far
     std::shared_ptr<TWinePrefix> FPrefix;
+    std::vector<TReport> FReports;  // not handed over yet
+    QStringList FCompiledFrom;       // the masks FCompiled was read from
+    std::vector<TFileMask> FCompiled;
+    QElapsedTimer FSinceHandOver;
 };

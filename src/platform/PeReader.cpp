@@ -4,6 +4,10 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr qint64 kMaxImage = 256 * 1024 * 1024;
@@ -273,8 +277,22 @@ bool ReadVersionInfo(const QByteArray &image, TVersionInfo *info)
 
 bool ReadVersionInfoFile(const QString &hostPath, TVersionInfo *info)
 {
-    QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxImage || file.size() == 0) return false;
+    // The file lists ask this of every file they show: most are no image, and two bytes say so.
+    // Only a regular file is read (opening a FIFO would wait for a writer).
+    const int fd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st;
+    char magic[2];
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0x40 || st.st_size > kMaxImage ||
+        ::read(fd, magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z' || ::lseek(fd, 0, SEEK_SET) != 0) {
+        ::close(fd);
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     return ReadVersionInfo(file.readAll(), info);
 }
 

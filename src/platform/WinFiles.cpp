@@ -86,77 +86,82 @@ bool ValidFileNameBytes(const char *name, const QString &decoded)
     return true;
 }
 
-// The mask as FindFirstFile hands it to the file system: '?' becomes "one character, or none at a
-// dot or at the end", '*' before '.' "anything up to the last dot", '.' before '*', '?' or the
-// end "a dot, or the end of the name".
-enum class TMaskOp { Char, Star, DosStar, DosQm, DosDot };
-struct TMaskToken {
-    TMaskOp Op;
-    QChar C;
-};
-
-std::vector<TMaskToken> ParseMask(const QString &folded)
-{
-    std::vector<TMaskToken> tokens;
-    tokens.reserve(folded.size());
-    for (qsizetype i = 0; i < folded.size(); ++i) {
-        const QChar c = folded[i];
-        const QChar next = i + 1 < folded.size() ? folded[i + 1] : QChar();
-        if (c == u'?')
-            tokens.push_back({TMaskOp::DosQm, c});
-        else if (c == u'*')
-            tokens.push_back({next == u'.' ? TMaskOp::DosStar : TMaskOp::Star, c});
-        else if (c == u'.' && (next.isNull() || next == u'*' || next == u'?'))
-            tokens.push_back({TMaskOp::DosDot, c});
-        else
-            tokens.push_back({TMaskOp::Char, c});
-    }
-    return tokens;
-}
-
 }  // namespace
 
 bool MatchesMask(const QString &name, const QString &mask)
 {
-    if (mask.isEmpty())
+    return TFileMask(mask).Matches(name);
+}
+
+// The mask as FindFirstFile hands it to the file system: '?' becomes "one character, or none at a
+// dot or at the end", '*' before '.' "anything up to the last dot", '.' before '*', '?' or the
+// end "a dot, or the end of the name".
+TFileMask::TFileMask(const QString &mask)
+{
+    FEmpty = mask.isEmpty();
+    FAll = mask == u"*" || mask == u"*.*";
+    const QString folded = mask.toCaseFolded();
+    if (folded.size() > 2 && folded.startsWith(u"*.")
+        && std::none_of(folded.cbegin() + 2, folded.cend(), [](QChar c) { return c == u'*' || c == u'?' || c == u'.'; }))
+        FSuffix = folded.mid(1);
+    FTokens.reserve(std::size_t(folded.size()));
+    for (qsizetype i = 0; i < folded.size(); ++i) {
+        const QChar c = folded[i];
+        const QChar next = i + 1 < folded.size() ? folded[i + 1] : QChar();
+        if (c == u'?')
+            FTokens.push_back({TOp::DosQm, c});
+        else if (c == u'*')
+            FTokens.push_back({next == u'.' ? TOp::DosStar : TOp::Star, c});
+        else if (c == u'.' && (next.isNull() || next == u'*' || next == u'?'))
+            FTokens.push_back({TOp::DosDot, c});
+        else
+            FTokens.push_back({TOp::Char, c});
+    }
+}
+
+bool TFileMask::MatchesFolded(QStringView s) const
+{
+    if (FEmpty)
         return false;
-    if (mask == u"*" || mask == u"*.*")
+    if (FAll)
         return true;
-    const QString s = name.toCaseFolded();
-    const std::vector<TMaskToken> tokens = ParseMask(mask.toCaseFolded());
+    if (!FSuffix.isEmpty())
+        return s.endsWith(FSuffix);
     const qsizetype length = s.size();
     const qsizetype lastDot = s.lastIndexOf(u'.');
     // reach[j]: the tokens so far can consume exactly the first j characters.
-    std::vector<char> reach(length + 1, 0), next(length + 1, 0);
+    thread_local std::vector<char> reach, next;
+    reach.assign(std::size_t(length + 1), 0);
+    next.resize(std::size_t(length + 1));
     reach[0] = 1;
-    for (const TMaskToken &t : tokens) {
+    for (const TToken &t : FTokens) {
         std::fill(next.begin(), next.end(), 0);
         bool any = false;
         for (qsizetype j = 0; j <= length; ++j) {
             if (!reach[j])
                 continue;
             switch (t.Op) {
-            case TMaskOp::Char:
+            case TOp::Char:
                 if (j < length && s[j] == t.C)
                     next[j + 1] = 1;
                 break;
-            case TMaskOp::Star:
+            case TOp::Star:
                 for (qsizetype k = j; k <= length; ++k)
                     next[k] = 1;
                 break;
-            case TMaskOp::DosStar: {
+            case TOp::DosStar: {
                 const qsizetype end = lastDot >= j ? lastDot : length;
                 for (qsizetype k = j; k <= end; ++k)
                     next[k] = 1;
                 break;
             }
-            case TMaskOp::DosQm:
+            case TOp::DosQm:
                 if (j < length && s[j] != u'.')
                     next[j + 1] = 1;
                 else
                     next[j] = 1;
                 break;
-            case TMaskOp::DosDot:
+            case TOp::DosDot:
                 if (j < length && s[j] == u'.')
                     next[j + 1] = 1;
                 else if (j == length)

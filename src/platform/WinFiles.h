@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class TWinePrefix;
 
@@ -42,6 +43,26 @@ struct TSearchRec {
 // '*', '?' or the mask's end also matches the end of the name ("*." is "names without a dot"),
 // and '?' never takes a '.'. An empty mask matches nothing.
 bool MatchesMask(const QString &name, const QString &mask);
+
+// A mask read once for matching many names, with MatchesMask's answers.
+class TFileMask
+{
+public:
+    explicit TFileMask(const QString &mask);
+    bool Matches(const QString &name) const { return MatchesFolded(name.toCaseFolded()); }
+    // foldedName: the name through QString::toCaseFolded().
+    bool MatchesFolded(QStringView foldedName) const;
+
+private:
+    enum class TOp : quint8 { Char, Star, DosStar, DosQm, DosDot };
+    struct TToken {
+        TOp Op;
+        QChar C;
+    };
+    bool FEmpty = false, FAll = false;
+    QString FSuffix;  // "*.ext" with a plain ext: names ending in ".ext" match, and only they
+    std::vector<TToken> FTokens;
+};
 
 // DOS date-time (date in the high word) of a local time, and back. Two-second steps, the odd
 // second dropped. Times before 1980 give 1980-01-01 00:00:00 and times after 2107 give

@@ -37,6 +37,16 @@ void TReportModel::Reset(const std::function<void()> &change)
     endResetModel();
 }
 
+void TReportModel::AppendRows(int count, const std::function<void()> &add)
+{
+    if (count <= 0)
+        return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + count - 1);
+    add();
+    endInsertRows();
+}
+
 QVariant TReportModel::SortColumnBackground(int column) const
 {
     return column == FSortColumn ? QVariant(ShadeColour()) : QVariant();

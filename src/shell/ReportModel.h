@@ -26,6 +26,8 @@ public:
     int SortColumn() const { return FSortColumn; }
     // Wraps a change of the rows the model shows.
     void Reset(const std::function<void()> &change = {});
+    // Wraps add(), which puts count rows at the end: the view hears of them once.
+    void AppendRows(int count, const std::function<void()> &add);
 
 protected:
     // The background of a cell in `column`: the shade on the sort column, nothing elsewhere.

@@ -126,10 +126,18 @@ QString UniqueFileName(const QString &folderIn, const QString &fileNameIn)
 
 QString VersionInfoString(const QString &fileName, const QString &name)
 {
+    return VersionInfoStrings(fileName, {name}).constFirst();
+}
+
+QStringList VersionInfoStrings(const QString &fileName, const QStringList &names)
+{
     const QString host = HostPath(fileName);
     TVersionInfo info;
-    if (host.isEmpty() || !PeReader::ReadVersionInfoFile(host, &info)) return {};
-    return info.TranslatedValue(name);
+    QStringList values;
+    const bool found = !host.isEmpty() && PeReader::ReadVersionInfoFile(host, &info);
+    for (const QString &name : names)
+        values.append(found ? info.TranslatedValue(name) : QString());
+    return values;
 }
 
 bool ReadShellLink(const QString &linkFile, TShellLinkInfo &info)

@@ -10,6 +10,7 @@
 #include "platform/Registry.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -29,6 +30,8 @@ QString LongPathName(const QString &path, const TFindName &findName = {});
 
 QString UniqueFileName(const QString &folder, const QString &fileName);
 QString VersionInfoString(const QString &fileName, const QString &name);
+// The values of names (for example "FileVersion", "ProductVersion"), from one reading of the file.
+QStringList VersionInfoStrings(const QString &fileName, const QStringList &names);
 bool ReadShellLink(const QString &linkFile, TShellLinkInfo &info);
 // False also when the folder cannot be listed: only a folder known to be empty is empty.
 bool IsFolderEmpty(const QString &folder);

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -216,6 +217,75 @@ TEST_F(UnnecessaryWindow, FindListsTotalsAndStates)
     ASSERT_TRUE(WaitIdle(w));
     EXPECT_EQ(w.SkipList(), QStringList({"b.bak", "index.dat", "nothing"}));
     EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\a.tmp"}));
+}
+
+TEST_F(UnnecessaryWindow, ManyFoundFilesJoinTheListInGroupsWithEveryRow)
+{
+    // More files than one hand-over of the scanner holds, in five folders, beside files that
+    // match no mask.
+    struct TRow {
+        QString Path, Size, Type;
+    };
+    QList<TRow> expected;
+    qint64 total = 0;
+    const QDateTime stamp(QDate(2020, 6, 15), QTime(10, 20, 31));
+    for (int f = 0; f < 5; ++f) {
+        for (int i = 0; i < 300; ++i) {
+            const bool bak = i % 3 == 0;
+            const QString path = QStringLiteral("C:\\Junk\\%1\\f%2.%3").arg(QChar('A' + f)).arg(i, 4, 10, QChar('0'))
+                                     .arg(bak ? "bak" : "tmp");
+            const int size = (f * 300 + i) * 37 % 900 + 1;
+            QFile file(Builder.AddFile(path, QByteArray(size, 'x')));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+            expected.append({path, QString::number(size), bak ? "Backup copy" : QString()});
+            total += size;
+            if (i % 10 == 0)
+                Builder.AddFile(QStringLiteral("C:\\Junk\\%1\\x%2.dat").arg(QChar('A' + f)).arg(i), "1");
+        }
+    }
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.show();
+    w.Normal->setChecked(false);
+    w.edtFind->setText("*.tmp,*.bak");
+    w.edtSkip->setText("\\Temp\\");
+    QAbstractItemModel *model = w.FileList->model();
+    QSignalSpy inserts(model, &QAbstractItemModel::rowsInserted);
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    ASSERT_EQ(model->rowCount(), expected.size());
+    EXPECT_LE(inserts.count() * 50, expected.size()) << inserts.count() << " insertions";
+    EXPECT_EQ(w.TotalSize(), total);
+    EXPECT_EQ(w.lblStatus->text(), "Total of 1500 unnecessary file(s) found!");
+
+    w.FileListColumnClick(0);
+    const QLocale locale;
+    const QString modified = locale.toString(stamp.date(), QLocale::ShortFormat) + ' '
+                           + locale.toString(QTime(10, 20, 30), QLocale::LongFormat);
+    QStringList widest(7);
+    const QFontMetrics metrics(w.FileList->font());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        SCOPED_TRACE(row);
+        const auto cell = [&](int column) { return model->data(model->index(row, column)).toString(); };
+        const TRow &e = expected.at(row);
+        EXPECT_EQ(cell(0), e.Path);
+        EXPECT_EQ(cell(1), e.Size);
+        if (!e.Type.isEmpty()) {
+            EXPECT_EQ(cell(2), e.Type);
+        }
+        EXPECT_EQ(cell(3), modified);
+        EXPECT_EQ(cell(4), "A");
+        for (int column = 0; column < 7; ++column)
+            if (metrics.horizontalAdvance(cell(column)) > metrics.horizontalAdvance(widest[column]))
+                widest[column] = cell(column);
+        if (HasFailure())
+            break;
+    }
+    // Every column is as wide as its widest text and the margin the list keeps.
+    for (int column = 0; column < 7; ++column)
+        EXPECT_GE(w.FileList->header()->sectionSize(column),
+                  metrics.horizontalAdvance(widest[column]) + (column == 0 ? 32 : 16))
+            << "column " << column << ": " << widest[column].toStdString();
 }
 
 TEST_F(UnnecessaryWindow, SortBySizeUses64BitSizes)

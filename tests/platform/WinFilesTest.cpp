@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "FileFixtures.h"
 #include "support/PrefixBuilder.h"
 
@@ -70,6 +72,15 @@ TEST(MatchesMask, WindowsWildcards)
         SCOPED_TRACE(std::string(c.mask) + " ~ " + c.name);
         EXPECT_EQ(MatchesMask(QString::fromUtf8(c.name), QString::fromUtf8(c.mask)), c.match);
     }
+    // One mask read once gives the same answers for names of every length, in any order.
+    std::map<QString, TFileMask> masks;
+    for (const auto &c : cases)
+        masks.try_emplace(QString::fromUtf8(c.mask), QString::fromUtf8(c.mask));
+    for (int round = 0; round < 2; ++round)
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.mask) + " " + c.name);
+            EXPECT_EQ(masks.at(QString::fromUtf8(c.mask)).Matches(QString::fromUtf8(c.name)), c.match);
+        }
 }
 
 TEST(DosDateTime, RoundTripAndBounds)
