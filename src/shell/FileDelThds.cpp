@@ -7,6 +7,7 @@
 #include "platform/WinePrefix.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -99,7 +100,8 @@ QString THostDeletionLayer::Resolve(const QString &entry)
     static const QRegularExpression absolute(QStringLiteral("^[A-Za-z]:[\\\\/]"));
     if (!absolute.match(entry).hasMatch())
         return {};
-    const QStringList parts = entry.mid(3).split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    const QStringList parts = entry.mid(3).split(separators, Qt::SkipEmptyParts);
     if (parts.isEmpty())
         return {};
     for (const QString &part : parts)
@@ -117,19 +119,21 @@ QString THostDeletionLayer::Resolve(const QString &entry)
         return {};
     // The folder holding the entry is taken for real (C:\x and Z:\...\drive_c\x are one object);
     // the entry itself never is, or a link would be replaced by its target.
+    // The entries of one folder come together: its real path is looked up once for them.
     const QFileInfo host(QDir::cleanPath(mapping.HostPath));
-    const QString parent = QFileInfo(host.path()).canonicalFilePath();
+    if (host.path() != FLastFolder.first)
+        FLastFolder = {host.path(), QFileInfo(host.path()).canonicalFilePath()};
+    const QString &parent = FLastFolder.second;
     if (parent.isEmpty() || host.fileName().isEmpty())
         return {};
     const QString key = (parent == "/" ? QString() : parent) + "/" + host.fileName();
     struct stat st;
     if (!Lstat(key, &st))
         return {};
-    for (const TDrive &drive : drives.Drives()) {
-        const QString root = QFileInfo(drive.HostRoot).canonicalFilePath();
-        if (S_ISDIR(st.st_mode) && root == key)
-            return {};
-    }
+    if (S_ISDIR(st.st_mode))
+        for (const TDrive &drive : drives.Drives())
+            if (QFileInfo(drive.HostRoot).canonicalFilePath() == key)
+                return {};
     return key;
 }
 
@@ -208,6 +212,8 @@ void TFileDeletionThread::DeleteAll()
     QSet<QString> keys;
     QSet<QString> nothing;
     for (const QString &entry : std::as_const(FPending)) {
+        if (Terminated())
+            return;
         const QString key = FLayer->Resolve(entry);
         if (key.isEmpty())
             nothing.insert(entry.toCaseFolded());
@@ -217,23 +223,28 @@ void TFileDeletionThread::DeleteAll()
     FPending = QStringList(keys.begin(), keys.end());
     std::sort(FPending.begin(), FPending.end());
     FTotal = int(FPending.size() + nothing.size());
+    ReportProgress();
 
+    QElapsedTimer clock;
     while (!FPending.isEmpty() && !Terminated()) {
         const QStringList batch = BuildBatch();
         if (batch.isEmpty())
             continue;
-        if (FLayer->Delete(batch, FPermanent)) {
+        clock.start();
+        const bool deleted = FLayer->Delete(batch, FPermanent);
+        AdaptBatchSize(clock.elapsed());
+        if (deleted) {
             // A batch that reports success is done with, even if an entry survived it: the caller's
             // existence check reports what is left. Keeping it would repeat the batch for ever.
-            const QSet<QString> done(batch.begin(), batch.end());
-            FPending.removeIf([&done](const QString &key) { return done.contains(key); });
+            FPending.resize(FPending.size() - batch.size());
             ReportProgress();
             continue;
         }
+        // The layer stopped at the first entry it could not delete: what it deleted before is
+        // gone, the first that is still there is set aside (or given up, when it is the last).
         for (qsizetype i = FPending.size() - 1; i >= 0; --i) {
             if (!FLayer->Exists(FPending.at(i))) {
                 FPending.removeAt(i);
-                ReportProgress();
                 continue;
             }
             if (FPending.size() == 1)
@@ -242,6 +253,7 @@ void TFileDeletionThread::DeleteAll()
                 SetAsideEntry(FPending.takeAt(i));
             break;
         }
+        ReportProgress();
     }
     if (FForceRetry && !Terminated()) {
         for (const QString &key : std::as_const(FSetAside)) {
@@ -255,10 +267,12 @@ void TFileDeletionThread::DeleteAll()
     ReportProgress();
 }
 
+// The entries at the end of FPending that go to the layer next, last first. They stay the tail of
+// FPending until their delete has run: what vanished or is locked is taken out on the way.
 QStringList TFileDeletionThread::BuildBatch()
 {
     QStringList batch;
-    for (qsizetype i = FPending.size() - 1; i >= 0; --i) {
+    for (qsizetype i = FPending.size() - 1; i >= 0 && batch.size() < FBatchSize; --i) {
         const QString key = FPending.at(i);
         if (!FLayer->Exists(key)) {
             FPending.removeAt(i);
@@ -270,6 +284,16 @@ QStringList TFileDeletionThread::BuildBatch()
         }
     }
     return batch;
+}
+
+// A batch should take about BatchTime: long enough that the progress reports between batches
+// cost nothing, short enough that the bar moves and Abort is seen soon, on a fast disk or a slow one.
+void TFileDeletionThread::AdaptBatchSize(qint64 milliseconds)
+{
+    if (milliseconds < BatchTime / 2)
+        FBatchSize = std::min(FBatchSize * 2, MaxBatch);
+    else if (milliseconds > BatchTime * 2)
+        FBatchSize = std::max(FBatchSize / 2, 1);
 }
 
 void TFileDeletionThread::SetAsideEntry(const QString &key)

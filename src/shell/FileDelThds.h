@@ -56,6 +56,7 @@ private:
     std::shared_ptr<TWinePrefix> FPrefix;
     std::optional<TDriveMap> FDrives;
     QString FTrashHome;
+    std::pair<QString, QString> FLastFolder;  // the folder of the last entry resolved, and its real path
 };
 
 namespace FileDeletion {
@@ -77,12 +78,18 @@ public:
 
     int Total() const { return FTotal; }
 
+    // Batches start at FirstBatch entries and grow or shrink towards BatchTime milliseconds each.
+    static constexpr int FirstBatch = 16;
+    static constexpr int MaxBatch = 4096;
+    static constexpr qint64 BatchTime = 100;
+
 protected:
     void DoWork() override;  // DeleteAll
 
 private:
     void DeleteAll();
     QStringList BuildBatch();
+    void AdaptBatchSize(qint64 milliseconds);
     void SetAsideEntry(const QString &key);
     void ReportProgress();
 
@@ -93,5 +100,6 @@ private:
     QStringList FSetAside;  // keys, ascending
     bool FForceRetry = false;
     int FSetAsideCount = 0;
+    int FBatchSize = FirstBatch;
     std::shared_ptr<TDeletionFileLayer> FLayer;
 };

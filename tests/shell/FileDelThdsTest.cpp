@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace {
 
 using TFakeLayer = TestSupport::TMemoryDeletionLayer;
@@ -140,6 +144,83 @@ TEST(FileDeletionThread, AbortStopsBeforeTheNextBatchOrRetry)
             RunDeletion({"C:\\a", "C:\\x", "C:\\y"}, true, layer, [&running](TFileDeletionThread *t) { running = t; });
         ASSERT_TRUE(result.Ended);
         EXPECT_EQ(layer->Calls, QList<QStringList>({{"C:\\a"}, {"C:\\x"}}));
+    }
+}
+
+QStringList Entries(int count)
+{
+    QStringList entries;
+    for (int i = 0; i < count; ++i)
+        entries.append(QStringLiteral("C:\\f%1").arg(i, 5, 10, QChar('0')));
+    return entries;
+}
+
+TEST(FileDeletionThread, BatchesGrowAndTheProgressFollowsEachOne)
+{
+    const QStringList files = Entries(5000);
+    auto layer = std::make_shared<TFakeLayer>();
+    layer->Existing = QSet<QString>(files.begin(), files.end());
+    const TRunResult result = RunDeletion(files, false, layer);
+    ASSERT_TRUE(result.Ended);
+    EXPECT_TRUE(layer->Existing.isEmpty());
+    // Fast deletes: 16 entries first, then batches that grow (16, 32, 64 ... when nothing else
+    // holds the machine up), every entry once, last first.
+    QList<int> sizes;
+    QStringList handed;
+    for (const QStringList &call : std::as_const(layer->Calls)) {
+        sizes.append(int(call.size()));
+        handed += call;
+    }
+    ASSERT_FALSE(sizes.isEmpty());
+    EXPECT_EQ(sizes.first(), TFileDeletionThread::FirstBatch);
+    EXPECT_LT(sizes.size(), 5000 / 100) << "the batches never grew";
+    QStringList descending = files;
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(handed, descending);
+    // The bar stands at what the batches so far deleted.
+    QList<int> expectedDone{0};
+    for (int size : sizes)
+        expectedDone.append(expectedDone.last() + size);
+    QList<int> done;
+    for (const auto &[d, total] : result.Progress) {
+        EXPECT_EQ(total, 5000);
+        if (done.isEmpty() || done.last() != d)
+            done.append(d);
+    }
+    EXPECT_EQ(done, expectedDone);
+}
+
+TEST(FileDeletionThread, SlowBatchesShrinkAndAnAbortEndsTheNextOne)
+{
+    {
+        SCOPED_TRACE("a slow disk");
+        const QStringList files = Entries(40);
+        auto layer = std::make_shared<TFakeLayer>();
+        layer->Existing = QSet<QString>(files.begin(), files.end());
+        layer->OnDelete = [&layer] {
+            if (layer->Calls.isEmpty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(3 * TFileDeletionThread::BatchTime));
+        };
+        ASSERT_TRUE(RunDeletion(files, false, layer).Ended);
+        ASSERT_GE(layer->Calls.size(), 2);
+        EXPECT_EQ(layer->Calls.at(0).size(), TFileDeletionThread::FirstBatch);
+        EXPECT_EQ(layer->Calls.at(1).size(), TFileDeletionThread::FirstBatch / 2);
+    }
+    {
+        SCOPED_TRACE("Abort during the second batch");
+        const QStringList files = Entries(1000);
+        auto layer = std::make_shared<TFakeLayer>();
+        layer->Existing = QSet<QString>(files.begin(), files.end());
+        TFileDeletionThread *running = nullptr;
+        layer->OnDelete = [&layer, &running] {
+            if (layer->Calls.size() == 1)
+                running->Terminate();
+        };
+        const TRunResult result =
+            RunDeletion(files, true, layer, [&running](TFileDeletionThread *t) { running = t; });
+        ASSERT_TRUE(result.Ended);
+        ASSERT_EQ(layer->Calls.size(), 2);
+        EXPECT_EQ(layer->Existing.size(), 1000 - layer->Calls.at(0).size() - layer->Calls.at(1).size());
     }
 }
 

@@ -124,4 +124,37 @@ TEST(DeleteFilesThreaded, AbortStopsAfterTheRunningBatch)
     EXPECT_EQ(OpenProgressWindow(), nullptr);
 }
 
+TEST(DeleteFilesThreaded, TheBarMovesBetweenBatchesAndAbortStopsThere)
+{
+    auto layer = std::make_shared<TSlowLayer>();
+    QStringList files;
+    for (int i = 0; i < 3000; ++i)
+        files.append(QStringLiteral("C:\\f%1").arg(i, 4, 10, QChar('0')));
+    layer->Existing = QSet<QString>(files.begin(), files.end());
+    layer->Release = false;  // the first delete waits until the bar is watched
+    TLayerScope scope(layer);
+    QList<int> values;
+    QTimer::singleShot(0, [&] {
+        TTulostaIkkuna *w = OpenProgressWindow();
+        ASSERT_NE(w, nullptr);
+        QObject::connect(w->ProgressBar, &QProgressBar::valueChanged, w, [&, w](int value) {
+            values.append(value);
+            // After the third batch the user presses Abort.
+            if (values.size() == 3)
+                QTest::mouseClick(w->btnAbort, Qt::LeftButton);
+        });
+        layer->Release = true;
+    });
+    bool aborted = false;
+    FileDeletion::DeleteFilesThreaded(nullptr, files, true, false, [&](bool a) { aborted = a; });
+    EXPECT_TRUE(aborted);
+    // The bar stood at what each batch had deleted by then, and no batch began after Abort.
+    ASSERT_EQ(layer->Calls.size(), 3);
+    const int first = int(layer->Calls.at(0).size()), second = int(layer->Calls.at(1).size()),
+              third = int(layer->Calls.at(2).size());
+    EXPECT_EQ(values, QList<int>({first, first + second, first + second + third}));
+    EXPECT_EQ(layer->Existing.size(), 3000 - first - second - third);
+    EXPECT_EQ(OpenProgressWindow(), nullptr);
+}
+
 } // namespace
