@@ -2,10 +2,10 @@
 // Summary: tests of TINetDetect: which addresses mean online, the polls over injected sources, and the real system sources in a network namespace of their own.
 #include "net/INetDetect.h"
 
-#include <QCoreApplication>
+#include "NetNamespace.h"
+
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -263,9 +263,6 @@ TEST(TINetSourcesTest, SystemSourcesLeaveTheLoopbackOut)
 
 // ---- the real machine: a network namespace of the test's own ----------------------------------
 
-constexpr char InsideVariable[] = "VASKIMO_TEST_IN_NETNS";
-constexpr char NamespaceHost[] = "vaskimo-netns";
-
 QStringList Resolve(const QString &host)
 {
     addrinfo hints = {};
@@ -297,8 +294,8 @@ void RunInsideTheNamespace()
 {
     char name[256] = {};
     ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
-    ASSERT_EQ(QString::fromLatin1(name), QLatin1String(NamespaceHost));
-    ASSERT_EQ(Resolve(QLatin1String(NamespaceHost)), QStringList{"127.0.1.1"}) << "the own name must lead to loopback only";
+    ASSERT_EQ(QString::fromLatin1(name), QLatin1String(TestNetns::HostName));
+    ASSERT_EQ(Resolve(QLatin1String(TestNetns::HostName)), QStringList{"127.0.1.1"}) << "the own name must lead to loopback only";
 
     // The system's own sources, counted.
     auto polls = std::make_shared<std::atomic<int>>(0);
@@ -341,41 +338,16 @@ void RunInsideTheNamespace()
 
 TEST(INetDetectNamespaceTest, OwnNameOnLoopbackAndALinkThatComesUp)
 {
-    if (qEnvironmentVariableIsSet(InsideVariable)) {
+    if (TestNetns::Inside()) {
         RunInsideTheNamespace();
         return;
     }
-    if (geteuid() != 0)
-        GTEST_SKIP() << "a network namespace of the test's own needs root (CI runs as root)";
-    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
-    const QString ip = QStandardPaths::findExecutable(QStringLiteral("ip"));
-    if (unshare.isEmpty() || ip.isEmpty())
-        GTEST_SKIP() << "unshare (util-linux) or ip (iproute2) is not installed";
-    QTemporaryDir dir;
-    const QString hosts = dir.filePath(QStringLiteral("hosts"));
-    {
-        QFile f(hosts);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("127.0.0.1 localhost\n127.0.1.1 ") + NamespaceHost + "\n::1 localhost\n");
-    }
-    // A failing step before the test proper means this machine cannot make the namespace: exit 77.
-    const QString script = QStringLiteral(
-        "{ hostname %1 && mount --bind '%2' /etc/hosts && ip link set lo up &&"
-        "  ip link add vk0 type veth peer name vk1 && ip link set vk0 up && ip link set vk1 up; } >&2 ||"
-        "  { echo 'the namespace could not be set up' >&2; exit 77; }\n"
-        "exec '%3' --gtest_filter=INetDetectNamespaceTest.*\n")
-                               .arg(QLatin1String(NamespaceHost), hosts, QCoreApplication::applicationFilePath());
-    QProcess inside;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(InsideVariable), QStringLiteral("1"));
-    inside.setProcessEnvironment(environment);
-    inside.setProcessChannelMode(QProcess::MergedChannels);
-    inside.start(unshare, {"--net", "--mount", "--uts", "--", "sh", "-c", script});
-    ASSERT_TRUE(inside.waitForFinished(60000)) << "the test inside the namespace did not end";
-    const QString output = QString::fromLocal8Bit(inside.readAll());
-    if (inside.exitCode() == 77 || output.contains(QLatin1String("unshare failed")))
-        GTEST_SKIP() << "no network namespace here: " << output.toStdString();
-    EXPECT_EQ(inside.exitCode(), 0) << output.toStdString();
+    const TestNetns::TRun run = TestNetns::RunAgainInside(
+        "ip link set lo up && ip link add vk0 type veth peer name vk1 && ip link set vk0 up && ip link set vk1 up",
+        "INetDetectNamespaceTest.*");
+    if (run.Skipped)
+        GTEST_SKIP() << run.Why.toStdString();
+    EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
 }
 
 }  // namespace

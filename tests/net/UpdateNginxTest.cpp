@@ -3,6 +3,7 @@
 #include "net/Update.h"
 
 #include "HttpPeers.h"
+#include "NetNamespace.h"
 #include "PeerProcess.h"
 #include "UpdateTestSupport.h"
 #include "support/MessageBoxCatcher.h"
@@ -547,5 +548,36 @@ TEST_F(UpdateSlowServerTest, AnOversizedBodyIsRefusedWithMemoryBounded)
             EXPECT_LT(PeakRss() - before, 32 * 1024 * 1024);
         }
         EXPECT_EQ(QDir(Folder + "Downloads").entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+}
+
+// A machine that is offline: loopback is all it has.
+TEST(UpdateOfflineTest, TheStatusSaysWhy)
+{
+    if (!TestNetns::Inside()) {
+        const TestNetns::TRun run = TestNetns::RunAgainInside("ip link set lo up", "UpdateOfflineTest.*");
+        if (run.Skipped)
+            GTEST_SKIP() << run.Why.toStdString();
+        EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
+        return;
+    }
+    const struct { const char *name, *address, *reason; } cases[] = {
+        {"an address", "http://192.0.2.10/Vaskimo.upd", "Network is unreachable (Error #10051)"},
+        {"a name", "http://updates.vaskimo.invalid/Vaskimo.upd", "can't resolve hostname to IP address"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir program;
+        TSettings settings;
+        settings.FUpdateAddress = QLatin1String(c.address);
+        settings.FUpdateDir = QStringLiteral("C:\\Vaskimo\\");
+        TRecorder recorder;
+        TUpdateHost host = recorder.Host(program.path() + u'/', &settings, QStringLiteral("1.0.0.0"));
+        host.HostFolder = [&](const QString &) { return program.path() + QStringLiteral("/Downloads/"); };
+        TUpdateIkkuna w(nullptr, host);
+        w.show();
+        Click(w, "btnCheck");
+        EXPECT_EQ(w.FUpdateResult, 1);
+        EXPECT_EQ(w.StatusText(), QStringLiteral("Error occured!\n") + QLatin1String(c.reason));
     }
 }
