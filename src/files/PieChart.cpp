@@ -45,6 +45,20 @@ QFont PixelFont(const QFont &font)
     return f;
 }
 
+// The button face of the windows, unless a slice has that colour: no slice is ever drawn in the
+// colour of the ground it stands on.
+quint32 BackgroundFor(const QList<TPieSlice> &slices)
+{
+    for (const quint32 candidate : {0xF0F0F0u, 0xFFFFFFu, 0xC0C0C0u, 0x808080u}) {
+        bool used = false;
+        for (const TPieSlice &s : slices)
+            used = used || s.Colour == candidate;
+        if (!used)
+            return candidate;
+    }
+    return 0xF0F0F0;
+}
+
 }  // namespace
 
 QColor ColorRefToQColor(quint32 colour)
@@ -117,7 +131,7 @@ TPicture TPieChart::Picture(const QSize &size) const
 {
     TPicture p;
     p.Size = size;
-    p.Background = 0xFFFFFF;
+    p.Background = BackgroundFor(Series1.Slices);
     p.Font.Name = FFont.family();
     const QFontMetrics fm(PixelFont(FFont));
     p.Font.PixelHeight = PixelHeight(FFont);
@@ -143,9 +157,18 @@ TPicture TPieChart::Picture(const QSize &size) const
 
     const TLayout l = Layout(size);
     for (int i = 0; i < Series1.Count(); ++i) {
-        const auto [start, span] = l.Angles.at(i);
+        auto [start, span] = l.Angles.at(i);
         if (span <= 0)
             continue;
+        // Metafiles give a pie by the points where its radials meet the ellipse: when both fall on
+        // one pixel, GDI and libwmf draw the whole ellipse. Such a slice is too thin to show, or
+        // (its rest too thin) the whole pie.
+        if (span < FullCircle
+            && Metafile::RadialPoint(l.Pie, start) == Metafile::RadialPoint(l.Pie, start + span)) {
+            if (2 * span < FullCircle)
+                continue;
+            span = FullCircle;
+        }
         TPictureItem pie;
         pie.Kind = TPictureItem::Pie;
         pie.Box = l.Pie;

@@ -57,6 +57,7 @@ public:
     // The slice under a point of the widget, -1 for none.
     int SliceAt(const QPoint &pos) const;
 
+    // Slices too thin to span a pixel are left out; the ground is never a slice's colour.
     TPicture Picture(const QSize &size) const;
     static void Render(const TPicture &picture, QPainter &painter);
 
