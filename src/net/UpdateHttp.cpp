@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: the update window's HTTP client over THttpCli.
+// Summary: the update window's HTTP client over THttpCli, and why a download failed in words a user can act on.
 #include "net/UpdateHttp.h"
 
 #include "net/HttpProt.h"
@@ -61,11 +61,12 @@ public:
         // or a body shorter than announced would otherwise be saved as the update.
         const int status = Http.FStatusCode;
         const qint64 length = Http.ContentLength();
-        const bool serverSaidNo = Http.RequestDoneError() == 0 && (status < 200 || status > 299) && status > 0
-            && (why.isEmpty() || code == status);
+        const bool success = status >= 200 && status <= 299;
         const bool whole = length < 0 || Http.ReceivedBytes() == length;
-        if (why.isEmpty() && !serverSaidNo && Http.RequestDoneError() == 0 && whole)
+        if (why.isEmpty() && success && Http.RequestDoneError() == 0 && whole)
             return true;
+        // The server's own answer names its status; the client's failures have only their text.
+        const bool serverSaidNo = Http.RequestDoneError() == 0 && !success && status > 0 && (why.isEmpty() || code == status);
         if (error) {
             if (serverSaidNo)
                 *error = QStringLiteral("The %1 answered %2 %3")
