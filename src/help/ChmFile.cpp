@@ -2,23 +2,16 @@
 // Summary: the libchm reader behind the help engine and the viewer.
 #include "help/ChmFile.h"
 
+#include "help/ChmLayout.h"
+
 #include <QFile>
 
 #include <chm_lib.h>
 
 namespace {
 
-quint32 Dword(const QByteArray &data, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data.constData()) + at;
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
-
-quint16 Word(const QByteArray &data, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data.constData()) + at;
-    return quint16(p[0] | p[1] << 8);
-}
+using Chm::Dword;
+using Chm::Word;
 
 // A NUL-terminated 8-bit string at an offset; a string that runs off the end is cut there.
 QString CString(const QByteArray &data, qsizetype at)
@@ -33,10 +26,18 @@ QString CString(const QByteArray &data, qsizetype at)
     return utf8.contains(QChar::ReplacementCharacter) ? QString::fromLatin1(bytes) : utf8;
 }
 
+struct TCollect {
+    QStringList *List;
+    qint64 Left;  // entries the directory can hold at most
+};
+
 int CollectObject(chmFile *, chmUnitInfo *ui, void *context)
 {
-    auto *list = static_cast<QStringList *>(context);
-    list->append(QString::fromUtf8(ui->path));
+    auto *collect = static_cast<TCollect *>(context);
+    // A listing that runs on past what its directory can hold goes round in a circle.
+    if (--collect->Left < 0)
+        return CHM_ENUMERATOR_SUCCESS;
+    collect->List->append(QString::fromUtf8(ui->path));
     return CHM_ENUMERATOR_CONTINUE;
 }
 
@@ -62,8 +63,10 @@ TChmFile::~TChmFile() { Close(); }
 bool TChmFile::Open(const QString &hostPath)
 {
     Close();
-    if (hostPath.isEmpty())
+    Chm::TLayout layout;
+    if (hostPath.isEmpty() || !Chm::CheckLayout(hostPath, &layout))
         return false;
+    FDirectoryLength = layout.DirectoryLength;
     FHandle = chm_open(QFile::encodeName(hostPath).constData());
     if (!FHandle)
         return false;
@@ -118,8 +121,10 @@ std::optional<QByteArray> TChmFile::Read(const QString &objectPath) const
 QStringList TChmFile::Objects() const
 {
     QStringList list;
+    // An entry takes at least four bytes of its directory.
+    TCollect collect{&list, FDirectoryLength / 4};
     if (FHandle)
-        chm_enumerate(FHandle, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, CollectObject, &list);
+        chm_enumerate(FHandle, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, CollectObject, &collect);
     return list;
 }
 
@@ -127,8 +132,9 @@ QString TChmFile::DefaultTopic() const
 {
     if (!FDefaultTopic.isEmpty() && Contains(FDefaultTopic))
         return Chm::ObjectPath(FDefaultTopic);
+    // A damaged listing may name a page that cannot be looked up: that is no topic to show.
     for (const QString &path : Objects())
-        if (IsPage(path))
+        if (IsPage(path) && Contains(path))
             return path;
     return {};
 }

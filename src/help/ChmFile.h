@@ -11,7 +11,9 @@
 
 struct chmFile;
 
-// Every parse here is bounds-checked: a truncated or hostile help file gives "not found", never a crash.
+// Every parse here is bounds-checked: a truncated or hostile help file gives "not found", never a
+// crash, and its directory is checked before libchm reads it, so no help file can make libchm
+// loop for ever or allocate more than the file holds.
 class TChmFile
 {
 public:
@@ -46,6 +48,7 @@ private:
     void ReadContextMap();
 
     chmFile *FHandle = nullptr;
+    qint64 FDirectoryLength = 0;
     QString FFileName;
     QString FTitle;
     QString FDefaultTopic;

@@ -1,7 +1,7 @@
 # Help engine over libchm (help_core), the help hook and its log; the QTextBrowser viewer (help_ui).
 find_library(CHM_LIBRARY chm REQUIRED)
 find_path(CHM_INCLUDE_DIR chm_lib.h REQUIRED)
-target_sources(help_core PRIVATE ChmFile.h ChmFile.cpp)
+target_sources(help_core PRIVATE ChmFile.h ChmFile.cpp ChmLayout.h ChmLayout.cpp)
 target_include_directories(help_core PRIVATE ${CHM_INCLUDE_DIR})
 target_link_libraries(help_core PRIVATE ${CHM_LIBRARY})
 target_sources(help_core PRIVATE hh.h hh.cpp hh_funcs.h hh_funcs.cpp)

@@ -103,6 +103,44 @@ TEST_F(ChmFileTest, MissingAndDamagedFilesDoNotOpenOrMapNothing)
     }
 }
 
+// Hand-made files (kept with the fuzz corpus) that made libchm loop for ever, allocate 4 GiB or
+// more, or crash: none of them opens. Their sound siblings, with an index chunk and a compressed
+// section, still do.
+TEST(ChmHostileFileTest, FilesThatWouldStopTheProgramAreNotOpened)
+{
+    const QString folder = QStringLiteral(VASKIMO_FIXTURES "/../fuzz/corpus/chm/");
+    const struct {
+        const char *name;
+        bool opens;
+    } files[] = {
+        {"listing-chunk-names-itself-next.chm", false},
+        {"index-chunk-names-itself.chm", false},
+        {"chunk-size-of-4-gib.chm", false},
+        {"reset-table-block-length-of-4-gib.chm", false},
+        {"reset-table-block-length-of-1-tib.chm", false},
+        {"lzx-window-of-zero.chm", false},
+        {"lzx-control-data-of-unknown-version.chm", false},
+        {"index-chunk.chm", true},
+        {"compressed-section.chm", true},
+    };
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.name);
+        ASSERT_TRUE(QFile::exists(folder + QLatin1String(f.name)));
+        TChmFile chm(folder + QLatin1String(f.name));
+        EXPECT_EQ(chm.IsOpen(), f.opens);
+        if (f.opens) {
+            EXPECT_EQ(chm.Title(), QStringLiteral("T"));
+            EXPECT_TRUE(chm.Objects().contains(QStringLiteral("/c.htm")));
+        }
+    }
+
+    // A page whose name is no UTF-8 cannot be looked up: it is no default topic.
+    TChmFile odd(folder + QStringLiteral("default-page-whose-name-is-no-utf8.chm"));
+    ASSERT_TRUE(odd.IsOpen());
+    EXPECT_EQ(odd.Objects().size(), 1);
+    EXPECT_EQ(odd.DefaultTopic(), QString());
+}
+
 TEST_F(ChmFileTest, ContextMapWithOffsetsPastTheStringsIsIgnored)
 {
     TChmBuilder b;

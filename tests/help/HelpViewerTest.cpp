@@ -205,15 +205,30 @@ TEST_F(HelpViewer, HelpButtonShowsTheChmOrSaysWhyNot)
 
 TEST_F(HelpViewer, BrokenHelpFileIsReportedNotShown)
 {
-    QFile broken(FDir.filePath(QStringLiteral("VKSuomi.chm")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write(TChmBuilder::Sample().Build().left(300));
-    broken.close();
-    const auto session = Session();
-    session->InstallHook(broken.fileName());
-    EXPECT_TRUE(AppHelp::HelpContext(13));
-    EXPECT_EQ(FBoxes.Shown, QStringList{"The help file \"" + broken.fileName() + "\" is damaged: it holds no help page."});
-    EXPECT_EQ(THelpViewer::Current(), nullptr);
+    // Cut short inside its directory: refused before it is read; whole but without a page: no topic.
+    TChmBuilder withoutPages;
+    withoutPages.Add(QStringLiteral("/help.css"), "h1 { color: red; }");
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        const char *damage;
+    } files[] = {
+        {"cut short", TChmBuilder::Sample().Build().left(300), "it cannot be read as compiled HTML Help."},
+        {"no page", withoutPages.Build(), "it holds no help page."},
+    };
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.name);
+        FBoxes.Shown.clear();
+        QFile broken(FDir.filePath(QStringLiteral("VKSuomi.chm")));
+        ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        broken.write(f.bytes);
+        broken.close();
+        const auto session = Session();
+        session->InstallHook(broken.fileName());
+        EXPECT_TRUE(AppHelp::HelpContext(13));
+        EXPECT_EQ(FBoxes.Shown, QStringList{"The help file \"" + broken.fileName() + "\" is damaged: " + f.damage});
+        EXPECT_EQ(THelpViewer::Current(), nullptr);
+    }
 }
 
 TEST_F(HelpViewer, PagesWithoutAnEncodingInTheWindowsCodePageReadRight)
