@@ -25,6 +25,8 @@
 #include "shell/StopSignals.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -43,6 +45,16 @@ void QuietQtMessages()
             qtHandler(type, context, text);
     });
 }
+
+// Reported, not refused: the batch log's start block still counts them, as it always has.
+void ReportUnknownSwitches(const QStringList &parameters)
+{
+    for (const QString &item : Batch::UnknownSwitches(parameters))
+        Complain(QStringLiteral("unknown switch \"%1\" (see vaskimo --help)").arg(item));
+}
+
+// Before QApplication exists: the kernel's own link to the running program, as Qt reads it later.
+QString ExecutablePath() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
 
 void RegisterTools(const QString &programFolder, bool unattended, THelpSession *help)
 {
@@ -85,14 +97,30 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList parameters = arguments.mid(1);
+
+    const TProgramFolders folders = ProgramInfo::DecideFolders(
+        QFileInfo(ExecutablePath()).absolutePath(),
+        qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+    // The conventions every command-line user tries first; neither needs a display or the lock.
+    if (parameters.contains(u"--help")) {
+        std::fputs(qPrintable(Batch::Usage(folders.Own)), stdout);
+        return ExitCode::Done;
+    }
+    if (parameters.contains(u"--version")) {
+        std::printf("%s %s\n", qPrintable(ProgramInfo::Name()), qPrintable(ProgramInfo::Version()));
+        return ExitCode::Done;
+    }
 
     // Tool and browser switches need nobody at the screen; everything else needs a display.
-    const bool batchWork = Batch::HasBatchWork(arguments.mid(1));
+    const bool batchWork = Batch::HasBatchWork(parameters);
     const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    const bool platformNamed = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    const bool platformNamed = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || parameters.contains(u"-platform");
     if (headless && !platformNamed && !batchWork) {
+        ReportUnknownSwitches(parameters);
         Complain(QStringLiteral("there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set). Without one "
-                                "Vaskimo runs only unattended, with a tool or browser switch such as -reg."));
+                                "Vaskimo runs only unattended, with a tool or browser switch such as -reg "
+                                "(see vaskimo --help)."));
         return ExitCode::NeedsDisplay;
     }
 
@@ -107,6 +135,15 @@ int main(int argc, char **argv)
         return ExitCode::Done;
     }
 
+    QString folderError;
+    if (!ProgramInfo::MakeOwnFolder(folders, &folderError)) {
+        Complain(folderError);
+        // Nothing an unattended run does could be recorded; a user at the window still gets one.
+        if (batchWork)
+            return ExitCode::LogNotWritten;
+    }
+    ProgramInfo::SetFolders(folders);
+
     TStopSignals::Install();
     if (batchWork)
         QuietQtMessages();
@@ -115,6 +152,8 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramInfo::Name());
+    // Qt has taken its own options (-platform, -style...) out by now.
+    ReportUnknownSwitches(QCoreApplication::arguments().mid(1));
     const bool offscreen = QGuiApplication::platformName() == u"offscreen";
     if (offscreen) {
         // Nobody can answer a box here: questions answer Yes, the rest goes to standard error.
@@ -124,9 +163,9 @@ int main(int argc, char **argv)
             return true;
         });
     }
-    const QString programFolder = QCoreApplication::applicationDirPath() + u'/';
+    const QString programFolder = folders.Own;
     // Declared before the window, so the window goes first and the hook then closes the viewer.
-    THelpSession help(QCoreApplication::applicationFilePath(), arguments);
+    THelpSession help(QCoreApplication::applicationFilePath(), arguments, programFolder);
     // A batch run leaves the first run's language choice, and the splash, to the next start.
     RegisterTools(programFolder, batchWork || offscreen, &help);
     TPaaIkkuna window(programFolder);

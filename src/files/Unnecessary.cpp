@@ -5,6 +5,7 @@
 #include "files/DiskList.h"
 #include "files/FileColumns.h"
 #include "files/UnnecessaryThds.h"
+#include "platform/ProgramInfo.h"
 #include "platform/CommaText.h"
 #include "platform/DriveMap.h"
 #include "platform/IniFile.h"
@@ -460,7 +461,7 @@ void TTurhaIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
 
 QString TTurhaIkkuna::ReadBlacklistUnnecessary(bool *ok) const
 {
-    const QString path = FProgramFolder + "BlackLst.vkb";
+    const QString path = ProgramInfo::ShippedFile(FProgramFolder, QStringLiteral("BlackLst.vkb"));
     *ok = true;
     if (!QFileInfo::exists(path))
         return {};

@@ -224,11 +224,11 @@ void THelpViewer::RegisterEngine()
     HHFuncs::SetMessageHandler([](const QString &text) { MessageBoxes::Error(QApplication::activeWindow(), text); });
 }
 
-THelpSession::THelpSession(const QString &programFile, const QStringList &arguments)
+THelpSession::THelpSession(const QString &programFile, const QStringList &arguments, const QString &programFolder)
 {
     THelpViewer::RegisterEngine();
     HH::Load();
-    HHFuncs::Start({programFile, arguments, QString()});
+    HHFuncs::Start({programFile, arguments, QString(), programFolder});
     if (qApp) {
         FF1Filter = std::make_unique<TF1Filter>(this);
         qApp->installEventFilter(FF1Filter.get());

@@ -59,7 +59,8 @@ private:
 class THelpSession
 {
 public:
-    explicit THelpSession(const QString &programFile, const QStringList &arguments);
+    // programFolder: the folder beside the program ("debug.debug", "HHDebug.txt"); empty: programFile's.
+    THelpSession(const QString &programFile, const QStringList &arguments, const QString &programFolder = {});
     ~THelpSession();
     // Installs the help hook when helpFile is a ".chm" file (host type 0, no window definition).
     void InstallHook(const QString &helpFile);

@@ -244,8 +244,9 @@ void HHFuncs::Start(const TStartInput &input)
     m.Arguments = input.Arguments;
     m.RunDir = input.Arguments.isEmpty() ? QString()
                                          : WithoutTrailingSlash(QFileInfo(input.Arguments.first()).absolutePath());
-    m.LogDir = LogFolder(m.ModuleDir, TempFolder());
-    m.DebugMode = DebugSwitch(m.ModuleDir, m.Arguments);
+    const QString beside = input.ProgramFolder.isEmpty() ? m.ModuleDir : WithoutTrailingSlash(input.ProgramFolder);
+    m.LogDir = LogFolder(beside, TempFolder());
+    m.DebugMode = DebugSwitch(beside, m.Arguments);
     // The versions come before the log, whose header reports them.
     m.HHVersion = HH::EngineVersion();
     m.HHInstalled = !m.HHVersion.IsEmpty();

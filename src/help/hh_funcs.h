@@ -91,6 +91,7 @@ struct TStartInput {
     QString ModulePath;     // the program file
     QStringList Arguments;  // program first
     QString TempFolder;     // empty: the system's
+    QString ProgramFolder;  // where "debug.debug" and "HHDebug.txt" are; empty: the program file's folder
 };
 // Once at program start (after HH::Load) and once at its end.
 void Start(const TStartInput &input);

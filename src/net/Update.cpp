@@ -160,7 +160,7 @@ void TUpdateIkkuna::FormCreate()
         setPalette(palette);
         ui->RemoteAddress->setText(s->FUpdateAddress);
     }
-    ui->CurrentBlacklistVersion->setText(BlacklistVersion(FHost.ProgramFolder + BlacklistFileName));
+    ui->CurrentBlacklistVersion->setText(BlacklistVersion(ProgramInfo::ShippedFile(FHost.ProgramFolder, BlacklistFileName)));
 
     connect(ui->btnCheck, &QPushButton::clicked, this, &TUpdateIkkuna::btnCheckClick);
     connect(ui->btnDownload, &QPushButton::clicked, this, &TUpdateIkkuna::btnDownloadClick);

@@ -3,6 +3,7 @@
 #include "Blacklist.h"
 
 #include "platform/IniFile.h"
+#include "platform/ProgramInfo.h"
 
 #include <QDir>
 
@@ -10,7 +11,7 @@ namespace Blacklist {
 
 QString FilePath(const QString &programFolder)
 {
-    return QDir(programFolder).filePath(QStringLiteral("BlackLst.vkb"));
+    return ProgramInfo::ShippedFile(programFolder, QStringLiteral("BlackLst.vkb"));
 }
 
 QString Version(const QString &programFolder)

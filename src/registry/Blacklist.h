@@ -10,7 +10,7 @@
 #include <QString>
 
 namespace Blacklist {
-// programFolder (a host folder) + "BlackLst.vkb".
+// programFolder (a host folder) + "BlackLst.vkb", else the shipped one (a download wins).
 QString FilePath(const QString &programFolder);
 // "Version", "Release 0" when the file or key is missing.
 QString Version(const QString &programFolder);

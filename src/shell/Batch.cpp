@@ -128,6 +128,55 @@ bool IsToolSwitch(const QString &item)
                        [&](const char *s) { return item == QLatin1String(s); });
 }
 
+QStringList UnknownSwitches(const QStringList &parameters)
+{
+    static const QStringList others = {QStringLiteral("-s"), QStringLiteral("/s"), QStringLiteral("-exit"),
+                                       QStringLiteral("-startup"), QStringLiteral("-debug"), QStringLiteral("/debug")};
+    QStringList unknown;
+    for (const QString &parameter : parameters)
+        for (const QString &item : CommaTextToList(parameter)) {
+            const QString known = item.toLower();
+            if (!item.isEmpty() && !IsToolSwitch(known) && !IsBrowserSwitch(known) && !others.contains(known))
+                unknown << item;
+        }
+    return unknown;
+}
+
+QString Usage(const QString &ownFolder)
+{
+    return QStringLiteral(
+               "Usage: vaskimo [switch...]\n"
+               "Tidies the Wine prefix in WINEPREFIX (else ~/.wine). Without a switch it opens its window.\n"
+               "\n"
+               "Unattended runs (they need no display, and log to \"Vaskimo.log\"):\n"
+               "  -reg        find invalid registry entries\n"
+               "  -delreg     find invalid registry entries and delete them (undo files first)\n"
+               "  -unn        find unnecessary files\n"
+               "  -delunn     find unnecessary files and delete them\n"
+               "  -dup        find duplicate files (list in \"Duplicat.log\")\n"
+               "  -delsho     delete invalid shortcuts\n"
+               "  -ccache     clear the browser cache\n"
+               "  -ccookies   clear the browser cookies\n"
+               "  -chistory   clear the browser history\n"
+               "  -cmru       clear the recent-documents list\n"
+               "  -exit       end after the run (a run without a display always ends)\n"
+               "Switches run in alphabetical order (-ccache first, -unn last) whatever order they are given\n"
+               "in; \"-reg,-unn\" gives two in one argument.\n"
+               "\n"
+               "Other switches:\n"
+               "  -s          start hidden in the notification area\n"
+               "  -debug      write the help's diagnostic log \"HHDebug.txt\"\n"
+               "  --help      show this text\n"
+               "  --version   show the version\n"
+               "\n"
+               "Settings, logs and undo files: %1\n"
+               "\n"
+               "Exit codes of an unattended run: 0 done; 1 a tool was stopped or failed (see the log);\n"
+               "2 the log cannot be written, nothing ran; 3 no display and no tool or browser switch;\n"
+               "4 another Vaskimo is running, nothing ran; 130, 143 stopped by SIGINT, SIGTERM.\n")
+        .arg(ownFolder);
+}
+
 bool IsBrowserSwitch(const QString &item)
 {
     return std::any_of(std::begin(kBrowserSwitches), std::end(kBrowserSwitches),

@@ -77,6 +77,11 @@ bool HasTraySwitch(const QStringList &parameters);
 // Parameters joined with ", " (what ParamiTimer hands to the routine).
 QString JoinParameters(const QStringList &parameters);
 bool IsToolSwitch(const QString &item);
+// The items of the parameters (split as the routine splits them, spelt as given) that the program
+// does not know: neither a batch switch nor "-s", "/s", "-exit", "-startup", "-debug", "/debug".
+QStringList UnknownSwitches(const QStringList &parameters);
+// "vaskimo --help": the switches, what each does, where the files go (ownFolder) and the exit codes.
+QString Usage(const QString &ownFolder);
 bool IsBrowserSwitch(const QString &item);
 
 // The whole run. commandLine: the process's command line as the start block gives it.

@@ -3,6 +3,7 @@
 #include "shell/IniLang.h"
 
 #include "platform/IniFile.h"
+#include "platform/ProgramInfo.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,7 +42,9 @@ bool OpenLanguageFile(const QString &programFolder, const QString &language)
     // The name comes from "Options.ini": it names a file in Languages/, never a path elsewhere.
     if (language.isEmpty() || language.contains(u'/') || language.contains(u'\\') || language == QLatin1String(".."))
         return false;
-    const QString folder = FindEntry(programFolder, QStringLiteral("Languages"), QDir::Dirs);
+    QString folder = FindEntry(programFolder, QStringLiteral("Languages"), QDir::Dirs);
+    if (!QFileInfo(folder).isDir())
+        folder = ProgramInfo::ShippedFile(programFolder, QStringLiteral("Languages"));
     const QString path = FindEntry(folder, language + QStringLiteral(".txt"), QDir::Files);
     if (!QFileInfo(path).isFile())
         return false;

@@ -2,6 +2,7 @@
 // Summary: the language chooser: lists "Languages/*.txt" with their flags and returns the pick.
 #include "shell/LanguageChooser.h"
 
+#include "platform/ProgramInfo.h"
 #include "shell/Buttons.h"
 #include "shell/SettingsUi.h"
 
@@ -53,7 +54,7 @@ void TKieliIkkuna::FormCreate(const QString &programFolder)
     LangDir = ui->LangDir;
     Language = ui->Language;
     Ok = ui->Ok;
-    const QString folder = QDir::toNativeSeparators(QDir(programFolder).filePath(QStringLiteral("Languages")) + u'/');
+    const QString folder = QDir::toNativeSeparators(ProgramInfo::ShippedFile(programFolder, QStringLiteral("Languages")) + u'/');
     LangDir->setText(folder);
     LangDir->setToolTip(folder);
     FillLanguageCombo(Language, programFolder, LanguageFlags::DefaultFlag(), LanguageFlags::UnknownFlag());

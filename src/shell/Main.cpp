@@ -285,7 +285,7 @@ void TPaaIkkuna::FormCreate()
         }
     }
     // 19. The help file.
-    const QString helps = d->ProgramFolder + QStringLiteral("Helps/");
+    const QString helps = HelpsFolder();
     const QStringList helpFiles = {helps + "VK" + s.FLanguage + ".chm", helps + "VK" + s.FLanguage + ".hlp",
                                    helps + "VKEnglish.chm"};
     FHelpFile = helps + QStringLiteral("VKEnglish.hlp");
@@ -343,6 +343,11 @@ TPaaIkkuna::~TPaaIkkuna()
         d->Tray->hide();
     if (PaaIkkuna == this)
         PaaIkkuna = nullptr;
+}
+
+QString TPaaIkkuna::HelpsFolder() const
+{
+    return ProgramInfo::ShippedFile(d->ProgramFolder, QStringLiteral("Helps")) + u'/';
 }
 
 QString TPaaIkkuna::WindowsProgramFolder() const
@@ -625,7 +630,7 @@ void TPaaIkkuna::btnStartupClick() { OpenTool(TToolKind::Startup); }
 
 void TPaaIkkuna::btnHelpClick()
 {
-    const QString base = d->ProgramFolder + QStringLiteral("Helps/VK") + d->Settings.FLanguage;
+    const QString base = HelpsFolder() + QStringLiteral("VK") + d->Settings.FLanguage;
     for (const char *ext : {".htm", ".html", ".pdf"}) {
         const QString page = base + QLatin1String(ext);
         if (QFileInfo(page).isFile()) {
@@ -636,7 +641,7 @@ void TPaaIkkuna::btnHelpClick()
     if (Hooks().ShowHelp)
         Hooks().ShowHelp(FHelpFile);
     else
-        MessageBoxes::Information(this, QStringLiteral("No help file was found in \"%1\".").arg(d->ProgramFolder + "Helps"));
+        MessageBoxes::Information(this, QStringLiteral("No help file was found in \"%1\".").arg(HelpsFolder()));
 }
 
 void TPaaIkkuna::ClearBrowser(const QString &folders, int kind)

@@ -212,6 +212,7 @@ private:
     bool TrayAvailable() const;
     void HideToTray(QWidget *form);
     QString WindowsProgramFolder() const;
+    QString HelpsFolder() const;  // "Helps/" beside the program, else the shipped one; ends in "/"
     void CollectBrowserFolders();
     void ApplyFont();
     void ApplyTimers();

@@ -3,6 +3,7 @@
 #include "shell/Options.h"
 
 #include "platform/DriveMap.h"
+#include "platform/ProgramInfo.h"
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
@@ -179,7 +180,7 @@ void TOptionsIkkuna::FormCreate(bool winNT)
 
 void TOptionsIkkuna::FillFrom(const TSettings &settings, bool runAtStartup, const QString &programFolder)
 {
-    const QString folder = QDir::toNativeSeparators(QDir(programFolder).filePath(QStringLiteral("Languages")) + u'/');
+    const QString folder = QDir::toNativeSeparators(ProgramInfo::ShippedFile(programFolder, QStringLiteral("Languages")) + u'/');
     LangDir->setText(folder);
     LangDir->setToolTip(folder);
     FillLanguageCombo(Control<QComboBox>("Language"), programFolder, LanguageFlags::DefaultFlag(),

@@ -2,6 +2,8 @@
 // Summary: the options window's exchange with the settings, and the settings' colours and font in Qt.
 #include "shell/SettingsUi.h"
 
+#include "platform/ProgramInfo.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
@@ -269,7 +271,7 @@ void FillColorCombo(QComboBox *combo)
 void FillLanguageCombo(QComboBox *combo, const QString &programFolder, const QIcon &englishIcon, const QIcon &unknownIcon)
 {
     combo->clear();
-    const QDir folder(QDir(programFolder).filePath(QStringLiteral("Languages")));
+    const QDir folder(ProgramInfo::ShippedFile(programFolder, QStringLiteral("Languages")));
     const QStringList files = folder.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Unsorted);
     for (const QString &file : files) {
         const QString name = file.left(file.size() - 4);

@@ -66,7 +66,7 @@ protected:
     {
         if (load)
             HH::Load();
-        HHFuncs::Start({FProgram, QStringList{FProgram} + extraArguments, FTemp.path()});
+        HHFuncs::Start({FProgram, QStringList{FProgram} + extraArguments, FTemp.path(), {}});
     }
     QString LogPath() const { return FDir.filePath(QStringLiteral("HHDebug.txt")); }
 

@@ -201,6 +201,14 @@ TEST(Batch, SwitchOrderIgnoresTheUserCollation)
     QLocale::setDefault(previous);
 }
 
+TEST(Batch, UnknownSwitchesAreNamedAsGiven)
+{
+    EXPECT_EQ(Batch::UnknownSwitches({"-REG", "-s", "/S", "-startup", "-debug", "/Debug", "-exit", "-ccache,-cmru"}),
+              QStringList());
+    EXPECT_EQ(Batch::UnknownSwitches({"-reg,-Bogus", "--delreg", "/reg", "reg"}),
+              QStringList({"-Bogus", "--delreg", "/reg", "reg"}));
+}
+
 TEST(Batch, BatchWorkOnTheCommandLine)
 {
     const struct {

@@ -13,6 +13,7 @@
 
 #include "support/DemoPrefix.h"
 #include "support/PrefixBuilder.h"
+#include "support/ProgramCopy.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -33,9 +34,7 @@ struct TProgramCopy {
     TProgramCopy()
     {
         // A copy, so that Options.ini and Vaskimo.log land beside it and not in the build.
-        Exe = Dir.filePath("vaskimo");
-        QFile::copy(VASKIMO_EXE, Exe);
-        QFile::setPermissions(Exe, QFile::permissions(Exe) | QFileDevice::ExeOwner);
+        Exe = TestSupport::CopyProgram(Dir.path());
         QDir(Dir.path()).mkdir("run");
         chmod(QFile::encodeName(Dir.filePath("run")).constData(), 0700);
         Env = QProcessEnvironment::systemEnvironment();
@@ -160,6 +159,19 @@ void Unwritable(TStage &stage)
     stage.Wrapper = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
 }
 
+// The same, but nobody has a home: the run's files go to its per-user folder there.
+void UnwritableWithHome(TStage &stage)
+{
+    ASSERT_NO_FATAL_FAILURE(Unwritable(stage));
+    const QString home = stage.Program.Dir.filePath("home");
+    if (getuid() != 0) {
+        chmod(QFile::encodeName(home).constData(), 0700);
+        return;
+    }
+    const passwd *nobody = getpwnam("nobody");
+    ASSERT_EQ(chown(QFile::encodeName(home).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+}
+
 // A scan slow enough to interrupt: two equal 64 GiB sparse files on C: for the duplicate finder
 // to read through; the signal comes once its temporary chunk files exist.
 void SlowDuplicateScan(TStage &stage, int signal)
@@ -190,7 +202,7 @@ qsizetype LineAt(const QByteArray &log, const char *line) { return log.indexOf(Q
 TEST(Program, OneInstanceAndUnattendedRuns)
 {
     TProgramCopy program;
-    ASSERT_TRUE(QFile::exists(program.Exe));
+    ASSERT_FALSE(program.Exe.isEmpty());
 
     QProcess first;
     program.Start(first, {}, true);
@@ -250,6 +262,13 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
         TCheck check;
     } cases[] = {
         {"unwritable program folder", {"-reg", "-exit"}, Unwritable, 2, "Cannot", noLog},
+        {"unwritable program folder, a home of its own", {"-reg", "-exit"}, UnwritableWithHome, 0, "",
+         [](TStage &stage, const QByteArray &log) {
+             EXPECT_TRUE(log.isEmpty()) << "written beside the program: " << log.constData();
+             QFile own(stage.Program.Dir.filePath("home/.config/vaskimo/Vaskimo.log"));
+             ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+             EXPECT_TRUE(own.readAll().endsWith("All done exiting!\r\n"));
+         }},
         {"first run under a display", {"-reg", "-exit"}, StartXvfb, 0, "",
          [](TStage &stage, const QByteArray &log) {
              EXPECT_TRUE(log.endsWith("-exit\r\nAll done exiting!\r\n")) << log.constData();
@@ -266,6 +285,12 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
          [](TStage &, const QByteArray &log) {
              EXPECT_GE(LineAt(log, "-reg"), 0) << log.constData();
              EXPECT_GE(LineAt(log, "-unn"), 0) << log.constData();
+         }},
+        {"no display: an unknown switch is named and still logged", {"-reg", "-Bogus", "-exit"}, nullptr, 0,
+         "unknown switch \"-Bogus\"",
+         [](TStage &, const QByteArray &log) {
+             EXPECT_TRUE(log.contains(" -reg -Bogus -exit\r\n")) << log.constData();
+             EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.constData();
          }},
         {"held lock: batch run", {"-ccache", "-exit"}, HoldLock, 4, "another Vaskimo is running", noLog},
         {"held lock: plain start",

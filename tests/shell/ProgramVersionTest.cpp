@@ -53,7 +53,7 @@ TEST(ProgramVersion, HelpLogNamesIt)
 {
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("vaskimo"));
-    HHFuncs::Start({program, {program, QStringLiteral("-debug")}, dir.path()});
+    HHFuncs::Start({program, {program, QStringLiteral("-debug")}, dir.path(), {}});
     const QString log = HHFuncs::DLog() ? HHFuncs::DLog()->Path() : QString();
     HHFuncs::End();
     QFile f(log);
