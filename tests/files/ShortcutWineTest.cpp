@@ -5,6 +5,7 @@
 // The home here holds a git repository, settings folders and empty folders; shortcuts come both
 // from Wine's own shell-link object (WScript.Shell run by cscript) and from hand-made bytes.
 #include "LnkBuilder.h"
+#include "support/ProgramCopy.h"
 #include "support/RunProcess.h"
 
 #include <QDir>
@@ -205,9 +206,8 @@ TEST_F(ShortcutsOnAWinebootPrefix, DelshoTakesBrokenShortcutsAndEmptyPrefixFolde
     const QSet<QString> before = Listing(walked);
 
     QTemporaryDir program;
-    const QString exe = program.filePath("vaskimo");
-    ASSERT_TRUE(QFile::copy(VASKIMO_EXE, exe));
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    const QString exe = TestSupport::CopyProgram(program.path());
+    ASSERT_FALSE(exe.isEmpty());
     MakeFolder(program.filePath("run"));
     ::chmod(QFile::encodeName(program.filePath("run")).constData(), 0700);
     QProcessEnvironment env = Env;
