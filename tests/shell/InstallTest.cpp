@@ -82,13 +82,9 @@ TEST(Install, ReadOnlyInstallWritesToThePerUserFolder)
     const TResult install = RunProcess(VASKIMO_CMAKE, {"--install", VASKIMO_BUILD_DIR, "--prefix", prefix});
     ASSERT_EQ(install.Code, 0) << install.Out.constData() << install.Err.constData();
 
-    for (const char *file : {"bin/vaskimo", "share/vaskimo/BlackLst.vkb", "share/applications/vaskimo.desktop",
-                             "share/icons/hicolor/32x32/apps/vaskimo.png"})
+    for (const char *file : {"bin/vaskimo", "share/vaskimo/BlackLst.vkb", "share/vaskimo/Helps/VKEnglish.chm",
+                             "share/applications/vaskimo.desktop", "share/icons/hicolor/32x32/apps/vaskimo.png"})
         EXPECT_TRUE(QFileInfo(prefix + '/' + file).isFile()) << file;
-    const bool helpBuilt = QFileInfo::exists(VASKIMO_BUILD_DIR "/src/Helps/VKEnglish.chm");
-    if (helpBuilt) {
-        EXPECT_TRUE(QFileInfo(prefix + "/share/vaskimo/Helps/VKEnglish.chm").isFile());
-    }
     const TResult validate = RunProcess("desktop-file-validate", {prefix + "/share/applications/vaskimo.desktop"});
     EXPECT_EQ(validate.Code, 0) << validate.Out.constData() << validate.Err.constData();
     EXPECT_EQ(validate.Out + validate.Err, QByteArray()) << "desktop-file-validate has hints";
@@ -140,11 +136,9 @@ TEST(Install, ReadOnlyInstallWritesToThePerUserFolder)
     const TResult second = vaskimo({"-reg", "-exit", "-debug"});
     ASSERT_EQ(second.Code, 0) << second.Err.constData();
     EXPECT_EQ(FoundEntries(ReadAll(own + "Vaskimo.log")), found + 1) << "the shipped blacklist was not read";
+    // The help log, in the per-user folder, names the help file the program found.
     const QByteArray debugLog = ReadAll(own + "HHDebug.txt");
-    EXPECT_FALSE(debugLog.isEmpty()) << "the help log is not in the per-user folder";
-    if (helpBuilt) {
-        EXPECT_TRUE(debugLog.contains((prefix + "/share/vaskimo/Helps/VKEnglish.chm").toUtf8())) << debugLog.constData();
-    }
+    EXPECT_TRUE(debugLog.contains((prefix + "/share/vaskimo/Helps/VKEnglish.chm").toUtf8())) << debugLog.constData();
 
     // A downloaded blacklist in the per-user folder wins over the shipped one; the deletes' undo
     // file lands there too.
