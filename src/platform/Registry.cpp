@@ -591,6 +591,17 @@ TRegDataType TRegistry::GetDataType(const QString &name) const
     return v ? DataTypeOf(*ref->Hive, *v) : TRegDataType::None;
 }
 
+quint32 TRegistry::GetTypeNumber(const QString &name) const
+{
+    if (!d->Open)
+        return 0;
+    d->Set().EnsureLoaded();
+    QReadLocker lock(&d->Set().Lock());
+    const TRef *ref = d->Current().ValueRef();
+    const THiveValue *v = ref ? THiveFile::FindValue(ref->Key, name) : nullptr;
+    return v ? v->Type : 0;
+}
+
 QDateTime TRegistry::LastWriteTime() const
 {
     if (!d->Open)
@@ -657,6 +668,21 @@ void TRegistry::WriteInteger(const QString &name, quint32 value)
 void TRegistry::WriteBinaryData(const QString &name, const QByteArray &value)
 {
     if (!d->SetValue(name, 3, value))
+        throw ERegistryException(d->LastError);
+}
+
+void TRegistry::WriteMultiString(const QString &name, const QStringList &items)
+{
+    QString text;
+    for (const QString &item : items)
+        text += item + QChar(0);
+    text += QChar(0);
+    WriteTypedData(name, 7, HiveText::Utf16(text, false));
+}
+
+void TRegistry::WriteTypedData(const QString &name, quint32 type, const QByteArray &bytes)
+{
+    if (!d->SetValue(name, type, bytes))
         throw ERegistryException(d->LastError);
 }
 

@@ -84,6 +84,8 @@ public:
     QStringList GetValueNames() const;  // in stored order; "" is the default value
     bool ValueExists(const QString &name) const;
     TRegDataType GetDataType(const QString &name) const;  // None when missing
+    // The type as the hive stores it (REG_NONE 0, REG_SZ 1 ... REG_QWORD 11); only for a value that exists.
+    quint32 GetTypeNumber(const QString &name) const;
     QDateTime LastWriteTime() const;                      // UTC, as stored; invalid when unknown
 
     // Reads throw ERegistryException when the value is missing or of another kind.
@@ -99,6 +101,9 @@ public:
     void WriteExpandString(const QString &name, const QString &value);
     void WriteInteger(const QString &name, quint32 value);
     void WriteBinaryData(const QString &name, const QByteArray &value);
+    void WriteMultiString(const QString &name, const QStringList &items);
+    // Any type by its number, with the bytes as Windows stores them.
+    void WriteTypedData(const QString &name, quint32 type, const QByteArray &bytes);
     bool DeleteValue(const QString &name);
     bool DeleteKey(const QString &path);  // with all its subkeys
     QString LastError() const;            // why the last failed call failed

@@ -748,20 +748,23 @@ void TLisaaPoistaIkkuna::btnDeleteClick()
         const QString folder = UndoFolderHost();
         const QString name = UndoFileBaseName(record->Name) + QStringLiteral(".reg");
         bool saved = false;
+        QString error;
         if (!folder.isEmpty() && QDir().mkpath(folder)) {
             const QString dir = folder.endsWith(u'/') ? folder : folder + u'/';
             undoFile = FHost.UniqueFileName ? FHost.UniqueFileName(dir, name) : dir + name;
             QStringList lines{FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4")};
-            QString error;
             saved = AddRemove::ExportKeyText(record->KeyPath, &lines, &error, FHost.Prefix)
                     && UndoFiles::SaveUndoText(undoFile, lines, &error);
         } else {
             undoFile = folder.isEmpty() ? name : folder + u'/' + name;
         }
         if (!saved) {
-            MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M059LI"),
-                                                             QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
-                                                 QDir::toNativeSeparators(undoFile)));
+            QString text = SafeFormat(LangMessage(QStringLiteral("M059LI"),
+                                                  QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
+                                      QDir::toNativeSeparators(undoFile));
+            if (!error.isEmpty())
+                text += QStringLiteral("\r\n\r\n") + error;
+            MessageBoxes::Error(this, text);
             return;
         }
     }

@@ -2,7 +2,6 @@
 // Summary: the installed-programs scanner, the judgement of uninstall commands and the whole-key undo export.
 #include "LisaaPoistaThds.h"
 
-#include "registry/AnsiText.h"
 #include "registry/UndoFiles.h"
 
 #include "platform/Registry.h"
@@ -48,42 +47,6 @@ QStringList SortedNames(QStringList names)
     return names;
 }
 
-bool HexTypeLine(const QString &valueName, const QString &type, const QByteArray &bytes, QString *line)
-{
-    QStringList hex;
-    hex.reserve(bytes.size());
-    for (const char b : bytes)
-        hex.append(QStringLiteral("%1").arg(quint8(b), 2, 16, QChar(u'0')).toUpper());
-    *line = UndoFiles::NamePart(valueName) + type + hex.join(u',');
-    return UndoFiles::IsLossless(*line);
-}
-
-bool ValueLine(const TRegistry &registry, const QString &name, QString *line)
-{
-    try {
-        switch (registry.GetDataType(name)) {
-        case TRegDataType::MultiString: {
-            QByteArray bytes;
-            for (const QString &item : registry.ReadMultiString(name)) {
-                QByteArray encoded;
-                if (!AnsiText::Encode(item, &encoded))
-                    return false;
-                bytes.append(encoded).append('\0');
-            }
-            bytes.append('\0');
-            return HexTypeLine(name, QStringLiteral("hex(7):"), bytes, line);
-        }
-        case TRegDataType::Other:
-            // Its type number is not known here: an empty text would give back a wrong value.
-            return false;
-        default:
-            return UndoFiles::LiveValueLine(registry, name, line);
-        }
-    } catch (const ERegistryException &) {
-        return false;
-    }
-}
-
 // A link key that leads back to its own parent would never end: no uninstall key is that deep.
 constexpr int MaxDepth = 64;
 
@@ -103,8 +66,8 @@ bool ExportKey(TRegistry &registry, const QString &path, QStringList *lines, QSt
         lines->append(UndoFiles::KeyLine(QStringLiteral("HKEY_LOCAL_MACHINE"), path));
         for (const QString &name : values) {
             QString line;
-            if (!ValueLine(registry, name, &line)) {
-                *error = QStringLiteral("The value \"%1\" of %2 can't be written to an undo file").arg(name, path);
+            if (!UndoFiles::LiveValueLine(registry, name, &line)) {
+                *error = QStringLiteral("The value \"%1\" of %2 holds characters that the undo file cannot store").arg(name, path);
                 return false;
             }
             lines->append(line);

@@ -140,9 +140,14 @@ QString BinaryLine(const QString &valueName, const QByteArray &bytes)
     return NamePart(valueName) + QStringLiteral("hex:") + HexText(bytes);
 }
 
-QString OtherLine(const QString &valueName)
+QString TypedLine(const QString &valueName, quint32 type, const QByteArray &bytes)
 {
-    return NamePart(valueName) + QStringLiteral("\"\"");
+    // One line without the in-line "\" marks: regedit takes a "\" in hex data for a line break.
+    QStringList hex;
+    hex.reserve(bytes.size());
+    for (const char b : bytes)
+        hex.append(QStringLiteral("%1").arg(quint8(b), 2, 16, QChar(u'0')).toUpper());
+    return NamePart(valueName) + QStringLiteral("hex(%1):").arg(type, 0, 16) + hex.join(u',');
 }
 
 bool ExpandLine(const QString &valueName, const QString &data, QString *line)
@@ -153,13 +158,36 @@ bool ExpandLine(const QString &valueName, const QString &data, QString *line)
         return false;
     }
     bytes.append('\0');
-    // One line without the in-line "\" marks: regedit takes a "\" in hex data for a line break.
-    QStringList hex;
-    hex.reserve(bytes.size());
-    for (const char b : std::as_const(bytes))
-        hex.append(QStringLiteral("%1").arg(quint8(b), 2, 16, QChar(u'0')).toUpper());
-    *line = NamePart(valueName) + QStringLiteral("hex(2):") + hex.join(u',');
+    *line = TypedLine(valueName, 2, bytes);
     return true;
+}
+
+bool MultiStringLine(const QString &valueName, const QStringList &items, QString *line)
+{
+    QByteArray bytes;
+    for (const QString &item : items) {
+        QByteArray encoded;
+        if (!AnsiText::Encode(item, &encoded)) {
+            line->clear();
+            return false;
+        }
+        bytes.append(encoded).append('\0');
+    }
+    bytes.append('\0');
+    *line = TypedLine(valueName, 7, bytes);
+    return true;
+}
+
+QStringList MultiStringItems(const QByteArray &ansi)
+{
+    QStringList items;
+    for (const QByteArray &item : ansi.split('\0'))
+        items.append(AnsiText::Decode(item));
+    // The list ends at its empty item (the closing pair of zeros).
+    const qsizetype end = items.indexOf(QString());
+    if (end >= 0)
+        items.resize(end);
+    return items;
 }
 
 bool IsLossless(const QString &text)
@@ -279,7 +307,8 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
     } else if (raw.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
         bool ok = false;
         entry.Number = raw.mid(6).trimmed().toUInt(&ok, 16);
-        entry.Type = ok ? TRegDataType::Integer : TRegDataType::Other;
+        entry.Type = ok ? TRegDataType::Integer : TRegDataType::None;
+        entry.TypeNumber = 4;
     } else if (raw.startsWith(QStringLiteral("hex"), Qt::CaseInsensitive)) {
         const qsizetype colon = raw.indexOf(u':');
         const QString kind = colon > 0 ? raw.left(colon).toLower() : QString();
@@ -299,19 +328,31 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
         entry.Bytes = bytes;
         // Broken and in-line "\" marks alike: the one-line files of earlier versions read as today's.
         data = UnbrokenHex(raw);
-        if (ok && kind == QStringLiteral("hex")) {
+        bool numbered = false;
+        if (kind.startsWith(QStringLiteral("hex(")) && kind.endsWith(u')'))
+            entry.TypeNumber = kind.mid(4, kind.size() - 5).toUInt(&numbered, 16);
+        else
+            entry.TypeNumber = 3;
+        ok = ok && (kind == QStringLiteral("hex") || numbered);
+        // regedit reads the string types of hex lines as ANSI text, every other type as its bytes.
+        QByteArray text = bytes;
+        while (text.endsWith('\0') && entry.TypeNumber != 7)
+            text.chop(1);
+        if (!ok) {
+            entry.Type = TRegDataType::None;
+        } else if (entry.TypeNumber == 3) {
             entry.Type = TRegDataType::Binary;
-        } else if (ok && kind == QStringLiteral("hex(2)")) {
-            entry.Type = TRegDataType::ExpandString;
-            QByteArray text = bytes;
-            if (text.endsWith('\0'))
-                text.chop(1);
+        } else if (entry.TypeNumber == 1 || entry.TypeNumber == 2) {
+            entry.Type = entry.TypeNumber == 1 ? TRegDataType::String : TRegDataType::ExpandString;
             data = AnsiText::Decode(text);
+        } else if (entry.TypeNumber == 7) {
+            entry.Type = TRegDataType::MultiString;
+            data = MultiStringItems(bytes).join(QStringLiteral("\\0"));
         } else {
             entry.Type = TRegDataType::Other;
         }
     } else {
-        entry.Type = TRegDataType::Other;
+        entry.Type = TRegDataType::None;
     }
     entry.Data = data;
     return entry;

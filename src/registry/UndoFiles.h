@@ -25,10 +25,12 @@ struct TUndoEntry {
     quint8 Kind = 0;    // 0 REG value, 1 INI list item, 2 registry list item
     QChar Delimiter = u',';
     // REG values: the type the line gives back (quoted data String; unquoted "dword:" Integer,
-    // "hex:" Binary, "hex(2):" ExpandString, any other Other), with the value itself.
+    // "hex:" Binary, "hex(2):" ExpandString, "hex(7):" MultiString, any other "hex(N):" Other;
+    // None for a line that gives no value back: broken data), with the value itself.
     TRegDataType Type = TRegDataType::String;
     quint32 Number = 0;
-    QByteArray Bytes;   // Binary and Other: the bytes; ExpandString: the ANSI bytes read
+    QByteArray Bytes;   // Binary and Other: the bytes; ExpandString and MultiString: the ANSI bytes read
+    quint32 TypeNumber = 1;  // the type the value gets back: 1 quoted, 3 "hex:", 4 "dword:", N "hex(N):"
 };
 
 namespace UndoFiles {
@@ -45,7 +47,9 @@ QString KeyLine(const QString &rootName, const QString &keyPath);
 QString StringLine(const QString &valueName, const QString &data);
 QString DwordLine(const QString &valueName, quint32 number);
 QString BinaryLine(const QString &valueName, const QByteArray &bytes);
-QString OtherLine(const QString &valueName);
+// A value of any other type as regedit exports it: "hex(N):" with N the type number in hexadecimal
+// ("hex(b):" a REG_QWORD, "hex(0):" a REG_NONE) and the bytes as stored, on one line.
+QString TypedLine(const QString &valueName, quint32 type, const QByteArray &bytes);
 // Bytes as "hex:" writes them: two upper-case digits each, ","-separated; after the comma that
 // follows the byte with index 25, 50, 75 ... a "\", CR LF and two blanks (the value goes on in an
 // indented line). A line that holds such a text is more than one line of the file.
@@ -61,9 +65,13 @@ QStringList JoinContinuations(const QStringList &lines);
 // one line without the "\" marks of HexText.
 // False when the text has a character outside the code page.
 bool ExpandLine(const QString &valueName, const QString &data, QString *line);
+// A multi-string the same way: "hex(7):", each item's ANSI bytes and a zero, then one more zero.
+bool MultiStringLine(const QString &valueName, const QStringList &items, QString *line);
+// The items of a multi-string's ANSI bytes (as hex(7) holds them).
+QStringList MultiStringItems(const QByteArray &ansi);
 
-// The line that gives a live value back, by its type; false (line empty) when it cannot be
-// written without loss or the value is missing.
+// The line that gives a live value back with its type and data, whatever its type; false (line
+// empty) when it cannot be written without loss or the value is missing.
 bool LiveValueLine(const TRegistry &registry, const QString &valueName, QString *line);
 
 // The "dword:", "hex:" or string text by which the reader compares a live value with an entry (hex

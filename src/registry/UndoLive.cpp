@@ -23,8 +23,9 @@ bool LiveValueLine(const TRegistry &registry, const QString &valueName, QString 
             *line = BinaryLine(valueName, registry.ReadBinaryData(valueName));
             break;
         case TRegDataType::MultiString:
+            return MultiStringLine(valueName, registry.ReadMultiString(valueName), line);
         case TRegDataType::Other:
-            *line = OtherLine(valueName);
+            *line = TypedLine(valueName, registry.GetTypeNumber(valueName), registry.ReadBinaryData(valueName));
             break;
         }
     } catch (const ERegistryException &) {
@@ -48,6 +49,7 @@ QString LiveValueText(const TRegistry &registry, const QString &valueName, const
         case TRegDataType::Binary:
             return QStringLiteral("hex:") + HexText(registry.ReadBinaryData(valueName));
         case TRegDataType::MultiString:
+            return registry.ReadMultiString(valueName).join(QStringLiteral("\\0"));
         case TRegDataType::Other:
             return rawFileText;
         }

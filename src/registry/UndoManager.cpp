@@ -211,8 +211,14 @@ bool RestoreRegistry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix>
         case TRegDataType::Binary:
             registry.WriteBinaryData(entry.ValueName, entry.Bytes);
             return true;
+        case TRegDataType::MultiString:
+            registry.WriteMultiString(entry.ValueName, UndoFiles::MultiStringItems(entry.Bytes));
+            return true;
+        case TRegDataType::Other:
+            registry.WriteTypedData(entry.ValueName, entry.TypeNumber, entry.Bytes);
+            return true;
         default:
-            SetError(error, QStringLiteral("The data of \"%1\" can't be written back with its type").arg(entry.ValueName));
+            SetError(error, QStringLiteral("The line of \"%1\" holds no data that can be written back").arg(entry.ValueName));
             return false;
         }
     } catch (const ERegistryException &e) {
@@ -350,9 +356,17 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
         case TRegDataType::Binary:
             equal = live == TRegDataType::Binary && registry.ReadBinaryData(entry.ValueName) == entry.Bytes;
             break;
+        case TRegDataType::MultiString:
+            equal = live == TRegDataType::MultiString
+                    && registry.ReadMultiString(entry.ValueName).join(QChar(0))
+                               .compare(UndoFiles::MultiStringItems(entry.Bytes).join(QChar(0)), Qt::CaseInsensitive) == 0;
+            break;
+        case TRegDataType::Other:
+            equal = live == TRegDataType::Other && registry.GetTypeNumber(entry.ValueName) == entry.TypeNumber
+                    && registry.ReadBinaryData(entry.ValueName) == entry.Bytes;
+            break;
         default:
-            // A type the line cannot give back: its text is all there is to compare, and it is the file's own.
-            equal = live == TRegDataType::MultiString || live == TRegDataType::Other;
+            // A line that gives nothing back matches nothing.
             break;
         }
         return equal ? 2 : 3;

@@ -58,13 +58,14 @@ TEST(UndoFiles, ValueLinesAreGolden)
          R"(@="\"C:\\a b\\x.exe\" /s")"},
         {"number with an escaped name", UndoFiles::DwordLine("a\\\"b", 1), R"("a\\\"b"=dword:00000001)"},
         {"binary with an escaped name", UndoFiles::BinaryLine("\\", QByteArray("\x01", 1)), R"("\\"=hex:01)"},
-        {"other type with an escaped name", UndoFiles::OtherLine("\""), R"("\""="")"},
+        {"quad word with an escaped name", UndoFiles::TypedLine("\"", 11, QByteArray::fromHex("cb04fb711f010000")),
+         R"("\""=hex(b):CB,04,FB,71,1F,01,00,00)"},
         {"number 0", UndoFiles::DwordLine("n", 0), R"("n"=dword:00000000)"},
         {"number FFFFFFFF", UndoFiles::DwordLine("n", 0xFFFFFFFFu), R"("n"=dword:FFFFFFFF)"},
         {"number default value", UndoFiles::DwordLine("", 0x2A), R"(@=dword:0000002A)"},
         {"binary of 0 bytes", UndoFiles::BinaryLine("b", {}), R"("b"=hex:)"},
         {"binary of 1 byte", UndoFiles::BinaryLine("b", QByteArray("\xAB", 1)), R"("b"=hex:AB)"},
-        {"other type", UndoFiles::OtherLine("o"), R"("o"="")"},
+        {"no type, no bytes", UndoFiles::TypedLine("o", 0, {}), R"("o"=hex(0):)"},
         {"key line", UndoFiles::KeyLine("HKEY_CURRENT_USER", "\\Software\\Foo"), R"([HKEY_CURRENT_USER\Software\Foo])"},
     };
     for (const auto &c : cases) {

@@ -320,6 +320,12 @@ TEST_F(UndoManagerPrefix, RestoredValuesComeBackWithTheirTypes)
         {"a string that reads like a number stays a string", UndoFiles::KeyLine("HKEY_LOCAL_MACHINE", "Software\\Old"),
          UndoFiles::StringLine("Text", "dword:00000001"), "Text", TRegDataType::String,
          [](const TRegistry &r) { return r.ReadString("Text") == "dword:00000001"; }},
+        {"multi-string of ANSI items", "[HKEY_LOCAL_MACHINE\\Software\\Old]", "\"Multi\"=hex(7):61,00,62,20,E4,00,00", "Multi",
+         TRegDataType::MultiString, [](const TRegistry &r) { return r.ReadMultiString("Multi") == QStringList({"a", "b \u00e4"}); }},
+        {"quad word", "[HKEY_LOCAL_MACHINE\\Software\\Old]", "\"Q\"=hex(b):CB,04,FB,71,1F,01,00,00", "Q", TRegDataType::Other,
+         [](const TRegistry &r) { return r.GetTypeNumber("Q") == 11 && r.ReadBinaryData("Q") == QByteArray::fromHex("cb04fb711f010000"); }},
+        {"no type", "[HKEY_CURRENT_USER\\Software\\Def]", "\"None\"=hex(0):30,00,\\\r\n  31,00", "None", TRegDataType::Other,
+         [](const TRegistry &r) { return r.GetTypeNumber("None") == 0 && r.ReadBinaryData("None") == QByteArray("0\0" "1\0", 4); }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -358,7 +364,6 @@ TEST_F(UndoManagerPrefix, RestoreRefusesWhatItCannotPutBackRight)
         TUndoEntry Entry;
     } cases[] = {
         {"unknown root", RegEntry("[HKEY_CURRENT_CONFIG\\Software\\X]", "\"a\"=\"1\"")},
-        {"multi-string data", RegEntry("[HKEY_LOCAL_MACHINE\\Software\\X]", "\"m\"=hex(7):61,00,00,00")},
         {"broken number", RegEntry("[HKEY_LOCAL_MACHINE\\Software\\X]", "\"n\"=dword:xyz")},
         {"broken bytes", RegEntry("[HKEY_LOCAL_MACHINE\\Software\\X]", "\"b\"=hex:01,zz")},
     };

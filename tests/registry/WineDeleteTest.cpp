@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the registry tools' deletes on a prefix made by wineboot, read back with Wine's reg and regedit.
+#include "registry/LisaaPoista.h"
 #include "registry/Rekisteri.h"
+#include "registry/UndoManager.h"
 
 #include "platform/HiveFile.h"
 #include "platform/WinePrefix.h"
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +155,89 @@ TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUnd
     EXPECT_FALSE(out.contains("named.dll")) << out.toStdString();
     EXPECT_TRUE(out.contains("    Kept    REG_SZ    C:\\windows")) << out.toStdString();
     EXPECT_TRUE(out.contains("    Library    REG_SZ    C:\\VkGone\\lib.dll")) << out.toStdString();
+}
+
+// Every type Wine's reg stores, in an uninstall key: the add/remove list deletes it with an undo
+// file, Wine's regedit puts it back, and so does the undo manager.
+TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndTheUndoManager)
+{
+    const QString keyPath = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VkTypes");
+    const QString key = QStringLiteral("HKLM\\") + keyPath;
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, {{"add", key, "/v", "DisplayName", "/d", "Vk Types", "/f"},
+                             {"add", key, "/v", "UninstallString", "/d", "C:\\VkGone\\uninst.exe", "/f"},
+                             {"add", key, "/v", "None", "/t", "REG_NONE", "/d", "0102", "/f"},
+                             {"add", key, "/v", "Expand", "/t", "REG_EXPAND_SZ", "/d", "%windir%\\x.dll", "/f"},
+                             {"add", key, "/v", "Binary", "/t", "REG_BINARY", "/d", "0a0b0c", "/f"},
+                             {"add", key, "/v", "Dword", "/t", "REG_DWORD", "/d", "42", "/f"},
+                             {"add", key, "/v", "BigEndian", "/t", "REG_DWORD_BIG_ENDIAN", "/d", "42", "/f"},
+                             {"add", key, "/v", "Multi", "/t", "REG_MULTI_SZ", "/d", "first\\0second item", "/f"},
+                             {"add", key, "/v", "Quad", "/t", "REG_QWORD", "/d", "1234567890123", "/f"},
+                             {"add", key + QStringLiteral("\\Sub"), "/v", "Inner", "/d", "x", "/f"}},
+                    &out))
+        << out.toStdString();
+    const TPrefixValues before = ValuesOf(Prefix);
+    // What Wine stored is what the rows mean (type numbers and bytes as Windows has them).
+    const QString id = ValueId("system.reg", keyPath, QString());
+    ASSERT_EQ(before.value(id + "Quad").Type, 11u);
+    EXPECT_EQ(before.value(id + "Quad").Bytes, QByteArray::fromHex("cb04fb711f010000"));
+    ASSERT_EQ(before.value(id + "None").Type, 0u);
+    ASSERT_EQ(before.value(id + "BigEndian").Type, 5u);
+    ASSERT_EQ(before.value(id + "Multi").Type, 7u);
+
+    Settings.FAddRemoveUndoDir = Dir.filePath(QStringLiteral("Undo"));
+    Settings.FAddRemoveConfirm = false;
+    TAddRemoveHost host;
+    host.ProgramFolder = Dir.filePath(QStringLiteral("program"));
+    host.Settings = &Settings;
+    host.UndoHeader = [] { return QStringLiteral("REGEDIT4"); };
+    host.UniqueFileName = [](const QString &folder, const QString &name) { return folder + name; };
+    host.Prefix = Pc;
+    TBoxes boxes;
+    TLisaaPoistaIkkuna window(nullptr, host);
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return !window.Scanning(); }));
+    int row = -1;
+    for (int r = 0; r < window.Model()->rowCount(); ++r)
+        if (window.Model()->index(r, 0).data().toString() == QStringLiteral("Vk Types"))
+            row = r;
+    ASSERT_GE(row, 0);
+    window.FileList()->setCurrentIndex(window.Model()->index(row, 0));
+    QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+    const QString undo = Dir.filePath(QStringLiteral("Undo/Vk Types.reg"));
+    ASSERT_TRUE(QFileInfo::exists(undo));
+    EXPECT_FALSE(Reg(Prefix, {{"query", key}}, &out)) << "the key is still there: " << out.toStdString();
+
+    auto expectAllBack = [&](const char *how) {
+        SCOPED_TRACE(how);
+        const TPrefixValues after = ValuesOf(Prefix);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            if (it.key().startsWith(QStringLiteral("system.reg|") + FoldName(keyPath))) {
+                ASSERT_TRUE(after.contains(it.key())) << it.key().toStdString();
+                EXPECT_EQ(after.value(it.key()).Type, it.value().Type) << it.key().toStdString();
+                EXPECT_EQ(after.value(it.key()).Bytes.toHex().toStdString(), it.value().Bytes.toHex().toStdString()) << it.key().toStdString();
+            }
+        QByteArray query;
+        ASSERT_TRUE(Reg(Prefix, {{"query", key}}, &query)) << query.toStdString();
+        EXPECT_TRUE(query.contains("    Multi    REG_MULTI_SZ    first\\0second item")) << query.toStdString();
+        EXPECT_TRUE(query.contains("    BigEndian    REG_DWORD_BIG_ENDIAN    0x2a")) << query.toStdString();
+    };
+    ASSERT_TRUE(RegeditImport(Prefix, undo, &out)) << out.toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectAllBack("regedit /s"));
+
+    ASSERT_TRUE(Reg(Prefix, {{"delete", key, "/f"}}, &out)) << out.toStdString();
+    const UndoManager::TLoadResult read = UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, Pc);
+    ASSERT_TRUE(read.Read);
+    ASSERT_EQ(read.Entries.size(), 10);
+    for (const TUndoEntry &entry : read.Entries) {
+        SCOPED_TRACE(entry.ValueName.toStdString());
+        EXPECT_EQ(entry.State, 4);
+        QString error;
+        EXPECT_TRUE(UndoManager::RestoreEntry(entry, Pc, {}, &error)) << error.toStdString();
+        EXPECT_EQ(UndoManager::EntryState(entry, Pc), 2);
+    }
+    ASSERT_NO_FATAL_FAILURE(expectAllBack("the undo manager"));
 }
 
 }  // namespace
