@@ -4,6 +4,7 @@
 
 #include "files/FolderTree.h"
 #include "files/PieChart.h"
+#include "files/TypeNames.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
@@ -59,31 +60,6 @@ QString Msg(const char *id, const char *english)
     return LangMessage(QString::fromLatin1(id), QString::fromUtf8(english));
 }
 
-// The shell's type name of a file: its class under HKEY_CLASSES_ROOT, else the MIME comment.
-QString ShellTypeName(const QString &extension, const QFileInfo &file)
-{
-    if (!extension.isEmpty()) {
-        TRegistry classes(TRootKey::ClassesRoot);
-        if (classes.OpenKeyReadOnly(extension)) {
-            const QString progId = classes.ReadString(QString());
-            if (!progId.isEmpty() && classes.OpenKeyReadOnly(u'\\' + progId)) {
-                const QString name = classes.ReadString(QString());
-                if (!name.isEmpty())
-                    return name;
-            }
-        }
-    }
-    static const QMimeDatabase mimes;
-    return mimes.mimeTypeForFile(file, QMimeDatabase::MatchExtension).comment();
-}
-
-double ReadNumber(const QString &text)
-{
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);  // "." as decimal point whatever the locale
-    return ok ? v : 0;
-}
-
 }  // namespace
 
 // ---- model
@@ -119,6 +95,8 @@ QVariant TKaavioModel::data(const QModelIndex &index, int role) const
     }
     case Qt::BackgroundRole:
         return SortColumnBackground(index.column());
+    case Qt::TextAlignmentRole:
+        return index.column() == 0 ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
     default:
         return {};
     }
@@ -454,7 +432,7 @@ void TKaavioIkkuna::SetScanControls(bool scanning)
 QString TKaavioIkkuna::ValueText(TExtended value, int unit)
 {
     unit = std::clamp(unit, 0, 4);
-    return QString::number(double(value / TExtended(Divisors[unit])), 'f', Decimals[unit]).rightJustified(3, u' ');
+    return GroupedNumber(double(value / TExtended(Divisors[unit])), Decimals[unit]).rightJustified(3, u' ');
 }
 
 qint64 TKaavioIkkuna::DriveFreeBytes() const
@@ -617,10 +595,7 @@ QIcon TKaavioIkkuna::RowIcon(const TFolderList *list, const QString &name)
         return icons.icon(file);
     // The type name of an extension is asked for once: a folder of many files of one kind
     // would otherwise read the classes of the registry for every row.
-    auto type = FTypeNames.constFind(ext);
-    if (type == FTypeNames.constEnd() || ext.isEmpty())
-        type = FTypeNames.insert(ext, ShellTypeName(ext, file));
-    const QString key = ext + u' ' + *type;
+    const QString key = ext + u' ' + TypeNames::Of(name, file.filePath(), &FTypeNames);
     const qsizetype at = FIconKeys.indexOf(key);
     if (at >= 0)
         return FIconIndexes.at(at);
@@ -664,7 +639,7 @@ void TKaavioIkkuna::Display_list(TFolderList *list)
         const quint32 colour = list->Data(i) == FFreeSpaceData && FFreeSpaceData ? FreeSpaceColour : SliceCycle[i % 8];
         // An empty folder (or no files with unit Count) has no whole to take parts of.
         const TExtended percent = total > 0 ? values.at(i) / total * 100 : 0;
-        const QString label = percent >= 6 ? FLowerNames.at(i) + u' ' + QString::number(std::llround(double(percent))) + u'%'
+        const QString label = percent >= 6 ? list->Name(i) + u' ' + QString::number(std::llround(double(percent))) + u'%'
                                            : QStringLiteral(" ");
         Kaavio->Series1.Add(double(values.at(i)), label, colour);
         FSliceColours.append(ColorToString(TColor(colour)));
@@ -681,6 +656,7 @@ void TKaavioIkkuna::Display_list(TFolderList *list)
             row.Caption = texts.at(i);
             row.Name = list->Name(i);
             row.Data = list->Data(i);
+            row.Value = values.at(i);
             row.Icon = RowIcon(list, row.Name);
             const qsizetype colourAt = FLowerNames.indexOf(row.Name.toLower());
             row.Colour = FSliceColours.value(colourAt >= 0 ? colourAt : 0);
@@ -714,8 +690,7 @@ int TKaavioIkkuna::ListaCompare(const TKaavioRow &a, const TKaavioRow &b) const
 {
     int result = 0;
     if (FSortColumn == 0) {
-        const double x = ReadNumber(a.Caption), y = ReadNumber(b.Caption);
-        result = x < y ? -1 : x > y ? 1 : 0;
+        result = a.Value < b.Value ? -1 : a.Value > b.Value ? 1 : 0;
     } else {
         result = a.Name.compare(b.Name, Qt::CaseInsensitive);
     }
@@ -794,7 +769,8 @@ void TKaavioIkkuna::KaavioKuvaMouseMove(const QPoint &pos)
     const qint64 raw = FValueTexts.at(slice).toLongLong(&ok);
     const TExtended whole = FUnit == CountUnit ? FValueSum : FPieTotal;
     const qint64 percent = ok && whole > 0 ? std::llround(double(TExtended(raw) / whole * 100)) : 0;
-    ItemiLabel->setText(FLowerNames.at(slice) + u' ' + ValueText(TExtended(raw), FUnit).trimmed() + QStringLiteral(" (")
+    const QString name = FCurrentList && slice < FCurrentList->Count() ? FCurrentList->Name(slice) : FLowerNames.at(slice);
+    ItemiLabel->setText(name + u' ' + ValueText(TExtended(raw), FUnit).trimmed() + QStringLiteral(" (")
                         + QString::number(percent) + QStringLiteral("%)"));
 }
 

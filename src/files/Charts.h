@@ -57,6 +57,7 @@ struct TKaavioRow {
     TFolderData *Data = nullptr;  // nullptr for the waiting row
     QIcon Icon;
     QString Colour;  // the slice colour's name, the row's text colour with a colour-coded legend
+    TExtended Value = 0;  // what the caption shows, for sorting
 };
 
 class TKaavioModel final : public TReportModel

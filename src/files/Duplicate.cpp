@@ -4,6 +4,7 @@
 
 #include "files/DiskList.h"
 #include "files/FileColumns.h"
+#include "files/TypeNames.h"
 #include "platform/CodePage.h"
 #include "platform/CommaText.h"
 #include "platform/DriveMap.h"
@@ -55,7 +56,7 @@ namespace {
 const QString Section = QStringLiteral("Duplicate files");
 const QString LogTitle = QStringLiteral("Duplicate files log by Orvendal Vaskimo");
 
-QString SizeText(qint64 size) { return QLocale().toString(size); }
+QString SizeText(qint64 size) { return GroupedNumber(double(size)); }
 
 }  // namespace
 
@@ -488,9 +489,8 @@ void TKaksoisIkkuna::DuplikaattiTiedot(const TFoundFile &f)
     r->MD5Text = f.MD5Text.isEmpty() ? na : f.MD5Text;
     r->SetNumber = int(f.SetNumber);
     const QString host = HostPath(r->Path);
+    r->TypeName = TypeNames::Of(f.Name, host, &FTypeNames);
     if (!host.isEmpty()) {
-        static QMimeDatabase mimes;
-        r->TypeName = mimes.mimeTypeForFile(host, QMimeDatabase::MatchExtension).comment();
         static QFileIconProvider icons;
         r->Icon = icons.icon(QFileInfo(host));
     }

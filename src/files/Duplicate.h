@@ -136,6 +136,7 @@ private:
 
     QString FProgramFolder;
     QString FBaseName;
+    QHash<QString, QString> FTypeNames;  // by extension
     std::shared_ptr<const Duplicate::TFileLayer> FLayer;
     TSettings FOwnSettings;
     TBatchState FOwnBatch;

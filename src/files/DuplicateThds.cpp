@@ -328,10 +328,7 @@ QString AttrText(quint32 attr)
 
 QString DateText(quint32 dosDate, const TUserLocale &locale)
 {
-    const QDateTime time = FileDateToDateTime(dosDate);
-    if (time.time() == QTime(0, 0))
-        return locale.Date(time.date());
-    return locale.Date(time.date()) + u' ' + locale.Time(time.time());
+    return locale.DateTime(FileDateToDateTime(dosDate));
 }
 
 // --- thread base -----------------------------------------------------------------------------

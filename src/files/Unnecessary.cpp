@@ -4,6 +4,7 @@
 
 #include "files/DiskList.h"
 #include "files/FileColumns.h"
+#include "files/TypeNames.h"
 #include "files/UnnecessaryThds.h"
 #include "platform/ProgramInfo.h"
 #include "platform/CommaText.h"
@@ -38,7 +39,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -71,50 +71,6 @@ QString HostPathOf(const QString &windowsPath)
 QString ExistingFolder(const QString &windowsPath)
 {
     return !windowsPath.isEmpty() && WinFiles::DirectoryExists(windowsPath) ? windowsPath : QString();
-}
-
-// The type name Windows would show: HKEY_CLASSES_ROOT\.ext names a class whose default value is
-// the name; else the MIME type's comment (by the name alone). cache: by extension.
-QString TypeNameOf(const QString &name, QHash<QString, QString> &cache)
-{
-    const qsizetype dot = name.lastIndexOf('.');
-    const QString ext = dot >= 0 ? name.mid(dot).toLower() : QString();
-    const auto cached = cache.constFind(ext);
-    if (cached != cache.constEnd() && !ext.isEmpty())
-        return *cached;
-    QString type;
-    if (!ext.isEmpty()) {
-        TRegistry classes(TRootKey::ClassesRoot);
-        if (classes.OpenKeyReadOnly(ext)) {
-            const QString progId = classes.ReadString(QString());
-            if (!progId.isEmpty() && classes.OpenKeyReadOnly("\\" + progId))
-                type = classes.ReadString(QString());
-        }
-    }
-    if (type.isEmpty()) {
-        static QMimeDatabase mimes;
-        type = mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment();
-    }
-    type = type.left(80);
-    if (!ext.isEmpty())
-        cache.insert(ext, type);
-    return type;
-}
-
-QDateTime ParseDateText(const QString &text)
-{
-    const QLocale locale;
-    const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
-    const QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    QDateTime t = locale.toDateTime(text, dateFormat + ' ' + timeFormat);
-    if (!t.isValid() && timeFormat.endsWith(" t")) {
-        // A time-zone name that the reader does not know back: the local time is all we need.
-        const QString withoutZone = text.left(text.lastIndexOf(' '));
-        t = locale.toDateTime(withoutZone, dateFormat + ' ' + timeFormat.chopped(2));
-    }
-    if (!t.isValid())
-        t = QDateTime(locale.toDate(text, dateFormat), QTime(0, 0));
-    return t;
 }
 
 } // namespace
@@ -450,12 +406,9 @@ void TTurhaIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
         PaaIkkuna->AddLogBlock(lines, leadingEmptyLine);
         return;
     }
-    const QLocale locale;
-    const QDateTime now = QDateTime::currentDateTime();
     if (leadingEmptyLine)
         FOwnBatch.FLog.append(QString());
-    FOwnBatch.FLog.append(locale.toString(now.date(), QLocale::ShortFormat) + ", "
-                          + locale.toString(now.time(), QLocale::LongFormat));
+    FOwnBatch.FLog.append(TUserLocale::FromRegistry().Stamp(QDateTime::currentDateTime()));
     FOwnBatch.FLog.append(lines);
 }
 
@@ -577,11 +530,10 @@ void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 s
 
 void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
 {
-    const QLocale locale;
     for (TUnnecessaryRecord *r : records) {
         const QString name = r->Path.mid(r->Path.lastIndexOf('\\') + 1);
-        r->SizeText = locale.toString(r->Size);
-        r->TypeName = TypeNameOf(name, FTypeNames);
+        r->SizeText = GroupedNumber(double(r->Size));
+        r->TypeName = TypeNames::Of(name, QString(), &FTypeNames);
         // Smaller than the header an image starts with: no version to read.
         const QString host = r->Size >= 64 ? HostPathOfFile(r->Path) : QString();
         if (!host.isEmpty()) {
@@ -737,12 +689,20 @@ void TTurhaIkkuna::SortRecords()
         default: return r->Path;
         }
     };
+    // The dates are read back once each, in the prefix's formats they were written in.
+    QHash<const TUnnecessaryRecord *, qint64> times;
+    if (column == 3) {
+        const TUserLocale locale = TUserLocale::FromRegistry();
+        for (const TUnnecessaryRecord *r : std::as_const(FRecords)) {
+            const QDateTime t = locale.ReadDateTime(r->DateText);
+            times.insert(r, t.isValid() ? t.toMSecsSinceEpoch() : 0);
+        }
+    }
     auto compare = [&](const TUnnecessaryRecord *a, const TUnnecessaryRecord *b) -> qint64 {
         switch (column) {
         case 1: return a->Size < b->Size ? -1 : (a->Size > b->Size ? 1 : 0);
         case 3: {
-            const QDateTime da = ParseDateText(a->DateText), db = ParseDateText(b->DateText);
-            const qint64 ma = da.isValid() ? da.toMSecsSinceEpoch() : 0, mb = db.isValid() ? db.toMSecsSinceEpoch() : 0;
+            const qint64 ma = times.value(a), mb = times.value(b);
             return ma < mb ? -1 : (ma > mb ? 1 : 0);
         }
         default: return collator.compare(text(a), text(b));

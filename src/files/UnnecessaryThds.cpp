@@ -6,7 +6,6 @@
 #include "platform/SortedStringList.h"
 #include "platform/WinFiles.h"
 
-#include <QLocale>
 #include <QSet>
 
 namespace {
@@ -37,34 +36,6 @@ bool IsAtOrBelow(const QString &subpath, const QString &folder)
         || subpath.startsWith(base + '\\', Qt::CaseInsensitive);
 }
 
-// Qt looks the clock's zone name up again for every "t" of a time format it fills in: the name goes
-// in once, quoted, in its place.
-QString WithZoneName(const QString &format, const QString &zone)
-{
-    QString quotedZone = zone;
-    quotedZone.replace('\'', QStringLiteral("''"));
-    quotedZone = '\'' + quotedZone + '\'';
-    QString out;
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == '\'') {
-            if (i + 1 < format.size() && format.at(i + 1) == '\'') {
-                out += QStringLiteral("''");
-                ++i;
-                continue;
-            }
-            quoted = !quoted;
-            out += c;
-        } else if (c == 't' && !quoted) {
-            out += quotedZone;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 TEtsiTurhat::TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHandler onFolder, TFoundHandler onFound,
@@ -73,7 +44,8 @@ TEtsiTurhat::TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHan
                          std::shared_ptr<TWinePrefix> prefix)
     : TSharedThd(owner), FSkipList(SortedCopy(skipList)), FOnFolder(std::move(onFolder)), FOnFound(std::move(onFound)),
       FAttrSkipMask(attrSkipMask), FMasks(SortedCopy(masks)), FCustomEntries(SortedCopy(customEntries)),
-      FDrives(drives), FRecurseCustom(recurseCustom), FSkipEmpty(skipEmpty), FPrefix(std::move(prefix))
+      FDrives(drives), FRecurseCustom(recurseCustom), FSkipEmpty(skipEmpty), FPrefix(std::move(prefix)),
+      FLocale(TUserLocale::FromRegistry(FPrefix))
 {
     // An empty skip item (from "temp,") would occur in every path and skip everything.
     FSkipList.removeAll(QString());
@@ -95,18 +67,10 @@ QString TEtsiTurhat::AttrText(quint32 attr)
     return text.mid(1);
 }
 
-QString TEtsiTurhat::DateText(const QDateTime &local)
+QString TEtsiTurhat::DateText(const QDateTime &local, const TUserLocale &locale)
 {
-    // Asked for every file found: the locale's formats are read once, and a time in the years a
-    // directory entry holds is cut to its two-second steps without another pass through the
-    // time zone.
-    struct TFormats {
-        QLocale Locale;
-        QString Date = Locale.dateFormat(QLocale::ShortFormat);
-        QString Time = WithZoneName(Locale.timeFormat(QLocale::LongFormat),
-                                    QDateTime::currentDateTime().timeZoneAbbreviation());
-    };
-    static const TFormats formats;
+    // Asked for every file found: a time in the years a directory entry holds is cut to its
+    // two-second steps without another pass through the time zone.
     QDate date;
     QTime time;
     if (local.isValid() && local.timeSpec() == Qt::LocalTime && local.date().year() >= 1980
@@ -119,10 +83,7 @@ QString TEtsiTurhat::DateText(const QDateTime &local)
         date = t.date();
         time = t.time();
     }
-    QString text = formats.Locale.toString(date, formats.Date);
-    if (time != QTime(0, 0))
-        text += ' ' + formats.Locale.toString(time, formats.Time);
-    return text;
+    return locale.DateTime(date, time);
 }
 
 QString TEtsiTurhat::CustomFolder(const QString &entry)
@@ -251,7 +212,7 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
                 if (FReported.contains(seen))
                     continue;
                 FReported.insert(seen);
-                if (!Report({rec.Name, folder, rec.Size, DateText(rec.Time), AttrText(rec.Attr)}))
+                if (!Report({rec.Name, folder, rec.Size, DateText(rec.Time, FLocale), AttrText(rec.Attr)}))
                     return;
             }
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/WinFiles.h"
+#include "shell/Batch.h"
 #include "shell/SharedThd.h"
 
 #include <QElapsedTimer>
@@ -33,8 +34,9 @@ public:
 
     // "R H A": the attribute letters of read-only, hidden, system and archive that are set.
     static QString AttrText(quint32 attr);
-    // The local date in the short format and the time in the long format; no time at midnight.
-    static QString DateText(const QDateTime &local);
+    // The local date in the short format and the time in the long format, both the user's (the
+    // prefix's); no time at midnight.
+    static QString DateText(const QDateTime &local, const TUserLocale &locale);
     // The folder part of a custom entry: the text before its last ":" that is not the drive's.
     static QString CustomFolder(const QString &entry);
     static QString CustomMasks(const QString &entry);
@@ -74,4 +76,5 @@ private:
     QStringList FCompiledFrom;       // the masks FCompiled was read from
     std::vector<TFileMask> FCompiled;
     QElapsedTimer FSinceHandOver;
+    TUserLocale FLocale;
 };

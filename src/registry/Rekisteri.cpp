@@ -175,9 +175,7 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
         return dialog.selectedFiles().constFirst();
     };
 
-    const TUserLocale locale = TUserLocale::FromRegistry();
-    FDateFormat = locale.ShortDate;
-    FTimeFormat = locale.LongTime;
+    FLocale = TUserLocale::FromRegistry();
     ReadSection();
     ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     UpdateButtons();
@@ -267,15 +265,7 @@ void TRegistryIkkuna::LogLines(const QStringList &lines)
 
 QString TRegistryIkkuna::ModifiedText(const QDateTime &time) const
 {
-    if (!time.isValid())
-        return {};
-    TUserLocale locale;
-    locale.ShortDate = FDateFormat;
-    locale.LongTime = FTimeFormat;
-    const QString date = locale.Date(time.date());
-    if (time.time() == QTime(0, 0))
-        return date;
-    return date + u' ' + locale.Time(time.time());
+    return time.isValid() ? FLocale.DateTime(time) : QString();
 }
 
 void TRegistryIkkuna::StartBatch(const QString &batchSwitch)

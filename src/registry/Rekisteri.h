@@ -175,7 +175,7 @@ private:
     bool FSortForward = true;
     QCollator FCollator;
     TSaveDialog FSaveDialog;
-    QString FDateFormat, FTimeFormat;
+    TUserLocale FLocale;  // the prefix's date and time formats
 };
 
 // Registers the window with the main window's tool factory (TToolKind::Registry).

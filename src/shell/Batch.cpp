@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -73,6 +74,39 @@ QString FormatPicture(const QString &picture, const QDate *date, const QTime *ti
     return out;
 }
 
+// The same picture for Qt's reader: Windows' "y" and "t" differ, the rest reads alike (the
+// markers "AM" and "PM" stand for the user's own ones).
+QString ReadingPicture(const QString &picture)
+{
+    QString out;
+    const qsizetype n = picture.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = picture.at(i);
+        if (c == u'\'') {
+            const qsizetype end = picture.indexOf(u'\'', i + 1);
+            const qsizetype stop = end < 0 ? n : end + 1;
+            out += picture.mid(i, stop - i);
+            i = stop;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < n && picture.at(i + run) == c)
+            ++run;
+        if (c == u'y')
+            out += run <= 2 ? QStringLiteral("yy") : QStringLiteral("yyyy");
+        else if (c == u't')
+            out += QStringLiteral("AP");
+        else if (c == u'g')
+            out += QStringLiteral("'A.D.'");
+        else if (QStringLiteral("dMhHms").contains(c))
+            out += QString(std::min<qsizetype>(run, c == u'd' || c == u'M' ? 4 : 2), c);
+        else
+            out += QString(run, c);
+        i += run;
+    }
+    return out;
+}
+
 const char *const kToolSwitches[] = {"-reg", "-delreg", "-unn", "-delunn", "-dup", "-delsho"};
 const char *const kBrowserSwitches[] = {"-ccache", "-ccookies", "-chistory", "-cmru"};
 
@@ -91,6 +125,30 @@ QString TUserLocale::Time(const QTime &time) const { return FormatPicture(LongTi
 QString TUserLocale::Stamp(const QDateTime &when) const
 {
     return Date(when.date()) + QStringLiteral(", ") + Time(when.time());
+}
+
+QDateTime TUserLocale::ReadDateTime(const QString &text) const
+{
+    QString plain = text;
+    if (!AM.isEmpty())
+        plain.replace(AM, QStringLiteral("AM"));
+    if (!PM.isEmpty())
+        plain.replace(PM, QStringLiteral("PM"));
+    const QLocale c = QLocale::c();
+    const QString date = ReadingPicture(ShortDate);
+    QDateTime when = c.toDateTime(plain, date + u' ' + ReadingPicture(LongTime));
+    if (!when.isValid())
+        when = QDateTime(c.toDate(plain, date), QTime(0, 0));
+    return when;
+}
+
+QString TUserLocale::DateTime(const QDateTime &when) const { return DateTime(when.date(), when.time()); }
+
+QString TUserLocale::DateTime(const QDate &date, const QTime &time) const
+{
+    if (time == QTime(0, 0))
+        return Date(date);
+    return Date(date) + u' ' + Time(time);
 }
 
 namespace Batch {

@@ -7,6 +7,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+
+class TWinePrefix;
 
 // The batch fields of the main window; tool windows read and write them through PaaIkkuna.
 struct TBatchState {
@@ -24,10 +27,16 @@ struct TUserLocale {
     QString AM = QStringLiteral("AM");
     QString PM = QStringLiteral("PM");
 
-    static TUserLocale FromRegistry();  // the current prefix; missing values keep the defaults
+    // The prefix's (nullptr: the current one); missing values keep the defaults.
+    static TUserLocale FromRegistry(std::shared_ptr<TWinePrefix> prefix = nullptr);
     QString Date(const QDate &date) const;
     QString Time(const QTime &time) const;
     QString Stamp(const QDateTime &when) const;  // "date, time"
+    // A file's or key's time as the lists show it: "date time", the date alone at midnight.
+    QString DateTime(const QDateTime &when) const;
+    QString DateTime(const QDate &date, const QTime &time) const;
+    // That text read back (for sorting by it); invalid when it is not in these formats.
+    QDateTime ReadDateTime(const QString &text) const;
 };
 
 // What the batch routine asks of the program around it.

@@ -6,11 +6,11 @@
 
 #include <exception>
 
-TUserLocale TUserLocale::FromRegistry()
+TUserLocale TUserLocale::FromRegistry(std::shared_ptr<TWinePrefix> prefix)
 {
     TUserLocale locale;
     try {
-        TRegistry reg(TRootKey::CurrentUser);
+        TRegistry reg(TRootKey::CurrentUser, std::move(prefix));
         if (!reg.OpenKeyReadOnly(QStringLiteral("\\Control Panel\\International")))
             return locale;
         auto take = [&](const char *name, QString &field) {

@@ -297,3 +297,8 @@ QString SafeFormat(const QString &format, const QList<TFormatArg> &args)
         return out;
     return SafeFormatErrorText + QStringLiteral("\r\r") + format;
 }
+
+QString GroupedNumber(double value, int decimals)
+{
+    return SafeFormat(QStringLiteral("%.*n"), decimals, value);
+}

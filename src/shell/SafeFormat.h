@@ -57,3 +57,6 @@ QString SafeFormat(const QString &format, const TArgs &...args)
 {
     return SafeFormat(format, QList<TFormatArg>{TFormatArg(args)...});
 }
+
+// A number as "%.<decimals>n" writes it: the locale's thousands separators and decimal point.
+QString GroupedNumber(double value, int decimals = 0);

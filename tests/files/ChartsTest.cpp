@@ -131,7 +131,7 @@ TEST_F(SpaceUsageWindow, ScanListsTheFolderAndItsTotals)
     QStringList names = RowNames(*w);
     names.sort();
     EXPECT_EQ(names, QStringList({"\\empty", "\\sub", "a.bin", "b.txt"}));
-    EXPECT_EQ(Row(*w, "a.bin")->Caption, "1536");
+    EXPECT_EQ(Row(*w, "a.bin")->Caption, "1,536");
     EXPECT_EQ(Row(*w, "\\sub")->Caption, " 10");
     EXPECT_EQ(Row(*w, "\\empty")->Caption, "  0");
     EXPECT_EQ(w->PanelText(0), "Bytes: 1,646");
@@ -198,7 +198,7 @@ TEST_F(SpaceUsageWindow, UnitsAndValueTexts)
         const char *text;
     } rows[] = {
         {"bytes padded", 7, 0, "  7"}, {"KB", 1536, 1, "1.5"}, {"MB", 1048576, 2, "1.000"},
-        {"GB five decimals", 1073741824, 3, "1.00000"}, {"count", 7, 4, "  7"}, {"large bytes", 5368709120.0L, 0, "5368709120"},
+        {"GB five decimals", 1073741824, 3, "1.00000"}, {"count", 7, 4, "  7"}, {"large bytes", 5368709120.0L, 0, "5,368,709,120"},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
@@ -285,6 +285,10 @@ TEST_F(SpaceUsageWindow, DriveRootShowsItsFreeSpace)
     ASSERT_EQ(root->Count(), 2);
     EXPECT_EQ(root->Name(0), "(D: free space)");
     EXPECT_EQ(w->SliceColours().value(0), "clNavy");
+    // The pie names the drive as the list does.
+    ASSERT_FALSE(w->Kaavio->Series1.Slices.isEmpty());
+    EXPECT_TRUE(w->Kaavio->Series1.Slices[0].Label.startsWith("(D: free space) "))
+        << w->Kaavio->Series1.Slices[0].Label.toStdString();
     EXPECT_EQ(root->TotalSize, 5);
     EXPECT_EQ(root->FileCount, 1);
     EXPECT_EQ(w->PanelText(0), "Bytes: 5");
@@ -396,7 +400,7 @@ TEST_F(SpaceUsageWindow, StopDuringTheScanLeavesAPartialTree)
     QTimer::singleShot(0, w.get(), [&] { w->Units->setCurrentIndex(0); });
     Scan(*w, "C:\\data");
     EXPECT_EQ(w->CurrentList(), w->RootList());
-    EXPECT_EQ(Row(*w, "a.bin")->Caption, "1536");
+    EXPECT_EQ(Row(*w, "a.bin")->Caption, "1,536");
 }
 
 TEST_F(SpaceUsageWindow, ClosingOrDestroyingDuringTheScan)

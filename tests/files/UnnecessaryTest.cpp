@@ -259,9 +259,8 @@ TEST_F(UnnecessaryWindow, ManyFoundFilesJoinTheListInGroupsWithEveryRow)
     EXPECT_EQ(w.lblStatus->text(), "Total of 1500 unnecessary file(s) found!");
 
     w.FileListColumnClick(0);
-    const QLocale locale;
-    const QString modified = locale.toString(stamp.date(), QLocale::ShortFormat) + ' '
-                           + locale.toString(QTime(10, 20, 30), QLocale::LongFormat);
+    // The prefix's formats: it sets none, so the user's defaults (M/d/yyyy, h:mm:ss tt).
+    const QString modified = "6/15/2020 10:20:30 AM";
     QStringList widest(7);
     const QFontMetrics metrics(w.FileList->font());
     for (int row = 0; row < model->rowCount(); ++row) {

@@ -240,25 +240,24 @@ TEST(UnnecessaryScan, TextForms)
         EXPECT_EQ(TEtsiTurhat::CustomFolder(e.entry), e.folder);
         EXPECT_EQ(TEtsiTurhat::CustomMasks(e.entry), e.masks);
     }
-    // The locale's short date and long time, as the directory entry holds the time: two-second
+    // In the user's (the prefix's) formats, as the directory entry holds the time: two-second
     // steps, 1980 to 2107, the date alone at midnight.
-    const QLocale locale;
-    const auto text = [&locale](QDate date, QTime time) {
-        return locale.toString(date, QLocale::ShortFormat)
-             + (time == QTime(0, 0) ? QString() : ' ' + locale.toString(time, QLocale::LongFormat));
-    };
-    const struct { const char *name; QDateTime time; QString expected; } dates[] = {
-        {"midnight", QDateTime(QDate(2020, 5, 6), QTime(0, 0)), text(QDate(2020, 5, 6), QTime(0, 0))},
-        {"odd second", QDateTime(QDate(2020, 5, 6), QTime(10, 11, 13, 900)), text(QDate(2020, 5, 6), QTime(10, 11, 12))},
-        {"afternoon", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58)), text(QDate(1999, 12, 31), QTime(23, 59, 58))},
-        {"before 1980", QDateTime(QDate(1970, 1, 2), QTime(5, 0)), text(QDate(1980, 1, 1), QTime(0, 0))},
-        {"after 2107", QDateTime(QDate(2200, 3, 1), QTime(1, 0)), text(QDate(2107, 12, 31), QTime(23, 59, 58))},
+    const TUserLocale us;  // M/d/yyyy, h:mm:ss tt
+    const struct { const char *name; QDateTime time; const char *expected; } dates[] = {
+        {"midnight", QDateTime(QDate(2020, 5, 6), QTime(0, 0)), "5/6/2020"},
+        {"odd second", QDateTime(QDate(2020, 5, 6), QTime(10, 11, 13, 900)), "5/6/2020 10:11:12 AM"},
+        {"afternoon", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58)), "12/31/1999 11:59:58 PM"},
+        {"before 1980", QDateTime(QDate(1970, 1, 2), QTime(5, 0)), "1/1/1980"},
+        {"after 2107", QDateTime(QDate(2200, 3, 1), QTime(1, 0)), "12/31/2107 11:59:58 PM"},
     };
     for (const auto &d : dates) {
         SCOPED_TRACE(d.name);
-        EXPECT_EQ(TEtsiTurhat::DateText(d.time), d.expected);
+        EXPECT_EQ(TEtsiTurhat::DateText(d.time, us), d.expected);
     }
-    EXPECT_FALSE(TEtsiTurhat::DateText(QDateTime(QDate(2020, 5, 6), QTime(0, 0))).contains(':'));
+    TUserLocale finnish;
+    finnish.ShortDate = "d.M.yyyy";
+    finnish.LongTime = "H:mm:ss";
+    EXPECT_EQ(TEtsiTurhat::DateText(QDateTime(QDate(2020, 5, 6), QTime(9, 1, 2)), finnish), "6.5.2020 9:01:02");
 }
 
 } // namespace

@@ -256,6 +256,37 @@ TEST(Batch, UserDateAndTimePictures)
     EXPECT_EQ(pm.Time(QTime(13, 1, 2)), "1:01:02 PM");
 }
 
+TEST(Batch, ListTimesAndReadingThemBack)
+{
+    const struct {
+        const char *name;
+        const char *date, *time, *am, *pm;
+        QDateTime when;
+        const char *expected;
+    } cases[] = {
+        {"US defaults", "M/d/yyyy", "h:mm:ss tt", "AM", "PM", QDateTime(QDate(2026, 3, 7), QTime(21, 5, 4)),
+         "3/7/2026 9:05:04 PM"},
+        {"midnight: the date alone", "M/d/yyyy", "h:mm:ss tt", "AM", "PM", QDateTime(QDate(2026, 3, 7), QTime(0, 0)),
+         "3/7/2026"},
+        {"own markers", "yyyy-MM-dd", "hh:mm:ss tt", "ap.", "ip.", QDateTime(QDate(1999, 12, 31), QTime(0, 0, 2)),
+         "1999-12-31 12:00:02 ap."},
+        {"Finnish", "d.M.yyyy", "H:mm:ss", "", "", QDateTime(QDate(2026, 11, 17), QTime(13, 1, 2)), "17.11.2026 13:01:02"},
+        {"names and quotes", "ddd d MMM yyyy", "HH'h'mm':'ss", "AM", "PM", QDateTime(QDate(2026, 3, 7), QTime(9, 5, 4)),
+         "Sat 7 Mar 2026 09h05:04"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TUserLocale locale;
+        locale.ShortDate = c.date;
+        locale.LongTime = c.time;
+        locale.AM = c.am;
+        locale.PM = c.pm;
+        EXPECT_EQ(locale.DateTime(c.when), QString(c.expected));
+        EXPECT_EQ(locale.ReadDateTime(c.expected), c.when);
+    }
+    EXPECT_FALSE(TUserLocale().ReadDateTime("not a date").isValid());
+}
+
 TEST(Batch, TrayAndParameters)
 {
     EXPECT_TRUE(Batch::HasTraySwitch({"-reg", "/S"}));

@@ -2,6 +2,8 @@
 // Summary: what a user reads in every window at its default size, after a search on the demo prefix.
 #include "WindowTour.h"
 
+#include "platform/Registry.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -31,8 +33,15 @@ protected:
     static void SetUpTestSuite()
     {
         Tour = new TWindowTour;
-        if (Tour->Ready())
-            Stops = new QList<TTourStop>(Tour->OpenAll());
+        if (!Tour->Ready())
+            return;
+        // The user's own formats, unlike any built-in one, so that every list must take them.
+        TRegistry international(TRootKey::CurrentUser);
+        if (!international.OpenKey(QStringLiteral("\\Control Panel\\International"), true))
+            return;
+        international.WriteString(QStringLiteral("sShortDate"), QStringLiteral("dd.MM.yyyy"));
+        international.WriteString(QStringLiteral("sTimeFormat"), QStringLiteral("HH:mm:ss"));
+        Stops = new QList<TTourStop>(Tour->OpenAll());
     }
     static void TearDownTestSuite()
     {
@@ -211,4 +220,53 @@ TEST_F(WindowLook, OptionsShowEveryPageAndWhatItsBoxesMean)
     EXPECT_EQ(colour->currentText(), "Button face");
     for (int i = 0; i < colour->count(); ++i)
         EXPECT_FALSE(colour->itemText(i).startsWith("cl")) << colour->itemText(i).toStdString();
+}
+
+TEST_F(WindowLook, ListsShowDatesSizesAndTypesAlike)
+{
+    const QRegularExpression prefixDate(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?$"));
+    const QRegularExpression fourDigits(QStringLiteral("\\d{4}"));
+    int dates = 0, sizes = 0, types = 0;
+    for (const TTourStop &stop : *Stops) {
+        for (const QTreeView *list : stop.Window->findChildren<QTreeView *>()) {
+            if (list->window() != stop.Window || !list->model())
+                continue;
+            const QAbstractItemModel *model = list->model();
+            for (int column = 0; column < model->columnCount(); ++column) {
+                const QString caption = model->headerData(column, Qt::Horizontal).toString();
+                for (int row = 0; row < model->rowCount(); ++row) {
+                    const QString cell = model->index(row, column).data().toString().trimmed();
+                    SCOPED_TRACE(stop.Name.toStdString() + ": " + caption.toStdString() + ": " + cell.toStdString());
+                    if (cell.isEmpty())
+                        continue;
+                    if (caption == u"Modified") {
+                        ++dates;
+                        EXPECT_TRUE(prefixDate.match(cell).hasMatch()) << "the prefix's date and time formats";
+                    } else if (caption == u"Size") {
+                        ++sizes;
+                        EXPECT_FALSE(fourDigits.match(cell).hasMatch()) << "thousands are grouped";
+                    } else if (caption == u"Type") {
+                        ++types;
+                        EXPECT_NE(cell, "unknown");
+                    }
+                }
+            }
+        }
+    }
+    // The registry cleaner's keys, the unnecessary files and the duplicates.
+    EXPECT_GE(dates, 6 + 5 + 2);
+    EXPECT_GE(sizes, 5 + 2 + 4);
+    EXPECT_GE(types, 5 + 2);
+
+    // A ".tmp" file has no class in a Wine prefix: the shell calls its type after the extension.
+    auto *unnecessary = Window(QStringLiteral("unnecessary-files"))->findChild<QTreeView *>(QStringLiteral("FileList"));
+    ASSERT_TRUE(unnecessary);
+    int tmp = 0;
+    for (int row = 0; row < unnecessary->model()->rowCount(); ++row) {
+        if (unnecessary->model()->index(row, 0).data().toString().endsWith(".tmp")) {
+            ++tmp;
+            EXPECT_EQ(unnecessary->model()->index(row, 2).data().toString(), "TMP File");
+        }
+    }
+    EXPECT_EQ(tmp, 3);
 }
