@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <climits>
 #include <cmath>
 
 #include <fcntl.h>
@@ -134,10 +135,18 @@ void TFolderList::AddFile(const QString &name, TExtended allocated, TExtended si
 void TFolderList::Scan(const bool &stopFlag, bool useCompressed, quint64 clusterSize, const TProgress &progress,
                        const TFolderFiles &files)
 {
+    TSeenFiles seen;
+    ScanFolder(stopFlag, useCompressed, clusterSize, progress, files, seen);
+}
+
+void TFolderList::ScanFolder(const bool &stopFlag, bool useCompressed, quint64 clusterSize, const TProgress &progress,
+                             const TFolderFiles &files, TSeenFiles &seen)
+{
     TotalSize = TotalAllocated = TotalSlack = 0;
     FileCount = FolderCount = 0;
     LongestPath.clear();
     LongestPathLength = 0;
+    SkippedFolders.clear();
     if (progress)
         progress(Path + QStringLiteral("..."));
     if (QCoreApplication::instance())
@@ -157,6 +166,13 @@ void TFolderList::Scan(const bool &stopFlag, bool useCompressed, quint64 cluster
             if (useCompressed && (e.Attr & FileAttrCompressed) && files.CompressedSize
                 && files.CompressedSize(e.HostPath, &onDisk))
                 size = TExtended(onDisk);
+            if (e.Links > 1) {
+                const QPair<quint64, quint64> identity(e.Device, e.Inode);
+                if (seen.contains(identity))
+                    size = 0;  // its bytes are counted at its first name
+                else
+                    seen.insert(identity);
+            }
             const TExtended allocated = RoundToCluster(clusterSize, size);
             AddFile(e.Name, allocated, size);
             const QString full = Path + e.Name;
@@ -169,7 +185,10 @@ void TFolderList::Scan(const bool &stopFlag, bool useCompressed, quint64 cluster
             auto *child = new TFolderList(this, Path + e.Name + u'\\', e.HostPath);
             child->AddObject(QStringLiteral(".."), new TFolderData(0, nullptr, child, 0, 0));
             auto *data = new TFolderData(0, child, this, TExtended(e.Size), TExtended(e.Size));
-            child->Scan(stopFlag, useCompressed, clusterSize, progress, files);
+            if (QFile::encodeName(e.HostPath).size() >= PATH_MAX)
+                SkippedFolders << child->Path;  // the host cannot open it by its path
+            else
+                child->ScanFolder(stopFlag, useCompressed, clusterSize, progress, files, seen);
             data->Size = child->TotalSize;
             data->Allocated = child->TotalAllocated;
             data->Slack = child->TotalSlack;
@@ -180,6 +199,7 @@ void TFolderList::Scan(const bool &stopFlag, bool useCompressed, quint64 cluster
             TotalSlack += child->TotalSlack;
             FolderCount += child->FolderCount;
             FileCount += child->FileCount;
+            SkippedFolders += child->SkippedFolders;
             if (child->LongestPathLength > LongestPathLength) {
                 LongestPath = child->LongestPath;
                 LongestPathLength = child->LongestPathLength;

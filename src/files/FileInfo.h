@@ -10,7 +10,10 @@
 #include "platform/WinFiles.h"
 
 #include <QList>
+#include <QPair>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -78,6 +81,9 @@ public:
     qint32 FolderCount = 0;  // folders in the subtree, not counting this one
     QString LongestPath;
     qint32 LongestPathLength = 0;
+    // Folders of the subtree that were not read: their host path is longer than the host allows.
+    // Each is listed, empty, as a subfolder; here by its path (ending in "\").
+    QStringList SkippedFolders;
 
     int Count() const { return int(FNames.size()); }
     const QString &Name(int i) const { return FNames.at(i); }
@@ -95,11 +101,15 @@ public:
     using TProgress = std::function<void(const QString &text)>;
     // Fills the list (and every sub-list) from the disk. stopFlag is tested after every entry and
     // ends every level of the walk. Progress is called once per folder with Path + "...", and the
-    // pending events of the user interface are then processed.
+    // pending events of the user interface are then processed. A file with several hard links in
+    // the tree counts its bytes once, at the first of its names that the walk meets.
     void Scan(const bool &stopFlag, bool useCompressed, quint64 clusterSize, const TProgress &progress,
               const TFolderFiles &files = TFolderFiles::Host());
 
 private:
+    using TSeenFiles = QSet<QPair<quint64, quint64>>;  // device and inode of files with hard links
+    void ScanFolder(const bool &stopFlag, bool useCompressed, quint64 clusterSize, const TProgress &progress,
+                    const TFolderFiles &files, TSeenFiles &seen);
     void Clear();
     QList<QString> FNames;
     QList<TFolderData *> FObjects;

@@ -291,6 +291,9 @@ QList<TSearchRec> ListFolder(const QString &hostFolder)
             rec.Attr |= DosAttribFromXattr((nativeBase + n).constData(), &xattrUnsupported);
         rec.Size = S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
         rec.Time = MTimeOf(st);
+        rec.Device = quint64(st.st_dev);
+        rec.Inode = quint64(st.st_ino);
+        rec.Links = quint32(st.st_nlink);
         entries.append(std::move(rec));
     }
     ::closedir(dir);

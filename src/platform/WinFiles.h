@@ -35,6 +35,8 @@ struct TSearchRec {
     qint64 Size = 0;        // 64-bit size; 0 for folders
     QDateTime Time;         // last write (mtime), local time
     QString HostPath;       // full host path of the entry
+    quint64 Device = 0, Inode = 0;  // the object on the host, shared by its hard links
+    quint32 Links = 1;              // names the object has (hard links)
 };
 
 // Windows wildcard match ignoring case: '*' any run, '?' one character or none at the end of a

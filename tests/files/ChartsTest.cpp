@@ -2,12 +2,15 @@
 // Summary: the space-usage window offscreen: choose a folder, scan, read the list and the pie, move, save, print.
 #include "files/Charts.h"
 
+#include "DeepTree.h"
+
 #include "files/FolderTree.h"
 #include "files/PieChart.h"
 #include "platform/IniFile.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/MessageBoxes.h"
+#include "support/MessageBoxCatcher.h"
 #include "shell/Settings.h"
 #include "support/PrefixBuilder.h"
 
@@ -154,6 +157,22 @@ TEST_F(SpaceUsageWindow, ScanListsTheFolderAndItsTotals)
     EXPECT_EQ(w->Lista->toolTip(), "b.txt");
     w->Lista->setCurrentIndex(w->Model()->index(RowIndex(*w, "\\sub"), 0));
     EXPECT_EQ(w->Lista->toolTip(), "10  \\sub");
+}
+
+TEST_F(SpaceUsageWindow, FoldersPastTheHostsPathLimitAreReported)
+{
+    const QString deep = FB.HostPath("C:\\data\\sub");
+    const DeepTree::TRemoveAtEnd cleanup{deep};
+    ASSERT_TRUE(DeepTree::Make(deep, QByteArray(200, 'n'), 25, 10));
+    TestSupport::TBoxes boxes;
+    auto w = Open();
+    Scan(*w, "C:\\data");
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_EQ(boxes.Kinds.constFirst(), TMessageKind::Information);
+    EXPECT_TRUE(boxes.Shown.constFirst().startsWith("1 folder(s) could not be read and count as empty: their paths are "
+                                                    "longer than the system allows. The first is C:\\data\\sub\\nnn"))
+        << boxes.Shown.constFirst().toStdString();
+    EXPECT_EQ(w->RootList()->SkippedFolders.size(), 1);
 }
 
 TEST_F(SpaceUsageWindow, MovingDownAndUpWithoutScanning)

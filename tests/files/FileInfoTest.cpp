@@ -2,11 +2,15 @@
 // Summary: the folder-size tree over a small fixture tree: totals, cluster slack, links, stop, unreadable folders.
 #include "files/FileInfo.h"
 
+#include "DeepTree.h"
 #include "support/PrefixBuilder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <climits>
 
 #include <gtest/gtest.h>
 
@@ -277,6 +281,75 @@ TEST(FolderTree, EqualLengthsKeepTheFirstLongestPath)
     QHash<QString, QList<TSearchRec>> two{{"/r", {Rec("/r", "ab", 1), Rec("/r", "cd", 1)}}};
     flat.Scan(stop, false, 1, {}, FakeFiles(two, {}));
     EXPECT_EQ(flat.LongestPath, "C:\\r\\ab");
+}
+
+// What a tool prints, as a number; -1 when it fails.
+qint64 Number(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return -1;
+    return p.readAllStandardOutput().split('\t').first().trimmed().toLongLong();
+}
+
+qint64 Sum(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    qint64 sum = 0;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+        sum += line.trimmed().toLongLong();
+    return sum;
+}
+
+TEST(FolderTree, HardLinksCountTheirBytesOnceAsDuDoes)
+{
+    QTemporaryDir dir;
+    const QString r = dir.path();
+    MakeFile(r + "/a.bin", 10000);
+    MakeFile(r + "/d.bin", 4100);
+    ASSERT_TRUE(QDir().mkpath(r + "/sub"));
+    ASSERT_EQ(::link(QFile::encodeName(r + "/a.bin").constData(), QFile::encodeName(r + "/b.bin").constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(r + "/a.bin").constData(), QFile::encodeName(r + "/sub/c.bin").constData()), 0);
+    // du counts the folders' own sizes too; the tree counts files only.
+    const qint64 du = Number("du", {"-sb", r});
+    const qint64 folders = Sum("find", {r, "-type", "d", "-printf", "%s\n"});
+    ASSERT_GT(du, 0);
+    TFolderList root(nullptr, "C:\\t\\", r);
+    const bool stop = false;
+    root.Scan(stop, false, 1, {});
+    EXPECT_EQ(qint64(root.TotalSize), du - folders);
+    EXPECT_EQ(qint64(root.TotalSize), 14100);
+    EXPECT_EQ(root.FileCount, Sum("sh", {"-c", "find \"$0\" -type f | wc -l", r})) << "every name is a file";
+}
+
+TEST(FolderTree, FoldersPastTheHostsPathLimitAreReportedAsSkipped)
+{
+    QTemporaryDir dir;
+    const QString base = dir.path() + "/deep";
+    ASSERT_TRUE(QDir().mkpath(base));
+    const QByteArray name(200, 'n');
+    const int levels = 25;
+    const DeepTree::TRemoveAtEnd cleanup{base};
+    ASSERT_TRUE(DeepTree::Make(base, name, levels, 100));
+    ASSERT_EQ(Sum("sh", {"-c", "find \"$0\" -type f | wc -l", base}), levels) << "find reads the whole tree";
+    // Level k's host path is base plus k times "/" and the name.
+    int firstTooLong = 1;
+    while (QFile::encodeName(base).size() + firstTooLong * (name.size() + 1) < PATH_MAX)
+        ++firstTooLong;
+    ASSERT_LE(firstTooLong, levels);
+    QString skipped = "C:\\t\\";
+    for (int k = 0; k < firstTooLong; ++k)
+        skipped += QString::fromLatin1(name) + "\\";
+
+    TFolderList root(nullptr, "C:\\t\\", base);
+    const bool stop = false;
+    root.Scan(stop, false, 1, {});
+    EXPECT_EQ(root.SkippedFolders, QStringList{skipped});
+    EXPECT_EQ(qint64(root.TotalSize), qint64(firstTooLong - 1) * 100) << "the files of every folder read";
+    EXPECT_EQ(root.FolderCount, firstTooLong);
 }
 
 TEST(FolderTree, RoundToCluster)
