@@ -3,6 +3,7 @@
 #include "files/Duplicate.h"
 
 #include "files/DiskList.h"
+#include "files/DuplicateLog.h"
 #include "files/FileColumns.h"
 #include "files/TypeNames.h"
 #include "platform/CodePage.h"
@@ -824,11 +825,8 @@ bool TKaksoisIkkuna::LoadLog()
     FTotalBytes = FGroupCount = 0;
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
 
-    bool ok = lines.size() >= 4;
-    const int groups = ok ? lines.at(2).toInt(&ok) : 0;
-    bool rowsOk = false;
-    const int rows = ok ? lines.at(3).toInt(&rowsOk) : 0;
-    const int fileRows = rowsOk ? std::max(0, rows - groups) : 0;
+    const QList<TFoundFile> files = ReadLog(lines, LangMessage("M075DI", "N/A")).Files;
+    const int fileRows = int(files.size());
     Progress->setMaximum(std::max(1, fileRows));
     Progress->setValue(0);
     Panels[0]->hide();
@@ -836,27 +834,8 @@ bool TKaksoisIkkuna::LoadLog()
     const TUserLocale locale = TUserLocale::FromRegistry();
     bool dropped = false;
     for (int i = 0; i < fileRows; ++i) {
-        const qsizetype at = 4 + qsizetype(i) * 7;
-        if (at + 7 > lines.size())
-            break;
-        bool sizeOk = false, setOk = false;
-        TFoundFile f;
-        const QString path = lines.at(at);
-        f.Size = lines.at(at + 1).toLongLong(&sizeOk);
-        f.DateText = lines.at(at + 2);
-        f.AttrText = lines.at(at + 3);
-        f.CRCText = lines.at(at + 4);
-        f.MD5Text = lines.at(at + 5);
-        f.SetNumber = lines.at(at + 6).toLongLong(&setOk);
-        const qsizetype slash = path.lastIndexOf(u'\\');
-        if (!sizeOk || !setOk || slash < 0)
-            break;
-        f.Folder = path.left(slash);
-        f.Name = path.mid(slash + 1);
-        if (f.CRCText == LangMessage("M075DI", "N/A"))
-            f.CRCText.clear();
-        if (f.MD5Text == LangMessage("M075DI", "N/A"))
-            f.MD5Text.clear();
+        const TFoundFile &f = files.at(i);
+        const QString path = f.Folder + u'\\' + f.Name;
         // A file that is gone, or no longer the file that was compared, is no duplicate now. A
         // "?" stands where the code page had no character for the name: it names no file of ours.
         const QFileInfo info(HostPath(path));

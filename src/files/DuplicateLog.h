@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: reading "Duplicat.log", the duplicate list a search leaves for the next run.
+//
+// Lines: the title, the date it was made, the number of sets, the number of list rows (sets and
+// files), then seven lines a file: path, size, date, attributes, CRC, MD5, set number.
+#pragma once
+
+#include "files/DuplicateThds.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace Duplicate {
+
+struct TLogContent {
+    bool Damaged = false;     // counts that are no numbers, negative, or fewer rows than sets
+    QList<TFoundFile> Files;  // Folder and Name split at the path's last "\"
+};
+
+// The files the counts announce, up to the first file whose lines are damaged (a size or set
+// number that is no number, a path without "\") or the end of the lines. A CRC or MD5 text equal
+// to notAvailable (the language's "N/A") reads as none.
+TLogContent ReadLog(const QStringList &lines, const QString &notAvailable);
+
+}  // namespace Duplicate
