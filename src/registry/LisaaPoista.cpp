@@ -84,16 +84,6 @@ QIcon StatusIcon(int image)
 }
 
 // The undo file's name: what a file name cannot hold becomes a blank.
-QString UndoFileBaseName(const QString &name)
-{
-    QString out = name;
-    for (QChar &c : out)
-        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c))
-            c = u' ';
-    out = out.trimmed();
-    return out.isEmpty() ? QStringLiteral("Entry") : out;
-}
-
 QString KeyWithoutSlash(const QString &keyPath)
 {
     QString key = keyPath;
@@ -746,7 +736,7 @@ void TLisaaPoistaIkkuna::btnDeleteClick()
     QString undoFile;
     if (FHost.Settings ? FHost.Settings->FAddRemoveUndo : true) {
         const QString folder = UndoFolderHost();
-        const QString name = UndoFileBaseName(record->Name) + QStringLiteral(".reg");
+        const QString name = UndoFiles::BaseName(record->Name) + QStringLiteral(".reg");
         bool saved = false;
         QString error;
         if (!folder.isEmpty() && QDir().mkpath(folder)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the startup manager window: three scanners, a category tree over the found entries, sorting and deleting.
 #include "registry/Startup.h"
+#include "registry/UndoFiles.h"
 
 #include "platform/DriveMap.h"
 #include "platform/IniFile.h"
@@ -663,7 +664,7 @@ bool TStartupIkkuna::PrepareUndoFile(const QString &description, const QString &
     QString dir = folder;
     if (!dir.isEmpty() && !dir.endsWith(u'/'))
         dir += u'/';
-    *file = dir.isEmpty() ? QString() : FHost.UniqueFileName(dir, description + extension);
+    *file = dir.isEmpty() ? QString() : FHost.UniqueFileName(dir, UndoFiles::BaseName(description) + extension);
     if (dir.isEmpty() || !QDir().mkpath(folder)) {
         const QString shown = file->isEmpty() ? description + extension : *file;
         MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M059LI"),

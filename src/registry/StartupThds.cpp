@@ -107,18 +107,94 @@ void BuildStartupLocations(TStartupLocations *locations, const QString &windowsF
                       {winIni, QStringLiteral("Windows"), QStringLiteral("Load"), u';'}};
 }
 
+QList<TListPiece> StartupListPieces(const QString &text, QChar delimiter)
+{
+    QList<TListPiece> pieces;
+    qsizetype start = 0;
+    bool quoted = false;
+    auto add = [&](qsizetype end) {
+        TListPiece piece;
+        piece.Start = start;
+        piece.Length = end - start;
+        qsizetype first = start, last = end;
+        while (first < last && text.at(first).unicode() <= u' ')
+            ++first;
+        while (last > first && text.at(last - 1).unicode() <= u' ')
+            --last;
+        piece.Item = text.mid(first, last - first);
+        pieces.append(piece);
+        start = end + 1;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'"')
+            quoted = !quoted;
+        else if (text.at(i) == delimiter && !quoted)
+            add(i);
+    }
+    add(text.size());
+    return pieces;
+}
+
 QStringList SplitStartupList(const QString &text, QChar delimiter)
 {
-    QStringList items = CommaTextToList(text, delimiter, u'"');
-    items.removeIf([](const QString &item) { return item.isEmpty(); });
+    QStringList items;
+    for (const TListPiece &piece : StartupListPieces(text, delimiter))
+        if (!piece.Item.isEmpty())
+            items.append(piece.Item);
     return items;
 }
 
-QString JoinStartupList(const QStringList &items, QChar delimiter)
+bool RemoveStartupListItem(const QString &text, const QString &item, QChar delimiter, QString *result,
+                           int *position, QString *removed)
 {
-    QStringList kept = items;
-    kept.removeIf([](const QString &item) { return item.isEmpty(); });
-    return ListToCommaText(kept, delimiter, u'"');
+    const QList<TListPiece> pieces = StartupListPieces(text, delimiter);
+    qsizetype found = -1;
+    for (Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        for (qsizetype i = 0; i < pieces.size() && found < 0; ++i)
+            if (!pieces.at(i).Item.isEmpty() && pieces.at(i).Item.compare(item, cs) == 0)
+                found = i;
+    }
+    if (found < 0)
+        return false;
+    const TListPiece &p = pieces.at(found);
+    qsizetype from = p.Start - 1, to = p.Start + p.Length;
+    if (pieces.size() == 1) {
+        from = 0;
+    } else if (found == 0) {
+        // The next piece keeps its item where the text starts: INI values lose leading blanks.
+        from = 0;
+        to = pieces.at(1).Start;
+        while (to < text.size() && text.at(to).unicode() <= u' ' && text.at(to) != delimiter)
+            ++to;
+    }
+    *position = int(found);
+    *removed = text.mid(from, to - from);
+    *result = text.left(from) + text.mid(to);
+    return true;
+}
+
+QString InsertStartupListItem(const QString &text, const QString &removed, int position, QChar delimiter)
+{
+    if (text.isEmpty()) {
+        const QList<TListPiece> pieces = StartupListPieces(removed, delimiter);
+        for (const TListPiece &piece : pieces)
+            if (!piece.Item.isEmpty())
+                return piece.Item;
+        return removed;
+    }
+    if (position <= 0)
+        return removed + text;
+    const QList<TListPiece> pieces = StartupListPieces(text, delimiter);
+    if (position >= pieces.size())
+        return text + removed;
+    const TListPiece &before = pieces.at(position - 1);
+    const qsizetype end = before.Start + before.Length;
+    return text.left(end) + removed + text.mid(end);
+}
+
+QString AppendStartupListItem(const QString &text, const QString &item, QChar delimiter)
+{
+    return text.isEmpty() ? item : text + delimiter + item;
 }
 
 // ---- scanner
@@ -408,16 +484,14 @@ TOutcome DeleteRegListItem(const QString &location, const QString &valueName, co
     const QString text = registry->ReadString(valueName);
     if (text.isEmpty())
         return {TResult::NotDeleted, {}};
-    TSortedStringList list(TSortedStringList::TDuplicates::Accept);
-    list.AddStrings(SplitStartupList(text, delimiter));
-    int index = -1;
-    if (!list.Find(item, &index))
+    QString joined, removed;
+    int position = -1;
+    if (!RemoveStartupListItem(text, item, delimiter, &joined, &position, &removed))
         return {TResult::NotDeleted, {}};
     // Found before anything is written: no undo file for a delete that cannot happen.
-    if (!WriteUndo(undoFile, VkuLines(false, {location, valueName, item, QString(delimiter)}, date, time)))
+    if (!WriteUndo(undoFile, VkuLines(false, {location, valueName, item, QString(delimiter), QString::number(position), removed},
+                                      date, time)))
         return {TResult::UndoFailed, {}};
-    list.Delete(index);
-    const QString joined = JoinStartupList(list.Items(), delimiter);
     try {
         if (type == TRegDataType::ExpandString)
             registry->WriteExpandString(valueName, joined);
@@ -439,15 +513,14 @@ TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, c
     const QString text = ini.ReadString(section, key, QStringLiteral("error"));
     if (text == QStringLiteral("error"))
         return {TResult::IniFailed, {}};
-    TSortedStringList list(TSortedStringList::TDuplicates::Accept);
-    list.AddStrings(SplitStartupList(text, delimiter));
-    int index = -1;
-    if (!list.Find(item, &index))
+    QString rest, removed;
+    int position = -1;
+    if (!RemoveStartupListItem(text, item, delimiter, &rest, &position, &removed))
         return {TResult::IniFailed, {}};
-    if (!WriteUndo(undoFile, VkuLines(true, {iniFile, section, key, item, QString(delimiter)}, date, time)))
+    if (!WriteUndo(undoFile, VkuLines(true, {iniFile, section, key, item, QString(delimiter), QString::number(position), removed},
+                                      date, time)))
         return {TResult::UndoFailed, {}};
-    list.Delete(index);
-    ini.WriteString(section, key, JoinStartupList(list.Items(), delimiter));
+    ini.WriteString(section, key, rest);
     if (!ini.UpdateFile())
         return {TResult::IniFailed, ini.ErrorString()};
     return {TResult::Deleted, {}};

@@ -47,11 +47,27 @@ struct TStartupLocations {
 void BuildStartupLocations(TStartupLocations *locations, const QString &windowsFolder,
                            const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
-// Items of a run list: separated by the delimiter and by blanks and control characters outside
-// double quotes; empty items are left out.
+// A run list ("a.exe,\"C:\\Program Files\\b.exe\" /s") is cut at each delimiter outside double
+// quotes into pieces; an item is a piece without the blanks and control characters around it, and
+// an empty piece is no item. Blanks inside an item are its own.
+struct TListPiece {
+    qsizetype Start = 0;   // where the piece starts in the text
+    qsizetype Length = 0;  // up to the next delimiter
+    QString Item;          // the piece, trimmed
+};
+QList<TListPiece> StartupListPieces(const QString &text, QChar delimiter);
 QStringList SplitStartupList(const QString &text, QChar delimiter);
-// The items joined back; an item holding a blank, the delimiter or a quote goes in quotes.
-QString JoinStartupList(const QStringList &items, QChar delimiter);
+// One item out of a list, every other character of the text as it was: the first item equal to
+// item (as written, else ignoring case) goes with one delimiter next to it, the one before it (for
+// the first piece the one after it, with the blanks up to the next item). *position is its piece's
+// number, *removed the text that went. False when no item is equal.
+bool RemoveStartupListItem(const QString &text, const QString &item, QChar delimiter, QString *result,
+                           int *position, QString *removed);
+// The reverse: the removed text back as piece number position (after the last piece when the list
+// is now shorter), so that the list is again what it was. Into an empty text goes the item alone.
+QString InsertStartupListItem(const QString &text, const QString &removed, int position, QChar delimiter);
+// An item of an undo file without its removed text (files of earlier versions): at the end.
+QString AppendStartupListItem(const QString &text, const QString &item, QChar delimiter);
 
 class TStartupInspector final : public TSharedThd
 {
@@ -147,6 +163,7 @@ TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, c
                            const QString &time, const QString &undoFile);
 
 // The three lines of a list-item undo file; fields: registry location, value name, item,
-// delimiter (REG-data) or INI file, section, key, item, delimiter (INI-data).
+// delimiter (REG-data) or INI file, section, key, item, delimiter (INI-data), each followed by the
+// item's piece number and the text that went (so that it goes back where it was).
 QStringList VkuLines(bool ini, const QStringList &fields, const QString &date, const QString &time);
 }

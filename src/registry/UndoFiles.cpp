@@ -227,6 +227,16 @@ bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *er
     return true;
 }
 
+QString BaseName(const QString &name)
+{
+    QString out = name;
+    for (QChar &c : out)
+        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c))
+            c = u' ';
+    out = out.trimmed();
+    return out.isEmpty() ? QStringLiteral("Entry") : out;
+}
+
 QString NumberedFileName(const QString &folder, int number)
 {
     QString dir = folder;
@@ -383,6 +393,19 @@ QList<TUndoEntry> ReadRegLines(const QStringList &fileLines)
     return entries;
 }
 
+namespace {
+// The item's place in its list; a file without it (or with a broken one) appends the item.
+void ReadPlace(const QString &position, const QString &removed, TUndoEntry *entry)
+{
+    bool ok = false;
+    const int n = position.toInt(&ok);
+    if (ok && n >= 0 && !removed.isEmpty()) {
+        entry->Position = n;
+        entry->Removed = removed;
+    }
+}
+}
+
 QList<TUndoEntry> ReadVkuLines(const QStringList &lines)
 {
     bool ini = false;
@@ -403,6 +426,7 @@ QList<TUndoEntry> ReadVkuLines(const QStringList &lines)
             entry.Data = field(3);
             const QString delimiter = field(4);
             entry.Delimiter = delimiter.isEmpty() ? QChar(u',') : delimiter.at(0);
+            ReadPlace(field(5), field(6), &entry);
         } else {
             entry.Kind = 2;
             const QString location = field(0);
@@ -413,6 +437,7 @@ QList<TUndoEntry> ReadVkuLines(const QStringList &lines)
             entry.Data = field(2);
             const QString delimiter = field(3);
             entry.Delimiter = delimiter.isEmpty() ? QChar(u',') : delimiter.at(0);
+            ReadPlace(field(4), field(5), &entry);
         }
         return {entry};
     }

@@ -31,6 +31,10 @@ struct TUndoEntry {
     quint32 Number = 0;
     QByteArray Bytes;   // Binary and Other: the bytes; ExpandString and MultiString: the ANSI bytes read
     quint32 TypeNumber = 1;  // the type the value gets back: 1 quoted, 3 "hex:", 4 "dword:", N "hex(N):"
+    // List items: the item's piece number and the text that went with it (delimiter and blanks), so
+    // that it goes back where it was; -1 and empty in files of earlier versions.
+    int Position = -1;
+    QString Removed;
 };
 
 namespace UndoFiles {
@@ -86,6 +90,10 @@ bool EncodeLines(const QStringList &lines, QByteArray *bytes, QString *error);
 // Writes lines to the host file hostPath atomically (a temporary file beside it, then a rename):
 // a failed write leaves the old file as it was. False with *error.
 bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *error);
+
+// A file name made of an entry's name: the characters a Windows file name cannot hold (and the
+// separators of both systems) become blanks; "Entry" when nothing is left.
+QString BaseName(const QString &name);
 
 // "VKUndo01.reg" .. "VKUndo99.reg" in folder (a host folder with or without its "/").
 QString NumberedFileName(const QString &folder, int number);

@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "platform/SortedStringList.h"
 #include "platform/WinFiles.h"
+#include "registry/StartupThds.h"
 #include "shell/Services.h"
 
 #include <QHash>
@@ -100,11 +101,22 @@ std::vector<TRestore> Restores(const QStringList &lines)
 
 bool ListHolds(const QString &text, const QString &item, QChar delimiter)
 {
-    const QStringList items = CommaTextToList(text, delimiter, u'"');
-    for (const QString &i : items)
-        if (i.compare(item, Qt::CaseInsensitive) == 0)
+    const QStringList items = SplitStartupList(text, delimiter);
+    for (const QString &i : items) {
+        // Files of earlier versions hold a quoted item without its quotes.
+        const bool quoted = i.size() >= 2 && i.startsWith(u'"') && i.endsWith(u'"');
+        if (i.compare(item, Qt::CaseInsensitive) == 0 || (quoted && i.mid(1, i.size() - 2).compare(item, Qt::CaseInsensitive) == 0))
             return true;
+    }
     return false;
+}
+
+// The list with the entry's item back where it was.
+QString WithItem(const QString &text, const TUndoEntry &entry)
+{
+    if (entry.Position < 0)
+        return AppendStartupListItem(text, entry.Data, entry.Delimiter);
+    return InsertStartupListItem(text, entry.Removed, entry.Position, entry.Delimiter);
 }
 
 void SetError(QString *error, const QString &text)
@@ -151,9 +163,7 @@ bool RestoreIniItem(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> 
     const QString text = ini.ReadString(entry.Key, entry.ValueName, QString());
     if (ListHolds(text, entry.Data, entry.Delimiter))
         return true;
-    QStringList items = CommaTextToList(text, entry.Delimiter, u'"');
-    items.append(entry.Data);
-    ini.WriteString(entry.Key, entry.ValueName, ListToCommaText(items, entry.Delimiter, u'"'));
+    ini.WriteString(entry.Key, entry.ValueName, WithItem(text, entry));
     if (!ini.UpdateFile()) {
         SetError(error, ini.ErrorString());
         return false;
@@ -184,9 +194,7 @@ bool RestoreRegistry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix>
             }
             if (type != TRegDataType::None && ListHolds(text, entry.Data, entry.Delimiter))
                 return true;
-            QStringList items = CommaTextToList(text, entry.Delimiter, u'"');
-            items.append(entry.Data);
-            const QString joined = ListToCommaText(items, entry.Delimiter, u'"');
+            const QString joined = WithItem(text, entry);
             // An expandable list stays expandable.
             if (type == TRegDataType::ExpandString)
                 registry.WriteExpandString(entry.ValueName, joined);

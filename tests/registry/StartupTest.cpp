@@ -249,7 +249,7 @@ TEST_F(StartupTest, DeleteListItemsOfRegistryAndIni)
     EXPECT_TRUE(boxes.Shown.isEmpty());
     TRegistry registry(TRootKey::LocalMachine, Prefix);
     ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + Winlogon));
-    EXPECT_EQ(registry.ReadString("Shell"), "alpha.exe,explorer.exe");
+    EXPECT_EQ(registry.ReadString("Shell"), "explorer.exe,alpha.exe");
 
     // The ini item is found by the text win.ini holds, not by the file it resolved to.
     Select(*w, RowOf(*w, "notepad"));

@@ -193,7 +193,7 @@ TEST_F(StartupThdsTest, RegistryFindings)
         {"run once", "rundll32.exe shell32.dll,Control_RunDLL", hklmOnce, "Once", 0, 10},
         {"first list item", "explorer.exe", hklmWinlogon, "Shell", 1, 9},
         {"second list item", "C:\\Gone\\b.exe", hklmWinlogon, "Shell", 1, 9},
-        {"quoted list item", "C:\\Program Files\\Tool\\tool.exe", hklmWinlogon, "Shell", 1, 9},
+        {"quoted list item, as written", "\"C:\\Program Files\\Tool\\tool.exe\"", hklmWinlogon, "Shell", 1, 9},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -256,12 +256,58 @@ TEST_F(StartupThdsTest, MissingIniFileAndOtherModesGiveNothing)
 
 TEST_F(StartupThdsTest, ListSplitting)
 {
-    EXPECT_EQ(SplitStartupList("a.exe,b.exe", u','), (QStringList{"a.exe", "b.exe"}));
-    EXPECT_EQ(SplitStartupList("C:\\Program Files\\x.exe /s", u','), (QStringList{"C:\\Program", "Files\\x.exe", "/s"}));
-    EXPECT_EQ(SplitStartupList("\"C:\\Program Files\\x.exe\" /s", u','), (QStringList{"C:\\Program Files\\x.exe", "/s"}));
-    EXPECT_EQ(SplitStartupList(",a;b,", u','), (QStringList{"a;b"}));
-    EXPECT_EQ(SplitStartupList("a;b", u';'), (QStringList{"a", "b"}));
-    EXPECT_EQ(JoinStartupList({"a b", "c", "", "d;e"}, u';'), "\"a b\";c;\"d;e\"");
+    const struct {
+        const char *Row, *Text;
+        QChar Delimiter;
+        QStringList Items;
+    } cases[] = {
+        {"two items", "a.exe,b.exe", u',', {"a.exe", "b.exe"}},
+        {"blanks are the item's own", "C:\\Program Files\\x.exe /s", u',', {"C:\\Program Files\\x.exe /s"}},
+        {"quotes kept, the delimiter inside them no cut", "\"C:\\a,b\\x.exe\" /s, c.exe", u',', {"\"C:\\a,b\\x.exe\" /s", "c.exe"}},
+        {"empty pieces are no items", ",a;b,,", u',', {"a;b"}},
+        {"another delimiter", "a; b", u';', {"a", "b"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        EXPECT_EQ(SplitStartupList(QString::fromUtf8(c.Text), c.Delimiter), c.Items);
+    }
+}
+
+// Each item goes with one delimiter, every other character stays, and the removed text goes back
+// where it was.
+TEST_F(StartupThdsTest, ListItemOutAndBackIn)
+{
+    const struct {
+        const char *Row, *Text, *Item;
+        QChar Delimiter;
+        const char *Rest;
+        int Position;
+    } cases[] = {
+        {"last item", "C:\\windows\\system32\\userinit.exe,C:\\Program Files\\Internet Explorer\\iexplore.exe,C:\\gone\\evil.exe",
+         "C:\\gone\\evil.exe", u',', "C:\\windows\\system32\\userinit.exe,C:\\Program Files\\Internet Explorer\\iexplore.exe", 2},
+        {"first item with blanks after it", "first.exe,  second.exe, third.exe", "first.exe", u',', "second.exe, third.exe", 0},
+        {"middle item in quotes", "a.exe;\"C:\\x;y\\t.exe\" /s ;b.exe", "\"C:\\x;y\\t.exe\" /s", u';', "a.exe;b.exe", 1},
+        {"the only item", "alone.exe", "alone.exe", u',', "", 0},
+        {"empty pieces stay", "one.exe,,two.exe", "two.exe", u',', "one.exe,", 2},
+        {"found ignoring case", "A.EXE,b.exe", "a.exe", u',', "b.exe", 0},
+        {"the first of two", "x.exe,y.exe,x.exe", "x.exe", u',', "y.exe,x.exe", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        const QString text = QString::fromUtf8(c.Text);
+        QString rest, removed;
+        int position = -1;
+        ASSERT_TRUE(RemoveStartupListItem(text, QString::fromUtf8(c.Item), c.Delimiter, &rest, &position, &removed));
+        EXPECT_EQ(rest, QString::fromUtf8(c.Rest));
+        EXPECT_EQ(position, c.Position);
+        EXPECT_EQ(InsertStartupListItem(rest, removed, position, c.Delimiter), text);
+    }
+    QString rest, removed;
+    int position = -1;
+    EXPECT_FALSE(RemoveStartupListItem("a.exe,b.exe", "a", u',', &rest, &position, &removed));
+    // The list changed meanwhile: the item goes after its neighbours that are left, or last.
+    EXPECT_EQ(InsertStartupListItem("a.exe", ",c.exe", 2, u','), "a.exe,c.exe");
+    EXPECT_EQ(InsertStartupListItem("", "x.exe, ", 0, u','), "x.exe");
 }
 
 TEST_F(StartupThdsTest, ResolutionTable)
@@ -405,7 +451,7 @@ TEST_F(StartupDeleteTest, EscapedNameAndQuotedCommandReadBack)
     EXPECT_EQ(entries.at(0).Data, command);
 }
 
-TEST_F(StartupDeleteTest, ListItemWritesTheOthersBackSortedAndAVkuFile)
+TEST_F(StartupDeleteTest, ListItemGoesAloneAndAVkuFileKeepsItsPlace)
 {
     const QString location = "HKEY_LOCAL_MACHINE\\" + Winlogon;
     const StartupDelete::TOutcome outcome = StartupDelete::DeleteRegListItem(
@@ -413,7 +459,7 @@ TEST_F(StartupDeleteTest, ListItemWritesTheOthersBackSortedAndAVkuFile)
     EXPECT_EQ(outcome.Result, StartupDelete::TResult::Deleted);
     TRegistry registry(TRootKey::LocalMachine, Prefix);
     ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + Winlogon));
-    EXPECT_EQ(registry.ReadString("Shell"), "\"C:\\Program Files\\Tool\\tool.exe\",explorer.exe");
+    EXPECT_EQ(registry.ReadString("Shell"), "explorer.exe,\"C:\\Program Files\\Tool\\tool.exe\"");
 
     QStringList lines;
     ASSERT_TRUE(UndoFiles::ReadLines(UndoPath("s.vku"), &lines));
@@ -429,6 +475,9 @@ TEST_F(StartupDeleteTest, ListItemWritesTheOthersBackSortedAndAVkuFile)
     EXPECT_EQ(entries.at(0).ValueName, "Shell");
     EXPECT_EQ(entries.at(0).Data, "c:\\gone\\B.EXE");
     EXPECT_EQ(entries.at(0).Delimiter, u',');
+    EXPECT_EQ(entries.at(0).Position, 1);
+    EXPECT_EQ(entries.at(0).Removed, ",C:\\Gone\\b.exe");
+    EXPECT_EQ(lines.at(2), "=\"HKEY_LOCAL_MACHINE\\" + Winlogon + "\",\"Shell\",\"c:\\gone\\B.EXE\",\",\",\"1\",\",C:\\Gone\\b.exe\"");
 }
 
 TEST_F(StartupDeleteTest, IniItemWithUndoReadsBack)

@@ -259,7 +259,8 @@ TEST_F(UndoManagerPrefix, ListItemFilesWithStates)
         QString Root, Key, ValueName, Data;
         qint32 State;
     } cases[] = {
-        {"registry item present", {"This is Orvendal Vaskimo undo file.", "REG-data", "=\"HKEY_CURRENT_USER\\Software\\Run\",\"List\",\"B C.EXE\",\",\""},
+        {"registry item present (an earlier version's item, without its quotes)",
+         {"This is Orvendal Vaskimo undo file.", "REG-data", "=\"HKEY_CURRENT_USER\\Software\\Run\",\"List\",\"B C.EXE\",\",\""},
          2, "HKEY_CURRENT_USER", "Software\\Run", "List", "B C.EXE", 2},
         {"registry item missing", {"x", "REG-data", "=\"HKEY_CURRENT_USER\\Software\\Run\",\"List\",\"d.exe\",\",\""},
          2, "HKEY_CURRENT_USER", "Software\\Run", "List", "d.exe", 4},
@@ -417,8 +418,8 @@ TEST_F(UndoManagerPrefix, ListItemsGoBackIntoRegistryValues)
         QString Text;
         TRegDataType Type;
     } cases[] = {
-        {"added at the end", item("List", "d e.exe"), true, "a.exe,\"b c.exe\",\"d e.exe\"", TRegDataType::String},
-        {"already there: unchanged", item("List", "A.EXE"), true, "a.exe,\"b c.exe\",\"d e.exe\"", TRegDataType::String},
+        {"added at the end", item("List", "d e.exe"), true, "a.exe,\"b c.exe\",d e.exe", TRegDataType::String},
+        {"already there: unchanged", item("List", "A.EXE"), true, "a.exe,\"b c.exe\",d e.exe", TRegDataType::String},
         {"expandable list stays expandable", item("Paths", "%SystemRoot%", u';'), true, "%windir%;%SystemRoot%",
          TRegDataType::ExpandString},
         {"missing value is made", item("Fresh", "x.exe"), true, "x.exe", TRegDataType::String},

@@ -2,6 +2,7 @@
 // Summary: the registry tools' deletes on a prefix made by wineboot, read back with Wine's reg and regedit.
 #include "registry/LisaaPoista.h"
 #include "registry/Rekisteri.h"
+#include "registry/Startup.h"
 #include "registry/UndoManager.h"
 
 #include "platform/HiveFile.h"
@@ -238,6 +239,117 @@ TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndT
         EXPECT_EQ(UndoManager::EntryState(entry, Pc), 2);
     }
     ASSERT_NO_FATAL_FAILURE(expectAllBack("the undo manager"));
+}
+
+// One item out of a list value or a win.ini list through the startup manager, and back through the
+// undo manager: every other item keeps its text, order and delimiters, and the restored text is
+// the original to the byte.
+TEST_F(WineDeleteTest, AListItemGoesAloneAndComesBackWhereItWas)
+{
+    const QString winlogon = QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+    const QString windows = QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
+    const struct {
+        const char *Row;
+        QString Key, Value;  // a registry value (HKLM\Winlogon or HKCU\Windows), or the win.ini key
+        bool Ini;
+        QString Text, Item, Rest;
+    } cases[] = {
+        {"last item; items with blanks", "HKLM\\" + winlogon, "Userinit", false,
+         "C:\\windows\\system32\\userinit.exe,C:\\Program Files\\Internet Explorer\\iexplore.exe,C:\\gone\\evil.exe",
+         "C:\\gone\\evil.exe", "C:\\windows\\system32\\userinit.exe,C:\\Program Files\\Internet Explorer\\iexplore.exe"},
+        {"first item; blanks after the delimiters", "HKLM\\" + winlogon, "Shell", false,
+         "C:\\gone\\first.exe, explorer.exe,  C:\\windows\\notepad.exe", "C:\\gone\\first.exe",
+         "explorer.exe,  C:\\windows\\notepad.exe"},
+        {"middle item in quotes, with the delimiter inside", "HKCU\\" + windows, "Load", false,
+         "a.exe,\"C:\\Gone Tools\\x,y.exe\" /s,b.exe", "\"C:\\Gone Tools\\x,y.exe\" /s", "a.exe,b.exe"},
+        {"an empty piece stays", "HKCU\\" + windows, "Run", false, "one.exe,,C:\\gone\\two.exe", "C:\\gone\\two.exe", "one.exe,"},
+        {"the only item", "HKLM\\" + winlogon, "Taskman", false, "C:\\gone\\task.exe", "C:\\gone\\task.exe", ""},
+        {"win.ini: middle item with blanks", "windows", "load", true, "one.exe;C:\\Program Files\\two.exe;three.exe",
+         "C:\\Program Files\\two.exe", "one.exe;three.exe"},
+        {"win.ini: first item", "windows", "run", true, "first.exe; second.exe", "first.exe", "second.exe"},
+    };
+    QList<QStringList> adds;
+    QByteArray iniText = "[windows]\r\n";
+    for (const auto &c : cases) {
+        if (c.Ini)
+            iniText += c.Value.toLatin1() + '=' + c.Text.toLatin1() + "\r\n";
+        else
+            adds.append({"add", c.Key, "/v", c.Value, "/d", c.Text, "/f"});
+    }
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, adds, &out)) << out.toStdString();
+    const QString winIni = Prefix + QStringLiteral("/drive_c/windows/win.ini");
+    {
+        QFile f(winIni);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(iniText);
+    }
+    auto query = [&] {
+        QList<QStringList> queries;
+        for (const auto &c : cases)
+            if (!c.Ini)
+                queries.append({"query", c.Key, "/v", c.Value});
+        QByteArray text;
+        EXPECT_TRUE(Reg(Prefix, queries, &text)) << text.toStdString();
+        return text;
+    };
+    const QByteArray before = query();
+    for (const auto &c : cases)
+        if (!c.Ini)
+            ASSERT_TRUE(before.contains(("    " + c.Value + "    REG_SZ    " + c.Text + "\r\n").toUtf8())) << c.Row;
+
+    Settings.FStartupUndoDir = Dir.filePath(QStringLiteral("StartupUndo"));
+    Settings.FStartupConfirm = false;
+    TStartupHost host;
+    host.ProgramFolder = Dir.filePath(QStringLiteral("program"));
+    host.Settings = &Settings;
+    host.UndoHeader = [] { return QStringLiteral("REGEDIT4"); };
+    host.UndoDateTime = [] { return qMakePair(QStringLiteral("1/2/2026"), QStringLiteral("3:04:05 PM")); };
+    int made = 0;
+    host.UniqueFileName = [&made](const QString &folder, const QString &name) { return folder + QString::number(++made) + name; };
+    host.Prefix = Pc;
+    TBoxes boxes;
+    TStartupIkkuna window(nullptr, host);
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return !window.Scanning() && !window.Records().isEmpty(); }));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        int row = -1;
+        for (int r = 0; r < window.Records().size(); ++r)
+            if (window.Records().at(r)->Item == c.Item && window.Records().at(r)->Kind == (c.Ini ? 3 : 1))
+                row = r;
+        ASSERT_GE(row, 0) << "the item is not listed as one";
+        window.FileList()->selectionModel()->select(window.Model()->index(row, 0),
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+        EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+    }
+    const QByteArray deleted = query();
+    const QByteArray iniDeleted = ReadFileBytes(winIni);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        if (c.Ini)
+            EXPECT_TRUE(iniDeleted.contains("\r\n" + c.Value.toLatin1() + '=' + c.Rest.toLatin1() + "\r\n")) << iniDeleted.toStdString();
+        else if (!c.Rest.isEmpty())
+            EXPECT_TRUE(deleted.contains(("    " + c.Value + "    REG_SZ    " + c.Rest + "\r\n").toUtf8())) << deleted.toStdString();
+        else
+            EXPECT_FALSE(deleted.contains(c.Item.toUtf8())) << deleted.toStdString();
+    }
+
+    // The undo manager puts each item back.
+    QStringList files = QDir(Settings.FStartupUndoDir).entryList({QStringLiteral("*.vku")}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), std::size(cases));
+    for (const QString &file : std::as_const(files)) {
+        SCOPED_TRACE(file.toStdString());
+        const UndoManager::TLoadResult read =
+            UndoManager::LoadFile(QDir(Settings.FStartupUndoDir).filePath(file), TUndoNodeKind::ListItemFile, Pc);
+        ASSERT_EQ(read.Entries.size(), 1);
+        EXPECT_EQ(read.Entries[0].State, 4);
+        QString error;
+        EXPECT_TRUE(UndoManager::RestoreEntry(read.Entries[0], Pc, {}, &error)) << error.toStdString();
+    }
+    EXPECT_EQ(query(), before);
+    EXPECT_EQ(ReadFileBytes(winIni), iniText);
 }
 
 }  // namespace
