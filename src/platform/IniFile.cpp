@@ -57,6 +57,30 @@ void SplitLines(const TText &text, TAdd add)
         add(text.mid(start), TText());
 }
 
+// The same on UTF-16LE bytes (of even length), the line ends given as the ASCII bytes they stand for.
+template <typename TAdd>
+void SplitUtf16Lines(const QByteArray &bytes, TAdd add)
+{
+    QByteArray line;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; i += 2) {
+        const char16_t c = char16_t(uchar(bytes[i]) | uchar(bytes[i + 1]) << 8);
+        if (c != u'\r' && c != u'\n') {
+            line += bytes.mid(i, 2);
+            continue;
+        }
+        QByteArray end(1, char(c));
+        if (c == u'\r' && i + 3 < n && bytes[i + 2] == '\n' && bytes[i + 3] == 0) {
+            end += '\n';
+            i += 2;
+        }
+        add(line, end);
+        line.clear();
+    }
+    if (!line.isEmpty())
+        add(line, QByteArray());
+}
+
 bool ParseInteger(const QString &text, int *value)
 {
     const QString s = Trimmed(text);
@@ -128,23 +152,33 @@ void TIniFile::Load()
         FError = file.errorString();
         bytes.clear();
     }
-    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE")) {
-        FEncoding = bytes.startsWith("\xFF\xFE") ? TEncoding::Utf16LeBom : TEncoding::Utf8Bom;
-        const QString text = FEncoding == TEncoding::Utf8Bom
-                                 ? QString::fromUtf8(bytes.mid(3))
-                                 : QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
-        SplitLines(text, [&](const QString &line, const QString &end) {
-            TLine l;
-            l.Text = line;
-            l.End = end.toLatin1();
-            lines.append(l);
-        });
-    } else {
-        SplitLines(bytes, [&](const QByteArray &line, const QByteArray &end) {
+    // Each line keeps its bytes, in whatever form: a line no write touches is saved as it was read,
+    // even where it is no valid text of its encoding.
+    if (bytes.startsWith("\xFF\xFE")) {
+        FEncoding = TEncoding::Utf16LeBom;
+        // An odd last byte is no character: it stays at the very end, behind any line a write adds.
+        QByteArray units = bytes.mid(2);
+        if (units.size() % 2) {
+            FOddLastByte = units.right(1);
+            units.chop(1);
+        }
+        SplitUtf16Lines(units, [&](const QByteArray &line, const QByteArray &end) {
             TLine l;
             l.Raw = line;
             l.End = end;
-            l.Text = DecodeAnsi(line, FCodePage);
+            for (qsizetype i = 0; i + 1 < line.size(); i += 2)
+                l.Text += QChar(char16_t(uchar(line[i]) | uchar(line[i + 1]) << 8));
+            lines.append(l);
+        });
+    } else {
+        const bool utf8 = bytes.startsWith("\xEF\xBB\xBF");
+        if (utf8)
+            FEncoding = TEncoding::Utf8Bom;
+        SplitLines(utf8 ? bytes.mid(3) : bytes, [&](const QByteArray &line, const QByteArray &end) {
+            TLine l;
+            l.Raw = line;
+            l.End = end;
+            l.Text = utf8 ? QString::fromUtf8(line) : DecodeAnsi(line, FCodePage);
             lines.append(l);
         });
     }
@@ -381,14 +415,15 @@ bool TIniFile::ToBytes(QByteArray *bytes, QString *error) const
             out += end;
             break;
         case TEncoding::Utf8Bom:
-            out += line.Text.toUtf8() + end;
+            out += (line.Changed ? line.Text.toUtf8() : line.Raw) + end;
             break;
         case TEncoding::Utf16LeBom:
-            out += utf16.encode(line.Text + QString::fromLatin1(end));
+            out += line.Changed ? QByteArray(utf16.encode(line.Text)) : line.Raw;
+            out += utf16.encode(QString::fromLatin1(end));
             break;
         }
     }
-    *bytes = out;
+    *bytes = out + FOddLastByte;
     return true;
 }
 

@@ -88,5 +88,6 @@ private:
     bool FOwnerOnly = false;
     bool FModified = false;
     TEncoding FEncoding = TEncoding::Ansi;
+    QByteArray FOddLastByte;  // of a UTF-16 file
     QList<TSection> FSections;  // [0] holds the lines before the first section header
 };

@@ -226,6 +226,35 @@ TEST_F(IniFileTest, ByteOrderMarkFilesStayInTheirForm)
     EXPECT_EQ(wide.ReadString("a", "K", ""), QString::fromUtf8("Ω"));
 }
 
+// Bytes that are no text of the file's encoding stay as they were; what a write adds is whole text.
+TEST_F(IniFileTest, ByteOrderMarkFilesKeepBytesThatAreNoText)
+{
+    const struct {
+        const char *name;
+        QByteArray before, after;
+    } cases[] = {
+        {"UTF-8 line that is no UTF-8", "\xEF\xBB\xBF[Misc]\r\nM1=caf\xE9\r\n",
+         "\xEF\xBB\xBF[Misc]\r\nM1=caf\xE9\r\nM2=x\r\n"},
+        {"UTF-16 lone surrogate", QByteArray("\xFF\xFE[\0M\0i\0s\0c\0]\0\r\0\n\0k\0=\0\x00\xD8\r\0\n\0", 28),
+         QByteArray("\xFF\xFE[\0M\0i\0s\0c\0]\0\r\0\n\0k\0=\0\x00\xD8\r\0\n\0M\0002\0=\0x\0\r\0\n\0", 40)},
+        {"UTF-16 with an odd last byte", QByteArray("\xFF\xFE[\0M\0i\0s\0c\0]\0\r\0\n\0k\0=\0a\0!", 25),
+         QByteArray("\xFF\xFE[\0M\0i\0s\0c\0]\0\r\0\n\0k\0=\0a\0\r\0\n\0M\0002\0=\0x\0\r\0\n\0!", 41)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(c.before, "odd.txt");
+        TIniFile unchanged(Path("odd.txt"));
+        QByteArray bytes;
+        ASSERT_TRUE(unchanged.ToBytes(&bytes));
+        EXPECT_EQ(bytes, c.before);
+        TIniFile ini(Path("odd.txt"));
+        ini.WriteString("Misc", "M2", "x");
+        ASSERT_TRUE(ini.UpdateFile());
+        EXPECT_EQ(Read("odd.txt"), c.after);
+        EXPECT_EQ(TIniFile(Path("odd.txt")).ReadString("Misc", "M2", ""), "x");
+    }
+}
+
 TEST_F(IniFileTest, SaveFailuresAreReportedAndUnencodableTextRefused)
 {
     TIniFile missingFolder(FDir.filePath("no/such/folder/Options.ini"));
