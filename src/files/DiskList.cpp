@@ -151,8 +151,19 @@ QString TDiskListView::SelectedDrives() const
 
 void TDiskListView::SetFolder(int row, const QString &folder)
 {
-    if (QTreeWidgetItem *item = topLevelItem(row))
+    if (QTreeWidgetItem *item = topLevelItem(row)) {
         item->setData(0, FolderRole, folder);
+        item->setText(1, folder);
+        item->setToolTip(1, folder);
+    }
+}
+
+void TDiskListView::ShowFolders()
+{
+    setColumnCount(2);
+    setHeaderLabels({QStringLiteral("Select drives"), QStringLiteral("Folder")});
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setTextElideMode(Qt::ElideMiddle);
 }
 
 QString TDiskListView::Folder(int row) const

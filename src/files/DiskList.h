@@ -37,6 +37,8 @@ public:
 
     // The row's folder below the drive root, beginning with "\" ('' for the whole drive).
     void SetFolder(int row, const QString &folder);
+    // Shows each row's folder in a second column "Folder" (the lists that search folders).
+    void ShowFolders();
     QString Folder(int row) const;
 
     QList<QChar> Drives;  // the letter of each row

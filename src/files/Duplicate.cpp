@@ -143,6 +143,7 @@ void TKaksoisIkkuna::FormCreate()
 
     DiskList = new TDiskListView(this);
     DiskList->setObjectName("DiskList");
+    DiskList->ShowFolders();
     edtFileMask = new QLineEdit(this);
     edtFileMask->setObjectName("edtFileMask");
     edtSkip = new QLineEdit(this);
@@ -159,6 +160,9 @@ void TKaksoisIkkuna::FormCreate()
         b->setObjectName(name);
         b->setAutoDefault(false);
     };
+    makeButton(btnFolder, "btnFolder", "Choose folder...");
+    btnFolder->setToolTip("Search a folder of the selected drive instead of the whole drive");
+    btnFolder->setMinimumWidth(btnFolder->fontMetrics().horizontalAdvance(btnFolder->text()) + 24);
     makeButton(btnFind, "btnFind", "Find");
     makeButton(btnStop, "btnStop", "Stop");
     makeButton(btnDelete, "btnDelete", "Delete");
@@ -208,7 +212,13 @@ void TKaksoisIkkuna::FormCreate()
     Parami->setInterval(1);
 
     auto *top = new QGridLayout;
-    top->addWidget(DiskList, 0, 0, 5, 1);
+    auto *drives = new QVBoxLayout;
+    drives->addWidget(DiskList, 1);
+    auto *folderRow = new QHBoxLayout;
+    folderRow->addWidget(btnFolder);
+    folderRow->addStretch();
+    drives->addLayout(folderRow);
+    top->addLayout(drives, 0, 0, 5, 1);
     top->addWidget(maskLabel, 0, 1);
     top->addWidget(edtFileMask, 1, 1);
     top->addWidget(skipLabel, 2, 1);
@@ -218,6 +228,7 @@ void TKaksoisIkkuna::FormCreate()
     findButtons->addWidget(btnStop);
     findButtons->addStretch();
     top->addLayout(findButtons, 0, 2, 5, 1);
+    top->setRowStretch(4, 1);
     auto *statusRow = new QHBoxLayout;
     statusRow->addWidget(statusLabel);
     statusRow->addWidget(lblFileListCaption, 1);
@@ -245,6 +256,7 @@ void TKaksoisIkkuna::FormCreate()
     connect(edtFileMask, &QLineEdit::textChanged, this, &TKaksoisIkkuna::edtFileMaskChange);
     connect(DiskList, &QTreeWidget::itemSelectionChanged, this, &TKaksoisIkkuna::DiskListChange);
     connect(DiskList, &QTreeWidget::itemDoubleClicked, this, &TKaksoisIkkuna::DiskListDblClick);
+    connect(btnFolder, &QAbstractButton::clicked, this, &TKaksoisIkkuna::DiskListDblClick);
     connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TKaksoisIkkuna::FileListChange);
     connect(FileList, &QAbstractItemView::doubleClicked, this, &TKaksoisIkkuna::FileListDblClick);
 
@@ -307,16 +319,14 @@ void TKaksoisIkkuna::FormActivate()
 {
     if (FOfferOldList && !BatchState().FBatchMode && !FSearching && QFileInfo::exists(LogFileName())) {
         FOfferOldList = false;
-        QFile log(LogFileName());
-        QString created;
-        if (log.open(QIODevice::ReadOnly)) {
-            log.readLine();
-            created = QString::fromLatin1(log.readLine()).trimmed();
-        }
-        if (MessageBoxes::Confirm(this, SafeFormat(LangMessage("M079DI", "An existing list of duplicates found, "
-                                                                         "created on %s. Do you wish to open it?"),
-                                                   created)))
-            LoadLog();
+        // A list whose files are not these (one made on another prefix, or all deleted since) is
+        // not offered, and stays as it is.
+        const TOldList old = ReadOldList();
+        if (HasSets(old)
+            && MessageBoxes::Confirm(this, SafeFormat(LangMessage("M079DI", "An existing list of duplicates found, "
+                                                                            "created on %s. Do you wish to open it?"),
+                                                      old.Created)))
+            LoadLog(old);
     }
     FOfferOldList = false;
     UpdateButtons();
@@ -606,7 +616,7 @@ void TKaksoisIkkuna::UpdateButtons()
     btnStop->setEnabled(FSearching);
     DiskList->setEnabled(!FSearching);
     if (FSearching) {
-        for (TOVBitBtn *b : {btnFind, btnDelete, btnSave, btnPrint})
+        for (TOVBitBtn *b : {btnFind, btnFolder, btnDelete, btnSave, btnPrint})
             b->setEnabled(false);
         return;
     }
@@ -619,6 +629,7 @@ void TKaksoisIkkuna::UpdateButtons()
 void TKaksoisIkkuna::edtFileMaskChange()
 {
     btnFind->setEnabled(!DiskList->selectedItems().isEmpty() && !edtFileMask->text().isEmpty() && !FSearching);
+    btnFolder->setEnabled(DiskList->selectedItems().size() == 1 && !FSearching);
     PaivitaCaptioni();
 }
 
@@ -644,7 +655,9 @@ void TKaksoisIkkuna::DiskListDblClick()
     const QString root = FLayer->HostRoot(letter);
     if (root.isEmpty())
         return;
-    const QString chosen = QFileDialog::getExistingDirectory(this, LangMessage("M083DI", "Select directory"), root);
+    const QString title = LangMessage("M083DI", "Select directory");
+    const QString chosen = FFolderPicker ? FFolderPicker(this, title, root)
+                                         : QFileDialog::getExistingDirectory(this, title, root);
     if (chosen.isEmpty())
         return;
     const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
@@ -812,44 +825,58 @@ void TKaksoisIkkuna::WriteLog()
     Batch::SaveLog(lines, LogFileName(), &error, AnsiCodePage());
 }
 
-bool TKaksoisIkkuna::LoadLog()
+TKaksoisIkkuna::TOldList TKaksoisIkkuna::ReadOldList() const
 {
+    TOldList list;
     QFile file(LogFileName());
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QStringList lines = DecodeAnsi(file.readAll(), AnsiCodePage()).split(QStringLiteral("\r\n"));
+        return list;
+    const QStringList lines = DecodeAnsi(file.readAll(), AnsiCodePage()).split(QStringLiteral("\r\n"));
+    list.Created = lines.value(1).trimmed();
+    const TUserLocale locale = TUserLocale::FromRegistry();
+    for (const TFoundFile &f : ReadLog(lines, LangMessage("M075DI", "N/A")).Files) {
+        const QString path = f.Folder + u'\\' + f.Name;
+        // A file that is gone, or no longer the file that was compared, is no duplicate now. A
+        // "?" stands where the code page had no character for the name: it names no file of ours.
+        const QFileInfo info(HostPath(path));
+        if (path.contains(u'?') || !info.isFile() || info.size() != f.Size
+            || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText)
+            ++list.Dropped;
+        else
+            list.Files.append(f);
+    }
+    return list;
+}
+
+bool TKaksoisIkkuna::HasSets(const TOldList &list)
+{
+    QHash<qint64, int> perSet;
+    for (const TFoundFile &f : list.Files)
+        if (++perSet[f.SetNumber] == 2)
+            return true;
+    return false;
+}
+
+void TKaksoisIkkuna::LoadLog(const TOldList &list)
+{
     FFreshList = false;
     for (TOVBitBtn *b : {btnFind, btnStop, btnDelete, btnPrint, btnSave})
         b->setEnabled(false);
     lblFileListCaption->setText(LangMessage("M080DI", "Loading old list..."));
     FTotalBytes = FGroupCount = 0;
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
-
-    const QList<TFoundFile> files = ReadLog(lines, LangMessage("M075DI", "N/A")).Files;
-    const int fileRows = int(files.size());
-    Progress->setMaximum(std::max(1, fileRows));
+    const int count = int(list.Files.size());
+    Progress->setMaximum(std::max(1, count));
     Progress->setValue(0);
     Panels[0]->hide();
     Progress->show();
-    const TUserLocale locale = TUserLocale::FromRegistry();
-    bool dropped = false;
-    for (int i = 0; i < fileRows; ++i) {
-        const TFoundFile &f = files.at(i);
-        const QString path = f.Folder + u'\\' + f.Name;
-        // A file that is gone, or no longer the file that was compared, is no duplicate now. A
-        // "?" stands where the code page had no character for the name: it names no file of ours.
-        const QFileInfo info(HostPath(path));
-        if (path.contains(u'?') || !info.isFile() || info.size() != f.Size
-            || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText) {
-            dropped = true;
-        } else {
-            DuplikaattiTiedot(f);
-        }
+    for (int i = 0; i < count; ++i) {
+        DuplikaattiTiedot(list.Files.at(i));
         Progress->setValue(i + 1);
-        Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), i + 1, fileRows));
+        Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), i + 1, count));
     }
     FModel->Reset([this] { DropSmallSets(); });
-    if (dropped)
+    if (list.Dropped > 0)
         WriteLog();
     Progress->hide();
     Progress->setToolTip(QString());
@@ -859,7 +886,6 @@ bool TKaksoisIkkuna::LoadLog()
     lblFileListCaption->setText(LangMessage("M081DI", "Ready, old list loaded..."));
     ShowCounts();
     UpdateButtons();
-    return true;
 }
 
 // ---- printing, saving, closing

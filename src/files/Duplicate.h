@@ -62,12 +62,17 @@ public:
 
     void StartBatch(const QString &batchSwitch) override;
 
+    // The folder dialog: the chosen host folder, empty when cancelled. Replaced by tests.
+    using TFolderPicker = std::function<QString(QWidget *parent, const QString &title, const QString &root)>;
+    void SetFolderPicker(TFolderPicker picker) { FFolderPicker = std::move(picker); }
+
     TSettings &Options();
     TBatchState &BatchState();
 
     // Components (names as in the form).
     TDiskListView *DiskList = nullptr;
     QLineEdit *edtFileMask = nullptr, *edtSkip = nullptr;
+    TOVBitBtn *btnFolder = nullptr;  // the drive list's double click, as a button
     TOVBitBtn *btnFind = nullptr, *btnStop = nullptr, *btnDelete = nullptr, *btnPrint = nullptr,
               *btnSave = nullptr, *btnClose = nullptr;
     QTreeView *FileList = nullptr;
@@ -127,7 +132,15 @@ private:
     void DropSmallSets();
     void ShowCounts();
     void WriteLog();
-    bool LoadLog();
+    // The log's files that are still the files compared, and how many are not.
+    struct TOldList {
+        QString Created;
+        QList<Duplicate::TFoundFile> Files;
+        int Dropped = 0;
+    };
+    TOldList ReadOldList() const;
+    static bool HasSets(const TOldList &list);  // a set keeps two files or more
+    void LoadLog(const TOldList &list);
     void LogLines(const QStringList &lines, bool leadingEmptyLine);
     QString HostPath(const QString &windowsPath) const;
     QString TimeText() const;
@@ -137,6 +150,7 @@ private:
     QString FProgramFolder;
     QString FBaseName;
     QHash<QString, QString> FTypeNames;  // by extension
+    TFolderPicker FFolderPicker;
     std::shared_ptr<const Duplicate::TFileLayer> FLayer;
     TSettings FOwnSettings;
     TBatchState FOwnBatch;

@@ -47,6 +47,7 @@ const TGlyph Glyphs[] = {
     {"UpdateIkkuna", "btnDownload", "go-down"},
     {"UpdateIkkuna", "btnDownloadBlacklist", "go-down"},
     {"UpdateIkkuna", "btnCheck", "system-software-update"},
+    {"KaksoisIkkuna", "btnFolder", "folder-open"},
     {nullptr, "btnFind", "edit-find"},
     {nullptr, "btnStop", "process-stop"},
     {nullptr, "btnAbort", "process-stop"},

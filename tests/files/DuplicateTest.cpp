@@ -234,6 +234,85 @@ TEST_F(DuplicateWindow, ReopenedLogDropsChangedAndMissingFiles)
     EXPECT_EQ(lines.at(10), "1");
 }
 
+TEST_F(DuplicateWindow, ALogOfAnotherPrefixIsNeitherOfferedNorDeleted)
+{
+    {
+        TScopedHandlers handlers;
+        TKaksoisIkkuna w(nullptr, Program.path());
+        ASSERT_EQ(FirstSearch(w), FoundSets);
+    }
+    const QString logFile = Program.filePath("Duplicat.log");
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray written = log.readAll();
+    log.close();
+
+    // The same program folder on another prefix: none of the listed files is there.
+    TPrefixBuilder other;
+    other.AddFile("C:\\dups\\unrelated.txt", "x");
+    other.MakeCurrent();
+    {
+        TScopedHandlers handlers;
+        TKaksoisIkkuna w(nullptr, Program.path());
+        w.show();
+        w.FormActivate();
+        EXPECT_TRUE(handlers.Shown.isEmpty()) << "no offer of a list that cannot be shown";
+        EXPECT_TRUE(w.Rows().isEmpty());
+        EXPECT_NE(w.lblFileListCaption->text(), "Ready, old list loaded...");
+    }
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << "the log is kept";
+    EXPECT_EQ(log.readAll(), written);
+    log.close();
+
+    // Back on its own prefix it is offered and shown again.
+    Builder.MakeCurrent();
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    w.show();
+    w.FormActivate();
+    EXPECT_EQ(handlers.Shown.size(), 1);
+    EXPECT_EQ(Listed(w), FoundSets);
+}
+
+TEST_F(DuplicateWindow, AFolderIsChosenWithAButtonAndShownBesideItsDrive)
+{
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    QString offeredRoot;
+    QString answer = Builder.HostPath("C:\\dups\\sub");
+    w.SetFolderPicker([&](QWidget *, const QString &title, const QString &root) {
+        EXPECT_EQ(title, "Select directory");
+        offeredRoot = root;
+        return answer;
+    });
+    w.show();
+    const int c = int(w.DiskList->Drives.indexOf(u'C'));
+    ASSERT_GE(c, 0);
+    for (int i = 0; i < w.DiskList->topLevelItemCount(); ++i)
+        w.DiskList->topLevelItem(i)->setSelected(true);
+    EXPECT_FALSE(w.btnFolder->isEnabled()) << "a folder belongs to one drive";
+    for (int i = 0; i < w.DiskList->topLevelItemCount(); ++i)
+        w.DiskList->topLevelItem(i)->setSelected(i == c);
+    ASSERT_TRUE(w.btnFolder->isVisible());
+    ASSERT_TRUE(w.btnFolder->isEnabled());
+    QTest::mouseClick(w.btnFolder, Qt::LeftButton);
+    EXPECT_EQ(QFileInfo(offeredRoot).canonicalFilePath(), QFileInfo(Builder.HostPath("C:\\")).canonicalFilePath());
+    // In the window itself, not only in its title.
+    EXPECT_EQ(w.DiskList->headerItem()->text(1), "Folder");
+    EXPECT_EQ(w.DiskList->topLevelItem(c)->text(1), "\\dups\\sub");
+    EXPECT_TRUE(w.windowTitle().endsWith("- C:\\dups\\sub")) << w.windowTitle().toStdString();
+    EXPECT_EQ(w.DiskList->SelectedDrives(), "\"C:\\dups\\sub\"");
+
+    // The drive root is the whole drive again; a folder elsewhere changes nothing.
+    answer = Builder.HostPath("C:\\");
+    QTest::mouseClick(w.btnFolder, Qt::LeftButton);
+    EXPECT_EQ(w.DiskList->topLevelItem(c)->text(1), "");
+    answer = Program.path();
+    QTest::mouseClick(w.btnFolder, Qt::LeftButton);
+    EXPECT_EQ(w.DiskList->topLevelItem(c)->text(1), "");
+    EXPECT_TRUE(handlers.Shown.isEmpty());
+}
+
 TEST_F(DuplicateWindow, StopLeavesNoTemporaryFile)
 {
     TScopedHandlers handlers;

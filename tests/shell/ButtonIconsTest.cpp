@@ -46,6 +46,7 @@ const TExpected Expected[] = {
     {"update", "btnDownload", "actions/go-down"},
     {"update", "btnDownloadBlacklist", "actions/go-down"},
     {"update", "btnCheck", "apps/system-software-update"},
+    {"duplicate-files", "btnFolder", "status/folder-open"},
     {nullptr, "btnFind", "actions/edit-find"},
     {nullptr, "btnStop", "actions/process-stop"},
     {nullptr, "btnAbort", "actions/process-stop"},
