@@ -18,6 +18,7 @@
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SafeFormat.h"
+#include "shell/Services.h"
 #include "shell/SettingsUi.h"
 #include "shell/ToolWindow.h"
 #include "shell/Tulosta.h"
@@ -63,9 +64,10 @@ QString SizeText(qint64 size) { return GroupedNumber(double(size)); }
 
 // ---- model
 
-TDuplicateModel::TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent)
+TDuplicateModel::TDuplicateModel(QList<TDuplicateRow *> *rows, std::function<void(TDuplicateRow &row)> fillDetails,
+                                 QObject *parent)
     : TReportModel(FileColumns::Captions() + QStringList{"CRC", "MD5"}, -1, parent),
-      FRows(rows)
+      FRows(rows), FFillDetails(std::move(fillDetails))
 {
 }
 
@@ -75,7 +77,14 @@ QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= FRows->size())
         return {};
-    const TDuplicateRow *r = FRows->at(index.row());
+    TDuplicateRow *r = FRows->at(index.row());
+    const bool details = (role == Qt::DisplayRole && (index.column() == 2 || index.column() == 5 || index.column() == 6))
+                      || (role == Qt::DecorationRole && index.column() == 0);
+    if (details && !r->DetailsKnown && !r->IsHeader) {
+        if (FFillDetails)
+            FFillDetails(*r);
+        r->DetailsKnown = true;
+    }
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -96,14 +105,6 @@ QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
         break;
     }
     return {};
-}
-
-void TDuplicateModel::Append(TDuplicateRow *row)
-{
-    const int at = int(FRows->size());
-    beginInsertRows({}, at, at);
-    FRows->append(row);
-    endInsertRows();
 }
 
 // ---- window
@@ -170,7 +171,7 @@ void TKaksoisIkkuna::FormCreate()
     makeButton(btnSave, "btnSave", "Save");
     makeButton(btnClose, "btnClose", "Close");
 
-    FModel = new TDuplicateModel(&FRows, this);
+    FModel = new TDuplicateModel(&FRows, [this](TDuplicateRow &row) { FillDetails(row); }, this);
     FileList = new QTreeView(this);
     FileList->setObjectName("FileList");
     FileList->setModel(FModel);
@@ -485,7 +486,7 @@ void TKaksoisIkkuna::DuplikaattiTiedot(const TFoundFile &f)
         header->IsHeader = true;
         header->Path = FHeaderCaption;
         header->SetNumber = int(f.SetNumber);
-        FModel->Append(header);
+        FFound.Add(header);
     }
     FGroupCount = std::max(FGroupCount, f.SetNumber);
 
@@ -499,19 +500,46 @@ void TKaksoisIkkuna::DuplikaattiTiedot(const TFoundFile &f)
     r->CRCText = f.CRCText.isEmpty() ? na : f.CRCText;
     r->MD5Text = f.MD5Text.isEmpty() ? na : f.MD5Text;
     r->SetNumber = int(f.SetNumber);
-    const QString host = HostPath(r->Path);
-    r->TypeName = TypeNames::Of(f.Name, host, &FTypeNames);
-    if (!host.isEmpty()) {
-        static QFileIconProvider icons;
-        r->Icon = icons.icon(QFileInfo(host));
-    }
-    if (PaaIkkuna) {
-        r->FileVersion = PaaIkkuna->VersionInfoString(r->Path, QStringLiteral("FileVersion"));
-        r->ProductVersion = PaaIkkuna->VersionInfoString(r->Path, QStringLiteral("ProductVersion"));
-    }
-    FModel->Append(r);
+    FFound.Add(r);
     FTotalBytes += f.Size;
+}
+
+void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
+{
+    // The columns widen to fit, never narrow; the version columns when the versions are read.
+    for (int column : {0, 1, 3, 4, 7, 8}) {
+        QStringList texts;
+        texts.reserve(rows.size());
+        for (const TDuplicateRow *r : rows)
+            texts.append(column == 7 ? r->CRCText
+                         : column == 8 ? r->MD5Text
+                                       : FileColumns::Text(*r, column).toString());
+        FFitter.Widen(FileList, column, texts, column == 0 ? 32 : 16);
+    }
+    FModel->AppendRows(int(rows.size()), [&] { FRows.append(rows); });
     ShowCounts();
+}
+
+void TKaksoisIkkuna::FillDetails(TDuplicateRow &r)
+{
+    const QString host = HostPath(r.Path);
+    r.TypeName = TypeNames::Of(r.Path, host, &FTypeNames);
+    if (host.isEmpty())
+        return;
+    static QFileIconProvider icons;
+    r.Icon = icons.icon(QFileInfo(host));
+    // Smaller than the header an image starts with: no version to read.
+    if (r.Size >= 64) {
+        const QStringList versions = Services::VersionInfoStrings(host, {"FileVersion", "ProductVersion"});
+        r.FileVersion = versions.at(0);
+        r.ProductVersion = versions.at(1);
+    }
+    // Asked for while the list is drawn or measured: the columns widen once that is over.
+    if (!r.FileVersion.isEmpty() || !r.ProductVersion.isEmpty())
+        QMetaObject::invokeMethod(this, [this, versions = QStringList{r.FileVersion, r.ProductVersion}] {
+            FFitter.Widen(FileList, 5, {versions.at(0)}, 16);
+            FFitter.Widen(FileList, 6, {versions.at(1)}, 16);
+        }, Qt::QueuedConnection);
 }
 
 void TKaksoisIkkuna::ShowCounts()
@@ -526,6 +554,7 @@ void TKaksoisIkkuna::ShowCounts()
 
 void TKaksoisIkkuna::DuplikaatitLoydetty(TSharedThd *thread)
 {
+    FFound.Flush();
     if (thread && thread->GetErrorCode() < 0) {
         VirheTehty(QStringLiteral("comparing"), thread->GetErrorText());
         return;
@@ -540,8 +569,6 @@ void TKaksoisIkkuna::DuplikaatitLoydetty(TSharedThd *thread)
                                                 : LangMessage("M070DI", "Ready, duplicates found..."));
     Aika->setText(Aika->text() + SafeFormat(LangMessage("M072DI", ", Finished - %s"), TimeText()));
     FSearching = false;
-    for (int c = 0; c < 9; ++c)
-        FileList->resizeColumnToContents(c);
     WriteLog();
     UpdateButtons();
     if (FBatchRun) {
@@ -553,6 +580,7 @@ void TKaksoisIkkuna::DuplikaatitLoydetty(TSharedThd *thread)
 
 void TKaksoisIkkuna::VirheTehty(const QString &stage, const QString &message)
 {
+    FFound.Flush();
     FCurrentThread = nullptr;
     RemoveTemporaries(FBaseName);
     Progress->setValue(0);
@@ -584,6 +612,7 @@ void TKaksoisIkkuna::btnStopClick()
 
 void TKaksoisIkkuna::KeskeytysTehty()
 {
+    FFound.Flush();
     FCurrentThread = nullptr;
     RemoveTemporaries(FBaseName);  // a stage that ended just before the stop kept its output
     lblFileListCaption->setText(LangMessage("M067DI", "Aborted..."));
@@ -875,14 +904,13 @@ void TKaksoisIkkuna::LoadLog(const TOldList &list)
         Progress->setValue(i + 1);
         Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), i + 1, count));
     }
+    FFound.Flush();
     FModel->Reset([this] { DropSmallSets(); });
     if (list.Dropped > 0)
         WriteLog();
     Progress->hide();
     Progress->setToolTip(QString());
     Panels[0]->show();
-    for (int c = 0; c < 9; ++c)
-        FileList->resizeColumnToContents(c);
     lblFileListCaption->setText(LangMessage("M081DI", "Ready, old list loaded..."));
     ShowCounts();
     UpdateButtons();

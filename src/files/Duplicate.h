@@ -3,6 +3,7 @@
 #pragma once
 
 #include "files/DuplicateThds.h"
+#include "files/FileColumns.h"
 #include "shell/Batch.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
@@ -34,6 +35,9 @@ struct TDuplicateRow {
     QString CRCText, MD5Text;
     int SetNumber = 0;
     QIcon Icon;
+    // Type, icon and version strings are looked up when the row is first shown (or listed): a
+    // search can find tens of thousands of files, and each lookup reads the file.
+    bool DetailsKnown = false;
 };
 
 // Every second set is shaded instead of the sort column.
@@ -41,13 +45,15 @@ class TDuplicateModel : public TReportModel
 {
     Q_OBJECT
 public:
-    explicit TDuplicateModel(QList<TDuplicateRow *> *rows, QObject *parent = nullptr);
+    // fillDetails(row) looks up the row's type, icon and version strings.
+    TDuplicateModel(QList<TDuplicateRow *> *rows, std::function<void(TDuplicateRow &row)> fillDetails,
+                    QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    void Append(TDuplicateRow *row);
 
 private:
     QList<TDuplicateRow *> *FRows;
+    std::function<void(TDuplicateRow &row)> FFillDetails;
 };
 
 class TKaksoisIkkuna : public QDialog, public TBatchTool
@@ -124,6 +130,8 @@ private:
     void PaikallistaDuplikaatit();
     void DuplikaattiValTiedot(int position);
     void DuplikaattiTiedot(const Duplicate::TFoundFile &file);
+    void ShowFound(const QList<TDuplicateRow *> &rows);
+    void FillDetails(TDuplicateRow &row);
     void DuplikaatitLoydetty(Duplicate::TSharedThd *thread);
     void VirheTehty(const QString &stage, const QString &message);
     void KeskeytysTehty();
@@ -168,4 +176,7 @@ private:
     bool FFreshList = true;
     bool FFirstShow = true;
     bool FBatchRun = false;
+    FileColumns::TColumnFitter FFitter;
+    // Rows join the list a group at a time (one synchronised report of the comparison, or a log).
+    FileColumns::TRowGroups<TDuplicateRow> FFound{this, [this](const QList<TDuplicateRow *> &rows) { ShowFound(rows); }};
 };

@@ -394,6 +394,14 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
     return true;
 }
 
+void TSharedThd::Post(std::function<void()> call)
+{
+    if (!FOwner || FOwner->thread() == QThread::currentThread())
+        call();
+    else
+        QMetaObject::invokeMethod(FOwner, std::move(call), Qt::QueuedConnection);
+}
+
 int TSharedThd::HelperThreads()
 {
     // Walking, reading and hashing wait on the disk as much as on the processor: a few at once.
@@ -616,7 +624,7 @@ void TScanFilThd::ReportFolder(const QString &folder)
         return;
     if (!FLastStatus.compare_exchange_strong(last, now) || !OnStatus)
         return;
-    Synchronize([this, &folder] { OnStatus(folder); });
+    Post([onStatus = OnStatus, folder] { onStatus(folder); });
 }
 
 void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &subfolders,
@@ -1307,10 +1315,12 @@ void TDupesThd::ReportSet(const std::vector<QString> &lines, const QString &crcT
 
 void TDupesThd::FlushFound()
 {
+    // The comparison does not wait for the window to take the files: it goes on reading while the
+    // window lists them (and draws itself).
     if (OnFound && !FFound.empty())
-        Synchronize([this] {
-            for (const TFoundFile &file : FFound)
-                OnFound(file);
+        Post([onFound = OnFound, found = std::move(FFound)] {
+            for (const TFoundFile &file : found)
+                onFound(file);
         });
     FFound.clear();
 }

@@ -84,10 +84,11 @@ QString DateText(quint32 dosDate, const TUserLocale &locale);
 using TProgressEvent = std::function<void(int position, bool kind)>;
 using TStatusEvent = std::function<void(const QString &text)>;
 
-// Runs DoWork once on its own thread. Events run on the owner's thread and the worker waits for
-// each; OnTerminate is queued to the owner after the thread has ended, and the thread object
-// deletes itself after it. Deleting the owner deletes its live workers, which stop and are waited
-// for; a worker waiting on an owner that is being destroyed gives up that call.
+// Runs DoWork once on its own thread. Events run on the owner's thread; the worker waits for
+// progress, and hands found files and status texts over without waiting. OnTerminate is queued
+// to the owner after the thread has ended, and the thread object deletes itself after it.
+// Deleting the owner deletes its live workers, which stop and are waited for; a worker waiting
+// on an owner that is being destroyed gives up that call.
 class TSharedThd : public QThread
 {
     Q_OBJECT
@@ -118,6 +119,9 @@ protected:
 
     // Runs call on the owner's thread and waits for it; false when the owner went away first.
     bool Synchronize(const std::function<void()> &call);
+    // Runs call on the owner's thread without waiting: calls run in the order they were posted, and
+    // all before OnTerminate; never once the owner is gone. call must not use the thread object.
+    void Post(std::function<void()> call);
     // Runs drain on this thread and on up to helpers pool threads at once, and waits for all.
     void RunOnWorkers(int helpers, const std::function<void()> &drain);
     static int HelperThreads();

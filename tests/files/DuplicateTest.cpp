@@ -13,8 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -136,6 +138,43 @@ TEST_F(DuplicateWindow, FindListsEachSetUnderItsHeader)
     EXPECT_EQ(model->data(model->index(0, 8)).toString(), QString());  // header rows have no digest
     EXPECT_TRUE(QFileInfo::exists(w.LogFileName()));
     EXPECT_TRUE(Temporaries(w.BaseName()).isEmpty());
+    EXPECT_TRUE(handlers.Shown.isEmpty());
+}
+
+TEST_F(DuplicateWindow, ManySetsJoinTheListInGroupsInTheirOrder)
+{
+    // 400 sets of two files, each set of its own size, so the sets come in size order after the
+    // fixture's two small ones.
+    QStringList expected = FoundSets;
+    QHash<QString, int> sizes{{"C:\\dups\\a1.bin", 11}, {"C:\\dups\\sub\\a2.bin", 11}, {"C:\\dups\\b1.txt", 17},
+                              {"C:\\dups\\b2.txt", 17}, {"C:\\dups\\other\\b3.txt", 17}};
+    for (int i = 0; i < 400; ++i) {
+        expected << QStringLiteral("#%1").arg(i + 3);
+        for (const char *copy : {"a", "b"}) {
+            const QString path = QStringLiteral("C:\\dups\\many\\s%1-%2.dat").arg(i, 3, 10, QChar('0')).arg(copy);
+            Builder.AddFile(path, QByteArray(100 + i, char('a' + i % 26)));
+            expected << path;
+            sizes.insert(path, 100 + i);
+        }
+    }
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    QSignalSpy inserts(w.FileList->model(), &QAbstractItemModel::rowsInserted);
+    EXPECT_EQ(FirstSearch(w), expected);
+    // The view shows the same rows.
+    const QAbstractItemModel *model = w.FileList->model();
+    ASSERT_EQ(model->rowCount(), expected.size());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        SCOPED_TRACE(row);
+        const bool header = expected.at(row).startsWith('#');
+        EXPECT_EQ(model->data(model->index(row, 0)).toString(), header ? "Duplicate files..." : expected.at(row));
+        if (!header) {
+            EXPECT_EQ(model->data(model->index(row, 1)).toString(), QString::number(sizes.value(expected.at(row))));
+        }
+    }
+    EXPECT_LE(inserts.count() * 20, model->rowCount()) << inserts.count() << " insertions";
+    EXPECT_EQ(w.Panels[2]->text(), "Files: 805");
+    EXPECT_EQ(w.Panels[3]->text(), "Groups: 402");
     EXPECT_TRUE(handlers.Shown.isEmpty());
 }
 
