@@ -6,7 +6,14 @@
 #include "platform/SortedStringList.h"
 #include "platform/WinFiles.h"
 
+#include <QHash>
+#include <QMutex>
+#include <QScopeGuard>
 #include <QSet>
+#include <QThreadPool>
+#include <QWaitCondition>
+
+#include <algorithm>
 
 namespace {
 
@@ -38,6 +45,69 @@ bool IsAtOrBelow(const QString &subpath, const QString &folder)
 
 } // namespace
 
+// Listing a folder (a stat and an attribute read per entry) is most of the walk: the folders the
+// walk will enter next are listed ahead on a few pool threads, deepest first as the walk goes.
+// The walk still takes every listing in its own order, so what it reports and when is unchanged.
+class TEtsiTurhat::TListings
+{
+public:
+    explicit TListings(std::shared_ptr<TWinePrefix> prefix) : FPrefix(std::move(prefix)), FState(std::make_shared<TState>())
+    {
+        FPool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 3));
+    }
+    ~TListings()
+    {
+        FPool.clear();
+        FPool.waitForDone();
+    }
+
+    // folder: a Windows folder ending in "\"; depth: how deep the walk is below its root.
+    void ListAhead(const QString &folder, int depth)
+    {
+        QMutexLocker lock(&FState->Mutex);
+        if (FState->Ready.size() >= MaxAhead || FState->Ready.contains(folder))
+            return;
+        auto slot = std::make_shared<TSlot>();
+        FState->Ready.insert(folder, slot);
+        lock.unlock();
+        FPool.start([state = FState, slot, folder, prefix = FPrefix] {
+            QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", prefix);
+            QMutexLocker done(&state->Mutex);
+            slot->Listing = std::move(listing);
+            slot->Done = true;
+            state->Changed.wakeAll();
+        }, depth);
+    }
+
+    QList<TSearchRec> Take(const QString &folder)
+    {
+        QMutexLocker lock(&FState->Mutex);
+        const std::shared_ptr<TSlot> slot = FState->Ready.take(folder);
+        if (!slot) {
+            lock.unlock();
+            return WinFiles::FindFiles(folder, "*", FPrefix);
+        }
+        while (!slot->Done)
+            FState->Changed.wait(&FState->Mutex);
+        return std::move(slot->Listing);
+    }
+
+private:
+    static constexpr qsizetype MaxAhead = 256;
+    struct TSlot {
+        bool Done = false;
+        QList<TSearchRec> Listing;
+    };
+    struct TState {
+        QMutex Mutex;
+        QWaitCondition Changed;
+        QHash<QString, std::shared_ptr<TSlot>> Ready;
+    };
+    std::shared_ptr<TWinePrefix> FPrefix;
+    std::shared_ptr<TState> FState;
+    QThreadPool FPool;
+};
+
 TEtsiTurhat::TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHandler onFolder, TFoundHandler onFound,
                          quint32 attrSkipMask, const QStringList &masks, const QStringList &customEntries,
                          const QString &drives, bool recurseCustom, bool skipEmpty,
@@ -52,6 +122,8 @@ TEtsiTurhat::TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHan
     for (QString &item : FSkipList)
         item = item.toLower();
 }
+
+TEtsiTurhat::~TEtsiTurhat() = default;
 
 QString TEtsiTurhat::AttrText(quint32 attr)
 {
@@ -102,6 +174,8 @@ void TEtsiTurhat::DoWork()
 {
     if (Terminated())
         return;
+    FListings = std::make_unique<TListings>(FPrefix);
+    const auto listingsDone = qScopeGuard([this] { FListings.reset(); });
     FSinceHandOver.start();
     if (!FMasks.isEmpty()) {
         for (const QString &drive : CommaTextToList(FDrives)) {
@@ -124,7 +198,7 @@ void TEtsiTurhat::DoWork()
 }
 
 // One synchronised call per file kept the walk waiting for the window at every file: the reports
-// wait here and go over together, a few times a second.
+// wait here and go over together, a few times a second, without the walk waiting.
 bool TEtsiTurhat::Report(TReport report)
 {
     FReports.push_back(std::move(report));
@@ -138,18 +212,19 @@ bool TEtsiTurhat::HandOver()
     FSinceHandOver.restart();
     if (FReports.empty())
         return true;
-    const bool delivered = Synchronize([this] {
-        for (const TReport &r : FReports) {
+    // The walk goes on while the window lists what it found (and draws itself).
+    const bool posted = Post([onFolder = FOnFolder, onFound = FOnFound, reports = std::move(FReports)] {
+        for (const TReport &r : reports) {
             if (r.Name.isEmpty()) {
-                if (FOnFolder)
-                    FOnFolder(r.Folder);
-            } else if (FOnFound) {
-                FOnFound(r.Name, r.Folder, r.Size, r.DateText, r.AttrText);
+                if (onFolder)
+                    onFolder(r.Folder);
+            } else if (onFound) {
+                onFound(r.Name, r.Folder, r.Size, r.DateText, r.AttrText);
             }
         }
     });
     FReports.clear();
-    return delivered;
+    return posted;
 }
 
 bool TEtsiTurhat::Skipped(const QString &path) const
@@ -175,7 +250,13 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
         return;
     // One listing serves every mask and the subfolders: the result is that of one enumeration per
     // mask, in mask order, without reading a big folder thirty times.
-    const QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", FPrefix);
+    const QList<TSearchRec> listing = FListings->Take(folder);
+    const int depth = int(folder.count('\\'));
+    if (recurse)
+        for (const TSearchRec &rec : listing)
+            if ((rec.Attr & FileAttr::Directory) && rec.Name != "." && rec.Name != ".."
+                && !IsRecycleBin(folder + rec.Name) && !Skipped(folder + rec.Name))
+                FListings->ListAhead(folder + rec.Name + '\\', depth);
 
     if (filesHere) {
         if (masks != FCompiledFrom) {

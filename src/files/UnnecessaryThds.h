@@ -26,11 +26,13 @@ public:
 
     // owner runs the handlers. The lists are copied and sorted (ignoring case). customEntries hold
     // "folder:masks", masks as comma text; drives is TDiskListView::SelectedDrives() text.
-    // Reports reach the owner in their order, several in one synchronised call (see ReportLimit).
+    // Reports reach the owner in their order, several in one call on its thread (see ReportLimit),
+    // all before the termination handler; the walk does not wait for them.
     TEtsiTurhat(QObject *owner, const QStringList &skipList, TFolderHandler onFolder, TFoundHandler onFound,
                 quint32 attrSkipMask, const QStringList &masks, const QStringList &customEntries,
                 const QString &drives, bool recurseCustom, bool skipEmpty,
                 std::shared_ptr<TWinePrefix> prefix = nullptr);
+    ~TEtsiTurhat() override;
 
     // "R H A": the attribute letters of read-only, hidden, system and archive that are set.
     static QString AttrText(quint32 attr);
@@ -41,7 +43,7 @@ public:
     static QString CustomFolder(const QString &entry);
     static QString CustomMasks(const QString &entry);
 
-    // A synchronised call hands over what was found within this time, or this many reports.
+    // One call on the owner's thread hands over what was found within this time, or this many reports.
     static constexpr qint64 ReportInterval = 100;  // milliseconds
     static constexpr std::size_t ReportLimit = 1024;
 
@@ -49,6 +51,7 @@ protected:
     void DoWork() override;
 
 private:
+    class TListings;
     struct TReport {
         QString Name;  // empty: the folder Folder was entered
         QString Folder;
@@ -72,6 +75,7 @@ private:
     bool FSkipEmpty = false;
     QSet<QString> FReported;  // host paths of the files reported so far
     std::shared_ptr<TWinePrefix> FPrefix;
+    std::unique_ptr<TListings> FListings;
     std::vector<TReport> FReports;  // not handed over yet
     QStringList FCompiledFrom;       // the masks FCompiled was read from
     std::vector<TFileMask> FCompiled;

@@ -100,6 +100,25 @@ bool TSharedThd::Synchronize(const std::function<void()> &call)
     return channel->Completed >= number;
 }
 
+bool TSharedThd::Post(std::function<void()> call)
+{
+    const std::shared_ptr<TSyncChannel> channel = FChannel;
+    std::lock_guard lock(channel->Mutex);
+    if (channel->Detached || !FOwnerObject)
+        return false;
+    return QMetaObject::invokeMethod(
+        FOwnerObject,
+        [channel, call = std::move(call)] {
+            {
+                std::lock_guard inner(channel->Mutex);
+                if (channel->Detached)
+                    return;
+            }
+            call();
+        },
+        Qt::QueuedConnection);
+}
+
 void TSharedThd::Finished()
 {
     wait();

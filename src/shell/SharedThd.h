@@ -59,6 +59,10 @@ protected:
     // Runs call on the owner's thread and waits until it has run. Returns false, without running it,
     // when the worker is being stopped for good (StopAndWait) or its owner is gone.
     bool Synchronize(const std::function<void()> &call);
+    // Runs call on the owner's thread without waiting for it: posted calls run in order, before
+    // OnTerminate, and never once the worker is stopped for good or its owner is gone. False when
+    // it could not be posted. call must not use the worker object.
+    bool Post(std::function<void()> call);
 
 private:
     void run() final;
