@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: wall time of our duplicate search (size + CRC + MD5) against jdupes and fdupes.
+// Summary: our duplicate search (size + CRC + MD5) against jdupes -r and fdupes -r on the same tree.
 //
-// Usage: bench_duplicate [files] [folder [reuse]]. Builds a tree of files (default 60,000) with a
-// few thousand duplicate sets, many equal sizes and groups that share their first 4 KB but differ
-// later, warms the page cache, then times each tool on the same tree (best of three runs).
-// BENCH_STAGES=1 prints when our scan and merge ended; BENCH_OURS_ONLY=1 skips jdupes and fdupes.
+// bench_duplicate [files | large] [rounds] [--library] [--tree folder]
+//   (defaults 60000 files, 5 rounds)
+//
+// Builds a tree of small files (a few thousand duplicate sets, many equal sizes, groups that share
+// their first 4 KB but differ later) or, with "large", of 96 files of 4 to 16 MB of which half
+// are duplicates and a quarter equal in size and first 4 KB to another file. Then, alternating:
+// the built program as a process ("vaskimo -dup -exit" on a copy of the demo prefix whose C: is
+// the tree, criteria size, CRC and MD5), jdupes -r and fdupes -r. With --library our search runs
+// the three stages in this process instead (BENCH_STAGES=1 prints when scan and merge ended).
+// --tree builds the tree in folder, or reuses the one an earlier run built there.
+#include "BenchSupport.h"
 #include "files/DuplicateThds.h"
 
 #include <QCoreApplication>
@@ -80,6 +87,45 @@ TTreeStats BuildTree(const QString &root, int files)
             ++stats.Decoys;
         } else {
             write(index++);
+        }
+    }
+    return stats;
+}
+
+// Large files: sets of two or three copies, files alone, and files equal in size and first 4 KB
+// to another but different in their last bytes, so that only reading them whole tells them apart.
+TTreeStats BuildLargeTree(const QString &root)
+{
+    std::mt19937 random(20261211);
+    std::uniform_int_distribution<qint64> sizeOf(4 << 20, 16 << 20);
+    TTreeStats stats;
+    int index = 0;
+    const auto path = [&](int i) {
+        const QString folder = root + QStringLiteral("/d%1").arg(i % 6);
+        QDir().mkpath(folder);
+        return folder + QStringLiteral("/big%1.bin").arg(i);
+    };
+    while (stats.Files < 96) {
+        const int kind = int(random() % 4);
+        const qint64 size = sizeOf(random);
+        const quint32 seed = random();
+        if (kind < 2) {  // a set of two or three copies
+            const int copies = 2 + int(random() % 2);
+            for (int c = 0; c < copies; ++c, ++stats.Files)
+                Bench::WriteFile(path(index++), size, seed);
+            ++stats.Sets;
+        } else if (kind == 2) {  // equal size and start, another end
+            for (int c = 0; c < 2; ++c, ++stats.Files) {
+                const QString name = path(index++);
+                Bench::WriteFile(name, size, seed);
+                QFile f(name);
+                if (f.open(QIODevice::ReadWrite) && f.seek(size - 1))
+                    f.write(QByteArray(1, char(c + 1)));
+            }
+            ++stats.Decoys;
+        } else {
+            Bench::WriteFile(path(index++), size, seed);
+            ++stats.Files;
         }
     }
     return stats;
@@ -170,45 +216,89 @@ double RunTool(const QString &tool, const QString &root, qint64 &sets, qint64 &f
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int files = argc > 1 ? std::max(1, atoi(argv[1])) : 60000;
-    QTemporaryDir temp;
-    const QString work = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();
-    const QString root = work + QStringLiteral("/tree");
-    const QString base = work + QStringLiteral("/Duplicat.tmp");
+    QStringList args = app.arguments().mid(1);
+    const bool library = args.removeAll(QStringLiteral("--library")) > 0;
+    QString treeFolder;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--tree")); at >= 0 && at + 1 < args.size()) {
+        treeFolder = args.at(at + 1);
+        args.remove(at, 2);
+    }
+    const bool large = !args.isEmpty() && args.first() == QStringLiteral("large");
+    const int files = !args.isEmpty() && !large ? std::max(1, args.at(0).toInt()) : 60000;
+    const int rounds = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 5;
 
+    QTemporaryDir temp;
+    const QString work = treeFolder.isEmpty() ? temp.path() : treeFolder;
+    const QString root = work + QStringLiteral("/tree");
+    const QString base = temp.filePath(QStringLiteral("Duplicat.tmp"));
     QElapsedTimer build;
     build.start();
-    // "reuse" as a third argument keeps a tree an earlier run built in the same folder.
-    const bool reuse = argc > 3 && qstrcmp(argv[3], "reuse") == 0 && QDir(root).exists();
     TTreeStats stats;
-    if (!reuse) {
-        QDir(root).removeRecursively();
-        stats = BuildTree(root, files);
+    if (!QDir(root).exists()) {
+        stats = large ? BuildLargeTree(root) : BuildTree(root, files);
+        std::printf("tree: %d files, %d duplicate sets, %d equal-size groups that differ late (built in %.1f s)\n",
+                    stats.Files, stats.Sets, stats.Decoys, double(build.elapsed()) / 1000);
+    } else {
+        std::printf("tree: reused %s\n", qPrintable(root));
     }
-    std::printf("tree: %d files, %d duplicate sets, %d equal-first-4KB groups (built in %.1f s)\n",
-                stats.Files, stats.Sets, stats.Decoys, double(build.elapsed()) / 1000);
 
+    const QString prefix = temp.filePath(QStringLiteral("prefix"));
+    if (!library && !Bench::MakePrefix(prefix, root)) {
+        std::fprintf(stderr, "cannot make the prefix\n");
+        return 1;
+    }
+    Bench::TProgram program(prefix);
+    program.WriteOptions("[Duplicate files]\r\nSame date & time=0\r\nSame name=0\r\nSame size=1\r\nSame CRC=1\r\n"
+                         "Same MD5=1\r\nSkip empty files=1\r\nFile mask=*.*\r\n");
     qint64 sets = 0, found = 0;
-    RunOurs(root, base, sets, found);  // warms the page cache for every tool
-    const int rounds = 3;
-    double ours = 1e9;
-    for (int i = 0; i < rounds; ++i)
-        ours = std::min(ours, RunOurs(root, base, sets, found));
-    std::printf("vaskimo   %8.3f s  %lld sets, %lld files\n", ours, (long long)sets, (long long)found);
+    const auto runOurs = [&] {
+        if (library)
+            return RunOurs(root, base, sets, found);
+        QString line;
+        const double seconds = program.Run({QStringLiteral("-dup"), QStringLiteral("-exit")}, &line);
+        found = line.section(u' ', 1, 1).toLongLong();
+        sets = -1;
+        return seconds;
+    };
+    QStringList peers;
+    for (const QString &tool : {QStringLiteral("jdupes"), QStringLiteral("fdupes")})
+        if (!QStandardPaths::findExecutable(tool).isEmpty())
+            peers << tool;
 
-    if (qEnvironmentVariableIsSet("BENCH_OURS_ONLY"))
-        return 0;
-    for (const QString &tool : {QStringLiteral("jdupes"), QStringLiteral("fdupes")}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty()) {
-            std::printf("%-8s  not installed\n", qPrintable(tool));
-            continue;
-        }
-        double best = 1e9;
-        qint64 toolSets = 0, toolFiles = 0;
-        for (int i = 0; i < rounds; ++i)
-            best = std::min(best, RunTool(tool, root, toolSets, toolFiles));
-        std::printf("%-8s  %8.3f s  %lld sets, %lld files; ours / %s = %.2f\n", qPrintable(tool), best,
-                    (long long)toolSets, (long long)toolFiles, qPrintable(tool), ours / best);
+    // Warm the page cache for everyone, then alternate.
+    runOurs();
+    QList<double> ours;
+    QList<QList<double>> theirs(peers.size());
+    QList<qint64> toolFiles(peers.size()), toolSets(peers.size());
+    for (const QString &tool : peers)
+        RunTool(tool, root, toolSets[0], toolFiles[0]);
+    for (int round = 0; round < rounds; ++round) {
+        ours.append(runOurs());
+        for (qsizetype t = 0; t < peers.size(); ++t)
+            theirs[t].append(RunTool(peers.at(t), root, toolSets[t], toolFiles[t]));
+    }
+    const double o = Bench::Median(ours);
+    std::printf("bench_duplicate: %s, %s; medians of %d alternating rounds:\n",
+                large ? "96 large files" : qPrintable(QStringLiteral("%1 files").arg(files)),
+                library ? "our three stages in this process" : "vaskimo -dup -exit", rounds);
+    if (sets >= 0)
+        std::printf("  vaskimo %8.3f s  %lld sets, %lld files\n", o, (long long)sets, (long long)found);
+    else
+        std::printf("  vaskimo %8.3f s  %lld files\n", o, (long long)found);
+    for (qsizetype t = 0; t < peers.size(); ++t) {
+        const double p = Bench::Median(theirs.at(t));
+        std::printf("  %-7s %8.3f s  %lld sets, %lld files; ours / %s = %.2f\n", qPrintable(peers.at(t)), p,
+                    (long long)toolSets.at(t), (long long)toolFiles.at(t), qPrintable(peers.at(t)), p > 0 ? o / p : 0.0);
+        if (toolFiles.at(t) != found)
+            std::printf("  (%s lists %lld files, we list %lld)\n", qPrintable(peers.at(t)), (long long)toolFiles.at(t),
+                        (long long)found);
+    }
+    for (int round = 0; round < rounds; ++round) {
+        std::printf("  round %d: vaskimo %.3f s", round + 1, ours.at(round));
+        for (qsizetype t = 0; t < peers.size(); ++t)
+            std::printf(", %s %.3f s (ratio %.2f)", qPrintable(peers.at(t)), theirs.at(t).at(round),
+                        ours.at(round) / theirs.at(t).at(round));
+        std::printf("\n");
     }
     return 0;
 }

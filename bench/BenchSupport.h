@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: what the file-tool benchmarks share: the program run as a process on a prefix whose C:
+// is a tree the benchmark built, peers run on the same tree, and medians of alternating runs.
+#pragma once
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <sys/stat.h>
+
+namespace Bench {
+
+inline double Median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+// Wall time of one run of a peer, its output thrown away (as a terminal would show it, not
+// stored); -1 when it failed.
+inline double RunPeer(const QString &program, const QStringList &args, const QProcessEnvironment &env = {})
+{
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    p.start(program, args);
+    if (!p.waitForFinished(3600 * 1000) || p.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "%s did not run\n", qPrintable(program));
+        return -1;
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// A copy of the demo prefix (its hives) in which C: is the folder `drive` and no other drive
+// exists, so that the program searches exactly the benchmark's tree.
+inline bool MakePrefix(const QString &prefix, const QString &drive)
+{
+    QDir().mkpath(prefix + QStringLiteral("/dosdevices"));
+    for (const char *hive : {"system.reg", "user.reg", "userdef.reg"}) {
+        QFile::remove(prefix + u'/' + QLatin1String(hive));
+        if (!QFile::copy(QStringLiteral(VASKIMO_DEMO_PREFIX "/") + QLatin1String(hive), prefix + u'/' + QLatin1String(hive)))
+            return false;
+    }
+    QFile::remove(prefix + QStringLiteral("/dosdevices/c:"));
+    return QFile::link(drive, prefix + QStringLiteral("/dosdevices/c:"));
+}
+
+// The built program, copied into a folder of its own so that "Options.ini", "Vaskimo.log" and
+// "Duplicat.log" land there; run unattended on the offscreen platform.
+class TProgram
+{
+public:
+    explicit TProgram(const QString &prefix)
+    {
+        Exe = Dir.filePath(QStringLiteral("vaskimo"));
+        QFile::copy(QStringLiteral(VASKIMO_EXE), Exe);
+        QFile::setPermissions(Exe, QFile::permissions(Exe) | QFileDevice::ExeOwner);
+        QDir(Dir.path()).mkdir(QStringLiteral("run"));
+        ::chmod(QFile::encodeName(Dir.filePath(QStringLiteral("run"))).constData(), 0700);
+        Env = QProcessEnvironment::systemEnvironment();
+        Env.insert(QStringLiteral("WINEPREFIX"), prefix);
+        Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Dir.filePath(QStringLiteral("run")));
+        Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        Env.remove(QStringLiteral("DISPLAY"));
+        Env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+    void WriteOptions(const QByteArray &ini)
+    {
+        QFile f(Dir.filePath(QStringLiteral("Options.ini")));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(ini);
+    }
+    // Wall time of one run; -1 when it failed. *found: the last log line starting with "Found ".
+    double Run(const QStringList &args, QString *found = nullptr)
+    {
+        QFile::remove(Dir.filePath(QStringLiteral("Vaskimo.log")));
+        QProcess p;
+        p.setProcessEnvironment(Env);
+        p.setWorkingDirectory(Dir.path());
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        p.start(Exe, args);
+        if (!p.waitForFinished(3600 * 1000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            std::fprintf(stderr, "vaskimo %s did not run\n", qPrintable(args.join(u' ')));
+            return -1;
+        }
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (found) {
+            found->clear();
+            QFile log(Dir.filePath(QStringLiteral("Vaskimo.log")));
+            if (log.open(QIODevice::ReadOnly))
+                for (const QByteArray &line : log.readAll().split('\n'))
+                    if (line.startsWith("Found "))
+                        *found = QString::fromLatin1(line.trimmed());
+        }
+        return seconds;
+    }
+    QTemporaryDir Dir;
+    QString Exe;
+    QProcessEnvironment Env;
+};
+
+// Writes size bytes of a pattern drawn from seed (the same seed gives the same bytes).
+inline bool WriteFile(const QString &path, qint64 size, quint32 seed)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    std::mt19937 bytes(seed);
+    QByteArray block(1 << 16, Qt::Uninitialized);
+    qint64 left = size;
+    while (left > 0) {
+        for (qsizetype i = 0; i < block.size(); i += 4) {
+            const quint32 word = bytes();
+            std::memcpy(block.data() + i, &word, 4);
+        }
+        const qint64 n = std::min<qint64>(left, block.size());
+        if (f.write(block.constData(), n) != n)
+            return false;
+        left -= n;
+    }
+    return true;
+}
+
+inline void PrintRounds(const char *ours, const QList<double> &our, const char *peer, const QList<double> &their)
+{
+    for (qsizetype i = 0; i < our.size() && i < their.size(); ++i)
+        std::printf("  round %lld: %s %.3f s, %s %.3f s, ratio %.2f\n", (long long)i + 1, ours, our.at(i), peer,
+                    their.at(i), their.at(i) > 0 ? our.at(i) / their.at(i) : 0.0);
+}
+
+}  // namespace Bench
