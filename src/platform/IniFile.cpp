@@ -427,6 +427,15 @@ bool TIniFile::ToBytes(QByteArray *bytes, QString *error) const
     return true;
 }
 
+bool TIniFile::CanHold(const QString &text) const
+{
+    if (FEncoding != TEncoding::Ansi)
+        return true;
+    bool lossless = false;
+    EncodeAnsi(text, FCodePage, &lossless);
+    return lossless;
+}
+
 bool TIniFile::UpdateFile()
 {
     FError.clear();

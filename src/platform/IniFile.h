@@ -54,6 +54,8 @@ public:
     // Writes the whole file atomically (a temporary file beside it, then a rename). False, with
     // ErrorString() set, when it cannot be written or a character has no byte in the code page.
     bool UpdateFile();
+    // Whether the file's encoding has a byte for every character of text.
+    bool CanHold(const QString &text) const;
     // What UpdateFile writes; false (and error set) when a character cannot be encoded.
     bool ToBytes(QByteArray *bytes, QString *error = nullptr) const;
 

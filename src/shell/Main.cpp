@@ -13,6 +13,7 @@
 #include "shell/JpegImage.h"
 #include "shell/MainImpl.h"
 #include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
 #include "shell/Options.h"
 #include "shell/Services.h"
 #include "shell/Settings.h"
@@ -613,10 +614,18 @@ void TPaaIkkuna::btnOptionsClick()
             Hooks().OptionsApplied();
         ApplyFont();
         QString error;
-        if (!WriteSettings(s, SettingsFilePath(d->ProgramFolder), &error)) {
+        QStringList kept;
+        if (!WriteSettings(s, SettingsFilePath(d->ProgramFolder), &error, &kept)) {
             MessageBoxes::Error(this, error);
-        } else if (runAtStartup != FRunAtStartup && !SetRunAtStartup(runAtStartup, &error)) {
-            MessageBoxes::Error(this, error);
+        } else {
+            if (!kept.isEmpty())
+                MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M139OI"),
+                                                                 QStringLiteral("These settings hold characters that the code page of the "
+                                                                                "Wine prefix cannot store, and keep their saved values: %s. "
+                                                                                "Every other setting was saved.")),
+                                                     u'"' + kept.join(QStringLiteral("\", \"")) + u'"'));
+            if (runAtStartup != FRunAtStartup && !SetRunAtStartup(runAtStartup, &error))
+                MessageBoxes::Error(this, error);
         }
         d->StartVaskimoonstartup1->setChecked(FRunAtStartup);
         d->Hidetothetrayonclose1->setChecked(s.FHideToTray);

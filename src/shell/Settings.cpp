@@ -214,7 +214,16 @@ void WriteS(TIniFile &ini, const QString &section, const char *key, const QStrin
     ini.WriteString(section, QString::fromLatin1(key), value);
 }
 
-void WriteAll(TIniFile &ini, const TSettings &s)
+// A key whose text the file cannot hold keeps what the file has; its name goes to kept.
+void WriteText(TIniFile &ini, const QString &section, const char *key, const QString &value, QStringList *kept)
+{
+    if (ini.CanHold(value))
+        WriteS(ini, section, key, value);
+    else
+        kept->append(QString::fromLatin1(key));
+}
+
+void WriteAll(TIniFile &ini, const TSettings &s, QStringList *kept)
 {
     WriteB(ini, General, "Show splashscreen", s.FShowSplash);
     WriteB(ini, General, "Hide to tray", s.FHideToTray);
@@ -223,23 +232,28 @@ void WriteAll(TIniFile &ini, const TSettings &s)
     WriteB(ini, Update, "Automatic update", s.FAutoUpdate);
     WriteB(ini, Update, "Automatic blacklist update", s.FAutoBlacklist);
     WriteB(ini, Update, "Always connected to the Internet", s.FAlwaysConnected);
-    WriteS(ini, Update, "Proxy server", s.FProxyServer);
+    WriteText(ini, Update, "Proxy server", s.FProxyServer, kept);
     WriteI(ini, Update, "Proxy port", s.FProxyPort);
     WriteB(ini, Update, "Use proxy", s.FUseProxy);
-    WriteS(ini, Update, "Proxy username", s.FProxyUsername);
-    WriteS(ini, Update, "Proxy password", s.FProxyPassword.isEmpty() ? QString() : ProxyPasswordToSetting(s.FProxyPassword));
+    WriteText(ini, Update, "Proxy username", s.FProxyUsername, kept);
+    const QString password = s.FProxyPassword.isEmpty() ? QString() : ProxyPasswordToSetting(s.FProxyPassword);
+    if (!s.FProxyPassword.isEmpty() && password.isEmpty()) {
+        kept->append(QStringLiteral("Proxy password"));  // the code page has no bytes for it
+    } else {
+        WriteS(ini, Update, "Proxy password", password);
+    }
     WriteI(ini, Update, "Port", s.FPort);
-    WriteS(ini, Update, "Update address", s.FUpdateAddress);
-    WriteS(ini, Update, "Save update directory", s.FUpdateDir);
+    WriteText(ini, Update, "Update address", s.FUpdateAddress, kept);
+    WriteText(ini, Update, "Save update directory", s.FUpdateDir, kept);
 
     WriteI(ini, General, "Background index", s.FBackgroundIndex);
-    WriteS(ini, General, "Background", s.FBackgroundFile);
+    WriteText(ini, General, "Background", s.FBackgroundFile, kept);
     WriteI(ini, General, "Background style", s.FBackgroundStyle);
-    WriteS(ini, General, "Background color", ColorToString(s.FBackgroundColor));
+    WriteText(ini, General, "Background color", ColorToString(s.FBackgroundColor), kept);
     WriteB(ini, General, "Disable background", s.FNoBackground);
     WriteI(ini, General, "Language index", s.FLanguageIndex);
-    WriteS(ini, General, "Language", s.FLanguage);
-    WriteS(ini, General, "Font name", s.FUserFont.Name);
+    WriteText(ini, General, "Language", s.FLanguage, kept);
+    WriteText(ini, General, "Font name", s.FUserFont.Name, kept);
     WriteI(ini, General, "Font size", s.FUserFont.Size);
     WriteB(ini, General, "Font bold", s.FUserFont.Bold);
     WriteB(ini, General, "Font italic", s.FUserFont.Italic);
@@ -248,7 +262,7 @@ void WriteAll(TIniFile &ini, const TSettings &s)
 
     WriteB(ini, Registry, "Create undo file on delete", s.FRegistryUndo);
     WriteI(ini, Registry, "Undo levels", s.FUndoLevels);
-    WriteS(ini, Registry, "Save undo files to", s.FRegistryUndoDir);
+    WriteText(ini, Registry, "Save undo files to", s.FRegistryUndoDir, kept);
     WriteB(ini, Registry, "Confirm registry changes", s.FRegistryConfirm);
 
     WriteB(ini, Duplicates, "Same date & time", s.FDupSameDate);
@@ -268,7 +282,7 @@ void WriteAll(TIniFile &ini, const TSettings &s)
     WriteB(ini, Unnecessary, "System files", s.FUnnSkipSystem);
     WriteB(ini, Unnecessary, "Empty files", s.FUnnSkipEmpty);
     WriteB(ini, Unnecessary, "Deleting method", s.FUnnRecycle);
-    WriteS(ini, Unnecessary, "Custom directories", ListToCommaText(s.FUnnCustomDirs));
+    WriteText(ini, Unnecessary, "Custom directories", ListToCommaText(s.FUnnCustomDirs), kept);
     WriteB(ini, Unnecessary, "Confirm unnecessary changes", s.FUnnConfirm);
     WriteB(ini, Unnecessary, "Recurse subdirectories", s.FUnnRecurse);
 
@@ -300,17 +314,17 @@ void WriteAll(TIniFile &ini, const TSettings &s)
     WriteB(ini, Timing, "Monthly", s.FTimedMonthly);
     WriteI(ini, Timing, "Day of the month", s.FTimedDayOfMonth);
     WriteB(ini, Timing, "Time", s.FTimedAtTime);
-    WriteS(ini, Timing, "Time of the day", s.FTimedTimeOfDay);
+    WriteText(ini, Timing, "Time of the day", s.FTimedTimeOfDay, kept);
     WriteB(ini, Timing, "Idle", s.FTimedIdle);
     WriteI(ini, Timing, "Idle for", s.FTimedIdleMinutes);
 
     WriteB(ini, AddRemove, "Undo", s.FAddRemoveUndo);
     WriteB(ini, AddRemove, "List extra items", s.FAddRemoveListExtra);
     WriteB(ini, AddRemove, "Confirm deletions/uninstallations", s.FAddRemoveConfirm);
-    WriteS(ini, AddRemove, "Save undo files to", s.FAddRemoveUndoDir);
+    WriteText(ini, AddRemove, "Save undo files to", s.FAddRemoveUndoDir, kept);
 
     WriteB(ini, Startup, "Undo", s.FStartupUndo);
-    WriteS(ini, Startup, "Undo directory", s.FStartupUndoDir);
+    WriteText(ini, Startup, "Undo directory", s.FStartupUndoDir, kept);
     WriteB(ini, Startup, "Confirm deletions", s.FStartupConfirm);
     WriteB(ini, Startup, "Deleting method", s.FStartupRecycle);
 }
@@ -402,9 +416,13 @@ bool ReadSettings(TSettings &s, const QString &iniPath)
     return ini.ErrorString().isEmpty();
 }
 
-bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error)
+bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error, QStringList *kept)
 {
-    return Rewrite(iniPath, [&](TIniFile &ini) { WriteAll(ini, s); }, error);
+    QStringList keys;
+    const bool written = Rewrite(iniPath, [&](TIniFile &ini) { WriteAll(ini, s, &keys); }, error);
+    if (kept)
+        *kept = written ? keys : QStringList();
+    return written;
 }
 
 bool WriteLanguageChoice(const TSettings &s, const QString &iniPath)

@@ -177,8 +177,10 @@ bool ReadSettings(TSettings &s, const QString &iniPath);
 // Writes the whole set in the options dialog's order ("Width" and "Height" are not part of it:
 // see WriteWindowSize). Keys and sections the file already holds are updated in place, the rest
 // appended in that order; every other line of the file is kept. The file is replaced atomically and
-// created readable by its owner only (it holds the proxy password). False with *error on failure.
-bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error = nullptr);
+// created readable by its owner only (it holds the proxy password). A text that the file's code
+// page cannot hold (the proxy password included) is not written: that key keeps what the file has
+// and its name goes to *kept. False with *error when the file cannot be written.
+bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error = nullptr, QStringList *kept = nullptr);
 
 // The single-key writers; each opens the file, writes its keys and writes the file out.
 bool WriteLanguageChoice(const TSettings &s, const QString &iniPath);  // "Language index", "Language"

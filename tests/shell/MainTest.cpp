@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QRegularExpression>
@@ -318,9 +319,15 @@ TEST(MainWindow, OptionsExchange)
         hide->setObjectName("HideTray");
         auto *start = new QCheckBox(dialog);
         start->setObjectName("Start");
+        auto *user = new QLineEdit(dialog);
+        user->setObjectName("ProxyUsername");
+        auto *password = new QLineEdit(dialog);
+        password->setObjectName("ProxyPassword");
         QTimer::singleShot(20, dialog, [=, &accept] {
             hide->setChecked(true);
             start->setChecked(true);
+            user->setText("proxy user");
+            password->setText(QString::fromUtf8("p\u03a9ss"));  // no byte for it in the prefix's code page 1252
             accept ? dialog->accept() : dialog->reject();
         });
         return dialog;
@@ -335,6 +342,7 @@ TEST(MainWindow, OptionsExchange)
     EXPECT_FALSE(window.ReadRunAtStartup());
 
     accept = true;
+    TBoxes boxes;
     window.btnOptionsClick();
     EXPECT_TRUE(window.Settings().FHideToTray);
     EXPECT_TRUE(hideItem->isChecked());
@@ -342,7 +350,13 @@ TEST(MainWindow, OptionsExchange)
     EXPECT_TRUE(window.ReadRunAtStartup());
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("Hide to tray=1"));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("Hide to tray=1"));
+    // The one field the code page cannot hold keeps its stored value (none) and is named; the rest is saved.
+    EXPECT_TRUE(text.contains("\r\nProxy username=proxy user\r\n")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Proxy password=")) << text.toStdString();
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown[0].contains("cannot store, and keep their saved values: \"Proxy password\".")) << boxes.Shown[0].toStdString();
     window.SetRunAtStartup(false, nullptr);
     TPaaIkkuna::RegisterTool(TToolKind::Options, {});
     TPaaIkkuna::SetProgramFile({});

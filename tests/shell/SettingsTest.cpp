@@ -2,6 +2,8 @@
 // Summary: "Options.ini": defaults, bad values key by key, the first-run rule and round trips.
 #include "shell/Settings.h"
 
+#include "crypto/Encryption.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -362,15 +364,39 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverRewritten)
     EXPECT_TRUE(QFileInfo(FPath).isDir());
 }
 
-TEST_F(SettingsTest, ATextWithoutBytesInTheCodePageFailsTheWriteAndKeepsTheFile)
+// A text that the code page (1252 here) cannot hold keeps the value the file has; everything else is saved.
+TEST_F(SettingsTest, ATextWithoutBytesInTheCodePageKeepsItsStoredValueAndTheRestIsSaved)
 {
-    WriteFile("[General]\r\nLanguage index=1\r\n");
-    TSettings s = Read();
-    s.FUnnCustomDirs = {QStringLiteral("Z:\\home\\\u65E5\u672C")};
-    QString error;
-    EXPECT_FALSE(WriteSettings(s, FPath, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(FileText(), QByteArray("[General]\r\nLanguage index=1\r\n"));
+    const QString stored = ProxyPasswordToSetting(QStringLiteral("old"));
+    const struct {
+        const char *Row, *Key;
+        std::function<void(TSettings &)> Change;
+        QByteArray StoredLine;  // the key's line as it was, and stays
+    } cases[] = {
+        {"a folder name", "Custom directories", [](TSettings &s) { s.FUnnCustomDirs = {QStringLiteral("Z:\\home\\\u65E5\u672C")}; },
+         "Custom directories=C:\\old\r\n"},
+        {"a font name", "Font name", [](TSettings &s) { s.FUserFont.Name = QStringLiteral("\u03a9mega Sans"); }, "Font name=Tahoma\r\n"},
+        {"the proxy password", "Proxy password", [](TSettings &s) { s.FProxyPassword = QStringLiteral("p\u03a9ss"); },
+         "Proxy password=" + stored.toLatin1() + "\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        WriteFile("[General]\r\nLanguage index=1\r\nFont name=Tahoma\r\n[Update]\r\nProxy password=" + stored.toLatin1()
+                  + "\r\n[Unnecessary files]\r\nCustom directories=C:\\old\r\n");
+        TSettings s = Read();
+        c.Change(s);
+        s.FHideToTray = true;
+        QString error;
+        QStringList kept;
+        ASSERT_TRUE(WriteSettings(s, FPath, &error, &kept)) << error.toStdString();
+        EXPECT_EQ(kept, QStringList{QString::fromLatin1(c.Key)});
+        const QByteArray text = FileText();
+        EXPECT_TRUE(text.contains("\r\n" + c.StoredLine)) << text.toStdString();
+        EXPECT_TRUE(text.contains("\r\nHide to tray=1\r\n")) << text.toStdString();
+        const TSettings again = Read();
+        EXPECT_TRUE(again.FHideToTray);
+        EXPECT_EQ(again.FProxyPassword, c.Key == QByteArray("Proxy password") ? QStringLiteral("old") : s.FProxyPassword);
+    }
 }
 
 TEST_F(SettingsTest, SingleKeyWritersTouchOnlyTheirKeys)
