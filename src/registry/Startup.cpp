@@ -709,6 +709,13 @@ void TStartupIkkuna::btnDeleteClick()
                                                          QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
                                              QDir::toNativeSeparators(file)));
     };
+    // As the registry cleaner says it for the same case.
+    const auto undoLossy = [this] {
+        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M137RI"),
+                                                         QStringLiteral("%d entries were not deleted: their undo data holds "
+                                                                        "characters that the undo file cannot store!")),
+                                             1));
+    };
 
     using StartupDelete::TResult;
     QString undoFile;
@@ -738,6 +745,7 @@ void TStartupIkkuna::btnDeleteClick()
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
             break;
         case TResult::UndoFailed: undoFailed(undoFile); break;
+        case TResult::UndoLossy: undoLossy(); break;
         default: registryFailed(outcome.Reason); break;
         }
         break;
@@ -765,6 +773,8 @@ void TStartupIkkuna::btnDeleteClick()
             RemoveRecord(record);
         else if (outcome.Result == TResult::UndoFailed)
             undoFailed(undoFile);
+        else if (outcome.Result == TResult::UndoLossy)
+            undoLossy();
         else
             fileFailed();
         break;

@@ -10,12 +10,13 @@
 #include "platform/IniFile.h"
 #include "platform/LnkReader.h"
 #include "platform/PeReader.h"
-#include "platform/SortedStringList.h"
 #include "platform/WinEnvironment.h"
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -429,10 +430,15 @@ QStringList VkuLines(bool ini, const QStringList &fields, const QString &date, c
 }
 
 namespace {
-bool WriteUndo(const QString &undoFile, const QStringList &lines)
+// Deleted when the undo file is written (or none is wanted), else why not.
+TResult WriteUndo(const QString &undoFile, const QStringList &lines)
 {
+    if (undoFile.isEmpty())
+        return TResult::Deleted;
+    if (!std::all_of(lines.cbegin(), lines.cend(), UndoFiles::IsLossless))
+        return TResult::UndoLossy;
     QString error;
-    return undoFile.isEmpty() || UndoFiles::SaveUndoText(undoFile, lines, &error);
+    return UndoFiles::SaveUndoText(undoFile, lines, &error) ? TResult::Deleted : TResult::UndoFailed;
 }
 
 // The registry at a location's key, open for changes; null when the key does not open.
@@ -460,11 +466,11 @@ TOutcome DeleteRegValue(const QString &location, const QString &valueName, const
         // The live value by its type: an expandable string must come back expandable.
         QString valueLine;
         if (!UndoFiles::LiveValueLine(*registry, valueName, &valueLine))
-            return {TResult::UndoFailed, {}};
+            return {TResult::UndoLossy, {}};
         if (valueName.isEmpty() && valueLine.startsWith(QStringLiteral("@=")))
             valueLine = QStringLiteral("\"\"=") + valueLine.mid(2);
-        if (!WriteUndo(undoFile, {undoHeader, u'[' + location + u']', valueLine}))
-            return {TResult::UndoFailed, {}};
+        if (const TResult undo = WriteUndo(undoFile, {undoHeader, u'[' + location + u']', valueLine}); undo != TResult::Deleted)
+            return {undo, {}};
     }
     if (!registry->DeleteValue(valueName))
         return {TResult::NotDeleted, registry->LastError()};
@@ -489,9 +495,10 @@ TOutcome DeleteRegListItem(const QString &location, const QString &valueName, co
     if (!RemoveStartupListItem(text, item, delimiter, &joined, &position, &removed))
         return {TResult::NotDeleted, {}};
     // Found before anything is written: no undo file for a delete that cannot happen.
-    if (!WriteUndo(undoFile, VkuLines(false, {location, valueName, item, QString(delimiter), QString::number(position), removed},
-                                      date, time)))
-        return {TResult::UndoFailed, {}};
+    if (const TResult undo = WriteUndo(undoFile, VkuLines(false, {location, valueName, item, QString(delimiter),
+                                                                  QString::number(position), removed}, date, time));
+        undo != TResult::Deleted)
+        return {undo, {}};
     try {
         if (type == TRegDataType::ExpandString)
             registry->WriteExpandString(valueName, joined);
@@ -517,9 +524,10 @@ TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, c
     int position = -1;
     if (!RemoveStartupListItem(text, item, delimiter, &rest, &position, &removed))
         return {TResult::IniFailed, {}};
-    if (!WriteUndo(undoFile, VkuLines(true, {iniFile, section, key, item, QString(delimiter), QString::number(position), removed},
-                                      date, time)))
-        return {TResult::UndoFailed, {}};
+    if (const TResult undo = WriteUndo(undoFile, VkuLines(true, {iniFile, section, key, item, QString(delimiter),
+                                                                 QString::number(position), removed}, date, time));
+        undo != TResult::Deleted)
+        return {undo, {}};
     ini.WriteString(section, key, rest);
     if (!ini.UpdateFile())
         return {TResult::IniFailed, ini.ErrorString()};

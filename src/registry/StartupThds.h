@@ -137,6 +137,7 @@ enum class TResult {
     Deleted,
     KeyNotOpened,  // the registry key is gone
     UndoFailed,    // the undo file could not be written: nothing deleted
+    UndoLossy,     // the undo data holds characters that the undo file cannot store: nothing deleted
     NotDeleted,    // value missing or empty, item not in the list, the write refused
     IniFailed      // INI key missing, item not found, or the file could not be saved
 };

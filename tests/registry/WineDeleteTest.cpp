@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "WaitFor.h"
@@ -69,9 +71,43 @@ protected:
         return host;
     }
 
+    TStartupHost StartupHost()
+    {
+        Settings.FStartupUndoDir = Dir.filePath(QStringLiteral("StartupUndo"));
+        Settings.FStartupConfirm = false;
+        TStartupHost host;
+        host.ProgramFolder = Dir.filePath(QStringLiteral("program"));
+        host.Settings = &Settings;
+        host.UndoHeader = [] { return QStringLiteral("REGEDIT4"); };
+        host.UndoDateTime = [] { return qMakePair(QStringLiteral("1/2/2026"), QStringLiteral("3:04:05 PM")); };
+        host.UniqueFileName = [this](const QString &folder, const QString &name) { return folder + QString::number(++Made) + name; };
+        host.Prefix = Pc;
+        return host;
+    }
+
+    static void Find(TRegistryIkkuna &cleaner)
+    {
+        cleaner.show();
+        QTest::mouseClick(cleaner.Button("btnFind"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !cleaner.Scanning(); }));
+    }
+
+    // Selects the startup manager's row that matches; false when none does.
+    static bool SelectRow(TStartupIkkuna &window, const std::function<bool(const TStartupRecord &)> &matches)
+    {
+        for (int row = 0; row < window.Records().size(); ++row)
+            if (matches(*window.Records().at(row))) {
+                window.FileList()->selectionModel()->select(window.Model()->index(row, 0),
+                                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                return true;
+            }
+        return false;
+    }
+
     std::shared_ptr<TWinePrefix> Pc, Previous;
     TSettings Settings;
     TBatchState Batch;
+    int Made = 0;
 };
 
 TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUndoFile)
@@ -107,9 +143,7 @@ TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUnd
 
     TBoxes boxes;
     TRegistryIkkuna window(nullptr, Host());
-    window.show();
-    QTest::mouseClick(window.Button("btnFind"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !window.Scanning(); }));
+    ASSERT_NO_FATAL_FAILURE(Find(window));
     ASSERT_EQ(window.Records().size(), 3);
     QTest::mouseClick(window.Button("btnDeleteAll"), Qt::LeftButton);
 
@@ -298,29 +332,14 @@ TEST_F(WineDeleteTest, AListItemGoesAloneAndComesBackWhereItWas)
         if (!c.Ini)
             ASSERT_TRUE(before.contains(("    " + c.Value + "    REG_SZ    " + c.Text + "\r\n").toUtf8())) << c.Row;
 
-    Settings.FStartupUndoDir = Dir.filePath(QStringLiteral("StartupUndo"));
-    Settings.FStartupConfirm = false;
-    TStartupHost host;
-    host.ProgramFolder = Dir.filePath(QStringLiteral("program"));
-    host.Settings = &Settings;
-    host.UndoHeader = [] { return QStringLiteral("REGEDIT4"); };
-    host.UndoDateTime = [] { return qMakePair(QStringLiteral("1/2/2026"), QStringLiteral("3:04:05 PM")); };
-    int made = 0;
-    host.UniqueFileName = [&made](const QString &folder, const QString &name) { return folder + QString::number(++made) + name; };
-    host.Prefix = Pc;
     TBoxes boxes;
-    TStartupIkkuna window(nullptr, host);
+    TStartupIkkuna window(nullptr, StartupHost());
     window.show();
     ASSERT_TRUE(WaitFor([&] { return !window.Scanning() && !window.Records().isEmpty(); }));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Row);
-        int row = -1;
-        for (int r = 0; r < window.Records().size(); ++r)
-            if (window.Records().at(r)->Item == c.Item && window.Records().at(r)->Kind == (c.Ini ? 3 : 1))
-                row = r;
-        ASSERT_GE(row, 0) << "the item is not listed as one";
-        window.FileList()->selectionModel()->select(window.Model()->index(row, 0),
-                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        ASSERT_TRUE(SelectRow(window, [&](const TStartupRecord &r) { return r.Item == c.Item && r.Kind == (c.Ini ? 3 : 1); }))
+            << "the item is not listed as one";
         QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
         EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
     }
@@ -350,6 +369,50 @@ TEST_F(WineDeleteTest, AListItemGoesAloneAndComesBackWhereItWas)
     }
     EXPECT_EQ(query(), before);
     EXPECT_EQ(ReadFileBytes(winIni), iniText);
+}
+
+// A run value whose name has no byte in the prefix's code page (1252): the startup manager keeps it
+// and says why, in the words of the registry cleaner for the same value.
+TEST_F(WineDeleteTest, AStartupValueTheUndoFileCannotHoldStaysWithTheCleanersWords)
+{
+    const QString runKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    const QString name = QString::fromUtf8("\u03a9mega");
+    // A Unicode export, as regedit reads them.
+    const QString file = Dir.filePath(QStringLiteral("omega.reg"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QString text = QStringLiteral("\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\") + runKey
+                             + QStringLiteral("]\r\n\"") + name + QStringLiteral("\"=\"C:\\\\VkGone\\\\omega.exe\"\r\n");
+        f.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    }
+    QByteArray out;
+    ASSERT_TRUE(RegeditImport(Prefix, file, &out)) << out.toStdString();
+    const QString id = ValueId("user.reg", runKey, name);
+    ASSERT_TRUE(ValuesOf(Prefix).contains(id));
+    const QHash<QString, QByteArray> before = HiveTexts(Prefix);
+
+    TBoxes boxes;
+    QString cleanerSays;
+    {
+        TRegistryIkkuna cleaner(nullptr, Host());
+        ASSERT_NO_FATAL_FAILURE(Find(cleaner));
+        ASSERT_EQ(cleaner.Records().size(), 1);
+        cleaner.EntryList()->selectAll();
+        QTest::mouseClick(cleaner.Button("btnDelete"), Qt::LeftButton);
+        ASSERT_EQ(boxes.Shown.size(), 1);
+        cleanerSays = boxes.Shown.takeFirst();
+    }
+    EXPECT_EQ(cleanerSays, "1 entries were not deleted: their undo data holds characters that the undo file cannot store!");
+
+    TStartupIkkuna window(nullptr, StartupHost());
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return !window.Scanning() && !window.Records().isEmpty(); }));
+    ASSERT_TRUE(SelectRow(window, [&](const TStartupRecord &r) { return r.ValueName == name; }));
+    QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown, QStringList{cleanerSays});
+    EXPECT_TRUE(HiveTexts(Prefix) == before) << "the value was touched";
+    EXPECT_TRUE(QDir(Settings.FStartupUndoDir).entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace
