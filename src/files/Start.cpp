@@ -85,6 +85,7 @@ void TStartIkkuna::FormCreate()
     PuuNakyy->setColumnCount(1);
     PuuNakyy->setEditTriggers(QAbstractItemView::NoEditTriggers);
     PuuNakyy->setSelectionMode(QAbstractItemView::SingleSelection);
+    PuuNakyy->setTextElideMode(Qt::ElideMiddle);  // a whole-path top node keeps its drive and its name
 
     auto *details = new QGridLayout;
     const struct { const char *name, *caption; TPathLabel **value; const char *valueName; } rows[] = {
