@@ -148,6 +148,21 @@ TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
         EXPECT_EQ(ReadFileBytes(UndoFile(n)), earlier[n - 1]) << n;
     EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
 
+    // The same with hives that cannot be written: a user who may read the prefix, not write it.
+    const QHash<QString, QByteArray> hives = HiveTexts(Prefix);
+    for (int run = 1; run <= 3; ++run) {
+        SCOPED_TRACE(run);
+        QByteArray out;
+        ASSERT_TRUE(Program.RunAsNobody({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out)) << out.toStdString();
+        const QByteArray log = Program.Log();
+        EXPECT_TRUE(log.contains("Vaskimo failed to delete 2 entries!")) << log.toStdString();
+        EXPECT_TRUE(log.contains("permission denied")) << log.toStdString();
+    }
+    EXPECT_TRUE(HiveTexts(Prefix) == hives);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(ReadFileBytes(UndoFile(n)), earlier[n - 1]) << n;
+    EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
+
     // A run that deletes starts a new file; the oldest goes.
     DelReg();
     EXPECT_EQ(ReadFileBytes(UndoFile(2)), earlier[0]);

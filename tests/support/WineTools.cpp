@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -250,14 +251,46 @@ TProgramCopy::TProgramCopy(const QString &exe, const QString &blacklist)
 
 bool TProgramCopy::Run(const QStringList &args, const QString &prefix, QByteArray *output, int timeoutMs)
 {
+    return RunProgram(QStringList{FExe} + args, prefix, output, timeoutMs);
+}
+
+bool TProgramCopy::RunProgram(const QStringList &command, const QString &prefix, QByteArray *output, int timeoutMs)
+{
     QProcessEnvironment env = WineEnvironment(prefix);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FDir.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QByteArray out;
-    const bool ran = RunToEnd(FExe, args, env, timeoutMs, &out);
+    const bool ran = RunToEnd(command.first(), command.mid(1), env, timeoutMs, &out);
     if (output)
         *output = out;
     return ran;
+}
+
+bool TProgramCopy::RunAsNobody(const QStringList &args, const QString &prefix, QByteArray *output)
+{
+    const passwd *nobody = ::getpwnam("nobody");
+    if (::getuid() != 0 || !nobody) {
+        *output = "only root can run the program as nobody";
+        return false;
+    }
+    OpenFoldersAbove(FDir.path());
+    OpenFoldersAbove(prefix);
+    QDirIterator it(FDir.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    ::chown(QFile::encodeName(FDir.path()).constData(), nobody->pw_uid, nobody->pw_gid);
+    while (it.hasNext())
+        ::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid, nobody->pw_gid);
+    const QStringList command = {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                 QStringLiteral("--clear-groups"), FExe};
+    return RunProgram(command + args, prefix, output, 60000);
+}
+
+void OpenFoldersAbove(const QString &path)
+{
+    for (QDir dir(QFileInfo(path).absoluteFilePath()); !dir.isRoot(); dir.setPath(QFileInfo(dir.path()).path())) {
+        struct stat st;
+        if (::stat(QFile::encodeName(dir.path()).constData(), &st) == 0 && (st.st_mode & 0005) != 0005)
+            ::chmod(QFile::encodeName(dir.path()).constData(), (st.st_mode & 07777) | 0005);
+    }
 }
 
 QByteArray TProgramCopy::Log() const

@@ -91,13 +91,20 @@ public:
     QString FilePath(const QString &name) const { return FDir.filePath(name); }
     // Runs it with args on prefix (offscreen, no display); false when it does not end in time or fails.
     bool Run(const QStringList &args, const QString &prefix, QByteArray *output = nullptr, int timeoutMs = 60000);
+    // The same as the user "nobody" (setpriv; only root can), who owns the program's folder and may
+    // read, not write, what root made. False with the reason when that cannot be arranged.
+    bool RunAsNobody(const QStringList &args, const QString &prefix, QByteArray *output);
     QByteArray Log() const;  // Vaskimo.log
     void WriteOptions(const QByteArray &text);  // Options.ini
 
 private:
+    bool RunProgram(const QStringList &command, const QString &prefix, QByteArray *output, int timeoutMs);
     QTemporaryDir FDir;
     QString FExe;
 };
+
+// Lets every user pass through the folders above path (temporary folders are their owner's only).
+void OpenFoldersAbove(const QString &path);
 
 QByteArray ReadFileBytes(const QString &path);
 
