@@ -54,6 +54,7 @@ protected:
         THiveFile::SetWriter({});
         if (Pc)
             TWinePrefix::SetCurrent(Previous);
+        TWinePrefixTest::TearDown();
     }
 
     TRegistryHost Host()

@@ -25,6 +25,12 @@ protected:
         ASSERT_TRUE(fresh.CopyTo(Prefix, &why)) << why.toStdString();
     }
 
+    void TearDown() override
+    {
+        if (!Prefix.isEmpty() && WaitForWineserver(Prefix))
+            RemoveServerFolder(Prefix);
+    }
+
     QTemporaryDir Dir;
     QString Prefix;
 };

@@ -124,6 +124,12 @@ TWinebootPrefix::TWinebootPrefix()
             FError = QStringLiteral("wineboot wrote no %1").arg(QString::fromLatin1(hive));
 }
 
+TWinebootPrefix::~TWinebootPrefix()
+{
+    if (!FFolder.isEmpty() && WaitForWineserver(FFolder))
+        RemoveServerFolder(FFolder);
+}
+
 bool TWinebootPrefix::CopyTo(const QString &folder, QString *error) const
 {
     if (!FError.isEmpty()) {
@@ -175,12 +181,25 @@ bool UnixSocketAccepts(const QString &path)
     return accepted;
 }
 
+void RemoveServerFolder(const QString &prefix)
+{
+    const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
+    if (!name.startsWith(QStringLiteral("wine-")) || name.contains(u'/'))
+        return;
+    const QString folder = QStringLiteral("/tmp/") + name;
+    QDirIterator it(folder, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext())
+        if (UnixSocketAccepts(it.next() + QStringLiteral("/socket")))
+            return;
+    QDir(folder).removeRecursively();
+}
+
 TWineServer::~TWineServer()
 {
     if (FProcess && FProcess->state() != QProcess::NotRunning)
         Stop();
-    if (FServerFolder.startsWith(QStringLiteral("/tmp/wine-")))
-        QDir(FServerFolder).removeRecursively();
+    if (!FPrefix.isEmpty())
+        RemoveServerFolder(FPrefix);
 }
 
 bool TWineServer::Start(const QString &prefix, QString *error)
@@ -200,8 +219,7 @@ bool TWineServer::Start(const QString &prefix, QString *error)
     while (timer.elapsed() < 20000) {
         const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
         if (!name.isEmpty()) {
-            FServerFolder = QStringLiteral("/tmp/") + name;
-            QDirIterator it(FServerFolder, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+            QDirIterator it(QStringLiteral("/tmp/") + name, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
             while (it.hasNext()) {
                 const QString socket = it.next() + QStringLiteral("/socket");
                 if (UnixSocketAccepts(socket)) {

@@ -52,6 +52,7 @@ public:
 
 private:
     TWinebootPrefix();
+    ~TWinebootPrefix();
     std::unique_ptr<QTemporaryDir> FDir;
     QString FFolder;
     QString FError;
@@ -74,12 +75,14 @@ public:
 private:
     QString FPrefix;
     QString FSocket;
-    QString FServerFolder;  // /tmp/wine-XXXXXX, removed when the server is gone
     std::unique_ptr<QProcess> FProcess;
 };
 
 // True when a connection to the Unix socket at path is accepted.
 bool UnixSocketAccepts(const QString &path);
+// Removes the folder /tmp/wine-XXXXXX that Debian's Wine made for the prefix, once no server of the
+// prefix answers in it (Wine leaves it behind).
+void RemoveServerFolder(const QString &prefix);
 
 // The built program copied into a temporary folder of its own, with the shipped blacklist: its
 // Options.ini, Vaskimo.log and Undo folder land there.
