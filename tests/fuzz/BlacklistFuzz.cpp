@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: fuzz harness of "BlackLst.vkb": any file gives a version and skip lists.
+#include "FuzzCheck.h"
+
+#include "net/UpdateInfo.h"
+#include "registry/Blacklist.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Fuzz::WriteFile(UpdateInfo::BlacklistFileName, Fuzz::Bytes(data, size));
+    const QString folder = Fuzz::Folder() + u'/';
+    const QString version = Blacklist::Version(folder);
+    FUZZ_CHECK(version == UpdateInfo::BlacklistVersion(Blacklist::FilePath(folder)));
+    UpdateInfo::ParseRelease(version);
+    for (const QString &key : {QStringLiteral("Registry"), QStringLiteral("Unnecessary")}) {
+        const QString text = Blacklist::KeyText(folder, key);
+        for (const QString &user : {QString(), QStringLiteral("\"C:\\My Files\",*.bak")}) {
+            const TSortedStringList skip = Blacklist::SkipList(user, text);
+            FUZZ_CHECK(skip.Count() <= text.size() + user.size() + 2);
+        }
+    }
+    return 0;
+}
