@@ -61,8 +61,9 @@ inline bool MakePrefix(const QString &prefix, const QString &drive)
     return QFile::link(drive, prefix + QStringLiteral("/dosdevices/c:"));
 }
 
-// The built program, copied into a folder of its own so that "Options.ini", "Vaskimo.log" and
-// "Duplicat.log" land there; run unattended on the offscreen platform.
+// The built program, copied with the build's blacklist into a folder of its own, which makes it
+// a program folder: "Options.ini", "Vaskimo.log" and "Duplicat.log" land there (and a per-user
+// folder, should it take one, is in that folder too); run unattended on the offscreen platform.
 class TProgram
 {
 public:
@@ -70,12 +71,14 @@ public:
     {
         Exe = Dir.filePath(QStringLiteral("vaskimo"));
         QFile::copy(QStringLiteral(VASKIMO_EXE), Exe);
+        QFile::copy(QStringLiteral(VASKIMO_BLACKLIST), Dir.filePath(QStringLiteral("BlackLst.vkb")));
         QFile::setPermissions(Exe, QFile::permissions(Exe) | QFileDevice::ExeOwner);
         QDir(Dir.path()).mkdir(QStringLiteral("run"));
         ::chmod(QFile::encodeName(Dir.filePath(QStringLiteral("run"))).constData(), 0700);
         Env = QProcessEnvironment::systemEnvironment();
         Env.insert(QStringLiteral("WINEPREFIX"), prefix);
         Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Dir.filePath(QStringLiteral("run")));
+        Env.insert(QStringLiteral("XDG_CONFIG_HOME"), Dir.filePath(QStringLiteral("config")));
         Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         Env.remove(QStringLiteral("DISPLAY"));
         Env.remove(QStringLiteral("WAYLAND_DISPLAY"));
