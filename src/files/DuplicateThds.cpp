@@ -482,10 +482,14 @@ struct TScanFilThd::TWalk {
     std::exception_ptr Error;
     std::unordered_set<TFileId, TFileIdHash> Folders, LinkedFiles;
 
-    bool FirstVisit(std::unordered_set<TFileId, TFileIdHash> &seen, const struct stat &st)
+    bool FirstVisit(std::unordered_set<TFileId, TFileIdHash> &seen, quint64 device, quint64 inode)
     {
         QMutexLocker lock(&Mutex);
-        return seen.insert({quint64(st.st_dev), quint64(st.st_ino)}).second;
+        return seen.insert({device, inode}).second;
+    }
+    bool FirstVisit(std::unordered_set<TFileId, TFileIdHash> &seen, const struct stat &st)
+    {
+        return FirstVisit(seen, quint64(st.st_dev), quint64(st.st_ino));
     }
 };
 
@@ -501,6 +505,8 @@ TScanFilThd::TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent
         if (!entry.isEmpty())  // an empty entry would be part of every path and skip everything
             FLowerSkip << entry.toLower();
     FRequest.Masks.removeAll(QString());
+    for (const QString &mask : FRequest.Masks)
+        FMasks.emplace_back(mask);
 
     // The drive map is read here, on the creator's thread; the walk then spells every folder
     // from the host names below the drive's root, so HostPathOf can map it back directly.
@@ -645,48 +651,59 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
         return;
     ReportFolder(folder);
 
-    // Entries are looked up relative to the folder: no path walk per file.
-    const int dirFd = ::open(QFile::encodeName(item.HostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
-        return;
+    // Entries the listing could not tell about are looked up relative to the folder: no path walk
+    // per file.
+    int dirFd = -1;
     const auto statEntry = [&](const TSearchRec &entry, struct stat &st) {
-        return ::fstatat(dirFd, QFile::encodeName(entry.Name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (dirFd < 0)
+            dirFd = ::open(QFile::encodeName(item.HostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return dirFd >= 0
+            && ::fstatat(dirFd, QFile::encodeName(entry.Name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     };
-    for (const TSearchRec &entry : entries) {
+    for (TSearchRec entry : entries) {
         if (StopRequested())
             break;
         if (!RepresentableName(entry.Name))
             continue;
-        struct stat st;
+        // The listing's own look at the entry serves, when it has one: a second stat per file
+        // costs as much as the listing.
+        if (entry.Inode == 0) {
+            struct stat st;
+            const bool folder = entry.Attr & FileAttr::Directory;
+            if (!statEntry(entry, st) || !(folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)))
+                continue;
+            entry.Size = folder ? 0 : qint64(st.st_size);
+            entry.Device = quint64(st.st_dev);
+            entry.Inode = quint64(st.st_ino);
+            entry.Links = quint32(st.st_nlink);
+        }
         if (entry.Attr & FileAttr::Directory) {
-            if (statEntry(entry, st) && S_ISDIR(st.st_mode) && quint64(st.st_dev) == item.Device
-                && FWalk->FirstVisit(FWalk->Folders, st))
+            if (entry.Device == item.Device && FWalk->FirstVisit(FWalk->Folders, entry.Device, entry.Inode))
                 subfolders.push_back({folder + u'\\' + entry.Name, entry.HostPath, item.Device});
             continue;
         }
-        if (!std::any_of(FRequest.Masks.cbegin(), FRequest.Masks.cend(),
-                         [&](const QString &mask) { return MatchesMask(entry.Name, mask); }))
+        const QString folded = entry.Name.toCaseFolded();
+        if (std::none_of(FMasks.cbegin(), FMasks.cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); }))
             continue;
         if (FRequest.SkipEmpty && entry.Size == 0)
             continue;
-        if (Skipped(entry.Name.toLower()))
-            continue;
-        if (!statEntry(entry, st) || !S_ISREG(st.st_mode))
+        if (!FLowerSkip.isEmpty() && Skipped(entry.Name.toLower()))
             continue;
         // Hard links are one file: never its own duplicate. (A folder is walked only once.)
-        if (st.st_nlink > 1 && !FWalk->FirstVisit(FWalk->LinkedFiles, st))
+        if (entry.Links > 1 && !FWalk->FirstVisit(FWalk->LinkedFiles, entry.Device, entry.Inode))
             continue;
         TKeyFields fields;
         fields.Name = entry.Name;
         fields.Folder = folder;
-        fields.Size = qint64(st.st_size);
-        fields.Date = DateTimeToFileDate(entry.Time);
+        fields.Size = entry.Size;
+        fields.Date = FileDateOf(entry.MTime);
         fields.Attr = entry.Attr;
         if (FRequest.SkipEmpty && fields.Size == 0)
             continue;
         lines.push_back(MakeKeyLine(fields, FRequest.SameSize, FRequest.SameDate));
     }
-    ::close(dirFd);
+    if (dirFd >= 0)
+        ::close(dirFd);
 }
 
 void TScanFilThd::AddLines(std::vector<QString> &lines)

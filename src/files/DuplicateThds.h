@@ -188,6 +188,7 @@ private:
     TScanRequest FRequest;
     std::shared_ptr<const TFileLayer> FLayer;
     QStringList FLowerSkip;
+    std::vector<TFileMask> FMasks;
     std::unique_ptr<TWalk> FWalk;
     mutable QMutex FChunkMutex;  // FLines, FChunkIndex, FChunkFiles, Count
     std::vector<QString> FLines;

@@ -141,21 +141,21 @@ QString TEtsiTurhat::AttrText(quint32 attr)
 
 QString TEtsiTurhat::DateText(const QDateTime &local, const TUserLocale &locale)
 {
+    if (local.isValid() && local.timeSpec() == Qt::LocalTime)
+        return DateText(TLocalTime{local.date(), local.time()}, locale);
+    const QDateTime t = FileDateToDateTime(DateTimeToFileDate(local));
+    return locale.DateTime(t.date(), t.time());
+}
+
+QString TEtsiTurhat::DateText(const TLocalTime &local, const TUserLocale &locale)
+{
     // Asked for every file found: a time in the years a directory entry holds is cut to its
-    // two-second steps without another pass through the time zone.
-    QDate date;
-    QTime time;
-    if (local.isValid() && local.timeSpec() == Qt::LocalTime && local.date().year() >= 1980
-        && local.date().year() <= 2107) {
-        date = local.date();
-        const QTime exact = local.time();
-        time = QTime(exact.hour(), exact.minute(), exact.second() & ~1);
-    } else {
-        const QDateTime t = FileDateToDateTime(DateTimeToFileDate(local));
-        date = t.date();
-        time = t.time();
-    }
-    return locale.DateTime(date, time);
+    // two-second steps without another pass through the time zone; one outside them takes the
+    // entry's first or last time.
+    if (local.Date.year() >= 1980 && local.Date.year() <= 2107)
+        return locale.DateTime(local.Date, QTime(local.Time.hour(), local.Time.minute(), local.Time.second() & ~1));
+    const QDateTime t = FileDateToDateTime(DateTimeToFileDate(QDateTime(local.Date, local.Time)));
+    return locale.DateTime(t.date(), t.time());
 }
 
 QString TEtsiTurhat::CustomFolder(const QString &entry)
@@ -293,7 +293,7 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
                 if (FReported.contains(seen))
                     continue;
                 FReported.insert(seen);
-                if (!Report({rec.Name, folder, rec.Size, DateText(rec.Time, FLocale), AttrText(rec.Attr)}))
+                if (!Report({rec.Name, folder, rec.Size, DateText(LocalTimeOf(rec.MTime), FLocale), AttrText(rec.Attr)}))
                     return;
             }
         }

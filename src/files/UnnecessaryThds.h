@@ -39,6 +39,7 @@ public:
     // The local date in the short format and the time in the long format, both the user's (the
     // prefix's); no time at midnight.
     static QString DateText(const QDateTime &local, const TUserLocale &locale);
+    static QString DateText(const TLocalTime &local, const TUserLocale &locale);
     // The folder part of a custom entry: the text before its last ":" that is not the drive's.
     static QString CustomFolder(const QString &entry);
     static QString CustomMasks(const QString &entry);

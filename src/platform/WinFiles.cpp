@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,9 +71,20 @@ quint32 AttributesFromStat(const struct stat &st, const QString &name)
     return attr;
 }
 
-QDateTime MTimeOf(const struct stat &st)
+qint64 MTimeOf(const struct stat &st)
 {
-    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+    return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
+quint32 PackFileDate(QDate date, QTime time)
+{
+    if (date.year() < 1980)
+        return (1u << 5 | 1u) << 16;
+    if (date.year() > 2107)
+        return ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
+    const quint32 d = quint32(date.year() - 1980) << 9 | quint32(date.month()) << 5 | quint32(date.day());
+    const quint32 tm = quint32(time.hour()) << 11 | quint32(time.minute()) << 5 | quint32(time.second() / 2);
+    return d << 16 | tm;
 }
 
 // A NUL would cut the path short in the system call: it would name another file.
@@ -183,15 +195,26 @@ quint32 DateTimeToFileDate(const QDateTime &local)
     if (!local.isValid())
         return 0;
     const QDateTime t = local.toLocalTime();
-    const QDate date = t.date();
-    const QTime time = t.time();
-    if (date.year() < 1980)
-        return (1u << 5 | 1u) << 16;
-    if (date.year() > 2107)
-        return ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
-    const quint32 d = quint32(date.year() - 1980) << 9 | quint32(date.month()) << 5 | quint32(date.day());
-    const quint32 tm = quint32(time.hour()) << 11 | quint32(time.minute()) << 5 | quint32(time.second() / 2);
-    return d << 16 | tm;
+    return PackFileDate(t.date(), t.time());
+}
+
+quint32 FileDateOf(qint64 msecs)
+{
+    const TLocalTime t = LocalTimeOf(msecs);
+    return t.Date.isValid() ? PackFileDate(t.Date, t.Time) : DateTimeToFileDate(QDateTime::fromMSecsSinceEpoch(msecs));
+}
+
+TLocalTime LocalTimeOf(qint64 msecs)
+{
+    const qint64 seconds = msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000;
+    const time_t clock = time_t(seconds);
+    struct tm local;
+    if (qint64(clock) != seconds || !::localtime_r(&clock, &local)) {
+        const QDateTime t = QDateTime::fromMSecsSinceEpoch(msecs);
+        return {t.date(), t.time()};
+    }
+    return {QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+            QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), int(msecs - seconds * 1000))};
 }
 
 QDateTime FileDateToDateTime(quint32 fileDate)
@@ -290,7 +313,7 @@ QList<TSearchRec> ListFolder(const QString &hostFolder)
         if (!xattrUnsupported)
             rec.Attr |= DosAttribFromXattr((nativeBase + n).constData(), &xattrUnsupported);
         rec.Size = S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
-        rec.Time = MTimeOf(st);
+        rec.MTime = MTimeOf(st);
         rec.Device = quint64(st.st_dev);
         rec.Inode = quint64(st.st_ino);
         rec.Links = quint32(st.st_nlink);

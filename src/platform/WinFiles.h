@@ -33,7 +33,8 @@ struct TSearchRec {
     QString Name;           // the host name of the entry
     quint32 Attr = 0;       // FileAttr bits
     qint64 Size = 0;        // 64-bit size; 0 for folders
-    QDateTime Time;         // last write (mtime), local time
+    qint64 MTime = 0;       // last write (mtime), milliseconds since the epoch
+    QDateTime Time() const { return QDateTime::fromMSecsSinceEpoch(MTime); }  // local time
     QString HostPath;       // full host path of the entry
     quint64 Device = 0, Inode = 0;  // the object on the host, shared by its hard links
     quint32 Links = 1;              // names the object has (hard links)
@@ -70,6 +71,16 @@ private:
 // second dropped. Times before 1980 give 1980-01-01 00:00:00 and times after 2107 give
 // 2107-12-31 23:59:58, so the stamp still orders like the time; an invalid time gives 0.
 quint32 DateTimeToFileDate(const QDateTime &local);
+// The same of a moment in milliseconds since the epoch, without a QDateTime.
+quint32 FileDateOf(qint64 msecs);
+// The local date and time of a moment in milliseconds since the epoch. QDateTime reads the time
+// zone again at every conversion (a file read and a lock shared by all threads); this reads it
+// once, as the C library's clock does, so listings and scans can take it per file.
+struct TLocalTime {
+    QDate Date;
+    QTime Time;
+};
+TLocalTime LocalTimeOf(qint64 msecs);
 // An invalid QDateTime when fileDate holds no real date and time (0, month 13, second 60 ...).
 QDateTime FileDateToDateTime(quint32 fileDate);
 

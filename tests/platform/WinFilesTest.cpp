@@ -83,6 +83,27 @@ TEST(MatchesMask, WindowsWildcards)
         }
 }
 
+TEST(DosDateTime, MomentsGiveWhatQDateTimeGives)
+{
+    // The C library's clock and QDateTime's local time agree, in summer and winter, at the bounds
+    // of the DOS years and before 1970.
+    const QDateTime moments[] = {
+        QDateTime(QDate(2004, 7, 15), QTime(13, 45, 31, 900)), QDateTime(QDate(2021, 1, 3), QTime(0, 0, 1)),
+        QDateTime(QDate(2021, 3, 28), QTime(3, 30)),           QDateTime(QDate(1980, 1, 1), QTime(0, 0)),
+        QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 500)), QDateTime(QDate(2107, 12, 31), QTime(23, 59, 59)),
+        QDateTime(QDate(2200, 3, 1), QTime(1, 0)),
+    };
+    for (const QDateTime &moment : moments) {
+        SCOPED_TRACE(moment.toString(Qt::ISODateWithMs).toStdString());
+        const qint64 msecs = moment.toMSecsSinceEpoch();
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs);
+        const TLocalTime t = LocalTimeOf(msecs);
+        EXPECT_EQ(t.Date, local.date());
+        EXPECT_EQ(t.Time, local.time());
+        EXPECT_EQ(FileDateOf(msecs), DateTimeToFileDate(local));
+    }
+}
+
 TEST(DosDateTime, RoundTripAndBounds)
 {
     const struct { const char *name; QDateTime time; quint32 stamp; QDateTime back; } cases[] = {
@@ -238,7 +259,7 @@ TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
                                   QString::fromUtf8("Ünïcode.txt")}));
     ASSERT_EQ(list.size(), 7);
     EXPECT_EQ(list[0].Attr, FileAttr::Archive | FileAttr::Hidden);
-    EXPECT_EQ(list[1].Time, when);
+    EXPECT_EQ(list[1].Time(), when);
     EXPECT_EQ(list[1].HostPath, Path("walk/A.txt"));
     EXPECT_EQ(list[2].Size, 3000);
     EXPECT_EQ(list[3].Size, 5LL * 1024 * 1024 * 1024 + 7);
