@@ -50,6 +50,25 @@ QString FileNamePart(const QString &path)
     return path.mid(slash + 1);
 }
 
+// What names an item whose command file tells nothing about itself.
+QString FallbackDescription(const QString &item, const QString &valueName, quint8 kind)
+{
+    const QString name = (kind == 1 || kind == 3) ? item : valueName;
+    return name.isEmpty() ? FileNamePart(item) : name;
+}
+
+// A shortcut whose target lost characters on its way into the link: what it names cannot be
+// looked for, so it counts as existing and its shortcut is never shown as one to a missing file.
+TStartupCommand UnreadableTarget(const QString &target, const QString &item, const QString &valueName, quint8 kind)
+{
+    TStartupCommand command;
+    command.Path = target;
+    command.Exists = true;
+    command.State = 2;
+    command.Description = FallbackDescription(item, valueName, kind);
+    return command;
+}
+
 }  // namespace
 
 void BuildStartupLocations(TStartupLocations *locations, const QString &windowsFolder,
@@ -342,8 +361,11 @@ TStartupCommand TStartupResolver::Resolve(const QString &item, const QString &va
     if (Extension(item).toLower() == QStringLiteral(".lnk")) {
         const QString host = ExistingHostPath(item, FPrefix);
         TShellLinkInfo info;
-        if (!host.isEmpty() && LnkReader::ReadShellLinkInfo(host, info, AnsiCodePage(FPrefix)))
+        if (!host.isEmpty() && LnkReader::ReadShellLinkInfo(host, info, AnsiCodePage(FPrefix))) {
             cmd = Expanded(info.Target);
+            if (info.TargetUncertain)
+                return UnreadableTarget(cmd, item, valueName, kind);
+        }
     }
     if (!Exists(cmd)) {
         const qsizetype colon = cmd.indexOf(QStringLiteral(":\\"));
@@ -400,9 +422,7 @@ TStartupCommand TStartupResolver::Resolve(const QString &item, const QString &va
     if (!host.isEmpty() && QFileInfo(host).isFile() && PeReader::ReadVersionInfoFile(host, &info))
         command.Description = info.TranslatedValue(QStringLiteral("FileDescription"));
     if (command.Description.isEmpty())
-        command.Description = (kind == 1 || kind == 3) ? item : valueName;
-    if (command.Description.isEmpty())
-        command.Description = FileNamePart(item);
+        command.Description = FallbackDescription(item, valueName, kind);
     const bool drivePart = (cmd.size() >= 2 && cmd.at(1) == u':' && cmd.at(0).isLetter()) || cmd.startsWith(QStringLiteral("\\\\"));
     command.State = command.Exists ? 2 : (drivePart ? 4 : 3);
     return command;

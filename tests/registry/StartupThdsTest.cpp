@@ -342,6 +342,48 @@ TEST_F(StartupThdsTest, ResolutionTable)
     }
 }
 
+TEST_F(StartupThdsTest, WineShortcutsInTheStartupFolder)
+{
+    // Written by Wine's own shell-link object: the ID list names the target in Unicode, the link
+    // information holds its 8-bit form with "?" for the snowman.
+    const QString fixtures = QStringLiteral(VASKIMO_FIXTURES);
+    QFile wineLink(fixtures + "/wine-snowman.lnk");
+    ASSERT_TRUE(wineLink.open(QIODevice::ReadOnly));
+    const QByteArray written = wineLink.readAll();
+    // The same link without its ID list (flag 0x1, then the list's size and bytes from offset
+    // 0x4C): the lossy 8-bit path is all that is left of the target.
+    ASSERT_EQ(quint8(written.at(0x14)) & 0x1, 0x1);
+    const int idListEnd = 0x4C + 2 + (quint8(written.at(0x4C)) | quint8(written.at(0x4D)) << 8);
+    QByteArray lossyOnly = written.left(0x4C) + written.mid(idListEnd);
+    lossyOnly[0x14] = char(quint8(lossyOnly.at(0x14)) & ~0x1);
+
+    const QString snowman = QString::fromUtf8("C:\\Ünïcødé\\☃ gone.exe");
+    B.AddFile(snowman, "MZ");
+    QFile missingLink(fixtures + "/wine-snowman-missing.lnk");
+    ASSERT_TRUE(missingLink.open(QIODevice::ReadOnly));
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        QString path;
+        int state;
+    } cases[] = {
+        {"Unicode target that exists", written, snowman, 2},
+        {"target known only with a lost character", lossyOnly, QString::fromUtf8("C:\\Ünïcødé\\? gone.exe"), 2},
+        {"Unicode target that is missing", missingLink.readAll(), QString::fromUtf8("C:\\Ünïcødé\\gone\\☃ never.exe"), 4},
+    };
+    const TStartupResolver resolver("C:\\windows", "C:\\windows\\system32", Prefix);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString link = UserStartup + "\\app.lnk";
+        B.AddFile(link, c.bytes);
+        const TStartupCommand command = resolver.Resolve(link, QString(), 2);
+        EXPECT_EQ(command.Path, c.path);
+        EXPECT_EQ(command.State, c.state);
+        EXPECT_EQ(command.Exists, c.state == 2);
+        EXPECT_EQ(command.Description, "app.lnk");
+    }
+}
+
 // ---- deletes
 
 class StartupDeleteTest : public StartupThdsTest
