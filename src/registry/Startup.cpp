@@ -14,6 +14,7 @@
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -42,6 +43,8 @@
 
 namespace {
 const QString Section = QStringLiteral("Startup");
+// Wider than designed for Windows' 8-point font: the tree and all five columns need it here.
+constexpr int DefaultWidth = 800, DefaultHeight = 563;
 constexpr int ScannerCount = 3;
 constexpr int MissingImage = 13;
 
@@ -151,12 +154,12 @@ TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(par
     BuildImages();
 
     auto *layout = new QVBoxLayout(this);
-    auto *splitter = new QSplitter(Qt::Horizontal, this);
-    FCategories = new QTreeWidget(splitter);
+    FSplitter = new QSplitter(Qt::Horizontal, this);
+    FCategories = new QTreeWidget(FSplitter);
     FCategories->setObjectName(QStringLiteral("trvCategories"));
     FCategories->setHeaderHidden(true);
     FCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    FFileList = new QTreeView(splitter);
+    FFileList = new QTreeView(FSplitter);
     FFileList->setObjectName(QStringLiteral("FileList"));
     FFileList->setRootIsDecorated(false);
     FFileList->setUniformRowHeights(true);
@@ -169,8 +172,8 @@ TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(par
     FFileList->header()->setSectionsClickable(true);
     FFileList->header()->setSortIndicatorShown(true);
     FFileList->header()->setStretchLastSection(true);
-    splitter->setStretchFactor(1, 1);
-    layout->addWidget(splitter, 1);
+    FSplitter->setStretchFactor(1, 1);
+    layout->addWidget(FSplitter, 1);
 
     auto *buttons = new QHBoxLayout;
     auto makeButton = [this, buttons](const char *name, const char *caption, const char *hint) {
@@ -219,7 +222,7 @@ TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(par
     FPrintDialog = [](QWidget *owner, QPrinter &printer) { return Listing::RunPrintDialog(owner, printer); };
     FSaveDialog = [](QWidget *owner) { return Listing::RunSaveDialog(owner); };
 
-    resize(712, 563);
+    resize(DefaultWidth, DefaultHeight);
     ReadSection();
     ToolWindow::ShowSort(FFileList, FModel, FSortColumn, FSortForward);
 
@@ -312,6 +315,17 @@ void TStartupIkkuna::BuildTree()
     RepaintTree();
 }
 
+void TStartupIkkuna::FitCategories()
+{
+    // The tree takes what its captions need, in the language and font shown; the list the rest.
+    int tree = static_cast<const QAbstractItemView *>(FCategories)->sizeHintForColumn(0) + 2 * FCategories->frameWidth();
+    if (FCategories->visualItemRect(FNodes[CategoryCount - 1]).bottom() >= FCategories->viewport()->height())
+        tree += FCategories->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FCategories);
+    const int all = FSplitter->width() - FSplitter->handleWidth();
+    if (tree < all / 2)
+        FSplitter->setSizes({tree, all - tree});
+}
+
 void TStartupIkkuna::ReadSection()
 {
     if (FHost.ProgramFolder.isEmpty())
@@ -320,7 +334,8 @@ void TStartupIkkuna::ReadSection()
     if (ini.ReadBool(Section, QStringLiteral("Maximized"), false)) {
         setWindowState(windowState() | Qt::WindowMaximized);
     } else {
-        resize(ini.ReadInteger(Section, QStringLiteral("Width"), 712), ini.ReadInteger(Section, QStringLiteral("Height"), 563));
+        resize(ini.ReadInteger(Section, QStringLiteral("Width"), DefaultWidth),
+               ini.ReadInteger(Section, QStringLiteral("Height"), DefaultHeight));
     }
     ToolWindow::ReadSort(ini, Section, 0, 4, FSortColumn, FSortForward);
 }
@@ -346,6 +361,7 @@ void TStartupIkkuna::showEvent(QShowEvent *event)
             TranslateWindow(this, settings->FLanguageIndex, settings->FLanguage, FHost.ProgramFolder);
         else
             TranslateForms(this);
+        FitCategories();
         QMetaObject::invokeMethod(this, &TStartupIkkuna::btnFindClick, Qt::QueuedConnection);
     }
 }
@@ -519,16 +535,6 @@ void TStartupIkkuna::AddStartupItem(const QString &item, const QString &location
     record->Kind = kind;
     record->IconIndex = command.Exists ? IconFor(command.Path) : MissingImage;
 
-    const QString texts[] = {record->Description, record->Path, record->Location, record->ValueName, record->Data};
-    const int margins[] = {32, 36, 16, 16, 16};
-    const QFontMetrics metrics(FFileList->font());
-    QHeaderView *header = FFileList->header();
-    for (int column = 0; column < 5; ++column) {
-        const int wanted = metrics.horizontalAdvance(texts[column]) + margins[column];
-        if (header->sectionSize(column) < wanted)
-            header->resizeSection(column, wanted);
-    }
-
     FCategoryData[categoryIndex].Items.append(record);
     for (int node = categoryIndex; node >= 0; node = ParentOf[node])
         FCategoryData[node].HasEntries = true;
@@ -568,12 +574,14 @@ void TStartupIkkuna::ShowCategory(int index)
             return CompareRecords(*a, *b) < 0;
         });
     });
+    ReportColumns::Fit(FFileList);
     ShowCount();
 }
 
 void TStartupIkkuna::ShowCount()
 {
-    FStatusLabel->setText(QString::number(FVisible.size()));
+    FStatusLabel->setText(SafeFormat(LangMessage(QStringLiteral("M140SU"), QStringLiteral("Startup entries in this category: %d")),
+                                     int(FVisible.size())));
 }
 
 void TStartupIkkuna::RepaintTree()

@@ -131,6 +131,7 @@ private:
     void ScanDone(TSharedThd *sender);
 
     void BuildTree();
+    void FitCategories();
     void BuildImages();
     int IconFor(const QString &path);
     void ClearCategories();
@@ -169,6 +170,7 @@ private:
     TStartupModel *FModel = nullptr;
     QTreeView *FFileList = nullptr;
     QTreeWidget *FCategories = nullptr;
+    QSplitter *FSplitter = nullptr;
     QStatusBar *FStatusBar = nullptr;
     QProgressBar *FBar = nullptr;
     QLabel *FStatusLabel = nullptr;

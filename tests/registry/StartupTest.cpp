@@ -127,7 +127,7 @@ TEST_F(StartupTest, FindFillsCategoriesAndJudgesEachEntry)
     EXPECT_EQ(w->Categories()->currentItem()->text(0), "All programs");
     // 2 run values, 3 Shell items, 1 Startup-folder file, 2 win.ini items.
     EXPECT_EQ(w->Records().size(), 8);
-    EXPECT_EQ(w->StatusText(), "8");
+    EXPECT_EQ(w->StatusText(), "Startup entries in this category: 8");
     EXPECT_TRUE(w->Button("btnFind")->isEnabled());
     EXPECT_FALSE(w->Button("btnStop")->isEnabled());
     EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
@@ -178,6 +178,7 @@ TEST_F(StartupTest, FindFillsCategoriesAndJudgesEachEntry)
         ASSERT_NE(item, nullptr);
         w->Categories()->setCurrentItem(item);
         EXPECT_EQ(w->Records().size(), n.count);
+        EXPECT_EQ(w->StatusText(), "Startup entries in this category: " + QString::number(n.count));
         EXPECT_EQ(w->CategoryHasEntries(n.index), n.hasEntries);
         EXPECT_EQ(item->foreground(0).color() == grey, !n.hasEntries);
     }
@@ -225,6 +226,7 @@ TEST_F(StartupTest, DeleteWholeValueAsksThenWritesUndoFirst)
     Delete(*w);
     EXPECT_EQ(RowOf(*w, "Good"), -1);
     EXPECT_EQ(w->Records().size(), 7);
+    EXPECT_EQ(w->StatusText(), "Startup entries in this category: 7");
     EXPECT_EQ(UndoFiles(), QStringList{"Good.reg"});
     TRegistry registry(TRootKey::CurrentUser, Prefix);
     ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + RunKey));

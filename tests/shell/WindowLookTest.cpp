@@ -82,6 +82,34 @@ bool Deletes(const QAbstractButton *button)
     return deleting.match(Shown(button->text())).hasMatch();
 }
 
+// Every column lies inside the list's view, under its caption, and is no narrower than the caption.
+void ExpectEveryColumnInside(const QTreeView *list, const QStringList &captions)
+{
+    const QHeaderView *header = list->header();
+    ASSERT_EQ(header->count(), captions.size());
+    const QFontMetrics metrics(header->font());
+    for (int column = 0; column < header->count(); ++column) {
+        SCOPED_TRACE(captions[column].toStdString());
+        EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
+        EXPECT_GE(header->sectionViewportPosition(column), 0);
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), list->viewport()->width());
+        EXPECT_GE(header->sectionSize(column), metrics.horizontalAdvance(captions[column]));
+    }
+}
+
+// Every cell of the columns is read whole: as wide as the list's own delegate asks for it.
+void ExpectColumnsUncut(const QTreeView *list, const QList<int> &columns)
+{
+    for (int column : columns) {
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            const QModelIndex cell = list->model()->index(row, column);
+            const QString text = cell.data().toString();
+            EXPECT_GE(list->header()->sectionSize(column), list->fontMetrics().horizontalAdvance(text)) << text.toStdString();
+            EXPECT_GE(list->header()->sectionSize(column), list->sizeHintForIndex(cell).width()) << text.toStdString();
+        }
+    }
+}
+
 }  // namespace
 
 TEST_F(WindowLook, EnterNeverPressesAButtonThatDeletes)
@@ -110,24 +138,37 @@ TEST_F(WindowLook, RegistryCleanerShowsEveryColumnInsideTheList)
     auto *list = Window(QStringLiteral("registry-cleaner"))->findChild<QTreeView *>(QStringLiteral("EntryList"));
     ASSERT_TRUE(list);
     ASSERT_GE(list->model()->rowCount(), 6) << "the demo prefix's invalid values";
-    const QHeaderView *header = list->header();
-    const QStringList captions = {"Root", "Registry key", "Modified", "String value", "File/path reference"};
-    ASSERT_EQ(header->count(), captions.size());
-    const QFontMetrics metrics(header->font());
-    for (int column = 0; column < header->count(); ++column) {
-        SCOPED_TRACE(captions[column].toStdString());
-        EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
-        EXPECT_GE(header->sectionViewportPosition(column), 0);
-        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), list->viewport()->width());
-        EXPECT_GE(header->sectionSize(column), metrics.horizontalAdvance(captions[column]));
-    }
+    ExpectEveryColumnInside(list, {"Root", "Registry key", "Modified", "String value", "File/path reference"});
     // Short columns are never cut: every root and every date is read whole.
-    for (int column : {0, 2}) {
-        for (int row = 0; row < list->model()->rowCount(); ++row) {
-            const QString text = list->model()->index(row, column).data().toString();
-            EXPECT_GE(header->sectionSize(column), list->fontMetrics().horizontalAdvance(text)) << text.toStdString();
-        }
+    ExpectColumnsUncut(list, {0, 2});
+}
+
+TEST_F(WindowLook, StartupManagerShowsEveryColumnInsideTheListAndSaysWhatItCounts)
+{
+    QWidget *startup = Window(QStringLiteral("startup-manager"));
+    auto *list = startup->findChild<QTreeView *>(QStringLiteral("FileList"));
+    ASSERT_TRUE(list);
+    // The demo prefix's two run values, "DemoUpdater" and "Viewer", under "All programs".
+    ASSERT_EQ(list->model()->rowCount(), 2);
+    ExpectEveryColumnInside(list, {"Program", "File", "Physical location", "Value", "Data"});
+    // The program names and value names are read whole.
+    ExpectColumnsUncut(list, {0, 3});
+    // So is every caption of the category tree beside it.
+    auto *tree = startup->findChild<QTreeWidget *>(QStringLiteral("trvCategories"));
+    ASSERT_TRUE(tree);
+    int nodes = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++nodes) {
+        const QRect node = tree->visualItemRect(*it);
+        SCOPED_TRACE((*it)->text(0).toStdString());
+        EXPECT_GE(node.left(), 0);
+        EXPECT_LE(node.left() + tree->sizeHintForIndex(tree->indexFromItem(*it)).width(), tree->viewport()->width());
+        EXPECT_LE(node.bottom(), tree->viewport()->height());
     }
+    EXPECT_EQ(nodes, 12);
+    auto *status = startup->findChild<QLabel *>(QStringLiteral("StatusText"));
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), "Startup entries in this category: 2");
 }
 
 TEST_F(WindowLook, UndoManagerShowsTheUndoFileAndFillsTheWindow)

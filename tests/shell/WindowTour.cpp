@@ -44,12 +44,15 @@ void Show(QWidget *window)
     QCoreApplication::processEvents();
 }
 
+// A window that searches by itself when first shown (the startup manager) may be at it already.
 void RunFind(QWidget *window)
 {
     QAbstractButton *find = FindButton(window, "btnFind");
-    if (!find || !find->isEnabled())
+    QAbstractButton *stop = FindButton(window, "btnStop");
+    if (find && find->isEnabled())
+        find->click();
+    else if (!stop || !stop->isEnabled())
         return;
-    find->click();
     (void)WaitForSearch(window);
 }
 
