@@ -865,6 +865,10 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
     for (const auto &[idx, o] : addedAt)
         emittedAt[idx] = insertAt + o;
     out += tail;
+    // Wine reads the line after such hex data as more of it, the next key line too; a blank line
+    // ends the data where this reader ends it.
+    if (tail.isEmpty() && LineContinues(out, LastLineStart(out, start), out.size()))
+        out += '\n';
     // From now on the values live in the new text.
     for (int i = 0; i < int(key->Values.size()); ++i) {
         THiveValue &v = key->Values[i];
