@@ -114,6 +114,7 @@ int main(int argc, char **argv)
     }
     const QString prefix = temp.filePath(QStringLiteral("prefix"));
     QDir().mkpath(prefix + QStringLiteral("/dosdevices"));
+    QDir().mkpath(tree);
     QFile::link(tree, prefix + QStringLiteral("/dosdevices/c:"));
     const TDriveMap drives = TDriveMap::FromFolder(prefix + QStringLiteral("/dosdevices"), prefix);
     const auto freshTree = [&] {
@@ -121,14 +122,24 @@ int main(int argc, char **argv)
         QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), source, tree});
         QProcess::execute(QStringLiteral("sync"), {});
     };
+    const auto left = [&] {
+        int n = 0;
+        for (const QString &folder : QDir(tree).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            n += int(QDir(tree + u'/' + folder).entryList(QDir::Files).size());
+        return n;
+    };
     batched.clear();
     oneCall.clear();
     for (int round = 0; round < rounds; ++round) {
         freshTree();
         batched.append(RunThread(entries, std::make_shared<THostDeletionLayer>(drives, QString()), &reports));
+        if (const int n = left())
+            std::fprintf(stderr, "round %d: the batches left %d files\n", round + 1, n);
         freshTree();
         THostDeletionLayer single(drives, QString());
         oneCall.append(RunOneCall(entries, single));
+        if (const int n = left())
+            std::fprintf(stderr, "round %d: the one call left %d files\n", round + 1, n);
     }
     Print("on disk, deleted for good", batched, oneCall, reports, count);
     return 0;

@@ -519,7 +519,8 @@ void TTurhaIkkuna::ShowFolder(const QString &folder)
 void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 size, const QString &dateText,
                             const QString &attrText)
 {
-    // The scanner waits while this runs: what takes time is left to ShowFound.
+    // A hand-over of the scanner holds many reports: the row waits for ShowFound, which does what
+    // takes time once for the group.
     auto *r = new TUnnecessaryRecord;
     r->Path = folder + name;
     r->Size = size;
