@@ -44,6 +44,13 @@ fuzz_one() {
     echo $(( $(date +%s) - began )) >"$dir/seconds"
 }
 
+# The harnesses' files, in memory where there is room for them, gone afterwards.
+scratch_base=/dev/shm
+[ -d "$scratch_base" ] || scratch_base=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$scratch_base/vaskimo-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+
 start=$(date +%s)
 for name in "${harnesses[@]}"; do
     while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do

@@ -49,13 +49,14 @@ private:
     size_t FPos = 0;
 };
 
-// A folder of the run for parsers that read files, in memory where the system has a place for it
-// (saving syncs to the disk otherwise); gone when the run ends normally.
+// A folder of the run for parsers that read files: in TMPDIR when set (scripts/fuzz.sh sets it and
+// removes it, as libFuzzer ends without cleaning up), else in memory where the system has a place
+// for it (saving syncs to the disk otherwise); gone when a replay ends.
 inline QString Folder()
 {
-    static QTemporaryDir folder(QFile::exists(QStringLiteral("/dev/shm"))
-                                    ? QStringLiteral("/dev/shm/vaskimo-fuzz-XXXXXX")
-                                    : QDir::tempPath() + QStringLiteral("/vaskimo-fuzz-XXXXXX"));
+    const bool inMemory = qEnvironmentVariableIsEmpty("TMPDIR") && QFile::exists(QStringLiteral("/dev/shm"));
+    static QTemporaryDir folder((inMemory ? QStringLiteral("/dev/shm") : QDir::tempPath())
+                                + QStringLiteral("/vaskimo-fuzz-XXXXXX"));
     FUZZ_CHECK(folder.isValid());
     return folder.path();
 }
