@@ -104,34 +104,39 @@ QString AbsoluteUrl(const THttpTarget &t)
 QString RemoveDotSegments(const QString &Path)
 {
     const qsizetype q = Path.indexOf(u'?');
-    QString in = q < 0 ? Path : Path.left(q);
+    const QStringView path = QStringView(Path).left(q < 0 ? Path.size() : q);
     QString out;
+    out.reserve(path.size());
     auto dropLastSegment = [&out] { out.truncate(qMax<qsizetype>(0, out.lastIndexOf(u'/'))); };
-    while (!in.isEmpty()) {
+    // The input buffer of the algorithm is path from i on: it only ever loses its front.
+    for (qsizetype i = 0; i < path.size();) {
+        const QStringView in = path.mid(i);
         if (in.startsWith(u"../"))
-            in.remove(0, 3);
-        else if (in.startsWith(u"./"))
-            in.remove(0, 2);
-        else if (in.startsWith(u"/./"))
-            in.remove(0, 2);
-        else if (in == u"/.")
-            in = QStringLiteral("/");
-        else if (in.startsWith(u"/../")) {
-            in.remove(0, 3);
+            i += 3;
+        else if (in.startsWith(u"./") || in.startsWith(u"/./"))
+            i += 2;
+        else if (in == u"/.") {
+            out += u'/';
+            break;
+        } else if (in.startsWith(u"/../")) {
+            i += 3;
             dropLastSegment();
         } else if (in == u"/..") {
-            in = QStringLiteral("/");
             dropLastSegment();
+            out += u'/';
+            break;
         } else if (in == u"." || in == u"..")
-            in.clear();
+            break;
         else {
             const qsizetype end = in.indexOf(u'/', 1);
             const qsizetype n = end < 0 ? in.size() : end;
             out += in.left(n);
-            in.remove(0, n);
+            i += n;
         }
     }
-    return q < 0 ? out : out + Path.mid(q);
+    if (q >= 0)
+        out += QStringView(Path).mid(q);
+    return out;
 }
 
 void Finish(THttpTarget &t, const QString &Proxy, const QString &ProxyPort)

@@ -165,6 +165,9 @@ TEST(HttpTargets, RelocationTable)
         {"a query keeps its text", "/q?from=../a/./b", "example.org", "8080", "/q?from=../a/./b", "user"},
         {"absolute with dot segments", "http://other.org/a/b/../../c/./d", "other.org", "80", "/c/d", ""},
         {"dots inside names are no segments", "/a/..b/c../.d", "example.org", "8080", "/a/..b/c../.d", "user"},
+        {"the standard's climbing example", "/a/b/c/./../../g", "example.org", "8080", "/a/g", "user"},
+        {"a last dot keeps the folder's slash", "/a/b/.", "example.org", "8080", "/a/b/", "user"},
+        {"a last climb keeps the parent's slash", "/a/b/..", "example.org", "8080", "/a/", "user"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
