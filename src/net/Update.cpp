@@ -160,7 +160,7 @@ void TUpdateIkkuna::FormCreate()
         setPalette(palette);
         ui->RemoteAddress->setText(s->FUpdateAddress);
     }
-    ui->CurrentBlacklistVersion->setText(BlacklistVersion(ProgramInfo::ShippedFile(FHost.ProgramFolder, BlacklistFileName)));
+    ShowBlacklistVersion();
 
     connect(ui->btnCheck, &QPushButton::clicked, this, &TUpdateIkkuna::btnCheckClick);
     connect(ui->btnDownload, &QPushButton::clicked, this, &TUpdateIkkuna::btnDownloadClick);
@@ -287,6 +287,12 @@ void TUpdateIkkuna::done(int result)
     FPendingDone = result;
     if (Http)
         Http->Abort();
+}
+
+// The blacklist the cleaners read: a downloaded one in the program's own folder, else the shipped one.
+void TUpdateIkkuna::ShowBlacklistVersion()
+{
+    ui->CurrentBlacklistVersion->setText(BlacklistVersion(ProgramInfo::ShippedFile(FHost.ProgramFolder, BlacklistFileName)));
 }
 
 void TUpdateIkkuna::OpenLink(QLabel *link)
@@ -505,7 +511,7 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
     case TBlacklistInstall::Installed:
         break;
     }
-    ui->CurrentBlacklistVersion->setText(BlacklistVersion(FHost.ProgramFolder + BlacklistFileName));
+    ShowBlacklistVersion();
     ui->Status->setText(Msg("M130PI", "Succesfully downloaded the blacklist update!"));
     FNewBlacklist = false;
     SetDownloadButtons(false);

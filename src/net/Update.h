@@ -88,6 +88,7 @@ private:
     UpdateInfo::TFetch Fetch(const QString &url, const UpdateInfo::TGetLimits &limits);
     void ShowFailure(const QString &reason);
     void SetDownloadButtons(bool running);
+    void ShowBlacklistVersion();
     void OpenLink(QLabel *link);
     QString UpdateFolder() const;
     // Why downloads cannot go to folder (made when missing); empty when they can.
