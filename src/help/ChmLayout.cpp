@@ -3,6 +3,7 @@
 #include "help/ChmLayout.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 #include <vector>
@@ -270,8 +271,9 @@ bool TChecker::CheckCompressed()
 
 bool CheckLayout(const QString &hostPath, TLayout *layout)
 {
+    // A pipe or a device is no help file, and opening a pipe would wait for a writer.
     QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(hostPath).isFile() || !file.open(QIODevice::ReadOnly))
         return false;
     TChecker checker(file);
     return checker.Check(layout);

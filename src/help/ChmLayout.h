@@ -21,10 +21,10 @@ struct TLayout {
     qint64 DirectoryLength = 0;  // bytes; an entry takes at least 4 of them
 };
 
-// False for anything that is no help file libchm can read safely: sizes past the end of the file,
-// a listing chain or index tree that leads outside the directory or comes round again, a
-// compressed section with a window, reset interval or block length outside what LZX allows, or
-// objects beyond their section's end.
+// False for anything that is no help file libchm can read safely: no regular file, sizes past the
+// end of the file, a listing chain or index tree that leads outside the directory or comes round
+// again, a compressed section with a window, reset interval or block length outside what LZX
+// allows, or objects beyond their section's end.
 bool CheckLayout(const QString &hostPath, TLayout *layout);
 
 }  // namespace Chm

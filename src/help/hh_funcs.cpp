@@ -385,8 +385,11 @@ QString HHFuncs::ErrorText(int code, const QString &helpFile)
     case 3: return QStringLiteral("The help viewer xchm was not found on this PC. Install the package xchm to read the help.");
     case HelpFileMissing: return QStringLiteral("The help file \"%1\" does not exist.").arg(file);
     case HelpFileUnreadable: {
+        const QFileInfo info(helpFile);
         QFile f(helpFile);
-        const QString why = QFileInfo(helpFile).isDir() ? QStringLiteral("it is a folder")
+        // Only a regular file is opened here: opening a pipe would wait for a writer.
+        const QString why = info.isDir()                 ? QStringLiteral("it is a folder")
+                            : !info.isFile()             ? QStringLiteral("it is no regular file")
                             : f.open(QIODevice::ReadOnly) ? QStringLiteral("it cannot be opened")
                                                           : f.errorString();
         return QStringLiteral("The help file \"%1\" cannot be read: %2.").arg(file, why);

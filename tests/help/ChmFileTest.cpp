@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using TestSupport::TChmBuilder;
 
 class ChmFileTest : public ::testing::Test
@@ -76,6 +78,10 @@ TEST_F(ChmFileTest, MissingAndDamagedFilesDoNotOpenOrMapNothing)
 {
     EXPECT_FALSE(TChmFile(FDir.filePath(QStringLiteral("none.chm"))).IsOpen());
     EXPECT_FALSE(TChmFile(QString()).IsOpen());
+    // A pipe would keep the reader waiting for a writer.
+    const QString pipe = FDir.filePath(QStringLiteral("pipe.chm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(TChmFile(pipe).IsOpen());
 
     const QByteArray good = TChmBuilder::Sample().Build();
     struct TRow { const char *name; QByteArray bytes; };

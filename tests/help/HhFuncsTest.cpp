@@ -14,6 +14,8 @@
 
 #include <ostream>
 
+#include <sys/stat.h>
+
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::TChmBuilder;
@@ -263,11 +265,15 @@ TEST_F(HelpModule, NotInstalledMissingOrBrokenFilesSayWhatIsWrong)
     const QString pageless = FDir.filePath(QStringLiteral("pageless.chm"));
     ASSERT_TRUE(TChmBuilder().Add(QStringLiteral("/help.css"), "p { }").Save(pageless));
     const QString missing = FDir.filePath(QStringLiteral("VKSuomi.chm"));
+    // Opening a pipe for reading waits for a writer that never comes.
+    const QString pipe = FDir.filePath(QStringLiteral("pipe.chm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     struct TRow { const char *name; bool load; QString file; int code; QString message; };
     const TRow rows[] = {
         {"engine not loaded", false, FHelpFile, 1, "MS Html Help is not installed on this PC."},
         {"help file missing", true, missing, 4, "The help file \"" + missing + "\" does not exist."},
         {"help file a folder", true, FDir.path(), 5, "The help file \"" + FDir.path() + "\" cannot be read: it is a folder."},
+        {"help file a pipe", true, pipe, 5, "The help file \"" + pipe + "\" cannot be read: it is no regular file."},
         {"help file broken", true, broken, 6,
          "The help file \"" + broken + "\" is damaged: it cannot be read as compiled HTML Help."},
         {"help file without a page", true, pageless, 7, "The help file \"" + pageless + "\" is damaged: it holds no help page."},
