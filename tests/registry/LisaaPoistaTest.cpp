@@ -231,8 +231,9 @@ TEST_F(LisaaPoistaTest, NothingIsDeletedWithoutTheUndoFile)
         ASSERT_EQ(boxes.Shown.size(), 2);
         EXPECT_TRUE(boxes.Shown.at(1).startsWith("Failed to write the undo-file ("));
         EXPECT_TRUE(boxes.Shown.at(1).contains(".reg)! Nothing will be deleted!"));
-        if (!c.Blocked)
+        if (!c.Blocked) {
             EXPECT_TRUE(boxes.Shown.at(1).endsWith("holds characters that the undo file cannot store")) << boxes.Shown.at(1).toStdString();
+        }
         EXPECT_TRUE(KeyExists(Uninstall + QString::fromUtf8(c.Key)));
         EXPECT_EQ(w->Records().size(), 4);
     }

@@ -329,9 +329,11 @@ TEST_F(WineDeleteTest, AListItemGoesAloneAndComesBackWhereItWas)
         return text;
     };
     const QByteArray before = query();
-    for (const auto &c : cases)
-        if (!c.Ini)
+    for (const auto &c : cases) {
+        if (!c.Ini) {
             ASSERT_TRUE(before.contains(("    " + c.Value + "    REG_SZ    " + c.Text + "\r\n").toUtf8())) << c.Row;
+        }
+    }
 
     TBoxes boxes;
     TStartupIkkuna window(nullptr, StartupHost());
