@@ -78,10 +78,6 @@ QStringList MultiStringItems(const QByteArray &ansi);
 // empty) when it cannot be written without loss or the value is missing.
 bool LiveValueLine(const TRegistry &registry, const QString &valueName, QString *line);
 
-// The "dword:", "hex:" or string text by which the reader compares a live value with an entry (hex
-// text as HexText breaks it; the comparison takes it unbroken).
-QString LiveValueText(const TRegistry &registry, const QString &valueName, const QString &rawFileText);
-
 // True when every character of text has a byte in the prefix's ANSI code page.
 bool IsLossless(const QString &text);
 // The ANSI bytes, CR LF after every line; false (and *error) when a character cannot be encoded.
@@ -106,14 +102,11 @@ using TUniqueName = std::function<QString(const QString &folder, const QString &
 QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUniqueName &uniqueName, QString *error);
 
 // The reader of the REG form; lines as in the file (already decoded), continued or not. Every value
-// line gives an entry with State 4; the caller sets State from the live registry (EntryState). The
-// Data of a "hex" line is its unbroken text.
+// line gives an entry with State 4; the caller sets State from the live registry
+// (UndoManager::EntryState). The Data of a "hex" line is its unbroken text.
 QList<TUndoEntry> ReadRegLines(const QStringList &lines);
 // The reader of the ".vku" form: no entry without a line beginning with "=".
 QList<TUndoEntry> ReadVkuLines(const QStringList &lines);
 // A file's lines, decoded from the ANSI code page; false when it cannot be read.
 bool ReadLines(const QString &hostPath, QStringList *lines);
-
-// State 2/3/4 of a REG entry against the live registry (prefix nullptr: the current one).
-qint32 RegEntryState(const TUndoEntry &entry, const QString &rawFileText = {});
 }

@@ -3,6 +3,7 @@
 #include "registry/LisaaPoistaThds.h"
 
 #include "registry/UndoFiles.h"
+#include "registry/UndoManager.h"
 #include "support/PrefixBuilder.h"
 
 #include "platform/Registry.h"
@@ -241,7 +242,7 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
     EXPECT_EQ(entries.at(5).Data, "say \"hi\"");
     for (const TUndoEntry &e : entries) {
         SCOPED_TRACE(e.ValueName.toStdString());
-        EXPECT_EQ(UndoFiles::RegEntryState(e), 2);  // each one equal to the live value
+        EXPECT_EQ(UndoManager::EntryState(e), 2);  // each one equal to the live value
     }
 }
 

@@ -3,6 +3,7 @@
 #include "registry/Startup.h"
 
 #include "registry/UndoFiles.h"
+#include "registry/UndoManager.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
@@ -238,7 +239,7 @@ TEST_F(StartupTest, DeleteWholeValueAsksThenWritesUndoFirst)
     EXPECT_EQ(entries.at(0).Root, "HKEY_CURRENT_USER");
     EXPECT_EQ(entries.at(0).ValueName, "Good");
     EXPECT_EQ(entries.at(0).Data, "C:\\windows\\notepad.exe");
-    EXPECT_EQ(UndoFiles::RegEntryState(entries.at(0)), 4);  // gone: the undo manager offers it back
+    EXPECT_EQ(UndoManager::EntryState(entries.at(0)), 4);  // gone: the undo manager offers it back
 }
 
 TEST_F(StartupTest, DeleteListItemsOfRegistryAndIni)

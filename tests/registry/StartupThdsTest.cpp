@@ -3,6 +3,7 @@
 #include "registry/StartupThds.h"
 
 #include "registry/UndoFiles.h"
+#include "registry/UndoManager.h"
 #include "support/PrefixBuilder.h"
 
 #include "platform/IniFile.h"
@@ -453,13 +454,13 @@ TEST_F(StartupDeleteTest, LongBinaryValueIsBrokenIntoLinesRegeditReads)
     EXPECT_EQ(entries.at(0).ValueName, "Blob");
     EXPECT_EQ(int(entries.at(0).Type), int(TRegDataType::Binary));
     EXPECT_EQ(entries.at(0).Bytes, sixty);
-    EXPECT_EQ(UndoFiles::RegEntryState(entries.at(0)), 4);
+    EXPECT_EQ(UndoManager::EntryState(entries.at(0)), 4);
     {
         TRegistry registry(TRootKey::CurrentUser, Prefix);
         ASSERT_TRUE(registry.OpenKey("\\Software\\VkBinary", false));
         registry.WriteBinaryData("Blob", sixty);
     }
-    EXPECT_EQ(UndoFiles::RegEntryState(entries.at(0)), 2);
+    EXPECT_EQ(UndoManager::EntryState(entries.at(0)), 2);
 }
 
 TEST_F(StartupDeleteTest, DefaultValueIsWrittenWithTheQuotedEmptyName)

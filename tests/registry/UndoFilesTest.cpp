@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: tests of the undo file lines, bytes, rotation and readers.
 #include "registry/UndoFiles.h"
+#include "registry/UndoManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -420,7 +421,7 @@ TEST(UndoFiles, EntryStateAgainstTheLiveRegistry)
     const int expected[] = {2, 4, 2, 4, 2, 3, 2, 3, 4};
     for (int i = 0; i < 9; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(UndoFiles::RegEntryState(entries[i]), expected[i]);
+        EXPECT_EQ(UndoManager::EntryState(entries[i]), expected[i]);
     }
 }
 
