@@ -153,7 +153,8 @@ bool SocketAccepts(const QString &path)
         return false;
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Not blocking: a server that takes no connection now (stopped, its queue full) would hold us.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return true;  // cannot tell: take it as running
     int result;
@@ -164,7 +165,7 @@ bool SocketAccepts(const QString &path)
     ::close(fd);
     if (result == 0)
         return true;
-    // No socket, or one that nobody listens on any more; anything else (a full backlog) may be a live server.
+    // No socket, or one that nobody listens on any more; anything else (EAGAIN: a full queue) may be a live server.
     return error != ENOENT && error != ECONNREFUSED && error != ENOTDIR;
 }
 }

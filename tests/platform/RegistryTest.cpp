@@ -15,11 +15,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -516,41 +520,91 @@ TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
     EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path"))) << reg.LastError().toStdString();
 }
 
-// Upstream Wine's server folder, /tmp/.wine-<uid>/server-<device>-<inode> of the prefix folder, in hexadecimal.
-QString UpstreamSocket(const QString &prefix)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(prefix).constData(), &st) != 0)
-        return {};
-    char path[128];
-    std::snprintf(path, sizeof path, "/tmp/.wine-%u/server-%llx-%llx/socket", unsigned(::getuid()),
-                  (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
-    return QString::fromLatin1(path);
-}
+// A server listening where upstream Wine's would: /tmp/.wine-<uid>/server-<device>-<inode>/socket of
+// the prefix folder (the numbers in hexadecimal). Its socket file and folder go with it.
+struct TUpstreamServer {
+    QString Socket;
+    sockaddr_un Address{};
+    int Fd = -1;
+
+    // False with *why when the folder is there already or the socket cannot listen.
+    bool Listen(const QString &prefix, int queue, std::string *why)
+    {
+        struct stat st;
+        if (::stat(QFile::encodeName(prefix).constData(), &st) != 0)
+            return *why = "no prefix folder", false;
+        Address.sun_family = AF_UNIX;
+        std::snprintf(Address.sun_path, sizeof Address.sun_path, "/tmp/.wine-%u/server-%llx-%llx/socket",
+                      unsigned(::getuid()), (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
+        Socket = QString::fromLatin1(Address.sun_path);
+        const QString folder = QFileInfo(Socket).absolutePath();
+        if (QFileInfo::exists(folder) || !QDir().mkpath(folder))
+            return *why = "the server folder was there already, or cannot be made", false;
+        Fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (Fd < 0 || ::bind(Fd, reinterpret_cast<sockaddr *>(&Address), sizeof(Address)) != 0 || ::listen(Fd, queue) != 0)
+            return *why = std::strerror(errno), false;
+        return true;
+    }
+    void Stop()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+        Fd = -1;
+    }
+    ~TUpstreamServer()
+    {
+        Stop();
+        if (!Socket.isEmpty()) {
+            QFile::remove(Socket);
+            QDir().rmdir(QFileInfo(Socket).absolutePath());
+        }
+    }
+};
 
 TEST_F(RegistryTest, AServerListeningInUpstreamWinesFolderRefusesWritesAndALeftSocketDoesNot)
 {
-    const QString socket = UpstreamSocket(Builder.Folder());
-    ASSERT_FALSE(socket.isEmpty());
-    const QString serverDir = QFileInfo(socket).absolutePath();
-    ASSERT_FALSE(QFileInfo::exists(serverDir));
-    ASSERT_TRUE(QDir().mkpath(serverDir));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof(address.sun_path) - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
-    ASSERT_EQ(::listen(fd, 4), 0);
+    TUpstreamServer server;
+    std::string why;
+    ASSERT_TRUE(server.Listen(Builder.Folder(), 4, &why)) << why;
     TRegistry reg(TRootKey::LocalMachine);
     ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
     ExpectEveryWriteRefused(reg, "Close the Wine programs");
     // The server is gone; its socket file stays, and nobody answers on it.
-    ::close(fd);
-    EXPECT_TRUE(QFileInfo::exists(socket));
+    server.Stop();
+    EXPECT_TRUE(QFileInfo::exists(server.Socket));
     EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path"))) << reg.LastError().toStdString();
-    QFile::remove(socket);
-    QDir().rmdir(serverDir);
+}
+
+// A server that takes no connection now (stopped, or its queue full) still runs: the guard says
+// so at once instead of waiting for it.
+TEST_F(RegistryTest, AServerWhoseQueueIsFullIsSeenWithoutWaitingForIt)
+{
+    TUpstreamServer server;
+    std::string why;
+    ASSERT_TRUE(server.Listen(Builder.Folder(), 0, &why)) << why;
+    // Clients that the server never accepts fill its queue.
+    std::vector<int> clients;
+    for (;;) {
+        const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ASSERT_GE(client, 0);
+        clients.push_back(client);
+        if (::connect(client, reinterpret_cast<sockaddr *>(&server.Address), sizeof(server.Address)) != 0) {
+            ASSERT_EQ(errno, EAGAIN) << std::strerror(errno);
+            break;
+        }
+        ASSERT_LT(clients.size(), 100u);
+    }
+    std::promise<bool> running;
+    std::future<bool> answer = running.get_future();
+    std::thread asking([&] { running.set_value(Prefix->ServerRunning()); });
+    const bool answered = answer.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    // A connect still waiting on the server ends when the server goes.
+    server.Stop();
+    asking.join();
+    for (int client : clients)
+        ::close(client);
+    ASSERT_TRUE(answered) << "the guard waited for a server that takes no connection";
+    EXPECT_TRUE(answer.get());
 }
 
 TEST(RegistryForeignFileTest, AFileThatIsNoWineHiveIsNeverRewritten)
