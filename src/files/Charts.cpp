@@ -601,7 +601,7 @@ QIcon TKaavioIkkuna::RowIcon(const TFolderList *list, const QString &name)
         return icons.icon(file);
     // The type name of an extension is asked for once: a folder of many files of one kind
     // would otherwise read the classes of the registry for every row.
-    const QString key = ext + u' ' + TypeNames::Of(name, file.filePath(), &FTypeNames);
+    const QString key = ext + u' ' + TypeNames::Of(name, &FTypeNames);
     const qsizetype at = FIconKeys.indexOf(key);
     if (at >= 0)
         return FIconIndexes.at(at);

@@ -523,7 +523,7 @@ void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
 void TKaksoisIkkuna::FillDetails(TDuplicateRow &r)
 {
     const QString host = HostPath(r.Path);
-    r.TypeName = TypeNames::Of(r.Path, host, &FTypeNames);
+    r.TypeName = TypeNames::Of(r.Path, &FTypeNames);
     if (host.isEmpty())
         return;
     static QFileIconProvider icons;

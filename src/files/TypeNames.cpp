@@ -4,7 +4,6 @@
 
 #include "platform/Registry.h"
 
-#include <QFileInfo>
 #include <QMimeDatabase>
 
 namespace TypeNames {
@@ -22,16 +21,16 @@ QString ClassName(const QString &extension)
     return classes.ReadString(QString());
 }
 
-QString MimeComment(const QString &fileName, const QString &hostPath)
+QString MimeComment(const QString &fileName)
 {
     static const QMimeDatabase mimes;
-    const QMimeType type = mimes.mimeTypeForFile(hostPath.isEmpty() ? fileName : hostPath, QMimeDatabase::MatchExtension);
+    const QMimeType type = mimes.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
     return type.isValid() && !type.isDefault() ? type.comment() : QString();
 }
 
 }  // namespace
 
-QString Of(const QString &fileName, const QString &hostPath, QHash<QString, QString> *cache)
+QString Of(const QString &fileName, QHash<QString, QString> *cache)
 {
     const QString name = fileName.section(u'\\', -1);
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -45,7 +44,7 @@ QString Of(const QString &fileName, const QString &hostPath, QHash<QString, QStr
     if (!extension.isEmpty())
         type = ClassName(extension);
     if (type.isEmpty())
-        type = MimeComment(name, hostPath);
+        type = MimeComment(name);
     if (type.isEmpty())
         type = extension.size() > 1 ? extension.mid(1).toUpper() + QStringLiteral(" File") : QStringLiteral("File");
     type = type.left(80);

@@ -532,9 +532,8 @@ void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 s
 void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
 {
     for (TUnnecessaryRecord *r : records) {
-        const QString name = r->Path.mid(r->Path.lastIndexOf('\\') + 1);
         r->SizeText = GroupedNumber(double(r->Size));
-        r->TypeName = TypeNames::Of(name, QString(), &FTypeNames);
+        r->TypeName = TypeNames::Of(r->Path, &FTypeNames);
         // Smaller than the header an image starts with: no version to read.
         const QString host = r->Size >= 64 ? HostPathOfFile(r->Path) : QString();
         if (!host.isEmpty()) {
