@@ -78,7 +78,7 @@ QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= FRows->size())
         return {};
     TDuplicateRow *r = FRows->at(index.row());
-    const bool details = (role == Qt::DisplayRole && (index.column() == 2 || index.column() == 5 || index.column() == 6))
+    const bool details = (role == Qt::DisplayRole && (index.column() == 5 || index.column() == 6))
                       || (role == Qt::DecorationRole && index.column() == 0);
     if (details && !r->DetailsKnown && !r->IsHeader) {
         if (FFillDetails)
@@ -506,8 +506,11 @@ void TKaksoisIkkuna::DuplikaattiTiedot(const TFoundFile &f)
 
 void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
 {
+    for (TDuplicateRow *r : rows)
+        if (!r->IsHeader)
+            r->TypeName = TypeNames::Of(r->Path, &FTypeNames);
     // The columns widen to fit, never narrow; the version columns when the versions are read.
-    for (int column : {0, 1, 3, 4, 7, 8}) {
+    for (int column : {0, 1, 2, 3, 4, 7, 8}) {
         QStringList texts;
         texts.reserve(rows.size());
         for (const TDuplicateRow *r : rows)
@@ -523,7 +526,6 @@ void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
 void TKaksoisIkkuna::FillDetails(TDuplicateRow &r)
 {
     const QString host = HostPath(r.Path);
-    r.TypeName = TypeNames::Of(r.Path, &FTypeNames);
     if (host.isEmpty())
         return;
     static QFileIconProvider icons;

@@ -35,8 +35,8 @@ struct TDuplicateRow {
     QString CRCText, MD5Text;
     int SetNumber = 0;
     QIcon Icon;
-    // Type, icon and version strings are looked up when the row is first shown (or listed): a
-    // search can find tens of thousands of files, and each lookup reads the file.
+    // Icon and version strings are looked up when the row is first shown (or listed): a search
+    // can find tens of thousands of files, and each lookup reads the file.
     bool DetailsKnown = false;
 };
 
@@ -45,7 +45,7 @@ class TDuplicateModel : public TReportModel
 {
     Q_OBJECT
 public:
-    // fillDetails(row) looks up the row's type, icon and version strings.
+    // fillDetails(row) looks up the row's icon and version strings.
     TDuplicateModel(QList<TDuplicateRow *> *rows, std::function<void(TDuplicateRow &row)> fillDetails,
                     QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -176,6 +177,35 @@ TEST_F(DuplicateWindow, ManySetsJoinTheListInGroupsInTheirOrder)
     EXPECT_EQ(w.Panels[2]->text(), "Files: 805");
     EXPECT_EQ(w.Panels[3]->text(), "Groups: 402");
     EXPECT_TRUE(handlers.Shown.isEmpty());
+}
+
+TEST_F(DuplicateWindow, EveryColumnFitsItsTexts)
+{
+    // A type name longer than a column is wide at first: the prefix's own class of ".bin".
+    const QString binType = "Raw binary data of the duplicate finder's test";
+    Builder.AddString(TestSupport::THive::System, "Software\\Classes\\.bin", "", "testbinfile");
+    Builder.AddString(TestSupport::THive::System, "Software\\Classes\\testbinfile", "", binType);
+    Builder.MakeCurrent();
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    ASSERT_EQ(FirstSearch(w), FoundSets);
+    QCoreApplication::processEvents();
+
+    const QAbstractItemModel *model = w.FileList->model();
+    const QFontMetrics metrics(w.FileList->font());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (w.Rows().at(row)->IsHeader)
+            continue;
+        SCOPED_TRACE(row);
+        if (w.Rows().at(row)->Path.endsWith(".bin")) {
+            EXPECT_EQ(model->data(model->index(row, 2)).toString(), binType);
+        }
+        for (int column = 0; column < model->columnCount(); ++column) {
+            const QString text = model->data(model->index(row, column)).toString();
+            EXPECT_GE(w.FileList->header()->sectionSize(column), metrics.horizontalAdvance(text) + (column == 0 ? 32 : 16))
+                << "column " << column << ": " << text.toStdString();
+        }
+    }
 }
 
 TEST_F(DuplicateWindow, NothingFoundSkipsTheLaterStages)
