@@ -206,10 +206,8 @@ TEST_F(ShortcutsOnAWinebootPrefix, DelshoTakesBrokenShortcutsAndEmptyPrefixFolde
     const QSet<QString> before = Listing(walked);
 
     QTemporaryDir program;
-    const QString exe = TestSupport::CopyProgram(program.path());
+    const QString exe = TestSupport::CopyProgram(program.path(), VASKIMO_EXE);
     ASSERT_FALSE(exe.isEmpty());
-    MakeFolder(program.filePath("run"));
-    ::chmod(QFile::encodeName(program.filePath("run")).constData(), 0700);
     QProcessEnvironment env = Env;
     env.insert("XDG_RUNTIME_DIR", program.filePath("run"));
     env.insert("QT_QPA_PLATFORM", "offscreen");

@@ -34,9 +34,7 @@ struct TProgramCopy {
     TProgramCopy()
     {
         // A copy, so that Options.ini and Vaskimo.log land beside it and not in the build.
-        Exe = TestSupport::CopyProgram(Dir.path());
-        QDir(Dir.path()).mkdir("run");
-        chmod(QFile::encodeName(Dir.filePath("run")).constData(), 0700);
+        Exe = TestSupport::CopyProgram(Dir.path(), VASKIMO_EXE);
         Env = QProcessEnvironment::systemEnvironment();
         Env.insert("XDG_RUNTIME_DIR", Dir.filePath("run"));
         Env.insert("WINEPREFIX", Dir.filePath("no-prefix"));

@@ -7,20 +7,28 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <sys/stat.h>
+
 namespace TestSupport {
 
-// Copies the built program (VASKIMO_EXE) into folder with the blacklist the build puts beside it:
-// a writable folder holding the program's files stays its own, so its settings, log and undo
-// files land there. The executable's path; empty when a copy failed.
-inline QString CopyProgram(const QString &folder)
+// Copies the program exe into folder as "vaskimo" with a blacklist beside it (empty: the one the
+// build puts beside exe), and makes the private folder "run" there for XDG_RUNTIME_DIR, where the
+// copy keeps its single-instance lock. A writable folder holding the program's files stays its
+// own, so its settings, log and undo files land there. The executable's path; empty when a copy
+// failed.
+inline QString CopyProgram(const QString &folder, const QString &exe, const QString &blacklist = {})
 {
-    const QString exe = QDir(folder).filePath(QStringLiteral("vaskimo"));
-    const QString blacklist = QFileInfo(QStringLiteral(VASKIMO_EXE)).absolutePath() + QStringLiteral("/BlackLst.vkb");
-    if (!QFile::copy(QStringLiteral(VASKIMO_EXE), exe)
-        || !QFile::copy(blacklist, QDir(folder).filePath(QStringLiteral("BlackLst.vkb"))))
+    const QDir dir(folder);
+    const QString copy = dir.filePath(QStringLiteral("vaskimo"));
+    const QString shipped =
+        blacklist.isEmpty() ? QFileInfo(exe).absolutePath() + QStringLiteral("/BlackLst.vkb") : blacklist;
+    if (!QFile::copy(exe, copy) || !QFile::copy(shipped, dir.filePath(QStringLiteral("BlackLst.vkb"))))
         return {};
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
-    return exe;
+    QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ExeOwner);
+    if (!dir.mkdir(QStringLiteral("run"))
+        || ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("run"))).constData(), 0700) != 0)
+        return {};
+    return copy;
 }
 
 }  // namespace TestSupport

@@ -2,6 +2,7 @@
 // Summary: Wine itself for tests: wineboot, reg, regedit, a held wineserver and the program as a process.
 #include "support/WineTools.h"
 
+#include "support/ProgramCopy.h"
 #include "support/RunProcess.h"
 
 #include <QDir>
@@ -257,14 +258,8 @@ void TWineServer::Crash()
 // ---- the program
 
 TProgramCopy::TProgramCopy(const QString &exe, const QString &blacklist)
+    : FExe(CopyProgram(FDir.path(), exe, blacklist))
 {
-    FExe = FDir.filePath(QStringLiteral("vaskimo"));
-    QFile::copy(exe, FExe);
-    QFile::setPermissions(FExe, QFile::permissions(FExe) | QFileDevice::ExeOwner);
-    if (!blacklist.isEmpty())
-        QFile::copy(blacklist, FDir.filePath(QStringLiteral("BlackLst.vkb")));
-    QDir(FDir.path()).mkdir(QStringLiteral("run"));
-    ::chmod(QFile::encodeName(FDir.filePath(QStringLiteral("run"))).constData(), 0700);
 }
 
 bool TProgramCopy::Run(const QStringList &args, const QString &prefix, QByteArray *output, int timeoutMs)
