@@ -139,14 +139,6 @@ QString TEtsiTurhat::AttrText(quint32 attr)
     return text.mid(1);
 }
 
-QString TEtsiTurhat::DateText(const QDateTime &local, const TUserLocale &locale)
-{
-    if (local.isValid() && local.timeSpec() == Qt::LocalTime)
-        return DateText(TLocalTime{local.date(), local.time()}, locale);
-    const QDateTime t = FileDateToDateTime(DateTimeToFileDate(local));
-    return locale.DateTime(t.date(), t.time());
-}
-
 QString TEtsiTurhat::DateText(const TLocalTime &local, const TUserLocale &locale)
 {
     // Asked for every file found: a time in the years a directory entry holds is cut to its

@@ -38,7 +38,6 @@ public:
     static QString AttrText(quint32 attr);
     // The local date in the short format and the time in the long format, both the user's (the
     // prefix's); no time at midnight.
-    static QString DateText(const QDateTime &local, const TUserLocale &locale);
     static QString DateText(const TLocalTime &local, const TUserLocale &locale);
     // The folder part of a custom entry: the text before its last ":" that is not the drive's.
     static QString CustomFolder(const QString &entry);

@@ -243,12 +243,12 @@ TEST(UnnecessaryScan, TextForms)
     // In the user's (the prefix's) formats, as the directory entry holds the time: two-second
     // steps, 1980 to 2107, the date alone at midnight.
     const TUserLocale us;  // M/d/yyyy, h:mm:ss tt
-    const struct { const char *name; QDateTime time; const char *expected; } dates[] = {
-        {"midnight", QDateTime(QDate(2020, 5, 6), QTime(0, 0)), "5/6/2020"},
-        {"odd second", QDateTime(QDate(2020, 5, 6), QTime(10, 11, 13, 900)), "5/6/2020 10:11:12 AM"},
-        {"afternoon", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58)), "12/31/1999 11:59:58 PM"},
-        {"before 1980", QDateTime(QDate(1970, 1, 2), QTime(5, 0)), "1/1/1980"},
-        {"after 2107", QDateTime(QDate(2200, 3, 1), QTime(1, 0)), "12/31/2107 11:59:58 PM"},
+    const struct { const char *name; TLocalTime time; const char *expected; } dates[] = {
+        {"midnight", {QDate(2020, 5, 6), QTime(0, 0)}, "5/6/2020"},
+        {"odd second", {QDate(2020, 5, 6), QTime(10, 11, 13, 900)}, "5/6/2020 10:11:12 AM"},
+        {"afternoon", {QDate(1999, 12, 31), QTime(23, 59, 58)}, "12/31/1999 11:59:58 PM"},
+        {"before 1980", {QDate(1970, 1, 2), QTime(5, 0)}, "1/1/1980"},
+        {"after 2107", {QDate(2200, 3, 1), QTime(1, 0)}, "12/31/2107 11:59:58 PM"},
     };
     for (const auto &d : dates) {
         SCOPED_TRACE(d.name);
@@ -257,7 +257,7 @@ TEST(UnnecessaryScan, TextForms)
     TUserLocale finnish;
     finnish.ShortDate = "d.M.yyyy";
     finnish.LongTime = "H:mm:ss";
-    EXPECT_EQ(TEtsiTurhat::DateText(QDateTime(QDate(2020, 5, 6), QTime(9, 1, 2)), finnish), "6.5.2020 9:01:02");
+    EXPECT_EQ(TEtsiTurhat::DateText(TLocalTime{QDate(2020, 5, 6), QTime(9, 1, 2)}, finnish), "6.5.2020 9:01:02");
 }
 
 } // namespace
