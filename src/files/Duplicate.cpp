@@ -510,15 +510,9 @@ void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
         if (!r->IsHeader)
             r->TypeName = TypeNames::Of(r->Path, &FTypeNames);
     // The columns widen to fit, never narrow; the version columns when the versions are read.
-    for (int column : {0, 1, 2, 3, 4, 7, 8}) {
-        QStringList texts;
-        texts.reserve(rows.size());
-        for (const TDuplicateRow *r : rows)
-            texts.append(column == 7 ? r->CRCText
-                         : column == 8 ? r->MD5Text
-                                       : FileColumns::Text(*r, column).toString());
-        FFitter.Widen(FileList, column, texts, column == 0 ? 32 : 16);
-    }
+    FileColumns::WidenToFit(FFitter, FileList, rows, {0, 1, 2, 3, 4, 7, 8}, [](const TDuplicateRow &r, int column) {
+        return column == 7 ? r.CRCText : column == 8 ? r.MD5Text : FileColumns::Text(r, column).toString();
+    });
     FModel->AppendRows(int(rows.size()), [&] { FRows.append(rows); });
     ShowCounts();
 }

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 
 class QTreeView;
@@ -66,12 +67,13 @@ private:
     QHash<char16_t, int> FOther;
 };
 
-// Columns 0 to columns - 1 fit the rows' texts (textOf(row, column)); the name column gets 32
-// pixels beyond its text, the others 16.
+// The columns fit the rows' texts (textOf(row, column)); the name column (0) gets 32 pixels
+// beyond its text, the others 16.
 template <class TRow, class TTextOf>
-void WidenToFit(TColumnFitter &fitter, QTreeView *view, const QList<TRow *> &rows, int columns, TTextOf textOf)
+void WidenToFit(TColumnFitter &fitter, QTreeView *view, const QList<TRow *> &rows, std::initializer_list<int> columns,
+                TTextOf textOf)
 {
-    for (int column = 0; column < columns; ++column) {
+    for (const int column : columns) {
         QStringList texts;
         texts.reserve(rows.size());
         for (const TRow *r : rows)

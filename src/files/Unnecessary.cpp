@@ -542,9 +542,8 @@ void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
             r->ProductVersion = versions.at(1);
         }
     }
-    FileColumns::WidenToFit(FFitter, FileList, records, 7, [](const TUnnecessaryRecord &r, int column) {
-        return FileColumns::Text(r, column).toString();
-    });
+    FileColumns::WidenToFit(FFitter, FileList, records, {0, 1, 2, 3, 4, 5, 6},
+                            [](const TUnnecessaryRecord &r, int column) { return FileColumns::Text(r, column).toString(); });
     FModel->AppendRows(int(records.size()), [&] { FRecords.append(records); });
     for (const TUnnecessaryRecord *r : records)
         FTotalSize += r->Size;
