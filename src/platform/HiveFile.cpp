@@ -955,6 +955,9 @@ bool THiveFile::Save(QString *error)
     if (!FWritable) {
         if (error)
             *error = QStringLiteral("\"%1\" is not a Wine registry file; it is left as it is").arg(FPath);
+        // The change goes too: reads show what the file holds, and that is nothing.
+        Clear();
+        FWritable = false;
         return false;
     }
     // Offsets move to the new text only when the save goes through: keep the old state to fall back on.

@@ -617,6 +617,8 @@ TEST(RegistryForeignFileTest, AFileThatIsNoWineHiveIsNeverRewritten)
     EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\Software\\New"), true));
     EXPECT_FALSE(reg.LastError().isEmpty());
     EXPECT_EQ(ReadAll(b.HivePath(THive::System)), foreign);
+    // What was refused is not read back either.
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\Software\\New")));
 }
 
 TEST(RegistryForeignFileTest, ALastLineWithoutLineEndTakesNewValuesCleanly)
