@@ -167,6 +167,19 @@ TRef DeletionTarget(THiveSet &set, const TValueDeletion &value)
     return Walk(set, id, inHive, true, false);
 }
 
+// The end of a run under the write lock: each hive that changed is written once. One that cannot be
+// saved goes back to what its file holds, and the values that went to it are refused with the reason.
+template <typename TRefuse>
+void SaveRun(THiveSet &set, const QList<int> (&byHive)[3], TRefuse refuse)
+{
+    for (int id = 0; id < 3; ++id) {
+        QString error;
+        if (!byHive[id].isEmpty() && !set.Hive(THiveId(id)).Save(&error))
+            refuse(byHive[id], error);
+    }
+    set.Bump();
+}
+
 TRegDataType DataTypeOf(const THiveFile &hive, const THiveValue &v)
 {
     switch (v.Type) {
@@ -644,45 +657,49 @@ QByteArray TRegistry::ReadBinaryData(const QString &name) const
                                     [](const THiveFile &h, const THiveValue &v) { return h.ValueBytes(v); });
 }
 
+QByteArray TRegistry::StringData(const QString &text)
+{
+    return HiveText::Utf16(text, true);
+}
+
+QByteArray TRegistry::IntegerData(quint32 value)
+{
+    QByteArray data(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        data[i] = char((value >> (8 * i)) & 0xFF);
+    return data;
+}
+
+QByteArray TRegistry::MultiStringData(const QStringList &items)
+{
+    QString text;
+    for (const QString &item : items)
+        text += item + QChar(0);
+    text += QChar(0);
+    return HiveText::Utf16(text, false);
+}
+
 void TRegistry::WriteString(const QString &name, const QString &value)
 {
-    if (!d->SetValue(name, 1, HiveText::Utf16(value, true)))
+    if (!d->SetValue(name, 1, StringData(value)))
         throw ERegistryException(d->LastError);
 }
 
 void TRegistry::WriteExpandString(const QString &name, const QString &value)
 {
-    if (!d->SetValue(name, 2, HiveText::Utf16(value, true)))
+    if (!d->SetValue(name, 2, StringData(value)))
         throw ERegistryException(d->LastError);
 }
 
 void TRegistry::WriteInteger(const QString &name, quint32 value)
 {
-    QByteArray data(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        data[i] = char((value >> (8 * i)) & 0xFF);
-    if (!d->SetValue(name, 4, data))
+    if (!d->SetValue(name, 4, IntegerData(value)))
         throw ERegistryException(d->LastError);
 }
 
 void TRegistry::WriteBinaryData(const QString &name, const QByteArray &value)
 {
     if (!d->SetValue(name, 3, value))
-        throw ERegistryException(d->LastError);
-}
-
-void TRegistry::WriteMultiString(const QString &name, const QStringList &items)
-{
-    QString text;
-    for (const QString &item : items)
-        text += item + QChar(0);
-    text += QChar(0);
-    WriteTypedData(name, 7, HiveText::Utf16(text, false));
-}
-
-void TRegistry::WriteTypedData(const QString &name, quint32 type, const QByteArray &bytes)
-{
-    if (!d->SetValue(name, type, bytes))
         throw ERegistryException(d->LastError);
 }
 
@@ -800,11 +817,41 @@ void TRegistry::DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletio
         v.Result = TValueDeletion::TResult::Deleted;
         byHive[int(ref.Id)].append(i);
     }
-    // A hive that cannot be saved goes back to what its file holds: it keeps every one of its values.
-    for (int id = 0; id < 3; ++id) {
-        QString error;
-        if (!byHive[id].isEmpty() && !set.Hive(THiveId(id)).Save(&error))
-            refuse(byHive[id], error);
+    SaveRun(set, byHive, refuse);
+}
+
+void TRegistry::WriteValues(QList<TValueWrite> &values, std::shared_ptr<TWinePrefix> prefix)
+{
+    if (!prefix)
+        prefix = TWinePrefix::Current();
+    const QString blocker = prefix->WriteBlocker();
+    if (!blocker.isEmpty()) {
+        for (TValueWrite &v : values)
+            v.Error = blocker;
+        return;
     }
-    set.Bump();
+    THiveSet &set = prefix->Hives();
+    set.EnsureLoaded();
+    QWriteLocker lock(&set.Lock());
+    set.ReloadChanged();
+    QList<int> byHive[3];
+    for (int i = 0; i < values.size(); ++i) {
+        TValueWrite &v = values[i];
+        THiveId id;
+        QStringList inHive;
+        if (!WriteTarget(set, v.Root, SplitPath(v.KeyPath), &id, &inHive)) {
+            v.Error = QStringLiteral("Values cannot be written to \"%1\".").arg(RootKeyName(v.Root) + QLatin1Char('\\') + v.KeyPath);
+            continue;
+        }
+        const TRef ref = Walk(set, id, inHive, true, true);
+        ref.Hive->SetValue(ref.Key, v.ValueName, v.Type, v.Data);
+        v.Written = true;
+        byHive[int(ref.Id)].append(i);
+    }
+    SaveRun(set, byHive, [&values](const QList<int> &indexes, const QString &why) {
+        for (int i : indexes) {
+            values[i].Written = false;
+            values[i].Error = why;
+        }
+    });
 }

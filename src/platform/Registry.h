@@ -53,6 +53,17 @@ struct TValueDeletion {
     QString Error;      // why it was refused; empty when the run's own check said no
 };
 
+// One value of a write run (TRegistry::WriteValues), and whether it was written.
+struct TValueWrite {
+    TRootKey Root = TRootKey::None;
+    QString KeyPath;    // below the root, without a leading "\"; made when missing
+    QString ValueName;
+    quint32 Type = 1;   // the type number (REG_SZ 1 ... REG_QWORD 11)
+    QByteArray Data;    // the bytes as Windows stores them (TRegistry::StringData ...)
+    bool Written = false;
+    QString Error;      // why it was not written
+};
+
 // One accessor with a current key, in the manner of a registry wrapper object. Each scanner thread
 // has its own accessors; the hives behind them are shared and safe for concurrent reads.
 //
@@ -101,9 +112,6 @@ public:
     void WriteExpandString(const QString &name, const QString &value);
     void WriteInteger(const QString &name, quint32 value);
     void WriteBinaryData(const QString &name, const QByteArray &value);
-    void WriteMultiString(const QString &name, const QStringList &items);
-    // Any type by its number, with the bytes as Windows stores them.
-    void WriteTypedData(const QString &name, quint32 type, const QByteArray &bytes);
     bool DeleteValue(const QString &name);
     bool DeleteKey(const QString &path);  // with all its subkeys
     QString LastError() const;            // why the last failed call failed
@@ -117,6 +125,16 @@ public:
     using TBeforeDeletion = std::function<bool(const QList<int> &indexes)>;
     static void DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletion &beforeWrite,
                              std::shared_ptr<TWinePrefix> prefix = nullptr);
+    // A write run, the same way: the values are set under one lock, their keys made where missing,
+    // and each hive that changed is written once. The values of a hive that cannot be written, or
+    // all of them while writes are refused, are not Written and say why.
+    static void WriteValues(QList<TValueWrite> &values, std::shared_ptr<TWinePrefix> prefix = nullptr);
+
+    // The bytes Windows stores a value of each kind as: UTF-16LE text with its terminator; a
+    // little-endian number; each item of a multi-string with its terminator, then one more.
+    static QByteArray StringData(const QString &text);
+    static QByteArray IntegerData(quint32 value);
+    static QByteArray MultiStringData(const QStringList &items);
 
 private:
     struct TImpl;

@@ -436,22 +436,29 @@ void TUndoIkkuna::btnUndoClick()
         return;
     // No refresh on activation while entries are written (a message box gives the activation back).
     ui->btnRefresh->setEnabled(false);
+    // From the bottom row up, all in one go: each hive is written once.
+    QList<TUndoEntry *> chosen;
+    QList<TUndoEntry> entries;
+    for (int row = int(FEntries.size()) - 1; row >= 0; --row) {
+        if (selection->isRowSelected(row, {})) {
+            chosen.append(FEntries.at(row));
+            entries.append(*FEntries.at(row));
+        }
+    }
+    QStringList errors;
+    const QList<bool> restored = UndoManager::RestoreEntries(entries, FHost.Prefix, FHost.HostPath, &errors);
     int failures = 0;
     QString reason;
-    for (int row = int(FEntries.size()) - 1; row >= 0 && selection->hasSelection(); --row) {
-        if (!selection->isRowSelected(row, {}))
-            continue;
-        TUndoEntry *entry = FEntries.at(row);
-        QString error;
-        if (UndoManager::RestoreEntry(*entry, FHost.Prefix, FHost.HostPath, &error)) {
-            entry->State = 2;
+    for (int i = 0; i < chosen.size(); ++i) {
+        if (restored[i]) {
+            chosen[i]->State = 2;
         } else {
             ++failures;
             if (reason.isEmpty())
-                reason = error;
+                reason = errors[i];
         }
-        selection->select(FModel->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     }
+    selection->clearSelection();
     FModel->Repaint();
     UpdateButtons();
     if (failures > 0) {

@@ -171,66 +171,75 @@ bool RestoreIniItem(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> 
     return true;
 }
 
-bool RestoreRegistry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, QString *error)
+// A list item back into its registry value: the value is read and written whole.
+bool RestoreListItem(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, QString *error)
 {
-    const TRootKey root = RootKeyFromText(entry.Root);
-    if (root == TRootKey::None) {
-        // Never another root in its place: the data would land where it never was.
-        SetError(error, QStringLiteral("Unknown registry root \"%1\"").arg(entry.Root));
-        return false;
-    }
-    TRegistry registry(root, prefix);
+    TRegistry registry(RootKeyFromText(entry.Root), prefix);
     try {
         if (!registry.OpenKey(u'\\' + entry.Key, true)) {
             SetError(error, registry.LastError());
             return false;
         }
-        if (entry.Kind == 2) {
-            QString text;
-            TRegDataType type;
-            if (!ListText(registry, entry.ValueName, &text, &type)) {
-                SetError(error, QStringLiteral("The value \"%1\" holds no text list").arg(entry.ValueName));
-                return false;
-            }
-            if (type != TRegDataType::None && ListHolds(text, entry.Data, entry.Delimiter))
-                return true;
-            const QString joined = WithItem(text, entry);
-            // An expandable list stays expandable.
-            if (type == TRegDataType::ExpandString)
-                registry.WriteExpandString(entry.ValueName, joined);
-            else
-                registry.WriteString(entry.ValueName, joined);
-            return true;
-        }
-        switch (entry.Type) {
-        case TRegDataType::String:
-            // A quoted line is how the exports write expandable strings too: an expandable value stays one.
-            if (registry.GetDataType(entry.ValueName) == TRegDataType::ExpandString)
-                registry.WriteExpandString(entry.ValueName, entry.Data);
-            else
-                registry.WriteString(entry.ValueName, entry.Data);
-            return true;
-        case TRegDataType::ExpandString:
-            registry.WriteExpandString(entry.ValueName, entry.Data);
-            return true;
-        case TRegDataType::Integer:
-            registry.WriteInteger(entry.ValueName, entry.Number);
-            return true;
-        case TRegDataType::Binary:
-            registry.WriteBinaryData(entry.ValueName, entry.Bytes);
-            return true;
-        case TRegDataType::MultiString:
-            registry.WriteMultiString(entry.ValueName, UndoFiles::MultiStringItems(entry.Bytes));
-            return true;
-        case TRegDataType::Other:
-            registry.WriteTypedData(entry.ValueName, entry.TypeNumber, entry.Bytes);
-            return true;
-        default:
-            SetError(error, QStringLiteral("The line of \"%1\" holds no data that can be written back").arg(entry.ValueName));
+        QString text;
+        TRegDataType type;
+        if (!ListText(registry, entry.ValueName, &text, &type)) {
+            SetError(error, QStringLiteral("The value \"%1\" holds no text list").arg(entry.ValueName));
             return false;
         }
+        if (type != TRegDataType::None && ListHolds(text, entry.Data, entry.Delimiter))
+            return true;
+        const QString joined = WithItem(text, entry);
+        // An expandable list stays expandable.
+        if (type == TRegDataType::ExpandString)
+            registry.WriteExpandString(entry.ValueName, joined);
+        else
+            registry.WriteString(entry.ValueName, joined);
+        return true;
     } catch (const ERegistryException &e) {
         SetError(error, e.Message());
+        return false;
+    }
+}
+
+// What a REG value entry writes back: its key, and the type and bytes its line gives. False with
+// *error when its line gives nothing back.
+bool ValueWrite(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, TValueWrite *write, QString *error)
+{
+    write->Root = RootKeyFromText(entry.Root);
+    write->KeyPath = entry.Key;
+    write->ValueName = entry.ValueName;
+    switch (entry.Type) {
+    case TRegDataType::String: {
+        // A quoted line is how the exports write expandable strings too: an expandable value stays one.
+        TRegistry registry(write->Root, prefix);
+        const bool expandable = registry.OpenKeyReadOnly(u'\\' + entry.Key)
+                                && registry.GetDataType(entry.ValueName) == TRegDataType::ExpandString;
+        write->Type = expandable ? 2 : 1;
+        write->Data = TRegistry::StringData(entry.Data);
+        return true;
+    }
+    case TRegDataType::ExpandString:
+        write->Type = 2;
+        write->Data = TRegistry::StringData(entry.Data);
+        return true;
+    case TRegDataType::Integer:
+        write->Type = 4;
+        write->Data = TRegistry::IntegerData(entry.Number);
+        return true;
+    case TRegDataType::MultiString:
+        write->Type = 7;
+        write->Data = TRegistry::MultiStringData(UndoFiles::MultiStringItems(entry.Bytes));
+        return true;
+    case TRegDataType::Binary:
+        write->Type = 3;
+        write->Data = entry.Bytes;
+        return true;
+    case TRegDataType::Other:
+        write->Type = entry.TypeNumber;
+        write->Data = entry.Bytes;
+        return true;
+    default:
+        SetError(error, QStringLiteral("The line of \"%1\" holds no data that can be written back").arg(entry.ValueName));
         return false;
     }
 }
@@ -409,12 +418,47 @@ TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::sha
     return result;
 }
 
+QList<bool> RestoreEntries(const QList<TUndoEntry> &entries, const std::shared_ptr<TWinePrefix> &prefix,
+                           const THostPath &hostPathOf, QStringList *errors)
+{
+    QList<bool> restored(entries.size(), false);
+    *errors = QStringList(entries.size(), QString());
+    QList<TValueWrite> writes;
+    QList<int> entryOf;
+    for (int i = 0; i < entries.size(); ++i) {
+        const TUndoEntry &entry = entries[i];
+        QString &error = (*errors)[i];
+        if (entry.Kind == 1) {
+            restored[i] = RestoreIniItem(entry, prefix, hostPathOf, &error);
+        } else if (RootKeyFromText(entry.Root) == TRootKey::None) {
+            // Never another root in its place: the data would land where it never was.
+            error = QStringLiteral("Unknown registry root \"%1\"").arg(entry.Root);
+        } else if (entry.Kind == 2) {
+            restored[i] = RestoreListItem(entry, prefix, &error);
+        } else {
+            TValueWrite write;
+            if (ValueWrite(entry, prefix, &write, &error)) {
+                writes.append(write);
+                entryOf.append(i);
+            }
+        }
+    }
+    TRegistry::WriteValues(writes, prefix);
+    for (int w = 0; w < writes.size(); ++w) {
+        restored[entryOf[w]] = writes[w].Written;
+        (*errors)[entryOf[w]] = writes[w].Error;
+    }
+    return restored;
+}
+
 bool RestoreEntry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf,
                   QString *error)
 {
-    if (entry.Kind == 1)
-        return RestoreIniItem(entry, prefix, hostPathOf, error);
-    return RestoreRegistry(entry, prefix, error);
+    QStringList errors;
+    const bool restored = RestoreEntries({entry}, prefix, hostPathOf, &errors).constFirst();
+    if (!restored)
+        SetError(error, errors.constFirst());
+    return restored;
 }
 
 }  // namespace UndoManager

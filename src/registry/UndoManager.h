@@ -74,11 +74,16 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
                   const THostPath &hostPathOf = {});
 
 // Writes the entry back: a REG value with the type its line gives (a quoted string into an existing
-// expandable value stays expandable), a list item added to the end of
-// its registry value or INI key (success without a change when it is already there). False with
-// *error when nothing was written: an unknown root, a key that cannot be opened or created, a
-// missing INI key, a type that cannot be written back, a refused write (a running wineserver).
+// expandable value stays expandable), a list item back where it was in its registry value or INI
+// key (at the end for files of earlier versions; success without a change when it is already
+// there). False with *error when nothing was written: an unknown root, a key that cannot be opened
+// or created, a missing INI key, a line that gives no value back, a refused write (a running
+// wineserver).
 bool RestoreEntry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
                   const THostPath &hostPathOf = {}, QString *error = nullptr);
+// The same for several entries, with their REG values in one write run: each hive is written once.
+// True where entry i was written back; (*errors)[i] says why not.
+QList<bool> RestoreEntries(const QList<TUndoEntry> &entries, const std::shared_ptr<TWinePrefix> &prefix,
+                           const THostPath &hostPathOf, QStringList *errors);
 
 }  // namespace UndoManager

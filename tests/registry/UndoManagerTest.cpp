@@ -5,12 +5,14 @@
 #include "support/PrefixBuilder.h"
 #include "support/WineTools.h"
 
+#include "platform/HiveFile.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -376,6 +378,53 @@ TEST_F(UndoManagerPrefix, RestoreRefusesWhatItCannotPutBackRight)
     }
     TRegistry r(TRootKey::LocalMachine, Builder.Prefix());
     EXPECT_FALSE(r.OpenKeyReadOnly("\\Software\\X") && !r.GetValueNames().isEmpty());
+}
+
+// Many entries at once: each hive is written once; one that cannot be written keeps its file, and its
+// entries say why, while the entries of the other come back.
+TEST_F(UndoManagerPrefix, RestoringManyEntriesWritesEachHiveOnce)
+{
+    Builder.AddString(THive::System, "Software\\Old", "Keep", "1");
+    Builder.MakeCurrent();
+    const QByteArray machineBefore = FileBytes(Builder.HivePath(THive::System));
+    const QList<TUndoEntry> entries = {
+        RegEntry("[HKEY_LOCAL_MACHINE\\Software\\New0]", "\"m\"=dword:00000000"),
+        RegEntry("[HKEY_CURRENT_USER\\Software\\New]", "\"u0\"=\"zero\""),
+        RegEntry("[HKEY_LOCAL_MACHINE\\Software\\New1]", "\"m\"=dword:00000001"),
+        RegEntry("[HKEY_CURRENT_USER\\Software\\New]", "\"u1\"=\"one\""),
+        RegEntry("[HKEY_CURRENT_CONFIG\\Software\\X]", "\"a\"=\"1\""),
+        RegEntry("[HKEY_CURRENT_USER\\Software\\New]", "\"u2\"=hex:02"),
+    };
+    QStringList written;
+    THiveFile::SetWriter([&](const QString &path, const QByteArray &text, QString *error) {
+        written.append(QFileInfo(path).fileName());
+        if (path.endsWith(QStringLiteral("/system.reg"))) {
+            *error = QStringLiteral("No space left on device");
+            return false;
+        }
+        return THiveFile::WriteFileAtomically(path, text, error);
+    });
+    QStringList errors;
+    const QList<bool> restored = UndoManager::RestoreEntries(entries, nullptr, {}, &errors);
+    THiveFile::SetWriter({});
+
+    written.sort();
+    EXPECT_EQ(written, QStringList({"system.reg", "user.reg"}));
+    EXPECT_EQ(restored, QList<bool>({false, true, false, true, false, true}));
+    ASSERT_EQ(errors.size(), entries.size());
+    for (int i : {0, 2})
+        EXPECT_TRUE(errors[i].endsWith("system.reg\": No space left on device")) << errors[i].toStdString();
+    EXPECT_TRUE(errors[4].startsWith("Unknown registry root")) << errors[4].toStdString();
+    for (int i : {1, 3, 5})
+        EXPECT_TRUE(errors[i].isEmpty()) << errors[i].toStdString();
+
+    EXPECT_EQ(FileBytes(Builder.HivePath(THive::System)), machineBefore);
+    const QByteArray user = FileBytes(Builder.HivePath(THive::User));
+    for (const char *line : {"\n\"u0\"=\"zero\"\n", "\n\"u1\"=\"one\"\n", "\n\"u2\"=hex:02\n"})
+        EXPECT_TRUE(user.contains(line)) << line << " in " << user.constData();
+    const qint32 states[] = {4, 2, 4, 2, 4, 2};
+    for (int i = 0; i < entries.size(); ++i)
+        EXPECT_EQ(UndoManager::EntryState(entries[i]), states[i]) << i;
 }
 
 TEST_F(UndoManagerPrefix, RunningWineserverRefusesAndSaysSo)
