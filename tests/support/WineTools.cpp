@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <sys/socket.h>
@@ -65,30 +66,45 @@ bool WaitForWineserver(const QString &prefix)
     return RunToEnd(WineServerProgram(), {QStringLiteral("-w")}, WineEnvironment(prefix), 60000, &out);
 }
 
-bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output)
+namespace {
+
+// The programs one after the other under one server held for all. Debian's wineserver wrapper
+// gives a server that a Wine program starts no idle time (-p0): it shuts down as that program
+// ends, and the next program, started meanwhile, gives up after some five seconds ("a wine server
+// seems to be running, but I cannot connect to it"), which a shutdown on a loaded machine outlasts.
+bool RunWithHeldServer(const QString &prefix, const QList<QStringList> &commands, int timeoutMs, QByteArray *output)
 {
     QByteArray all;
-    bool ok = true;
+    TWineServer server;
+    QString why;
+    bool ok = server.Start(prefix, &why);
+    if (!ok)
+        all = why.toLocal8Bit();
     for (const QStringList &args : commands) {
         QByteArray out;
-        ok = ok && RunToEnd(Wine64(), QStringList{QStringLiteral("reg")} + args, WineEnvironment(prefix), 60000, &out);
+        ok = ok && RunToEnd(Wine64(), args, WineEnvironment(prefix), timeoutMs, &out);
         all += out;
     }
-    ok = WaitForWineserver(prefix) && ok;
+    ok = server.Stop() && ok;
     if (output)
         *output = all;
     return ok;
 }
 
-bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output)
+}  // namespace
+
+bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output)
+{
+    QList<QStringList> programs;
+    for (const QStringList &args : commands)
+        programs.append(QStringList{QStringLiteral("reg")} + args);
+    return RunWithHeldServer(prefix, programs, 60000, output);
+}
+
+bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output, int timeoutMs)
 {
     const QString windowsPath = QStringLiteral("Z:") + QString(hostFile).replace(u'/', u'\\');
-    QByteArray out;
-    const bool imported = RunToEnd(Wine64(), {QStringLiteral("regedit"), QStringLiteral("/S"), windowsPath},
-                                   WineEnvironment(prefix), 60000, &out);
-    if (output)
-        *output = out;
-    return WaitForWineserver(prefix) && imported;
+    return RunWithHeldServer(prefix, {{QStringLiteral("regedit"), QStringLiteral("/S"), windowsPath}}, timeoutMs, output);
 }
 
 QByteArray ReadFileBytes(const QString &path)
@@ -218,6 +234,10 @@ bool TWineServer::Start(const QString &prefix, QString *error)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 20000) {
+        if (FProcess->state() == QProcess::NotRunning) {
+            *error = QStringLiteral("wineserver ended (another one holds the prefix?): ") + QString::fromLocal8Bit(FProcess->readAll());
+            return false;
+        }
         const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
         if (!name.isEmpty()) {
             QDirIterator it(QStringLiteral("/tmp/") + name, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
@@ -229,10 +249,6 @@ bool TWineServer::Start(const QString &prefix, QString *error)
                 }
             }
         }
-        if (FProcess->state() == QProcess::NotRunning) {
-            *error = QStringLiteral("wineserver ended: ") + QString::fromLocal8Bit(FProcess->readAll());
-            return false;
-        }
         QThread::msleep(20);
     }
     *error = QStringLiteral("wineserver's socket did not appear");
@@ -241,10 +257,14 @@ bool TWineServer::Start(const QString &prefix, QString *error)
 
 bool TWineServer::Stop()
 {
-    QByteArray out;
-    const bool killed = RunToEnd(WineServerProgram(), {QStringLiteral("-k")}, WineEnvironment(FPrefix), 30000, &out);
-    const bool ended = !FProcess || FProcess->waitForFinished(30000) || FProcess->state() == QProcess::NotRunning;
-    return killed && ended;
+    if (!FProcess || FProcess->state() == QProcess::NotRunning)
+        return false;  // it never started, or it ended before it was told to
+    ::kill(pid_t(FProcess->processId()), SIGINT);
+    if (FProcess->waitForFinished(60000))
+        return FProcess->exitStatus() == QProcess::NormalExit && FProcess->exitCode() == 0;
+    FProcess->kill();
+    FProcess->waitForFinished(10000);
+    return false;
 }
 
 void TWineServer::Crash()

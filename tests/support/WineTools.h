@@ -30,11 +30,11 @@ bool WineInstalled(QString *why);
 // WINEPREFIX=prefix, a 64-bit prefix, no Wine debug output, no display.
 QProcessEnvironment WineEnvironment(const QString &prefix);
 
-// "wine reg ..." in the prefix, one command after the other; the wineserver has written the hives
-// when it returns (each wait for the server costs seconds: give all commands at once).
+// "wine reg ..." in the prefix, one command after the other (it stops at the first that fails),
+// all under one wineserver held for them; the server has ended and written the hives when it returns.
 bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output = nullptr);
-// "wine regedit /S" of a host file; the hives are written when it returns.
-bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output = nullptr);
+// "wine regedit /S" of a host file, likewise.
+bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output = nullptr, int timeoutMs = 60000);
 // "wineserver -w": waits until the prefix's server has ended and written its hives.
 bool WaitForWineserver(const QString &prefix);
 
@@ -64,9 +64,10 @@ class TWineServer
 public:
     ~TWineServer();
     // Starts the server and waits until its socket (found under /tmp through the prefix's file
-    // "wineserver") accepts connections.
+    // "wineserver") accepts connections; fails when another server holds the prefix.
     bool Start(const QString &prefix, QString *error);
-    // WINEPREFIX=<prefix> wineserver -k: the server ends and writes its hives.
+    // SIGINT, the signal "wineserver -k" sends first: the server writes its hives and exits. It gets
+    // a minute for that; -k would send SIGKILL after ten seconds, too soon on a loaded machine.
     bool Stop();
     // The server dies without a word (SIGKILL): its socket stays behind.
     void Crash();
