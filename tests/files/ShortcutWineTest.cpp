@@ -5,8 +5,8 @@
 // The home here holds a git repository, settings folders and empty folders; shortcuts come both
 // from Wine's own shell-link object (WScript.Shell run by cscript) and from hand-made bytes.
 #include "LnkBuilder.h"
-#include "support/ProgramCopy.h"
 #include "support/RunProcess.h"
+#include "support/WineTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,12 +26,10 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 
 namespace {
 
-const QString Wine64 = QStringLiteral("/usr/lib/wine/wine64");
-const QString WineServer = QStringLiteral("/usr/lib/wine/wineserver");
 const QString StartMenuBelow = QStringLiteral("AppData/Roaming/Microsoft/Windows/Start Menu/Programs");
 const QString CommonPrograms = QStringLiteral("ProgramData/Microsoft/Windows/Start Menu/Programs");
 
-using TestSupport::RunToEnd;
+using namespace TestSupport;
 
 // A JScript string literal: the script's text stays ASCII whatever the locale.
 QString JsString(const QString &text)
@@ -66,35 +64,33 @@ class ShortcutsOnAWinebootPrefix : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!QFileInfo(Wine64).isExecutable())
-            GTEST_SKIP() << "Wine is not installed (no " << Wine64.toStdString() << ")";
+        QString why;
+        if (!WineInstalled(&why))
+            GTEST_SKIP() << why.toStdString();
         ASSERT_TRUE(Dir.isValid());
         Home = Dir.filePath("home");
         Prefix = Dir.filePath("prefix");
-        Env = QProcessEnvironment::systemEnvironment();
+        // The prefix's own wineboot, not the shared one: its profile links into this home.
+        Env = WineEnvironment(Prefix);
         Env.insert("HOME", Home);
         Env.insert("XDG_CONFIG_HOME", Home + "/.config");
         Env.insert("XDG_DATA_HOME", Home + "/.local/share");
         Env.insert("XDG_CACHE_HOME", Home + "/.cache");
-        Env.insert("WINEPREFIX", Prefix);
-        Env.insert("WINEARCH", "win64");
-        Env.insert("WINEDEBUG", "-all");
-        Env.remove("DISPLAY");
-        Env.remove("WAYLAND_DISPLAY");
     }
     void TearDown() override
     {
         if (!Prefix.isEmpty() && QFileInfo::exists(Prefix)) {
             QByteArray out;
-            RunToEnd(WineServer, {"-k"}, Env, 20000, &out);
-            RunToEnd(WineServer, {"-w"}, Env, 20000, &out);
+            RunToEnd(WineServerProgram(), {"-k"}, Env, 20000, &out);
+            if (WaitForWineserver(Prefix))
+                RemoveServerFolder(Prefix);
         }
     }
     void Wine(const QStringList &args)
     {
         QByteArray out;
-        ASSERT_TRUE(RunToEnd(Wine64, args, Env, 120000, &out, Dir.path())) << args.join(' ').toStdString() << ": " << out.toStdString();
-        ASSERT_TRUE(RunToEnd(WineServer, {"-w"}, Env, 60000, &out)) << out.toStdString();
+        ASSERT_TRUE(RunToEnd(Wine64(), args, Env, 120000, &out, Dir.path())) << args.join(' ').toStdString() << ": " << out.toStdString();
+        ASSERT_TRUE(WaitForWineserver(Prefix));
     }
     void Git(const QStringList &args, QByteArray *out = nullptr)
     {
@@ -115,13 +111,12 @@ protected:
     {
         return Prefix + "/drive_c/" + windowsPath.mid(3).replace('\\', '/');
     }
-    // The values of a "Shell Folders" key as Wine's own reg reads them.
-    QStringList ShellFolderValues(const QString &root)
+    // The values of the "Shell Folders" keys of HKCU and HKLM as Wine's own reg reads them.
+    QStringList ShellFolderValues()
     {
+        const QString key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
         QByteArray out;
-        EXPECT_TRUE(RunToEnd(Wine64, {"reg", "query", root + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"},
-                        Env, 60000, &out))
-            << out.toStdString();
+        EXPECT_TRUE(Reg(Prefix, {{"query", "HKCU" + key}, {"query", "HKLM" + key}}, &out)) << out.toStdString();
         QStringList values;
         for (const QByteArray &line : out.split('\n')) {
             const qsizetype type = line.indexOf("REG_SZ");
@@ -196,26 +191,18 @@ TEST_F(ShortcutsOnAWinebootPrefix, DelshoTakesBrokenShortcutsAndEmptyPrefixFolde
     Write(programs + "/hand-idlist.lnk", LnkBuilder::WithIdList("C:\\", {"Gone", "idlist.exe"}));
     ASSERT_EQ(::mkfifo(QFile::encodeName(programs + "/fifo.lnk").constData(), 0600), 0);
 
-    QStringList shellFolders = ShellFolderValues("HKCU") + ShellFolderValues("HKLM");
+    QStringList shellFolders = ShellFolderValues();
     ASSERT_GE(shellFolders.size(), 20);
     ASSERT_TRUE(shellFolders.contains(windowsPrograms + "\\Administrative Tools"));
-    QByteArray out;
-    ASSERT_TRUE(RunToEnd(WineServer, {"-w"}, Env, 60000, &out));
 
     const QStringList walked = {Prefix + "/drive_c", Home};
     const QSet<QString> before = Listing(walked);
 
-    QTemporaryDir program;
-    const QString exe = TestSupport::CopyProgram(program.path(), VASKIMO_EXE);
-    ASSERT_FALSE(exe.isEmpty());
-    QProcessEnvironment env = Env;
-    env.insert("XDG_RUNTIME_DIR", program.filePath("run"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    ASSERT_TRUE(RunToEnd(exe, {"-delsho", "-exit"}, env, 120000, &out)) << out.toStdString();
+    TProgramCopy program(VASKIMO_EXE);
+    QByteArray out;
+    ASSERT_TRUE(program.Run({"-delsho", "-exit"}, Env, &out, 120000)) << out.toStdString();
 
-    QFile log(program.filePath("Vaskimo.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray logText = log.readAll();
+    const QByteArray logText = program.Log();
     EXPECT_TRUE(logText.contains("Found 6 invalid shortcuts! Deleting...")) << logText.constData();
     EXPECT_FALSE(logText.contains("failed")) << logText.constData();
 

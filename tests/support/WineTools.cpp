@@ -284,12 +284,16 @@ TProgramCopy::TProgramCopy(const QString &exe, const QString &blacklist)
 
 bool TProgramCopy::Run(const QStringList &args, const QString &prefix, QByteArray *output, int timeoutMs)
 {
-    return RunProgram(QStringList{FExe} + args, prefix, output, timeoutMs);
+    return RunProgram(QStringList{FExe} + args, WineEnvironment(prefix), output, timeoutMs);
 }
 
-bool TProgramCopy::RunProgram(const QStringList &command, const QString &prefix, QByteArray *output, int timeoutMs)
+bool TProgramCopy::Run(const QStringList &args, const QProcessEnvironment &env, QByteArray *output, int timeoutMs)
 {
-    QProcessEnvironment env = WineEnvironment(prefix);
+    return RunProgram(QStringList{FExe} + args, env, output, timeoutMs);
+}
+
+bool TProgramCopy::RunProgram(const QStringList &command, QProcessEnvironment env, QByteArray *output, int timeoutMs)
+{
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FDir.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QByteArray out;
@@ -314,7 +318,7 @@ bool TProgramCopy::RunAsNobody(const QStringList &args, const QString &prefix, Q
         ::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid, nobody->pw_gid);
     const QStringList command = {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
                                  QStringLiteral("--clear-groups"), FExe};
-    return RunProgram(command + args, prefix, output, 60000);
+    return RunProgram(command + args, WineEnvironment(prefix), output, 60000);
 }
 
 void OpenFoldersAbove(const QString &path)

@@ -90,11 +90,14 @@ void RemoveServerFolder(const QString &prefix);
 class TProgramCopy
 {
 public:
-    TProgramCopy(const QString &exe, const QString &blacklist);
+    // blacklist: empty for the one the build puts beside exe.
+    explicit TProgramCopy(const QString &exe, const QString &blacklist = {});
     QString Folder() const { return FDir.path(); }
     QString FilePath(const QString &name) const { return FDir.filePath(name); }
     // Runs it with args on prefix (offscreen, no display); false when it does not end in time or fails.
     bool Run(const QStringList &args, const QString &prefix, QByteArray *output = nullptr, int timeoutMs = 60000);
+    // The same in an environment of the caller's (WineEnvironment with a home of its own, say).
+    bool Run(const QStringList &args, const QProcessEnvironment &env, QByteArray *output = nullptr, int timeoutMs = 60000);
     // The same as the user "nobody" (setpriv; only root can), who owns the program's folder and may
     // read, not write, what root made. False with the reason when that cannot be arranged.
     bool RunAsNobody(const QStringList &args, const QString &prefix, QByteArray *output);
@@ -102,7 +105,7 @@ public:
     void WriteOptions(const QByteArray &text);  // Options.ini
 
 private:
-    bool RunProgram(const QStringList &command, const QString &prefix, QByteArray *output, int timeoutMs);
+    bool RunProgram(const QStringList &command, QProcessEnvironment env, QByteArray *output, int timeoutMs);
     QTemporaryDir FDir;
     QString FExe;
 };
