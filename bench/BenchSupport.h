@@ -3,6 +3,8 @@
 // is a tree the benchmark built, peers run on the same tree, and medians of alternating runs.
 #pragma once
 
+#include "support/ProgramCopy.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,8 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
-
-#include <sys/stat.h>
 
 namespace Bench {
 
@@ -69,12 +69,7 @@ class TProgram
 public:
     explicit TProgram(const QString &prefix)
     {
-        Exe = Dir.filePath(QStringLiteral("vaskimo"));
-        QFile::copy(QStringLiteral(VASKIMO_EXE), Exe);
-        QFile::copy(QStringLiteral(VASKIMO_BLACKLIST), Dir.filePath(QStringLiteral("BlackLst.vkb")));
-        QFile::setPermissions(Exe, QFile::permissions(Exe) | QFileDevice::ExeOwner);
-        QDir(Dir.path()).mkdir(QStringLiteral("run"));
-        ::chmod(QFile::encodeName(Dir.filePath(QStringLiteral("run"))).constData(), 0700);
+        Exe = TestSupport::CopyProgram(Dir.path(), QStringLiteral(VASKIMO_EXE));
         Env = QProcessEnvironment::systemEnvironment();
         Env.insert(QStringLiteral("WINEPREFIX"), prefix);
         Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Dir.filePath(QStringLiteral("run")));
