@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: our duplicate search (size + CRC + MD5) against jdupes -r and fdupes -r on the same tree.
 //
-// bench_duplicate [files | large] [rounds] [--library] [--tree folder]
+// bench_duplicate [files | large] [rounds] [--library] [--tree folder] [--half]
 //   (defaults 60000 files, 5 rounds)
 //
 // Builds a tree of small files (a few thousand duplicate sets, many equal sizes, groups that share
-// their first 4 KB but differ later) or, with "large", of 96 files of 4 to 16 MB of which half
+// their first 4 KB but differ later; with --half, half the files are duplicates, in pairs) or, with "large", of 96 files of 4 to 16 MB of which half
 // are duplicates and a quarter equal in size and first 4 KB to another file. Then, alternating:
 // the built program as a process ("vaskimo -dup -exit" on a copy of the demo prefix whose C: is
 // the tree, criteria size, CRC and MD5), jdupes -r and fdupes -r. With --library our search runs
@@ -46,7 +46,7 @@ struct TTreeStats {
     int Files = 0, Sets = 0, Decoys = 0;
 };
 
-TTreeStats BuildTree(const QString &root, int files)
+TTreeStats BuildTree(const QString &root, int files, bool half)
 {
     std::mt19937 random(20261210);
     std::uniform_int_distribution<int> sizeOf(64, 24 * 1024);
@@ -70,12 +70,12 @@ TTreeStats BuildTree(const QString &root, int files)
         ++stats.Files;
     };
     int index = 0;
-    while (stats.Files < files) {
-        const int kind = int(random() % 20);
+    for (int draw = 0; stats.Files < files; ++draw) {
+        const int kind = half ? (draw % 3 == 2 ? 0 : 19) : int(random() % 20);
         const qsizetype size = sizeOf(random);
         fill(size, random());
         if (kind < 3) {  // a duplicate set of two to four copies
-            const int copies = 2 + int(random() % 3);
+            const int copies = half ? 2 : 2 + int(random() % 3);
             for (int c = 0; c < copies; ++c)
                 write(index++);
             ++stats.Sets;
@@ -218,6 +218,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool library = args.removeAll(QStringLiteral("--library")) > 0;
+    const bool half = args.removeAll(QStringLiteral("--half")) > 0;
     QString treeFolder;
     if (const qsizetype at = args.indexOf(QStringLiteral("--tree")); at >= 0 && at + 1 < args.size()) {
         treeFolder = args.at(at + 1);
@@ -235,7 +236,7 @@ int main(int argc, char **argv)
     build.start();
     TTreeStats stats;
     if (!QDir(root).exists()) {
-        stats = large ? BuildLargeTree(root) : BuildTree(root, files);
+        stats = large ? BuildLargeTree(root) : BuildTree(root, files, half);
         std::printf("tree: %d files, %d duplicate sets, %d equal-size groups that differ late (built in %.1f s)\n",
                     stats.Files, stats.Sets, stats.Decoys, double(build.elapsed()) / 1000);
     } else {
