@@ -475,11 +475,13 @@ void TStartIkkuna::btnDeleteAllClick()
         return;
     lblStatus->setText(LangMessage(QStringLiteral("M095SI"), QStringLiteral("Please wait, deleting invalid shortcuts...")));
     if (!DeleteNow(FTree.AllShortcutFiles(), FTree.AllMarkedFolders())) {
-        if (BatchRun())
+        if (BatchRun()) {
             LogLines({QStringLiteral("Vaskimo failed to delete some of the files/folders!")}, false);
-        else
+            FHost.Batch->FBatchFailed = true;
+        } else {
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M096SI"),
                                                   QStringLiteral("Vaskimo failed to delete some of the files/folders!")));
+        }
     }
     if (!BatchRun())
         btnFindClick();

@@ -786,14 +786,16 @@ void TTurhaIkkuna::AfterDelete(bool)
         FRecords = kept;
     });
     if (failed > 0) {
-        if (BatchState().FBatchMode)
+        if (BatchState().FBatchMode) {
             LogLines({"Vaskimo failed to delete " + QString::number(failed)
                       + " of the selected file(s)! File(s) maybe in use."},
                      false);
-        else
+            BatchState().FBatchFailed = true;
+        } else {
             MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
                                                                        "file(s)! File(s) maybe in use."),
                                                  {failed}));
+        }
     }
     UpdateAfterSearch();
 }

@@ -749,13 +749,16 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data holds "
                                                                  "characters that the undo file cannot store!")),
             lossy);
-        if (BatchRun())
+        if (BatchRun()) {
             LogLines({stamp, text});
-        else
+            FHost.Batch->FBatchFailed = true;
+        } else {
             MessageBoxes::Error(this, text);
+        }
     }
     if (failures > 0) {
         if (BatchRun()) {
+            FHost.Batch->FBatchFailed = true;
             LogLines({stamp, QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!")});
             if (!reason.isEmpty())
                 LogLines({reason});

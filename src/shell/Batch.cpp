@@ -229,9 +229,11 @@ QString Usage(const QString &ownFolder)
                "\n"
                "Settings, logs and undo files: %1\n"
                "\n"
-               "Exit codes of an unattended run: 0 done; 1 a tool was stopped or failed (see the log);\n"
-               "2 the log cannot be written, nothing ran; 3 no display and no tool or browser switch;\n"
-               "4 another Vaskimo is running, nothing ran; 130, 143 stopped by SIGINT, SIGTERM.\n")
+               "Exit codes of an unattended run: 0 done; 1 a tool was stopped or failed, or could not\n"
+               "delete all it found (see the log); "
+               "2 the log cannot be written, nothing ran;\n"
+               "3 no display and no tool or browser switch; 4 another Vaskimo is running, nothing ran;\n"
+               "130, 143 stopped by SIGINT, SIGTERM.\n")
         .arg(ownFolder);
 }
 
@@ -249,6 +251,7 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     state.FBatchMode = true;
     state.FAutoClose = false;
     state.FBatchSwitch.clear();
+    state.FBatchFailed = false;
     state.FLog.clear();
     bool exitFlag = false;
 
@@ -306,6 +309,10 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
             break;
         }
     }
+
+    // A run that could not delete what it found must not look like one that did to cron or a script.
+    if (state.FBatchFailed)
+        outcome.ToolFailed = true;
 
     if (!state.FLog.isEmpty()) {
         QString error;

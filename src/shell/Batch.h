@@ -17,6 +17,7 @@ struct TBatchState {
     QString FBatchSwitch;        // the tool switch being run ("-reg", "-delreg", "-unn", "-delunn", "-dup", "-delsho")
     bool FAutoClose = false;     // "-s" was given
     bool FBatchAborted = false;  // the user stopped a tool: the remaining switches are skipped
+    bool FBatchFailed = false;   // a tool could not do all it was asked (deletions refused): the run ends with 1
     QStringList FLog;            // the log lines
 };
 
@@ -63,7 +64,7 @@ struct TBatchOutcome {
 // What an unattended run ends with, for cron and scripts.
 namespace ExitCode {
 constexpr int Done = 0;            // the run finished and its log was saved
-constexpr int Stopped = 1;         // a tool was stopped or failed before the end of the run (the log says which)
+constexpr int Stopped = 1;         // a tool was stopped or failed, or could not delete all it found (the log says which)
 constexpr int LogNotWritten = 2;   // the log cannot be written
 constexpr int NeedsDisplay = 3;    // no display, and the command line holds nothing to run without one
 constexpr int AlreadyRunning = 4;  // another instance runs: this one did nothing

@@ -271,6 +271,7 @@ TEST_F(StartWindow, DelshoSearchesDeletesLogsAndCloses)
     EXPECT_EQ(Batch.FLog, (QStringList{"", "stamp", "-delsho", "Started searching invalid shortcuts", "stamp",
                                        "Found 3 invalid shortcuts! Deleting...", "stamp",
                                        "Vaskimo failed to delete some of the files/folders!"}));
+    EXPECT_TRUE(Batch.FBatchFailed) << "the run must end with a failure";
     EXPECT_FALSE(Exists(Desktop + "gone.lnk"));
     EXPECT_TRUE(Exists(Desktop + "Mixed\\gone3.lnk"));
     EXPECT_FALSE(w.isVisible());

@@ -569,6 +569,7 @@ TEST_F(RekisteriTest, BatchUndoFailureDeletesNothingAndSaysSo)
     EXPECT_EQ(Batch.FLog.mid(4), QStringList({Stamp, "Found 3 invalid entries! Deleting...", Stamp,
                                                "Can't save undo data, nothing was deleted!", Stamp,
                                                "Vaskimo failed to delete 3 entries!"}));
+    EXPECT_TRUE(Batch.FBatchFailed) << "the run must end with a failure";
     EXPECT_TRUE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
 }
 

@@ -54,10 +54,12 @@ protected:
         return removed;
     }
 
-    QByteArray DelReg()
+    // exitCode 1: a run that could not delete all it found.
+    QByteArray DelReg(int exitCode = 0)
     {
         QByteArray out;
-        EXPECT_TRUE(Program.Run({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out)) << out.toStdString();
+        Program.Run({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out);
+        EXPECT_EQ(Program.ExitCode(), exitCode) << out.toStdString();
         const QByteArray log = Program.Log();
         EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.toStdString();
         return log;
@@ -76,7 +78,7 @@ TEST_F(WineSafetyTest, DelregChangesNothingWhileTheWineserverRunsAndDeletesOnceI
     QString why;
     ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
 
-    const QByteArray refused = DelReg();
+    const QByteArray refused = DelReg(1);
     EXPECT_TRUE(refused.contains("Found 2 invalid entries! Deleting...")) << refused.toStdString();
     EXPECT_TRUE(refused.contains("Vaskimo failed to delete 2 entries!")) << refused.toStdString();
     EXPECT_TRUE(refused.contains("Close the Wine programs and try again.")) << refused.toStdString();
@@ -140,7 +142,7 @@ TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
     ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
     for (int run = 1; run <= 3; ++run) {
         SCOPED_TRACE(run);
-        const QByteArray log = DelReg();
+        const QByteArray log = DelReg(1);
         EXPECT_TRUE(log.contains("Vaskimo failed to delete 2 entries!")) << log.toStdString();
     }
     ASSERT_TRUE(server.Stop());
@@ -153,7 +155,8 @@ TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
     for (int run = 1; run <= 3; ++run) {
         SCOPED_TRACE(run);
         QByteArray out;
-        ASSERT_TRUE(Program.RunAsNobody({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out)) << out.toStdString();
+        Program.RunAsNobody({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out);
+        ASSERT_EQ(Program.ExitCode(), 1) << out.toStdString();
         const QByteArray log = Program.Log();
         EXPECT_TRUE(log.contains("Vaskimo failed to delete 2 entries!")) << log.toStdString();
         EXPECT_TRUE(log.contains("permission denied")) << log.toStdString();

@@ -170,6 +170,18 @@ void UnwritableWithHome(TStage &stage)
     ASSERT_EQ(chown(QFile::encodeName(home).constData(), nobody->pw_uid, nobody->pw_gid), 0);
 }
 
+// The demo prefix as root made it, run as nobody: its unnecessary files may be read, not deleted.
+void PrefixNotTheUsers(TStage &stage)
+{
+    const QString prefix = stage.Program.Dir.filePath("prefix");
+    ASSERT_EQ(TestSupport::CopyDemoPrefix(prefix), 0);
+    if (getuid() != 0) {
+        ASSERT_EQ(QProcess::execute("chmod", {"-R", "a-w", prefix + "/drive_c"}), 0);
+    }
+    stage.Env.insert("WINEPREFIX", prefix);
+    ASSERT_NO_FATAL_FAILURE(UnwritableWithHome(stage));
+}
+
 // A scan slow enough to interrupt: two equal 64 GiB sparse files on C: for the duplicate finder
 // to read through; the signal comes once its temporary chunk files exist, or after a few seconds.
 void SlowDuplicateScan(TStage &stage, int signal)
@@ -266,6 +278,18 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
              QFile own(stage.Program.Dir.filePath("home/.config/vaskimo/Vaskimo.log"));
              ASSERT_TRUE(own.open(QIODevice::ReadOnly));
              EXPECT_TRUE(own.readAll().endsWith("All done exiting!\r\n"));
+         }},
+        {"deletions refused", {"-delunn", "-exit"}, PrefixNotTheUsers, 1, "",
+         [](TStage &stage, const QByteArray &) {
+             QFile own(stage.Program.Dir.filePath("home/.config/vaskimo/Vaskimo.log"));
+             ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+             const QByteArray log = own.readAll();
+             EXPECT_TRUE(log.contains("Found 5 unnecessary files! Deleting...")) << log.constData();
+             EXPECT_TRUE(log.contains("Vaskimo failed to delete 5 of the selected file(s)!")) << log.constData();
+             EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.constData();
+             EXPECT_TRUE(QFile::exists(stage.Program.Dir.filePath("prefix/drive_c/Tools/viewer.bak")));
+             const QString trash = stage.Program.Dir.filePath("home/.local/share/Trash/files");
+             EXPECT_TRUE(QDir(trash).isEmpty()) << "copies left in the Trash";
          }},
         {"first run under a display", {"-reg", "-exit"}, StartXvfb, 0, "",
          [](TStage &stage, const QByteArray &log) {

@@ -9,9 +9,9 @@
 
 namespace TestSupport {
 
-// False when the program does not start, does not end within timeoutMs (it is then killed) or
-// ends with a failure; *out gets what it printed on both channels.
-inline bool RunToEnd(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,
+// The program's exit code; -1 when it does not start, does not end within timeoutMs (it is then
+// killed) or dies of a signal. *out gets what it printed on both channels.
+inline int RunToExit(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,
                      QByteArray *out, const QString &workingFolder = QString())
 {
     QProcess p;
@@ -22,17 +22,24 @@ inline bool RunToEnd(const QString &program, const QStringList &args, const QPro
     p.start(program, args);
     if (!p.waitForStarted(10000)) {
         *out = p.errorString().toUtf8();
-        return false;
+        return -1;
     }
     const bool ended = p.waitForFinished(timeoutMs);
     if (!ended) {
         p.kill();
         p.waitForFinished(5000);
         *out = "timed out: " + p.readAll();
-        return false;
+        return -1;
     }
     *out = p.readAll();
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// True when the program ends with 0 in time.
+inline bool RunToEnd(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,
+                     QByteArray *out, const QString &workingFolder = QString())
+{
+    return RunToExit(program, args, env, timeoutMs, out, workingFolder) == 0;
 }
 
 }  // namespace TestSupport

@@ -297,10 +297,10 @@ bool TProgramCopy::RunProgram(const QStringList &command, QProcessEnvironment en
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FDir.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QByteArray out;
-    const bool ran = RunToEnd(command.first(), command.mid(1), env, timeoutMs, &out);
+    FExitCode = RunToExit(command.first(), command.mid(1), env, timeoutMs, &out);
     if (output)
         *output = out;
-    return ran;
+    return FExitCode == 0;
 }
 
 bool TProgramCopy::RunAsNobody(const QStringList &args, const QString &prefix, QByteArray *output)
@@ -308,6 +308,7 @@ bool TProgramCopy::RunAsNobody(const QStringList &args, const QString &prefix, Q
     const passwd *nobody = ::getpwnam("nobody");
     if (::getuid() != 0 || !nobody) {
         *output = "only root can run the program as nobody";
+        FExitCode = -1;
         return false;
     }
     OpenFoldersAbove(FDir.path());

@@ -102,11 +102,13 @@ public:
     // read, not write, what root made. False with the reason when that cannot be arranged.
     bool RunAsNobody(const QStringList &args, const QString &prefix, QByteArray *output);
     QByteArray Log() const;  // Vaskimo.log
+    int ExitCode() const { return FExitCode; }  // the last run's; -1 when it timed out or died
     void WriteOptions(const QByteArray &text);  // Options.ini
 
 private:
     bool RunProgram(const QStringList &command, QProcessEnvironment env, QByteArray *output, int timeoutMs);
     QTemporaryDir FDir;
+    int FExitCode = -1;
     QString FExe;
 };
 
