@@ -149,6 +149,10 @@ int main(int argc, char **argv)
         QuietQtMessages();
     if (headless && !platformNamed)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A DISPLAY that cannot be reached (left over in an ssh or screen session) would make Qt abort
+    // an unattended run; with a list Qt goes on to the next platform instead.
+    if (batchWork && !platformNamed && !headless && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramInfo::Name());

@@ -300,6 +300,9 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
                  EXPECT_FALSE(ini.readAll().contains("Language index"));
              }
          }},
+        {"a display that cannot be reached", {"-reg", "-exit"},
+         [](TStage &s) { s.Env.insert("DISPLAY", ":64999"); }, 0, "",
+         [](TStage &, const QByteArray &log) { EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.constData(); }},
         {"no display: auto-start line", {"-s", "-startup"}, nullptr, 3, "no display", noLog},
         {"no display: -exit alone", {"-exit"}, nullptr, 3, "no display", noLog},
         {"no display: help debug switch", {"-debug", "-exit"}, nullptr, 3, "no display", noLog},
