@@ -950,11 +950,18 @@ QByteArray THiveFile::SaveText()
     return out;
 }
 
+namespace {
+QString NotAHiveText(const QString &path)
+{
+    return QStringLiteral("\"%1\" is not a Wine registry file; it is left as it is").arg(path);
+}
+}  // namespace
+
 bool THiveFile::Save(QString *error)
 {
     if (!FWritable) {
         if (error)
-            *error = QStringLiteral("\"%1\" is not a Wine registry file; it is left as it is").arg(FPath);
+            *error = NotAHiveText(FPath);
         // The change goes too: reads show what the file holds, and that is nothing.
         Clear();
         FWritable = false;
@@ -993,7 +1000,7 @@ bool THiveFile::WriteFileAtomically(const QString &path, const QByteArray &text,
 bool THiveFile::CanSave(QString *why) const
 {
     if (!FWritable) {
-        *why = QStringLiteral("\"%1\" is not a Wine registry file; it is left as it is").arg(FPath);
+        *why = NotAHiveText(FPath);
         return false;
     }
     const QFileInfo file(FPath);
