@@ -3,14 +3,11 @@
 #include "platform/LnkReader.h"
 
 #include "platform/CodePage.h"
-
-#include <QFile>
+#include "platform/WinFiles.h"
 
 #include <algorithm>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -356,33 +353,26 @@ bool Parse(const QByteArray &data, TShellLink *out, int ansiCodePage)
 
 bool ReadFile(const QString &hostPath, TShellLink *link, int ansiCodePage)
 {
-    const QByteArray native = QFile::encodeName(hostPath);
-    if (native.isEmpty() || native.contains('\0'))
-        return false;
-    // Not blocking on the open: a FIFO would wait for a writer for ever.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    qint64 size = 0;
+    const int fd = HostFiles::OpenRegularFile(hostPath, MaxFileSize, &size);
     if (fd < 0)
         return false;
-    QByteArray data;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxFileSize;
-    if (ok) {
-        // The file may grow while it is read: never past the limit.
-        data.resize(MaxFileSize + 1);
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            done += n;
+    // The file may grow while it is read: never past the limit.
+    QByteArray data(MaxFileSize + 1, Qt::Uninitialized);
+    qsizetype done = 0;
+    bool ok = true;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
         }
-        ok = ok && done <= MaxFileSize;
-        data.truncate(done);
+        done += n;
     }
+    ok = ok && done <= MaxFileSize;
+    data.truncate(done);
     ::close(fd);
     return ok && Parse(data, link, ansiCodePage);
 }

@@ -2,10 +2,10 @@
 // Summary: PE version-resource reading (Microsoft's PE/COFF format and VS_VERSIONINFO); every offset is checked.
 #include "platform/PeReader.h"
 
+#include "platform/WinFiles.h"
+
 #include <QFile>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -279,12 +279,11 @@ bool ReadVersionInfoFile(const QString &hostPath, TVersionInfo *info)
 {
     // The file lists ask this of every file they show: most are no image, and two bytes say so.
     // Only a regular file is read (opening a FIFO would wait for a writer).
-    const int fd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    qint64 size = 0;
+    const int fd = HostFiles::OpenRegularFile(hostPath, kMaxImage, &size);
     if (fd < 0) return false;
-    struct stat st;
     char magic[2];
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0x40 || st.st_size > kMaxImage ||
-        ::read(fd, magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z' || ::lseek(fd, 0, SEEK_SET) != 0) {
+    if (size < 0x40 || ::read(fd, magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z' || ::lseek(fd, 0, SEEK_SET) != 0) {
         ::close(fd);
         return false;
     }

@@ -355,4 +355,21 @@ bool DiskFreeSpace(const QString &hostPath, qint64 *freeBytes, qint64 *totalByte
     return true;
 }
 
+int OpenRegularFile(const QString &hostPath, qint64 maxSize, qint64 *size)
+{
+    const QByteArray native = QFile::encodeName(hostPath);
+    if (native.isEmpty() || native.contains('\0'))
+        return -1;
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxSize) {
+        ::close(fd);
+        return -1;
+    }
+    *size = qint64(st.st_size);
+    return fd;
+}
+
 }  // namespace HostFiles

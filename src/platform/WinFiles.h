@@ -125,4 +125,8 @@ quint32 Attributes(const QString &hostPath);
 // Free bytes for the user, total bytes and the cluster (block) size of the file system holding
 // hostPath; false when it cannot be read.
 bool DiskFreeSpace(const QString &hostPath, qint64 *freeBytes, qint64 *totalBytes, qint64 *clusterSize);
+// A descriptor open for reading when hostPath is a regular file of at most maxSize bytes, its
+// size in *size; -1 for anything else. The open never waits (a FIFO would wait for a writer for
+// ever). The caller closes it.
+int OpenRegularFile(const QString &hostPath, qint64 maxSize, qint64 *size);
 }
