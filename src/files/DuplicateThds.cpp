@@ -329,12 +329,8 @@ QString AttrText(quint32 attr)
 QString DateText(quint32 dosDate, const TUserLocale &locale)
 {
     // The stamp's fields as they stand: a QDateTime would read the time zone for every file.
-    const quint32 day = dosDate >> 16, clock = dosDate & 0xFFFF;
-    const QDate date(int(day >> 9) + 1980, int(day >> 5 & 15), int(day & 31));
-    const QTime time(int(clock >> 11), int(clock >> 5 & 63), int(clock & 31) * 2);
-    if (date.isValid() && time.isValid())
-        return locale.DateTime(date, time);
-    return locale.DateTime(FileDateToDateTime(dosDate));
+    const TLocalTime t = FileDateFields(dosDate);
+    return locale.DateTime(t.Date, t.Time);
 }
 
 // --- thread base -----------------------------------------------------------------------------

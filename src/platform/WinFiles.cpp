@@ -217,15 +217,21 @@ TLocalTime LocalTimeOf(qint64 msecs)
             QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), int(msecs - seconds * 1000))};
 }
 
-QDateTime FileDateToDateTime(quint32 fileDate)
+TLocalTime FileDateFields(quint32 fileDate)
 {
     const quint32 d = fileDate >> 16;
     const quint32 tm = fileDate & 0xFFFF;
     const QDate date(int(d >> 9) + 1980, int(d >> 5 & 15), int(d & 31));
-    const int hour = int(tm >> 11), minute = int(tm >> 5 & 63), second = int(tm & 31) * 2;
-    if (!date.isValid() || !QTime::isValid(hour, minute, second, 0))
+    const QTime time(int(tm >> 11), int(tm >> 5 & 63), int(tm & 31) * 2);
+    if (!date.isValid() || !time.isValid())
         return {};
-    return QDateTime(date, QTime(hour, minute, second));
+    return {date, time};
+}
+
+QDateTime FileDateToDateTime(quint32 fileDate)
+{
+    const TLocalTime t = FileDateFields(fileDate);
+    return t.Date.isValid() ? QDateTime(t.Date, t.Time) : QDateTime();
 }
 
 namespace WinFiles {

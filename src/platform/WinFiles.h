@@ -83,6 +83,9 @@ struct TLocalTime {
 TLocalTime LocalTimeOf(qint64 msecs);
 // An invalid QDateTime when fileDate holds no real date and time (0, month 13, second 60 ...).
 QDateTime FileDateToDateTime(quint32 fileDate);
+// The same as the fields stand, without a pass through the time zone; both invalid when
+// fileDate holds no real date and time.
+TLocalTime FileDateFields(quint32 fileDate);
 
 namespace WinFiles {
 // All take Windows paths and use prefix (nullptr: TWinePrefix::Current()).
