@@ -230,8 +230,7 @@ QString Usage(const QString &ownFolder)
                "Settings, logs and undo files: %1\n"
                "\n"
                "Exit codes of an unattended run: 0 done; 1 a tool was stopped or failed, or could not\n"
-               "delete all it found (see the log); "
-               "2 the log cannot be written, nothing ran;\n"
+               "delete all it found (see the log); 2 the log cannot be written, nothing ran;\n"
                "3 no display and no tool or browser switch; 4 another Vaskimo is running, nothing ran;\n"
                "130, 143 stopped by SIGINT, SIGTERM.\n")
         .arg(ownFolder);
