@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/DemoPrefix.h"
+#include "support/RunProcess.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -99,7 +100,7 @@ TEST(Install, ReadOnlyInstallWritesToThePerUserFolder)
     if (getuid() == 0) {
         for (const QString &path : {home, run, wine})
             ASSERT_NO_FATAL_FAILURE(GiveToNobody(path));
-        asUser = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", prefix + "/bin/vaskimo"};
+        asUser = TestSupport::AsNobody() + QStringList{prefix + "/bin/vaskimo"};
     }
     ASSERT_EQ(QProcess::execute("chmod", {"-R", "a-w", prefix}), 0);
     const QStringList installed = Tree(prefix);
@@ -110,7 +111,7 @@ TEST(Install, ReadOnlyInstallWritesToThePerUserFolder)
     env.insert("XDG_RUNTIME_DIR", run);
     env.insert("WINEPREFIX", wine);
     auto vaskimo = [&](const QStringList &args) {
-        return asUser.isEmpty() ? RunProcess(prefix + "/bin/vaskimo", args, env) : RunProcess("setpriv", asUser + args, env);
+        return asUser.isEmpty() ? RunProcess(prefix + "/bin/vaskimo", args, env) : RunProcess(asUser.first(), asUser.mid(1) + args, env);
     };
     const QString own = home + "/.config/vaskimo/";
 

@@ -14,6 +14,7 @@
 #include "support/DemoPrefix.h"
 #include "support/PrefixBuilder.h"
 #include "support/ProgramCopy.h"
+#include "support/RunProcess.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -154,7 +155,7 @@ void Unwritable(TStage &stage)
     // nobody's own lock folder.
     const QByteArray run = QFile::encodeName(stage.Program.Dir.filePath("run"));
     ASSERT_EQ(chown(run.constData(), nobody->pw_uid, nobody->pw_gid), 0);
-    stage.Wrapper = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    stage.Wrapper = TestSupport::AsNobody();
 }
 
 // The same, but nobody has a home: the run's files go to its per-user folder there.

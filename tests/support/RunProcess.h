@@ -9,6 +9,13 @@
 
 namespace TestSupport {
 
+// The command words that run a program as the user nobody (only root can): put them before it.
+inline QStringList AsNobody()
+{
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+            QStringLiteral("--clear-groups")};
+}
+
 // The program's exit code; -1 when it does not start, does not end within timeoutMs (it is then
 // killed) or dies of a signal. *out gets what it printed on both channels.
 inline int RunToExit(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,

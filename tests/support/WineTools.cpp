@@ -317,9 +317,7 @@ bool TProgramCopy::RunAsNobody(const QStringList &args, const QString &prefix, Q
     ::chown(QFile::encodeName(FDir.path()).constData(), nobody->pw_uid, nobody->pw_gid);
     while (it.hasNext())
         ::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid, nobody->pw_gid);
-    const QStringList command = {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                 QStringLiteral("--clear-groups"), FExe};
-    return RunProgram(command + args, WineEnvironment(prefix), output, 60000);
+    return RunProgram(AsNobody() + QStringList{FExe} + args, WineEnvironment(prefix), output, 60000);
 }
 
 void OpenFoldersAbove(const QString &path)
