@@ -7,7 +7,6 @@
 #include "files/TypeNames.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
-#include "platform/Registry.h"
 #include "platform/WinFiles.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
@@ -29,7 +28,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMimeDatabase>
 #include <QPainter>
 #include <QPointer>
 #include <QPrinter>

@@ -37,7 +37,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>

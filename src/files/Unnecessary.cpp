@@ -39,7 +39,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>

@@ -83,7 +83,6 @@ QIcon StatusIcon(int image)
     return QIcon(pixmap);
 }
 
-// The undo file's name: what a file name cannot hold becomes a blank.
 QString KeyWithoutSlash(const QString &keyPath)
 {
     QString key = keyPath;
