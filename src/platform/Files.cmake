@@ -2,4 +2,5 @@
 target_sources(platform PRIVATE
   DriveMap.h DriveMap.cpp
   WinFiles.h WinFiles.cpp WinFilesPrefix.cpp
+  DurableFile.h DurableFile.cpp
 )

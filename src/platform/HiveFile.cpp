@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: parsing and byte-faithful saving of Wine's text hive files.
 #include "HiveFile.h"
+#include "DurableFile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -989,12 +989,7 @@ void THiveFile::SetWriter(TWriter writer)
 
 bool THiveFile::WriteFileAtomically(const QString &path, const QByteArray &text, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return DurableFile::Write(path, text, error);
 }
 
 bool THiveFile::CanSave(QString *why) const
