@@ -832,7 +832,9 @@ void TKaksoisIkkuna::WriteLog()
     if (FProgramFolder.isEmpty())
         return;
     if (FRows.isEmpty()) {
-        QFile::remove(LogFileName());
+        QFile old(LogFileName());
+        if (old.exists() && !old.remove())
+            ReportLogFailure(QStringLiteral("Cannot delete \"%1\": %2").arg(LogFileName(), old.errorString()));
         return;
     }
     const TUserLocale locale = TUserLocale::FromRegistry();
@@ -846,7 +848,19 @@ void TKaksoisIkkuna::WriteLog()
               << QString::number(r->SetNumber);
     }
     QString error;
-    Batch::SaveLog(lines, LogFileName(), &error, AnsiCodePage());
+    if (!Batch::SaveLog(lines, LogFileName(), &error, AnsiCodePage()))
+        ReportLogFailure(error);
+}
+
+// A list the log does not hold would be offered again next time as it was before this search.
+void TKaksoisIkkuna::ReportLogFailure(const QString &error)
+{
+    if (FBatchRun || BatchState().FBatchMode) {
+        LogLines({error}, false);
+        BatchState().FBatchFailed = true;
+    } else {
+        MessageBoxes::Error(this, error);
+    }
 }
 
 TKaksoisIkkuna::TOldList TKaksoisIkkuna::ReadOldList() const

@@ -140,6 +140,7 @@ private:
     void DropSmallSets();
     void ShowCounts();
     void WriteLog();
+    void ReportLogFailure(const QString &error);
     // The log's files that are still the files compared, and how many are not.
     struct TOldList {
         QString Created;

@@ -5,6 +5,7 @@
 #include "Crc32.h"
 #include "md5.h"
 
+#include "platform/DurableFile.h"
 #include "platform/WinePrefix.h"
 
 #include <QDir>
@@ -103,14 +104,15 @@ private:
     QFile FFile;
 };
 
+// A chunk or the merge's work file: every write checked, whole on disk when Close returns.
 class TLineWriter
 {
 public:
     explicit TLineWriter(const QString &name) : FFile(name) {}
     void Open()
     {
-        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            Fail(QStringLiteral("Cannot create file %1. %2").arg(FFile.fileName(), FFile.errorString()));
+        if (!FFile.Open())
+            Fail(QStringLiteral("Cannot create file %1. %2").arg(FFile.TargetPath(), FFile.ErrorString()));
     }
     void Write(const QString &line)
     {
@@ -122,19 +124,18 @@ public:
     void Close()
     {
         Flush();
-        FFile.close();
-        if (FFile.error() != QFileDevice::NoError)
-            Fail(QStringLiteral("Cannot write file %1. %2").arg(FFile.fileName(), FFile.errorString()));
+        if (!FFile.Commit())
+            Fail(QStringLiteral("Cannot write file %1. %2").arg(FFile.TargetPath(), FFile.ErrorString()));
     }
 
 private:
     void Flush()
     {
-        if (!FBuffer.isEmpty() && FFile.write(FBuffer) != FBuffer.size())
-            Fail(QStringLiteral("Cannot write file %1. %2").arg(FFile.fileName(), FFile.errorString()));
+        if (!FBuffer.isEmpty() && !FFile.Write(FBuffer))
+            Fail(QStringLiteral("Cannot write file %1. %2").arg(FFile.TargetPath(), FFile.ErrorString()));
         FBuffer.clear();
     }
-    QFile FFile;
+    TDurableFile FFile;
     QByteArray FBuffer;
 };
 
@@ -841,9 +842,9 @@ bool TMergeThd::MergeFiles(const QStringList &inputs, const QString &target)
 
     for (const QString &name : inputs)
         RemoveFile(name);
-    RemoveFile(target);
-    if (!QFile::rename(work, target))
-        Fail(QStringLiteral("Cannot rename file %1 to %2.").arg(work, target));
+    QString why;
+    if (!DurableFile::Rename(work, target, &why))
+        Fail(QStringLiteral("Cannot rename file %1 to %2. %3").arg(work, target, why));
     return true;
 }
 

@@ -90,10 +90,24 @@ bool RenameNoReplace(const QString &from, const QString &to, int *err)
     return false;
 }
 
+// 0, or the errno of the folder's open or fsync.
+int SyncFolderErrno(const QString &folder)
+{
+    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    // Some file systems cannot sync a folder (EINVAL); their renames are as durable as they get.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int err = synced ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
 }  // namespace
 
+// A name being claimed is never a link's: a link there, even a dangling one, is a name taken.
 TDurableFile::TDurableFile(const QString &target, TMode mode, mode_t newFileMode)
-    : FTarget(ResolvedTarget(target)), FMode(mode), FNewFileMode(newFileMode)
+    : FTarget(mode == TMode::CreateNew ? target : ResolvedTarget(target)), FMode(mode), FNewFileMode(newFileMode)
 {
 }
 
@@ -119,11 +133,13 @@ bool TDurableFile::Open()
     FError.clear();
     FWritten = 0;
     struct stat old;
-    const bool exists = ::stat(Native(FTarget).constData(), &old) == 0;
+    const bool exists = ::lstat(Native(FTarget).constData(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return Fail(errno);  // a link loop or a folder that cannot be searched: never guess
     if (exists && FMode == TMode::CreateNew)
         return Fail(EEXIST);
     if (exists && !S_ISREG(old.st_mode))
-        return Fail(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+        return Fail(S_ISDIR(old.st_mode) ? EISDIR : S_ISLNK(old.st_mode) ? ELOOP : EINVAL);
     for (int attempt = 0; attempt < 100 && FFd < 0; ++attempt) {
         FTemporary = TemporaryName(FTarget);
         FFd = ::open(Native(FTemporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
@@ -140,10 +156,10 @@ bool TDurableFile::Open()
     }
     if (exists) {
         // The replacement is the same file to everyone who could read or write the old one.
-        if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(FFd, old.st_uid, old.st_gid) != 0) {
-            // Only root may give a file away; a user's own file keeps its owner anyway.
-        }
-        if (::fchmod(FFd, old.st_mode & 07777) != 0)
+        mode_t keep = old.st_mode & 07777;
+        if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(FFd, old.st_uid, old.st_gid) != 0)
+            keep &= ~mode_t(S_ISUID | S_ISGID);  // only root may give a file away; never set-id bits to another owner
+        if (::fchmod(FFd, keep) != 0)
             return Fail(errno);
     }
     return true;
@@ -165,7 +181,8 @@ bool TDurableFile::Commit()
     if (FFd < 0)
         return FErrno == 0 ? Fail(EBADF) : false;
     // Delayed write errors (a full disk under a cache, an I/O error) surface here, not in write().
-    if (::fsync(FFd) != 0)
+    // EINVAL: a file system that cannot sync at all; what write() took is all it will ever hold.
+    if (::fsync(FFd) != 0 && errno != EINVAL)
         return Fail(errno);
     const int fd = FFd;
     FFd = -1;
@@ -179,11 +196,11 @@ bool TDurableFile::Commit()
         return Fail(errno);
     }
     FTemporary.clear();
-    QString why;
-    if (!DurableFile::SyncFolder(FolderOf(FTarget), &why)) {
+    err = SyncFolderErrno(FolderOf(FTarget));
+    if (err != 0) {
         // The new content is in place and complete; only its survival of a power cut is in doubt.
-        FErrno = EIO;
-        FError = why;
+        FErrno = err;
+        FError = DurableFile::ReasonText(err);
         return false;
     }
     return true;
@@ -227,19 +244,10 @@ bool Rename(const QString &from, const QString &to, QString *error)
 
 bool SyncFolder(const QString &folder, QString *error)
 {
-    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error)
-            *error = ReasonText(errno);
-        return false;
-    }
-    // Some file systems cannot sync a folder (EINVAL); their renames are as durable as they get.
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    const int err = errno;
-    ::close(fd);
-    if (!synced && error)
+    const int err = SyncFolderErrno(folder);
+    if (err != 0 && error)
         *error = ReasonText(err);
-    return synced;
+    return err == 0;
 }
 
 QString ReasonText(int err)

@@ -7,7 +7,9 @@
 // the system's reason ("No space left on device"). QSaveFile is not used: Qt 6.4's commit() reports
 // success after a buffered write failed with ENOSPC and renames the short file over the old one.
 //
-// A target that is a symbolic link is written through the link, as editors do, so the link stays.
+// A target that is a symbolic link is written through the link, as editors do, so the link stays
+// (CreateNew never follows one: a link is a name already taken). A file with further hard links
+// gets a new inode under this name alone; the other names keep the old content.
 // An existing target keeps its permission bits (and its owner, where the process may keep it); a new
 // one gets the mode asked for, less the umask.
 #pragma once
@@ -33,7 +35,8 @@ public:
     bool Open();
     bool Write(const char *data, qsizetype size);
     bool Write(const QByteArray &data) { return Write(data.constData(), data.size()); }
-    // Ends the write: true only when the whole file is on disk under the target's name.
+    // Ends the write: true only when the whole file is on disk under the target's name. When only the
+    // folder's sync fails, the new content is already in place (a power cut might still lose it).
     bool Commit();
     // Removes the temporary file; the target stays as it was.
     void Cancel();

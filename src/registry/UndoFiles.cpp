@@ -5,11 +5,11 @@
 #include "registry/AnsiText.h"
 
 #include "platform/CommaText.h"
+#include "platform/DurableFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace UndoFiles {
 
@@ -217,14 +217,7 @@ bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *er
     QByteArray bytes;
     if (!EncodeLines(lines, &bytes, error))
         return false;
-    QSaveFile file(hostPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return DurableFile::Write(hostPath, bytes, error);
 }
 
 QString BaseName(const QString &name)

@@ -83,8 +83,9 @@ bool IsLossless(const QString &text);
 // The ANSI bytes, CR LF after every line; false (and *error) when a character cannot be encoded.
 bool EncodeLines(const QStringList &lines, QByteArray *bytes, QString *error);
 
-// Writes lines to the host file hostPath atomically (a temporary file beside it, then a rename):
-// a failed write leaves the old file as it was. False with *error.
+// Writes lines to the host file hostPath whole and on disk, or not at all: a failed write leaves the
+// old file as it was. False with *error: the reason alone ("No space left on device"), or the
+// character the code page cannot hold.
 bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *error);
 
 // A file name made of an entry's name: the characters a Windows file name cannot hold (and the

@@ -4,11 +4,11 @@
 
 #include "platform/CodePage.h"
 #include "platform/CommaText.h"
+#include "platform/DurableFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -365,13 +365,12 @@ bool SaveLog(const QStringList &lines, const QString &path, QString *error, int 
     // One conversion for the whole text: a converter opened per line cost more than the writing
     // when a log holds tens of thousands of lines ("Duplicat.log").
     const QByteArray bytes = lines.isEmpty() ? QByteArray() : EncodeAnsi(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), codePage);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString why;
+    if (DurableFile::Write(path, bytes, &why))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, why);
+    return false;
 }
 
 } // namespace Batch

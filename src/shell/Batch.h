@@ -106,6 +106,6 @@ bool CanWriteLog(const QString &path, QString *error);
 // asked for but the log could not be written; a tool that the user stopped keeps the window open.
 TBatchEnd EndOfRun(const TBatchOutcome &outcome, bool aborted, bool alwaysEnds, int signal);
 
-// One line per entry, each ended by CR LF; replaces the file atomically.
+// One line per entry, each ended by CR LF; the old file stays whole when the new one cannot be written.
 bool SaveLog(const QStringList &lines, const QString &path, QString *error, int codePage = 1252);
 }

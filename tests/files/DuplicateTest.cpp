@@ -99,6 +99,18 @@ protected:
         return Listed(w);
     }
 
+    // "-dup" as the main window starts it; returns when the window has closed itself.
+    void RunBatch(TKaksoisIkkuna &w)
+    {
+        Configure(w);
+        w.BatchState().FBatchMode = true;
+        w.BatchState().FBatchSwitch = "-dup";
+        w.show();
+        w.StartBatch("-dup");
+        for (int i = 0; i < 2000 && w.isVisible(); ++i)
+            QTest::qWait(5);
+    }
+
     TPrefixBuilder Builder;
     QTemporaryDir Program;
 };
@@ -401,13 +413,7 @@ TEST_F(DuplicateWindow, BatchRunLogsAndCloses)
 {
     TScopedHandlers handlers;
     TKaksoisIkkuna w(nullptr, Program.path());
-    Configure(w);
-    w.BatchState().FBatchMode = true;
-    w.BatchState().FBatchSwitch = "-dup";
-    w.show();
-    w.StartBatch("-dup");
-    for (int i = 0; i < 2000 && w.isVisible(); ++i)
-        QTest::qWait(5);
+    RunBatch(w);
     EXPECT_FALSE(w.isVisible());
     const QStringList log = w.BatchState().FLog;
     ASSERT_EQ(log.size(), 6);
@@ -416,6 +422,29 @@ TEST_F(DuplicateWindow, BatchRunLogsAndCloses)
     EXPECT_EQ(log.at(3), "Started searching duplicate files");
     EXPECT_EQ(log.at(5), "Found 5 files!");
     EXPECT_TRUE(handlers.Shown.isEmpty());
+}
+
+// A list that "Duplicat.log" cannot take is said, in a box or (unattended) in the log, and fails the run.
+TEST_F(DuplicateWindow, ALogThatCannotBeWrittenIsReported)
+{
+    for (const bool batch : {false, true}) {
+        SCOPED_TRACE(batch ? "batch" : "window");
+        TScopedHandlers handlers;
+        QTemporaryDir program;
+        ASSERT_TRUE(QDir(program.path()).mkdir("Duplicat.log"));  // a name the log cannot take
+        TKaksoisIkkuna w(nullptr, program.path());
+        const QString expected = QStringLiteral("Cannot write \"%1\": Is a directory").arg(w.LogFileName());
+        if (batch) {
+            RunBatch(w);
+            EXPECT_TRUE(w.BatchState().FLog.contains(expected)) << w.BatchState().FLog.join(" | ").toStdString();
+            EXPECT_TRUE(w.BatchState().FBatchFailed);
+            EXPECT_TRUE(w.BatchState().FLog.contains("Found 5 files!"));
+            EXPECT_TRUE(handlers.Shown.isEmpty());
+        } else {
+            EXPECT_EQ(FirstSearch(w), FoundSets);
+            EXPECT_EQ(handlers.Shown, QStringList{expected});
+        }
+    }
 }
 
 TEST_F(DuplicateWindow, DupSwitchFromTheMainWindowRunsToTheEnd)

@@ -4,6 +4,7 @@
 #include "files/DuplicateThds.h"
 #include "files/md5.h"
 #include "support/Pattern.h"
+#include "support/SmallDisk.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -832,4 +833,54 @@ TEST(Scan, AChunkThatCannotBeWrittenEndsTheScanWithItsError)
     EXPECT_EQ(error, -1);
     EXPECT_TRUE(text.contains(QStringLiteral("Duplicat.tmp.000"))) << text.toStdString();
     EXPECT_TRUE(chunks.isEmpty());
+}
+
+// Chunks and the merge's output on a full disk: the stage ends with the file and the system's
+// reason, and leaves no temporary file behind (neither a chunk nor a half-written one).
+TEST(Stages, AFullDiskEndsTheStageWithTheReasonAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("tree"));
+    for (int i = 0; i < 5; ++i)
+        WriteFile(root + QStringLiteral("/f%1").arg(i), "x");
+    for (const bool merge : {false, true}) {
+        SCOPED_TRACE(merge ? "merge" : "scan");
+        TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+        VASKIMO_NEED_DISK(disk);
+        const QString base = disk.Path() + QStringLiteral("/Duplicat.tmp");
+        QStringList chunks;
+        if (merge) {
+            for (int c = 0; c < 2; ++c) {
+                chunks << ChunkName(base, c);
+                WriteLines(chunks.last(), {QStringLiteral("f%1?D:*00000001").arg(c)});
+            }
+        }
+        ASSERT_TRUE(disk.Fill());
+        QObject owner;
+        QEventLoop loop;
+        int error = 0;
+        QString text;
+        TSharedThd *stage = nullptr;
+        if (merge) {
+            stage = new TMergeThd(&owner, base, {}, {}, chunks);
+        } else {
+            TScanRequest request;
+            request.Folders = {QStringLiteral("D:")};
+            request.ChunkLines = 2;
+            stage = new TScanFilThd(&owner, base, {}, {}, request, std::make_shared<TFixtureLayer>(root));
+        }
+        stage->OnTerminate = [&](TSharedThd *t) {
+            error = t->GetErrorCode();
+            text = t->GetErrorText();
+            loop.quit();
+        };
+        stage->Start();
+        loop.exec();
+        EXPECT_EQ(error, -1);
+        EXPECT_TRUE(text.contains(merge ? QStringLiteral("Duplicat.tmp.$$$") : QStringLiteral("Duplicat.tmp.000")))
+            << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("No space left on device"))) << text.toStdString();
+        disk.Unfill();
+        EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "temporaries left";
+    }
 }

@@ -70,8 +70,21 @@ TEST(DurableFile, ReplacesKeepsModeWritesThroughLinksAndClaimsNewNames)
     EXPECT_EQ(ReadAll(target), "through the link");
     ASSERT_TRUE(DurableFile::Write(dir.filePath("fresh.trashinfo"), "info", &why, TDurableFile::TMode::CreateNew));
     EXPECT_EQ(ReadAll(dir.filePath("fresh.trashinfo")), "info");
+    // Claiming a name never writes through a link, even one that leads nowhere yet.
+    const QString planted = dir.filePath("planted.trashinfo");
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), planted));
+    EXPECT_FALSE(DurableFile::Write(planted, "info", &why, TDurableFile::TMode::CreateNew));
+    EXPECT_EQ(why, "File exists");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("elsewhere")));
 
-    EXPECT_EQ(Entries(dir.path()).size(), 4) << qPrintable(Entries(dir.path()).join(' '));
+    // A link that leads to itself is refused with its reason, and stays.
+    const QString loop = dir.filePath("loop.reg");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    EXPECT_FALSE(DurableFile::Write(loop, "x", &why));
+    EXPECT_EQ(why, "Too many levels of symbolic links");
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+
+    EXPECT_EQ(Entries(dir.path()).size(), 6) << qPrintable(Entries(dir.path()).join(' '));
 }
 
 // The fault this writer exists for: on a full disk the old file must stay whole, and the caller must

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/PrefixBuilder.h"
+#include "support/SmallDisk.h"
 
 namespace {
 
@@ -172,6 +173,25 @@ TEST(UndoFiles, FailedRewriteInMissingFolderChangesNothing)
     QString error;
     EXPECT_FALSE(UndoFiles::SaveUndoText(dir.filePath("no/such/VKUndo01.reg"), {"REGEDIT4"}, &error));
     EXPECT_FALSE(QFile::exists(dir.filePath("no")));
+}
+
+// The undo text of a delete must be whole on disk before anything goes; on a full disk the caller
+// hears the system's reason and an earlier file of this run keeps what it held.
+TEST(UndoFiles, FullDiskKeepsTheEarlierFileAndSaysWhy)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    const QString path = disk.Path() + "/VKUndo01.reg";
+    const QStringList first{"REGEDIT4", "", UndoFiles::KeyLine("HKEY_CURRENT_USER", "Software\\A"), UndoFiles::StringLine("v", "1")};
+    QString error;
+    ASSERT_TRUE(UndoFiles::SaveUndoText(path, first, &error)) << qPrintable(error);
+    const QByteArray before = ReadAll(path);
+    ASSERT_TRUE(disk.Fill());
+    EXPECT_FALSE(UndoFiles::SaveUndoText(path, first + QStringList{UndoFiles::StringLine("w", "2")}, &error));
+    EXPECT_EQ(error, "No space left on device");
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_FALSE(UndoFiles::SaveUndoText(disk.Path() + "/VKUndo02.reg", first, &error));
+    EXPECT_FALSE(QFile::exists(disk.Path() + "/VKUndo02.reg"));
 }
 
 TEST(UndoFiles, RotationKeepsLevelsFiles)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the batch routine over fake tools: order, dropped and repeated switches, abort, failures, the log bytes.
 #include "shell/Batch.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -189,6 +190,29 @@ TEST(Batch, FailuresAreLoggedAndTheLogIsSaved)
         EXPECT_TRUE(program.Ran.isEmpty()) << "a run whose log cannot be written must not start";
         EXPECT_TRUE(outcome.NothingRun);
     }
+}
+
+// The probe before the run can still make an empty file on a full disk; the save itself fails, and
+// the log of earlier runs must survive it whole.
+TEST(Batch, ALogOnAFullDiskKeepsTheEarlierLogAndSaysWhy)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    const QString logFile = disk.Path() + "/Vaskimo.log";
+    {
+        QFile f(logFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier run\r\n");
+    }
+    ASSERT_TRUE(disk.Fill());
+    TBatchState state;
+    TFakeProgram program;
+    program.State = &state;
+    const TBatchOutcome outcome = Batch::Run(state, "-dup -exit", "vaskimo", logFile, program.Actions());
+    EXPECT_FALSE(outcome.LogSaved);
+    EXPECT_EQ(outcome.SaveError, QStringLiteral("Cannot write \"%1\": No space left on device").arg(logFile));
+    EXPECT_EQ(ReadAll(logFile), QByteArray("earlier run\r\n"));
+    EXPECT_EQ(Batch::EndOfRun(outcome, false, false, 0).Code, ExitCode::LogNotWritten);
 }
 
 TEST(Batch, SwitchOrderIgnoresTheUserCollation)
