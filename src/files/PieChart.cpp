@@ -2,12 +2,14 @@
 // Summary: the pie chart: layout as one picture, QPainter drawing, hit-testing, saving and printing.
 #include "files/PieChart.h"
 
+#include "platform/DurableFile.h"
+
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
-#include <QSaveFile>
 
 #include <cmath>
 #include <numbers>
@@ -16,17 +18,6 @@ namespace {
 
 constexpr int FullCircle = 5760;  // all angles are in 16ths of degrees
 constexpr int LeaderLength = 10;
-
-bool WriteFile(const QString &fileName, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
-}
 
 // Pictures are measured in pixels: the font is given its size in pixels at 96 per inch.
 int PixelHeight(const QFont &font)
@@ -285,23 +276,24 @@ bool TPieChart::SaveBitmap(const QString &fileName, QString *error) const
         QPainter painter(&image);
         Render(picture, painter);
     }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP") || !file.commit()) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("The picture could not be made");
         return false;
     }
-    return true;
+    return DurableFile::Write(fileName, bytes, error);
 }
 
 bool TPieChart::SaveEmf(const QString &fileName, QString *error) const
 {
-    return WriteFile(fileName, Metafile::WriteEmf(Picture(PictureSize())), error);
+    return DurableFile::Write(fileName, Metafile::WriteEmf(Picture(PictureSize())), error);
 }
 
 bool TPieChart::SaveWmf(const QString &fileName, int codePage, QString *error) const
 {
-    return WriteFile(fileName, Metafile::WriteWmf(Picture(PictureSize()), codePage), error);
+    return DurableFile::Write(fileName, Metafile::WriteWmf(Picture(PictureSize()), codePage), error);
 }
 
 bool TPieChart::Print(QPrinter &printer) const

@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -138,11 +137,8 @@ int main(int argc, char **argv)
         writer.ContextMap(ReadMap(parser.value(map), files));
     for (auto it = files.begin(); it != files.end(); ++it)
         writer.Add(it.key(), ReadAll(it.value()));
-    const QByteArray chm = writer.Build();
-    if (chm.isEmpty())
-        Fail(QStringLiteral("the files do not fit a CHM directory: too many, or a name too long"));
-    QSaveFile out(parser.value(output));
-    if (!out.open(QIODevice::WriteOnly) || out.write(chm) != chm.size() || !out.commit())
-        Fail(QStringLiteral("cannot write %1: %2").arg(parser.value(output), out.errorString()));
+    QString why;
+    if (!writer.Save(parser.value(output), &why))
+        Fail(QStringLiteral("cannot write %1: %2").arg(parser.value(output), why));
     return 0;
 }

@@ -2,7 +2,7 @@
 // Summary: the CHM writer, after the publicly documented ITSF/ITSP/PMGL/PMGI layout.
 #include "help/ChmWriter.h"
 
-#include <QSaveFile>
+#include "platform/DurableFile.h"
 
 #include <algorithm>
 
@@ -247,11 +247,13 @@ QByteArray TChmWriter::Build() const
     return file;
 }
 
-bool TChmWriter::Save(const QString &hostPath) const
+bool TChmWriter::Save(const QString &hostPath, QString *error) const
 {
     const QByteArray bytes = Build();
-    if (bytes.isEmpty())
+    if (bytes.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the files do not fit a CHM directory: too many, or a name too long");
         return false;
-    QSaveFile f(hostPath);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+    }
+    return DurableFile::Write(hostPath, bytes, error);
 }

@@ -24,7 +24,8 @@ public:
     // Empty when the files cannot be listed: a name too long for a listing chunk, or more
     // listing chunks than one index chunk can name.
     QByteArray Build() const;
-    bool Save(const QString &hostPath) const;
+    // The whole file on disk, or the old one as it was; false with *error (the reason).
+    bool Save(const QString &hostPath, QString *error = nullptr) const;
 
 private:
     QList<QPair<QString, QByteArray>> FFiles;

@@ -6,9 +6,9 @@ target_include_directories(help_core PRIVATE ${CHM_INCLUDE_DIR})
 target_link_libraries(help_core PRIVATE ${CHM_LIBRARY})
 target_sources(help_core PRIVATE hh.h hh.cpp hh_funcs.h hh_funcs.cpp)
 target_sources(help_ui PRIVATE HelpViewer.h HelpViewer.cpp)
-# The CHM writer and vkchm, the build's help compiler (QtCore only, so it builds before the windows).
+# The CHM writer and vkchm, the build's help compiler (QtCore and the platform only, so it builds before the windows).
 add_library(chm_writer STATIC ChmWriter.h ChmWriter.cpp)
-target_link_libraries(chm_writer PUBLIC Qt6::Core PRIVATE common_cfg)
+target_link_libraries(chm_writer PUBLIC Qt6::Core PRIVATE platform common_cfg)
 target_include_directories(chm_writer PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
 add_executable(vkchm ChmCompile.cpp)
 target_link_libraries(vkchm PRIVATE chm_writer common_cfg)

@@ -18,6 +18,14 @@
 #include <QSysInfo>
 #include <QUuid>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 AppHelp::THandler &CurrentHandler()
@@ -168,11 +176,32 @@ void TDLogFile::Log(const QString &text, const QList<TFormatArg> &args)
         line.remove(0, 1);
     else if (FTimeStamp)
         line = QLocale().toString(QTime::currentTime(), QLocale::LongFormat) + QStringLiteral("   ") + line;
-    QFile f(FPath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+    // A diagnostic log grows line by line; rewriting it whole for each line would cost more than
+    // the help it records. The system's own answer to the append is the one read.
+    const int fd = ::open(QFile::encodeName(FPath).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
         return;
-    f.write(EncodeAnsi(line, FCodePage) + "\r\n");
-    f.flush();
+    struct stat st;
+    const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+    const QByteArray bytes = EncodeAnsi(line, FCodePage) + "\r\n";
+    qsizetype done = 0;
+    int err = 0;
+    while (done < bytes.size() && err == 0) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            err = n == 0 ? ENOSPC : errno;
+    }
+    if (err != 0 && before >= 0 && ::ftruncate(fd, before) != 0) {
+        // The torn line stays; the report below still says the log is incomplete.
+    }
+    ::close(fd);
+    if (err != 0 && !FWriteFailed) {
+        FWriteFailed = true;
+        std::fprintf(stderr, "Vaskimo: cannot write the help log %s: %s\n", qPrintable(FPath),
+                     std::strerror(err));
+    }
 }
 
 void TDLogFile::Error(const QString &text, const QList<TFormatArg> &args)

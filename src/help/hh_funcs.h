@@ -59,7 +59,8 @@ public:
     bool DebugMode() const { return FDebugMode; }
 
     // Only in debug mode. Without arguments the text is written as it is; "-" and "=" become
-    // separator lines, a leading "!" is dropped and such lines get no time stamp.
+    // separator lines, a leading "!" is dropped and such lines get no time stamp. Each line is
+    // appended whole or not at all; the first line that cannot be is reported on standard error.
     void Log(const QString &text, const QList<TFormatArg> &args = {});
     // Shown in a message box always, written in debug mode.
     void Error(const QString &text, const QList<TFormatArg> &args = {});
@@ -72,6 +73,7 @@ private:
     bool FHeader;
     bool FAppend;
     int FCodePage;
+    bool FWriteFailed = false;
 };
 
 // What the help module gathers at start.

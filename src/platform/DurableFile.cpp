@@ -143,7 +143,7 @@ bool TDurableFile::Open()
     for (int attempt = 0; attempt < 100 && FFd < 0; ++attempt) {
         FTemporary = TemporaryName(FTarget);
         FFd = ::open(Native(FTemporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                     exists ? 0600 : FNewFileMode);
+                     exists || FExactMode != mode_t(-1) ? 0600 : FNewFileMode);
         if (FFd < 0 && errno != EEXIST) {
             const int err = errno;
             FTemporary.clear();
@@ -154,7 +154,10 @@ bool TDurableFile::Open()
         FTemporary.clear();
         return Fail(EEXIST);
     }
-    if (exists) {
+    if (FExactMode != mode_t(-1)) {
+        if (::fchmod(FFd, FExactMode) != 0)
+            return Fail(errno);
+    } else if (exists) {
         // The replacement is the same file to everyone who could read or write the old one.
         mode_t keep = old.st_mode & 07777;
         if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(FFd, old.st_uid, old.st_gid) != 0)

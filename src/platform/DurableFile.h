@@ -32,6 +32,10 @@ public:
     TDurableFile(const TDurableFile &) = delete;
     TDurableFile &operator=(const TDurableFile &) = delete;
 
+    // Before Open: the file gets exactly this mode, also when it replaces a file whose mode was wider
+    // (a file that holds a secret: 0600).
+    void SetExactMode(mode_t mode) { FExactMode = mode; }
+
     bool Open();
     bool Write(const char *data, qsizetype size);
     bool Write(const QByteArray &data) { return Write(data.constData(), data.size()); }
@@ -55,6 +59,7 @@ private:
     QString FTarget;
     TMode FMode;
     mode_t FNewFileMode;
+    mode_t FExactMode = mode_t(-1);
     QString FTemporary;
     int FFd = -1;
     qint64 FWritten = 0;

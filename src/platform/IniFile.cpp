@@ -3,9 +3,9 @@
 #include "platform/IniFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/DurableFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -445,16 +445,11 @@ bool TIniFile::UpdateFile()
         FError = QStringLiteral("Cannot write %1: %2").arg(FFileName, error);
         return false;
     }
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        FError = QStringLiteral("Cannot write %1: %2").arg(FFileName, file.errorString());
-        return false;
-    }
+    TDurableFile file(FFileName);
     if (FOwnerOnly)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        FError = QStringLiteral("Cannot write %1: %2").arg(FFileName, file.errorString());
-        file.cancelWriting();
+        file.SetExactMode(0600);
+    if (!file.Open() || !file.Write(bytes) || !file.Commit()) {
+        FError = QStringLiteral("Cannot write %1: %2").arg(FFileName, file.ErrorString());
         return false;
     }
     FModified = false;

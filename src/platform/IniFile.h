@@ -27,7 +27,7 @@ public:
     explicit TIniFile(const QString &fileName, int codePage = 0);
 
     const QString &FileName() const { return FFileName; }
-    // Files holding secrets are written readable by their owner only (0600).
+    // Files holding secrets are written readable by their owner only (0600), also when they were not.
     void SetOwnerOnly(bool ownerOnly) { FOwnerOnly = ownerOnly; }
     bool Modified() const { return FModified; }
     // The text of the last failure of the load or of UpdateFile; empty when none.
@@ -51,8 +51,9 @@ public:
     void DeleteKey(const QString &section, const QString &key);  // every line of that key
     void EraseSection(const QString &section);                   // with its keys and comments
 
-    // Writes the whole file atomically (a temporary file beside it, then a rename). False, with
-    // ErrorString() set, when it cannot be written or a character has no byte in the code page.
+    // Writes the whole file through the checked writer: all of it on disk, or the old file as it was.
+    // False, with ErrorString() ("Cannot write <file>: <reason>"), when it cannot be written or a
+    // character has no byte in the code page.
     bool UpdateFile();
     // Whether the file's encoding has a byte for every character of text.
     bool CanHold(const QString &text) const;

@@ -2,6 +2,8 @@
 // Summary: moving items into the freedesktop.org Trash with their .trashinfo files.
 #include "platform/Trash.h"
 
+#include "platform/DurableFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,8 +68,9 @@ QString FittingName(const QString &name, const QString &tag)
 // Without a corresponding file or directory in files/, an existing .trashinfo is worthless,
 // but someone may still be about to fill it: never reuse a name that either folder holds.
 // The name itself, then name.2 to name.9 as other trash tools name them, then a random tag:
-// however many items of one name the trash holds, a free name takes a few tries.
-int ReserveInfo(const QString &trash, const QString &name, QString *chosen)
+// however many items of one name the trash holds, a free name takes a few tries. The info file
+// claims its name only once it is whole on disk, and never replaces one that appeared meanwhile.
+bool WriteInfo(const QString &trash, const QString &name, const QByteArray &info, QString *chosen, QString *why)
 {
     constexpr int Numbered = 9, Random = 64;
     for (int n = 1; n <= Numbered + Random; ++n) {
@@ -79,31 +81,18 @@ int ReserveInfo(const QString &trash, const QString &name, QString *chosen)
         struct stat st;
         if (Lstat(trash + "/files/" + candidate, &st))
             continue;
-        const int fd = ::open(Native(trash + "/info/" + candidate + ".trashinfo").constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
+        TDurableFile file(trash + "/info/" + candidate + ".trashinfo", TDurableFile::TMode::CreateNew, 0600);
+        if (file.Open() && file.Write(info) && file.Commit()) {
             *chosen = candidate;
-            return fd;
+            return true;
         }
-        if (errno != EEXIST)
-            return -1;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-bool WriteAll(int fd, const QByteArray &data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+        if (file.Error() != EEXIST) {
+            *why = file.ErrorString();
             return false;
-        done += n;
+        }
     }
-    return true;
+    *why = DurableFile::ReasonText(EEXIST);
+    return false;
 }
 
 bool Fail(QString *error, const QString &text)
@@ -164,23 +153,16 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
     if (path == trash || path.startsWith(trash + "/"))
         return Fail(error, QStringLiteral("%1 is inside the trash").arg(path));
 
-    QString name;
-    const int fd = ReserveInfo(trash, QFileInfo(path).fileName(), &name);
-    if (fd < 0)
-        return Fail(error, QStringLiteral("cannot create a trash info file in %1").arg(trash));
-    const QString infoPath = trash + "/info/" + name + ".trashinfo";
     const QByteArray info = "[Trash Info]\nPath=" + Native(path).toPercentEncoding("/") + "\nDeletionDate="
                             + QDateTime::currentDateTime().toString("yyyy-MM-ddThh:mm:ss").toLatin1() + "\n";
-    const bool written = WriteAll(fd, info);
-    ::close(fd);
-    if (!written) {
-        ::unlink(Native(infoPath).constData());
-        return Fail(error, QStringLiteral("cannot write %1").arg(infoPath));
-    }
+    QString name, why;
+    if (!WriteInfo(trash, QFileInfo(path).fileName(), info, &name, &why))
+        return Fail(error, QStringLiteral("cannot create a trash info file in %1: %2").arg(trash, why));
+    const QString infoPath = trash + "/info/" + name + ".trashinfo";
     if (::rename(Native(path).constData(), Native(trash + "/files/" + name).constData()) != 0) {
-        const int why = errno;
+        const int err = errno;
         ::unlink(Native(infoPath).constData());
-        return Fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(why))));
+        return Fail(error, QStringLiteral("%1: %2").arg(path, DurableFile::ReasonText(err)));
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include "shell/Listing.h"
 
 #include "platform/CodePage.h"
+#include "platform/DurableFile.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/MessageBoxes.h"
@@ -20,7 +21,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
-#include <QSaveFile>
 #include <QTreeView>
 
 #include <algorithm>
@@ -438,10 +438,9 @@ TListingResult SaveListViewHtml(QTreeView *view, const QString &fileName, const 
     put("</body>");
     put("</html>");
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
-        MessageBoxes::Error(parent, QStringLiteral("The listing could not be saved to \"%1\":\r\n%2")
-                                        .arg(fileName, file.errorString()));
+    QString why;
+    if (!DurableFile::Write(fileName, out, &why)) {
+        MessageBoxes::Error(parent, QStringLiteral("The listing could not be saved to \"%1\":\r\n%2").arg(fileName, why));
         return TListingResult::Failed;
     }
     return TListingResult::Done;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the pie chart: slice angles that add up to the circle, hit-testing, labels and the bitmap.
 #include "files/PieChart.h"
+#include "support/SmallDisk.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -149,6 +152,43 @@ TEST(PieChart, SlicesThinnerThanAPixelAreLeftOutOfThePicture)
             if (item.Kind == TPictureItem::Pie)
                 spans << qMakePair(item.Fill, item.SpanAngle);
         EXPECT_EQ(spans, r.expected);
+    }
+}
+
+// A chart saved over an older picture on a full disk: the older picture stays, the reason is given.
+TEST(PieChart, EachFormatOnAFullDiskKeepsTheOldPictureAndSaysWhy)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    TPieChart chart;
+    chart.resize(300, 200);
+    chart.Series1.Add(1, "a", 0x0000FF);
+    chart.Series1.Add(2, "b", 0xFF0000);
+    const struct {
+        const char *Name;
+        std::function<bool(const QString &, QString *)> Save;
+    } formats[] = {
+        {"chart.bmp", [&](const QString &f, QString *e) { return chart.SaveBitmap(f, e); }},
+        {"chart.emf", [&](const QString &f, QString *e) { return chart.SaveEmf(f, e); }},
+        {"chart.wmf", [&](const QString &f, QString *e) { return chart.SaveWmf(f, 1252, e); }},
+    };
+    for (const auto &format : formats) {
+        const QString file = disk.Path() + u'/' + QLatin1String(format.Name);
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("older picture");
+        old.close();
+    }
+    ASSERT_TRUE(disk.Fill());
+    for (const auto &format : formats) {
+        SCOPED_TRACE(format.Name);
+        const QString file = disk.Path() + u'/' + QLatin1String(format.Name);
+        QString error;
+        EXPECT_FALSE(format.Save(file, &error));
+        EXPECT_EQ(error, "No space left on device");
+        QFile kept(file);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "older picture");
     }
 }
 

@@ -2,6 +2,7 @@
 // Summary: tests of the help hook, the debug switch and "HHDebug.txt", topic addresses and the xchm start.
 #include "ChmBuilder.h"
 #include "help/hh_funcs.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,9 @@
 
 #include <ostream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -183,6 +186,29 @@ TEST_F(HelpModule, LogLinesSeparatorsAndUnformattedText)
     TDLogFile again(path, true, false, false, true);
     again.Log(QStringLiteral("more"));
     EXPECT_TRUE(ReadText(path).endsWith(QLatin1String("sure\r\nmore\r\n")));
+}
+
+// A line that does not fit on the disk leaves no torn line in the log, and says so once.
+TEST_F(HelpModule, ALogLineThatDoesNotFitLeavesTheLogWholeAndIsReportedOnce)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    const QString path = disk.Path() + QStringLiteral("/HHDebug.txt");
+    TDLogFile log(path, true, false, false);
+    log.Log(QStringLiteral("first"));
+    ASSERT_TRUE(disk.Fill());
+    const QString caught = FDir.filePath(QStringLiteral("stderr.txt"));
+    const int saved = ::dup(2);
+    const int into = ::open(QFile::encodeName(caught).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(into, 2);
+    log.Log(QString(20000, u'x'));  // more than the room left in the file's last page
+    log.Log(QString(20000, u'y'));
+    ::dup2(saved, 2);
+    ::close(into);
+    ::close(saved);
+    EXPECT_EQ(ReadText(path), QStringLiteral("first\r\n"));
+    EXPECT_EQ(ReadText(caught),
+              QStringLiteral("Vaskimo: cannot write the help log %1: No space left on device\n").arg(path));
 }
 
 TEST_F(HelpModule, LogInAFolderThatIsNotThereGoesToTheTemporaryFolder)

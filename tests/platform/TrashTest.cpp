@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: items moved to a freedesktop.org Trash in a temporary home, and restored from it.
 #include "platform/Trash.h"
+#include "support/SmallDisk.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -200,6 +201,26 @@ TEST(TrashOtherFileSystem, GoesToTheTrashAtTheTopOfItsMount)
     EXPECT_TRUE(QFileInfo::exists(item));
     if (!existed)
         QDir(topTrash).removeRecursively();
+}
+
+// An item whose info file cannot be written stays where it was: a trash entry that cannot be
+// restored would be a deletion.
+TEST(TrashFullDisk, TheItemStaysAndNoInfoIsLeft)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    const QString item = disk.Path() + "/work/keep.tmp";
+    Write(item, "keep me");
+    const TTrash trash(disk.Path() + "/Trash");
+    QString error;
+    ASSERT_TRUE(trash.MoveToTrash(disk.Path() + "/work", &error)) << "the trash folders are made: " << error.toStdString();
+    ASSERT_TRUE(Restore(disk.Path() + "/Trash", "work"));
+    ASSERT_TRUE(disk.Fill());
+    EXPECT_FALSE(trash.MoveToTrash(item, &error));
+    EXPECT_TRUE(error.endsWith(": No space left on device")) << error.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(item));
+    EXPECT_EQ(QDir(disk.Path() + "/Trash/info").entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(disk.Path() + "/Trash/files").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 TEST(TrashHome, FollowsXdgDataHome)

@@ -6,6 +6,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Tulosta.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/SmallDisk.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -146,6 +147,21 @@ TEST_F(ListingTest, SavedListingMatchesGoldenBytes)
     EXPECT_EQ(ReadAll(file), Golden({0, 1, 2, 3}));
     EXPECT_TRUE(Questions.isEmpty()) << "nothing selected: nothing to ask";
     EXPECT_TRUE(Boxes.Shown.isEmpty());
+}
+
+TEST_F(ListingTest, ASaveOnAFullDiskKeepsTheEarlierListingAndSaysWhy)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    TListFixture f;
+    const QString file = disk.Path() + "/list.htm";
+    Answer(TListingRows::All);
+    ASSERT_EQ(SaveListViewHtml(&f.View, file, "Invalid entries & <more>", nullptr, 1252), TListingResult::Done);
+    ASSERT_TRUE(disk.Fill());
+    f.Model.removeRows(0, 1);
+    EXPECT_EQ(SaveListViewHtml(&f.View, file, "Invalid entries & <more>", nullptr, 1252), TListingResult::Failed);
+    EXPECT_EQ(ReadAll(file), Golden({0, 1, 2, 3}));
+    EXPECT_EQ(Boxes.Shown, QStringList{"The listing could not be saved to \"" + file + "\":\r\nNo space left on device"});
 }
 
 TEST_F(ListingTest, SelectionQuestionChoosesRows)

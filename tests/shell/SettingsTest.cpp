@@ -3,6 +3,7 @@
 #include "shell/Settings.h"
 
 #include "crypto/Encryption.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -397,6 +398,26 @@ TEST_F(SettingsTest, ATextWithoutBytesInTheCodePageKeepsItsStoredValueAndTheRest
         EXPECT_TRUE(again.FHideToTray);
         EXPECT_EQ(again.FProxyPassword, c.Key == QByteArray("Proxy password") ? QStringLiteral("old") : s.FProxyPassword);
     }
+}
+
+// The fault users met: on a full disk a save left Options.ini with the window size alone.
+TEST_F(SettingsTest, ASaveOnAFullDiskKeepsTheWholeOldFileAndSaysWhy)
+{
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    FPath = disk.Path() + QStringLiteral("/Options.ini");
+    WriteFile("[General]\r\nLanguage index=1\r\nLanguage=Suomi\r\n[Registry]\r\nUndo levels=5\r\n");
+    const QByteArray before = FileText();
+    ASSERT_TRUE(disk.Fill());
+    TSettings s = Read();
+    s.FHideToTray = true;
+    QString error;
+    EXPECT_FALSE(WriteSettings(s, FPath, &error));
+    EXPECT_EQ(error, QStringLiteral("Cannot write %1: No space left on device").arg(FPath));
+    EXPECT_FALSE(WriteWindowSize(700, 500, FPath));
+    EXPECT_FALSE(WriteHideToTray(s, FPath));
+    EXPECT_FALSE(WriteLanguageChoice(s, FPath));
+    EXPECT_EQ(FileText(), before);
 }
 
 TEST_F(SettingsTest, SingleKeyWritersTouchOnlyTheirKeys)
