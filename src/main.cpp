@@ -7,6 +7,7 @@
 #include "help/HelpViewer.h"
 #include "net/Update.h"
 #include "platform/ProgramInfo.h"
+#include "platform/WinePrefix.h"
 #include "registry/LisaaPoista.h"
 #include "registry/Rekisteri.h"
 #include "registry/Startup.h"
@@ -27,6 +28,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -70,6 +72,7 @@ void RegisterTools(const QString &programFolder, bool unattended, THelpSession *
     hooks.ShowHelp = [help](const QString &helpFile) { help->ShowHelp(helpFile); };
     hooks.AutoUpdateCheck = [] { TAutoUpdate::CheckFromMainWindow(); };
     hooks.OptionsApplied = [] { TAutoUpdate::ArmFromMainWindow(); };
+    hooks.PrefixAbsence = [] { return TWinePrefix::Current()->Absence(); };
     TPaaIkkuna::SetStartHooks(hooks);
     TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());
@@ -179,5 +182,9 @@ int main(int argc, char **argv)
     new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);  // a child of the window, deleted with it
     window.SetCommandLine(arguments);
     window.show();
+    // A batch run says it in its own way, before any switch runs.
+    if (!batchWork)
+        if (const QString absence = TWinePrefix::Current()->Absence(); !absence.isEmpty())
+            QTimer::singleShot(0, &window, [&window, absence] { MessageBoxes::Error(&window, absence); });
     return app.exec();
 }

@@ -588,7 +588,9 @@ void TKaksoisIkkuna::VirheTehty(const QString &stage, const QString &message)
     UpdateButtons();
     if (FBatchRun) {
         FBatchRun = false;
-        LogLines({QStringLiteral("Error during %1: %2").arg(stage, message)}, false);
+        const QString text = QStringLiteral("Error during %1: %2").arg(stage, message);
+        LogLines({text}, false);
+        BatchState().KeepFailure(text);
         Parami->start();
     } else {
         MessageBoxes::Error(this, SafeFormat(LangMessage("M066DI", "Error during %s: %s"), stage, message));
@@ -857,7 +859,7 @@ void TKaksoisIkkuna::ReportLogFailure(const QString &error)
 {
     if (FBatchRun || BatchState().FBatchMode) {
         LogLines({error}, false);
-        BatchState().FBatchFailed = true;
+        BatchState().KeepFailure(error);
     } else {
         MessageBoxes::Error(this, error);
     }

@@ -476,8 +476,9 @@ void TStartIkkuna::btnDeleteAllClick()
     lblStatus->setText(LangMessage(QStringLiteral("M095SI"), QStringLiteral("Please wait, deleting invalid shortcuts...")));
     if (!DeleteNow(FTree.AllShortcutFiles(), FTree.AllMarkedFolders())) {
         if (BatchRun()) {
-            LogLines({QStringLiteral("Vaskimo failed to delete some of the files/folders!")}, false);
-            FHost.Batch->FBatchFailed = true;
+            const QString text = QStringLiteral("Vaskimo failed to delete some of the files/folders!");
+            LogLines({text}, false);
+            FHost.Batch->KeepFailure(text);
         } else {
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M096SI"),
                                                   QStringLiteral("Vaskimo failed to delete some of the files/folders!")));

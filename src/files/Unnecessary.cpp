@@ -786,10 +786,10 @@ void TTurhaIkkuna::AfterDelete(bool)
     });
     if (failed > 0) {
         if (BatchState().FBatchMode) {
-            LogLines({"Vaskimo failed to delete " + QString::number(failed)
-                      + " of the selected file(s)! File(s) maybe in use."},
-                     false);
-            BatchState().FBatchFailed = true;
+            const QString text = "Vaskimo failed to delete " + QString::number(failed)
+                                 + " of the selected file(s)! File(s) maybe in use.";
+            LogLines({text}, false);
+            BatchState().KeepFailure(text);
         } else {
             MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
                                                                        "file(s)! File(s) maybe in use."),

@@ -75,6 +75,19 @@ bool TWinePrefix::Exists() const
            || QFileInfo::exists(d->Folder + QStringLiteral("/user.reg"));
 }
 
+QString TWinePrefix::Absence() const
+{
+    if (Exists())
+        return QString();
+    const QFileInfo folder(d->Folder);
+    const QString what = !folder.exists() ? QStringLiteral("the folder does not exist")
+                         : !folder.isDir() ? QStringLiteral("it is not a folder")
+                                           : QStringLiteral("it holds neither system.reg nor user.reg");
+    return QStringLiteral("There is no Wine prefix in \"%1\": %2. Set WINEPREFIX to the folder of a prefix "
+                          "(wineboot makes one).")
+        .arg(d->Folder, what);
+}
+
 QString TWinePrefix::UserName() const
 {
     if (const passwd *pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)

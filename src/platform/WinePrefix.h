@@ -25,6 +25,8 @@ public:
 
     QString Folder() const;
     bool Exists() const;  // the folder holds system.reg or user.reg
+    // Why the folder is no Wine prefix, naming it and what is wrong with it; empty when it is one.
+    QString Absence() const;
 
     // The user's profile name as Wine makes it (the Linux user name).
     QString UserName() const;

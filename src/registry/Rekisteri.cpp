@@ -751,17 +751,18 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             lossy);
         if (BatchRun()) {
             LogLines({stamp, text});
-            FHost.Batch->FBatchFailed = true;
+            FHost.Batch->KeepFailure(text);
         } else {
             MessageBoxes::Error(this, text);
         }
     }
     if (failures > 0) {
         if (BatchRun()) {
-            FHost.Batch->FBatchFailed = true;
-            LogLines({stamp, QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!")});
+            const QString text = QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!");
+            LogLines({stamp, text});
             if (!reason.isEmpty())
                 LogLines({reason});
+            FHost.Batch->KeepFailure(reason.isEmpty() ? text : QStringLiteral("%1 entries were kept: %2").arg(failures).arg(reason));
         } else {
             QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")), failures);
             if (!reason.isEmpty())

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -120,6 +121,33 @@ QString BrowserText(const QString &item)
 
 } // namespace
 
+namespace {
+// One line on standard error and in the log: a reason that spans lines (a message box's text) is
+// joined into one.
+QString OneLine(const QString &text)
+{
+    QStringList parts = text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+    for (QString &part : parts)
+        part = part.trimmed();
+    parts.removeAll(QString());
+    return parts.join(u' ');
+}
+} // namespace
+
+void TBatchState::Fail(const QString &reason)
+{
+    FLog << OneLine(reason);
+    KeepFailure(reason);
+}
+
+void TBatchState::KeepFailure(const QString &reason)
+{
+    FBatchFailed = true;
+    const QString line = FRunningItem.isEmpty() ? OneLine(reason) : FRunningItem + QStringLiteral(": ") + OneLine(reason);
+    if (!FFailures.contains(line))
+        FFailures << line;
+}
+
 QString TUserLocale::Date(const QDate &date) const { return FormatPicture(ShortDate, &date, nullptr, *this); }
 QString TUserLocale::Time(const QTime &time) const { return FormatPicture(LongTime, nullptr, &time, *this); }
 QString TUserLocale::Stamp(const QDateTime &when) const
@@ -164,12 +192,15 @@ QStringList SplitSwitches(const QString &switches)
     return items;
 }
 
-bool HasBatchWork(const QStringList &parameters)
+namespace {
+bool AnyWork(const QStringList &items)
 {
-    const QStringList items = SplitSwitches(JoinParameters(parameters));
     return std::any_of(items.begin(), items.end(),
                        [](const QString &item) { return IsToolSwitch(item) || IsBrowserSwitch(item); });
 }
+} // namespace
+
+bool HasBatchWork(const QStringList &parameters) { return AnyWork(SplitSwitches(JoinParameters(parameters))); }
 
 bool HasTraySwitch(const QStringList &parameters)
 {
@@ -230,7 +261,8 @@ QString Usage(const QString &ownFolder)
                "Settings, logs and undo files: %1\n"
                "\n"
                "Exit codes of an unattended run: 0 done; 1 a tool was stopped or failed, or could not\n"
-               "delete all it found (see the log); 2 the log cannot be written, nothing ran;\n"
+               "delete all it found, or could not save what it found (standard error and the log say\n"
+               "why); 2 nothing ran: the log cannot be written, or the folder is no Wine prefix;\n"
                "3 no display and no tool or browser switch; 4 another Vaskimo is running, nothing ran;\n"
                "130, 143 stopped by SIGINT, SIGTERM.\n")
         .arg(ownFolder);
@@ -252,6 +284,8 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     state.FBatchSwitch.clear();
     state.FBatchFailed = false;
     state.FLog.clear();
+    state.FRunningItem.clear();
+    state.FFailures.clear();
     bool exitFlag = false;
 
     QStringList items = SplitSwitches(switches);
@@ -279,9 +313,18 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     if (!items.isEmpty()) {
         state.FLog << QStringLiteral("Vaskimo started on ") + stamp();
         state.FLog << commandLine;
+        outcome.Refusal = AnyWork(items) && actions.Refusal ? actions.Refusal() : QString();
+        if (!outcome.Refusal.isEmpty()) {
+            outcome.NothingRun = true;
+            state.FLog << QString() << stamp();
+            state.Fail(outcome.Refusal);
+            items.clear();
+            exitFlag = false;
+        }
     }
 
     for (const QString &item : std::as_const(items)) {
+        state.FRunningItem = item;
         try {
             if (IsBrowserSwitch(item)) {
                 state.FLog << QString() << stamp() << item << BrowserText(item);
@@ -294,15 +337,19 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
             }
         } catch (const std::exception &e) {
             // The rest of the run is given up, as a stopped tool would, but the log says why.
-            state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+            const QString why = QString::fromLocal8Bit(e.what());
+            state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": ") + why;
+            state.KeepFailure(why);
             outcome.ToolFailed = true;
             break;
         } catch (...) {
             state.FLog << stamp() + QStringLiteral(": ") + item + QStringLiteral(": unknown error");
+            state.KeepFailure(QStringLiteral("unknown error"));
             outcome.ToolFailed = true;
             break;
         }
         if (state.FBatchAborted) {
+            state.KeepFailure(state.FStopReason.isEmpty() ? QStringLiteral("Aborted by user!") : state.FStopReason);
             state.FBatchMode = false;
             exitFlag = false;
             break;
@@ -340,11 +387,12 @@ TBatchEnd EndOfRun(const TBatchOutcome &outcome, bool aborted, bool alwaysEnds, 
     TBatchEnd end;
     if (signal != 0)
         end.Code = ExitCode::Signal(signal);
-    else if (!outcome.SaveError.isEmpty())
-        end.Code = ExitCode::LogNotWritten;
+    else if (!outcome.SaveError.isEmpty() || !outcome.Refusal.isEmpty())
+        end.Code = ExitCode::NotRun;
     else if (aborted || outcome.ToolFailed)
         end.Code = ExitCode::Stopped;
-    end.Ends = signal != 0 || alwaysEnds || outcome.Terminated || (outcome.ExitAsked && !outcome.SaveError.isEmpty());
+    end.Ends = signal != 0 || alwaysEnds || outcome.Terminated || (outcome.ExitAsked && outcome.NothingRun)
+               || (outcome.ExitAsked && !outcome.SaveError.isEmpty());
     return end;
 }
 

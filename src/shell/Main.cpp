@@ -169,6 +169,8 @@ void CleanFolderList(QStringList &list)
                list.end());
 }
 
+void Complain(const QString &text) { std::fprintf(stderr, "Vaskimo: %s\n", qPrintable(text)); }
+
 QString ProcessCommandLine(const QStringList &arguments)
 {
     QStringList parts;
@@ -744,11 +746,14 @@ void TPaaIkkuna::PaivitysTimer()
 
 void TPaaIkkuna::TsiikaaParamssit(const QString &switches)
 {
-    // No box may wait for a user in a batch run: questions answer Yes, the rest goes to the log.
+    // No box may wait for a user in a batch run: questions answer Yes, the rest goes to the log;
+    // an error is a failure of the run.
     const MessageBoxes::THandler previous = MessageBoxes::SetHandler(
         [this](QWidget *, TMessageKind kind, const QString &text) {
             if (kind != TMessageKind::Confirmation)
                 FLog << TimeStamp() + QStringLiteral(": ") + text;
+            if (kind == TMessageKind::Error)
+                KeepFailure(text);
             return true;
         });
     TBatchActions actions;
@@ -776,8 +781,10 @@ void TPaaIkkuna::TsiikaaParamssit(const QString &switches)
             btnMRUClick();
     };
     actions.TimeStamp = [this] { return TimeStamp(); };
+    actions.Refusal = Hooks().PrefixAbsence;
     actions.CodePage = AnsiCodePage();
     d->InBatch = true;
+    d->BatchRan = true;
     TBatchOutcome outcome;
     try {
         outcome = Batch::Run(*this, switches, ProcessCommandLine(d->CommandLine), d->ProgramFolder + "Vaskimo.log",
@@ -796,13 +803,18 @@ void TPaaIkkuna::TsiikaaParamssit(const QString &switches)
 void TPaaIkkuna::FinishBatch(const TBatchOutcome &outcome)
 {
     const TBatchEnd end = Batch::EndOfRun(outcome, FBatchAborted, d->EndAfterBatch, d->StopSignal);
+    // Where cron and scripts look; the log holds the same lines.
+    for (const QString &reason : std::as_const(FFailures))
+        Complain(reason);
     if (!outcome.SaveError.isEmpty()) {
         // An unattended run reports where cron and scripts look; a user at the window sees a box.
         if (end.Ends)
-            std::fprintf(stderr, "Vaskimo: %s\n", qPrintable(outcome.SaveError));
+            Complain(outcome.SaveError);
         else
             MessageBoxes::Error(this, outcome.SaveError);
     }
+    if (!outcome.Refusal.isEmpty() && !end.Ends)
+        MessageBoxes::Error(this, outcome.Refusal);
     if (end.Ends) {
         const int code = end.Code;
         QTimer::singleShot(0, this, [this, code] {
@@ -822,7 +834,9 @@ void TPaaIkkuna::StopForSignal(int signal)
     if (d->InBatch) {
         // The remaining switches are skipped as after a Stop; the log says why.
         FBatchAborted = true;
-        FLog << TimeStamp() + QStringLiteral(": stopped by ") + TStopSignals::Name(signal);
+        FStopReason = QStringLiteral("stopped by ") + TStopSignals::Name(signal);
+        FLog << TimeStamp() + QStringLiteral(": ") + FStopReason;
+        KeepFailure(FStopReason);
     }
     d->Stopper = new QTimer(this);
     d->Stopper->setInterval(50);
@@ -846,6 +860,9 @@ void TPaaIkkuna::StopNextWindow()
         return;  // the batch routine is between two switches; it ends the program itself
     d->Stopper->stop();
     const int code = ExitCode::Signal(d->StopSignal);
+    // Stopped before its batch run could say so itself.
+    if (!d->BatchRan && Batch::HasBatchWork(d->CommandLine.mid(1)))
+        Complain(QStringLiteral("stopped by %1 before the run began; nothing ran").arg(TStopSignals::Name(d->StopSignal)));
     close();
     QCoreApplication::exit(code);
 }

@@ -70,6 +70,9 @@ struct TStartHooks {
     // The options were confirmed with OK: the update schedule may have changed.
     std::function<void()> OptionsApplied;
     std::function<void(const QString &helpFile)> ShowHelp;
+    // Why there is nothing to work on (the folder is no Wine prefix), empty when there is: a batch
+    // run then runs no switch.
+    std::function<QString()> PrefixAbsence;
 };
 
 class TPaaIkkuna : public QMainWindow, public TBatchState

@@ -41,6 +41,7 @@ struct TPaaIkkuna::TImpl {
     QTimer *Stopper = nullptr;             // after a stop signal: closes the modal windows one by one
     int StopSignal = 0;                    // the signal that stops the program, 0 none
     bool InBatch = false;                  // TsiikaaParamssit runs
+    bool BatchRan = false;                 // TsiikaaParamssit has run (it reports its own stop)
     bool EndAfterBatch = false;
     bool Shown = false;
     bool HiddenToTray = false;

@@ -55,11 +55,13 @@ protected:
     }
 
     // exitCode 1: a run that could not delete all it found.
-    QByteArray DelReg(int exitCode = 0)
+    QByteArray DelReg(int exitCode = 0, QByteArray *said = nullptr)
     {
         QByteArray out;
         Program.Run({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out);
         EXPECT_EQ(Program.ExitCode(), exitCode) << out.toStdString();
+        if (said)
+            *said = out;
         const QByteArray log = Program.Log();
         EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.toStdString();
         return log;
@@ -78,7 +80,10 @@ TEST_F(WineSafetyTest, DelregChangesNothingWhileTheWineserverRunsAndDeletesOnceI
     QString why;
     ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
 
-    const QByteArray refused = DelReg(1);
+    QByteArray said;
+    const QByteArray refused = DelReg(1, &said);
+    EXPECT_TRUE(said.contains("Vaskimo: -delreg: 2 entries were kept: Wine programs are running in the prefix"))
+        << said.toStdString();
     EXPECT_TRUE(refused.contains("Found 2 invalid entries! Deleting...")) << refused.toStdString();
     EXPECT_TRUE(refused.contains("Vaskimo failed to delete 2 entries!")) << refused.toStdString();
     EXPECT_TRUE(refused.contains("Close the Wine programs and try again.")) << refused.toStdString();

@@ -18,6 +18,7 @@ struct TFakeProgram {
     QString AbortOn;            // this tool "is stopped by the user"
     QString FailOn;             // this switch throws
     QStringList Missing;        // tools this build lacks
+    QStringList Reasons;        // what every tool reports through Fail, twice over
     bool Terminated = false;
     int Clock = 0;
     TBatchState *State = nullptr;
@@ -33,6 +34,9 @@ struct TFakeProgram {
             if (sw == FailOn) throw std::runtime_error("Access denied");
             if (sw == "-dup" && FailOn == "odd") throw 42;
             State->FLog << QString() << Stamp() << sw << QStringLiteral("Started searching");
+            for (int i = 0; i < 2; ++i)
+                for (const QString &reason : Reasons)
+                    State->Fail(reason);
             if (sw == AbortOn) {
                 State->FBatchAborted = true;
                 State->FBatchMode = false;
@@ -56,6 +60,21 @@ QByteArray ReadAll(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+// One run's world: a folder for the log, the batch fields and the fake program around them.
+class BatchRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Dir.isValid());
+        Program.State = &State;
+    }
+    QTemporaryDir Dir;
+    const QString LogFile = Dir.filePath("Vaskimo.log");
+    TBatchState State;
+    TFakeProgram Program;
+};
 
 } // namespace
 
@@ -108,17 +127,11 @@ TEST(Batch, SwitchTable)
     }
 }
 
-TEST(Batch, GoldenLog)
+TEST_F(BatchRun, GoldenLog)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString logFile = dir.filePath("Vaskimo.log");
-    TBatchState state;
-    TFakeProgram program;
-    program.State = &state;
     const TBatchOutcome outcome =
-        Batch::Run(state, "-exit, -ccache, -reg", "\"C:\\Program Files\\Vaskimo\\Vaskimo.exe\" -reg -ccache -exit",
-                   logFile, program.Actions());
+        Batch::Run(State, "-exit, -ccache, -reg", "\"C:\\Program Files\\Vaskimo\\Vaskimo.exe\" -reg -ccache -exit",
+                   LogFile, Program.Actions());
     ASSERT_TRUE(outcome.Terminated);
     const QByteArray expected =
         "Vaskimo started on 1/2/2026, 3:04:00 PM\r\n"
@@ -135,20 +148,20 @@ TEST(Batch, GoldenLog)
         "1/2/2026, 3:04:03 PM\r\n"
         "-exit\r\n"
         "All done exiting!\r\n";
-    EXPECT_EQ(ReadAll(logFile), expected);
+    EXPECT_EQ(ReadAll(LogFile), expected);
 
     // The auto-start run replaces the log with its start block alone.
     TBatchState again;
-    program.Clock = 0;
-    program.State = &again;
-    Batch::Run(again, "-s, -startup", "vaskimo -s -startup", logFile, program.Actions());
-    EXPECT_EQ(ReadAll(logFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -s -startup\r\n"));
+    Program.Clock = 0;
+    Program.State = &again;
+    Batch::Run(again, "-s, -startup", "vaskimo -s -startup", LogFile, Program.Actions());
+    EXPECT_EQ(ReadAll(LogFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -s -startup\r\n"));
 
     // "-s" alone keeps the previous log.
     TBatchState quiet;
     quiet.FLog << "left from before";
-    Batch::Run(quiet, "-s", "vaskimo -s", logFile, program.Actions());
-    EXPECT_EQ(ReadAll(logFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -s -startup\r\n"));
+    Batch::Run(quiet, "-s", "vaskimo -s", LogFile, Program.Actions());
+    EXPECT_EQ(ReadAll(LogFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -s -startup\r\n"));
     EXPECT_TRUE(quiet.FLog.isEmpty());
 }
 
@@ -317,4 +330,71 @@ TEST(Batch, TrayAndParameters)
     EXPECT_TRUE(Batch::HasTraySwitch({"-s"}));
     EXPECT_FALSE(Batch::HasTraySwitch({"-startup", "s"}));
     EXPECT_EQ(Batch::JoinParameters({"-s", "-startup"}), "-s, -startup");
+}
+
+TEST_F(BatchRun, EveryFailureReasonOnceForStandardErrorAndInTheLog)
+{
+    const auto run = [&](TFakeProgram &program, TBatchState &state, const QString &switches) {
+        program.State = &state;
+        return Batch::Run(state, switches, "vaskimo " + switches, LogFile, program.Actions());
+    };
+    const struct {
+        const char *name;
+        const char *switches;
+        QStringList reasons;    // reported by every tool
+        const char *abortOn, *failOn, *stopReason;
+        QStringList failures;   // for standard error
+        QStringList logged;     // lines of the log
+        int code;
+    } cases[] = {
+        {"a clean run", "-reg -exit", {}, "", "", "", {}, {}, 0},
+        {"each reason once, after its switch, on one line",
+         "-reg -unn",
+         {"\"/p/system.reg\" was kept:\r\nNo space left on device", "2 files were kept"},
+         "", "", "",
+         {"-reg: \"/p/system.reg\" was kept: No space left on device", "-reg: 2 files were kept",
+          "-unn: \"/p/system.reg\" was kept: No space left on device", "-unn: 2 files were kept"},
+         {"\"/p/system.reg\" was kept: No space left on device", "2 files were kept"},
+         1},
+        {"a tool that throws", "-ccache -reg", {}, "", "-ccache", "", {"-ccache: Disk full"},
+         {"1/2/2026, 3:04:02 PM: -ccache: Disk full"}, 1},
+        {"stopped by the user", "-reg -unn", {}, "-reg", "", "", {"-reg: Aborted by user!"}, {"Aborted by user!"}, 1},
+        {"stopped by a signal", "-reg -unn", {}, "-reg", "", "stopped by SIGTERM", {"-reg: stopped by SIGTERM"}, {}, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TBatchState state;
+        TFakeProgram program;
+        program.Reasons = c.reasons;
+        program.AbortOn = c.abortOn;
+        program.FailOn = c.failOn;
+        state.FStopReason = c.stopReason;
+        const TBatchOutcome outcome = run(program, state, c.switches);
+        EXPECT_EQ(state.FFailures, c.failures);
+        const QStringList log = QString::fromLatin1(ReadAll(LogFile)).split("\r\n");
+        for (const QString &line : c.logged)
+            EXPECT_TRUE(log.contains(line)) << qPrintable(line) << "\n" << qPrintable(log.join('\n'));
+        EXPECT_EQ(Batch::EndOfRun(outcome, state.FBatchAborted, true, 0).Code, c.code);
+    }
+}
+
+TEST_F(BatchRun, NoSwitchRunsWithoutAPrefix)
+{
+    TBatchActions actions = Program.Actions();
+    actions.Refusal = [] { return QStringLiteral("There is no Wine prefix in \"/home/u/.wine\": the folder does not exist."); };
+    const TBatchOutcome outcome = Batch::Run(State, "-ccache -reg -exit", "vaskimo -ccache -reg -exit", LogFile, actions);
+    EXPECT_TRUE(Program.Ran.isEmpty());
+    EXPECT_TRUE(outcome.NothingRun);
+    EXPECT_FALSE(Program.Terminated) << "no exit block: the run did not do its work";
+    EXPECT_EQ(State.FFailures, QStringList({actions.Refusal()}));
+    EXPECT_EQ(ReadAll(LogFile), QByteArray("Vaskimo started on 1/2/2026, 3:04:00 PM\r\nvaskimo -ccache -reg -exit\r\n\r\n"
+                                           "1/2/2026, 3:04:01 PM\r\nThere is no Wine prefix in \"/home/u/.wine\": "
+                                           "the folder does not exist.\r\n"));
+    const TBatchEnd end = Batch::EndOfRun(outcome, State.FBatchAborted, false, 0);
+    EXPECT_EQ(end.Code, ExitCode::NotRun);
+    EXPECT_TRUE(end.Ends) << "-exit was asked for and nothing can run";
+    // The auto-start line has nothing to refuse: it runs no switch.
+    TBatchState startup;
+    Program.State = &startup;
+    EXPECT_TRUE(Batch::Run(startup, "-s, -startup", "vaskimo -s -startup", LogFile, actions).Refusal.isEmpty());
 }

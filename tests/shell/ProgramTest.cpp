@@ -36,9 +36,11 @@ struct TProgramCopy {
     {
         // A copy, so that Options.ini and Vaskimo.log land beside it and not in the build.
         Exe = TestSupport::CopyProgram(Dir.path(), VASKIMO_EXE);
+        if (TestSupport::CopyDemoPrefix(Dir.filePath("prefix")) != 0)
+            Exe.clear();
         Env = QProcessEnvironment::systemEnvironment();
         Env.insert("XDG_RUNTIME_DIR", Dir.filePath("run"));
-        Env.insert("WINEPREFIX", Dir.filePath("no-prefix"));
+        Env.insert("WINEPREFIX", Dir.filePath("prefix"));
         Env.remove("DISPLAY");
         Env.remove("WAYLAND_DISPLAY");
     }
@@ -90,6 +92,7 @@ struct TStage {
     QStringList Wrapper;  // runs the program through another command (setpriv)
     std::function<void(QProcess &)> WhileRunning;
     std::vector<std::unique_ptr<QProcess>> Helpers;
+    QByteArray Err;  // the run's standard error
     TStage()
     {
         Env = Program.Env;
@@ -175,11 +178,9 @@ void UnwritableWithHome(TStage &stage)
 void PrefixNotTheUsers(TStage &stage)
 {
     const QString prefix = stage.Program.Dir.filePath("prefix");
-    ASSERT_EQ(TestSupport::CopyDemoPrefix(prefix), 0);
     if (getuid() != 0) {
         ASSERT_EQ(QProcess::execute("chmod", {"-R", "a-w", prefix + "/drive_c"}), 0);
     }
-    stage.Env.insert("WINEPREFIX", prefix);
     ASSERT_NO_FATAL_FAILURE(UnwritableWithHome(stage));
 }
 
@@ -188,10 +189,8 @@ void PrefixNotTheUsers(TStage &stage)
 void SlowDuplicateScan(TStage &stage, int signal)
 {
     const QString prefix = stage.Program.Dir.filePath("prefix");
-    ASSERT_EQ(TestSupport::CopyDemoPrefix(prefix), 0);
     for (const char *name : {"big1.bin", "big2.bin"})
         ASSERT_EQ(QProcess::execute("truncate", {"-s", "64G", prefix + "/drive_c/" + name}), 0);
-    stage.Env.insert("WINEPREFIX", prefix);
     TProgramCopy *program = &stage.Program;
     stage.WhileRunning = [program, signal](QProcess &p) {
         WaitFor([&] { return !program->Temporaries().isEmpty() || p.state() != QProcess::Running; }, 5000);
@@ -205,6 +204,18 @@ void InLocale(TStage &stage, const char *locale)
     stage.Env.insert("LANG", locale);
     for (const char *name : {"LC_ALL", "LC_COLLATE", "LANGUAGE"})
         stage.Env.remove(name);
+}
+
+// WINEPREFIX names what is no prefix: made by make (nothing when null) under the name given.
+std::function<void(TStage &)> NoPrefix(const char *name, const std::function<void(const QString &)> &make)
+{
+    return [name, make](TStage &stage) {
+        const QString path = stage.Program.Dir.filePath(name);
+        if (make)
+            make(path);
+        stage.Env.insert("WINEPREFIX", *name ? path : QString());
+        stage.Env.insert("HOME", stage.Program.Dir.filePath("home"));
+    };
 }
 
 qsizetype LineAt(const QByteArray &log, const char *line) { return log.indexOf(QByteArray("\r\n") + line + "\r\n"); }
@@ -256,6 +267,19 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
         EXPECT_LT(LineAt(log, "-chistory"), LineAt(log, "-dup")) << log.constData();
         EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.constData();
     };
+    // Named on standard error and in the log, and nothing ran.
+    const auto refusedFor = [](const char *folder, const char *what) {
+        return TCheck([folder, what](TStage &stage, const QByteArray &log) {
+            const QByteArray reason = "There is no Wine prefix in \"" + QFile::encodeName(stage.Program.Dir.filePath(folder))
+                                      + "\": " + what + ".";
+            EXPECT_TRUE(stage.Err.startsWith("Vaskimo: " + reason)) << stage.Err.constData();
+            EXPECT_EQ(stage.Err.count('\n'), 1) << stage.Err.constData();
+            EXPECT_TRUE(log.contains("\r\n" + reason)) << log.constData();
+            EXPECT_FALSE(log.contains("Started searching")) << log.constData();
+            EXPECT_FALSE(log.contains("Clearing")) << log.constData();
+            EXPECT_FALSE(log.contains("All done exiting!")) << log.constData();
+        });
+    };
     const auto stoppedBy = [](const char *signal) {
         return TCheck([signal](TStage &stage, const QByteArray &log) {
             EXPECT_TRUE(log.contains(QByteArray(": stopped by ") + signal + "\r\n")) << log.constData();
@@ -280,7 +304,8 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
              ASSERT_TRUE(own.open(QIODevice::ReadOnly));
              EXPECT_TRUE(own.readAll().endsWith("All done exiting!\r\n"));
          }},
-        {"deletions refused", {"-delunn", "-exit"}, PrefixNotTheUsers, 1, "",
+        {"deletions refused", {"-delunn", "-exit"}, PrefixNotTheUsers, 1,
+         "Vaskimo: -delunn: Vaskimo failed to delete 5 of the selected file(s)! File(s) maybe in use.\n",
          [](TStage &stage, const QByteArray &) {
              QFile own(stage.Program.Dir.filePath("home/.config/vaskimo/Vaskimo.log"));
              ASSERT_TRUE(own.open(QIODevice::ReadOnly));
@@ -318,6 +343,23 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
              EXPECT_TRUE(log.contains(" -reg -Bogus -exit\r\n")) << log.constData();
              EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.constData();
          }},
+        {"no Wine prefix: a mistyped WINEPREFIX", {"-reg", "-exit"}, NoPrefix("prefx", nullptr), 2, "", refusedFor("prefx", "the folder does not exist")},
+        {"no Wine prefix: an empty folder", {"-ccache", "-exit"}, NoPrefix("empty", [](const QString &p) { QDir().mkdir(p); }), 2, "",
+         refusedFor("empty", "it holds neither system.reg nor user.reg")},
+        {"no Wine prefix: a file", {"-dup", "-exit"}, NoPrefix("file", [](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); }), 2, "",
+         refusedFor("file", "it is not a folder")},
+        {"no Wine prefix: WINEPREFIX empty and no ~/.wine", {"-unn", "-exit"}, NoPrefix("", nullptr), 2, "",
+         refusedFor("home/.wine", "the folder does not exist")},
+        {"-dup: Duplicat.log cannot be written", {"-dup", "-exit"},
+         [](TStage &s) { QDir().mkdir(s.Program.Dir.filePath("Duplicat.log")); }, 1, "",
+         [](TStage &stage, const QByteArray &log) {
+             const QByteArray reason = "Cannot write \"" + QFile::encodeName(stage.Program.Dir.filePath("Duplicat.log")) + '"';
+             EXPECT_TRUE(stage.Err.startsWith("Vaskimo: -dup: " + reason)) << stage.Err.constData();
+             EXPECT_EQ(stage.Err.count('\n'), 1) << stage.Err.constData();
+             EXPECT_TRUE(log.contains("\r\n" + reason)) << log.constData();
+             EXPECT_TRUE(log.contains("\r\nFound 2 files!\r\n")) << log.constData();
+             EXPECT_TRUE(log.endsWith("All done exiting!\r\n")) << log.constData();
+         }},
         {"held lock: batch run", {"-ccache", "-exit"}, HoldLock, 4, "another Vaskimo is running", noLog},
         {"held lock: plain start",
          {"-s", "-startup"},
@@ -330,10 +372,10 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
          historyBeforeDup},
         {"cs_CZ locale", {"-dup", "-chistory", "-exit"}, [](TStage &s) { InLocale(s, "cs_CZ.UTF-8"); }, 0, "",
          historyBeforeDup},
-        {"SIGTERM mid-scan", {"-dup", "-exit"}, [](TStage &s) { SlowDuplicateScan(s, SIGTERM); }, 128 + SIGTERM, "",
-         stoppedBy("SIGTERM")},
-        {"SIGINT mid-scan", {"-dup", "-exit"}, [](TStage &s) { SlowDuplicateScan(s, SIGINT); }, 128 + SIGINT, "",
-         stoppedBy("SIGINT")},
+        {"SIGTERM mid-scan", {"-dup", "-exit"}, [](TStage &s) { SlowDuplicateScan(s, SIGTERM); }, 128 + SIGTERM,
+         "Vaskimo: -dup: stopped by SIGTERM\n", stoppedBy("SIGTERM")},
+        {"SIGINT mid-scan", {"-dup", "-exit"}, [](TStage &s) { SlowDuplicateScan(s, SIGINT); }, 128 + SIGINT,
+         "Vaskimo: -dup: stopped by SIGINT\n", stoppedBy("SIGINT")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -358,11 +400,12 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
             continue;
         }
         const QByteArray err = run.readAllStandardError();
+        stage.Err = err;
         EXPECT_EQ(run.exitStatus(), QProcess::NormalExit) << err.constData();
         EXPECT_EQ(run.exitCode(), c.code) << err.constData();
         if (*c.stderrHas) {
             EXPECT_TRUE(err.contains(c.stderrHas)) << err.constData();
-        } else {
+        } else if (c.code == 0) {
             EXPECT_TRUE(err.isEmpty()) << err.constData();
         }
         c.check(stage, stage.Program.Log());
