@@ -4,6 +4,7 @@
 
 #include "platform/DriveMap.h"
 #include "platform/IniFile.h"
+#include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 
 #include <QFileIconProvider>
@@ -88,6 +89,7 @@ void TDiskListView::FillDrives(const TDriveMap &drives)
     const QSignalBlocker block(this);
     clear();
     Drives.clear();
+    FDriveMap = drives;
     for (const TDrive &drive : drives.Drives()) {
         if (drive.Type == TDriveType::NoRootDir || drive.HostRoot.isEmpty())
             continue;
@@ -153,8 +155,10 @@ void TDiskListView::SetFolder(int row, const QString &folder)
 {
     if (QTreeWidgetItem *item = topLevelItem(row)) {
         item->setData(0, FolderRole, folder);
-        item->setText(1, folder);
-        item->setToolTip(1, folder);
+        const QString shown =
+            folder.isEmpty() ? folder : WinFiles::ShownFolder(QString(Drives.value(row)) + u':' + folder, FDriveMap).mid(2);
+        item->setText(1, shown);
+        item->setToolTip(1, shown);
     }
 }
 

@@ -2,10 +2,11 @@
 // Summary: TDiskListView, the list of the prefix's drives with multi-selection.
 #pragma once
 
+#include "platform/DriveMap.h"
+
 #include <QList>
 #include <QTreeWidget>
 
-class TDriveMap;
 class TIniFile;
 
 class TDiskListView : public QTreeWidget
@@ -35,7 +36,8 @@ public:
     // ","; '' when nothing is selected.
     QString SelectedDrives() const;
 
-    // The row's folder below the drive root, beginning with "\" ('' for the whole drive).
+    // The row's folder below the drive root, beginning with "\" ('' for the whole drive). A folder
+    // that a link leads out of its drive is shown with the host folder it leads to.
     void SetFolder(int row, const QString &folder);
     // Shows each row's folder in a second column "Folder" (the lists that search folders).
     void ShowFolders();
@@ -43,4 +45,7 @@ public:
 
     QList<QChar> Drives;  // the letter of each row
     bool SelectLocalDrives = true;
+
+private:
+    TDriveMap FDriveMap;
 };

@@ -681,7 +681,7 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
             entry.Links = quint32(st.st_nlink);
         }
         if (entry.Attr & FileAttr::Directory) {
-            if (entry.Device == item.Device && FWalk->FirstVisit(FWalk->Folders, entry.Device, entry.Inode))
+            if (!entry.IsHiddenFolder() && entry.Device == item.Device && FWalk->FirstVisit(FWalk->Folders, entry.Device, entry.Inode))
                 subfolders.push_back({folder + u'\\' + entry.Name, entry.HostPath, item.Device});
             continue;
         }

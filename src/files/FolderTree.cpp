@@ -66,11 +66,21 @@ void TShellTreeView::Populate(QTreeWidgetItem *item)
     const QString path = PathOf(item);
     const QString base = path.endsWith(u'\\') ? path : path + u'\\';
     bool any = false;
-    for (const TSearchRec &e : HostFiles::ListFolder(item->data(0, HostRole).toString()))
+    const QString host = item->data(0, HostRole).toString();
+    for (const TSearchRec &e : HostFiles::ListFolder(host))
         if (e.Attr & FileAttr::Directory) {
             AddFolder(item, e.Name, base + e.Name, e.HostPath);
             any = true;
         }
+    // A folder that is a link out of its drive (the profile's Desktop linked to the home) is shown
+    // as that link, with where it leads: never as a folder of the prefix.
+    for (const QString &name : HostFiles::FolderLinks(host)) {
+        const QString shown = WinFiles::ShownFolder(base + name, FDrives);
+        if (shown.size() == base.size() + name.size())
+            continue;
+        AddFolder(item, shown.mid(base.size()), base + name, host + (host.endsWith(u'/') ? QString() : QStringLiteral("/")) + name);
+        any = true;
+    }
     if (!any)
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }

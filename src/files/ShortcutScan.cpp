@@ -57,10 +57,6 @@ QStringList ReadShellFolderValues(TRootKey root, const QString &key, const TWinE
     return values;
 }
 
-// Hidden folders (a name starting with ".") are the user's settings and a repository's own
-// data: the cleaner never walks into them.
-bool IsHiddenName(const QString &name) { return name.startsWith(u'.'); }
-
 void AddUnique(QStringList &list, const QString &folder)
 {
     if (!folder.isEmpty() && !list.contains(folder, Qt::CaseInsensitive))
@@ -103,7 +99,7 @@ void GetDirectories(const QString &folder, const TShortcutOptions &options, cons
             stopped = true;
             return;
         }
-        if (!(e.Attr & FileAttr::Directory) || IsHiddenName(e.Name) || ShortcutScan::Skipped(e.Name, options.SkipList))
+        if (!(e.Attr & FileAttr::Directory) || e.IsHiddenFolder() || ShortcutScan::Skipped(e.Name, options.SkipList))
             continue;
         const QString sub = folder + e.Name + u'\\';
         GetFiles(sub, options, masks, poll, candidates, stopped);

@@ -330,7 +330,7 @@ void TTurhaIkkuna::SetSpecialFolders(const TUnnSpecialFolders &folders)
                                                      {Cookies, folders.Cookies},
                                                      {OfficeRecent, folders.OfficeRecent}};
     for (const auto &[box, folder] : boxes) {
-        box->setToolTip(folder);
+        box->setToolTip(folder.isEmpty() ? QString() : WinFiles::ShownFolder(folder));
         box->setEnabled(!folder.isEmpty());
     }
     NormalClick();
@@ -375,6 +375,10 @@ void TTurhaIkkuna::showEvent(QShowEvent *event)
         }
     }
     CustomDirectories->setEnabled(!Options().FUnnCustomDirs.isEmpty());
+    QStringList shown;
+    for (const QString &folder : Options().FUnnCustomDirs)
+        shown << WinFiles::ShownFolder(folder);
+    CustomDirectories->setToolTip(shown.join(u'\n'));
     NormalClick();
     if (FFirstShow) {
         FFirstShow = false;

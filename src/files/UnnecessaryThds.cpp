@@ -246,7 +246,7 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
     const int depth = int(folder.count('\\'));
     if (recurse)
         for (const TSearchRec &rec : listing)
-            if ((rec.Attr & FileAttr::Directory) && rec.Name != "." && rec.Name != ".."
+            if ((rec.Attr & FileAttr::Directory) && !rec.IsHiddenFolder() && rec.Name != "." && rec.Name != ".."
                 && !IsRecycleBin(folder + rec.Name) && !Skipped(folder + rec.Name))
                 FListings->ListAhead(folder + rec.Name + '\\', depth);
 
@@ -296,7 +296,7 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
     for (const TSearchRec &rec : listing) {
         if (Terminated())
             return;
-        if (!(rec.Attr & FileAttr::Directory) || rec.Name == "." || rec.Name == "..")
+        if (!(rec.Attr & FileAttr::Directory) || rec.IsHiddenFolder() || rec.Name == "." || rec.Name == "..")
             continue;
         const QString subpath = folder + rec.Name;
         if (Skipped(subpath))

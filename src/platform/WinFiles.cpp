@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -85,6 +86,25 @@ quint32 PackFileDate(QDate date, QTime time)
     const quint32 d = quint32(date.year() - 1980) << 9 | quint32(date.month()) << 5 | quint32(date.day());
     const quint32 tm = quint32(time.hour()) << 11 | quint32(time.minute()) << 5 | quint32(time.second() / 2);
     return d << 16 | tm;
+}
+
+// The entry name below the folder fd, links not followed. A bind mount of the same file system
+// has the folder's device: only the kernel's mount-root flag tells it from a plain folder.
+bool StatEntry(int folderFd, const char *name, struct stat *st, bool *mountRoot)
+{
+    struct statx sx;
+    if (::statx(folderFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &sx) != 0)
+        return ::fstatat(folderFd, name, st, AT_SYMLINK_NOFOLLOW) == 0;
+    *st = {};
+    st->st_mode = sx.stx_mode;
+    st->st_size = off_t(sx.stx_size);
+    st->st_mtim.tv_sec = sx.stx_mtime.tv_sec;
+    st->st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
+    st->st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    st->st_ino = ino_t(sx.stx_ino);
+    st->st_nlink = nlink_t(sx.stx_nlink);
+    *mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    return true;
 }
 
 // A NUL would cut the path short in the system call: it would name another file.
@@ -303,12 +323,13 @@ QList<TSearchRec> ListFolder(const QString &hostFolder)
         if (e->d_type != DT_UNKNOWN && e->d_type != DT_REG && e->d_type != DT_DIR)
             continue;  // links, FIFOs, devices, sockets
         struct stat st;
-        if (::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        bool mountRoot = false;
+        if (!StatEntry(fd, n, &st, &mountRoot))
             continue;
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
             continue;
-        if (st.st_dev != folderStat.st_dev)
-            continue;  // a mount point: another file system
+        if (st.st_dev != folderStat.st_dev || mountRoot)
+            continue;  // a mount point: another file system, or a bind mount that leads elsewhere
         const QString name = QFile::decodeName(n);
         if (!TDriveMap::IsWindowsName(name) || !ValidFileNameBytes(n, name))
             continue;
@@ -331,6 +352,37 @@ QList<TSearchRec> ListFolder(const QString &hostFolder)
         return c != 0 ? c < 0 : a.Name < b.Name;
     });
     return entries;
+}
+
+QStringList FolderLinks(const QString &hostFolder)
+{
+    QStringList names;
+    if (!UsableHostPath(hostFolder))
+        return names;
+    const int fd = ::open(QFile::encodeName(hostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return names;
+    }
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_type != DT_LNK && e->d_type != DT_UNKNOWN)
+            continue;
+        struct stat link, target;
+        if (::fstatat(fd, e->d_name, &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode)
+            || ::fstatat(fd, e->d_name, &target, 0) != 0 || !S_ISDIR(target.st_mode))
+            continue;
+        const QString name = QFile::decodeName(e->d_name);
+        if (TDriveMap::IsWindowsName(name) && ValidFileNameBytes(e->d_name, name))
+            names << name;
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
 }
 
 quint32 Attributes(const QString &hostPath)

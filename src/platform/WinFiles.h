@@ -2,9 +2,9 @@
 // Summary: what the Windows file API gave the tools, over the host file system of a prefix.
 //
 // Windows paths ("C:\users\x\Temp\a.tmp") are mapped through the prefix's drive map. Host walks
-// never follow symlinked folders, never cross into another file system, and take only regular
-// files and folders (never FIFOs, devices or sockets); host names that Windows cannot hold
-// (\ : * ? " < > | and control characters) are skipped.
+// never follow symlinked folders, never cross into another mount (a bind mount of the same file
+// system included), and take only regular files and folders (never FIFOs, devices or sockets);
+// host names that Windows cannot hold (\ : * ? " < > | and control characters) are skipped.
 #pragma once
 
 #include "platform/DriveMap.h"
@@ -38,6 +38,9 @@ struct TSearchRec {
     QString HostPath;       // full host path of the entry
     quint64 Device = 0, Inode = 0;  // the object on the host, shared by its hard links
     quint32 Links = 1;              // names the object has (hard links)
+    // A folder whose name starts with "." or that Wine marks hidden: the user's settings, keys and
+    // a repository's own data. No cleaner walks into one, wherever its walk starts.
+    bool IsHiddenFolder() const { return (Attr & FileAttr::Directory) && (Attr & FileAttr::Hidden); }
 };
 
 // Windows wildcard match ignoring case: '*' any run, '?' one character or none at the end of a
@@ -107,6 +110,16 @@ const TDriveMap &DrivesOf(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 // False without a prefix.
 bool InsidePrefix(const QString &path, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
+// The host folder that path (a Windows folder) really is when a link on its way leads out of its
+// drive, as wineboot links the profile's Desktop, Documents and the like into the user's home;
+// empty when the folder stays on its drive, is missing, or its drive is the whole host ("/").
+QString LinkedFolderTarget(const QString &path, const TDriveMap &drives);
+QString LinkedFolderTarget(const QString &path, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+// How a folder is shown wherever the user picks or sees it: path, and for a link out of its drive
+// " → " and the host folder it leads to ("C:\users\me\Desktop → /home/me").
+QString ShownFolder(const QString &path, const TDriveMap &drives);
+QString ShownFolder(const QString &path, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
 // The same over a given drive map. With CannotTell, FileExists and DirectoryExists are true and
 // FileGetAttr gives FileAttr::Archive (a plain file's word).
 bool FileExists(const QString &path, const TDriveMap &drives);
@@ -119,10 +132,13 @@ namespace HostFiles {
 // The same over host paths: one listing per folder; entries of a folder in name order (ignoring
 // case, then ordinal). hostFolder itself may be a link; inside it, symbolic links of every kind
 // are left out: a linked folder is never entered, and a link to a file is no second copy of the
-// file (the duplicate finder would offer deleting the original and keeping the link). Entries
-// on another file system (mount points), FIFOs, devices and sockets are left out too, and so
-// are names Windows cannot hold or that are no valid text in the file-name encoding.
+// file (the duplicate finder would offer deleting the original and keeping the link). Mount
+// points (another file system, or a bind mount of this one), FIFOs, devices and sockets are left
+// out too, and so are names Windows cannot hold or that are no valid text in the file-name encoding.
 QList<TSearchRec> ListFolder(const QString &hostFolder);
+// The names of the symbolic links in hostFolder that lead to a folder, in name order: what
+// ListFolder leaves out, for the places that show such a folder as the link it is.
+QStringList FolderLinks(const QString &hostFolder);
 // Follows links, as Windows sees the object a path reaches. FileAttr::Invalid when missing.
 quint32 Attributes(const QString &hostPath);
 // Free bytes for the user, total bytes and the cluster (block) size of the file system holding

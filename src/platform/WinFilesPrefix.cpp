@@ -45,6 +45,34 @@ bool InsidePrefix(const QString &path, const std::shared_ptr<TWinePrefix> &prefi
     return !real.isEmpty() && !folder.isEmpty() && real != folder && real.startsWith(folder + u'/');
 }
 
+QString LinkedFolderTarget(const QString &path, const TDriveMap &drives)
+{
+    const TPathMapping m = drives.ToHost(path);
+    if (m.State != TPathState::Resolved || path.size() < 2)
+        return {};
+    const QString root = RealPath(drives.HostRoot(path.at(0)));
+    const QString real = RealPath(m.HostPath);
+    if (root.isEmpty() || real.isEmpty() || root == u"/" || real == root || real.startsWith(root + u'/'))
+        return {};
+    return real;
+}
+
+QString LinkedFolderTarget(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    return LinkedFolderTarget(path, DrivesOf(prefix));
+}
+
+QString ShownFolder(const QString &path, const TDriveMap &drives)
+{
+    const QString target = LinkedFolderTarget(path, drives);
+    return target.isEmpty() ? path : path + QStringLiteral(" \u2192 ") + target;
+}
+
+QString ShownFolder(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    return ShownFolder(path, DrivesOf(prefix));
+}
+
 bool FileExists(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
 {
     return FileExists(path, DrivesOf(prefix));

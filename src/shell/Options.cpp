@@ -393,7 +393,7 @@ void TOptionsIkkuna::btnAddCustomDirClick()
     const Options::TFolderPicker picker = FolderPicker() ? FolderPicker() : RealFolderPicker;
     const std::optional<QString> folder = picker(this, LangMessage("M083DI", "Select directory"));
     if (folder && !folder->isEmpty())
-        Control<QListWidget>("CustomDir")->addItem(*folder);
+        AddCustomDirItem(Control<QListWidget>("CustomDir"), *folder);
 }
 
 void TOptionsIkkuna::btnRemoveCustomDirClick()

@@ -3,6 +3,7 @@
 #include "shell/SettingsUi.h"
 
 #include "platform/ProgramInfo.h"
+#include "platform/WinFiles.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -340,9 +341,16 @@ void FillOptionControls(QWidget *dialog, const TSettings &s)
     }
     if (auto *dirs = Find<QListWidget>(dialog, "CustomDir")) {
         dirs->clear();
-        dirs->addItems(s.FUnnCustomDirs);
+        for (const QString &folder : s.FUnnCustomDirs)
+            AddCustomDirItem(dirs, folder);
     }
     dialog->setProperty("UserFont", ToQFont(s.FUserFont));
+}
+
+void AddCustomDirItem(QListWidget *list, const QString &folder)
+{
+    auto *item = new QListWidgetItem(WinFiles::ShownFolder(folder), list);
+    item->setData(Qt::UserRole, folder);
 }
 
 void ReadOptionControls(const QWidget *dialog, TSettings &s)
@@ -384,7 +392,7 @@ void ReadOptionControls(const QWidget *dialog, TSettings &s)
     if (auto *dirs = Find<QListWidget>(dialog, "CustomDir")) {
         QStringList items;
         for (int i = 0; i < dirs->count(); ++i)
-            items << dirs->item(i)->text();
+            items << dirs->item(i)->data(Qt::UserRole).toString();
         s.FUnnCustomDirs = items;
     }
     const QVariant font = dialog->property("UserFont");

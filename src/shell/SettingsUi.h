@@ -15,7 +15,7 @@
 //   BackGround (QComboBox)             item 0 "Default", then the own picture when one is in use
 //   BGColor (QComboBox)                items carry their TColor as Qt::UserRole data (FillColorCombo)
 //   Language (QComboBox)               "Default (English)" and the language files (FillLanguageCombo)
-//   CustomDir (QListWidget)            one folder per item
+//   CustomDir (QListWidget)            one folder per item (AddCustomDirItem)
 //   the dialog's "UserFont" property  (a QFont) the font dialog's font
 // A control the window lacks is skipped; a setting without a control keeps its value.
 #pragma once
@@ -28,6 +28,7 @@
 #include <QPalette>
 
 class QComboBox;
+class QListWidget;
 class QWidget;
 
 // System colours follow the palette (clBtnFace = the button colour); others are 0x00BBGGRR.
@@ -50,6 +51,10 @@ void FillLanguageCombo(QComboBox *combo, const QString &programFolder, const QIc
 
 // Fills the controls of dialog from s (the Language combo must be filled first).
 void FillOptionControls(QWidget *dialog, const TSettings &s);
+
+// One custom directory as the list shows it: a profile folder linked out of the prefix shows the
+// host folder it leads to, and the folder itself is what the item stores.
+void AddCustomDirItem(QListWidget *list, const QString &folder);
 
 // Reads the controls of dialog back into s.
 void ReadOptionControls(const QWidget *dialog, TSettings &s);

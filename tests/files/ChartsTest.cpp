@@ -566,6 +566,10 @@ TEST_F(SpaceUsageWindow, AutomaticScanOnShowAndOnSelection)
 
 TEST_F(SpaceUsageWindow, TreeRootStaysOpenAndDriveComboFollows)
 {
+    // As the profile's Desktop links into the home: offered as the link it is, with where it leads.
+    const QString outside = FB.Folder() + "/home";
+    ASSERT_TRUE(QDir().mkpath(outside));
+    ASSERT_TRUE(QFile::link(outside, FB.HostPath("C:\\data\\Desktop")));
     auto w = Open();
     QTreeWidgetItem *root = w->Hakemisto->RootItem();
     ASSERT_TRUE(root);
@@ -577,6 +581,8 @@ TEST_F(SpaceUsageWindow, TreeRootStaysOpenAndDriveComboFollows)
     EXPECT_FALSE(w->Hakemisto->SetPath("C:\\data\\again"));  // the linked folder is not offered
     EXPECT_FALSE(w->Hakemisto->SetPath("C:\\nothere"));
     EXPECT_EQ(w->Hakemisto->SelectedPath(), "C:\\data\\sub");
+    ASSERT_TRUE(w->Hakemisto->SetPath("C:\\data\\Desktop"));
+    EXPECT_EQ(w->Hakemisto->currentItem()->text(0), "Desktop \u2192 " + QFileInfo(outside).canonicalFilePath());
 }
 
 TEST_F(SpaceUsageWindow, TranslatedOnFirstShowKeepingTheUnit)

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/xattr.h>
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -368,6 +370,27 @@ TEST(Scan, OneLinePerPhysicalFile)
     ASSERT_EQ(sets.size(), 1u) << Describe(sets);
     EXPECT_EQ(sets.begin()->size(), 3u) << Describe(sets);
     EXPECT_TRUE(Temporaries(base).isEmpty());
+}
+
+// Hidden folders hold a repository's objects, keys and settings: never offered as duplicates,
+// while a hidden file in a folder the scan walks is a file like any other.
+TEST(Scan, HiddenFoldersAreNeverWalked)
+{
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("tree"));
+    for (const char *name : {"a.txt", ".b.txt", "sub/c.txt", ".git/objects/d.txt", ".ssh/e.txt", "Wine hid this/f.txt"})
+        WriteFile(root + u'/' + QLatin1String(name), "same");
+    const QByteArray hidden = "0x12";
+    const bool attributes = ::setxattr(QFile::encodeName(root + QStringLiteral("/Wine hid this")).constData(), "user.DOSATTRIB",
+                                       hidden.constData(), std::size_t(hidden.size()), 0) == 0;
+    TScanRequest request;
+    request.Folders = {QStringLiteral("D:")};
+    TCompareRequest compare;
+    compare.SameCRC = true;
+    TPipeline run;
+    run.Run(dir.filePath(QStringLiteral("Duplicat.tmp")), request, compare, std::make_shared<TFixtureLayer>(root));
+    EXPECT_EQ(run.Error, QString());
+    EXPECT_EQ(run.FilesFound, attributes ? 3 : 4);
 }
 
 TEST(Scan, SkipRules)

@@ -7,6 +7,7 @@
 #include "LnkBuilder.h"
 #include "support/RunProcess.h"
 #include "support/WineTools.h"
+#include "support/WinebootHome.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,8 +22,6 @@
 
 #include <memory>
 #include <ostream>
-
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -46,19 +45,6 @@ QString JsString(const QString &text)
     return s + u'"';
 }
 
-// Every path below the folders, links not followed.
-QSet<QString> Listing(const QStringList &folders)
-{
-    QProcess find;
-    find.start(QStringLiteral("find"), QStringList{QStringLiteral("-P")} + folders + QStringList{QStringLiteral("-mindepth"), QStringLiteral("1")});
-    find.waitForFinished(60000);
-    QSet<QString> paths;
-    for (const QByteArray &line : find.readAllStandardOutput().split('\n'))
-        if (!line.isEmpty())
-            paths.insert(QFile::decodeName(line));
-    return paths;
-}
-
 class ShortcutsOnAWinebootPrefix : public ::testing::Test
 {
 protected:
@@ -71,11 +57,7 @@ protected:
         Home = Dir.filePath("home");
         Prefix = Dir.filePath("prefix");
         // The prefix's own wineboot, not the shared one: its profile links into this home.
-        Env = WineEnvironment(Prefix);
-        Env.insert("HOME", Home);
-        Env.insert("XDG_CONFIG_HOME", Home + "/.config");
-        Env.insert("XDG_DATA_HOME", Home + "/.local/share");
-        Env.insert("XDG_CACHE_HOME", Home + "/.cache");
+        Env = WineEnvironment(Prefix, Home);
     }
     void TearDown() override
     {
@@ -196,7 +178,7 @@ TEST_F(ShortcutsOnAWinebootPrefix, DelshoTakesBrokenShortcutsAndEmptyPrefixFolde
     ASSERT_TRUE(shellFolders.contains(windowsPrograms + "\\Administrative Tools"));
 
     const QStringList walked = {Prefix + "/drive_c", Home};
-    const QSet<QString> before = Listing(walked);
+    const QSet<QString> before = FindBelow(walked, {"-mindepth", "1"});
 
     TProgramCopy program(VASKIMO_EXE);
     QByteArray out;
@@ -206,7 +188,7 @@ TEST_F(ShortcutsOnAWinebootPrefix, DelshoTakesBrokenShortcutsAndEmptyPrefixFolde
     EXPECT_TRUE(logText.contains("Found 6 invalid shortcuts! Deleting...")) << logText.constData();
     EXPECT_FALSE(logText.contains("failed")) << logText.constData();
 
-    QSet<QString> removed = before - Listing(walked);
+    QSet<QString> removed = before - FindBelow(walked, {"-mindepth", "1"});
     const QSet<QString> expected = {
         Home + "/gone-wine.lnk",       Home + "/Old/gone-old.lnk",   Home + "/hand-gone.lnk",
         programs + "/Games/gone-game.lnk", programs + "/Games",      programs + "/hand-idlist.lnk",

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <map>
 
 #include "FileFixtures.h"
+#include "support/BindMount.h"
 #include "support/PrefixBuilder.h"
 
 #include <cerrno>
@@ -287,6 +289,22 @@ TEST_F(HostFilesTest, ListFolderStaysOnOneFileSystem)
     EXPECT_FALSE(sawProc);
 }
 
+// A bind mount keeps the device number of the file system it shows: a walk would leave the
+// folder it was given for wherever the mount leads, without a link on the way.
+TEST_F(HostFilesTest, ListFolderLeavesOutABindMountOfTheSameFileSystem)
+{
+    ASSERT_TRUE(MakeFile(Path("walk/inner/a.txt")));
+    ASSERT_TRUE(MakeFile(Path("elsewhere/secret.txt")));
+    TestSupport::TBindMount mount(Path("elsewhere"), Path("walk/bound"));
+    VASKIMO_NEED_MOUNT(mount);
+    QStringList names;
+    for (const TSearchRec &r : HostFiles::ListFolder(Path("walk")))
+        names << r.Name;
+    EXPECT_EQ(names, QStringList{"inner"});
+    // The mount named as the folder to list is what the caller chose: its entries are listed.
+    EXPECT_EQ(HostFiles::ListFolder(Path("walk/bound")).size(), 1);
+}
+
 TEST_F(HostFilesTest, DiskFreeSpace)
 {
     qint64 freeBytes = -1, total = -1, cluster = -1;
@@ -381,6 +399,36 @@ TEST(WinFilesPrefix, CurrentPrefixDrivesAndFiles)
     EXPECT_EQ(WinFiles::FileGetAttr("C:\\Program Files\\Demo\\demo.exe"), FileAttr::Archive);
     EXPECT_EQ(WinFiles::FindFiles("C:\\Program Files\\Demo", "*.exe").size(), 1);
     EXPECT_FALSE(WinFiles::FileExists("C:\\Program Files\\Demo\\gone.exe"));
+}
+
+// wineboot links the profile's Desktop into the home: wherever a folder is shown, such a link says where it leads.
+TEST(WinFilesPrefix, FoldersLinkedOutOfTheirDriveShowWhereTheyLead)
+{
+    TestSupport::TPrefixBuilder builder;
+    const QString home = builder.Folder() + "/home";
+    ASSERT_TRUE(QDir().mkpath(home + "/Music"));
+    const QString profile = builder.AddFolder("C:\\users\\me");
+    ASSERT_TRUE(QFile::link(home, profile + "/Desktop"));
+    ASSERT_TRUE(QFile::link(builder.AddFolder("C:\\inside"), profile + "/Alias"));
+    builder.AddFolder("C:\\users\\me\\Contacts");
+    builder.MakeCurrent();
+    const QString real = QFileInfo(home).canonicalFilePath();
+    const struct {
+        const char *name;
+        QString folder, shown;
+    } cases[] = {
+        {"the link itself", "C:\\users\\me\\Desktop", "C:\\users\\me\\Desktop \u2192 " + real},
+        {"a folder below it", "c:\\USERS\\me\\desktop\\Music", "c:\\USERS\\me\\desktop\\Music \u2192 " + real + "/Music"},
+        {"a link that stays on the drive", "C:\\users\\me\\Alias", "C:\\users\\me\\Alias"},
+        {"a plain folder", "C:\\users\\me\\Contacts", "C:\\users\\me\\Contacts"},
+        {"the whole host", "Z:" + QString(real).replace('/', '\\'), "Z:" + QString(real).replace('/', '\\')},
+        {"missing", "C:\\users\\me\\Desktop\\gone", "C:\\users\\me\\Desktop\\gone"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(WinFiles::ShownFolder(c.folder), c.shown);
+    }
+    EXPECT_EQ(HostFiles::FolderLinks(profile), (QStringList{"Alias", "Desktop"}));
 }
 
 }  // namespace

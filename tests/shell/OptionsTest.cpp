@@ -8,12 +8,14 @@
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/PrefixBuilder.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -325,6 +327,29 @@ TEST_F(OptionsTest, FolderPickersAddBackslashExceptForCustomFolders)
     QTest::mouseClick(w.Ok, Qt::LeftButton);
     EXPECT_EQ(s.FRegistryUndoDir, "C:\\Undo\\");
     EXPECT_EQ(s.FUnnCustomDirs, (QStringList{"B:\\two", "C:\\Undo"}));
+}
+
+// wineboot links the profile's Desktop into the home: a custom folder chosen there says so.
+TEST_F(OptionsTest, CustomFolderLinkedIntoTheHomeShowsWhereItLeads)
+{
+    TestSupport::TPrefixBuilder b;
+    const QString home = b.Folder() + "/home";
+    ASSERT_TRUE(QDir().mkpath(home));
+    ASSERT_TRUE(QFile::link(home, b.AddFolder("C:\\users\\me") + "/Desktop"));
+    b.MakeCurrent();
+    Options::SetFolderPicker([](QWidget *, const QString &) { return std::optional<QString>("C:\\users\\me\\Desktop"); });
+    TSettings s = SampleSettings();
+    s.FUnnCustomDirs = {"C:\\users\\me\\Desktop\\"};
+    TOptionsIkkuna w(nullptr, s, false, Dir.path(), true);
+    Show(w);
+    Click(w, "btnAddCustomDir");
+    auto *dirs = w.Control<QListWidget>("CustomDir");
+    ASSERT_EQ(dirs->count(), 2);
+    const QString real = QFileInfo(home).canonicalFilePath();
+    EXPECT_EQ(dirs->item(0)->text(), "C:\\users\\me\\Desktop\\ \u2192 " + real);
+    EXPECT_EQ(dirs->item(1)->text(), "C:\\users\\me\\Desktop \u2192 " + real);
+    QTest::mouseClick(w.Ok, Qt::LeftButton);
+    EXPECT_EQ(s.FUnnCustomDirs, (QStringList{"C:\\users\\me\\Desktop\\", "C:\\users\\me\\Desktop"}));
 }
 
 TEST_F(OptionsTest, PictureAndFontChoices)

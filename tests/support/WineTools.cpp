@@ -60,6 +60,16 @@ QProcessEnvironment WineEnvironment(const QString &prefix)
     return env;
 }
 
+QProcessEnvironment WineEnvironment(const QString &prefix, const QString &home)
+{
+    QProcessEnvironment env = WineEnvironment(prefix);
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+    return env;
+}
+
 bool WaitForWineserver(const QString &prefix)
 {
     QByteArray out;
@@ -101,6 +111,11 @@ bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *
     return RunWithHeldServer(prefix, programs, 60000, output);
 }
 
+bool WinePrograms(const QString &prefix, const QList<QStringList> &commands, QByteArray *output)
+{
+    return RunWithHeldServer(prefix, commands, 120000, output);
+}
+
 bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output, int timeoutMs)
 {
     const QString windowsPath = QStringLiteral("Z:") + QString(hostFile).replace(u'/', u'\\');
@@ -130,6 +145,7 @@ TWinebootPrefix::TWinebootPrefix()
     }
     FDir = std::make_unique<QTemporaryDir>();
     FFolder = FDir->filePath(QStringLiteral("prefix"));
+    FHome = QFileInfo(WineEnvironment(FFolder).value(QStringLiteral("HOME"), QDir::homePath())).canonicalFilePath();
     QByteArray out;
     if (!RunToEnd(Wine64(), {QStringLiteral("wineboot"), QStringLiteral("-i")}, WineEnvironment(FFolder), 180000, &out)
         || !WaitForWineserver(FFolder)) {
@@ -176,6 +192,28 @@ bool TWinebootPrefix::CopyTo(const QString &folder, QString *error) const
             return false;
         }
         QFile::setPermissions(target, QFile::permissions(source) | QFileDevice::WriteOwner);
+    }
+    return true;
+}
+
+bool TWinebootPrefix::CopyWithHome(const QString &folder, const QString &home, QString *error) const
+{
+    if (!CopyTo(folder, error))
+        return false;
+    QDirIterator users(QDir(folder).filePath(QStringLiteral("drive_c/users")), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (users.hasNext()) {
+        QDirIterator entries(users.next(), QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        while (entries.hasNext()) {
+            const QString link = entries.next();
+            const QString target = QFileInfo(link).symLinkTarget();
+            if (target.isEmpty() || FHome.isEmpty() || (target != FHome && !target.startsWith(FHome + u'/')))
+                continue;
+            const QString moved = home + target.mid(FHome.size());
+            if (!QFile::remove(link) || !QFile::link(moved, link)) {
+                *error = QStringLiteral("cannot point %1 at %2").arg(link, moved);
+                return false;
+            }
+        }
     }
     return true;
 }

@@ -29,10 +29,14 @@ bool WineInstalled(QString *why);
 
 // WINEPREFIX=prefix, a 64-bit prefix, no Wine debug output, no display.
 QProcessEnvironment WineEnvironment(const QString &prefix);
+// The same for a user whose home is home (HOME and the XDG folders below it: config, data, cache).
+QProcessEnvironment WineEnvironment(const QString &prefix, const QString &home);
 
 // "wine reg ..." in the prefix, one command after the other (it stops at the first that fails),
 // all under one wineserver held for them; the server has ended and written the hives when it returns.
 bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output = nullptr);
+// Wine programs in the prefix ({"attrib", "+h", "C:\\x"}), one after the other under one held server, likewise.
+bool WinePrograms(const QString &prefix, const QList<QStringList> &commands, QByteArray *output = nullptr);
 // "wine regedit /S" of a host file, likewise.
 bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output = nullptr, int timeoutMs = 60000);
 // "wineserver -w": waits until the prefix's server has ended and written its hives.
@@ -49,12 +53,16 @@ public:
     // drive_c hard-linked (tests must replace files there, never write into them). The copy has its
     // own wineserver folder.
     bool CopyTo(const QString &folder, QString *error) const;
+    // The same, with the profile's links into the home (Desktop, Documents ... as wineboot made
+    // them for a home without those folders) leading into home instead.
+    bool CopyWithHome(const QString &folder, const QString &home, QString *error) const;
 
 private:
     TWinebootPrefix();
     ~TWinebootPrefix();
     std::unique_ptr<QTemporaryDir> FDir;
     QString FFolder;
+    QString FHome;  // the home wineboot linked the profile into
     QString FError;
 };
 
