@@ -147,12 +147,22 @@ QStringList TWinePrefix::ServerSocketPaths() const
                                .arg(qulonglong(st.st_dev), 0, 16)
                                .arg(qulonglong(st.st_ino), 0, 16);
     QStringList paths{QStringLiteral("/tmp/.wine-%1").arg(::getuid()) + server};
-    // Debian's Wine makes its folder with mkdtemp ("wine-XXXXXX") and writes the name into the prefix.
+    // Debian's Wine makes its folder with mkdtemp ("wine-XXXXXX") under TMPDIR, else /tmp, and
+    // writes the name into the prefix. A server started with another TMPDIR than ours is looked
+    // for in /tmp as well.
     QFile named(d->Folder + QStringLiteral("/wineserver"));
     if (named.open(QIODevice::ReadOnly)) {
         const QString name = QFile::decodeName(named.read(256).trimmed());
-        if (!name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral(".."))
-            paths.append(QStringLiteral("/tmp/") + name + server);
+        if (!name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..")) {
+            QStringList bases;
+            const QString tmpDir = qEnvironmentVariable("TMPDIR");
+            if (!tmpDir.isEmpty())
+                bases.append(QDir::cleanPath(tmpDir));
+            if (!bases.contains(QStringLiteral("/tmp")))
+                bases.append(QStringLiteral("/tmp"));
+            for (const QString &base : std::as_const(bases))
+                paths.append(base + u'/' + name + server);
+        }
     }
     return paths;
 }

@@ -41,8 +41,9 @@ public:
     // no prefix folder, or a wineserver of this prefix is running.
     QString WriteBlocker() const;
     // Where a wineserver of this prefix keeps its socket, server-<device hex>-<inode hex>/socket of
-    // the prefix folder: under /tmp/.wine-<uid>/ (upstream Wine) and under /tmp/<name>/ when the
-    // prefix's file "wineserver" names a folder (Debian's Wine). Empty when the folder does not exist.
+    // the prefix folder: under /tmp/.wine-<uid>/ (upstream Wine) and, when the prefix's file
+    // "wineserver" names a folder (Debian's Wine), under $TMPDIR/<name>/ and /tmp/<name>/. Empty when
+    // the folder does not exist.
     QStringList ServerSocketPaths() const;
     // A server runs when one of those sockets accepts a connection; a socket left behind by a
     // server that died refuses it.

@@ -54,11 +54,15 @@ protected:
         return removed;
     }
 
-    // exitCode 1: a run that could not delete all it found.
-    QByteArray DelReg(int exitCode = 0, QByteArray *said = nullptr)
+    // exitCode 1: a run that could not delete all it found. said: what it printed. tmpDir: the
+    // TMPDIR the program runs with.
+    QByteArray DelReg(int exitCode = 0, QByteArray *said = nullptr, const QString &tmpDir = {})
     {
         QByteArray out;
-        Program.Run({QStringLiteral("-delreg"), QStringLiteral("-exit")}, Prefix, &out);
+        QProcessEnvironment env = WineEnvironment(Prefix);
+        if (!tmpDir.isEmpty())
+            env.insert(QStringLiteral("TMPDIR"), tmpDir);
+        Program.Run({QStringLiteral("-delreg"), QStringLiteral("-exit")}, env, &out);
         EXPECT_EQ(Program.ExitCode(), exitCode) << out.toStdString();
         if (said)
             *said = out;
@@ -124,6 +128,32 @@ TEST_F(WineSafetyTest, ASocketLeftByACrashedWineserverBlocksNothing)
 
     const QByteArray log = DelReg();
     EXPECT_TRUE(log.contains("Found 2 invalid entries! Deleting...")) << log.toStdString();
+    EXPECT_FALSE(log.contains("failed to delete")) << log.toStdString();
+    QByteArray out;
+    ASSERT_TRUE(Query(UserKey, &out)) << out.toStdString();
+    EXPECT_FALSE(out.contains("Tool")) << out.toStdString();
+}
+
+// Debian's Wine makes its server folder under TMPDIR (libpam-tmpdir sets one per user).
+TEST_F(WineSafetyTest, AServerUnderTmpdirBlocksDelregAndOneKilledThereBlocksNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
+    const QHash<QString, QByteArray> before = HiveTexts(Prefix);
+    QTemporaryDir tmpDir;
+    TWineServer server;
+    QString why;
+    ASSERT_TRUE(server.Start(Prefix, &why, tmpDir.path())) << why.toStdString();
+    ASSERT_TRUE(server.SocketPath().startsWith(tmpDir.path())) << server.SocketPath().toStdString();
+
+    QByteArray said;
+    const QByteArray refused = DelReg(1, &said, tmpDir.path());
+    EXPECT_TRUE(refused.contains("Close the Wine programs and try again.")) << refused.toStdString();
+    EXPECT_TRUE(said.contains("Wine programs are running in the prefix")) << said.toStdString();
+    EXPECT_TRUE(HiveTexts(Prefix) == before) << "a hive was written while Wine held it";
+
+    server.Crash();
+    ASSERT_TRUE(QFileInfo::exists(server.SocketPath())) << "the dead server's socket stays";
+    const QByteArray log = DelReg(0, nullptr, tmpDir.path());
     EXPECT_FALSE(log.contains("failed to delete")) << log.toStdString();
     QByteArray out;
     ASSERT_TRUE(Query(UserKey, &out)) << out.toStdString();

@@ -26,6 +26,15 @@ namespace TestSupport {
 
 namespace {
 const QString WineDir = QStringLiteral("/usr/lib/wine");
+
+// Where Debian's Wine makes the prefix's server folder: TMPDIR, else /tmp.
+QString ServerFolder(const QString &prefix, const QString &tmpDir)
+{
+    const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
+    if (!name.startsWith(QStringLiteral("wine-")) || name.contains(u'/'))
+        return {};
+    return (tmpDir.isEmpty() ? QStringLiteral("/tmp") : tmpDir) + u'/' + name;
+}
 }
 
 QString Wine64()
@@ -236,12 +245,11 @@ bool UnixSocketAccepts(const QString &path)
     return accepted;
 }
 
-void RemoveServerFolder(const QString &prefix)
+void RemoveServerFolder(const QString &prefix, const QString &tmpDir)
 {
-    const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
-    if (!name.startsWith(QStringLiteral("wine-")) || name.contains(u'/'))
+    const QString folder = ServerFolder(prefix, tmpDir);
+    if (folder.isEmpty())
         return;
-    const QString folder = QStringLiteral("/tmp/") + name;
     QDirIterator it(folder, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
     while (it.hasNext())
         if (UnixSocketAccepts(it.next() + QStringLiteral("/socket")))
@@ -254,14 +262,18 @@ TWineServer::~TWineServer()
     if (FProcess && FProcess->state() != QProcess::NotRunning)
         Stop();
     if (!FPrefix.isEmpty())
-        RemoveServerFolder(FPrefix);
+        RemoveServerFolder(FPrefix, FTmpDir);
 }
 
-bool TWineServer::Start(const QString &prefix, QString *error)
+bool TWineServer::Start(const QString &prefix, QString *error, const QString &tmpDir)
 {
     FPrefix = prefix;
+    FTmpDir = tmpDir;
     FProcess = std::make_unique<QProcess>();
-    FProcess->setProcessEnvironment(WineEnvironment(prefix));
+    QProcessEnvironment env = WineEnvironment(prefix);
+    if (!tmpDir.isEmpty())
+        env.insert(QStringLiteral("TMPDIR"), tmpDir);
+    FProcess->setProcessEnvironment(env);
     FProcess->setProcessChannelMode(QProcess::MergedChannels);
     FProcess->start(WineServerProgram(), {QStringLiteral("-f"), QStringLiteral("-p")});
     if (!FProcess->waitForStarted(10000)) {
@@ -276,9 +288,9 @@ bool TWineServer::Start(const QString &prefix, QString *error)
             *error = QStringLiteral("wineserver ended (another one holds the prefix?): ") + QString::fromLocal8Bit(FProcess->readAll());
             return false;
         }
-        const QString name = QString::fromLocal8Bit(ReadFileBytes(QDir(prefix).filePath(QStringLiteral("wineserver"))).trimmed());
-        if (!name.isEmpty()) {
-            QDirIterator it(QStringLiteral("/tmp/") + name, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+        const QString folder = ServerFolder(prefix, tmpDir);
+        if (!folder.isEmpty()) {
+            QDirIterator it(folder, {QStringLiteral("server-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
             while (it.hasNext()) {
                 const QString socket = it.next() + QStringLiteral("/socket");
                 if (UnixSocketAccepts(socket)) {

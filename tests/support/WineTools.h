@@ -71,9 +71,10 @@ class TWineServer
 {
 public:
     ~TWineServer();
-    // Starts the server and waits until its socket (found under /tmp through the prefix's file
-    // "wineserver") accepts connections; fails when another server holds the prefix.
-    bool Start(const QString &prefix, QString *error);
+    // Starts the server and waits until its socket (found under tmpDir, else /tmp, through the
+    // prefix's file "wineserver") accepts connections; fails when another server holds the prefix.
+    // tmpDir: the TMPDIR the server is started with; empty for the one of the tests.
+    bool Start(const QString &prefix, QString *error, const QString &tmpDir = {});
     // SIGINT, the signal "wineserver -k" sends first: the server writes its hives and exits. It gets
     // a minute for that; -k would send SIGKILL after ten seconds, too soon on a loaded machine.
     bool Stop();
@@ -83,15 +84,16 @@ public:
 
 private:
     QString FPrefix;
+    QString FTmpDir;
     QString FSocket;
     std::unique_ptr<QProcess> FProcess;
 };
 
 // True when a connection to the Unix socket at path is accepted.
 bool UnixSocketAccepts(const QString &path);
-// Removes the folder /tmp/wine-XXXXXX that Debian's Wine made for the prefix, once no server of the
-// prefix answers in it (Wine leaves it behind).
-void RemoveServerFolder(const QString &prefix);
+// Removes the folder wine-XXXXXX that Debian's Wine made for the prefix under tmpDir (empty: /tmp),
+// once no server of the prefix answers in it (Wine leaves it behind).
+void RemoveServerFolder(const QString &prefix, const QString &tmpDir = {});
 
 // The built program copied into a temporary folder of its own, with the shipped blacklist: its
 // Options.ini, Vaskimo.log and Undo folder land there.
