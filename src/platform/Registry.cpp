@@ -754,7 +754,7 @@ QString TRegistry::LastError() const
 }
 
 void TRegistry::DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletion &beforeWrite,
-                             std::shared_ptr<TWinePrefix> prefix)
+                             std::shared_ptr<TWinePrefix> prefix, const TCommitDeletion &commit)
 {
     if (!prefix)
         prefix = TWinePrefix::Current();
@@ -803,6 +803,13 @@ void TRegistry::DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletio
     if (!blocker.isEmpty()) {
         refuse(going, blocker);
         return;
+    }
+    if (commit) {
+        QString why;
+        if (!commit(&why)) {
+            refuse(going, why);
+            return;
+        }
     }
     QWriteLocker lock(&set.Lock());
     set.ReloadChanged();

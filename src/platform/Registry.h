@@ -119,12 +119,15 @@ public:
     // A delete run: the values go under one lock, on the current state of the files, and each hive
     // that lost a value is written once, atomically, after its last change. beforeWrite gets the
     // indexes of the values about to go and runs before anything is written, and only when at least
-    // one is (it writes the undo file); false from it keeps every value. A value whose key or value
+    // one is (it writes the undo text); false from it keeps every value. Then the write guard is
+    // asked a last time, and commit runs (it puts the undo text in place) just before the first hive
+    // changes; false from it keeps every value, Refused with its reason. A value whose key or value
     // is gone is Gone; a value of a hive that cannot be written, or while writes are refused, is
     // Refused with the reason and stays.
     using TBeforeDeletion = std::function<bool(const QList<int> &indexes)>;
+    using TCommitDeletion = std::function<bool(QString *why)>;
     static void DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletion &beforeWrite,
-                             std::shared_ptr<TWinePrefix> prefix = nullptr);
+                             std::shared_ptr<TWinePrefix> prefix = nullptr, const TCommitDeletion &commit = {});
     // A write run, the same way: the values are set under one lock, their keys made where missing,
     // and each hive that changed is written once. The values of a hive that cannot be written, or
     // all of them while writes are refused, are not Written and say why.

@@ -5,6 +5,7 @@
 #include "ui_Rekisteri.h"
 
 #include "platform/DriveMap.h"
+#include "platform/DurableFile.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
@@ -25,7 +26,9 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPrintDialog>
@@ -586,27 +589,28 @@ QString TRegistryIkkuna::UndoFolderHost() const
     return host;
 }
 
-bool TRegistryIkkuna::SaveUndo(const QStringList &lines)
+bool TRegistryIkkuna::StageUndo(const QStringList &lines)
 {
     QString error;
     QString target = FUndoFileName;
-    bool saved = false;
     if (target.isEmpty()) {
-        const QString folder = UndoFolderHost();
-        target = folder.isEmpty() ? QString() : UndoFiles::RotateNumberedFiles(folder, FHost.Settings->FUndoLevels,
-                                                                              FHost.UniqueFileName, &error);
-        if (!target.isEmpty())
-            FUndoFileName = target;
-        else
-            target = folder.isEmpty() ? QStringLiteral("VKUndo01.reg") : UndoFiles::NumberedFileName(folder, 1);
+        FStagedFolder = UndoFolderHost();
+        target = FStagedFolder.isEmpty() ? QStringLiteral("VKUndo01.reg") : UndoFiles::NumberedFileName(FStagedFolder, 1);
+        if (!FStagedFolder.isEmpty() && !QDir().mkpath(FStagedFolder))
+            error = QStringLiteral("Can't create the folder %1").arg(FStagedFolder);
+        else if (!FStagedFolder.isEmpty())
+            FStaged = UndoFiles::StagedFileName(FStagedFolder);
+    } else {
+        FStaged = UndoFiles::StagedFileName(QFileInfo(target).absolutePath());
     }
-    if (!FUndoFileName.isEmpty())
-        saved = UndoFiles::SaveUndoText(FUndoFileName, lines, &error);
-    if (saved)
+    if (!FStaged.isEmpty() && UndoFiles::SaveUndoText(FStaged, lines, &error))
         return true;
+    DiscardStagedUndo();
     if (BatchRun()) {
         LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
                   QStringLiteral("Can't save undo data, nothing was deleted!")});
+        if (!error.isEmpty())
+            LogLines({error});
         return false;
     }
     const QString message = SafeFormat(
@@ -618,11 +622,45 @@ bool TRegistryIkkuna::SaveUndo(const QStringList &lines)
         const QString chosen = FSaveDialog ? FSaveDialog(this) : QString();
         if (chosen.isEmpty())
             return false;
-        if (UndoFiles::SaveUndoText(chosen, lines, &error)) {
-            FUndoFileName = chosen;  // the rest of this program run's undo text goes there too
+        FStaged = UndoFiles::StagedFileName(QFileInfo(chosen).absolutePath());
+        if (UndoFiles::SaveUndoText(FStaged, lines, &error)) {
+            FStagedTarget = chosen;  // the rest of this program run's undo text goes there too
             return true;
         }
+        DiscardStagedUndo();
     }
+}
+
+bool TRegistryIkkuna::CommitUndo(QString *why)
+{
+    QString target = !FStagedTarget.isEmpty() ? FStagedTarget : FUndoFileName;
+    bool done = false;
+    if (target.isEmpty()) {
+        target = UndoFiles::RotateNumberedFiles(FStagedFolder, FHost.Settings ? FHost.Settings->FUndoLevels : 10, FStaged,
+                                                FHost.UniqueFileName, why);
+        done = !target.isEmpty();
+    } else {
+        done = DurableFile::Rename(FStaged, target, why);
+        if (!done)
+            *why = QStringLiteral("Can't rename %1 to %2: %3").arg(FStaged, target, *why);
+    }
+    DiscardStagedUndo();
+    if (!done) {
+        if (BatchRun())
+            LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
+                      QStringLiteral("Can't save undo data, nothing was deleted!")});
+        return false;
+    }
+    FUndoFileName = target;
+    return true;
+}
+
+void TRegistryIkkuna::DiscardStagedUndo()
+{
+    if (!FStaged.isEmpty() && QFileInfo(FStaged).isFile())
+        QFile::remove(FStaged);
+    FStaged.clear();
+    FStagedTarget.clear();
 }
 
 void TRegistryIkkuna::DeleteRecords(bool allRows)
@@ -704,16 +742,26 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
         return text;
     };
     QList<int> written;  // the values whose lines the saved undo text holds
+    QStringList staged;
+    QList<int> stagedFor;
+    // The undo text waits under a staged name until the guard has said its last word: a run that
+    // deletes nothing leaves every earlier undo file as it was.
     TRegistry::DeleteValues(deletions, [&](const QList<int> &going) {
         if (!undo)
             return true;
-        const QStringList text = undoText(going);
-        if (!SaveUndo(text))
+        staged = undoText(going);
+        stagedFor = going;
+        return StageUndo(staged);
+    }, prefix, [&](QString *why) {
+        if (!undo)
+            return true;
+        if (!CommitUndo(why))
             return false;
-        FUndoLines = text;
-        written = going;
+        FUndoLines = staged;
+        written = stagedFor;
         return true;
-    }, prefix);
+    });
+    DiscardStagedUndo();
 
     bool refusedAfterUndo = false;
     for (int i = 0; i < deletions.size(); ++i) {

@@ -142,7 +142,11 @@ private:
     void ShowResultStatus(bool aborted);
     void SetStatus(const QString &text);
     void DeleteRecords(bool allRows);
-    bool SaveUndo(const QStringList &lines);
+    // A delete run's undo text: written whole under a staged name first (asking for another place
+    // when it cannot be), put in place by CommitUndo only once the run may delete.
+    bool StageUndo(const QStringList &lines);
+    bool CommitUndo(QString *why);
+    void DiscardStagedUndo();
     QString UndoFolderHost() const;
     QString ModifiedText(const QDateTime &time) const;
     void LogLines(const QStringList &lines);
@@ -171,6 +175,9 @@ private:
     TSortedStringList FSkipList;
     QStringList FUndoLines;   // the whole undo text of this program run
     QString FUndoFileName;    // host path; empty until the first undo line
+    QString FStaged;          // the staged undo text of the run under way
+    QString FStagedFolder;    // the folder a first undo file is rotated in
+    QString FStagedTarget;    // a file the user chose for the staged text
     int FSortColumn = 4;
     bool FSortForward = true;
     QCollator FCollator;

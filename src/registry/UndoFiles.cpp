@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace UndoFiles {
 
 namespace {
@@ -238,29 +240,81 @@ QString NumberedFileName(const QString &folder, int number)
     return dir + QStringLiteral("VKUndo%1.reg").arg(number, 2, 10, QChar(u'0'));
 }
 
-QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUniqueName &uniqueName, QString *error)
+QString StagedFileName(const QString &folder)
+{
+    QString dir = folder;
+    if (!dir.endsWith(u'/'))
+        dir += u'/';
+    return dir + QStringLiteral(".VKUndo.staged");
+}
+
+namespace {
+bool RenameFile(const QString &from, const QString &to, QString *error)
+{
+    QString why;
+    if (DurableFile::Rename(from, to, &why))
+        return true;
+    if (error)
+        *error = QStringLiteral("Can't rename %1 to %2: %3").arg(from, to, why);
+    return false;
+}
+}
+
+QString RotateNumberedFiles(const QString &hostFolder, int levels, const QString &staged, const TUniqueName &uniqueName,
+                            QString *error)
 {
     levels = qBound(1, levels, 99);
-    if (!QDir().mkpath(hostFolder)) {
+    if (!QFileInfo(staged).isFile()) {
         if (error)
-            *error = QStringLiteral("Can't create the folder %1").arg(hostFolder);
+            *error = QStringLiteral("The undo text %1 is not there").arg(staged);
         return {};
     }
-    const QString last = NumberedFileName(hostFolder, levels);
-    if (QFileInfo(last).isFile())
-        QFile::remove(last);
-    for (int n = levels; n >= 2; --n) {
-        const QString older = NumberedFileName(hostFolder, n - 1);
-        if (QFileInfo(older).isFile())
-            QFile::rename(older, NumberedFileName(hostFolder, n));
-    }
-    const QString first = NumberedFileName(hostFolder, 1);
-    if (!QFileInfo::exists(first) || !uniqueName)
-        return first;
+    // The oldest file goes last, once everything else is in place: until then it only steps aside,
+    // so that a rename that fails half-way can be undone and every old file keeps its name.
+    QList<QPair<QString, QString>> done;  // renames made, in order
+    auto undo = [&done] {
+        for (auto it = done.crbegin(); it != done.crend(); ++it)
+            DurableFile::Rename(it->second, it->first);
+        return QString();
+    };
     QString dir = hostFolder;
     if (!dir.endsWith(u'/'))
         dir += u'/';
-    return uniqueName(dir, QStringLiteral("VKUndo01.reg"));
+    const QString oldest = NumberedFileName(hostFolder, levels);
+    const QString aside = dir + QStringLiteral(".VKUndo.oldest");
+    if (QFileInfo(oldest).isFile()) {
+        if (!RenameFile(oldest, aside, error))
+            return {};
+        done.append({oldest, aside});
+    }
+    for (int n = levels; n >= 2; --n) {
+        const QString older = NumberedFileName(hostFolder, n - 1);
+        const QString newer = NumberedFileName(hostFolder, n);
+        if (!QFileInfo(older).isFile())
+            continue;
+        if (QFileInfo::exists(newer)) {
+            if (error)
+                *error = QStringLiteral("Can't rename %1 to %2: %3").arg(older, newer, DurableFile::ReasonText(EEXIST));
+            return undo();
+        }
+        if (!RenameFile(older, newer, error))
+            return undo();
+        done.append({older, newer});
+    }
+    QString first = NumberedFileName(hostFolder, 1);
+    if (QFileInfo::exists(first) && uniqueName)
+        first = uniqueName(dir, QStringLiteral("VKUndo01.reg"));
+    if (QFileInfo::exists(first)) {
+        if (error)
+            *error = QStringLiteral("Can't rename %1 to %2: %3").arg(staged, first, DurableFile::ReasonText(EEXIST));
+        return undo();
+    }
+    if (!RenameFile(staged, first, error))
+        return undo();
+    // A file that cannot be removed stays hidden under its aside name, which the next rotation reuses.
+    if (!done.isEmpty() && done.constFirst().second == aside)
+        QFile::remove(aside);
+    return first;
 }
 
 namespace {

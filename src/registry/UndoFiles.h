@@ -95,12 +95,19 @@ QString BaseName(const QString &name);
 // "VKUndo01.reg" .. "VKUndo99.reg" in folder (a host folder with or without its "/").
 QString NumberedFileName(const QString &folder, int number);
 
-// Rotation before the cleaner's first undo line of a program run: creates the folder, deletes
-// file Levels, renames n-1 to n from Levels down to 2 and returns the path of the new file 01
-// (made unique by uniqueName(folder, "VKUndo01.reg") when still taken). Levels is clamped to 1..99.
-// Empty with *error when the folder cannot be created.
+// Where a delete run's undo text waits in folder until the run may delete: a hidden name that no
+// lister of undo files ("*.reg", "*.vku") takes for one.
+QString StagedFileName(const QString &folder);
+
+// Rotation, once the cleaner's first undo text of a program run is whole on disk in staged (a file in
+// hostFolder) and the run is about to delete: file Levels goes, n-1 becomes n from Levels down to 2,
+// and staged becomes the new file 01 (made unique by uniqueName(folder, "VKUndo01.reg") when the
+// name is still taken). Returns the new file's path. A rotation that cannot complete is undone: every
+// old file keeps its name and bytes, staged stays for the caller to remove, and the result is empty
+// with *error. Levels is clamped to 1..99.
 using TUniqueName = std::function<QString(const QString &folder, const QString &fileName)>;
-QString RotateNumberedFiles(const QString &hostFolder, int levels, const TUniqueName &uniqueName, QString *error);
+QString RotateNumberedFiles(const QString &hostFolder, int levels, const QString &staged, const TUniqueName &uniqueName,
+                            QString *error);
 
 // The reader of the REG form; lines as in the file (already decoded), continued or not. Every value
 // line gives an entry with State 4; the caller sets State from the live registry

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -194,7 +196,16 @@ TEST(UndoFiles, FullDiskKeepsTheEarlierFileAndSaysWhy)
     EXPECT_FALSE(QFile::exists(disk.Path() + "/VKUndo02.reg"));
 }
 
-TEST(UndoFiles, RotationKeepsLevelsFiles)
+// What a folder holds: every name (hidden ones too) with its bytes; a folder's bytes are "<folder>".
+QMap<QString, QByteArray> FolderContent(const QString &folder)
+{
+    QMap<QString, QByteArray> content;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        content.insert(info.fileName(), info.isDir() ? QByteArray("<folder>") : ReadAll(info.filePath()));
+    return content;
+}
+
+TEST(UndoFiles, RotationKeepsLevelsFilesAndPutsTheStagedTextFirst)
 {
     const struct {
         const char *name;
@@ -202,9 +213,10 @@ TEST(UndoFiles, RotationKeepsLevelsFiles)
         QList<int> before;
         QList<QPair<int, int>> after;  // file number -> old number whose content it holds
     } cases[] = {
-        {"one level deletes 01", 1, {1}, {}},
+        {"one level replaces 01", 1, {1}, {}},
         {"three levels", 3, {1, 2, 3}, {{2, 1}, {3, 2}}},
         {"three levels with a gap", 3, {1, 3}, {{2, 1}}},
+        {"an empty folder", 3, {}, {}},
         {"ten levels", 10, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {{2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 5}, {7, 6}, {8, 7}, {9, 8}, {10, 9}}},
     };
     for (const auto &c : cases) {
@@ -214,30 +226,57 @@ TEST(UndoFiles, RotationKeepsLevelsFiles)
         QDir().mkpath(folder);
         for (int n : c.before)
             Write(UndoFiles::NumberedFileName(folder, n), QByteArray::number(n));
+        const QString staged = UndoFiles::StagedFileName(folder);
+        Write(staged, "new");
         QString error;
-        const QString fresh = UndoFiles::RotateNumberedFiles(folder, c.levels, {}, &error);
-        EXPECT_EQ(fresh, UndoFiles::NumberedFileName(folder, 1));
-        EXPECT_FALSE(QFile::exists(fresh));
-        QStringList present = QDir(folder).entryList(QDir::Files, QDir::Name);
-        EXPECT_EQ(present.size(), c.after.size());
+        const QString fresh = UndoFiles::RotateNumberedFiles(folder, c.levels, staged, {}, &error);
+        EXPECT_EQ(fresh, UndoFiles::NumberedFileName(folder, 1)) << error.toStdString();
+        QMap<QString, QByteArray> expected{{"VKUndo01.reg", "new"}};
         for (const auto &[number, old] : c.after)
-            EXPECT_EQ(ReadAll(UndoFiles::NumberedFileName(folder, number)), QByteArray::number(old));
+            expected.insert(QFileInfo(UndoFiles::NumberedFileName(folder, number)).fileName(), QByteArray::number(old));
+        EXPECT_EQ(FolderContent(folder), expected);
     }
 }
 
-TEST(UndoFiles, RotationNamesAndFolder)
+// A rename that fails half-way (a folder where a file should go) is undone: no old file is lost.
+TEST(UndoFiles, ARotationThatCannotCompleteLeavesEveryOldFile)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("Undo");
+    QDir().mkpath(folder);
+    for (int n : {1, 2, 4})
+        Write(UndoFiles::NumberedFileName(folder, n), QByteArray::number(n));
+    QDir().mkpath(UndoFiles::NumberedFileName(folder, 3) + "/inside");
+    const QString staged = UndoFiles::StagedFileName(folder);
+    Write(staged, "new");
+    const QMap<QString, QByteArray> before = FolderContent(folder);
+    QString error;
+    EXPECT_TRUE(UndoFiles::RotateNumberedFiles(folder, 4, staged, {}, &error).isEmpty());
+    EXPECT_TRUE(error.contains("VKUndo03.reg")) << error.toStdString();
+    EXPECT_EQ(FolderContent(folder), before);
+    // No staged text: nothing to put in place, nothing moves.
+    QFile::remove(staged);
+    EXPECT_TRUE(UndoFiles::RotateNumberedFiles(folder, 4, staged, {}, &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(UndoFiles, RotationNames)
 {
     QTemporaryDir dir;
     EXPECT_TRUE(UndoFiles::NumberedFileName(dir.path(), 9).endsWith("/VKUndo09.reg"));
     EXPECT_TRUE(UndoFiles::NumberedFileName(dir.path() + "/", 10).endsWith("/VKUndo10.reg"));
+    // The staged text is nothing a lister of undo files takes for one.
+    const QString staged = UndoFiles::StagedFileName(dir.path());
+    Write(staged, "new");
+    EXPECT_TRUE(QDir(dir.path()).entryList({"*.reg", "*.vku", "VKUndo*"}, QDir::Files).isEmpty());
+    // A folder named VKUndo01.reg stays; the new file takes a unique name.
+    QDir().mkpath(UndoFiles::NumberedFileName(dir.path(), 1));
     QString error;
-    const QString deep = dir.filePath("a/b/Undo");
-    EXPECT_EQ(UndoFiles::RotateNumberedFiles(deep, 10, {}, &error), UndoFiles::NumberedFileName(deep, 1));
-    EXPECT_TRUE(QFileInfo(deep).isDir());
-    // A file where the folder should be: the undo file cannot be started.
-    Write(dir.filePath("blocked"), "x");
-    EXPECT_TRUE(UndoFiles::RotateNumberedFiles(dir.filePath("blocked"), 10, {}, &error).isEmpty());
-    EXPECT_FALSE(error.isEmpty());
+    const QString fresh = UndoFiles::RotateNumberedFiles(dir.path(), 1, staged, [](const QString &folder, const QString &) {
+        return folder + "VKUndo01(1).reg";
+    }, &error);
+    EXPECT_EQ(fresh, dir.filePath("VKUndo01(1).reg")) << error.toStdString();
+    EXPECT_EQ(ReadAll(fresh), "new");
 }
 
 TEST(UndoFiles, ReaderGivesBackEveryWrittenValue)

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTest>
 #include <QTreeView>
 
@@ -191,6 +192,52 @@ TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUnd
     EXPECT_FALSE(out.contains("named.dll")) << out.toStdString();
     EXPECT_TRUE(out.contains("    Kept    REG_SZ    C:\\windows")) << out.toStdString();
     EXPECT_TRUE(out.contains("    Library    REG_SZ    C:\\VkGone\\lib.dll")) << out.toStdString();
+}
+
+// A Wine program that starts while the run makes its undo text (here: as the header is asked for)
+// keeps every value, and every earlier undo file stays where and as it was.
+TEST_F(WineDeleteTest, AServerStartedWhileTheUndoTextIsMadeKeepsEveryEarlierUndoFile)
+{
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, {{"add", UserKey, "/v", "Tool", "/d", "C:\\VkGone\\tool.exe", "/f"}}, &out)) << out.toStdString();
+    Settings.FUndoLevels = 3;
+    QDir().mkpath(Settings.FRegistryUndoDir);
+    QMap<QString, QByteArray> earlier;
+    for (int n = 1; n <= 3; ++n) {
+        const QString name = QStringLiteral("VKUndo0%1.reg").arg(n);
+        earlier.insert(name, "REGEDIT4\r\n\r\n; run " + QByteArray::number(n) + "\r\n");
+        QFile f(QDir(Settings.FRegistryUndoDir).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(earlier.value(name));
+    }
+
+    TWineServer server;
+    QString why;
+    bool started = false;
+    TRegistryHost host = Host();
+    host.UndoHeader = [&] {
+        started = server.Start(Prefix, &why);
+        return QStringLiteral("REGEDIT4");
+    };
+    TBoxes boxes;
+    {
+        TRegistryIkkuna window(nullptr, host);
+        ASSERT_NO_FATAL_FAILURE(Find(window));
+        ASSERT_EQ(window.Records().size(), 1);
+        window.EntryList()->selectAll();
+        QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+        ASSERT_TRUE(started) << why.toStdString();
+        EXPECT_EQ(window.Records().size(), 1);
+    }
+    ASSERT_TRUE(server.Stop());
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown[0].contains("Close the Wine programs")) << boxes.Shown[0].toStdString();
+    QMap<QString, QByteArray> after;
+    for (const QFileInfo &info : QDir(Settings.FRegistryUndoDir).entryInfoList(QDir::Files | QDir::Hidden))
+        after.insert(info.fileName(), ReadFileBytes(info.filePath()));
+    EXPECT_EQ(after, earlier);
+    ASSERT_TRUE(Reg(Prefix, {{"query", UserKey}}, &out)) << out.toStdString();
+    EXPECT_TRUE(out.contains("    Tool    REG_SZ    C:\\VkGone\\tool.exe")) << out.toStdString();
 }
 
 // Every type Wine's reg stores, in an uninstall key: the add/remove list deletes it with an undo

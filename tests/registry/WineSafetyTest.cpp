@@ -73,6 +73,29 @@ protected:
 
     QString UndoFile(int n) const { return Program.FilePath(QStringLiteral("Undo/VKUndo0%1.reg").arg(n)); }
 
+    // Three undo files of earlier runs, with the levels kept at three.
+    QList<QByteArray> PlantEarlierUndoFiles()
+    {
+        Program.WriteOptions("[Registry]\r\nUndo levels=3\r\n");
+        QDir().mkpath(Program.FilePath(QStringLiteral("Undo")));
+        const QList<QByteArray> earlier = {"REGEDIT4\r\n\r\n; the first\r\n", "REGEDIT4\r\n\r\n; the second\r\n",
+                                           "REGEDIT4\r\n\r\n; the third\r\n"};
+        for (int n = 1; n <= 3; ++n) {
+            QFile f(UndoFile(n));
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(earlier[n - 1]);
+        }
+        return earlier;
+    }
+
+    // Every file of the undo folder, hidden ones too, is one of the earlier ones as it was.
+    void ExpectEarlierUndoFiles(const QList<QByteArray> &earlier)
+    {
+        for (int n = 1; n <= 3; ++n)
+            EXPECT_EQ(ReadFileBytes(UndoFile(n)), earlier[n - 1]) << n;
+        EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
     TProgramCopy Program{QStringLiteral(VASKIMO_EXE), QStringLiteral(VASKIMO_BLACKLIST)};
 };
 
@@ -163,15 +186,7 @@ TEST_F(WineSafetyTest, AServerUnderTmpdirBlocksDelregAndOneKilledThereBlocksNoth
 TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
 {
     ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
-    Program.WriteOptions("[Registry]\r\nUndo levels=3\r\n");
-    QDir().mkpath(Program.FilePath(QStringLiteral("Undo")));
-    const QList<QByteArray> earlier = {"REGEDIT4\r\n\r\n; the first\r\n", "REGEDIT4\r\n\r\n; the second\r\n",
-                                       "REGEDIT4\r\n\r\n; the third\r\n"};
-    for (int n = 1; n <= 3; ++n) {
-        QFile f(UndoFile(n));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(earlier[n - 1]);
-    }
+    const QList<QByteArray> earlier = PlantEarlierUndoFiles();
     TWineServer server;
     QString why;
     ASSERT_TRUE(server.Start(Prefix, &why)) << why.toStdString();
@@ -181,9 +196,7 @@ TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
         EXPECT_TRUE(log.contains("Vaskimo failed to delete 2 entries!")) << log.toStdString();
     }
     ASSERT_TRUE(server.Stop());
-    for (int n = 1; n <= 3; ++n)
-        EXPECT_EQ(ReadFileBytes(UndoFile(n)), earlier[n - 1]) << n;
-    EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
+    ExpectEarlierUndoFiles(earlier);
 
     // The same with hives that cannot be written: a user who may read the prefix, not write it.
     const QHash<QString, QByteArray> hives = HiveTexts(Prefix);
@@ -197,9 +210,7 @@ TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
         EXPECT_TRUE(log.contains("permission denied")) << log.toStdString();
     }
     EXPECT_TRUE(HiveTexts(Prefix) == hives);
-    for (int n = 1; n <= 3; ++n)
-        EXPECT_EQ(ReadFileBytes(UndoFile(n)), earlier[n - 1]) << n;
-    EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
+    ExpectEarlierUndoFiles(earlier);
 
     // A run that deletes starts a new file; the oldest goes.
     DelReg();
@@ -209,6 +220,32 @@ TEST_F(WineSafetyTest, RefusedRunsLeaveEveryUndoFileAsItWas)
     EXPECT_TRUE(undo.contains("\"Tool\"=\"C:\\\\VkGone\\\\tool.exe\"")) << undo.toStdString();
     EXPECT_TRUE(undo.contains("\"Library\"=\"C:\\\\VkGone\\\\lib.dll\"")) << undo.toStdString();
     EXPECT_EQ(QDir(Program.FilePath(QStringLiteral("Undo"))).entryList(QDir::Files).size(), 3);
+}
+
+// The undo header's time holds the prefix's AM/PM text, which has no byte in its code page (1252):
+// the run deletes nothing, and no earlier undo file moves for it.
+TEST_F(WineSafetyTest, AnUndoTextThatCannotBeWrittenKeepsEveryEarlierUndoFile)
+{
+    ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
+    const QString file = Dir.filePath(QStringLiteral("ampm.reg"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QString text = QStringLiteral("\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                                            "[HKEY_CURRENT_USER\\Control Panel\\International]\r\n"
+                                            "\"sTimeFormat\"=\"tt h:mm:ss\"\r\n\"s1159\"=\"\u5348\u524d\"\r\n"
+                                            "\"s2359\"=\"\u5348\u5f8c\"\r\n");
+        f.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    }
+    QByteArray out;
+    ASSERT_TRUE(RegeditImport(Prefix, file, &out)) << out.toStdString();
+    const QList<QByteArray> earlier = PlantEarlierUndoFiles();
+    const QHash<QString, QByteArray> before = HiveTexts(Prefix);
+
+    const QByteArray log = DelReg(1);
+    EXPECT_TRUE(log.contains("Can't save undo data, nothing was deleted!")) << log.toStdString();
+    EXPECT_TRUE(HiveTexts(Prefix) == before) << "a value went without its undo data";
+    ExpectEarlierUndoFiles(earlier);
 }
 
 TEST_F(WineSafetyTest, AFreshPrefixLosesNothingWineMade)
