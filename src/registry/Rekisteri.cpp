@@ -603,8 +603,11 @@ bool TRegistryIkkuna::StageUndo(const QStringList &lines)
     } else {
         FStaged = UndoFiles::StagedFileName(QFileInfo(target).absolutePath());
     }
-    if (!FStaged.isEmpty() && UndoFiles::SaveUndoText(FStaged, lines, &error))
-        return true;
+    if (!FStaged.isEmpty()) {
+        if (UndoFiles::SaveUndoText(FStaged, lines, &error))
+            return true;
+        error = QStringLiteral("Can't save %1: %2").arg(target, error);
+    }
     DiscardStagedUndo();
     if (BatchRun()) {
         LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
