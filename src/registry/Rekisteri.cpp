@@ -592,6 +592,7 @@ QString TRegistryIkkuna::UndoFolderHost() const
 bool TRegistryIkkuna::StageUndo(const QStringList &lines)
 {
     QString error;
+    FUndoError.clear();
     QString target = FUndoFileName;
     if (target.isEmpty()) {
         FStagedFolder = UndoFolderHost();
@@ -612,8 +613,7 @@ bool TRegistryIkkuna::StageUndo(const QStringList &lines)
     if (BatchRun()) {
         LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
                   QStringLiteral("Can't save undo data, nothing was deleted!")});
-        if (!error.isEmpty())
-            LogLines({error});
+        FUndoError = error;
         return false;
     }
     const QString message = SafeFormat(
@@ -775,7 +775,7 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
         }
         ++failures;
         if (reason.isEmpty())
-            reason = d.Error;
+            reason = d.Error.isEmpty() ? FUndoError : d.Error;
         refusedAfterUndo = refusedAfterUndo || written.contains(i);
     }
     if (refusedAfterUndo) {

@@ -178,6 +178,7 @@ private:
     QString FStaged;          // the staged undo text of the run under way
     QString FStagedFolder;    // the folder a first undo file is rotated in
     QString FStagedTarget;    // a file the user chose for the staged text
+    QString FUndoError;       // why the staged text could not be written
     int FSortColumn = 4;
     bool FSortForward = true;
     QCollator FCollator;

@@ -567,9 +567,10 @@ TEST_F(RekisteriTest, BatchUndoFailureDeletesNothingAndSaysSo)
     ASSERT_TRUE(WaitFor([&] { return !w->isVisible(); }));
     EXPECT_TRUE(boxes.Shown.isEmpty());
     EXPECT_EQ(Batch.FLog.mid(4), QStringList({Stamp, "Found 3 invalid entries! Deleting...", Stamp,
-                                               "Can't save undo data, nothing was deleted!",
-                                               "Can't create the folder " + Program.filePath("Undo"), Stamp,
-                                               "Vaskimo failed to delete 3 entries!"}));
+                                               "Can't save undo data, nothing was deleted!", Stamp,
+                                               "Vaskimo failed to delete 3 entries!",
+                                               "Can't create the folder " + Program.filePath("Undo")}));
+    EXPECT_EQ(Batch.FFailures, QStringList({"3 entries were kept: Can't create the folder " + Program.filePath("Undo")}));
     EXPECT_TRUE(Batch.FBatchFailed) << "the run must end with a failure";
     EXPECT_TRUE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
 }

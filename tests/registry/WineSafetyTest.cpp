@@ -242,8 +242,10 @@ TEST_F(WineSafetyTest, AnUndoTextThatCannotBeWrittenKeepsEveryEarlierUndoFile)
     const QList<QByteArray> earlier = PlantEarlierUndoFiles();
     const QHash<QString, QByteArray> before = HiveTexts(Prefix);
 
-    const QByteArray log = DelReg(1);
+    QByteArray said;
+    const QByteArray log = DelReg(1, &said);
     EXPECT_TRUE(log.contains("Can't save undo data, nothing was deleted!")) << log.toStdString();
+    EXPECT_TRUE(said.contains("-delreg: 2 entries were kept: Can't save ")) << said.toStdString();
     EXPECT_TRUE(HiveTexts(Prefix) == before) << "a value went without its undo data";
     ExpectEarlierUndoFiles(earlier);
 }
