@@ -106,6 +106,15 @@ QVariant TDuplicateModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
+Qt::ItemFlags TDuplicateModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = TReportModel::flags(index);
+    // What has no Windows path of its own is shown, never offered for deletion.
+    if (index.isValid() && index.row() < FRows->size() && FRows->at(index.row())->Skipped)
+        flags &= ~Qt::ItemIsSelectable;
+    return flags;
+}
+
 // ---- window
 
 TKaksoisIkkuna::TKaksoisIkkuna(QWidget *parent, const QString &programFolder,
@@ -418,6 +427,7 @@ void TKaksoisIkkuna::ScannausTehty(TSharedThd *thread)
         return;
     }
     FTotalFiles = thread->Count64();
+    FSkipped = static_cast<TScanFilThd *>(thread)->SkippedEntries();
     if (FTotalFiles > 0)
         YhdistaTiedostot(static_cast<TScanFilThd *>(thread)->ChunkFiles());
     else
@@ -516,6 +526,38 @@ void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
     ShowCounts();
 }
 
+void TKaksoisIkkuna::ShowSkipped()
+{
+    if (FSkipped.isEmpty())
+        return;
+    QList<TDuplicateRow *> rows;
+    auto *header = new TDuplicateRow;
+    header->IsHeader = header->Skipped = true;
+    header->Path = QStringLiteral("Skipped files...");
+    rows << header;
+    for (const TSkippedEntry &e : std::as_const(FSkipped)) {
+        auto *r = new TDuplicateRow;
+        r->Skipped = r->DetailsKnown = true;
+        r->Path = e.Path;
+        r->Size = e.Size;
+        r->SizeText = e.Path.endsWith(u'\\') ? QString() : SizeText(e.Size);
+        r->TypeName = QStringLiteral("Skipped: ") + TDriveMap::NameFaultText(e.Fault);
+        rows << r;
+    }
+    for (TDuplicateRow *r : std::as_const(rows))
+        r->SetNumber = int(FGroupCount) + 1;
+    FileColumns::WidenToFit(FFitter, FileList, rows, {0, 1, 2},
+                            [](const TDuplicateRow &r, int column) { return FileColumns::Text(r, column).toString(); });
+    FModel->AppendRows(int(rows.size()), [&] { FRows.append(rows); });
+    if (FBatchRun) {
+        QStringList lines;
+        for (const TSkippedEntry &e : std::as_const(FSkipped))
+            lines << QStringLiteral("Skipped %1: %2").arg(e.Path, TDriveMap::NameFaultText(e.Fault));
+        LogLines(lines, false);
+    }
+    FSkipped.clear();
+}
+
 void TKaksoisIkkuna::FillDetails(TDuplicateRow &r)
 {
     const QString host = HostPath(r.Path);
@@ -541,7 +583,7 @@ void TKaksoisIkkuna::ShowCounts()
 {
     qint64 files = 0;
     for (const TDuplicateRow *r : std::as_const(FRows))
-        files += r->IsHeader ? 0 : 1;
+        files += r->IsFile() ? 1 : 0;
     Panels[1]->setText(SafeFormat(LangMessage("M074DI", "Bytes: %.0n"), double(FTotalBytes)));
     Panels[2]->setText(SafeFormat(LangMessage("M073DI", "Files: %.0n"), double(files)));
     Panels[3]->setText(SafeFormat(LangMessage("M082DI", "Groups: %.0n"), double(FGroupCount)));
@@ -554,21 +596,25 @@ void TKaksoisIkkuna::DuplikaatitLoydetty(TSharedThd *thread)
         VirheTehty(QStringLiteral("comparing"), thread->GetErrorText());
         return;
     }
+    const qint64 files = std::count_if(FRows.cbegin(), FRows.cend(), [](const TDuplicateRow *r) { return r->IsFile(); });
     Panels[4]->clear();
     Progress->setValue(0);
     Progress->hide();
     Panels[0]->show();
     Panels[0]->setText(LangMessage("M069DI", "Done!"));
     FCurrentThread = nullptr;
-    lblFileListCaption->setText(FRows.isEmpty() ? LangMessage("M071DI", "Ready, duplicates were not found...")
+    lblFileListCaption->setText(files == 0 ? LangMessage("M071DI", "Ready, duplicates were not found...")
                                                 : LangMessage("M070DI", "Ready, duplicates found..."));
     Aika->setText(Aika->text() + SafeFormat(LangMessage("M072DI", ", Finished - %s"), TimeText()));
     FSearching = false;
     WriteLog();
+    if (FBatchRun)
+        LogLines({QStringLiteral("Found %1 files!").arg(files)}, false);
+    ShowSkipped();
+    ShowCounts();
     UpdateButtons();
     if (FBatchRun) {
         FBatchRun = false;
-        LogLines({QStringLiteral("Found %1 files!").arg(FRows.size() - FGroupCount)}, false);
         Parami->start();
     }
 }
@@ -707,7 +753,7 @@ bool TKaksoisIkkuna::DeleteAllowed() const
     const QList<int> rows = SelectedRows();
     int files = 0;
     for (int row : rows)
-        files += FRows.at(row)->IsHeader ? 0 : 1;
+        files += FRows.at(row)->IsFile() ? 1 : 0;
     return !FSearching && files > 0 && (rows.size() > 1 || files == 1);
 }
 
@@ -716,7 +762,7 @@ void TKaksoisIkkuna::FileListChange() { btnDelete->setEnabled(DeleteAllowed()); 
 void TKaksoisIkkuna::FileListDblClick()
 {
     const QModelIndex current = FileList->currentIndex();
-    if (!current.isValid() || current.row() >= FRows.size() || FRows.at(current.row())->IsHeader)
+    if (!current.isValid() || current.row() >= FRows.size() || !FRows.at(current.row())->IsFile())
         return;
     const QString host = HostPath(FRows.at(current.row())->Path);
     if (!host.isEmpty() && QFileInfo(host).isFile())
@@ -745,7 +791,7 @@ void TKaksoisIkkuna::btnDeleteClick()
     const QList<int> rows = SelectedRows();
     QStringList paths;
     for (int row : rows)
-        if (!FRows.at(row)->IsHeader)
+        if (FRows.at(row)->IsFile())
             paths << FRows.at(row)->Path;
     const TSettings &o = Options();
     if (o.FDupConfirm
@@ -763,7 +809,7 @@ void TKaksoisIkkuna::btnDeleteClick()
     }
     // Header rows are never deleted.
     for (int row : rows)
-        if (FRows.at(row)->IsHeader)
+        if (!FRows.at(row)->IsFile())
             FileList->selectionModel()->select(FModel->index(row, 0),
                                                QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     const auto done = [this](bool) { AfterDelete(); };
@@ -780,7 +826,7 @@ void TKaksoisIkkuna::AfterDelete()
     FModel->Reset([&] {
         for (qsizetype k = rows.size() - 1; k >= 0; --k) {
             TDuplicateRow *r = FRows.at(rows.at(k));
-            if (r->IsHeader)
+            if (!r->IsFile())
                 continue;
             if (QFileInfo::exists(HostPath(r->Path))) {
                 ++failed;
@@ -808,11 +854,15 @@ void TKaksoisIkkuna::DropSmallSets()
 {
     std::map<int, int> files;
     for (const TDuplicateRow *r : std::as_const(FRows))
-        if (!r->IsHeader)
+        if (r->IsFile())
             ++files[r->SetNumber];
-    QList<TDuplicateRow *> kept;
+    QList<TDuplicateRow *> kept, skipped;
     std::map<int, int> renumber;
     for (TDuplicateRow *r : std::as_const(FRows)) {
+        if (r->Skipped) {
+            skipped.append(r);
+            continue;
+        }
         if (files[r->SetNumber] < 2) {
             if (!r->IsHeader)
                 FTotalBytes -= r->Size;
@@ -823,7 +873,9 @@ void TKaksoisIkkuna::DropSmallSets()
         r->SetNumber = at->second;
         kept.append(r);
     }
-    FRows = kept;
+    for (TDuplicateRow *r : std::as_const(skipped))
+        r->SetNumber = int(renumber.size()) + 1;
+    FRows = kept + skipped;
     FGroupCount = qint64(renumber.size());
 }
 
@@ -833,7 +885,9 @@ void TKaksoisIkkuna::WriteLog()
 {
     if (FProgramFolder.isEmpty())
         return;
-    if (FRows.isEmpty()) {
+    // The skipped rows name no file: they are never logged.
+    const qsizetype rows = std::count_if(FRows.cbegin(), FRows.cend(), [](const TDuplicateRow *r) { return !r->Skipped; });
+    if (rows == 0) {
         QFile old(LogFileName());
         if (old.exists() && !old.remove())
             ReportLogFailure(QStringLiteral("Cannot delete \"%1\": %2").arg(LogFileName(), old.errorString()));
@@ -842,9 +896,9 @@ void TKaksoisIkkuna::WriteLog()
     const TUserLocale locale = TUserLocale::FromRegistry();
     const QDateTime now = QDateTime::currentDateTime();
     QStringList lines{LogTitle, locale.Date(now.date()) + u' ' + locale.Time(now.time()),
-                      QString::number(FGroupCount), QString::number(FRows.size())};
+                      QString::number(FGroupCount), QString::number(rows)};
     for (const TDuplicateRow *r : std::as_const(FRows)) {
-        if (r->IsHeader)
+        if (!r->IsFile())
             continue;
         lines << r->Path << QString::number(r->Size) << r->DateText << r->AttrText << r->CRCText << r->MD5Text
               << QString::number(r->SetNumber);

@@ -26,6 +26,9 @@ class TOVBitBtn;
 
 struct TDuplicateRow {
     bool IsHeader = false;
+    // A file (or folder) the search met and cannot offer, below the sets under a header of its own.
+    bool Skipped = false;
+    bool IsFile() const { return !IsHeader && !Skipped; }  // a duplicate, to delete or keep
     QString Path;  // folder + "\" + name; the header caption for a header row
     QString SizeText;
     qint64 Size = 0;
@@ -50,6 +53,7 @@ public:
                     QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
     QList<TDuplicateRow *> *FRows;
@@ -131,6 +135,7 @@ private:
     void DuplikaattiValTiedot(int position);
     void DuplikaattiTiedot(const Duplicate::TFoundFile &file);
     void ShowFound(const QList<TDuplicateRow *> &rows);
+    void ShowSkipped();
     void FillDetails(TDuplicateRow &row);
     void DuplikaatitLoydetty(Duplicate::TSharedThd *thread);
     void VirheTehty(const QString &stage, const QString &message);
@@ -164,6 +169,7 @@ private:
     TSettings FOwnSettings;
     TBatchState FOwnBatch;
     QList<TDuplicateRow *> FRows;
+    QList<Duplicate::TSkippedEntry> FSkipped;  // what the last scan skipped, listed after the sets
     TDuplicateModel *FModel = nullptr;
     QString FHeaderCaption = QStringLiteral("Duplicate files...");
     QString FWindowCaption = QStringLiteral("Duplicate files");

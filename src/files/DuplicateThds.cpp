@@ -57,15 +57,6 @@ bool ParseHex(QStringView text, quint64 &value)
     return true;
 }
 
-// A name the key line and a Windows path can hold.
-bool RepresentableName(const QString &name)
-{
-    for (QChar c : name)
-        if (c.unicode() < 32 || QStringView(u"\\:*?\"<>|").contains(c))
-            return false;
-    return !name.isEmpty();
-}
-
 bool StatPath(const QString &hostPath, bool follow, struct stat &st)
 {
     const QByteArray native = QFile::encodeName(hostPath);
@@ -164,9 +155,9 @@ TPathMapping TFileLayer::ToHost(const QString &windowsPath) const
     return prefix ? prefix->Drives().ToHost(windowsPath) : TPathMapping{};
 }
 
-QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder) const
+QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted) const
 {
-    return HostFiles::ListFolder(hostFolder);
+    return HostFiles::ListFolder(hostFolder, faulted);
 }
 
 namespace {
@@ -547,6 +538,17 @@ QStringList TScanFilThd::ChunkFiles() const
     return FChunkFiles;
 }
 
+QList<TSkippedEntry> TScanFilThd::SkippedEntries() const
+{
+    QMutexLocker lock(&FChunkMutex);
+    QList<TSkippedEntry> skipped = FSkipped;
+    std::sort(skipped.begin(), skipped.end(), [](const TSkippedEntry &a, const TSkippedEntry &b) {
+        const int c = a.Path.compare(b.Path, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.Path < b.Path;
+    });
+    return skipped;
+}
+
 bool TScanFilThd::Skipped(const QString &lowerText) const
 {
     for (const QString &entry : FLowerSkip)
@@ -640,7 +642,8 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
                              std::vector<QString> &lines)
 {
     const QString &folder = item.Folder;
-    const QList<TSearchRec> entries = FLayer->ListFolder(item.HostFolder);
+    QList<TSearchRec> faulted;
+    const QList<TSearchRec> entries = FLayer->ListFolder(item.HostFolder, &faulted);
     if (FRequest.SkipDesktopIni) {
         for (const TSearchRec &entry : entries)
             if (!(entry.Attr & FileAttr::Directory)
@@ -653,6 +656,7 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
     if (bin == QLatin1String(":\\RECYCLED") || bin == QLatin1String(":\\RECYCLER"))
         return;
     ReportFolder(folder);
+    SkipFaulted(folder, faulted);
 
     // Entries the listing could not tell about are looked up relative to the folder: no path walk
     // per file.
@@ -666,8 +670,6 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
     for (TSearchRec entry : entries) {
         if (StopRequested())
             break;
-        if (!RepresentableName(entry.Name))
-            continue;
         // The listing's own look at the entry serves, when it has one: a second stat per file
         // costs as much as the listing.
         if (entry.Inode == 0) {
@@ -707,6 +709,30 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
     }
     if (dirFd >= 0)
         ::close(dirFd);
+}
+
+// A folder with no Windows path is never walked: every path below it would name another file.
+void TScanFilThd::SkipFaulted(const QString &folder, const QList<TSearchRec> &faulted)
+{
+    QList<TSkippedEntry> skipped;
+    for (const TSearchRec &entry : faulted) {
+        const bool isFolder = entry.Attr & FileAttr::Directory;
+        if (!isFolder) {
+            const QString folded = entry.Name.toCaseFolded();
+            if (std::none_of(FMasks.cbegin(), FMasks.cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); }))
+                continue;
+            if (FRequest.SkipEmpty && entry.Size == 0)
+                continue;
+        }
+        if (Skipped(entry.Name.toLower()))
+            continue;
+        skipped.append({folder + u'\\' + entry.Name + (isFolder ? QStringLiteral("\\") : QString()), entry.Fault,
+                        entry.Size});
+    }
+    if (skipped.isEmpty())
+        return;
+    QMutexLocker lock(&FChunkMutex);
+    FSkipped.append(skipped);
 }
 
 void TScanFilThd::AddLines(std::vector<QString> &lines)

@@ -41,7 +41,8 @@ public:
     virtual ~TFileLayer();
     virtual QString HostRoot(QChar driveLetter) const;  // empty for an unknown drive
     virtual TPathMapping ToHost(const QString &windowsPath) const;
-    virtual QList<TSearchRec> ListFolder(const QString &hostFolder) const;
+    // HostFiles::ListFolder: the names with no Windows path of their own go to *faulted.
+    virtual QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted) const;
     // nullptr, or a device that is not open, when the file cannot be read.
     virtual std::unique_ptr<QIODevice> OpenRead(const QString &hostPath) const;
 };
@@ -158,6 +159,13 @@ struct TScanRequest {
     int ChunkLines = Duplicate::ChunkLines;
 };
 
+// A file or folder the walk met and cannot offer: it has no Windows path that names it.
+struct TSkippedEntry {
+    QString Path;    // Windows folder, "\", the name as a list shows it; a folder ends in "\"
+    TNameFault Fault = TNameFault::None;
+    qint64 Size = 0;
+};
+
 class TScanFilThd final : public TSharedThd
 {
     Q_OBJECT
@@ -169,6 +177,8 @@ public:
 
     // Chunk files written, in write order: the input of the merge.
     QStringList ChunkFiles() const;
+    // What matched the masks (or would have been walked) but was skipped, by path.
+    QList<TSkippedEntry> SkippedEntries() const;
 
 protected:
     void DoWork() override;
@@ -180,6 +190,7 @@ private:
     void WalkFolders();
     void WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &subfolders,
                     std::vector<QString> &lines);
+    void SkipFaulted(const QString &folder, const QList<TSearchRec> &faulted);
     void AddLines(std::vector<QString> &lines);
     void ReportFolder(const QString &folder);
     bool Skipped(const QString &lowerText) const;
@@ -190,10 +201,11 @@ private:
     QStringList FLowerSkip;
     std::vector<TFileMask> FMasks;
     std::unique_ptr<TWalk> FWalk;
-    mutable QMutex FChunkMutex;  // FLines, FChunkIndex, FChunkFiles, Count
+    mutable QMutex FChunkMutex;  // FLines, FChunkIndex, FChunkFiles, FSkipped, Count
     std::vector<QString> FLines;
     qint64 FChunkIndex = 0;
     QStringList FChunkFiles;
+    QList<TSkippedEntry> FSkipped;
     std::atomic<qint64> FLastStatus{-1};
 };
 

@@ -109,6 +109,15 @@ TUnnecessaryModel::TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObje
 {
 }
 
+Qt::ItemFlags TUnnecessaryModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = TReportModel::flags(index);
+    if (index.isValid() && index.row() < FRecords->size() && FRecords->at(index.row())
+        && FRecords->at(index.row())->Skipped())
+        flags &= ~Qt::ItemIsSelectable;
+    return flags;
+}
+
 int TUnnecessaryModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(FRecords->size());
@@ -126,7 +135,7 @@ QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
         if (index.column() != 0)
             break;
         // Only the rows drawn need an icon: asking for one per found file costs more than the search.
-        if (!r->IconKnown) {
+        if (!r->IconKnown && !r->Skipped()) {
             const QString host = HostPathOf(r->Path);
             static QFileIconProvider icons;
             if (!host.isEmpty())
@@ -500,6 +509,9 @@ void TTurhaIkkuna::btnFindClick()
             AddFound(name, folder, size, date, attr);
         },
         attrMask, FMaskList, FCustomList, DiskList->SelectedDrives(), o.FUnnRecurse, o.FUnnSkipEmpty);
+    FWorker->SetOnSkipped([this](const QString &name, const QString &folder, qint64 size, TNameFault fault) {
+        AddSkipped(name, folder, size, fault);
+    });
     FWorker->SetOnTerminate([this](TSharedThd *) { SearchDone(); });
     FWorker->Resume();
 }
@@ -532,9 +544,30 @@ void TTurhaIkkuna::AddFound(const QString &name, const QString &folder, qint64 s
     FFound.Add(r);
 }
 
+void TTurhaIkkuna::AddSkipped(const QString &name, const QString &folder, qint64 size, TNameFault fault)
+{
+    auto *r = new TUnnecessaryRecord;
+    r->Path = folder + name;
+    r->Size = size;
+    r->TypeName = QStringLiteral("Skipped: ") + TDriveMap::NameFaultText(fault);
+    r->Fault = fault;
+    r->IconKnown = true;
+    FFound.Add(r);
+}
+
+int TTurhaIkkuna::FileCount() const
+{
+    return int(std::count_if(FRecords.cbegin(), FRecords.cend(), [](const TUnnecessaryRecord *r) { return !r->Skipped(); }));
+}
+
 void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
 {
     for (TUnnecessaryRecord *r : records) {
+        if (r->Skipped()) {
+            if (!r->Path.endsWith(u'\\'))
+                r->SizeText = GroupedNumber(double(r->Size));
+            continue;
+        }
         r->SizeText = GroupedNumber(double(r->Size));
         r->TypeName = TypeNames::Of(r->Path, &FTypeNames);
         // Smaller than the header an image starts with: no version to read.
@@ -549,7 +582,7 @@ void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
                             [](const TUnnecessaryRecord &r, int column) { return FileColumns::Text(r, column).toString(); });
     FModel->AppendRows(int(records.size()), [&] { FRecords.append(records); });
     for (const TUnnecessaryRecord *r : records)
-        FTotalSize += r->Size;
+        FTotalSize += r->Skipped() ? 0 : r->Size;
     ShowTotal();
 }
 
@@ -586,7 +619,7 @@ void TTurhaIkkuna::UpdateAfterSearch()
     DiskList->setEnabled(!FScanning);
     OptionsPanel->setEnabled(!FScanning);
     btnStop->setEnabled(FScanning);
-    const int n = int(FRecords.size());
+    const int n = FileCount();
     const bool any = n > 0;
     if (any) {
         ShowTotal();
@@ -600,8 +633,10 @@ void TTurhaIkkuna::UpdateAfterSearch()
         StatusBar->showMessage(LangMessage("M092TI", "No unnecessary files found!"));
         lblTotal->clear();
     }
-    for (TOVBitBtn *b : {btnPrint, btnSave, btnSelectAll, btnDeleteAll})
+    for (TOVBitBtn *b : {btnSelectAll, btnDeleteAll})
         b->setEnabled(any);
+    for (TOVBitBtn *b : {btnPrint, btnSave})
+        b->setEnabled(!FRecords.isEmpty());
     if (!FScanning)
         NormalClick();
     UpdateDeleteButton();
@@ -623,11 +658,18 @@ void TTurhaIkkuna::SearchDone()
     TBatchState &batch = BatchState();
     if (!batch.FBatchMode)
         return;
-    const QString n = QString::number(FRecords.size());
+    const QString n = QString::number(FileCount());
+    QStringList skipped;
+    for (const TUnnecessaryRecord *r : std::as_const(FRecords))
+        if (r->Skipped())
+            skipped << QStringLiteral("Skipped %1: %2").arg(r->Path, TDriveMap::NameFaultText(r->Fault));
     if (batch.FBatchSwitch == "-unn") {
-        LogLines({"Found " + n + " unnecessary files!"}, false);
+        LogLines(QStringList{"Found " + n + " unnecessary files!"} + skipped, false);
     } else if (batch.FBatchSwitch == "-delunn") {
-        LogLines({"Found " + n + " unnecessary files! Deleting..."}, false);
+        LogLines(QStringList{"Found " + n + " unnecessary files! Deleting..."} + skipped, false);
+        // What was found but cannot be deleted: the run did not do all it was asked.
+        if (!skipped.isEmpty())
+            batch.FBatchFailed = true;
         if (btnDeleteAll->isEnabled())
             btnDeleteAll->click();
     }
@@ -730,7 +772,8 @@ QStringList TTurhaIkkuna::SelectedRows() const
 {
     QStringList paths;
     for (int row : ToolWindow::SelectedRows(FileList))
-        paths.append(FRecords.at(row)->Path);
+        if (!FRecords.at(row)->Skipped())
+            paths.append(FRecords.at(row)->Path);
     return paths;
 }
 
@@ -748,7 +791,7 @@ void TTurhaIkkuna::btnDeleteAllClick()
 
 void TTurhaIkkuna::btnDeleteClick()
 {
-    const int selected = int(FileList->selectionModel()->selectedRows().size());
+    const int selected = int(SelectedRows().size());
     if (selected == 0)
         return;
     const TSettings &o = Options();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "files/FileColumns.h"
+#include "platform/DriveMap.h"
 #include "shell/Batch.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
@@ -34,6 +35,10 @@ struct TUnnecessaryRecord {
     QString ProductVersion;
     QIcon Icon;  // asked for when the row is first drawn
     bool IconKnown = false;
+    // Not None: met by the search but with no Windows path naming it; shown with the reason,
+    // never selectable.
+    TNameFault Fault = TNameFault::None;
+    bool Skipped() const { return Fault != TNameFault::None; }
 };
 
 class TUnnecessaryModel : public TReportModel
@@ -43,6 +48,7 @@ public:
     explicit TUnnecessaryModel(QList<TUnnecessaryRecord *> *records, QObject *parent = nullptr);
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
     // The captions stay as built: the language file does not reach this list's columns.
 
 private:
@@ -124,6 +130,8 @@ private:
     void AddFound(const QString &name, const QString &folder, qint64 size, const QString &dateText,
                   const QString &attrText);
     void ShowFound(const QList<TUnnecessaryRecord *> &records);
+    void AddSkipped(const QString &name, const QString &folder, qint64 size, TNameFault fault);
+    int FileCount() const;  // the rows that are files to delete
     QString HostPathOfFile(const QString &path);  // '' when the folder cannot be mapped
     bool FileExists(const QString &path);
     void SearchDone();

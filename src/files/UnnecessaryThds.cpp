@@ -71,24 +71,28 @@ public:
         FState->Ready.insert(folder, slot);
         lock.unlock();
         FPool.start([state = FState, slot, folder, prefix = FPrefix] {
-            QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", prefix);
+            QList<TSearchRec> faulted;
+            QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", prefix, &faulted);
             QMutexLocker done(&state->Mutex);
             slot->Listing = std::move(listing);
+            slot->Faulted = std::move(faulted);
             slot->Done = true;
             state->Changed.wakeAll();
         }, depth);
     }
 
-    QList<TSearchRec> Take(const QString &folder)
+    // The folder's entries; those with no Windows path of their own in *faulted.
+    QList<TSearchRec> Take(const QString &folder, QList<TSearchRec> *faulted)
     {
         QMutexLocker lock(&FState->Mutex);
         const std::shared_ptr<TSlot> slot = FState->Ready.take(folder);
         if (!slot) {
             lock.unlock();
-            return WinFiles::FindFiles(folder, "*", FPrefix);
+            return WinFiles::FindFiles(folder, "*", FPrefix, faulted);
         }
         while (!slot->Done)
             FState->Changed.wait(&FState->Mutex);
+        *faulted = std::move(slot->Faulted);
         return std::move(slot->Listing);
     }
 
@@ -96,7 +100,7 @@ private:
     static constexpr qsizetype MaxAhead = 256;
     struct TSlot {
         bool Done = false;
-        QList<TSearchRec> Listing;
+        QList<TSearchRec> Listing, Faulted;
     };
     struct TState {
         QMutex Mutex;
@@ -205,11 +209,15 @@ bool TEtsiTurhat::HandOver()
     if (FReports.empty())
         return true;
     // The walk goes on while the window lists what it found (and draws itself).
-    const bool posted = Post([onFolder = FOnFolder, onFound = FOnFound, reports = std::move(FReports)] {
+    const bool posted = Post([onFolder = FOnFolder, onFound = FOnFound, onSkipped = FOnSkipped,
+                              reports = std::move(FReports)] {
         for (const TReport &r : reports) {
             if (r.Name.isEmpty()) {
                 if (onFolder)
                     onFolder(r.Folder);
+            } else if (r.Fault != TNameFault::None) {
+                if (onSkipped)
+                    onSkipped(r.Name, r.Folder, r.Size, r.Fault);
             } else if (onFound) {
                 onFound(r.Name, r.Folder, r.Size, r.DateText, r.AttrText);
             }
@@ -217,6 +225,40 @@ bool TEtsiTurhat::HandOver()
     });
     FReports.clear();
     return posted;
+}
+
+// What the walk would have reported or entered, had it a Windows path: a folder with no Windows
+// path is never entered, as every path below it would name another file.
+bool TEtsiTurhat::ReportFaulted(const QString &folder, const QList<TSearchRec> &faulted, bool filesHere, bool recurse)
+{
+    for (const TSearchRec &rec : faulted) {
+        if (Terminated())
+            return false;
+        const bool isFolder = rec.Attr & FileAttr::Directory;
+        if (isFolder ? !recurse : !filesHere)
+            continue;
+        if (Skipped(folder + rec.Name))
+            continue;
+        if (!isFolder) {
+            if (rec.Attr & FAttrSkipMask)
+                continue;
+            if (rec.Size == 0 && FSkipEmpty)
+                continue;
+            const QString folded = rec.Name.toCaseFolded();
+            if (std::none_of(FCompiled.cbegin(), FCompiled.cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); }))
+                continue;
+        }
+        // Nested custom folders meet one entry twice.
+        const QString seen = rec.HostPath.isEmpty() ? (folder + rec.Name).toCaseFolded() : rec.HostPath;
+        if (FReported.contains(seen))
+            continue;
+        FReported.insert(seen);
+        TReport report{isFolder ? rec.Name + u'\\' : rec.Name, folder, rec.Size, {}, {}};
+        report.Fault = rec.Fault;
+        if (!Report(std::move(report)))
+            return false;
+    }
+    return true;
 }
 
 bool TEtsiTurhat::Skipped(const QString &path) const
@@ -242,7 +284,16 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
         return;
     // One listing serves every mask and the subfolders: the result is that of one enumeration per
     // mask, in mask order, without reading a big folder thirty times.
-    const QList<TSearchRec> listing = FListings->Take(folder);
+    QList<TSearchRec> faulted;
+    const QList<TSearchRec> listing = FListings->Take(folder, &faulted);
+    if (filesHere && masks != FCompiledFrom) {
+        FCompiledFrom = masks;
+        FCompiled.clear();
+        for (const QString &mask : masks)
+            FCompiled.emplace_back(mask);
+    }
+    if (!ReportFaulted(folder, faulted, filesHere, recurse))
+        return;
     const int depth = int(folder.count('\\'));
     if (recurse)
         for (const TSearchRec &rec : listing)
@@ -251,12 +302,6 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
                 FListings->ListAhead(folder + rec.Name + '\\', depth);
 
     if (filesHere) {
-        if (masks != FCompiledFrom) {
-            FCompiledFrom = masks;
-            FCompiled.clear();
-            for (const QString &mask : masks)
-                FCompiled.emplace_back(mask);
-        }
         QList<QString> folded;
         folded.reserve(listing.size());
         for (const TSearchRec &rec : listing)

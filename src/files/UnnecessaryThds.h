@@ -23,6 +23,9 @@ public:
     using TFolderHandler = std::function<void(const QString &folder)>;
     using TFoundHandler = std::function<void(const QString &name, const QString &folder, qint64 size,
                                              const QString &dateText, const QString &attrText)>;
+    // A file the masks match, or a folder the walk would enter, that has no Windows path naming it:
+    // name as a list shows it, a folder's with a trailing "\".
+    using TSkippedHandler = std::function<void(const QString &name, const QString &folder, qint64 size, TNameFault fault)>;
 
     // owner runs the handlers. The lists are copied and sorted (ignoring case). customEntries hold
     // "folder:masks", masks as comma text; drives is TDiskListView::SelectedDrives() text.
@@ -33,6 +36,8 @@ public:
                 const QString &drives, bool recurseCustom, bool skipEmpty,
                 std::shared_ptr<TWinePrefix> prefix = nullptr);
     ~TEtsiTurhat() override;
+    // Before the thread starts; without it the skipped entries are not reported.
+    void SetOnSkipped(TSkippedHandler onSkipped) { FOnSkipped = std::move(onSkipped); }
 
     // "R H A": the attribute letters of read-only, hidden, system and archive that are set.
     static QString AttrText(quint32 attr);
@@ -57,8 +62,10 @@ private:
         QString Folder;
         qint64 Size = 0;
         QString DateText, AttrText;
+        TNameFault Fault = TNameFault::None;  // not None: skipped
     };
     void WalkFolder(QString folder, const QStringList &masks, bool custom, bool filesHere, bool recurse);
+    bool ReportFaulted(const QString &folder, const QList<TSearchRec> &faulted, bool filesHere, bool recurse);
     bool Skipped(const QString &path) const;
     // Queues a report; false once the owner can take no more (the walk ends).
     bool Report(TReport report);
@@ -67,6 +74,7 @@ private:
     QStringList FSkipList;
     TFolderHandler FOnFolder;
     TFoundHandler FOnFound;
+    TSkippedHandler FOnSkipped;
     quint32 FAttrSkipMask = 0;
     QStringList FMasks;
     QStringList FCustomEntries;

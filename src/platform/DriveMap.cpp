@@ -277,6 +277,30 @@ bool TDriveMap::IsWindowsName(const QString &name)
     return true;
 }
 
+TNameFault TDriveMap::NameFault(const QString &name)
+{
+    if (!IsWindowsName(name))
+        return TNameFault::Character;
+    if (name.endsWith(u'.') || name.endsWith(u' '))
+        return TNameFault::TrailingDotOrBlank;
+    return TNameFault::None;
+}
+
+QString TDriveMap::NameFaultText(TNameFault fault)
+{
+    switch (fault) {
+    case TNameFault::None:
+        break;
+    case TNameFault::Character:
+        return QStringLiteral("its name holds a character Windows cannot hold");
+    case TNameFault::TrailingDotOrBlank:
+        return QStringLiteral("its name ends in a dot or a blank, which Windows drops");
+    case TNameFault::NotText:
+        return QStringLiteral("its name is no valid text in the file-name encoding");
+    }
+    return {};
+}
+
 void TDriveMap::ClearCache() const
 {
     std::unique_lock writer(FCache->Lock);
@@ -394,7 +418,7 @@ QString TDriveMap::ToWindows(const QString &hostPath) const
         QString windows = QString(drive.Letter) + QStringLiteral(":\\");
         const QStringList names = below.split(u'/', Qt::SkipEmptyParts);
         for (qsizetype i = 0; i < names.size(); ++i) {
-            if (!IsWindowsName(names[i]))
+            if (NameFault(names[i]) != TNameFault::None)
                 return {};
             if (i)
                 windows += u'\\';

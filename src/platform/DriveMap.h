@@ -25,6 +25,15 @@ enum class TPathState {
     NotLocal     // UNC, relative, drive-relative ("D:x") or a drive with no root
 };
 
+// Why a name met on the host has no Windows spelling that names it again: Win32 reads a path
+// before any file system sees it, so such a path would name another file, or none.
+enum class TNameFault : quint8 {
+    None,
+    Character,           // \ / : * ? " < > | or a control character
+    TrailingDotOrBlank,  // Win32 drops a name's trailing dots and blanks
+    NotText,             // no valid text in the file-name encoding
+};
+
 struct TPathMapping {
     TPathState State = TPathState::NotLocal;
     QString HostPath;  // with Resolved: the real host spelling of every component
@@ -55,8 +64,8 @@ public:
     TPathMapping ToHost(const QString &windowsPath) const;
     // The longest matching drive target (the longest head of hostPath that is a drive's root
     // folder, compared by identity, so a link to the prefix still gives C:); Z: last. Empty when
-    // no drive holds the path, or when a name below the drive root holds a character Windows
-    // cannot hold (it would name another file).
+    // no drive holds the path, or when a name below the drive root has a NameFault (the path
+    // would name another file).
     QString ToWindows(const QString &hostPath) const;
 
     // An 8.3 short name such as PROGRA~1 or MICROS~2.DLL: a base of at most eight characters with
@@ -65,6 +74,11 @@ public:
     // True when name is not empty and holds none of the characters a Windows file name cannot
     // hold: \ / : * ? " < > | and control characters.
     static bool IsWindowsName(const QString &name);
+
+    // What keeps name (a host name that is valid text) from being a Windows name of its own.
+    static TNameFault NameFault(const QString &name);
+    // The reason a skipped item is shown with.
+    static QString NameFaultText(TNameFault fault);
 
     // Forget the cached folder listings (they also refresh themselves when a folder changes).
     void ClearCache() const;

@@ -283,14 +283,20 @@ quint32 FileGetAttr(const QString &path, const TDriveMap &drives)
     return m.State == TPathState::Resolved ? HostFiles::Attributes(m.HostPath) : FileAttr::Invalid;
 }
 
-QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TDriveMap &drives)
+QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TDriveMap &drives,
+                            QList<TSearchRec> *faulted)
 {
     const TPathMapping m = drives.ToHost(folder);
     if (m.State != TPathState::Resolved || mask.isEmpty())
         return {};
-    QList<TSearchRec> entries = HostFiles::ListFolder(m.HostPath);
-    if (mask != u"*" && mask != u"*.*")
-        entries.removeIf([&mask](const TSearchRec &r) { return !MatchesMask(r.Name, mask); });
+    QList<TSearchRec> entries = HostFiles::ListFolder(m.HostPath, faulted);
+    if (mask != u"*" && mask != u"*.*") {
+        const TFileMask compiled(mask);
+        const auto unmatched = [&compiled](const TSearchRec &r) { return !compiled.Matches(r.Name); };
+        entries.removeIf(unmatched);
+        if (faulted)
+            faulted->removeIf(unmatched);
+    }
     return entries;
 }
 
@@ -298,9 +304,11 @@ QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TD
 
 namespace HostFiles {
 
-QList<TSearchRec> ListFolder(const QString &hostFolder)
+QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted)
 {
     QList<TSearchRec> entries;
+    if (faulted)
+        faulted->clear();
     if (!UsableHostPath(hostFolder))
         return entries;
     const QByteArray native = QFile::encodeName(hostFolder);
@@ -331,11 +339,13 @@ QList<TSearchRec> ListFolder(const QString &hostFolder)
         if (st.st_dev != folderStat.st_dev || mountRoot)
             continue;  // a mount point: another file system, or a bind mount that leads elsewhere
         const QString name = QFile::decodeName(n);
-        if (!TDriveMap::IsWindowsName(name) || !ValidFileNameBytes(n, name))
-            continue;
         TSearchRec rec;
-        rec.Name = name;
-        rec.HostPath = base + name;
+        rec.Fault = !ValidFileNameBytes(n, name) ? TNameFault::NotText : TDriveMap::NameFault(name);
+        if (rec.Fault != TNameFault::None && !faulted)
+            continue;
+        rec.Name = rec.Fault == TNameFault::None ? name : ShownName(QByteArray(n));
+        if (rec.Fault != TNameFault::NotText)
+            rec.HostPath = base + name;
         rec.Attr = AttributesFromStat(st, name);
         if (!xattrUnsupported)
             rec.Attr |= DosAttribFromXattr((nativeBase + n).constData(), &xattrUnsupported);
@@ -344,13 +354,16 @@ QList<TSearchRec> ListFolder(const QString &hostFolder)
         rec.Device = quint64(st.st_dev);
         rec.Inode = quint64(st.st_ino);
         rec.Links = quint32(st.st_nlink);
-        entries.append(std::move(rec));
+        (rec.Fault == TNameFault::None ? entries : *faulted).append(std::move(rec));
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const TSearchRec &a, const TSearchRec &b) {
+    const auto byName = [](const TSearchRec &a, const TSearchRec &b) {
         const int c = a.Name.compare(b.Name, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.Name < b.Name;
-    });
+    };
+    std::sort(entries.begin(), entries.end(), byName);
+    if (faulted)
+        std::sort(faulted->begin(), faulted->end(), byName);
     return entries;
 }
 
@@ -374,7 +387,7 @@ QStringList FolderLinks(const QString &hostFolder)
             || ::fstatat(fd, e->d_name, &target, 0) != 0 || !S_ISDIR(target.st_mode))
             continue;
         const QString name = QFile::decodeName(e->d_name);
-        if (TDriveMap::IsWindowsName(name) && ValidFileNameBytes(e->d_name, name))
+        if (TDriveMap::NameFault(name) == TNameFault::None && ValidFileNameBytes(e->d_name, name))
             names << name;
     }
     ::closedir(dir);
@@ -383,6 +396,36 @@ QStringList FolderLinks(const QString &hostFolder)
         return c != 0 ? c < 0 : a < b;
     });
     return names;
+}
+
+QString ShownName(const QByteArray &nativeName)
+{
+    QString shown;
+    const auto escape = [&shown](uchar byte) { shown += QStringLiteral("%%1").arg(uint(byte), 2, 16, QChar(u'0')).toUpper(); };
+    for (qsizetype i = 0; i < nativeName.size();) {
+        const uchar c = uchar(nativeName[i]);
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7F)
+                escape(c);
+            else
+                shown += QLatin1Char(char(c));
+            ++i;
+            continue;
+        }
+        // One character of UTF-8, the file-name encoding, when these bytes are one.
+        const qsizetype length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 1;
+        const QByteArray piece = nativeName.mid(i, length);
+        const QString decoded = QString::fromUtf8(piece);
+        if (length > 1 && piece.size() == length && decoded.toUtf8() == piece
+            && !decoded.contains(QChar::ReplacementCharacter)) {
+            shown += decoded;
+            i += length;
+            continue;
+        }
+        escape(c);
+        ++i;
+    }
+    return shown;
 }
 
 quint32 Attributes(const QString &hostPath)

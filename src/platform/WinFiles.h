@@ -4,7 +4,8 @@
 // Windows paths ("C:\users\x\Temp\a.tmp") are mapped through the prefix's drive map. Host walks
 // never follow symlinked folders, never cross into another mount (a bind mount of the same file
 // system included), and take only regular files and folders (never FIFOs, devices or sockets);
-// host names that Windows cannot hold (\ : * ? " < > | and control characters) are skipped.
+// host names with no Windows spelling of their own (TNameFault) are kept apart, for the caller to
+// show as skipped.
 #pragma once
 
 #include "platform/DriveMap.h"
@@ -41,6 +42,9 @@ struct TSearchRec {
     // A folder whose name starts with "." or that Wine marks hidden: the user's settings, keys and
     // a repository's own data. No cleaner walks into one, wherever its walk starts.
     bool IsHiddenFolder() const { return (Attr & FileAttr::Directory) && (Attr & FileAttr::Hidden); }
+    // Not None: the entry has no Windows path. Name is then for showing only (control characters
+    // and bytes that are no text as %XX), and HostPath is empty for a name that is no text.
+    TNameFault Fault = TNameFault::None;
 };
 
 // Windows wildcard match ignoring case: '*' any run, '?' one character or none at the end of a
@@ -98,9 +102,11 @@ bool DirectoryExists(const QString &path, const std::shared_ptr<TWinePrefix> &pr
 quint32 FileGetAttr(const QString &path, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
 // The entries of folder (a Windows path) whose names match mask, "." and ".." left out.
-// An unreadable or missing folder gives an empty list.
+// An unreadable or missing folder gives an empty list. Entries whose names have a NameFault are
+// left out, or go to *faulted (matched against mask as they stand).
 QList<TSearchRec> FindFiles(const QString &folder, const QString &mask,
-                            const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+                            const std::shared_ptr<TWinePrefix> &prefix = nullptr,
+                            QList<TSearchRec> *faulted = nullptr);
 
 // The drive map of prefix (nullptr: TWinePrefix::Current(); no prefix at all: only Z: = "/").
 const TDriveMap &DrivesOf(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
@@ -125,7 +131,8 @@ QString ShownFolder(const QString &path, const std::shared_ptr<TWinePrefix> &pre
 bool FileExists(const QString &path, const TDriveMap &drives);
 bool DirectoryExists(const QString &path, const TDriveMap &drives);
 quint32 FileGetAttr(const QString &path, const TDriveMap &drives);
-QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TDriveMap &drives);
+QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TDriveMap &drives,
+                            QList<TSearchRec> *faulted = nullptr);
 }
 
 namespace HostFiles {
@@ -134,8 +141,12 @@ namespace HostFiles {
 // are left out: a linked folder is never entered, and a link to a file is no second copy of the
 // file (the duplicate finder would offer deleting the original and keeping the link). Mount
 // points (another file system, or a bind mount of this one), FIFOs, devices and sockets are left
-// out too, and so are names Windows cannot hold or that are no valid text in the file-name encoding.
-QList<TSearchRec> ListFolder(const QString &hostFolder);
+// out too. Names with no Windows spelling of their own (TSearchRec::Fault) are left out of the
+// list, or make up *faulted, in the same order.
+QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted = nullptr);
+// A host name as a list shows it: text as it stands, control characters and bytes that are no
+// text in the file-name encoding as %XX.
+QString ShownName(const QByteArray &nativeName);
 // The names of the symbolic links in hostFolder that lead to a folder, in name order: what
 // ListFolder leaves out, for the places that show such a folder as the link it is.
 QStringList FolderLinks(const QString &hostFolder);

@@ -88,9 +88,10 @@ quint32 FileGetAttr(const QString &path, const std::shared_ptr<TWinePrefix> &pre
     return FileGetAttr(path, DrivesOf(prefix));
 }
 
-QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const std::shared_ptr<TWinePrefix> &prefix)
+QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const std::shared_ptr<TWinePrefix> &prefix,
+                            QList<TSearchRec> *faulted)
 {
-    return FindFiles(folder, mask, DrivesOf(prefix));
+    return FindFiles(folder, mask, DrivesOf(prefix), faulted);
 }
 
 }  // namespace WinFiles

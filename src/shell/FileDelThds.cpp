@@ -104,8 +104,9 @@ QString THostDeletionLayer::Resolve(const QString &entry)
     const QStringList parts = entry.mid(3).split(separators, Qt::SkipEmptyParts);
     if (parts.isEmpty())
         return {};
+    // Win32 would read such a name as another one ("b." as "b"): it names no file for certain.
     for (const QString &part : parts)
-        if (part == "." || part == "..")
+        if (TDriveMap::NameFault(part) != TNameFault::None)
             return {};
     std::shared_ptr<TWinePrefix> prefix;
     if (!FDrives) {

@@ -26,7 +26,8 @@ public:
     virtual ~TDeletionFileLayer() = default;
     // The identity of an entry (two spellings of one object give one key; two objects never share
     // one), or empty when the entry names nothing or may not be deleted: empty, relative, UNC and
-    // drive-root paths, "." and ".." components.
+    // drive-root paths, and names Win32 reads as others (".", "..", a trailing dot or blank, a
+    // character Windows cannot hold).
     virtual QString Resolve(const QString &entry) = 0;
     virtual bool Exists(const QString &key) = 0;    // as a file, folder or link (links are not followed)
     virtual bool IsFolder(const QString &key) = 0;  // a real folder, not a link to one

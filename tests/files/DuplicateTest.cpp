@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -275,6 +276,51 @@ TEST_F(DuplicateWindow, DeleteDropsSetsLeftWithOneFile)
     again.show();
     again.FormActivate();
     EXPECT_EQ(Listed(again), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
+}
+
+// Names a Windows path cannot hold as they are: Win32 reads "b." as "b" and "c " as "c".
+TEST_F(DuplicateWindow, NamesWithNoWindowsPathAreShownSkippedAndNeverDeleted)
+{
+    const QString tree = Builder.DriveC() + "/dupt/";
+    const QMap<QString, QByteArray> files = {
+        {"b/a.txt", "the one and only"},  {"b./a.txt", "copy"}, {"c", "unique too"}, {"c ", "copy"},
+        {"e:f", "copy"},                   {"g\\h", "copy"},   {"x.txt", "copy"}, {"y.txt", "copy"},
+    };
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(tree + it.key()).path()));
+        QFile f(tree + it.key());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(it.value()) == it.value().size());
+    }
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    Configure(w);
+    w.DiskList->SetFolder(int(w.DiskList->Drives.indexOf(u'C')), QStringLiteral("\\dupt"));
+    w.show();
+    QTest::mouseClick(w.btnFind, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(w));
+    EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dupt\\x.txt", "C:\\dupt\\y.txt", "#2", "C:\\dupt\\b.\\",
+                                      "C:\\dupt\\c ", "C:\\dupt\\e:f", "C:\\dupt\\g\\h"}));
+    ASSERT_EQ(w.Rows().size(), 8);
+    EXPECT_EQ(w.Rows().at(3)->Path, "Skipped files...");
+    EXPECT_EQ(w.Rows().at(4)->TypeName, "Skipped: its name ends in a dot or a blank, which Windows drops");
+    EXPECT_EQ(w.Rows().at(6)->TypeName, "Skipped: its name holds a character Windows cannot hold");
+    EXPECT_EQ(w.Panels[2]->text(), "Files: 2");
+    EXPECT_EQ(w.GroupCount(), 1);
+
+    // Everything selected: only the set's file goes, through the real deletion service.
+    w.FileList->selectAll();
+    SelectPaths(w, {"C:\\dupt\\y.txt", "C:\\dupt\\b.\\", "C:\\dupt\\c ", "C:\\dupt\\e:f", "C:\\dupt\\g\\h"});
+    ASSERT_TRUE(w.btnDelete->isEnabled());
+    QTest::mouseClick(w.btnDelete, Qt::LeftButton);
+    ASSERT_EQ(handlers.Shown.size(), 2);
+    EXPECT_EQ(handlers.Shown.at(0), "Are you sure you want to delete 1 file(s)?");
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        EXPECT_EQ(QFileInfo::exists(tree + it.key()), it.key() != "y.txt");
+    }
+    // The set is gone with its last copy but one; what was skipped stays listed, and no log names it.
+    EXPECT_EQ(Listed(w), QStringList({"#1", "C:\\dupt\\b.\\", "C:\\dupt\\c ", "C:\\dupt\\e:f", "C:\\dupt\\g\\h"}));
+    EXPECT_FALSE(QFileInfo::exists(w.LogFileName()));
 }
 
 TEST_F(DuplicateWindow, ReopenedLogDropsChangedAndMissingFiles)

@@ -45,11 +45,11 @@ public:
     {
         return {TPathState::Resolved, HostPathOf(Root, windowsPath)};
     }
-    QList<TSearchRec> ListFolder(const QString &hostFolder) const override
+    QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted) const override
     {
         if (OnList)
             OnList(hostFolder);
-        return TFileLayer::ListFolder(hostFolder);
+        return TFileLayer::ListFolder(hostFolder, faulted);
     }
     std::unique_ptr<QIODevice> OpenRead(const QString &hostPath) const override
     {

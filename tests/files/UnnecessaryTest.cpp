@@ -453,6 +453,55 @@ TEST_F(UnnecessaryWindow, UnnBatchLogsAndClosesEvenWithNothingToSearch)
     }
 }
 
+// Win32 reads "b." as "b" and "c " as "c": such names are listed as skipped, and a run that was
+// to delete them says it could not.
+TEST_F(UnnecessaryWindow, DelunnSkipsNamesWithNoWindowsPathAndSaysSo)
+{
+    const QString tree = Builder.DriveC() + "/u/";
+    const QStringList names = {"b/a.tmp", "b./a.tmp", "c/a.tmp", "c /a.tmp", "e:f.tmp", "g\\h.tmp"};
+    for (const QString &name : names) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(tree + name).path()));
+        QFile f(tree + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+    }
+    TScopedHandlers handlers;
+    FileDeletion::SetLayer(std::make_shared<THostDeletionLayer>(nullptr, Program.path() + "/Trash"));
+    TTurhaIkkuna w(nullptr, Program.path());
+    w.show();
+    w.BatchState().FBatchMode = true;
+    w.BatchState().FBatchSwitch = "-delunn";
+    w.StartBatch("-delunn");
+    for (int i = 0; i < 1000 && w.isVisible(); ++i)
+        QTest::qWait(10);
+    ASSERT_FALSE(w.isVisible());
+
+    const QStringList log = w.BatchState().FLog;
+    const qsizetype found = log.indexOf("Found 4 unnecessary files! Deleting...");
+    ASSERT_GE(found, 0) << log.join(" | ").toStdString();
+    const QString dot = ": its name ends in a dot or a blank, which Windows drops";
+    const QString character = ": its name holds a character Windows cannot hold";
+    EXPECT_EQ(log.mid(found + 1, 4), QStringList({"Skipped C:\\u\\b.\\" + dot, "Skipped C:\\u\\c \\" + dot,
+                                                  "Skipped C:\\u\\e:f.tmp" + character,
+                                                  "Skipped C:\\u\\g\\h.tmp" + character}));
+    EXPECT_TRUE(w.BatchState().FBatchFailed);
+    EXPECT_TRUE(handlers.Shown.isEmpty());
+    for (const QString &name : names) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(QFileInfo::exists(tree + name), name != "b/a.tmp" && name != "c/a.tmp");
+    }
+    EXPECT_FALSE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\a.tmp")));
+    // The skipped rows stay, with the reason, and can never be chosen.
+    ASSERT_EQ(w.Records().size(), 4);
+    for (const TUnnecessaryRecord *r : w.Records()) {
+        SCOPED_TRACE(r->Path.toStdString());
+        EXPECT_TRUE(r->Skipped());
+        EXPECT_TRUE(r->TypeName.startsWith("Skipped: its name "));
+    }
+    w.FileList->selectAll();
+    EXPECT_FALSE(w.btnDelete->isEnabled());
+    EXPECT_EQ(w.TotalSize(), 0);
+}
+
 TEST(SpecialFolders, TempIsThePrefixesNeverTheHosts)
 {
     const struct {

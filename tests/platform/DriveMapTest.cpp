@@ -202,6 +202,8 @@ TEST_F(DriveMapTest, ToWindowsTable)
         {"Z: last", "/usr/share", "Z:\\usr\\share"},
         {"host root", "/", "Z:\\"},
         {"name Windows cannot hold", c + "/a:b", ""},
+        {"folder Win32 would read without its dot", c + "/b./a.txt", ""},
+        {"name Win32 would read without its blank", c + "/c ", ""},
         {"relative", "drive_c/x", ""},
     };
     for (const auto &row : cases) {

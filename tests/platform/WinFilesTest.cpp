@@ -214,6 +214,8 @@ TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
     ASSERT_TRUE(MakeFile(Path("walk/star*.txt")));
     ASSERT_TRUE(MakeFile(Path("walk/back\\slash.txt")));
     ASSERT_TRUE(MakeFile(Path("walk/tab\there.txt")));
+    ASSERT_TRUE(MakeFile(Path("walk/dot.")));
+    ASSERT_TRUE(MakeFile(Path("walk/blank /x")));
     ASSERT_TRUE(QFile::link(Path("walk/Sub"), Path("walk/linked-folder")));
     ASSERT_TRUE(QFile::link(Path("walk/b.txt"), Path("walk/linked-file.txt")));
     ASSERT_TRUE(QFile::link(Path("walk/gone"), Path("walk/dangling")));
@@ -267,6 +269,33 @@ TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
     EXPECT_EQ(list[3].Size, 5LL * 1024 * 1024 * 1024 + 7);
     EXPECT_EQ(list[4].Attr, FileAttr::Directory);
     EXPECT_EQ(list[4].Size, 0);
+
+    // What has no Windows path of its own is listed apart, shown so that every byte can be read.
+    QList<TSearchRec> faulted;
+    EXPECT_EQ(HostFiles::ListFolder(Path("walk"), &faulted).size(), 7);
+    const struct {
+        QString shown;
+        TNameFault fault;
+        bool folder;
+    } expected[] = {
+        {"a:b.txt", TNameFault::Character, false},
+        {"back\\slash.txt", TNameFault::Character, false},
+        {"bad%FF%FEname", TNameFault::NotText, false},
+        {"blank ", TNameFault::TrailingDotOrBlank, true},
+        {"dot.", TNameFault::TrailingDotOrBlank, false},
+        {"star*.txt", TNameFault::Character, false},
+        {"tab%09here.txt", TNameFault::Character, false},
+    };
+    ASSERT_EQ(faulted.size(), std::size(expected));
+    for (qsizetype i = 0; i < faulted.size(); ++i) {
+        SCOPED_TRACE(expected[i].shown.toStdString());
+        EXPECT_EQ(faulted[i].Name, expected[i].shown);
+        EXPECT_EQ(faulted[i].Fault, expected[i].fault);
+        EXPECT_EQ(bool(faulted[i].Attr & FileAttr::Directory), expected[i].folder);
+        // A name that is no text has no host path a QString could spell.
+        EXPECT_EQ(faulted[i].HostPath.isEmpty(), expected[i].fault == TNameFault::NotText);
+    }
+    EXPECT_EQ(faulted[4].HostPath, Path("walk/dot."));
 
     // The folder itself may be reached through a link; its own entries are still filtered.
     EXPECT_EQ(HostFiles::ListFolder(Path("walk/linked-folder")).size(), 1);

@@ -259,11 +259,15 @@ TEST_F(HostDeletion, RefusesEntriesThatNameNoSingleObject)
 {
     THostDeletionLayer layer(Drives, TrashHome);
     Write("Temp/a.tmp");
+    // Win32 reads "Temp." as "Temp" and "a.tmp " as "a.tmp": never the file the entry spells.
+    Write("Temp./a.tmp");
+    Write("Temp/a.tmp ");
     const struct { const char *name, *entry; } refused[] = {
         {"empty", ""},           {"relative", "Temp\\a.tmp"},      {"drive relative", "C:Temp\\a.tmp"},
         {"drive root", "C:\\"},  {"drive letter", "C:"},           {"host root", "Z:\\"},
         {"UNC", "\\\\server\\share\\a.tmp"}, {"dot dot", "C:\\Temp\\..\\Temp\\a.tmp"},
-        {"missing", "C:\\Temp\\b.tmp"},
+        {"missing", "C:\\Temp\\b.tmp"}, {"folder with a trailing dot", "C:\\Temp.\\a.tmp"},
+        {"name with a trailing blank", "C:\\Temp\\a.tmp "}, {"dot", "C:\\Temp\\.\\a.tmp"},
     };
     for (const auto &c : refused) {
         SCOPED_TRACE(c.name);
