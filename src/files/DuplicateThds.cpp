@@ -717,6 +717,8 @@ void TScanFilThd::SkipFaulted(const QString &folder, const QList<TSearchRec> &fa
     QList<TSkippedEntry> skipped;
     for (const TSearchRec &entry : faulted) {
         const bool isFolder = entry.Attr & FileAttr::Directory;
+        if (entry.IsHiddenFolder())
+            continue;
         if (!isFolder) {
             const QString folded = entry.Name.toCaseFolded();
             if (std::none_of(FMasks.cbegin(), FMasks.cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); }))

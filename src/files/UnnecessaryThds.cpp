@@ -235,7 +235,7 @@ bool TEtsiTurhat::ReportFaulted(const QString &folder, const QList<TSearchRec> &
         if (Terminated())
             return false;
         const bool isFolder = rec.Attr & FileAttr::Directory;
-        if (isFolder ? !recurse : !filesHere)
+        if (isFolder ? !recurse || rec.IsHiddenFolder() : !filesHere)
             continue;
         if (Skipped(folder + rec.Name))
             continue;
