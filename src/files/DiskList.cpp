@@ -113,15 +113,20 @@ bool TDiskListView::SelectedOnlyByClick(int row) const
 void TDiskListView::ReadSelection(const TIniFile &ini, const QString &section, bool withFolders)
 {
     bool stored = false;
+    FMissingDrives.clear();
     for (const QString &key : ini.ReadSection(section)) {
         bool folder = false;
-        stored = stored || (!DriveOfKey(key, &folder).isEmpty() && !folder);
+        const QString drive = DriveOfKey(key, &folder);
+        stored = stored || (!drive.isEmpty() && !folder);
+        if (!folder && drive.size() == 1 && drive.at(0).isLetter() && !Drives.contains(drive.at(0).toUpper())
+            && ini.ReadBool(section, key, false))
+            FMissingDrives.append(drive.at(0).toUpper());
     }
     for (int row = 0; row < topLevelItemCount(); ++row) {
         const QString key = SelectedKey + Drives.value(row);
         QTreeWidgetItem *item = topLevelItem(row);
         if (stored)
-            item->setSelected(!SelectedOnlyByClick(row) && ini.ReadBool(section, key, false));
+            item->setSelected(ini.ReadBool(section, key, false));
         if (withFolders)
             SetFolder(row, ini.ReadString(section, key + QStringLiteral(" dir"), QString()));
     }
@@ -140,6 +145,19 @@ void TDiskListView::WriteSelection(TIniFile &ini, const QString &section, bool w
         if (withFolders)
             ini.WriteString(section, key + QStringLiteral(" dir"), Folder(row));
     }
+}
+
+QStringList TDiskListView::MissingChoices() const
+{
+    QStringList missing;
+    for (QChar letter : FMissingDrives)
+        missing << QStringLiteral("The drive %1: chosen to search does not exist").arg(letter);
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        const QString folder = QString(Drives.value(row)) + u':' + Folder(row);
+        if (topLevelItem(row)->isSelected() && !Folder(row).isEmpty() && !WinFiles::DirectoryExists(folder, FDriveMap))
+            missing << QStringLiteral("The folder %1 chosen to search does not exist").arg(folder);
+    }
+    return missing;
 }
 
 QString TDiskListView::SelectedDrives() const

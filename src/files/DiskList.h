@@ -23,14 +23,17 @@ public:
 
     // The user's last choice from the section: "Selected disk <letter>" (and with folders
     // "Selected disk <letter> dir"). Without any stored choice the preselection stays. A stored
-    // choice selects only the drive of its letter, and nothing when no drive has that letter
-    // (the older keys by row number name no drive). Z: and remote drives are never selected from
-    // settings: only the user's own click selects them.
+    // choice selects only the drive of its letter, Z: and remote drives too, and nothing when no
+    // drive has that letter (the older keys by row number name no drive).
     void ReadSelection(const TIniFile &ini, const QString &section, bool withFolders);
-    // Writes every row's choice by its letter and removes the keys by row number.
+    // Writes every row's choice by its letter and removes the keys by row number; the choice of a
+    // letter that has no drive now stays as it was stored.
     void WriteSelection(TIniFile &ini, const QString &section, bool withFolders) const;
-    // Z: and remote drives: the whole host, another machine.
+    // Z: and remote drives: the whole host, another machine. Never preselected.
     bool SelectedOnlyByClick(int row) const;
+    // What the choice names that is not there to search, one sentence each: a stored drive that
+    // no longer exists, a chosen folder that is missing.
+    QStringList MissingChoices() const;
 
     // For each selected row in row order "\"C:\"" or "\"D:\Data\"" (the row's folder), joined by
     // ","; '' when nothing is selected.
@@ -48,4 +51,5 @@ public:
 
 private:
     TDriveMap FDriveMap;
+    QList<QChar> FMissingDrives;  // stored as chosen, without a drive now
 };

@@ -348,10 +348,17 @@ void TKaksoisIkkuna::StartBatch(const QString &batchSwitch)
     FOfferOldList = false;
     FBatchRun = true;
     LogLines({QStringLiteral("-dup"), QStringLiteral("Started searching duplicate files")}, true);
-    if (btnFind->isEnabled())
+    for (const QString &reason : DiskList->MissingChoices())
+        BatchState().Fail(reason);
+    if (btnFind->isEnabled()) {
         btnFind->click();
-    else
-        DuplikaatitLoydetty(nullptr);  // nothing to search: the run still has to end
+        return;
+    }
+    // Nothing to search is no search that found nothing: the run says so and ends with 1.
+    BatchState().Fail(DiskList->selectedItems().isEmpty() ? QStringLiteral("Nothing was searched: no drive or folder is chosen")
+                                                          : QStringLiteral("Nothing was searched: no file mask is given"));
+    FBatchRun = false;
+    Parami->start();
 }
 
 void TKaksoisIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)

@@ -404,12 +404,22 @@ void TTurhaIkkuna::StartBatch(const QString &batchSwitch)
     if (batchSwitch != "-unn" && batchSwitch != "-delunn")
         return;
     LogLines({batchSwitch, "Started searching unnecessary files"}, true);
+    QStringList missing = DiskList->MissingChoices();
+    if (CustomDirectories->isChecked())
+        for (const QString &folder : Options().FUnnCustomDirs)
+            if (!folder.isEmpty() && !WinFiles::DirectoryExists(folder))
+                missing << QStringLiteral("The folder %1 chosen to search does not exist").arg(folder);
+    for (const QString &reason : std::as_const(missing))
+        BatchState().Fail(reason);
     if (btnFind->isEnabled())
         btnFind->click();
-    // Nothing to search with (no drive, no mask, no folder): the search is over at once, and the
-    // window must still close or the batch run would wait for ever.
-    if (!FScanning)
-        SearchDone();
+    if (FScanning)
+        return;
+    // Nothing to search with is no search that found nothing: the run says so and ends with 1, and
+    // the window still closes, or the batch run would wait for ever.
+    BatchState().Fail(DiskList->selectedItems().isEmpty() ? QStringLiteral("Nothing was searched: no drive or folder is chosen")
+                                                          : QStringLiteral("Nothing was searched: no file types are chosen for the drives"));
+    Parami->start();
 }
 
 void TTurhaIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)

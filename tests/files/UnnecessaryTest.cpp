@@ -429,9 +429,10 @@ TEST_F(UnnecessaryWindow, UnnBatchLogsAndClosesEvenWithNothingToSearch)
         const char *name;
         bool normal;
         const char *result;
+        bool failed;
     } cases[] = {
-        {"search", true, "Found 2 unnecessary files!"},
-        {"nothing to search with", false, "Found 0 unnecessary files!"},
+        {"search", true, "Found 2 unnecessary files!", false},
+        {"nothing to search with", false, "Nothing was searched: no file types are chosen for the drives", true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -446,9 +447,10 @@ TEST_F(UnnecessaryWindow, UnnBatchLogsAndClosesEvenWithNothingToSearch)
             QTest::qWait(10);
         EXPECT_FALSE(w.isVisible());
         const QStringList log = w.BatchState().FLog;
-        ASSERT_EQ(log.size(), 6);
+        ASSERT_EQ(log.size(), c.failed ? 5 : 6);
         EXPECT_EQ(log.at(2), "-unn");
-        EXPECT_EQ(log.at(5), c.result);
+        EXPECT_EQ(log.last(), c.result);
+        EXPECT_EQ(w.BatchState().FBatchFailed, c.failed);
         EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\a.tmp")));
     }
 }
@@ -544,7 +546,7 @@ TEST(DiskListView, RowsSelectionAndText)
     EXPECT_EQ(list.SelectedDrives(), "");
 }
 
-TEST(DiskListView, ChoicesAreStoredByLetterAndNeverSelectTheHostBySettings)
+TEST(DiskListView, ChoicesAreStoredByLetterAndReadBackAsStored)
 {
     TPrefixBuilder b;
     QTemporaryDir media, share, data;
@@ -565,7 +567,8 @@ TEST(DiskListView, ChoicesAreStoredByLetterAndNeverSelectTheHostBySettings)
          "\"D:\\Data\",\"E:\""},
         {"a drive that is gone selects nothing", "Selected disk F=1\n", ""},
         {"the older keys by row select nothing", "Selected disk 0=1\nSelected disk 1=1\nSelected disk 5=1\n", ""},
-        {"Z: and network drives only by a click", "Selected disk Z=1\nSelected disk N=1\nSelected disk C=1\n", "\"C:\""},
+        {"Z: and network drives when stored", "Selected disk Z=1\nSelected disk Z dir=\\srv\nSelected disk N=1\nSelected disk C=0\n",
+         "\"N:\",\"Z:\\srv\""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -582,12 +585,13 @@ TEST(DiskListView, ChoicesAreStoredByLetterAndNeverSelectTheHostBySettings)
         EXPECT_EQ(list.SelectedDrives(), c.selected);
     }
 
-    // Written back by letter, the keys by row gone; the user's click on Z: is stored but not restored.
+    // Written back by letter, the keys by row gone, the choice of a drive that is gone kept; the user's
+    // click on Z: is stored and read back.
     QTemporaryDir folder;
     {
         QFile file(folder.filePath("Options.ini"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[Unnecessary files]\nSelected disk 1=1\nSelected disk 1 dir=\\x\nSkip=keep\n");
+        file.write("[Unnecessary files]\nSelected disk 1=1\nSelected disk 1 dir=\\x\nSkip=keep\nSelected disk F=1\n");
     }
     TIniFile ini(folder.filePath("Options.ini"));
     TDiskListView list;
@@ -595,13 +599,15 @@ TEST(DiskListView, ChoicesAreStoredByLetterAndNeverSelectTheHostBySettings)
     list.topLevelItem(int(list.Drives.indexOf(u'Z')))->setSelected(true);
     list.WriteSelection(ini, "Unnecessary files", false);
     EXPECT_EQ(ini.ReadSection("Unnecessary files"),
-              (QStringList{"Skip", "Selected disk A", "Selected disk C", "Selected disk D", "Selected disk E",
-                           "Selected disk N", "Selected disk Z"}));
+              (QStringList{"Skip", "Selected disk F", "Selected disk A", "Selected disk C", "Selected disk D",
+                           "Selected disk E", "Selected disk N", "Selected disk Z"}));
     EXPECT_TRUE(ini.ReadBool("Unnecessary files", "Selected disk Z", false));
+    EXPECT_TRUE(ini.ReadBool("Unnecessary files", "Selected disk F", false));
     TDiskListView again;
     again.FillDrives();
     again.ReadSelection(ini, "Unnecessary files", false);
-    EXPECT_EQ(again.SelectedDrives(), "\"C:\",\"E:\"");
+    EXPECT_EQ(again.SelectedDrives(), "\"C:\",\"E:\",\"Z:\"");
+    EXPECT_EQ(again.MissingChoices(), QStringList{"The drive F: chosen to search does not exist"});
 }
 
 TEST(DemoPrefix, DelunnRemovesItsUnnecessaryFilesAndNothingElse)

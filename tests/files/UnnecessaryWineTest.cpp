@@ -101,4 +101,37 @@ TEST_F(UnnecessaryOnAWinebootPrefix, DelunnNeverWalksHiddenFoldersNorLinksOutOfT
     }
 }
 
+// What the user stored is what an unattended run searches: Z: too (never preselected, here a
+// folder that holds the prefix, as a home does), and a run with nothing to search says so.
+TEST_F(UnnecessaryOnAWinebootPrefix, UnnSearchesTheStoredDrivesAndSaysWhenThereIsNothingToSearch)
+{
+    Write(Dir.filePath("srv/data/x.tmp"));
+    Write(Desktop + "/.cache/y.tmp");
+    const QString z = Prefix + "/dosdevices/z:";
+    ASSERT_TRUE(QFile::remove(z));
+    ASSERT_TRUE(QFile::link(Dir.path(), z));
+    const struct {
+        const char *name;
+        QByteArray drives;
+        int exitCode;
+        QByteArray logLine;
+        QByteArray stderrText;
+    } cases[] = {
+        {"Z: stored", "Selected disk C=0\r\nSelected disk Z=1\r\n", 0, "Found 1 unnecessary files!", ""},
+        {"nothing chosen", "Selected disk C=0\r\nSelected disk Z=0\r\n", 1,
+         "Nothing was searched: no drive or folder is chosen",
+         "Vaskimo: -unn: Nothing was searched: no drive or folder is chosen\n"},
+        {"only a drive that is gone", "Selected disk D=1\r\n", 1, "The drive D: chosen to search does not exist",
+         "Vaskimo: -unn: The drive D: chosen to search does not exist\n"
+         "Vaskimo: -unn: Nothing was searched: no drive or folder is chosen\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TProgramCopy program(VASKIMO_EXE);
+        ExpectRun(program, {"-unn", "-exit"}, "[Unnecessary files]\r\nNormal=1\r\n" + c.drives, c.exitCode, c.logLine,
+                  c.stderrText);
+        EXPECT_EQ(c.exitCode == 0, program.Log().contains("Found ")) << program.Log().constData();
+    }
+}
+
 }  // namespace

@@ -149,6 +149,23 @@ protected:
         ASSERT_TRUE(QFileInfo::exists(path)) << restore.readAll().toStdString();
     }
 
+    // An unattended run of program with options as its Options.ini: it ends with exitCode, its log
+    // holds logLine, it prints exactly printed, and the options it was given are still stored as
+    // they were written (a run never rewrites a choice it did not change).
+    void ExpectRun(TProgramCopy &program, const QStringList &args, const QByteArray &options, int exitCode,
+                   const QByteArray &logLine, const QByteArray &printed)
+    {
+        program.WriteOptions(options);
+        QByteArray out;
+        program.Run(args, Env, &out, 120000);
+        EXPECT_EQ(program.ExitCode(), exitCode) << out.toStdString();
+        const QByteArray log = program.Log();
+        EXPECT_TRUE(log.contains(logLine + "\r\n")) << log.constData();
+        EXPECT_EQ(out, printed);
+        const QByteArray stored = ReadFileBytes(program.FilePath(QStringLiteral("Options.ini")));
+        EXPECT_TRUE(stored.contains(options)) << stored.constData();
+    }
+
     QTemporaryDir Dir;
     QString Home, Prefix, User, Desktop;  // Desktop: the host folder the profile's Desktop leads to
     QProcessEnvironment Env;               // Wine's, with HOME and the XDG folders in Home
