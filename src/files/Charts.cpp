@@ -314,7 +314,7 @@ void TKaavioIkkuna::FormDestroy()
         ToolWindow::WriteGeometry(this, ini, Section);
         ini.WriteInteger(Section, QStringLiteral("Units"), FUnit);
         ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-        ini.UpdateFile();  // failures ignored
+        ToolWindow::SaveSettings(ini);
     }
     FModel->Reset([this] { FModel->Rows.clear(); });
     FCurrentList = nullptr;

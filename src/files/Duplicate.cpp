@@ -296,7 +296,7 @@ void TKaksoisIkkuna::FormDestroy()
         ini.WriteBool(Section, "First deletion", FFirstDeletion);
         ToolWindow::WriteSizeAndMaximized(this, ini, Section);
         DiskList->WriteSelection(ini, Section, true);
-        ini.UpdateFile();
+        ToolWindow::SaveSettings(ini);
     }
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
 }

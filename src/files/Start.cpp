@@ -183,7 +183,7 @@ void TStartIkkuna::FormDestroy()
         TIniFile ini(FHost.ProgramFolder + QStringLiteral("Options.ini"));
         ToolWindow::WriteGeometry(this, ini, Section);
         ini.WriteString(Section, QStringLiteral("Skip"), edtSkipFolder->text());
-        ini.UpdateFile();  // errors writing Options.ini are ignored
+        ToolWindow::SaveSettings(ini);
     }
     FItems.clear();
     FTree.Clear();

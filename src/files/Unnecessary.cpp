@@ -363,7 +363,7 @@ void TTurhaIkkuna::FormDestroy()
     ini.WriteBool(Section, "Office recent", OfficeRecent->isChecked());
     ini.WriteBool(Section, "Search custom directories", CustomDirectories->isChecked());
     DiskList->WriteSelection(ini, Section, false);
-    ini.UpdateFile();
+    ToolWindow::SaveSettings(ini);
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }
 

@@ -264,7 +264,7 @@ void TLisaaPoistaIkkuna::WriteSection()
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
     ToolWindow::WriteGeometry(this, ini, Section);
     ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ini.UpdateFile();  // errors writing Options.ini are ignored
+    ToolWindow::SaveSettings(ini);
 }
 
 void TLisaaPoistaIkkuna::showEvent(QShowEvent *event)

@@ -616,12 +616,13 @@ bool TRegistryIkkuna::StageUndo(const QStringList &lines)
         FUndoError = error;
         return false;
     }
-    const QString message = SafeFormat(
-        LangMessage(QStringLiteral("M055RI"), QStringLiteral("Vaskimo failed to save the undo data (%s) of the deleted "
-                                                             "items! You can try saving the undo file to location you specify!")),
-        QDir::toNativeSeparators(target));
     for (;;) {
-        MessageBoxes::Error(this, message);
+        // The system's reason under the message: "No space left on device" says what to free.
+        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M055RI"),
+                                                         QStringLiteral("Vaskimo failed to save the undo data (%s) of the deleted "
+                                                                        "items! You can try saving the undo file to location you specify!")),
+                                             QDir::toNativeSeparators(target))
+                                      + (error.isEmpty() ? QString() : QStringLiteral("\r\n\r\n") + error));
         const QString chosen = FSaveDialog ? FSaveDialog(this) : QString();
         if (chosen.isEmpty())
             return false;
@@ -630,6 +631,8 @@ bool TRegistryIkkuna::StageUndo(const QStringList &lines)
             FStagedTarget = chosen;  // the rest of this program run's undo text goes there too
             return true;
         }
+        target = chosen;
+        error = QStringLiteral("Can't save %1: %2").arg(chosen, error);
         DiscardStagedUndo();
     }
 }
@@ -690,7 +693,11 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
     };
     QList<TPending> pending;
     int failures = 0, lossy = 0;
-    QString reason;  // why the first delete failed (a running wineserver, a hive that cannot be saved)
+    struct TKept {
+        QString Reason;
+        int Count;
+    };
+    QList<TKept> reasons;  // why deletes failed, each once (a running wineserver, each hive that cannot be saved)
     QList<TRegistryRecord *> gone;
     for (int row : rows) {
         TRegistryRecord *record = FRecords.at(row);
@@ -774,8 +781,12 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             continue;
         }
         ++failures;
-        if (reason.isEmpty())
-            reason = d.Error.isEmpty() ? FUndoError : d.Error;
+        const QString why = d.Error.isEmpty() ? FUndoError : d.Error;
+        const auto same = std::find_if(reasons.begin(), reasons.end(), [&why](const TKept &k) { return k.Reason == why; });
+        if (same != reasons.end())
+            ++same->Count;
+        else if (!why.isEmpty())
+            reasons.append({why, 1});
         refusedAfterUndo = refusedAfterUndo || written.contains(i);
     }
     if (refusedAfterUndo) {
@@ -811,13 +822,16 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
         if (BatchRun()) {
             const QString text = QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!");
             LogLines({stamp, text});
-            if (!reason.isEmpty())
-                LogLines({reason});
-            FHost.Batch->KeepFailure(reason.isEmpty() ? text : QStringLiteral("%1 entries were kept: %2").arg(failures).arg(reason));
+            for (const TKept &kept : std::as_const(reasons)) {
+                LogLines({kept.Reason});
+                FHost.Batch->KeepFailure(QStringLiteral("%1 entries were kept: %2").arg(kept.Count).arg(kept.Reason));
+            }
+            if (reasons.isEmpty())
+                FHost.Batch->KeepFailure(text);
         } else {
             QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")), failures);
-            if (!reason.isEmpty())
-                text += QStringLiteral("\r\n\r\n") + reason;
+            for (const TKept &kept : std::as_const(reasons))
+                text += QStringLiteral("\r\n\r\n") + kept.Reason;
             MessageBoxes::Error(this, text);
         }
     }

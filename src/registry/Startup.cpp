@@ -347,7 +347,7 @@ void TStartupIkkuna::WriteSection()
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
     ToolWindow::WriteSizeAndMaximized(this, ini, Section);
     ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ini.UpdateFile();  // errors writing Options.ini are ignored
+    ToolWindow::SaveSettings(ini);
 }
 
 void TStartupIkkuna::showEvent(QShowEvent *event)
@@ -707,15 +707,23 @@ void TStartupIkkuna::btnDeleteClick()
             text += QStringLiteral("\r\n\r\n") + reason;
         MessageBoxes::Error(this, text);
     };
-    const auto fileFailed = [this, record] {
-        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M114SU"),
-                                                         QStringLiteral("Vaskimo failed to delete the selected file %s! File maybe in use.")),
-                                             record->Location));
+    // The system's reason goes under the message: "in use" is a guess, "No space left" is not.
+    const auto withReason = [](QString text, const QString &reason) {
+        if (!reason.isEmpty())
+            text += QStringLiteral("\r\n\r\n") + reason;
+        return text;
     };
-    const auto undoFailed = [this](const QString &file) {
-        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M059LI"),
-                                                         QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
-                                             QDir::toNativeSeparators(file)));
+    const auto fileFailed = [this, record, withReason](const QString &reason) {
+        MessageBoxes::Error(this, withReason(SafeFormat(LangMessage(QStringLiteral("M114SU"),
+                                                                    QStringLiteral("Vaskimo failed to delete the selected file %s! File maybe in use.")),
+                                                        record->Location),
+                                             reason));
+    };
+    const auto undoFailed = [this, withReason](const QString &file, const QString &reason) {
+        MessageBoxes::Error(this, withReason(SafeFormat(LangMessage(QStringLiteral("M059LI"),
+                                                                    QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
+                                                        QDir::toNativeSeparators(file)),
+                                             reason.isEmpty() ? QString() : QStringLiteral("Cannot save \"%1\": %2").arg(file, reason)));
     };
     // As the registry cleaner says it for the same case.
     const auto undoLossy = [this] {
@@ -752,7 +760,7 @@ void TStartupIkkuna::btnDeleteClick()
         case TResult::KeyNotOpened:
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
             break;
-        case TResult::UndoFailed: undoFailed(undoFile); break;
+        case TResult::UndoFailed: undoFailed(undoFile, outcome.Reason); break;
         case TResult::UndoLossy: undoLossy(); break;
         default: registryFailed(outcome.Reason); break;
         }
@@ -765,7 +773,7 @@ void TStartupIkkuna::btnDeleteClick()
             break;
         FHost.DeleteFiles({location}, permanent, [this, record, location, fileFailed](bool /*aborted*/) {
             if (FResolver->Exists(location))
-                fileFailed();
+                fileFailed(QString());
             else
                 RemoveRecord(record);
         });
@@ -780,11 +788,11 @@ void TStartupIkkuna::btnDeleteClick()
         if (outcome.Result == TResult::Deleted)
             RemoveRecord(record);
         else if (outcome.Result == TResult::UndoFailed)
-            undoFailed(undoFile);
+            undoFailed(undoFile, outcome.Reason);
         else if (outcome.Result == TResult::UndoLossy)
             undoLossy();
         else
-            fileFailed();
+            fileFailed(outcome.Reason);
         break;
     }
     default:

@@ -451,14 +451,25 @@ QStringList VkuLines(bool ini, const QStringList &fields, const QString &date, c
 
 namespace {
 // Deleted when the undo file is written (or none is wanted), else why not.
-TResult WriteUndo(const QString &undoFile, const QStringList &lines)
+TOutcome WriteUndo(const QString &undoFile, const QStringList &lines)
 {
     if (undoFile.isEmpty())
-        return TResult::Deleted;
+        return {TResult::Deleted, {}};
     if (!std::all_of(lines.cbegin(), lines.cend(), UndoFiles::IsLossless))
-        return TResult::UndoLossy;
+        return {TResult::UndoLossy, {}};
     QString error;
-    return UndoFiles::SaveUndoText(undoFile, lines, &error) ? TResult::Deleted : TResult::UndoFailed;
+    if (UndoFiles::SaveUndoText(undoFile, lines, &error))
+        return {TResult::Deleted, {}};
+    return {TResult::UndoFailed, error};
+}
+
+// A delete that failed after its undo file was written leaves no undo file: restoring it would
+// put back an item that never went.
+TOutcome NotDone(const QString &undoFile, const TOutcome &failed)
+{
+    if (!undoFile.isEmpty())
+        QFile::remove(undoFile);
+    return failed;
 }
 
 // The registry at a location's key, open for changes; null when the key does not open.
@@ -489,11 +500,12 @@ TOutcome DeleteRegValue(const QString &location, const QString &valueName, const
             return {TResult::UndoLossy, {}};
         if (valueName.isEmpty() && valueLine.startsWith(QStringLiteral("@=")))
             valueLine = QStringLiteral("\"\"=") + valueLine.mid(2);
-        if (const TResult undo = WriteUndo(undoFile, {undoHeader, u'[' + location + u']', valueLine}); undo != TResult::Deleted)
-            return {undo, {}};
+        if (const TOutcome undo = WriteUndo(undoFile, {undoHeader, u'[' + location + u']', valueLine});
+            undo.Result != TResult::Deleted)
+            return undo;
     }
     if (!registry->DeleteValue(valueName))
-        return {TResult::NotDeleted, registry->LastError()};
+        return NotDone(undoFile, {TResult::NotDeleted, registry->LastError()});
     return {TResult::Deleted, {}};
 }
 
@@ -515,17 +527,17 @@ TOutcome DeleteRegListItem(const QString &location, const QString &valueName, co
     if (!RemoveStartupListItem(text, item, delimiter, &joined, &position, &removed))
         return {TResult::NotDeleted, {}};
     // Found before anything is written: no undo file for a delete that cannot happen.
-    if (const TResult undo = WriteUndo(undoFile, VkuLines(false, {location, valueName, item, QString(delimiter),
-                                                                  QString::number(position), removed}, date, time));
-        undo != TResult::Deleted)
-        return {undo, {}};
+    if (const TOutcome undo = WriteUndo(undoFile, VkuLines(false, {location, valueName, item, QString(delimiter),
+                                                                   QString::number(position), removed}, date, time));
+        undo.Result != TResult::Deleted)
+        return undo;
     try {
         if (type == TRegDataType::ExpandString)
             registry->WriteExpandString(valueName, joined);
         else
             registry->WriteString(valueName, joined);
     } catch (const ERegistryException &e) {
-        return {TResult::NotDeleted, e.Message()};
+        return NotDone(undoFile, {TResult::NotDeleted, e.Message()});
     }
     return {TResult::Deleted, {}};
 }
@@ -544,13 +556,13 @@ TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, c
     int position = -1;
     if (!RemoveStartupListItem(text, item, delimiter, &rest, &position, &removed))
         return {TResult::IniFailed, {}};
-    if (const TResult undo = WriteUndo(undoFile, VkuLines(true, {iniFile, section, key, item, QString(delimiter),
-                                                                 QString::number(position), removed}, date, time));
-        undo != TResult::Deleted)
-        return {undo, {}};
+    if (const TOutcome undo = WriteUndo(undoFile, VkuLines(true, {iniFile, section, key, item, QString(delimiter),
+                                                                  QString::number(position), removed}, date, time));
+        undo.Result != TResult::Deleted)
+        return undo;
     ini.WriteString(section, key, rest);
     if (!ini.UpdateFile())
-        return {TResult::IniFailed, ini.ErrorString()};
+        return NotDone(undoFile, {TResult::IniFailed, ini.ErrorString()});
     return {TResult::Deleted, {}};
 }
 

@@ -131,7 +131,7 @@ private:
 };
 
 // The deletes of the startup manager. Each writes its undo file first (when undoFile is not
-// empty) and deletes nothing when that fails.
+// empty) and deletes nothing when that fails; a delete that fails after it removes that file again.
 namespace StartupDelete {
 enum class TResult {
     Deleted,
@@ -144,7 +144,7 @@ enum class TResult {
 
 struct TOutcome {
     TResult Result = TResult::NotDeleted;
-    QString Reason;  // why a registry write failed, when the registry says
+    QString Reason;  // why the registry, the INI file or the undo file could not be written, when known
 };
 
 // "HKEY_LOCAL_MACHINE\..." -> root and key: HKEY_LOCAL_MACHINE when the location names it, else

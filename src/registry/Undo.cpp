@@ -206,7 +206,7 @@ void TUndoIkkuna::WriteSection()
     TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
     ToolWindow::WriteGeometry(this, ini, Section);
     ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ini.UpdateFile();  // errors writing Options.ini are ignored
+    ToolWindow::SaveSettings(ini);
 }
 
 bool TUndoIkkuna::event(QEvent *event)

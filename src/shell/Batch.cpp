@@ -283,6 +283,7 @@ TBatchOutcome Run(TBatchState &state, const QString &switches, const QString &co
     state.FAutoClose = false;
     state.FBatchSwitch.clear();
     state.FBatchFailed = false;
+    state.FFailures.clear();
     state.FLog.clear();
     state.FRunningItem.clear();
     state.FFailures.clear();

@@ -17,6 +17,7 @@
 #include "shell/Options.h"
 #include "shell/Services.h"
 #include "shell/Settings.h"
+#include "shell/ToolWindow.h"
 #include "shell/SettingsUi.h"
 #include "shell/StopSignals.h"
 
@@ -284,7 +285,9 @@ void TPaaIkkuna::FormCreate()
         if (Hooks().ChooseLanguage(this, &index, &language)) {
             s.FLanguageIndex = index;
             s.FLanguage = language;
-            WriteLanguageChoice(s, SettingsFilePath(d->ProgramFolder));
+            QString error;
+            if (!WriteLanguageChoice(s, SettingsFilePath(d->ProgramFolder), &error))
+                ToolWindow::SettingsNotSaved(error);
         }
     }
     // 19. The help file.
@@ -341,7 +344,9 @@ TPaaIkkuna::~TPaaIkkuna()
     for (QPointer<QDialog> &tool : d->Kept)
         delete tool.data();
     d->Kept.clear();
-    WriteWindowSize(width(), height(), SettingsFilePath(d->ProgramFolder));
+    QString error;
+    if (!WriteWindowSize(width(), height(), SettingsFilePath(d->ProgramFolder), &error))
+        ToolWindow::SettingsNotSaved(error);
     if (d->Tray)
         d->Tray->hide();
     if (PaaIkkuna == this)

@@ -8,6 +8,7 @@
 #include "shell/MainImpl.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
+#include "shell/ToolWindow.h"
 #include "shell/Tulosta.h"
 
 #include "ui_Main.h"
@@ -136,7 +137,9 @@ void TPaaIkkuna::StartVaskimoonstartup1Click()
 void TPaaIkkuna::Hidetothetrayonclose1Click()
 {
     d->Settings.FHideToTray = d->Hidetothetrayonclose1->isChecked();
-    WriteHideToTray(d->Settings, SettingsFilePath(d->ProgramFolder));
+    QString error;
+    if (!WriteHideToTray(d->Settings, SettingsFilePath(d->ProgramFolder), &error))
+        ToolWindow::SettingsNotSaved(error);
 }
 
 void TPaaIkkuna::Close1Click() { close(); }

@@ -425,25 +425,25 @@ bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error, Q
     return written;
 }
 
-bool WriteLanguageChoice(const TSettings &s, const QString &iniPath)
+bool WriteLanguageChoice(const TSettings &s, const QString &iniPath, QString *error)
 {
     return Rewrite(iniPath, [&](TIniFile &ini) {
         WriteI(ini, General, "Language index", s.FLanguageIndex);
         WriteS(ini, General, "Language", s.FLanguage);
-    }, nullptr);
+    }, error);
 }
 
-bool WriteHideToTray(const TSettings &s, const QString &iniPath)
+bool WriteHideToTray(const TSettings &s, const QString &iniPath, QString *error)
 {
-    return Rewrite(iniPath, [&](TIniFile &ini) { WriteB(ini, General, "Hide to tray", s.FHideToTray); }, nullptr);
+    return Rewrite(iniPath, [&](TIniFile &ini) { WriteB(ini, General, "Hide to tray", s.FHideToTray); }, error);
 }
 
-bool WriteWindowSize(int clientWidth, int clientHeight, const QString &iniPath)
+bool WriteWindowSize(int clientWidth, int clientHeight, const QString &iniPath, QString *error)
 {
     return Rewrite(iniPath, [&](TIniFile &ini) {
         WriteI(ini, General, "Width", clientWidth);
         WriteI(ini, General, "Height", clientHeight);
-    }, nullptr);
+    }, error);
 }
 
 TLanguageChange LanguageChangeAfterOptions(const TSettings &old, const TSettings &now)

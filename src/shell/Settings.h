@@ -182,10 +182,11 @@ bool ReadSettings(TSettings &s, const QString &iniPath);
 // and its name goes to *kept. False with *error when the file cannot be written.
 bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error = nullptr, QStringList *kept = nullptr);
 
-// The single-key writers; each opens the file, writes its keys and writes the file out.
-bool WriteLanguageChoice(const TSettings &s, const QString &iniPath);  // "Language index", "Language"
-bool WriteHideToTray(const TSettings &s, const QString &iniPath);      // "Hide to tray"
-bool WriteWindowSize(int clientWidth, int clientHeight, const QString &iniPath);  // "Width", "Height"
+// The single-key writers; each opens the file, writes its keys and writes the file out. False with
+// *error when it cannot; the file then keeps what it held.
+bool WriteLanguageChoice(const TSettings &s, const QString &iniPath, QString *error = nullptr);  // "Language index", "Language"
+bool WriteHideToTray(const TSettings &s, const QString &iniPath, QString *error = nullptr);      // "Hide to tray"
+bool WriteWindowSize(int clientWidth, int clientHeight, const QString &iniPath, QString *error = nullptr);  // "Width", "Height"
 
 // What the main window does after the options dialog ended with OK (old = before, now = after).
 enum class TLanguageChange {

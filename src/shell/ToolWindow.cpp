@@ -3,8 +3,11 @@
 #include "ToolWindow.h"
 
 #include "platform/IniFile.h"
+#include "shell/IniLang.h"
 #include "shell/Main.h"
+#include "shell/MessageBoxes.h"
 #include "shell/ReportModel.h"
+#include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
 
@@ -138,6 +141,23 @@ void WriteSort(TIniFile &ini, const QString &section, int column, bool forward)
 {
     ini.WriteBool(section, QStringLiteral("Sort forward"), forward);
     ini.WriteInteger(section, QStringLiteral("Sort by column"), column);
+}
+
+bool SaveSettings(TIniFile &ini)
+{
+    if (ini.UpdateFile())
+        return true;
+    SettingsNotSaved(ini.ErrorString());
+    return false;
+}
+
+void SettingsNotSaved(const QString &error)
+{
+    // No parent: the window that saves may be on its way out.
+    MessageBoxes::Error(nullptr, SafeFormat(LangMessage(QStringLiteral("M141PI"),
+                                                        QStringLiteral("The settings could not be saved: %s. Options.ini "
+                                                                       "keeps the settings it held.")),
+                                            error));
 }
 
 }  // namespace ToolWindow

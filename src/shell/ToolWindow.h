@@ -53,6 +53,12 @@ void ReadSizeOrMaximized(QWidget *window, const TIniFile &ini, const QString &se
 // ...and "Maximized" with the size written whether maximized or not.
 void WriteSizeAndMaximized(const QWidget *window, TIniFile &ini, const QString &section);
 
+// Writes a window's settings out. "Options.ini" that cannot be written keeps what it held, and the
+// user is told why (a box; standard error where nobody can see one).
+bool SaveSettings(TIniFile &ini);
+// The same telling, for a writer that has only the reason ("Cannot write ...: No space left on device").
+void SettingsNotSaved(const QString &error);
+
 // "Sort forward" (default true) and "Sort by column" (kept within 0..lastColumn).
 void ReadSort(const TIniFile &ini, const QString &section, int defaultColumn, int lastColumn, int &column,
               bool &forward);

@@ -484,6 +484,7 @@ TEST_F(DuplicateWindow, ALogThatCannotBeWrittenIsReported)
             RunBatch(w);
             EXPECT_TRUE(w.BatchState().FLog.contains(expected)) << w.BatchState().FLog.join(" | ").toStdString();
             EXPECT_TRUE(w.BatchState().FBatchFailed);
+            EXPECT_EQ(w.BatchState().FFailures, QStringList{expected});
             EXPECT_TRUE(w.BatchState().FLog.contains("Found 5 files!"));
             EXPECT_TRUE(handlers.Shown.isEmpty());
         } else {
