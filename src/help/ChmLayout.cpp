@@ -35,6 +35,20 @@ const QByteArray ControlDataName = "::DataSpace/Storage/MSCompressed/ControlData
 const QByteArray ResetTableName =
     "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
 const QByteArray ContentName = "::DataSpace/Storage/MSCompressed/Content";
+// libchm reads a compressed block into a buffer this much longer than the block it gives.
+constexpr quint64 CompressedBlockSlack = 6144;
+
+// The special object a name is to libchm, which compares names as C strings ignoring ASCII case:
+// "::DataSpace/.../content\0x" is the content too.
+QByteArray SpecialName(const QByteArray &name)
+{
+    const qsizetype nul = name.indexOf('\0');
+    const QByteArray lower = (nul < 0 ? name : name.left(nul)).toLower();
+    for (const QByteArray &special : {ControlDataName, ResetTableName, ContentName})
+        if (lower == special.toLower())
+            return special;
+    return {};
+}
 
 struct TEntry {
     quint64 Space = 0, Offset = 0, Length = 0;
@@ -82,6 +96,7 @@ private:
     quint64 FChunksOffset = 0, FChunkSize = 0, FChunkCount = 0, FContentOffset = 0;
     qint64 FFirstListing = 0;
     QHash<QByteArray, TEntry> FSpecial;  // the compressed section's own objects
+    bool FSpecialTwice = false;          // one of them listed twice: which one libchm takes is unknown
     quint64 FCompressedEnd = 0;          // the end of the furthest object in the compressed section
 };
 
@@ -170,8 +185,11 @@ bool TChecker::ReadListing(const QByteArray &chunk)
         if (!ReadEncInt(chunk, pos, end, &e.Space) || !ReadEncInt(chunk, pos, end, &e.Offset)
             || !ReadEncInt(chunk, pos, end, &e.Length) || !Fits(e.Offset, e.Length, ~quint64(0)))
             return false;
-        if (name == ControlDataName || name == ResetTableName || name == ContentName)
-            FSpecial.insert(name, e);
+        const QByteArray special = SpecialName(name);
+        if (!special.isEmpty()) {
+            FSpecialTwice = FSpecialTwice || FSpecial.contains(special);
+            FSpecial.insert(special, e);
+        }
         if (e.Space == 1)
             FCompressedEnd = qMax(FCompressedEnd, e.Offset + e.Length);
     }
@@ -212,15 +230,17 @@ bool TChecker::CheckIndex(qint64 root)
 }
 
 // The compressed section: its control data and reset table in section 0, inside the file, with
-// an LZX window of 2^15 to 2^21 bytes, a reset interval a multiple of half the window, and blocks
-// no longer than the window, and every compressed object inside the data the table covers.
+// an LZX window of 2^15 to 2^21 bytes, a reset interval a multiple of half the window, some
+// windows per reset, blocks no longer than the window, each compressed block no longer than libchm
+// reads, every special object named once, and every compressed object inside the data the table
+// covers.
 bool TChecker::CheckCompressed()
 {
     const int present = int(FSpecial.contains(ControlDataName)) + int(FSpecial.contains(ResetTableName))
                         + int(FSpecial.contains(ContentName));
     if (present == 0)
         return FCompressedEnd == 0;
-    if (present < 3)
+    if (present < 3 || FSpecialTwice)
         return false;
     auto read = [this](const TEntry &e, quint64 maxLength) {
         if (e.Space != 0 || e.Length > maxLength || !Fits(FContentOffset, e.Offset, FFileSize))
@@ -237,7 +257,12 @@ bool TChecker::CheckCompressed()
     const quint64 resetInterval = quint64(Dword(control, 0x0C)) * unit;
     const quint64 window = quint64(Dword(control, 0x10)) * unit;
     if (window < MinWindow || window > MaxWindow || (window & (window - 1)) != 0 || resetInterval == 0
-        || resetInterval % (window / 2) != 0)
+        || resetInterval > 0xFFFFFFFFu || resetInterval % (window / 2) != 0)
+        return false;
+    // libchm takes the block number modulo the blocks between resets, counted in 32 bits: none
+    // (no windows per reset, or a product that wraps to 0) would divide by zero.
+    const quint32 windowsPerReset = Dword(control, 0x14);
+    if (quint32(quint32(resetInterval / (window / 2)) * windowsPerReset) == 0)
         return false;
 
     const TEntry contentEntry = FSpecial.value(ContentName);
@@ -257,10 +282,11 @@ bool TChecker::CheckCompressed()
         || tableOffset > quint64(table.size()) || blocks > (quint64(table.size()) - tableOffset) / 8
         || uncompressed > blocks * blockLength || FCompressedEnd > uncompressed)
         return false;
+    // Each block, the last up to the compressed length, fits the buffer libchm reads it into.
     quint64 previous = 0;
-    for (quint64 i = 0; i < blocks; ++i) {
-        const quint64 at = Qword(table, qsizetype(tableOffset + i * 8));
-        if (at < previous || at > compressed)
+    for (quint64 i = 0; i <= blocks; ++i) {
+        const quint64 at = i < blocks ? Qword(table, qsizetype(tableOffset + i * 8)) : compressed;
+        if (at < previous || at > compressed || (i > 0 && at - previous > blockLength + CompressedBlockSlack))
             return false;
         previous = at;
     }

@@ -23,8 +23,9 @@ struct TLayout {
 
 // False for anything that is no help file libchm can read safely: no regular file, sizes past the
 // end of the file, a listing chain or index tree that leads outside the directory or comes round
-// again, a compressed section with a window, reset interval or block length outside what LZX
-// allows, or objects beyond their section's end.
+// again, a compressed section with a window, reset interval, windows per reset or block length
+// outside what LZX and libchm allow (every value libchm divides or indexes by), or objects beyond
+// their section's end.
 bool CheckLayout(const QString &hostPath, TLayout *layout);
 
 }  // namespace Chm
