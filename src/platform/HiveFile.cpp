@@ -567,6 +567,7 @@ bool THiveFile::Load(QString *error)
 {
     QFile f(FPath);
     StatFile();
+    FLoadError.clear();
     if (!f.exists()) {
         Clear();
         return true;
@@ -574,8 +575,9 @@ bool THiveFile::Load(QString *error)
     if (!f.open(QIODevice::ReadOnly)) {
         Clear();
         FWritable = false;
+        FLoadError = QStringLiteral("Cannot read \"%1\": %2").arg(FPath, f.errorString());
         if (error)
-            *error = QStringLiteral("Cannot read \"%1\": %2").arg(FPath, f.errorString());
+            *error = FLoadError;
         return false;
     }
     return LoadText(f.readAll(), error);
@@ -584,13 +586,15 @@ bool THiveFile::Load(QString *error)
 bool THiveFile::LoadText(const QByteArray &text, QString *error)
 {
     Clear();
+    FLoadError.clear();
     if (text.isEmpty())
         return true;
     // A hive must start "WINE REGISTRY Version 2"; anything else is no Wine hive: never rewrite it.
     if (!text.startsWith("WINE REGISTRY Version 2")) {
         FWritable = false;
+        FLoadError = QStringLiteral("\"%1\" is not a Wine registry file").arg(FPath);
         if (error)
-            *error = QStringLiteral("\"%1\" is not a Wine registry file").arg(FPath);
+            *error = FLoadError;
         return false;
     }
     FText = text;

@@ -87,6 +87,8 @@ public:
     // file exists but cannot be read or is no Wine hive: the hive is then empty and read-only.
     bool Load(QString *error = nullptr);
     bool LoadText(const QByteArray &text, QString *error = nullptr);
+    // Why the last load gave an empty hive although the file holds something; empty when it did not.
+    QString LoadError() const { return FLoadError; }
     // Makes the text of the hive as it stands the loaded text and returns it (Save writes it).
     QByteArray SaveText();
     // Writes the file atomically (temporary file in the same folder, flush, rename).
@@ -144,6 +146,7 @@ private:
     std::vector<std::unique_ptr<THiveKey>> FKeys;  // every key ever made since the last load
     std::vector<THiveKey *> FBlocks;               // keys with a block, in file order
     bool FWritable = true;
+    QString FLoadError;
     qint64 FDiskSize = -1;
     qint64 FDiskMtimeNs = -1;
     quint64 FDiskInode = 0;
@@ -170,6 +173,8 @@ public:
     void Bump() { FGeneration.fetch_add(1, std::memory_order_acq_rel); }
     // Under the write lock: hives that another program changed since they were read are read again.
     void ReloadChanged();
+    // The hives that could not be read (each one's LoadError), in the order system, user, default user.
+    QStringList LoadErrors();
     // The same, taking the lock itself; a no-op before the first load.
     void RefreshIfChanged();
 

@@ -290,6 +290,17 @@ void THiveSet::ReloadChanged()
         }
 }
 
+QStringList THiveSet::LoadErrors()
+{
+    EnsureLoaded();
+    QReadLocker lock(&FLock);
+    QStringList errors;
+    for (THiveId id : {THiveId::System, THiveId::User, THiveId::UserDefault})
+        if (const QString error = FHives[int(id)]->LoadError(); !error.isEmpty())
+            errors.append(error);
+    return errors;
+}
+
 void THiveSet::RefreshIfChanged()
 {
     if (!FLoaded.load(std::memory_order_acquire))

@@ -6,6 +6,7 @@
 
 #include "platform/DriveMap.h"
 #include "platform/DurableFile.h"
+#include "platform/HiveFile.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
@@ -433,9 +434,20 @@ void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
     UpdateButtons();
     FBar->hide();
     FBar->setToolTip(QString());
-    if (!BatchRun())
+    const QStringList unread = UnreadHives();
+    if (!BatchRun()) {
+        if (!unread.isEmpty())
+            MessageBoxes::Error(this, LangMessage(QStringLiteral("M138RI"), QStringLiteral("These registry files could "
+                                                                                           "not be read; their keys were "
+                                                                                           "not searched:"))
+                                          + QStringLiteral("\r\n\r\n") + unread.join(QStringLiteral("\r\n")));
         return;
+    }
     const QString stamp = FHost.TimeStamp ? FHost.TimeStamp() : QString();
+    auto reportUnread = [&] {
+        for (const QString &hive : unread)
+            FHost.Batch->Fail(hive + QStringLiteral(": its keys were not searched"));
+    };
     if (aborted) {
         FHost.Batch->FBatchMode = false;
         FHost.Batch->FBatchAborted = true;
@@ -445,14 +457,22 @@ void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
     const QString count = QString::number(FRecords.size());
     if (FBatchSwitch == QStringLiteral("-reg")) {
         LogLines({stamp, QStringLiteral("Found ") + count + QStringLiteral(" invalid entries!")});
+        reportUnread();
         CloseSoon();
     } else if (FBatchSwitch == QStringLiteral("-delreg")) {
         LogLines({stamp, QStringLiteral("Found ") + count + QStringLiteral(" invalid entries! Deleting...")});
+        reportUnread();
         // Delete all is offered only from two entries; a batch run deletes a single entry as well.
         if (!FRecords.isEmpty())
             DeleteRecords(true);
         CloseSoon();
     }
+}
+
+QStringList TRegistryIkkuna::UnreadHives() const
+{
+    const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix ? FHost.Prefix : TWinePrefix::Current();
+    return prefix && prefix->Exists() ? prefix->Hives().LoadErrors() : QStringList();
 }
 
 void TRegistryIkkuna::CloseSoon()

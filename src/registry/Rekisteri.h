@@ -154,6 +154,8 @@ private:
     void ReadSection();
     void WriteSection();
     void CloseSoon();
+    // The hives the search could not read, each with the reason.
+    QStringList UnreadHives() const;
 
     std::unique_ptr<Ui::TRegistryIkkuna> ui;
     TRegistryHost FHost;

@@ -553,6 +553,21 @@ TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
     EXPECT_EQ(r.ReadString("Path"), "C:\\Gone\\b.exe");
 }
 
+// The search says which hive it could not read, and why, once it has ended.
+TEST_F(RekisteriTest, AHiveThatIsNoWineHiveIsNamedAfterTheSearch)
+{
+    AddThree();
+    Builder.SetHiveText(THive::User, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"a\"=\"C:\\\\Gone\\\\x.exe\"\r\n");
+    Builder.MakeCurrent();
+    TBoxes boxes;
+    auto w = Open();
+    ASSERT_NO_FATAL_FAILURE(Find(*w));
+    EXPECT_EQ(w->Records().size(), 3);
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_EQ(boxes.Shown[0], "These registry files could not be read; their keys were not searched:\r\n\r\n\""
+                                  + Builder.HivePath(THive::User) + "\" is not a Wine registry file");
+}
+
 TEST_F(RekisteriTest, BatchUndoFailureDeletesNothingAndSaysSo)
 {
     AddThree();

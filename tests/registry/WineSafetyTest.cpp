@@ -250,6 +250,40 @@ TEST_F(WineSafetyTest, AnUndoTextThatCannotBeWrittenKeepsEveryEarlierUndoFile)
     ExpectEarlierUndoFiles(earlier);
 }
 
+// A hive the search cannot read is named with the reason in the log and on standard error, and
+// the run ends with 1; the other hives are searched as ever.
+TEST_F(WineSafetyTest, AHiveThatIsNoWineHiveIsNamedAndTheRunEndsWithOne)
+{
+    ASSERT_NO_FATAL_FAILURE(PlantStaleValues());
+    // Each hive holds one of the two stale values: the other one is still found.
+    const char *const cases[] = {"system.reg", "user.reg"};
+    const QHash<QString, QByteArray> planted = HiveTexts(Prefix);
+    for (const char *hive : cases) {
+        SCOPED_TRACE(hive);
+        const QString path = QDir(Prefix).filePath(QString::fromLatin1(hive));
+        for (const char *name : HiveNames) {
+            QFile f(QDir(Prefix).filePath(QString::fromLatin1(name)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            QByteArray text = planted.value(QString::fromLatin1(name));
+            // A header whose first bytes were lost, and an export where the hive should be.
+            if (QByteArray(name) == hive)
+                text = QByteArray(hive) == "system.reg" ? QByteArray(16, '\0') + text.mid(16)
+                                                          : QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\VkSafety]\r\n"
+                                                                       "\"Tool\"=\"C:\\\\VkGone\\\\tool.exe\"\r\n");
+            f.write(text);
+        }
+        const QByteArray damaged = ReadFileBytes(path);
+        QByteArray out;
+        Program.Run({QStringLiteral("-reg"), QStringLiteral("-exit")}, Prefix, &out);
+        EXPECT_EQ(Program.ExitCode(), 1) << out.toStdString();
+        const QByteArray reason = "\"" + QFile::encodeName(path) + "\" is not a Wine registry file: its keys were not searched";
+        EXPECT_TRUE(out.contains("Vaskimo: -reg: " + reason)) << out.toStdString();
+        const QByteArray log = Program.Log();
+        EXPECT_TRUE(log.contains("Found 1 invalid entries!\r\n" + reason + "\r\n")) << log.toStdString();
+        EXPECT_EQ(ReadFileBytes(path), damaged);
+    }
+}
+
 TEST_F(WineSafetyTest, AFreshPrefixLosesNothingWineMade)
 {
     const QHash<QString, QByteArray> fresh = HiveTexts(Prefix);
