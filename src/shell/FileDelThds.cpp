@@ -30,8 +30,60 @@ QByteArray Native(const QString &path) { return QFile::encodeName(path); }
 
 bool Lstat(const QString &path, struct stat *st) { return ::lstat(Native(path).constData(), st) == 0; }
 
+// The names in a folder, "." and ".." left out; the folder's own descriptor stays open and unmoved.
+bool ReadNames(int folderFd, std::vector<std::string> *names)
+{
+    const int fd = ::dup(folderFd);
+    DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    ::rewinddir(dir);
+    errno = 0;
+    while (const dirent *e = ::readdir(dir)) {
+        const std::string n = e->d_name;
+        if (n != "." && n != "..")
+            names->push_back(n);
+    }
+    const bool read = errno == 0;
+    ::closedir(dir);
+    return read;
+}
+
+// One folder on the way down: how it was entered, and what of it is still to remove.
+struct TFolderFrame {
+    std::string Name;  // in its parent
+    dev_t Device;
+    ino_t Inode;
+    int Fd;            // -1 while closed to keep the descriptors in bounds
+    std::vector<std::string> Names;
+    std::size_t Next = 0;
+    bool Ok = true;    // everything below went
+};
+
+// Descriptors a removal keeps open at most, however deep the tree: a tree deeper than the
+// process's open-file limit must go as well as a flat one.
+constexpr std::size_t MaxOpenFolders = 16;
+
+// Opens name below parentFd as a folder without following a link; -1 unless it is the folder
+// fstatat saw (nothing swapped in between).
+int OpenFolder(int parentFd, const char *name, const struct stat &seen)
+{
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Removes name below parentFd: links and files are unlinked, folders emptied first. Never follows
-// a link and never enters a folder on another file system than device.
+// a link and never enters a folder on another file system than device. Walks without recursion,
+// with a bounded number of open folders: a closed one is found again through ".." of its child,
+// and only when it is still the very folder that was entered.
 bool RemoveAt(int parentFd, const char *name, dev_t device)
 {
     struct stat st;
@@ -41,25 +93,72 @@ bool RemoveAt(int parentFd, const char *name, dev_t device)
         return ::unlinkat(parentFd, name, 0) == 0 || errno == ENOENT;
     if (st.st_dev != device)
         return false;
-    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    std::vector<TFolderFrame> frames;
+    std::size_t open = 0;
+    const auto enter = [&](int atFd, const std::string &entry, const struct stat &seen) {
+        const int fd = OpenFolder(atFd, entry.c_str(), seen);
+        if (fd < 0)
+            return false;
+        TFolderFrame frame{entry, seen.st_dev, seen.st_ino, fd, {}, 0, true};
+        if (!ReadNames(fd, &frame.Names)) {
+            ::close(fd);
+            return false;
+        }
+        frames.push_back(std::move(frame));
+        if (++open > MaxOpenFolders) {
+            for (TFolderFrame &f : frames)
+                if (f.Fd >= 0) {
+                    ::close(f.Fd);
+                    f.Fd = -1;
+                    --open;
+                    break;
+                }
+        }
+        return true;
+    };
+    if (!enter(parentFd, name, st))
         return false;
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
+    bool lost = false;  // a closed folder could not be found again: stop, keep the rest
+    while (!frames.empty()) {
+        TFolderFrame &top = frames.back();
+        if (!lost && top.Next < top.Names.size()) {
+            const std::string entry = top.Names[top.Next++];
+            struct stat child;
+            if (::fstatat(top.Fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+                top.Ok = top.Ok && errno == ENOENT;
+            } else if (!S_ISDIR(child.st_mode)) {
+                top.Ok = (::unlinkat(top.Fd, entry.c_str(), 0) == 0 || errno == ENOENT) && top.Ok;
+            } else if (child.st_dev != device || !enter(top.Fd, entry, child)) {
+                top.Ok = false;
+            }
+            continue;
+        }
+        // The folder is as empty as it gets: remove it from its parent.
+        const TFolderFrame done = std::move(frames.back());
+        frames.pop_back();
+        int at = parentFd;
+        if (!frames.empty()) {
+            TFolderFrame &parent = frames.back();
+            if (parent.Fd < 0 && !lost && done.Fd >= 0) {
+                struct stat expected {};
+                expected.st_dev = parent.Device;
+                expected.st_ino = parent.Inode;
+                parent.Fd = OpenFolder(done.Fd, "..", expected);
+                open += parent.Fd >= 0 ? 1 : 0;
+            }
+            lost = lost || parent.Fd < 0;
+            at = parent.Fd;
+        }
+        if (done.Fd >= 0) {
+            ::close(done.Fd);
+            --open;
+        }
+        const bool removed = done.Ok && !lost && ::unlinkat(at, done.Name.c_str(), AT_REMOVEDIR) == 0;
+        if (frames.empty())
+            return removed;
+        frames.back().Ok = frames.back().Ok && removed;
     }
-    std::vector<std::string> names;
-    while (const dirent *e = ::readdir(dir)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..")
-            names.push_back(n);
-    }
-    bool ok = true;
-    for (const std::string &n : names)
-        ok = RemoveAt(::dirfd(dir), n.c_str(), device) && ok;
-    ::closedir(dir);
-    return ok && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+    return false;
 }
 
 bool RemovePermanently(const QString &hostPath)

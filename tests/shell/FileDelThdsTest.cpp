@@ -3,6 +3,7 @@
 #include "shell/FileDelThds.h"
 
 #include "platform/DriveMap.h"
+#include "files/DeepTree.h"
 #include "support/DeletionLayers.h"
 
 #include <QDir>
@@ -17,6 +18,10 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -322,6 +327,35 @@ TEST_F(HostDeletion, PermanentDeleteOfARealTree)
     EXPECT_TRUE(Exists("Keep/keep.txt"));
     EXPECT_TRUE(QFileInfo::exists(Temp.path() + "/outside/target.txt"));
     EXPECT_FALSE(QFileInfo::exists(TrashHome));
+}
+
+// One descriptor per level would run out long before a tree this deep is gone; its paths are also
+// longer than any path the system takes.
+TEST_F(HostDeletion, PermanentDeleteOfATreeDeeperThanTheOpenFileLimit)
+{
+    constexpr int Levels = 300;
+    constexpr rlim_t Limit = 256;
+    const QString tree = Drive + "/Deep";
+    QDir().mkpath(tree);
+    const DeepTree::TRemoveAtEnd cleanup{tree};
+    ASSERT_TRUE(DeepTree::Make(tree, QByteArray(20, 'd'), Levels, 10));
+    Write("Keep/keep.txt");
+
+    // A child process under the lowered limit, so the test binary keeps its own.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const struct rlimit lowered{Limit, Limit};
+        THostDeletionLayer layer(Drives, TrashHome);
+        const QString host = layer.Resolve("C:\\Deep");
+        ::_exit(::setrlimit(RLIMIT_NOFILE, &lowered) != 0 ? 3 : host.isEmpty() ? 4 : layer.Delete({host}, true) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(Exists("Deep"));
+    EXPECT_TRUE(Exists("Keep/keep.txt"));
 }
 
 TEST_F(HostDeletion, RecycleBinDeleteGoesToTheTrash)
