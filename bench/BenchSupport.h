@@ -6,6 +6,7 @@
 #include "support/ProgramCopy.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -16,6 +17,9 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Bench {
 
@@ -143,6 +147,37 @@ inline void PrintRounds(const char *ours, const QList<double> &our, const char *
     for (qsizetype i = 0; i < our.size() && i < their.size(); ++i)
         std::printf("  round %lld: %s %.3f s, %s %.3f s, ratio %.2f\n", (long long)i + 1, ours, our.at(i), peer,
                     their.at(i), their.at(i) > 0 ? our.at(i) / their.at(i) : 0.0);
+}
+
+// min, median and max over the rounds of ours / theirs, each round's pair taken together.
+inline void PrintRatios(const char *what, const QList<double> &our, const QList<double> &their)
+{
+    QList<double> ratios;
+    for (qsizetype i = 0; i < our.size() && i < their.size(); ++i)
+        if (our.at(i) > 0 && their.at(i) > 0)
+            ratios << our.at(i) / their.at(i);
+    if (ratios.isEmpty()) {
+        std::printf("  %s: no round gave a ratio\n", what);
+        return;
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("  %s: ratio min %.2f, median %.2f, max %.2f over %lld rounds\n", what, ratios.first(), Median(ratios),
+                ratios.last(), (long long)ratios.size());
+}
+
+// Writes the files below root to the disk and drops them from the page cache, so that the next
+// reader reads the disk (a cold run). Only these files: the page cache of other jobs stays.
+inline void DropFromCache(const QString &root)
+{
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const int fd = ::open(QFile::encodeName(it.next()).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
 }
 
 }  // namespace Bench

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: our duplicate search (size + CRC + MD5) against jdupes -r and fdupes -r on the same tree.
 //
-// bench_duplicate [files | large] [rounds] [--library] [--tree folder] [--half]
-//   (defaults 60000 files, 5 rounds)
+// bench_duplicate [files | large | equal] [rounds] [--library] [--tree folder] [--half]
+//                 [--copies n] [--gib g] [--cold]
+//   (defaults 60000 files, 5 rounds; equal: 3 copies of 2 GiB)
 //
 // Builds a tree of small files (a few thousand duplicate sets, many equal sizes, groups that share
 // their first 4 KB but differ later; with --half, half the files are duplicates, in pairs) or, with "large", of 96 files of 4 to 16 MB of which half
@@ -10,7 +11,10 @@
 // the built program as a process ("vaskimo -dup -exit" on a copy of the demo prefix whose C: is
 // the tree, criteria size, CRC and MD5), jdupes -r and fdupes -r. With --library our search runs
 // the three stages in this process instead (BENCH_STAGES=1 prints when scan and merge ended).
-// --tree builds the tree in folder, or reuses the one an earlier run built there.
+// --tree builds the tree in folder, or reuses the one an earlier run built there. "equal" builds
+// n equal files of g GiB of random bytes (real blocks on the disk: a sparse file would read as
+// zeros without touching it) and removes them at the end. --cold writes the tree's files out and
+// drops them from the page cache before every run of every tool, so each reads the disk.
 #include "BenchSupport.h"
 #include "files/DuplicateThds.h"
 
@@ -131,6 +135,31 @@ TTreeStats BuildLargeTree(const QString &root)
     return stats;
 }
 
+// copies files of gib GiB each, equal byte for byte: one written from random bytes, the others
+// copied from it block by block.
+TTreeStats BuildEqualTree(const QString &root, int copies, int gib)
+{
+    TTreeStats stats;
+    QDir().mkpath(root + QStringLiteral("/a"));
+    QDir().mkpath(root + QStringLiteral("/b"));
+    const QString first = root + QStringLiteral("/a/equal0.bin");
+    if (!Bench::WriteFile(first, qint64(gib) << 30, 20261212))
+        return stats;
+    stats.Files = 1;
+    for (int c = 1; c < copies; ++c) {
+        QFile in(first), out(root + QStringLiteral("/%1/equal%2.bin").arg(QLatin1Char(c % 2 ? 'b' : 'a')).arg(c));
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+            return stats;
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        for (qint64 n; (n = in.read(block.data(), block.size())) > 0;)
+            if (out.write(block.constData(), n) != n)
+                return stats;
+        ++stats.Files;
+    }
+    stats.Sets = copies > 1 ? 1 : 0;
+    return stats;
+}
+
 double RunOurs(const QString &root, const QString &base, qint64 &sets, qint64 &files)
 {
     QObject owner;
@@ -188,8 +217,10 @@ double RunOurs(const QString &root, const QString &base, qint64 &sets, qint64 &f
 }
 
 // Wall time of one run; sets and files counted from the blank-line separated output.
-double RunTool(const QString &tool, const QString &root, qint64 &sets, qint64 &files)
+double RunTool(const QString &tool, const QString &root, qint64 &sets, qint64 &files, bool cold)
 {
+    if (cold)
+        Bench::DropFromCache(root);
     QProcess process;
     QElapsedTimer timer;
     timer.start();
@@ -224,8 +255,19 @@ int main(int argc, char **argv)
         treeFolder = args.at(at + 1);
         args.remove(at, 2);
     }
+    const bool cold = args.removeAll(QStringLiteral("--cold")) > 0;
+    const auto option = [&](const QString &name, int fallback) {
+        const qsizetype at = args.indexOf(name);
+        if (at < 0 || at + 1 >= args.size())
+            return fallback;
+        const int value = std::max(1, args.at(at + 1).toInt());
+        args.remove(at, 2);
+        return value;
+    };
+    const int copies = option(QStringLiteral("--copies"), 3), gib = option(QStringLiteral("--gib"), 2);
     const bool large = !args.isEmpty() && args.first() == QStringLiteral("large");
-    const int files = !args.isEmpty() && !large ? std::max(1, args.at(0).toInt()) : 60000;
+    const bool equal = !args.isEmpty() && args.first() == QStringLiteral("equal");
+    const int files = !args.isEmpty() && !large && !equal ? std::max(1, args.at(0).toInt()) : 60000;
     const int rounds = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 5;
 
     QTemporaryDir temp;
@@ -236,7 +278,11 @@ int main(int argc, char **argv)
     build.start();
     TTreeStats stats;
     if (!QDir(root).exists()) {
-        stats = large ? BuildLargeTree(root) : BuildTree(root, files, half);
+        stats = equal ? BuildEqualTree(root, copies, gib) : large ? BuildLargeTree(root) : BuildTree(root, files, half);
+        if (equal && stats.Files != copies) {
+            std::fprintf(stderr, "cannot write %d files of %d GiB below %s\n", copies, gib, qPrintable(root));
+            return 1;
+        }
         std::printf("tree: %d files, %d duplicate sets, %d equal-size groups that differ late (built in %.1f s)\n",
                     stats.Files, stats.Sets, stats.Decoys, double(build.elapsed()) / 1000);
     } else {
@@ -253,6 +299,8 @@ int main(int argc, char **argv)
                          "Same MD5=1\r\nSkip empty files=1\r\nFile mask=*.*\r\n");
     qint64 sets = 0, found = 0;
     const auto runOurs = [&] {
+        if (cold)
+            Bench::DropFromCache(root);
         if (library)
             return RunOurs(root, base, sets, found);
         QString line;
@@ -266,22 +314,26 @@ int main(int argc, char **argv)
         if (!QStandardPaths::findExecutable(tool).isEmpty())
             peers << tool;
 
-    // Warm the page cache for everyone, then alternate.
-    runOurs();
+    // Warm the page cache for everyone (a cold run reads the disk anyway), then alternate.
     QList<double> ours;
     QList<QList<double>> theirs(peers.size());
     QList<qint64> toolFiles(peers.size()), toolSets(peers.size());
-    for (const QString &tool : peers)
-        RunTool(tool, root, toolSets[0], toolFiles[0]);
+    if (!cold) {
+        runOurs();
+        for (const QString &tool : peers)
+            RunTool(tool, root, toolSets[0], toolFiles[0], cold);
+    }
     for (int round = 0; round < rounds; ++round) {
         ours.append(runOurs());
         for (qsizetype t = 0; t < peers.size(); ++t)
-            theirs[t].append(RunTool(peers.at(t), root, toolSets[t], toolFiles[t]));
+            theirs[t].append(RunTool(peers.at(t), root, toolSets[t], toolFiles[t], cold));
     }
     const double o = Bench::Median(ours);
-    std::printf("bench_duplicate: %s, %s; medians of %d alternating rounds:\n",
-                large ? "96 large files" : qPrintable(QStringLiteral("%1 files").arg(files)),
-                library ? "our three stages in this process" : "vaskimo -dup -exit", rounds);
+    const QString what = equal ? QStringLiteral("%1 equal files of %2 GiB").arg(copies).arg(gib)
+                         : large ? QStringLiteral("96 large files") : QStringLiteral("%1 files").arg(files);
+    std::printf("bench_duplicate: %s, %s, %s; medians of %d alternating rounds:\n", qPrintable(what),
+                library ? "our three stages in this process" : "vaskimo -dup -exit",
+                cold ? "cold (the tree dropped from the page cache before every run)" : "warm page cache", rounds);
     if (sets >= 0)
         std::printf("  vaskimo %8.3f s  %lld sets, %lld files\n", o, (long long)sets, (long long)found);
     else
@@ -294,6 +346,8 @@ int main(int argc, char **argv)
             std::printf("  (%s lists %lld files, we list %lld)\n", qPrintable(peers.at(t)), (long long)toolFiles.at(t),
                         (long long)found);
     }
+    for (qsizetype t = 0; t < peers.size(); ++t)
+        Bench::PrintRatios(qPrintable(QStringLiteral("ours / ") + peers.at(t)), ours, theirs.at(t));
     for (int round = 0; round < rounds; ++round) {
         std::printf("  round %d: vaskimo %.3f s", round + 1, ours.at(round));
         for (qsizetype t = 0; t < peers.size(); ++t)
