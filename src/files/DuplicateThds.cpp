@@ -3,6 +3,7 @@
 #include "DuplicateThds.h"
 
 #include "Crc32.h"
+#include "DuplicateContents.h"
 #include "md5.h"
 
 #include "platform/DurableFile.h"
@@ -890,6 +891,8 @@ namespace {
 constexpr std::size_t BatchLines = 4096;   // key lines whose files are read together
 constexpr std::size_t FoundBatch = 256;    // reported files handed to the owner in one call
 constexpr qint64 SignatureBytes = 4096;
+constexpr std::size_t OpenAtOnce = 32;                  // files of a run read side by side
+constexpr qint64 DigestThreadBytes = qint64(32) << 20;  // files this large digest beside their reads
 }
 
 struct TDupesThd::TCandidate {
@@ -899,7 +902,6 @@ struct TDupesThd::TCandidate {
     std::array<std::uint8_t, 16> Signature{};
     bool Readable = false;
     bool HaveCrc = false, HaveMd5 = false;
-    bool Alone = false;  // no other file of its signature has its CRC: equal to none
     QByteArray Whole;  // a small file's bytes, kept from the signature read for its digests
     std::uint32_t Crc = 0;
     TMD5Digest Md5{};
@@ -1010,7 +1012,6 @@ void TDupesThd::ProcessBatch()
         return;
 
     std::vector<std::vector<TCandidate *>> runs;
-    std::vector<TCandidate *> toHash;
     for (std::vector<TCandidate> &candidates : groups) {
         // A file that cannot be read is equal to nothing, not even to another unreadable one.
         std::vector<TCandidate *> readable;
@@ -1024,14 +1025,33 @@ void TDupesThd::ProcessBatch()
             std::size_t end = first + 1;
             while (end < readable.size() && readable[end]->Signature == readable[first]->Signature)
                 ++end;
-            if (end - first > 1) {
+            if (end - first > 1)
                 runs.emplace_back(readable.begin() + qsizetype(first), readable.begin() + qsizetype(end));
-                toHash.insert(toHash.end(), readable.begin() + qsizetype(first), readable.begin() + qsizetype(end));
-            }
             first = end;
         }
     }
-    ParallelFor(runs.size(), [&](std::size_t i) { SettleRun(runs[i]); });
+
+    // Large files are read side by side, at most OpenAtOnce of a run at a time; the largest reads
+    // start first, so that none of them begins when the others are done.
+    struct TJob {
+        std::vector<TCandidate *> Files;
+        bool WholeRun = true;
+        qint64 Bytes = 0;
+    };
+    std::vector<TJob> jobs;
+    for (const std::vector<TCandidate *> &run : runs) {
+        const qint64 size = run.front()->Fields.Size;
+        const std::size_t step = size <= SignatureBytes ? run.size() : OpenAtOnce;
+        for (std::size_t from = 0; from < run.size(); from += step) {
+            TJob &job = jobs.emplace_back();
+            job.Files.assign(run.begin() + qsizetype(from), run.begin() + qsizetype(std::min(run.size(), from + step)));
+            job.WholeRun = job.Files.size() == run.size();
+            job.Bytes = size * qint64(job.Files.size());
+        }
+    }
+    std::stable_sort(jobs.begin(), jobs.end(), [](const TJob &a, const TJob &b) { return a.Bytes > b.Bytes; });
+    ParallelFor(jobs.size(), [&](std::size_t i) { SettleFiles(jobs[i].Files, jobs[i].WholeRun); },
+                jobs.empty() || jobs.front().Bytes < (qint64(1) << 20) ? 8 : 1);
     for (std::vector<TCandidate *> &run : runs) {
         if (StopRequested())
             return;
@@ -1039,10 +1059,10 @@ void TDupesThd::ProcessBatch()
     }
 }
 
-void TDupesThd::ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work)
+void TDupesThd::ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work, std::size_t perHelper)
 {
     std::atomic<std::size_t> next{0};
-    RunOnWorkers(int(std::min<std::size_t>(std::size_t(HelperThreads()), count / 8)), [&] {
+    RunOnWorkers(int(std::min<std::size_t>(std::size_t(HelperThreads()), count / perHelper)), [&] {
         for (std::size_t i; !StopRequested() && (i = next.fetch_add(1)) < count;)
             work(i);
     });
@@ -1094,221 +1114,55 @@ bool TDupesThd::ReadSignature(TCandidate &c, bool keepSmallFile)
     return true;
 }
 
-namespace {
-// Reads until count bytes or the end; -1 on a read error.
-qint64 ReadFull(QIODevice &file, char *buffer, qint64 count)
-{
-    qint64 got = 0;
-    while (got < count) {
-        const qint64 n = file.read(buffer + got, count - got);
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        got += n;
-    }
-    return got;
-}
-
-constexpr qint64 ReadBlock = 1 << 16;
-constexpr std::size_t OpenAtOnce = 32;  // files compared with one leader at a time
-}
-
-// Reads the whole file through fn, one block at a time. Ends at the first read that gives
-// nothing, so a file cut short while it is read ends too; false (equal to nothing) when the
-// bytes are not the scanned size.
-bool TDupesThd::ReadWhole(TCandidate &c, const std::function<void(const char *, std::size_t)> &fn)
-{
-    const std::unique_ptr<QIODevice> file = FLayer->OpenRead(c.HostPath);
-    if (!file || !file->isOpen())
-        return false;
-    thread_local std::vector<char> buffer(ReadBlock);
-    qint64 total = 0;
-    while (!StopRequested()) {
-        const qint64 n = file->read(buffer.data(), ReadBlock);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        total += n;
-        if (total > c.Fields.Size)
-            return false;
-        fn(buffer.data(), std::size_t(n));
-    }
-    return !StopRequested() && total == c.Fields.Size;
-}
-
-void TDupesThd::ReadCrc(TCandidate &c)
-{
-    if (c.HaveCrc)
-        return;
-    c.HaveCrc = true;
-    if (c.Fields.Size <= SignatureBytes) {
-        c.Crc = Crc32Final(Crc32Update(Crc32Start, c.Whole.constData(), std::size_t(c.Whole.size())));
-        return;
-    }
-    std::uint32_t crc = Crc32Start;
-    c.Readable = ReadWhole(c, [&](const char *data, std::size_t n) { crc = Crc32Update(crc, data, n); });
-    c.Crc = Crc32Final(crc);
-}
-
+// Digests from the bytes the signature read kept.
 void TDupesThd::ReadOwnDigests(TCandidate &c)
 {
-    const bool crc = FRequest.SameCRC && !c.HaveCrc, md5 = FRequest.SameMD5 && !c.HaveMd5;
-    if (!crc && !md5)
-        return;
-    std::uint32_t crcRegister = Crc32Start;
-    TMD5Context context;
-    MD5Init(context);
-    const auto add = [&](const char *data, std::size_t n) {
-        if (crc)
-            crcRegister = Crc32Update(crcRegister, data, n);
-        if (md5)
-            MD5Update(context, data, n);
-    };
-    if (c.Fields.Size <= SignatureBytes)
-        add(c.Whole.constData(), std::size_t(c.Whole.size()));
-    else if (!ReadWhole(c, add)) {
-        c.Readable = false;
-        return;
-    }
-    if (crc) {
-        c.Crc = Crc32Final(crcRegister);
+    if (FRequest.SameCRC && !c.HaveCrc) {
+        c.Crc = Crc32Final(Crc32Update(Crc32Start, c.Whole.constData(), std::size_t(c.Whole.size())));
         c.HaveCrc = true;
     }
-    if (md5) {
+    if (FRequest.SameMD5 && !c.HaveMd5) {
+        TMD5Context context;
+        MD5Init(context);
+        MD5Update(context, c.Whole.constData(), std::size_t(c.Whole.size()));
         MD5Final(c.Md5, context);
         c.HaveMd5 = true;
     }
 }
 
-// Settles the digests of one signature run. Files equal to a leader byte for byte take the
-// leader's digests, which are computed once; the files that differ form the next round. A run
-// of many files is split by CRC first, so that no file is compared with many leaders.
-void TDupesThd::SettleRun(std::vector<TCandidate *> &run)
+// Settles the digests of files of one size and signature. Large files are each read once, side by
+// side: files equal byte for byte share the digests of their class, computed once.
+void TDupesThd::SettleFiles(std::vector<TCandidate *> &files, bool wholeRun)
 {
-    if (run.front()->Fields.Size <= SignatureBytes) {
-        for (TCandidate *c : run)
+    const qint64 size = files.front()->Fields.Size;
+    if (size <= SignatureBytes) {
+        for (TCandidate *c : files)
             ReadOwnDigests(*c);
         return;
     }
-    std::vector<std::vector<TCandidate *>> pools;
-    if (run.size() > 8) {
-        std::vector<TCandidate *> readable;
-        for (TCandidate *c : run) {
-            if (StopRequested())
-                return;
-            ReadCrc(*c);
-            if (c->Readable)
-                readable.push_back(c);
-        }
-        std::stable_sort(readable.begin(), readable.end(),
-                         [](const TCandidate *a, const TCandidate *b) { return a->Crc < b->Crc; });
-        for (std::size_t first = 0; first < readable.size();) {
-            std::size_t end = first + 1;
-            while (end < readable.size() && readable[end]->Crc == readable[first]->Crc)
-                ++end;
-            if (end - first > 1)
-                pools.emplace_back(readable.begin() + qsizetype(first), readable.begin() + qsizetype(end));
-            else
-                readable[first]->Alone = true;  // a CRC of its own: its contents are its own
-            first = end;
-        }
-    } else {
-        pools.push_back(run);
+    std::vector<std::unique_ptr<QIODevice>> devices;
+    std::vector<QIODevice *> open;
+    for (const TCandidate *c : files) {
+        devices.push_back(FLayer->OpenRead(c->HostPath));
+        open.push_back(devices.back().get());
     }
-    for (std::vector<TCandidate *> &pending : pools) {
-        while (pending.size() > 1 && !StopRequested())
-            pending = MatchLeader(pending);
-        // The last file matched none: it needs no MD5; its CRC keeps the CRC-only choice exact.
-        if (pending.size() == 1 && FRequest.SameCRC)
-            ReadCrc(*pending.front());
-        else if (pending.size() == 1)
-            pending.front()->Alone = true;
+    TSideBySideRequest request;
+    request.Size = size;
+    request.Crc = FRequest.SameCRC;
+    request.Md5 = FRequest.SameMD5;
+    request.LonesWithoutMd5 = wholeRun;
+    request.DigestThreads = size >= DigestThreadBytes;
+    request.Stop = [this] { return StopRequested(); };
+    const std::vector<TContentOutcome> outcomes = ReadSideBySide(open, request);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        TCandidate &c = *files[i];
+        const TContentOutcome &o = outcomes[i];
+        c.Readable = o.Readable;
+        c.HaveCrc = o.HaveCrc;
+        c.Crc = o.Crc;
+        c.HaveMd5 = o.HaveMd5;
+        c.Md5 = o.Md5;
     }
-}
-
-// pending[0] is the leader. Returns the readable files that are not equal to it (all of them
-// when the leader turns out unreadable or changed).
-std::vector<TDupesThd::TCandidate *> TDupesThd::MatchLeader(const std::vector<TCandidate *> &pending)
-{
-    TCandidate &leader = *pending.front();
-    // The CRC comes with the comparison; the MD5, the slow one, only once a file matched.
-    const bool crc = FRequest.SameCRC && !leader.HaveCrc;
-    thread_local std::vector<char> leaderBlock(ReadBlock), memberBlock(ReadBlock);
-    std::vector<TCandidate *> differ;
-    // A leader that changed while it was read decides nothing: every other file goes on.
-    const auto abandonLeader = [&] {
-        leader.Readable = false;
-        differ.clear();
-        for (std::size_t i = 1; i < pending.size(); ++i) {
-            pending[i]->HaveCrc = pending[i]->HaveMd5 = false;
-            if (pending[i]->Readable)
-                differ.push_back(pending[i]);
-        }
-        return differ;
-    };
-    for (std::size_t from = 1; from < pending.size() && !StopRequested(); from += OpenAtOnce) {
-        const std::size_t to = std::min(pending.size(), from + OpenAtOnce);
-        const bool first = from == 1;
-        const std::unique_ptr<QIODevice> leaderFile = FLayer->OpenRead(leader.HostPath);
-        std::vector<std::unique_ptr<QIODevice>> files;
-        std::vector<bool> same;
-        for (std::size_t i = from; i < to; ++i) {
-            files.push_back(FLayer->OpenRead(pending[i]->HostPath));
-            same.push_back(files.back() && files.back()->isOpen());
-            if (!same.back())
-                pending[i]->Readable = false;
-        }
-        std::uint32_t crcRegister = Crc32Start;
-        qint64 total = 0;
-        bool leaderOk = leaderFile && leaderFile->isOpen();
-        while (leaderOk && !StopRequested()) {
-            const qint64 n = ReadFull(*leaderFile, leaderBlock.data(), ReadBlock);
-            if (n < 0 || total + n > leader.Fields.Size) {
-                leaderOk = false;
-                break;
-            }
-            total += n;
-            if (first && crc)
-                crcRegister = Crc32Update(crcRegister, leaderBlock.data(), std::size_t(n));
-            for (std::size_t k = 0; k < files.size(); ++k)
-                if (same[k])
-                    same[k] = ReadFull(*files[k], memberBlock.data(), n) == n
-                              && std::memcmp(leaderBlock.data(), memberBlock.data(), std::size_t(n)) == 0;
-            if (n < ReadBlock)
-                break;
-        }
-        if (StopRequested())
-            return {};
-        if (!leaderOk || total != leader.Fields.Size)
-            return abandonLeader();
-        if (first && crc) {
-            leader.Crc = Crc32Final(crcRegister);
-            leader.HaveCrc = true;
-        }
-        char extra;
-        std::vector<TCandidate *> matched;
-        for (std::size_t k = 0; k < files.size(); ++k) {
-            TCandidate &c = *pending[from + k];
-            if (same[k] && files[k]->read(&extra, 1) == 0)
-                matched.push_back(&c);
-            else if (c.Readable)
-                differ.push_back(&c);
-        }
-        if (!matched.empty() && FRequest.SameMD5 && !leader.HaveMd5) {
-            ReadOwnDigests(leader);
-            if (!leader.Readable)
-                return abandonLeader();
-        }
-        for (TCandidate *c : matched) {
-            c->Crc = leader.Crc;
-            c->HaveCrc = leader.HaveCrc;
-            c->Md5 = leader.Md5;
-            c->HaveMd5 = leader.HaveMd5;
-        }
-    }
-    return differ;
 }
 
 void TDupesThd::CompareGroup(std::vector<TCandidate *> &candidates)
@@ -1316,12 +1170,12 @@ void TDupesThd::CompareGroup(std::vector<TCandidate *> &candidates)
     std::vector<bool> taken(candidates.size(), false);
     for (std::size_t i = 0; i + 1 < candidates.size(); ++i) {
         const TCandidate &a = *candidates[i];
-        if (taken[i] || !a.Readable || a.Alone)
+        if (taken[i] || !a.Readable)
             continue;
         std::vector<QString> set{a.Line};
         for (std::size_t j = i + 1; j < candidates.size(); ++j) {
             const TCandidate &b = *candidates[j];
-            if (taken[j] || !b.Readable || b.Alone)
+            if (taken[j] || !b.Readable)
                 continue;
             if ((FRequest.SameCRC && (!a.HaveCrc || !b.HaveCrc || a.Crc != b.Crc))
                 || (FRequest.SameMD5 && (!a.HaveMd5 || !b.HaveMd5 || !MD5DigestsEqual(a.Md5, b.Md5))))

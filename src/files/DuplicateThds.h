@@ -270,16 +270,14 @@ private:
     void ProcessBatch();
     void CompareGroup(std::vector<TCandidate *> &candidates);
     bool ReadSignature(TCandidate &candidate, bool keepSmallFile);
-    bool ReadWhole(TCandidate &candidate, const std::function<void(const char *, std::size_t)> &fn);
-    void ReadCrc(TCandidate &candidate);
     void ReadOwnDigests(TCandidate &candidate);
-    void SettleRun(std::vector<TCandidate *> &run);
-    std::vector<TCandidate *> MatchLeader(const std::vector<TCandidate *> &pending);
+    void SettleFiles(std::vector<TCandidate *> &files, bool wholeRun);
     void ReportSet(const std::vector<QString> &lines, const QString &crcText,
                    const QString &md5Text);
     void FlushFound();
-    // Runs work(0) ... work(count - 1) on this thread and the pool's; stops early after a stop.
-    void ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work);
+    // Runs work(0) ... work(count - 1) on this thread and the pool's, a helper for every perHelper
+    // items; stops early after a stop.
+    void ParallelFor(std::size_t count, const std::function<void(std::size_t)> &work, std::size_t perHelper = 8);
 
     TCompareRequest FRequest;
     TFoundEvent OnFound;

@@ -17,15 +17,24 @@ inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { retu
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
+// b is the word the step before computed: what does not wait for it is added first.
 template <std::uint32_t (*Fn)(std::uint32_t, std::uint32_t, std::uint32_t)>
 inline void Step(std::uint32_t &a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
                  int s, std::uint32_t t)
 {
-    a = b + Rotl(a + Fn(b, c, d) + x + t, s);
+    a = b + Rotl((a + x + t) + Fn(b, c, d), s);
+}
+
+// G's two halves share no bit, so G is their sum, and the half without b goes in early.
+template <>
+inline void Step<G>(std::uint32_t &a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
+                    int s, std::uint32_t t)
+{
+    a = b + Rotl((a + x + t + (c & ~d)) + (b & d), s);
 }
 
 // The four rounds of RFC 1321 3.4, written out so that every shift and word index is a constant.
-void Transform(std::uint32_t state[4], const std::uint8_t block[64])
+inline __attribute__((always_inline)) void TransformBlock(std::uint32_t state[4], const std::uint8_t block[64])
 {
     std::uint32_t x[16];
     if constexpr (std::endian::native == std::endian::little) {
@@ -79,6 +88,15 @@ void Transform(std::uint32_t state[4], const std::uint8_t block[64])
     state[3] += d;
 }
 
+// The state stays in registers from block to block.
+void Transform(std::uint32_t state[4], const std::uint8_t *blocks, std::size_t count)
+{
+    std::uint32_t local[4] = {state[0], state[1], state[2], state[3]};
+    for (std::size_t i = 0; i < count; ++i)
+        TransformBlock(local, blocks + 64 * i);
+    std::memcpy(state, local, sizeof local);
+}
+
 }  // namespace
 
 void MD5Init(TMD5Context &context)
@@ -104,9 +122,10 @@ void MD5Update(TMD5Context &context, const void *data, std::size_t count)
     const std::size_t partLen = 64 - index;
     if (count >= partLen) {
         std::memcpy(&context.Buffer[index], input, partLen);
-        Transform(context.State, context.Buffer);
-        for (i = partLen; i + 63 < count; i += 64)
-            Transform(context.State, &input[i]);
+        Transform(context.State, context.Buffer, 1);
+        const std::size_t blocks = (count - partLen) / 64;
+        Transform(context.State, &input[partLen], blocks);
+        i = partLen + 64 * blocks;
         index = 0;
     }
     std::memcpy(&context.Buffer[index], &input[i], count - i);

@@ -1,5 +1,6 @@
 vaskimo_test(md5Test SOURCES md5Test.cpp LIBS files)
 vaskimo_test(DuplicateThdsTest SOURCES DuplicateThdsTest.cpp LIBS files)
+vaskimo_test(DuplicateContentsTest SOURCES DuplicateContentsTest.cpp LIBS files)
 vaskimo_test(DuplicateTest SOURCES DuplicateTest.cpp LIBS files_ui GUI)
 vaskimo_test(DuplicateLogTest SOURCES DuplicateLogTest.cpp LIBS files)
 # The built program's -dup on a prefix made by Wine's own wineboot, with a home behind its profile links.
