@@ -7,6 +7,9 @@ vaskimo_test(JpegImageTest SOURCES JpegImageTest.cpp LIBS shell_ui GUI)
 vaskimo_test(ProgramTest SOURCES ProgramTest.cpp LIBS Qt6::Core)
 add_dependencies(ProgramTest vaskimo)
 target_compile_definitions(ProgramTest PRIVATE VASKIMO_EXE="$<TARGET_FILE:vaskimo>")
+vaskimo_test(TimeoutStopTest SOURCES TimeoutStopTest.cpp LIBS Qt6::Core)
+add_dependencies(TimeoutStopTest vaskimo)
+target_compile_definitions(TimeoutStopTest PRIVATE VASKIMO_EXE="$<TARGET_FILE:vaskimo>")
 vaskimo_test(ProgramVersionTest SOURCES ProgramVersionTest.cpp LIBS shell_ui net_ui help_core GUI)
 target_compile_definitions(ProgramVersionTest PRIVATE
   PROJECT_VERSION_FOUR="${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0"

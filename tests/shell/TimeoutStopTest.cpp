@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: GNU timeout itself stopping "-dup" runs at many moments: every log saved with its stop line, no chunk file left.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/DemoPrefix.h"
+#include "support/ProgramCopy.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// A program copy on the demo prefix with two equal 64 GiB sparse files on C:, whose comparison
+// lasts far longer than any time-out here.
+struct TSlowRun {
+    QTemporaryDir Dir;
+    QString Exe;
+    QProcess Timeout;
+    double Seconds = 0;
+
+    bool Prepare()
+    {
+        Exe = TestSupport::CopyProgram(Dir.path(), VASKIMO_EXE);
+        const QString prefix = Dir.filePath("prefix");
+        if (Exe.isEmpty() || TestSupport::CopyDemoPrefix(prefix) != 0)
+            return false;
+        for (const char *name : {"big1.bin", "big2.bin"})
+            if (QProcess::execute("truncate", {"-s", "64G", prefix + "/drive_c/" + name}) != 0)
+                return false;
+        QProcessEnvironment env;
+        env.insert("PATH", qEnvironmentVariable("PATH"));
+        env.insert("HOME", Dir.path());
+        env.insert("XDG_RUNTIME_DIR", Dir.filePath("run"));
+        env.insert("WINEPREFIX", prefix);
+        Timeout.setProcessEnvironment(env);
+        return true;
+    }
+    void Start(double seconds)
+    {
+        Seconds = seconds;
+        Timeout.start("timeout", {QString::number(seconds, 'f', 2), Exe, "-dup", "-exit"});
+    }
+    QByteArray Log() const
+    {
+        QFile log(Dir.filePath("Vaskimo.log"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
+    QStringList Temporaries() const { return QDir(Dir.path()).entryList({"Duplicat.tmp*"}, QDir::Files); }
+};
+
+} // namespace
+
+// timeout sends SIGTERM to the program and then to its whole process group: two signals at once.
+TEST(TimeoutStop, EveryRunStoppedByTimeoutKeepsItsLogAndLeavesNoChunks)
+{
+    ASSERT_FALSE(QStandardPaths::findExecutable("timeout").isEmpty()) << "GNU coreutils' timeout is missing";
+    constexpr int Runs = 20, AtOnce = 5;
+    for (int first = 0; first < Runs; first += AtOnce) {
+        std::vector<std::unique_ptr<TSlowRun>> runs;
+        for (int i = first; i < first + AtOnce; ++i) {
+            runs.push_back(std::make_unique<TSlowRun>());
+            ASSERT_TRUE(runs.back()->Prepare());
+            // From just after the search has begun to well into it, so the signals meet every stage.
+            runs.back()->Start(2.0 + 0.2 * i);
+        }
+        for (const auto &run : runs) {
+            SCOPED_TRACE(QStringLiteral("timeout %1 s").arg(run->Seconds).toStdString());
+            ASSERT_TRUE(run->Timeout.waitForFinished(120000)) << "the stopped run did not end";
+            const QByteArray err = run->Timeout.readAllStandardError();
+            EXPECT_EQ(run->Timeout.exitCode(), 124) << err.constData();
+            EXPECT_EQ(err, "Vaskimo: -dup: stopped by SIGTERM\n");
+            const QByteArray log = run->Log();
+            EXPECT_TRUE(log.contains(": stopped by SIGTERM\r\n")) << log.constData();
+            EXPECT_TRUE(log.endsWith("\r\nAborted by user!\r\n")) << log.constData();
+            EXPECT_TRUE(run->Temporaries().isEmpty()) << qPrintable(run->Temporaries().join(' '));
+        }
+    }
+}
