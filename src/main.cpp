@@ -5,6 +5,7 @@
 #include "files/Start.h"
 #include "files/Unnecessary.h"
 #include "help/HelpViewer.h"
+#include "net/HttpProt.h"
 #include "net/Update.h"
 #include "platform/ProgramInfo.h"
 #include "platform/WinePrefix.h"
@@ -73,6 +74,10 @@ void RegisterTools(const QString &programFolder, bool unattended, THelpSession *
     hooks.AutoUpdateCheck = [] { TAutoUpdate::CheckFromMainWindow(); };
     hooks.OptionsApplied = [] { TAutoUpdate::ArmFromMainWindow(); };
     hooks.PrefixAbsence = [] { return TWinePrefix::Current()->Absence(); };
+    hooks.Quitting = [] {
+        TAutoUpdate::QuitFromMainWindow();
+        THttpCli::AbortAll();
+    };
     TPaaIkkuna::SetStartHooks(hooks);
     TPaaIkkuna::RegisterTool(TToolKind::About, [programFolder](QWidget *parent) {
         return new TAboutBox(parent, PaaIkkuna->Settings(), programFolder, PaaIkkuna->ProgramVersion());

@@ -33,10 +33,17 @@ QString MethodName(THttpRequest r)
     }
 }
 
+QList<THttpCli *> &LiveClients()
+{
+    static QList<THttpCli *> clients;
+    return clients;
+}
+
 } // namespace
 
 THttpCli::THttpCli(QObject *AOwner) : QObject(AOwner)
 {
+    LiveClients().append(this);
     FWindow = AllocateHWnd([this](TMessage &m) { WndProc(m); });
     FSocket = CreateSocket();
     FSocket->OnSessionClosed = [this](QObject *, quint16 e) { SessionClosed(e); };
@@ -69,6 +76,7 @@ THttpCli::THttpCli(QObject *AOwner) : QObject(AOwner)
 
 THttpCli::~THttpCli()
 {
+    LiveClients().removeAll(this);
     FSocket->OnSessionClosed = nullptr;
     FSocket->OnDataAvailable = nullptr;
     FSocket->OnSessionConnected = nullptr;
@@ -893,6 +901,14 @@ void THttpCli::Abort()
         OnStateChange(this);
     if (OnRequestDone)
         OnRequestDone(this, FRequestType, FRequestDoneError);
+}
+
+void THttpCli::AbortAll()
+{
+    const QList<THttpCli *> clients = LiveClients();
+    for (THttpCli *client : clients)
+        if (LiveClients().contains(client) && client->FState != httpReady)
+            client->Abort();
 }
 
 void THttpCli::RequestAndWait(THttpRequest Request)

@@ -236,6 +236,9 @@ public:
     void PutASync() { StartRequest(httpPUT); }
     void CloseAsync() { StartRequest(httpCLOSE); }
     void Abort();
+    // The program is ending: every request of every client that waits now is aborted, so no
+    // hidden check or download keeps the process (and its lock) for its whole time-out.
+    static void AbortAll();
 
     virtual void StartRequest(THttpRequest Request);
     // StartRequest, then the thread's events until the request is over. Raises EHttpException for

@@ -36,7 +36,10 @@ int ReadErrorCount(const TIniFile &ini) { return std::max(0, ini.ReadInteger(Sec
 
 void WriteErrorCount(TIniFile &ini, int count) { ini.WriteInteger(Section, ErrorCountKey, count); }
 
-bool TickRunsCheck(bool applicationActive, bool hiddenToTray) { return !applicationActive || hiddenToTray; }
+bool TickRunsCheck(bool applicationActive, bool hiddenToTray, bool batchRunning)
+{
+    return !batchRunning && (!applicationActive || hiddenToTray);
+}
 
 bool CheckDue(const QDate &today, const QDate &lastChecked, bool alwaysConnected, bool online)
 {
@@ -135,7 +138,8 @@ void TAutoUpdate::PaivitysTimer()
     }
     const bool active = FHost.ApplicationActive ? FHost.ApplicationActive() : false;
     const bool hidden = FHost.HiddenToTray ? FHost.HiddenToTray() : false;
-    if (TickRunsCheck(active, hidden)) {
+    const bool batch = FHost.BatchRunning ? FHost.BatchRunning() : false;
+    if (TickRunsCheck(active, hidden, batch)) {
         FPaivitys->stop();
         CheckUpdateResult();
     }
@@ -145,7 +149,7 @@ void TAutoUpdate::CheckUpdateResult()
 {
     // The check pumps events while it waits: a second tick (the main window's timer and this one)
     // must not start a second check meanwhile.
-    if (FChecking || !FHost.Settings)
+    if (FChecking || FQuitting || !FHost.Settings)
         return;
     FChecking = true;
     const TSettings &s = *FHost.Settings;
@@ -171,7 +175,9 @@ void TAutoUpdate::CheckUpdateResult()
             if (FHost.CreateUpdateWindow)
                 window = FHost.CreateUpdateWindow(FHost.Parent);
             const int result = window ? window->Check() : 1;
-            Outcome(window.get(), result, &errorCount);
+            // Cut short by the program's end: no question, and no failure to count.
+            if (!FQuitting)
+                Outcome(window.get(), result, &errorCount);
         } catch (...) {
             // The count and the day are still written, and the window released.
         }
@@ -180,7 +186,8 @@ void TAutoUpdate::CheckUpdateResult()
         WriteErrorCount(ini, errorCount);
         ini.UpdateFile();
     }
-    Rearm(today, lastChecked);
+    if (!FQuitting)
+        Rearm(today, lastChecked);
     FChecking = false;
 }
 
@@ -231,6 +238,13 @@ void TAutoUpdate::Outcome(TUpdateRun *window, int result, int *errorCount)
         if (MessageBoxes::Confirm(parent, text))
             *errorCount = 0;
     }
+}
+
+void TAutoUpdate::Quit()
+{
+    FQuitting = true;
+    FPaivitys->stop();
+    FInternetti->SetEnabled(false);
 }
 
 void TAutoUpdate::Rearm(const QDate &today, const QDate &lastChecked)
@@ -287,6 +301,13 @@ void TAutoUpdate::CheckFromMainWindow()
             updater->CheckUpdateResult();
 }
 
+void TAutoUpdate::QuitFromMainWindow()
+{
+    if (PaaIkkuna)
+        if (TAutoUpdate *updater = PaaIkkuna->findChild<TAutoUpdate *>(QString(), Qt::FindDirectChildrenOnly))
+            updater->Quit();
+}
+
 void TAutoUpdate::ArmFromMainWindow()
 {
     if (PaaIkkuna)
@@ -306,6 +327,7 @@ TAutoUpdateHost TAutoUpdateHost::FromMainWindow()
     // Any window of the program, a tool window too, means the user works in it.
     host.ApplicationActive = [] { return QApplication::activeWindow() != nullptr; };
     host.HiddenToTray = [main] { return main->HiddenToTray(); };
+    host.BatchRunning = [main] { return main->BatchRunning(); };
     host.CreateUpdateWindow = [](QWidget *parent) { return std::make_unique<TUpdateWindowRun>(parent); };
     host.MainWindowArmsTimer = true;
     return host;

@@ -35,8 +35,9 @@ void WriteLastChecked(TIniFile &ini, const QDate &day);
 int ReadErrorCount(const TIniFile &ini);
 void WriteErrorCount(TIniFile &ini, int count);
 
-// A tick of the update timer checks only while the user is not working in the program.
-bool TickRunsCheck(bool applicationActive, bool hiddenToTray);
+// A tick of the update timer checks only while the user is not working in the program, and never
+// during a batch run, where nobody could answer its questions.
+bool TickRunsCheck(bool applicationActive, bool hiddenToTray, bool batchRunning);
 // Due once a day, and only with a connection (known or assumed).
 bool CheckDue(const QDate &today, const QDate &lastChecked, bool alwaysConnected, bool online);
 
@@ -79,6 +80,7 @@ struct TAutoUpdateHost {
     QWidget *Parent = nullptr;  // of the message boxes and the update window
     std::function<bool()> ApplicationActive;
     std::function<bool()> HiddenToTray;
+    std::function<bool()> BatchRunning;
     std::function<QDate()> Today;
     std::function<std::unique_ptr<TUpdateRun>(QWidget *parent)> CreateUpdateWindow;
     // The main window starts its own update timer when "always connected" is set (and calls
@@ -107,11 +109,14 @@ public:
     void PaivitysTimer();     // the update timer's tick
     void InternettiChanged(); // the detector's change: the timer runs exactly while online
     void CheckUpdateResult(); // the check and its outcome
+    // The program is ending: a check that runs now asks nothing and shows nothing more, and none starts.
+    void Quit();
 
     // The main window's hooks: the check, and the arming after the options window closed with OK,
     // of the TAutoUpdate that is a child of PaaIkkuna (nothing when there is none).
     static void CheckFromMainWindow();
     static void ArmFromMainWindow();
+    static void QuitFromMainWindow();
 
     // Test access.
     QTimer *Paivitys() const { return FPaivitys; }
@@ -126,4 +131,5 @@ private:
     QTimer *FPaivitys = nullptr;
     TINetDetect *FInternetti = nullptr;
     bool FChecking = false;
+    bool FQuitting = false;
 };

@@ -742,6 +742,9 @@ void TPaaIkkuna::ParamiTimer()
 void TPaaIkkuna::PaivitysTimer()
 {
     d->Paivitys->setInterval(10000);
+    // Nobody may be asked anything during a batch run: the check waits for its end.
+    if (d->InBatch)
+        return;
     if (!isActiveWindow() || d->HiddenToTray) {
         d->Paivitys->stop();
         if (Hooks().AutoUpdateCheck)
@@ -830,6 +833,7 @@ void TPaaIkkuna::FinishBatch(const TBatchOutcome &outcome)
 }
 
 void TPaaIkkuna::SetEndAfterBatch(bool always) { d->EndAfterBatch = always; }
+bool TPaaIkkuna::BatchRunning() const { return d->InBatch; }
 
 void TPaaIkkuna::StopForSignal(int signal)
 {
@@ -891,7 +895,11 @@ void TPaaIkkuna::paintEvent(QPaintEvent *event)
 void TPaaIkkuna::closeEvent(QCloseEvent *event)
 {
     QMainWindow::closeEvent(event);
-    // Closing the main window ends the program, also from the tray while the window is hidden.
-    if (event->isAccepted())
+    // Closing the main window ends the program, also from the tray while the window is hidden,
+    // and at once: a hidden update check or a download must not keep it (and its lock).
+    if (event->isAccepted()) {
+        if (Hooks().Quitting)
+            Hooks().Quitting();
         QCoreApplication::quit();
+    }
 }

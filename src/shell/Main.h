@@ -69,6 +69,8 @@ struct TStartHooks {
     std::function<void()> AutoUpdateCheck;
     // The options were confirmed with OK: the update schedule may have changed.
     std::function<void()> OptionsApplied;
+    // The main window has closed: the program ends now.
+    std::function<void()> Quitting;
     std::function<void(const QString &helpFile)> ShowHelp;
     // Why there is nothing to work on (the folder is no Wine prefix), empty when there is: a batch
     // run then runs no switch.
@@ -161,6 +163,7 @@ public:
     // Nobody can see or close this window (no display): the program ends after its batch run
     // whatever the switches, with the run's exit code.
     void SetEndAfterBatch(bool always);
+    bool BatchRunning() const;  // TsiikaaParamssit runs
     // SIGTERM or SIGINT: stops the work as Stop does (tool windows stop their searches, temporaries
     // go, the log is saved), then ends the program with 128 + signal.
     void StopForSignal(int signal);

@@ -5,6 +5,8 @@
 #include "registry/WaitFor.h"
 #include "support/MessageBoxCatcher.h"
 
+#include "net/HttpPeers.h"
+#include "net/HttpProt.h"
 #include "net/INetDetect.h"
 #include "platform/IniFile.h"
 #include "shell/Main.h"
@@ -17,8 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 using namespace AutoUpdate;
 using TestSupport::TBoxes;
@@ -62,9 +67,11 @@ TEST(AutoUpdateTest, DecisionTables)
     EXPECT_EQ(RearmAfter(Today, Today, false), TRearm::DailyDetector);
     EXPECT_EQ(RearmAfter(Today, Today.addDays(1), false), TRearm::DailyDetector);
 
-    EXPECT_TRUE(TickRunsCheck(false, false));
-    EXPECT_TRUE(TickRunsCheck(true, true));
-    EXPECT_FALSE(TickRunsCheck(true, false));
+    EXPECT_TRUE(TickRunsCheck(false, false, false));
+    EXPECT_TRUE(TickRunsCheck(true, true, false));
+    EXPECT_FALSE(TickRunsCheck(true, false, false));
+    EXPECT_FALSE(TickRunsCheck(false, false, true));
+    EXPECT_FALSE(TickRunsCheck(true, true, true));
     EXPECT_EQ(FirstInterval, 120000);
     EXPECT_EQ(RetryInterval, 10000);
     EXPECT_EQ(DailyInterval, 86400000);
@@ -159,6 +166,7 @@ protected:
         host.Settings = &Settings;
         host.ApplicationActive = [this] { return Active; };
         host.HiddenToTray = [this] { return Hidden; };
+        host.BatchRunning = [this] { return Batch; };
         host.Today = [this] { return Day; };
         host.CreateUpdateWindow = [this](QWidget *) { return std::make_unique<TScriptedRun>(&Script); };
         return std::make_unique<TAutoUpdate>(host, Network.Sources());
@@ -172,7 +180,7 @@ protected:
     TScript Script;
     TNetwork Network;
     QDate Day = Today;
-    bool Active = false, Hidden = false;
+    bool Active = false, Hidden = false, Batch = false;
 };
 
 } // namespace
@@ -313,14 +321,21 @@ TEST_F(AutoUpdateCheck, TimerTicks)
     QTimer *timer = updater->Paivitys();
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), FirstInterval);
+    const auto postponed = [&] {
+        updater->PaivitysTimer();
+        EXPECT_EQ(Script.Checks, 0);
+        EXPECT_TRUE(timer->isActive());
+        EXPECT_EQ(timer->interval(), RetryInterval);
+    };
     // The user works in the program: postponed in 10-second steps.
     Active = true;
-    updater->PaivitysTimer();
-    EXPECT_EQ(Script.Checks, 0);
-    EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(timer->interval(), RetryInterval);
-    // Hidden in the tray: checks.
+    postponed();
+    // Hidden in the tray during a batch run: nobody could answer, so it waits for the run's end.
     Hidden = true;
+    Batch = true;
+    postponed();
+    // Hidden in the tray: checks.
+    Batch = false;
     updater->PaivitysTimer();
     EXPECT_EQ(Script.Checks, 1);
     EXPECT_EQ(timer->interval(), DailyInterval);
@@ -417,5 +432,60 @@ TEST(AutoUpdateMainWindowTest, TheMainWindowsTimerRunsTheCheck)
     }
     TPaaIkkuna::SetStartHooks({});
     const TIniFile ini(SettingsFilePath(dir.path() + u'/'));
+    EXPECT_EQ(ini.ReadString("Update", "Last checked", ""), QDate::currentDate().toString("yyyy-MM-dd"));
+}
+
+// Closed while the hidden check waits for a server that never answers: the request ends at once,
+// nothing is asked, and the failed check is not counted as one of the server's.
+TEST(AutoUpdateMainWindowTest, ClosingTheWindowEndsAHiddenCheckAtOnce)
+{
+    std::atomic<bool> release{false};
+    HttpPeers::TScriptedServer silent([&release](HttpPeers::TConnection &c, int, HttpPeers::TScriptedServer &server) {
+        server.ReadAndRecord(c);
+        for (int i = 0; i < 1200 && !release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    QTemporaryDir dir;
+    {
+        TIniFile ini(SettingsFilePath(dir.path() + u'/'));
+        ini.WriteInteger("General", "Language index", 0);
+        ini.WriteBool("Update", "Automatic update", true);
+        ini.WriteBool("Update", "Always connected to the Internet", true);
+        ini.WriteString("Update", "Update address", silent.Url("/Vaskimo.upd"));
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    // The lines main.cpp holds.
+    TStartHooks hooks;
+    hooks.Quitting = [] {
+        TAutoUpdate::QuitFromMainWindow();
+        THttpCli::AbortAll();
+    };
+    TPaaIkkuna::SetStartHooks(hooks);
+    TBoxes boxes;
+    qint64 closedAfter = -1, endedAfter = -1;
+    {
+        TPaaIkkuna window(dir.path());
+        auto *updater = new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);
+        QElapsedTimer clock;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (!silent.Requests().isEmpty() && closedAfter < 0) {
+                closedAfter = clock.elapsed();
+                window.close();
+            }
+        });
+        closer.start(20);
+        clock.start();
+        updater->CheckUpdateResult();
+        endedAfter = clock.elapsed();
+        EXPECT_FALSE(updater->Paivitys()->isActive()) << "a check armed for a program that has ended";
+    }
+    release = true;
+    TPaaIkkuna::SetStartHooks({});
+    ASSERT_GE(closedAfter, 0) << "the check never reached the server";
+    EXPECT_LT(endedAfter - closedAfter, 3000) << "the request outlived the window by " << endedAfter - closedAfter << " ms";
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << qPrintable(boxes.Shown.join('\n'));
+    const TIniFile ini(SettingsFilePath(dir.path() + u'/'));
+    EXPECT_EQ(ReadErrorCount(ini), 0);
     EXPECT_EQ(ini.ReadString("Update", "Last checked", ""), QDate::currentDate().toString("yyyy-MM-dd"));
 }
