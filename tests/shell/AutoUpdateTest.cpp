@@ -134,15 +134,24 @@ private:
 };
 
 // A machine whose interfaces hold what Interfaces holds (a link-local address alone: offline).
+// The detector polls on threads of its own that may outlive the test: they share the state.
 struct TNetwork {
-    std::mutex Lock;
-    QStringList Interfaces = {QStringLiteral("fe80::1")};
-    TINetSources Sources()
+    struct TState {
+        std::mutex Lock;
+        QStringList Interfaces = {QStringLiteral("fe80::1")};
+    };
+    std::shared_ptr<TState> State = std::make_shared<TState>();
+    void Set(const QStringList &interfaces)
+    {
+        std::lock_guard<std::mutex> guard(State->Lock);
+        State->Interfaces = interfaces;
+    }
+    TINetSources Sources() const
     {
         TINetSources s;
-        s.InterfaceAddresses = [this] {
-            std::lock_guard<std::mutex> guard(Lock);
-            return std::optional<QStringList>(Interfaces);
+        s.InterfaceAddresses = [state = State] {
+            std::lock_guard<std::mutex> guard(state->Lock);
+            return std::optional<QStringList>(state->Interfaces);
         };
         s.HostName = [] { return QStringLiteral("pc"); };
         return s;
@@ -375,10 +384,7 @@ TEST_F(AutoUpdateCheck, TheDetectorStartsTheTimer)
     EXPECT_EQ(Script.Checks, 0);
     EXPECT_FALSE(updater->Paivitys()->isActive());
     EXPECT_TRUE(updater->Internetti()->Enabled());
-    {
-        std::lock_guard<std::mutex> guard(Network.Lock);
-        Network.Interfaces = {QStringLiteral("fe80::1"), QStringLiteral("10.8.0.2")};
-    }
+    Network.Set({QStringLiteral("fe80::1"), QStringLiteral("10.8.0.2")});
     updater->Internetti()->PollTimer();
     ASSERT_TRUE(WaitFor([&] { return updater->Internetti()->Online(); }));
     EXPECT_TRUE(updater->Paivitys()->isActive());
@@ -391,10 +397,7 @@ TEST_F(AutoUpdateCheck, TheDetectorStartsTheTimer)
     EXPECT_TRUE(updater->Paivitys()->isActive());
     EXPECT_EQ(updater->Paivitys()->interval(), DailyInterval);
     // Going offline stops the timer.
-    {
-        std::lock_guard<std::mutex> guard(Network.Lock);
-        Network.Interfaces = {QStringLiteral("fe80::1")};
-    }
+    Network.Set({QStringLiteral("fe80::1")});
     updater->Internetti()->PollTimer();
     ASSERT_TRUE(WaitFor([&] { return !updater->Internetti()->Online(); }));
     EXPECT_FALSE(updater->Paivitys()->isActive());
