@@ -116,9 +116,12 @@ namespace {
 QString FromUtf16Bytes(const QByteArray &bytes)
 {
     QString out;
-    out.reserve(bytes.size() / 2);
+    out.reserve(bytes.size() / 2 + 1);
     for (int i = 0; i + 1 < bytes.size(); i += 2)
         out.append(QChar(ushort(uchar(bytes[i]) | (uchar(bytes[i + 1]) << 8))));
+    // A lone last byte is a character of its own, as Wine's reg shows it: nothing of it is lost.
+    if (bytes.size() % 2 == 1)
+        out.append(QChar(ushort(uchar(bytes.back()))));
     return out;
 }
 

@@ -730,7 +730,8 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
         if (undo) {
             QString valueLine;
             bool ok = p.Present ? UndoFiles::LiveValueLine(registry, record->ValueName, &valueLine)
-                                : UndoFiles::IsLossless(valueLine = UndoFiles::StringLine(record->ValueName, record->Data));
+                                : UndoFiles::IsStorableName(record->ValueName)
+                                      && UndoFiles::IsLossless(valueLine = UndoFiles::StringLine(record->ValueName, record->Data));
             const QString keyLine = UndoFiles::KeyLine(record->Root, record->Key);
             ok = ok && UndoFiles::IsLossless(keyLine);
             if (!ok) {

@@ -33,11 +33,22 @@ QString EscapeData(const QString &data)
     QString out;
     out.reserve(data.size() + 8);
     for (const QChar c : data) {
-        if (c == u'\\' || c == u'"')
-            out += u'\\';
-        out += c;
+        if (c == u'\r') {
+            out += QStringLiteral("\\r");
+        } else if (c == u'\n') {
+            out += QStringLiteral("\\n");
+        } else {
+            if (c == u'\\' || c == u'"')
+                out += u'\\';
+            out += c;
+        }
     }
     return out;
+}
+
+bool IsStorableName(const QString &name)
+{
+    return !name.contains(u'\r') && !name.contains(u'\n') && IsLossless(name);
 }
 
 namespace {
@@ -47,11 +58,15 @@ bool IsEscaped(const QString &text, qsizetype backslash)
 }
 }
 
-QString UnescapeText(const QString &text)
+QString UnescapeText(const QString &text, bool lineBreaks)
 {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\\' && lineBreaks && i + 1 < text.size() && (text.at(i + 1) == u'n' || text.at(i + 1) == u'r')) {
+            out += text.at(++i) == u'n' ? u'\n' : u'\r';
+            continue;
+        }
         if (text.at(i) == u'\\' && IsEscaped(text, i))
             ++i;
         out += text.at(i);
@@ -185,11 +200,20 @@ QStringList MultiStringItems(const QByteArray &ansi)
     QStringList items;
     for (const QByteArray &item : ansi.split('\0'))
         items.append(AnsiText::Decode(item));
-    // The list ends at its empty item (the closing pair of zeros).
-    const qsizetype end = items.indexOf(QString());
-    if (end >= 0)
-        items.resize(end);
+    // Only the closing zeros end the list: Wine keeps an empty item inside it, and so does regedit.
+    while (!items.isEmpty() && items.constLast().isEmpty())
+        items.removeLast();
     return items;
+}
+
+QByteArray RegeditStringBytes(const QByteArray &ansi)
+{
+    QByteArray bytes = ansi;
+    if (bytes.isEmpty() || !bytes.endsWith('\0'))
+        bytes.append('\0');
+    QByteArray wide = TRegistry::StringData(AnsiText::Decode(bytes));
+    wide.chop(2);
+    return wide;
 }
 
 bool IsLossless(const QString &text)
@@ -359,7 +383,7 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
     data.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
     const bool quoted = raw.size() >= 2 && raw.startsWith(u'"') && raw.endsWith(u'"');
     if (quoted) {
-        data = UnescapeText(raw.mid(1, raw.size() - 2));
+        data = UnescapeText(raw.mid(1, raw.size() - 2), true);
         entry.Type = TRegDataType::String;
     } else if (raw.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
         bool ok = false;

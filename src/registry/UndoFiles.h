@@ -40,11 +40,16 @@ struct TUndoEntry {
 namespace UndoFiles {
 // The default-value marker and the quoted-name part of a value line (the name escaped as data is).
 QString NamePart(const QString &valueName);
-// A name or string data as regedit reads them back: "\" written "\\" and '"' written '\"'; nothing
-// else escaped.
+// A name or string data as Wine's regedit exports and reads them: "\" written "\\", '"' written
+// '\"', a carriage return "\r" and a line feed "\n"; nothing else escaped.
 QString EscapeData(const QString &data);
-// The readers' reverse: "\\" and '\"' give one character, any other "\" stays with what follows it.
-QString UnescapeText(const QString &text);
+// The readers' reverse: "\\" and '\"' give one character, and with lineBreaks "\r" and "\n" too
+// (string data only: names in files of earlier versions stand as they are, "C:\new.dll"); any other
+// "\" stays with what follows it.
+QString UnescapeText(const QString &text, bool lineBreaks = false);
+// A value name that a value line gives back as it is: no line break (the readers take "\n" in a
+// name as it stands), every character in the code page.
+bool IsStorableName(const QString &name);
 // "[" + root + "\" + key + "]"; key without a leading "\".
 QString KeyLine(const QString &rootName, const QString &keyPath);
 // Value lines of each type (name part included).
@@ -71,8 +76,11 @@ QStringList JoinContinuations(const QStringList &lines);
 bool ExpandLine(const QString &valueName, const QString &data, QString *line);
 // A multi-string the same way: "hex(7):", each item's ANSI bytes and a zero, then one more zero.
 bool MultiStringLine(const QString &valueName, const QStringList &items, QString *line);
-// The items of a multi-string's ANSI bytes (as hex(7) holds them).
+// The items of a multi-string's ANSI bytes (as hex(7) holds them), empty ones inside the list kept.
 QStringList MultiStringItems(const QByteArray &ansi);
+// The bytes regedit stores for the ANSI bytes of a hex(1), hex(2) or hex(7) line: a zero added when
+// the last byte is none, then each character as UTF-16.
+QByteArray RegeditStringBytes(const QByteArray &ansi);
 
 // The line that gives a live value back with its type and data, whatever its type; false (line
 // empty) when it cannot be written without loss or the value is missing.

@@ -7,6 +7,8 @@ namespace UndoFiles {
 bool LiveValueLine(const TRegistry &registry, const QString &valueName, QString *line)
 {
     line->clear();
+    if (!IsStorableName(valueName))
+        return false;
     try {
         switch (registry.GetDataType(valueName)) {
         case TRegDataType::None:

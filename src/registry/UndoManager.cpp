@@ -215,12 +215,12 @@ bool ValueWrite(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &pre
         const bool expandable = registry.OpenKeyReadOnly(u'\\' + entry.Key)
                                 && registry.GetDataType(entry.ValueName) == TRegDataType::ExpandString;
         write->Type = expandable ? 2 : 1;
-        write->Data = TRegistry::StringData(entry.Data);
+        write->Data = entry.Bytes.isEmpty() ? TRegistry::StringData(entry.Data) : UndoFiles::RegeditStringBytes(entry.Bytes);
         return true;
     }
     case TRegDataType::ExpandString:
         write->Type = 2;
-        write->Data = TRegistry::StringData(entry.Data);
+        write->Data = entry.Bytes.isEmpty() ? TRegistry::StringData(entry.Data) : UndoFiles::RegeditStringBytes(entry.Bytes);
         return true;
     case TRegDataType::Integer:
         write->Type = 4;
@@ -228,7 +228,7 @@ bool ValueWrite(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &pre
         return true;
     case TRegDataType::MultiString:
         write->Type = 7;
-        write->Data = TRegistry::MultiStringData(UndoFiles::MultiStringItems(entry.Bytes));
+        write->Data = UndoFiles::RegeditStringBytes(entry.Bytes);
         return true;
     case TRegDataType::Binary:
         write->Type = 3;

@@ -378,9 +378,11 @@ TEST(UndoFiles, ReaderUnescapesNamesAndDataAndReadsEarlierFilesAsBefore)
         {"escaped name that ends in a backslash", R"("C:\\App\\"="")", "C:\\App\\", ""},
         {"escaped quote and = in a name", R"("\"=\\"="d")", "\"=\\", "d"},
         {"unknown escape in data keeps its backslash", R"("v"="a\s")", "v", "a\\s"},
+        {"line breaks in data, as Wine's regedit writes them", R"("v"="a\nb\r\nc")", "v", "a\nb\r\nc"},
         {"unknown escape in a name keeps the name as it stands", R"("Back\slash"="x")", "Back\\slash", "x"},
         // Lines of files written before names were escaped read as they always did.
         {"earlier file: name with backslashes", R"("C:\Old\x.dll"="")", "C:\\Old\\x.dll", ""},
+        {"earlier file: a name's \\n and \\r stand", R"("C:\new\readme.txt"="")", "C:\\new\\readme.txt", ""},
         {"earlier file: name that ends in a backslash", R"("C:\Program Files\App\"="")", "C:\\Program Files\\App\\", ""},
         {"earlier file: short name that ends in a backslash", R"("Dir\"="C:\\x")", "Dir\\", "C:\\x"},
         {"earlier file: UNC name", R"("\\server\share"="1")", "\\\\server\\share", "1"},
@@ -417,6 +419,23 @@ TEST(UndoFiles, EveryNameAndDataComesBackFromItsLine)
             EXPECT_EQ(entries.at(2).Data, data);
         }
     }
+}
+
+// Data with line breaks stays on its one line; a name with one has no line that gives it back.
+TEST(UndoFiles, LineBreaksInDataComeBackAndANameWithOneIsNotStorable)
+{
+    for (const QString &data : {QString("a\nb"), QString("\r\n"), QString("\\n"), QString("C:\\new\r\n\\\\r")}) {
+        SCOPED_TRACE(qPrintable(data));
+        const QString line = UndoFiles::StringLine("v", data);
+        EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r'));
+        const QList<TUndoEntry> entries = UndoFiles::ReadRegLines({"[HKEY_CURRENT_USER\\K]", line});
+        ASSERT_EQ(entries.size(), 1);
+        EXPECT_EQ(entries.at(0).Data, data);
+        EXPECT_EQ(int(entries.at(0).Type), int(TRegDataType::String));
+    }
+    EXPECT_TRUE(UndoFiles::IsStorableName("C:\\new.dll"));
+    EXPECT_FALSE(UndoFiles::IsStorableName("two\nlines"));
+    EXPECT_FALSE(UndoFiles::IsStorableName("cr\r"));
 }
 
 TEST(UndoFiles, ReadsFileBackThroughTheCodePage)

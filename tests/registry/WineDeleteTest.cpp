@@ -256,9 +256,28 @@ TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndT
                              {"add", key, "/v", "BigEndian", "/t", "REG_DWORD_BIG_ENDIAN", "/d", "42", "/f"},
                              {"add", key, "/v", "Multi", "/t", "REG_MULTI_SZ", "/d", "first\\0second item", "/f"},
                              {"add", key, "/v", "Quad", "/t", "REG_QWORD", "/d", "1234567890123", "/f"},
+                             {"add", key, "/v", "Lines", "/d", "first\nsecond\r\nthird", "/f"},
                              {"add", key + QStringLiteral("\\Sub"), "/v", "Inner", "/d", "x", "/f"}},
                     &out))
         << out.toStdString();
+    // What reg cannot make, as a program can: a list with an empty item inside, a string of an odd
+    // number of bytes.
+    {
+        QFile hive(QDir(Prefix).filePath(QStringLiteral("system.reg")));
+        ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+        QByteArray text = hive.readAll();
+        hive.close();
+        const qsizetype block = text.indexOf("[" + keyPath.toLatin1().replace("\\", "\\\\") + "]");
+        ASSERT_GE(block, 0);
+        const qsizetype line = text.indexOf("\n", text.indexOf("#time=", block)) + 1;
+        text.insert(line, "\"Gaps\"=str(7):\"one\\0two words\\0\\0after empty\\0\"\n\"Odd\"=hex(1):41,00,42\n");
+        ASSERT_TRUE(hive.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        hive.write(text);
+    }
+    QByteArray queried;
+    ASSERT_TRUE(Reg(Prefix, {{"query", key, "/s"}}, &queried)) << queried.toStdString();
+    ASSERT_TRUE(queried.contains("    Gaps    REG_MULTI_SZ    one\\0two words\\0\\0after empty")) << queried.toStdString();
+    ASSERT_TRUE(queried.contains("    Odd    REG_SZ    AB")) << queried.toStdString();
     const TPrefixValues before = ValuesOf(Prefix);
     // What Wine stored is what the rows mean (type numbers and bytes as Windows has them).
     const QString id = ValueId("system.reg", keyPath, QString());
@@ -295,16 +314,16 @@ TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndT
     auto expectAllBack = [&](const char *how) {
         SCOPED_TRACE(how);
         const TPrefixValues after = ValuesOf(Prefix);
+        // The odd string comes back as the text Wine shows, with its terminator.
         for (auto it = before.cbegin(); it != before.cend(); ++it)
-            if (it.key().startsWith(QStringLiteral("system.reg|") + FoldName(keyPath))) {
+            if (it.key().startsWith(QStringLiteral("system.reg|") + FoldName(keyPath)) && !it.key().endsWith(QStringLiteral("Odd"))) {
                 ASSERT_TRUE(after.contains(it.key())) << it.key().toStdString();
                 EXPECT_EQ(after.value(it.key()).Type, it.value().Type) << it.key().toStdString();
                 EXPECT_EQ(after.value(it.key()).Bytes.toHex().toStdString(), it.value().Bytes.toHex().toStdString()) << it.key().toStdString();
             }
         QByteArray query;
-        ASSERT_TRUE(Reg(Prefix, {{"query", key}}, &query)) << query.toStdString();
-        EXPECT_TRUE(query.contains("    Multi    REG_MULTI_SZ    first\\0second item")) << query.toStdString();
-        EXPECT_TRUE(query.contains("    BigEndian    REG_DWORD_BIG_ENDIAN    0x2a")) << query.toStdString();
+        ASSERT_TRUE(Reg(Prefix, {{"query", key, "/s"}}, &query)) << query.toStdString();
+        EXPECT_EQ(query.toStdString(), queried.toStdString());
     };
     ASSERT_TRUE(RegeditImport(Prefix, undo, &out)) << out.toStdString();
     ASSERT_NO_FATAL_FAILURE(expectAllBack("regedit /s"));
@@ -312,7 +331,7 @@ TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndT
     ASSERT_TRUE(Reg(Prefix, {{"delete", key, "/f"}}, &out)) << out.toStdString();
     const UndoManager::TLoadResult read = UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, Pc);
     ASSERT_TRUE(read.Read);
-    ASSERT_EQ(read.Entries.size(), 10);
+    ASSERT_EQ(read.Entries.size(), 13);
     for (const TUndoEntry &entry : read.Entries) {
         SCOPED_TRACE(entry.ValueName.toStdString());
         EXPECT_EQ(entry.State, 4);
