@@ -13,6 +13,7 @@
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
+#include "shell/DeletionReasons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
@@ -830,6 +831,7 @@ void TKaksoisIkkuna::AfterDelete()
 {
     const QList<int> rows = SelectedRows();
     int failed = 0;
+    QStringList left;
     FModel->Reset([&] {
         for (qsizetype k = rows.size() - 1; k >= 0; --k) {
             TDuplicateRow *r = FRows.at(rows.at(k));
@@ -837,6 +839,7 @@ void TKaksoisIkkuna::AfterDelete()
                 continue;
             if (QFileInfo::exists(HostPath(r->Path))) {
                 ++failed;
+                left.prepend(r->Path);
                 continue;
             }
             FTotalBytes -= r->Size;
@@ -850,7 +853,8 @@ void TKaksoisIkkuna::AfterDelete()
     if (failed > 0)
         MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
                                                                    "file(s)! File(s) maybe in use."),
-                                             failed));
+                                             failed)
+                                      + QStringLiteral("\n\n") + FileDeletion::KeptText(FileDeletion::KeptLines(left)));
     ShowCounts();
     UpdateButtons();
 }

@@ -16,6 +16,7 @@
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
+#include "shell/DeletionReasons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
@@ -822,6 +823,7 @@ void TTurhaIkkuna::AfterDelete(bool)
     FDeleteList.clear();
     const QList<int> rows = ToolWindow::SelectedRows(FileList);
     int failed = 0;
+    QStringList left;
     FHostFolder = {};
     FModel->Reset([&] {
         QList<TUnnecessaryRecord *> kept;
@@ -836,21 +838,28 @@ void TTurhaIkkuna::AfterDelete(bool)
                 delete r;
                 continue;
             }
-            failed += chosen ? 1 : 0;
+            if (chosen) {
+                ++failed;
+                left << r->Path;
+            }
             kept.append(r);
         }
         FRecords = kept;
     });
     if (failed > 0) {
+        // Each file that stayed is named with the system's reason: "maybe in use" alone hid a full
+        // disk, a trash that cannot be written and a stopped run.
+        const QStringList reasons = FileDeletion::KeptLines(left);
         if (BatchState().FBatchMode) {
-            const QString text = "Vaskimo failed to delete " + QString::number(failed)
-                                 + " of the selected file(s)! File(s) maybe in use.";
-            LogLines({text}, false);
-            BatchState().KeepFailure(text);
+            LogLines({"Vaskimo failed to delete " + QString::number(failed)
+                      + " of the selected file(s)! File(s) maybe in use."},
+                     false);
+            FileDeletion::ReportKept(BatchState(), reasons);
         } else {
             MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
                                                                        "file(s)! File(s) maybe in use."),
-                                                 {failed}));
+                                                 {failed})
+                                          + QStringLiteral("\n\n") + FileDeletion::KeptText(reasons));
         }
     }
     UpdateAfterSearch();

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <stdexcept>
 
 namespace {
 
@@ -98,12 +97,17 @@ QStringList Remaining(const QStringList &list)
     return left;
 }
 
-void ClearRecentDocuments(const std::shared_ptr<TWinePrefix> &prefixIn)
+QStringList ClearRecentDocuments(const std::shared_ptr<TWinePrefix> &prefixIn)
 {
     const std::shared_ptr<TWinePrefix> prefix = prefixIn ? prefixIn : TWinePrefix::Current();
+    if (!prefix)
+        return {QStringLiteral("The recent-documents list was kept: there is no Wine prefix")};
+    const QString blocker = prefix->WriteBlocker();
+    if (!blocker.isEmpty())
+        return {QStringLiteral("The recent-documents list was kept: ") + blocker};
     const TWinEnvironment environment(prefix);
     const QString recent = environment.SpecialFolder(QStringLiteral("Recent"));
-    int failed = 0;
+    QStringList kept;
     if (!recent.isEmpty() && InsideProfile(recent, prefix)) {
         const std::shared_ptr<TDeletionFileLayer> layer = FileDeletion::Layer();
         for (const TSearchRec &r : WinFiles::FindFiles(recent, QStringLiteral("*"), prefix)) {
@@ -112,16 +116,19 @@ void ClearRecentDocuments(const std::shared_ptr<TWinePrefix> &prefixIn)
             // The folder's own look, not a document.
             if (r.Name.compare(u"desktop.ini", Qt::CaseInsensitive) == 0)
                 continue;
-            const QString key = layer->Resolve(WithBackslash(recent) + r.Name);
-            if (key.isEmpty() || !layer->Delete({key}, true))
-                ++failed;
+            const QString document = WithBackslash(recent) + r.Name;
+            const QString key = layer->Resolve(document);
+            if (key.isEmpty())
+                kept << document + QStringLiteral(": its name names no file that may be deleted");
+            else if (!layer->Delete({key}, true))
+                kept << document + QStringLiteral(": ")
+                            + (layer->LastError().isEmpty() ? QStringLiteral("it could not be deleted") : layer->LastError());
         }
     }
     TRegistry registry(TRootKey::CurrentUser, prefix);
     if (registry.KeyExists(kRecentDocsKey) && !registry.DeleteKey(kRecentDocsKey))
-        throw ERegistryException(registry.LastError());
-    if (failed > 0)
-        throw std::runtime_error(QStringLiteral("%1 recent document shortcut(s) could not be deleted").arg(failed).toStdString());
+        kept << QStringLiteral("The recent-documents list in the registry was kept: ") + registry.LastError();
+    return kept;
 }
 
 }  // namespace BrowserClear

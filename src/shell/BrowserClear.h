@@ -16,6 +16,7 @@
 
 class QWidget;
 class TWinePrefix;
+struct TBatchState;
 
 enum class TClearKind { Cache = 0, History = 1, Cookies = 2 };
 
@@ -36,9 +37,11 @@ QStringList Remaining(const QStringList &list);
 
 // The recent-documents list: every file directly in the profile's Recent folder except
 // "desktop.ini" is deleted for good through the deletion service's file layer, and the shell's
-// HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\RecentDocs key goes. Throws
-// std::exception when a file stays or the key could not be deleted (a running wineserver).
-void ClearRecentDocuments(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+// HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\RecentDocs key goes. Returns what
+// was kept and why, one sentence each (a file that stays, with the system's reason; a registry
+// list that could not be deleted); empty when all went. While the registry cannot be written (a
+// running wineserver) nothing is deleted: the list is one thing, files and key together.
+QStringList ClearRecentDocuments(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
 // ---- with messages (shell_ui)
 
@@ -48,17 +51,20 @@ struct TBrowserClearHost {
     std::function<bool()> BatchMode;  // no box is shown in a batch run
     // The deletion service; runs onDone(aborted) before it returns.
     std::function<void(const QStringList &files, bool permanent, std::function<void(bool aborted)> onDone)> DeleteFiles;
+    // Where a batch run's failures go (the main window's batch state): the log and standard error.
+    TBatchState *Batch = nullptr;
 
     static TBrowserClearHost FromMainWindow();
 };
 
 // btnCacheClick, btnHistoryClick, btnCookiesClick: deletes the folders' contents for good and
-// reports whether anything is left ("Not all the files could be deleted!"), unless aborted or
-// in batch mode.
+// reports whether anything is left ("Not all the files could be deleted!" with each file kept and
+// why), unless aborted; in batch mode the same goes to the batch log and standard error.
 void ClearBrowserFolders(const QString &folders, TClearKind kind, const TBrowserClearHost &host);
 void ClearBrowserFolders(const QString &folders, int kind);  // over the main window
 
-// btnMRUClick: "MRU list cleared!" or "Error occured!", neither in batch mode.
+// btnMRUClick: "MRU list cleared!" or "Error occured!" with what was kept and why; in batch mode
+// no box, and what was kept goes to the batch log and standard error.
 void ClearRecentDocumentsClick(const TBrowserClearHost &host);
 void ClearRecentDocumentsClick();  // over the main window
 

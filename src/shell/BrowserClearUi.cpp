@@ -2,6 +2,8 @@
 // Summary: the main window's clearing buttons: deletion through the service, then the result message.
 #include "shell/BrowserClear.h"
 
+#include "shell/Batch.h"
+#include "shell/DeletionReasons.h"
 #include "shell/IniLang.h"
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
@@ -17,6 +19,7 @@ TBrowserClearHost TBrowserClearHost::FromMainWindow()
     TPaaIkkuna *main = PaaIkkuna;
     host.Parent = main;
     host.BatchMode = [main] { return main && main->FBatchMode; };
+    host.Batch = main;
     host.DeleteFiles = [main](const QStringList &files, bool permanent, std::function<void(bool)> onDone) {
         if (main)
             main->DeleteFilesThreaded(files, permanent, std::move(onDone));
@@ -32,11 +35,22 @@ void ClearBrowserFolders(const QString &folders, TClearKind kind, const TBrowser
     const QStringList clearList = ClearList(folders, &refused);
     const auto done = [&](bool aborted) {
         const bool batch = host.BatchMode && host.BatchMode();
-        if (batch || aborted)
-            return;
+        QStringList kept = FileDeletion::KeptLines(Remaining(clearList));
         // A folder outside the profiles was left alone: its files are still there.
-        if (!Remaining(clearList).isEmpty() || !refused.isEmpty()) {
-            MessageBoxes::Error(host.Parent, LangMessage(QStringLiteral("M043MF"), QStringLiteral("Not all the files could be deleted!")));
+        for (const QString &folder : std::as_const(refused))
+            kept << folder + QStringLiteral(": it lies outside the prefix's profiles and was left alone");
+        const QString notAll = LangMessage(QStringLiteral("M043MF"), QStringLiteral("Not all the files could be deleted!"));
+        if (batch) {
+            if (!kept.isEmpty() && host.Batch) {
+                host.Batch->FLog << notAll;
+                FileDeletion::ReportKept(*host.Batch, kept);
+            }
+            return;
+        }
+        if (aborted)
+            return;
+        if (!kept.isEmpty()) {
+            MessageBoxes::Error(host.Parent, notAll + QStringLiteral("\n\n") + FileDeletion::KeptText(kept));
             return;
         }
         switch (kind) {
@@ -66,14 +80,22 @@ void ClearBrowserFolders(const QString &folders, int kind)
 void ClearRecentDocumentsClick(const TBrowserClearHost &host)
 {
     const bool batch = host.BatchMode && host.BatchMode();
+    QStringList kept;
     try {
-        ClearRecentDocuments();
-    } catch (const std::exception &) {
-        if (!batch)
-            MessageBoxes::Error(host.Parent, LangMessage(QStringLiteral("M046MF"), QStringLiteral("Error occured!")));
+        kept = ClearRecentDocuments();
+    } catch (const std::exception &e) {
+        kept << QStringLiteral("The recent-documents list was kept: ") + QString::fromLocal8Bit(e.what());
+    }
+    if (batch) {
+        if (host.Batch)
+            for (const QString &reason : std::as_const(kept))
+                host.Batch->Fail(reason);
         return;
     }
-    if (!batch)
+    if (!kept.isEmpty())
+        MessageBoxes::Error(host.Parent, LangMessage(QStringLiteral("M046MF"), QStringLiteral("Error occured!"))
+                                             + QStringLiteral("\n\n") + FileDeletion::KeptText(kept));
+    else
         MessageBoxes::Information(host.Parent, LangMessage(QStringLiteral("M045MF"), QStringLiteral("MRU list cleared!")));
 }
 

@@ -3,6 +3,7 @@
 #include "shell/FileDelThds.h"
 
 #include "platform/DriveMap.h"
+#include "platform/DurableFile.h"
 #include "platform/Trash.h"
 #include "platform/WinePrefix.h"
 
@@ -13,6 +14,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -29,6 +31,18 @@ namespace {
 QByteArray Native(const QString &path) { return QFile::encodeName(path); }
 
 bool Lstat(const QString &path, struct stat *st) { return ::lstat(Native(path).constData(), st) == 0; }
+
+// The first place a removal failed, and why.
+struct TRemoveFailure {
+    QString Reason;
+    bool Note(const QByteArray &path, const QString &why)
+    {
+        if (Reason.isEmpty())
+            Reason = QFile::decodeName(path) + QStringLiteral(": ") + why;
+        return false;
+    }
+    bool NoteErrno(const QByteArray &path) { return Note(path, DurableFile::ReasonText(errno)); }
+};
 
 // The names in a folder, "." and ".." left out; the folder's own descriptor stays open and unmoved.
 bool ReadNames(int folderFd, std::vector<std::string> *names)
@@ -55,6 +69,7 @@ bool ReadNames(int folderFd, std::vector<std::string> *names)
 // One folder on the way down: how it was entered, and what of it is still to remove.
 struct TFolderFrame {
     std::string Name;  // in its parent
+    QByteArray Path;   // its host path, for the reason
     dev_t Device;
     ino_t Inode;
     int Fd;            // -1 while closed to keep the descriptors in bounds
@@ -75,32 +90,37 @@ int OpenFolder(int parentFd, const char *name, const struct stat &seen)
     struct stat st;
     if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino)) {
         ::close(fd);
+        errno = ESTALE;
         return -1;
     }
     return fd;
 }
 
-// Removes name below parentFd: links and files are unlinked, folders emptied first. Never follows
-// a link and never enters a folder on another file system than device. Walks without recursion,
-// with a bounded number of open folders: a closed one is found again through ".." of its child,
-// and only when it is still the very folder that was entered.
-bool RemoveAt(int parentFd, const char *name, dev_t device)
+const QString OtherFileSystem = QStringLiteral("another file system is mounted there");
+
+// Removes name below parentFd (path: its host path, for the reason in failure): links and files
+// are unlinked, folders emptied first. Never follows a link and never enters a folder on another
+// file system than device. Walks without recursion, with a bounded number of open folders: a
+// closed one is found again through ".." of its child, and only when it is still the very folder
+// that was entered.
+bool RemoveAt(int parentFd, const char *name, dev_t device, const QByteArray &path, TRemoveFailure &failure)
 {
     struct stat st;
     if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT;
+        return errno == ENOENT || failure.NoteErrno(path);
     if (!S_ISDIR(st.st_mode))
-        return ::unlinkat(parentFd, name, 0) == 0 || errno == ENOENT;
+        return ::unlinkat(parentFd, name, 0) == 0 || errno == ENOENT || failure.NoteErrno(path);
     if (st.st_dev != device)
-        return false;
+        return failure.Note(path, OtherFileSystem);
     std::vector<TFolderFrame> frames;
     std::size_t open = 0;
-    const auto enter = [&](int atFd, const std::string &entry, const struct stat &seen) {
+    const auto enter = [&](int atFd, const std::string &entry, const struct stat &seen, const QByteArray &entryPath) {
         const int fd = OpenFolder(atFd, entry.c_str(), seen);
         if (fd < 0)
-            return false;
-        TFolderFrame frame{entry, seen.st_dev, seen.st_ino, fd, {}, 0, true};
+            return failure.NoteErrno(entryPath);
+        TFolderFrame frame{entry, entryPath, seen.st_dev, seen.st_ino, fd, {}, 0, true};
         if (!ReadNames(fd, &frame.Names)) {
+            failure.NoteErrno(entryPath);
             ::close(fd);
             return false;
         }
@@ -116,19 +136,22 @@ bool RemoveAt(int parentFd, const char *name, dev_t device)
         }
         return true;
     };
-    if (!enter(parentFd, name, st))
+    if (!enter(parentFd, name, st, path))
         return false;
     bool lost = false;  // a closed folder could not be found again: stop, keep the rest
     while (!frames.empty()) {
         TFolderFrame &top = frames.back();
         if (!lost && top.Next < top.Names.size()) {
             const std::string entry = top.Names[top.Next++];
+            const QByteArray entryPath = top.Path + '/' + QByteArray::fromStdString(entry);
             struct stat child;
             if (::fstatat(top.Fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
-                top.Ok = top.Ok && errno == ENOENT;
+                top.Ok = (errno == ENOENT || failure.NoteErrno(entryPath)) && top.Ok;
             } else if (!S_ISDIR(child.st_mode)) {
-                top.Ok = (::unlinkat(top.Fd, entry.c_str(), 0) == 0 || errno == ENOENT) && top.Ok;
-            } else if (child.st_dev != device || !enter(top.Fd, entry, child)) {
+                top.Ok = (::unlinkat(top.Fd, entry.c_str(), 0) == 0 || errno == ENOENT || failure.NoteErrno(entryPath)) && top.Ok;
+            } else if (child.st_dev != device) {
+                top.Ok = failure.Note(entryPath, OtherFileSystem);
+            } else if (!enter(top.Fd, entry, child, entryPath)) {
                 top.Ok = false;
             }
             continue;
@@ -146,6 +169,8 @@ bool RemoveAt(int parentFd, const char *name, dev_t device)
                 parent.Fd = OpenFolder(done.Fd, "..", expected);
                 open += parent.Fd >= 0 ? 1 : 0;
             }
+            if (!lost && parent.Fd < 0)
+                failure.Note(parent.Path, QStringLiteral("the folder was moved while it was being emptied"));
             lost = lost || parent.Fd < 0;
             at = parent.Fd;
         }
@@ -153,7 +178,8 @@ bool RemoveAt(int parentFd, const char *name, dev_t device)
             ::close(done.Fd);
             --open;
         }
-        const bool removed = done.Ok && !lost && ::unlinkat(at, done.Name.c_str(), AT_REMOVEDIR) == 0;
+        const bool removed =
+            done.Ok && !lost && (::unlinkat(at, done.Name.c_str(), AT_REMOVEDIR) == 0 || failure.NoteErrno(done.Path));
         if (frames.empty())
             return removed;
         frames.back().Ok = frames.back().Ok && removed;
@@ -161,17 +187,24 @@ bool RemoveAt(int parentFd, const char *name, dev_t device)
     return false;
 }
 
-bool RemovePermanently(const QString &hostPath)
+bool RemovePermanently(const QString &hostPath, QString *reason)
 {
+    TRemoveFailure failure;
     struct stat st;
-    if (!Lstat(hostPath, &st))
-        return false;
-    const QFileInfo info(hostPath);
-    const int parent = ::open(Native(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0)
-        return false;
-    const bool ok = RemoveAt(parent, Native(info.fileName()).constData(), st.st_dev);
-    ::close(parent);
+    bool ok = false;
+    if (!Lstat(hostPath, &st)) {
+        failure.NoteErrno(Native(hostPath));
+    } else {
+        const QFileInfo info(hostPath);
+        const int parent = ::open(Native(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (parent < 0) {
+            failure.NoteErrno(Native(info.path()));
+        } else {
+            ok = RemoveAt(parent, Native(info.fileName()).constData(), st.st_dev, Native(hostPath), failure);
+            ::close(parent);
+        }
+    }
+    *reason = failure.Reason;
     return ok;
 }
 
@@ -256,13 +289,17 @@ bool THostDeletionLayer::IsLocked(const QString &key)
     if (!Lstat(key, &st) || !S_ISREG(st.st_mode))
         return false;
     const int fd = ::open(Native(key).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        FLastError = QStringLiteral("it cannot be opened for writing: ") + DurableFile::ReasonText(errno);
         return true;
+    }
     struct flock lock = {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     const bool locked = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
     ::close(fd);
+    if (locked)
+        FLastError = QStringLiteral("another program holds a lock on it (process %1)").arg(lock.l_pid);
     return locked;
 }
 
@@ -270,10 +307,16 @@ bool THostDeletionLayer::Delete(const QStringList &keys, bool permanent)
 {
     const TTrash trash(FTrashHome.isEmpty() ? TTrash::DefaultHome() : FTrashHome);
     for (const QString &key : keys) {
-        if (key.isEmpty() || !QDir::isAbsolutePath(key) || QDir::cleanPath(key) == "/")
+        if (key.isEmpty() || !QDir::isAbsolutePath(key) || QDir::cleanPath(key) == "/") {
+            FLastError = QStringLiteral("no path that may be deleted");
             return false;
-        if (!(permanent ? RemovePermanently(key) : trash.MoveToTrash(key)))
+        }
+        QString why;
+        if (!(permanent ? RemovePermanently(key, &why) : trash.MoveToTrash(key, &why))) {
+            // The key is the entry's own file: the reason need not name it again.
+            FLastError = why.startsWith(key + QStringLiteral(": ")) ? why.mid(key.size() + 2) : why;
             return false;
+        }
     }
     return true;
 }
@@ -311,20 +354,29 @@ void TFileDeletionThread::DeleteAll()
     // nothing counts as done at once; spellings of it that differ in case count once.
     QSet<QString> keys;
     QSet<QString> nothing;
-    for (const QString &entry : std::as_const(FPending)) {
+    FEntries = FPending;
+    for (const QString &entry : std::as_const(FEntries)) {
         if (Terminated())
             return;
         const QString key = FLayer->Resolve(entry);
-        if (key.isEmpty())
+        if (key.isEmpty()) {
             nothing.insert(entry.toCaseFolded());
-        else
+        } else {
             keys.insert(key);
+            FKeyOf.insert(entry, key);
+        }
     }
     FPending = QStringList(keys.begin(), keys.end());
     std::sort(FPending.begin(), FPending.end());
     FTotal = int(FPending.size() + nothing.size());
     ReportProgress();
 
+    // What a stop leaves was never tried; anything the run tried and kept says why below.
+    const auto noteStopped = qScopeGuard([this] {
+        if (Terminated())
+            for (const QString &key : std::as_const(FPending))
+                FReasons.insert(key, QStringLiteral("the deletion was stopped before it"));
+    });
     QElapsedTimer clock;
     while (!FPending.isEmpty() && !Terminated()) {
         const QStringList batch = BuildBatch();
@@ -347,6 +399,7 @@ void TFileDeletionThread::DeleteAll()
                 FPending.removeAt(i);
                 continue;
             }
+            NoteReason(FPending.at(i), QStringLiteral("it could not be deleted"));
             if (FPending.size() == 1)
                 FPending.clear();
             else
@@ -359,7 +412,10 @@ void TFileDeletionThread::DeleteAll()
         for (const QString &key : std::as_const(FSetAside)) {
             if (Terminated())
                 break;
-            FLayer->Delete({key}, FPermanent);
+            if (FLayer->Delete({key}, FPermanent))
+                FReasons.remove(key);
+            else
+                NoteReason(key, QStringLiteral("it could not be deleted"));
             --FSetAsideCount;
             ReportProgress();
         }
@@ -377,6 +433,7 @@ QStringList TFileDeletionThread::BuildBatch()
         if (!FLayer->Exists(key)) {
             FPending.removeAt(i);
         } else if (!FLayer->IsFolder(key) && FLayer->IsLocked(key)) {
+            NoteReason(key, QStringLiteral("it is in use or read-only"));
             SetAsideEntry(key);
             FPending.removeAt(i);
         } else {
@@ -394,6 +451,23 @@ void TFileDeletionThread::AdaptBatchSize(qint64 milliseconds)
         FBatchSize = std::min(FBatchSize * 2, MaxBatch);
     else if (milliseconds > BatchTime * 2)
         FBatchSize = std::max(FBatchSize / 2, 1);
+}
+
+void TFileDeletionThread::NoteReason(const QString &key, const QString &fallback)
+{
+    const QString why = FLayer->LastError();
+    FReasons.insert(key, why.isEmpty() ? fallback : why);
+}
+
+QHash<QString, QString> TFileDeletionThread::EntryReasons() const
+{
+    QHash<QString, QString> reasons;
+    for (auto it = FKeyOf.cbegin(); it != FKeyOf.cend(); ++it) {
+        const auto reason = FReasons.constFind(it.value());
+        if (reason != FReasons.cend())
+            reasons.insert(it.key(), *reason);
+    }
+    return reasons;
 }
 
 void TFileDeletionThread::SetAsideEntry(const QString &key)

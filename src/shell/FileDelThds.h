@@ -10,6 +10,7 @@
 #include "platform/DriveMap.h"
 #include "shell/SharedThd.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <functional>
@@ -36,6 +37,10 @@ public:
     // The shell operation: deletes the keys in order (a folder with all it holds) and stops at the
     // first one that fails; false when one failed. Recycle-bin deletes never fall back to permanent.
     virtual bool Delete(const QStringList &keys, bool permanent) = 0;
+    // Why the last Delete that failed, or the last IsLocked that said yes, left its entry: the
+    // system's reason, naming the file inside a folder when that is what stayed. Empty when the
+    // layer cannot tell.
+    virtual QString LastError() const { return {}; }
 };
 
 // The real layer over a prefix's drives: permanent deletes never follow links and never cross into
@@ -52,12 +57,14 @@ public:
     bool IsFolder(const QString &key) override;
     bool IsLocked(const QString &key) override;
     bool Delete(const QStringList &keys, bool permanent) override;
+    QString LastError() const override { return FLastError; }
 
 private:
     std::shared_ptr<TWinePrefix> FPrefix;
     std::optional<TDriveMap> FDrives;
     QString FTrashHome;
     std::pair<QString, QString> FLastFolder;  // the folder of the last entry resolved, and its real path
+    QString FLastError;
 };
 
 namespace FileDeletion {
@@ -78,6 +85,8 @@ public:
                         bool forceRetry, std::shared_ptr<TDeletionFileLayer> layer = nullptr);
 
     int Total() const { return FTotal; }
+    // After the run: why each entry that could not be deleted was left, by the entry as given.
+    QHash<QString, QString> EntryReasons() const;
 
     // Batches start at FirstBatch entries and grow or shrink towards BatchTime milliseconds each.
     static constexpr int FirstBatch = 16;
@@ -92,10 +101,14 @@ private:
     QStringList BuildBatch();
     void AdaptBatchSize(qint64 milliseconds);
     void SetAsideEntry(const QString &key);
+    void NoteReason(const QString &key, const QString &fallback);
     void ReportProgress();
 
     TProgressHandler FOnProgress;
     QStringList FPending;  // keys, ascending; batches walk it from the end
+    QStringList FEntries;  // as given
+    QHash<QString, QString> FKeyOf;    // entry -> key
+    QHash<QString, QString> FReasons;  // key -> why it is still there
     int FTotal = 0;
     bool FPermanent = false;
     QStringList FSetAside;  // keys, ascending

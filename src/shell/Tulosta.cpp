@@ -3,6 +3,7 @@
 #include "shell/Tulosta.h"
 
 #include "shell/Buttons.h"
+#include "shell/DeletionReasons.h"
 #include "shell/FileDelThds.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
@@ -119,6 +120,7 @@ void FileDeletion::DeleteFilesThreaded(QWidget *parent, const QStringList &files
                                        const std::function<void(bool aborted)> &onDone)
 {
     bool aborted = false;
+    SetLastReasons({});
     auto *window = new TTulostaIkkuna(parent);
     window->setWindowTitle(LangMessage("M049MF", "Deleting..."));
     window->btnAbort->setToolTip(QString());
@@ -144,6 +146,7 @@ void FileDeletion::DeleteFilesThreaded(QWidget *parent, const QStringList &files
     window->exec();
     // The worker has ended: OnTerminate is what ends the modal run. Deleting the window waits
     // for nothing more.
+    SetLastReasons(thread ? thread->EntryReasons() : QHash<QString, QString>());
     delete window;
     if (onDone)
         onDone(aborted);

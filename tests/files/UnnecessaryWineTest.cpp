@@ -3,6 +3,7 @@
 //
 // The home holds what a user keeps there: a git repository, keys in .ssh and .gnupg, settings in
 // .config, a cache; files in all of them match the masks. git, trash-list and trash-restore judge.
+#include "support/SmallDisk.h"
 #include "support/WinebootHome.h"
 
 #include <QDir>
@@ -132,6 +133,26 @@ TEST_F(UnnecessaryOnAWinebootPrefix, UnnSearchesTheStoredDrivesAndSaysWhenThereI
                   c.stderrText);
         EXPECT_EQ(c.exitCode == 0, program.Log().contains("Found ")) << program.Log().constData();
     }
+}
+
+// A file that stays is named with the system's reason: here a full disk under its trash.
+TEST_F(UnnecessaryOnAWinebootPrefix, DelunnNamesEachFileItKeptWithTheSystemsReason)
+{
+    TSmallDisk disk("1m");
+    VASKIMO_NEED_DISK(disk);
+    const QString folder = QFileInfo(disk.Path()).canonicalFilePath();
+    Write(folder + "/old.bak");
+    ASSERT_TRUE(disk.Fill());
+    const QString windowsFolder = "Z:" + QString(folder).replace('/', '\\');
+    const QByteArray kept = (windowsFolder + "\\old.bak: cannot create a trash info file in " + folder + "/.Trash-"
+                             + QString::number(::getuid()) + ": No space left on device").toUtf8();
+    TProgramCopy program(VASKIMO_EXE);
+    ExpectRun(program, {"-delunn", "-exit"},
+              "[Unnecessary files]\r\nSelected disk C=0\r\nSearch custom directories=1\r\nCustom directories=\""
+                  + windowsFolder.toUtf8() + "\"\r\nDeleting method=1\r\nConfirm unnecessary changes=0\r\n",
+              1, "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.\r\n" + kept,
+              "Vaskimo: -delunn: " + kept + "\n");
+    EXPECT_TRUE(QFileInfo::exists(folder + "/old.bak"));
 }
 
 }  // namespace

@@ -120,7 +120,8 @@ TEST_F(BrowserClearing, OnlyFoldersInsideAProfileAreCleared)
     TScopedHandlers messages;
     bool batch = false;
     BrowserClear::ClearBrowserFolders('"' + outsideWindows + "\\\"", TClearKind::Cache, Host(&batch));
-    EXPECT_EQ(messages.Shown, QStringList{"Not all the files could be deleted!"});
+    EXPECT_EQ(messages.Shown, QStringList{"Not all the files could be deleted!\n\n" + outsideWindows
+                                          + "\\: it lies outside the prefix's profiles and was left alone"});
     EXPECT_TRUE(QFileInfo::exists(outside.filePath("precious.txt")));
 }
 
@@ -142,7 +143,7 @@ TEST_F(BrowserClearing, MessagesAfterTheClearing)
         {"only its own index.dat", {"index.dat"}, {}, false, TClearKind::Cache,
          {"IE temporary internet files cleared!"}, {"index.dat"}},
         {"a file held open", {"a.htm", "held.txt"}, {"held.txt"}, false, TClearKind::Cookies,
-         {"Not all the files could be deleted!"}, {"held.txt"}},
+         {"Not all the files could be deleted!\n\n%1held.txt: a program holds it open"}, {"held.txt"}},
         {"batch mode shows nothing", {"a.htm", "held.txt"}, {"held.txt"}, true, TClearKind::Cache, {}, {"held.txt"}},
     };
     for (const auto &c : cases) {
@@ -158,7 +159,10 @@ TEST_F(BrowserClearing, MessagesAfterTheClearing)
         bool batch = c.batch;
         BrowserClear::ClearBrowserFolders('"' + cache + '"', c.kind, Host(&batch));
         EXPECT_TRUE(HandedPermanent);
-        EXPECT_EQ(messages.Shown, c.messages);
+        QStringList expected;
+        for (const QString &m : c.messages)
+            expected << (m.contains("%1") ? m.arg(cache) : m);
+        EXPECT_EQ(messages.Shown, expected);
         QStringList left;
         for (const QString &f : FilesUnder(b.HostPath(cache)))
             left << QDir::toNativeSeparators(f).replace('/', '\\');
@@ -215,7 +219,7 @@ TEST_F(BrowserClearing, ARecentDocumentThatStaysIsAnError)
     TScopedHandlers messages;
     bool batch = false;
     BrowserClear::ClearRecentDocumentsClick(Host(&batch));
-    EXPECT_EQ(messages.Shown, QStringList{"Error occured!"});
+    EXPECT_EQ(messages.Shown, QStringList{"Error occured!\n\n" + Recent + "held.lnk: a program holds it open"});
     EXPECT_EQ(FilesUnder(B.HostPath(Recent)), QStringList{"held.lnk"});
     batch = true;
     BrowserClear::ClearRecentDocumentsClick(Host(&batch));

@@ -5,6 +5,7 @@
 #include "platform/DriveMap.h"
 #include "files/DeepTree.h"
 #include "support/DeletionLayers.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -31,6 +32,7 @@ struct TRunResult {
     QList<QPair<int, int>> Progress;
     int Total = -1;
     bool Ended = false;
+    QHash<QString, QString> Reasons;  // why the entries that stayed were left
 };
 
 TRunResult RunDeletion(const QStringList &files, bool forceRetry, std::shared_ptr<TDeletionFileLayer> layer,
@@ -44,6 +46,7 @@ TRunResult RunDeletion(const QStringList &files, bool forceRetry, std::shared_pt
         forceRetry, layer);
     thread->SetOnTerminate([&](TSharedThd *sender) {
         result.Total = static_cast<TFileDeletionThread *>(sender)->Total();
+        result.Reasons = static_cast<TFileDeletionThread *>(sender)->EntryReasons();
         result.Ended = true;
         loop.quit();
     });
@@ -158,6 +161,24 @@ QStringList Entries(int count)
     for (int i = 0; i < count; ++i)
         entries.append(QStringLiteral("C:\\f%1").arg(i, 5, 10, QChar('0')));
     return entries;
+}
+
+TEST(FileDeletionThread, AStopLeavesTheRestWithItsReason)
+{
+    auto layer = std::make_shared<TFakeLayer>();
+    QStringList files;
+    for (int i = 0; i < TFileDeletionThread::FirstBatch + 5; ++i)
+        files << QStringLiteral("C:\\f%1").arg(i, 2, 10, QLatin1Char('0'));
+    layer->Existing = QSet<QString>(files.begin(), files.end());
+    TFileDeletionThread *running = nullptr;
+    layer->OnDelete = [&running] { running->Terminate(); };
+    const TRunResult result = RunDeletion(files, false, layer, [&running](TFileDeletionThread *t) { running = t; });
+    ASSERT_TRUE(result.Ended);
+    // The first batch ran to its end; what it did not hold was never tried.
+    ASSERT_EQ(layer->Existing.size(), 5);
+    EXPECT_EQ(result.Reasons.size(), 5);
+    for (const QString &entry : std::as_const(layer->Existing))
+        EXPECT_EQ(result.Reasons.value(entry), "the deletion was stopped before it") << entry.toStdString();
 }
 
 TEST(FileDeletionThread, BatchesGrowAndTheProgressFollowsEachOne)
@@ -400,6 +421,40 @@ TEST_F(HostDeletion, TrashFailureNeverDeletesForGood)
     auto layer = std::make_shared<THostDeletionLayer>(Drives, TrashHome);
     const TRunResult result = RunDeletion({"C:\\Temp\\a.tmp"}, true, layer, {}, false);
     ASSERT_TRUE(result.Ended);
+    EXPECT_TRUE(Exists("Temp/a.tmp"));
+}
+
+// Each entry kept is kept for a reason the system gave: a full disk under the trash, a medium
+// that cannot be written, a trash folder that cannot be made.
+TEST_F(HostDeletion, EachEntryKeptHasTheSystemsReason)
+{
+    TestSupport::TSmallDisk disk("1m");
+    VASKIMO_NEED_DISK(disk);
+    ASSERT_TRUE(QFile::link(disk.Path(), Drive + "/disk"));
+    for (const char *name : {"disk/full.tmp", "disk/Folder/inner.tmp", "Temp/a.tmp"})
+        Write(name);
+    const QString blockedTrash = Temp.path() + "/blocked/Trash";
+    QDir().mkpath(QFileInfo(blockedTrash).path());
+    QFile blocker(blockedTrash);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString diskTrash = QFileInfo(disk.Path()).canonicalFilePath() + "/.Trash-" + QString::number(::getuid());
+
+    ASSERT_TRUE(disk.Fill());
+    TRunResult result = RunDeletion({"C:\\disk\\full.tmp"}, false, std::make_shared<THostDeletionLayer>(Drives, TrashHome), {}, false);
+    EXPECT_EQ(result.Reasons.value("C:\\disk\\full.tmp"),
+              "cannot create a trash info file in " + diskTrash + ": No space left on device");
+    disk.Unfill();
+
+    ASSERT_TRUE(disk.SetReadOnly(true));
+    result = RunDeletion({"C:\\disk\\full.tmp", "C:\\disk\\Folder\\"}, false, std::make_shared<THostDeletionLayer>(Drives, TrashHome));
+    EXPECT_EQ(result.Reasons.value("C:\\disk\\full.tmp"), "it cannot be opened for writing: Read-only file system");
+    EXPECT_EQ(result.Reasons.value("C:\\disk\\Folder\\"),
+              QFileInfo(disk.Path()).canonicalFilePath() + "/Folder/inner.tmp: Read-only file system");
+    ASSERT_TRUE(disk.SetReadOnly(false));
+
+    result = RunDeletion({"C:\\Temp\\a.tmp"}, false, std::make_shared<THostDeletionLayer>(Drives, blockedTrash), {}, false);
+    EXPECT_EQ(result.Reasons.value("C:\\Temp\\a.tmp"), "cannot make the trash folder " + blockedTrash);
     EXPECT_TRUE(Exists("Temp/a.tmp"));
 }
 

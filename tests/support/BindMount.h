@@ -40,6 +40,11 @@ public:
     TBindMount &operator=(const TBindMount &) = delete;
 
     bool IsMounted() const { return FMounted; }
+    // Makes the mount read-only (the folder below stays as it was), as a read-only medium is.
+    bool SetReadOnly()
+    {
+        return ::mount(nullptr, QFile::encodeName(FTarget).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
     const QString &Why() const { return FWhy; }
 
 private:

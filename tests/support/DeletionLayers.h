@@ -77,16 +77,24 @@ public:
     bool Delete(const QStringList &keys, bool permanent) override
     {
         // As the shell does: in order, stopping at the first that fails.
+        FWhy.clear();
         for (const QString &key : keys) {
             const QString name = QFileInfo(key).fileName();
-            if (FRefused.contains(name) || FLocked.contains(name) || !THostDeletionLayer::Delete({key}, permanent))
+            if (FRefused.contains(name) || FLocked.contains(name)) {
+                FWhy = Refusal;
+                return false;
+            }
+            if (!THostDeletionLayer::Delete({key}, permanent))
                 return false;
         }
         return true;
     }
+    QString LastError() const override { return FWhy.isEmpty() ? THostDeletionLayer::LastError() : FWhy; }
+    static constexpr const char *Refusal = "a program holds it open";
 
 private:
     QStringList FRefused, FLocked;
+    QString FWhy;
 };
 
 // The message boxes caught while it lives; its end also gives the deletion service its real layer back.

@@ -161,7 +161,7 @@ protected:
         EXPECT_EQ(program.ExitCode(), exitCode) << out.toStdString();
         const QByteArray log = program.Log();
         EXPECT_TRUE(log.contains(logLine + "\r\n")) << log.constData();
-        EXPECT_EQ(out, printed);
+        EXPECT_EQ(QString::fromUtf8(out), QString::fromUtf8(printed));
         const QByteArray stored = ReadFileBytes(program.FilePath(QStringLiteral("Options.ini")));
         EXPECT_TRUE(stored.contains(options)) << stored.constData();
     }
