@@ -361,7 +361,8 @@ TEST_F(UnnecessaryWindow, DeleteDropsGoneRowsAndReportsTheLockedOne)
     QTest::mouseClick(w.btnDelete, Qt::LeftButton);
     ASSERT_EQ(handlers.Shown.size(), 2);
     EXPECT_EQ(handlers.Shown.at(0), "Are you sure you want to delete 3 file(s)?");
-    EXPECT_EQ(handlers.Shown.at(1), "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.");
+    EXPECT_EQ(handlers.Shown.at(1), "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.\n\n"
+                                    "C:\\Temp\\locked.tmp: it is in use or read-only");
     EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\locked.tmp"}));
     EXPECT_EQ(w.TotalSize(), 3);
     EXPECT_TRUE(QFileInfo::exists(Builder.HostPath("C:\\Temp\\locked.tmp")));

@@ -305,7 +305,7 @@ TEST(Program, UnattendedRunsEndWithACodeAndAQuietStandardError)
              EXPECT_TRUE(own.readAll().endsWith("All done exiting!\r\n"));
          }},
         {"deletions refused", {"-delunn", "-exit"}, PrefixNotTheUsers, 1,
-         "Vaskimo: -delunn: Vaskimo failed to delete 5 of the selected file(s)! File(s) maybe in use.\n",
+         "Vaskimo: -delunn: C:\\Tools\\viewer.bak: it cannot be opened for writing: Permission denied\n",
          [](TStage &stage, const QByteArray &) {
              QFile own(stage.Program.Dir.filePath("home/.config/vaskimo/Vaskimo.log"));
              ASSERT_TRUE(own.open(QIODevice::ReadOnly));
