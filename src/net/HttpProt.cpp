@@ -2,6 +2,8 @@
 // Summary: THttpCli: request start, connection, request header and body, reply header and body, abort, the synchronous wait.
 #include "net/HttpProt.h"
 
+#include "platform/CodePage.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -39,6 +41,27 @@ QList<THttpCli *> &LiveClients()
     return clients;
 }
 
+// Why Port of Host cannot be connected to; empty when it can. Digits are a port number; anything
+// else is a service name, looked up as the socket looks it up ("http").
+QString PortProblem(const QString &Port, const QString &Host)
+{
+    if (Port.isEmpty())
+        return QStringLiteral("No port is given for %1").arg(Host);
+    if (Port.at(0).isDigit()) {
+        bool ok = false;
+        const uint number = Port.toUInt(&ok);
+        if (!ok || number < 1 || number > 65535)
+            return QStringLiteral("The port \"%1\" of %2 is no port number (1 to 65535)").arg(Port, Host);
+        return {};
+    }
+    try {
+        WSocketResolvePort(Port, QStringLiteral("tcp"));
+    } catch (const ESocketException &) {
+        return QStringLiteral("The port \"%1\" of %2 is no number and no known service name").arg(Port, Host);
+    }
+    return {};
+}
+
 } // namespace
 
 THttpCli::THttpCli(QObject *AOwner) : QObject(AOwner)
@@ -52,6 +75,7 @@ THttpCli::THttpCli(QObject *AOwner) : QObject(AOwner)
     FSocket->OnDataSent = [this](QObject *, quint16 e) { DataSent(e); };
     FSocket->OnDnsLookupDone = [this](QObject *, quint16 e) { DnsLookupDone(e); };
     FSocket->OnError = [this](QObject *) {
+        FSocketErrorReported = true;
         if (OnSocketError)
             OnSocketError(this);
     };
@@ -60,6 +84,7 @@ THttpCli::THttpCli(QObject *AOwner) : QObject(AOwner)
             OnSocksConnected(this, e);
     };
     FSocket->OnSocksError = [this](QObject *, int e, const QString &msg) {
+        FSocksErrorText = msg;
         if (OnSocksError)
             OnSocksError(this, e, msg);
     };
@@ -149,6 +174,12 @@ void THttpCli::SetState(THttpState State)
 }
 
 void THttpCli::PostRequestDone() { FWindow->PostMessage(WM_HTTP_REQUEST_DONE); }
+
+void THttpCli::PostRestart()
+{
+    FRestartPending = true;
+    FWindow->PostMessage(WM_HTTP_LOGIN);
+}
 void THttpCli::PostReady() { FWindow->PostMessage(WM_HTTP_SET_READY); }
 
 void THttpCli::WndProc(TMessage &Message)
@@ -219,6 +250,7 @@ void THttpCli::StartRequest(THttpRequest Request)
     // What an earlier request left in the queue must not end or restart this one.
     FWindow->RemovePostedMessages(WM_HTTP_SET_READY);
     FWindow->RemovePostedMessages(WM_HTTP_LOGIN);
+    FRestartPending = false;
     ++FRequestSerial;
     FClosingOnly = false;
     FRequestType = Request;
@@ -308,13 +340,30 @@ void THttpCli::ResetReply()
 
 // ---- connection ------------------------------------------------------------------------------
 
+// What makes the target impossible to connect to, known before any look-up; empty when nothing.
+QString THttpCli::ConnectionProblem() const
+{
+    QString why = PortProblem(FTarget.ConnectPort, FTarget.ConnectHost);
+    if (why.isEmpty() && !FProxy.isEmpty() && !FTarget.Port.isEmpty())
+        why = PortProblem(FTarget.Port, FTarget.Host);
+    if (why.isEmpty() && !FSocksServer.isEmpty() && !FSocksPort.isEmpty())
+        why = PortProblem(FSocksPort, FSocksServer);
+    return why;
+}
+
 void THttpCli::Login()
 {
     TraceLog(loProtSpecInfo, QStringLiteral("Login ") + FTarget.ConnectHost);
     FSocket->OnSessionClosed = [this](QObject *, quint16 e) { SessionClosed(e); };
     FSessionClosedSeen = false;
+    FSocksErrorText.clear();
     if (FSocket->State() == wsConnected) {
         SessionConnected(0);
+        return;
+    }
+    // A request that cannot start is over at once, with its reason, instead of waiting for a time-out.
+    if (const QString why = ConnectionProblem(); !why.isEmpty()) {
+        FailReply(why);
         return;
     }
     SetState(httpDnsLookup);
@@ -380,8 +429,21 @@ void THttpCli::DnsLookupDone(quint16 Error)
         return;
     }
     TraceLog(loProtSpecInfo, QStringLiteral("connect to ") + FSocket->DnsResult() + u'/' + FTarget.ConnectPort);
+    FRepliesOnConnection = 0;
+    FSocketErrorReported = false;
     try {
         FSocket->Connect();
+        if (FSocketErrorReported && FSocket->State() == wsClosed) {
+            // Refused before connecting (through OnError, so nothing was raised): no event will follow.
+            QString why = FSocket->LastErrorText();
+            if (why.startsWith(u"connect: ", Qt::CaseInsensitive))
+                why = why.mid(9);
+            FRequestDoneError = httperrBadReply;
+            FStatusCode = 404;
+            FReasonPhrase = QStringLiteral("can't connect: ") + why;
+            SessionClosed(0);
+            return;
+        }
     } catch (const std::exception &e) {
         const int err = FSocket->LastError();
         FRequestDoneError = quint16(err ? err : httperrBadReply);
@@ -399,7 +461,11 @@ void THttpCli::SessionConnected(quint16 Error)
     if (Error) {
         FRequestDoneError = Error;
         FStatusCode = 404;
-        FReasonPhrase = SocketErrorText(Error) + QStringLiteral(" (Error #") + QString::number(Error) + u')';
+        // The SOCKS server's refusals have numbers of their own, which no socket error text names.
+        const QString what = !FSocksErrorText.isEmpty() && Error >= 20000 && Error < 20100
+            ? QStringLiteral("The SOCKS server refused: ") + FSocksErrorText
+            : SocketErrorText(Error);
+        FReasonPhrase = what + QStringLiteral(" (Error #") + QString::number(Error) + u')';
         if (OnSessionConnected)
             OnSessionConnected(this);
         // A failed connect may leave the socket closed without a close event: end the request
@@ -412,6 +478,8 @@ void THttpCli::SessionConnected(quint16 Error)
     }
     FLocationFlag = false;
     FConnected = true;
+    FOnKeptConnection = FRepliesOnConnection > 0;
+    FReplyStarted = false;
     SetState(httpConnected);
     if (OnSessionConnected)
         OnSessionConnected(this);
@@ -447,19 +515,37 @@ QString THttpCli::AuthorizationValue(bool Proxy)
             return QStringLiteral("NTLM ") + BuildNtlmNegotiate(QString(), QString());
         if (FAuth.NTLM == 3)
             return QStringLiteral("NTLM ")
-                + BuildNtlmAuthenticate(QString(), OwnHostName(), FCurUsername, FCurPassword, FNTLMMsg2Info.Challenge);
+                + BuildNtlmAuthenticate(QString(), OwnHostName(), FCurUsername, FCurPassword, FNTLMMsg2Info.Challenge,
+                                        FCodePage);
         if (FAuth.Basic == 1)
-            return QStringLiteral("Basic ") + EncodeBasicCredentials(FCurUsername, FCurPassword);
+            return BasicAuthorization(FCurUsername, FCurPassword, false);
         return {};
     }
     if (FAuth.ProxyNTLM == 1)
         return QStringLiteral("NTLM ") + BuildNtlmNegotiate(QString(), QString());
     if (FAuth.ProxyNTLM == 3)
         return QStringLiteral("NTLM ")
-            + BuildNtlmAuthenticate(QString(), OwnHostName(), FProxyUsername, FProxyPassword, FProxyNTLMMsg2Info.Challenge);
+            + BuildNtlmAuthenticate(QString(), OwnHostName(), FProxyUsername, FProxyPassword,
+                                    FProxyNTLMMsg2Info.Challenge, FCodePage);
     if (FAuth.ProxyBasic == 1)
-        return QStringLiteral("Basic ") + EncodeBasicCredentials(FProxyUsername, FProxyPassword);
+        return BasicAuthorization(FProxyUsername, FProxyPassword, true);
     return {};
+}
+
+// A character the code page has no byte for would go as "?": other credentials than the user's,
+// refused as a wrong password. Nothing is sent instead, and the request says why.
+QString THttpCli::BasicAuthorization(const QString &User, const QString &Password, bool Proxy) const
+{
+    bool userLossless = true, passwordLossless = true;
+    EncodeAnsi(User, FCodePage, &userLossless);
+    EncodeAnsi(Password, FCodePage, &passwordLossless);
+    if (!userLossless || !passwordLossless)
+        throw EHttpException(QStringLiteral("The %1%2 holds a character that code page %3 has no byte for")
+                                 .arg(Proxy ? QStringLiteral("proxy ") : QString(),
+                                      userLossless ? QStringLiteral("password") : QStringLiteral("user name"))
+                                 .arg(FCodePage),
+                             httperrBadReply);
+    return QStringLiteral("Basic ") + EncodeBasicCredentials(User, Password, FCodePage);
 }
 
 void THttpCli::SendRequest(const QString &Method, const QString &Version)
@@ -574,6 +660,7 @@ void THttpCli::DataAvailable(quint16 Error)
             FSocket->Pause();
         }
     }
+    FReplyStarted = true;
     FRcvdBuffer.append(buf, n);
     ProcessBuffer();
 }
@@ -640,6 +727,7 @@ void THttpCli::HeaderComplete()
 {
     const THttpReplyHeader &h = FParser.Header();
     FHeaderParsed = true;
+    ++FRepliesOnConnection;
     TraceLog(loProtSpecInfo, QStringLiteral("End of header"));
     FStatusCode = h.StatusCode;
     FReasonPhrase = h.StatusText;
@@ -657,7 +745,7 @@ void THttpCli::HeaderComplete()
     FContentType = h.ContentType;
     FTransferEncoding = h.TransferEncoding;
     FContentEncoding = h.ContentEncoding;
-    FReplyHeaders = h.Lines; // folded lines joined, an interim 100 reply gone
+    FReplyHeaders = h.Lines; // folded lines joined, interim 1xx replies gone
     FAuthHeaders = h.AuthHeaders;
     if (h.AcceptRanges)
         FAcceptRanges = *h.AcceptRanges;
@@ -748,7 +836,11 @@ void THttpCli::BodyData(const char *Data, qsizetype Len)
         FStreamForCoding = FReceiveStream.data();
         FContentCoding->WriteBuffer(b, n);
         // Every byte must reach the stream: a full disk is no download.
-        return FContentCoding->OutputFailed() ? QStringLiteral("Can't write the document") : QString();
+        if (!FContentCoding->OutputFailed())
+            return {};
+        const QString why = FReceiveStream ? FReceiveStream->errorString() : QString();
+        return why.isEmpty() || why == u"Unknown error" ? QStringLiteral("Can't write the document")
+                                                         : QStringLiteral("Can't write the document: ") + why;
     };
     if (FTransferEncoding == u"chunked") {
         QString writeError;
@@ -823,6 +915,33 @@ void THttpCli::AfterDocument()
         PostReady();
 }
 
+// A kept connection that the server closed right after its last reply: the request met the close
+// before any byte of a reply, so it goes once more on a new connection, as browsers and curl do.
+// Only requests that may be sent twice (GET, HEAD); an NTLM exchange, which belongs to one
+// connection, starts again there.
+bool THttpCli::RetryOnNewConnection()
+{
+    if (!FOnKeptConnection || FReplyStarted || (FRequestType != httpGET && FRequestType != httpHEAD))
+        return false;
+    TraceLog(loProtSpecInfo, QStringLiteral("Kept connection closed before the reply: the request goes again on a new one"));
+    FOnKeptConnection = false;
+    FConnected = false;
+    FRequestDoneError = 0;
+    if (FAuth.NTLM == 3)
+        FAuth.NTLM = 1;
+    if (FAuth.ProxyNTLM == 3)
+        FAuth.ProxyNTLM = 1;
+    else if (FAuth.ProxyNTLM == 4)
+        FAuth.ProxyNTLM = ProxyAuthKind == authNTLM ? 1 : 0;
+    if (FAuth.ProxyBasic == 2 && ProxyAuthKind == authBasic)
+        FAuth.ProxyBasic = 1;
+    if (FSocket->State() != wsClosed)
+        FSocket->Abort();
+    SetState(httpNotConnected);
+    PostRestart();
+    return true;
+}
+
 void THttpCli::SessionClosed(quint16 Error)
 {
     FSessionClosedSeen = true;
@@ -832,7 +951,13 @@ void THttpCli::SessionClosed(quint16 Error)
     FConnected = false;
     if (FState == httpReady)
         return;
+    // Between two exchanges of one request (a relocation or an authentication on this connection):
+    // no request is out, and the restart connects anew.
+    if (FRestartPending)
+        return;
     if (FState == httpWaitingHeader && !FFailed && !FStatusCode) {
+        if (RetryOnNewConnection())
+            return;
         // Closed before the reply said anything: nothing was delivered.
         FInsideHeader = false;
         if (OnHeaderEnd)
@@ -847,6 +972,14 @@ void THttpCli::SessionClosed(quint16 Error)
             FailReply(QStringLiteral("Connection closed after %1 of %2 bytes of the document")
                           .arg(FReceivedBytes)
                           .arg(chunked ? QStringLiteral("the chunked") : QString::number(FContentLength)));
+            return;
+        }
+        // A body that only the close ends is whole after an orderly close, never after a reset.
+        if (Error) {
+            FailReply(QStringLiteral("%1 after %2 bytes of the document (Error #%3)")
+                          .arg(SocketErrorText(Error))
+                          .arg(FReceivedBytes)
+                          .arg(Error));
             return;
         }
         if (!FBodyStarted) {

@@ -183,6 +183,10 @@ public:
     // is announced or its bytes pass the limit. 0 takes any.
     qint64 MaxDocumentSize() const { return FMaxDocumentSize; }
     void SetMaxDocumentSize(qint64 v) { FMaxDocumentSize = v; }
+    // The ANSI code page user names and passwords are sent in (Basic credentials, the LM response),
+    // as the Windows program sends its 8-bit strings. 1252 unless set.
+    int CodePage() const { return FCodePage; }
+    void SetCodePage(int v) { FCodePage = v; }
 
     // ---- public state ----
     int FStatusCode = 0;
@@ -275,6 +279,10 @@ private:
     void DocumentComplete();
     void AfterDocument();
     void FailReply(const QString &Text);
+    QString ConnectionProblem() const;
+    bool RetryOnNewConnection();
+    void PostRestart();
+    QString BasicAuthorization(const QString &User, const QString &Password, bool Proxy) const;
     void DoRestart();
     void RunAuthExchangeOnReady();
     void ApplyTarget(const THttpTarget &Target);
@@ -320,6 +328,7 @@ private:
     int FTimeout = 60000;
     int FRequestTimeout = 0;
     qint64 FMaxDocumentSize = 0;
+    int FCodePage = 1252;
 
     THttpState FState = httpReady;
     THttpRequest FRequestType = httpGET;
@@ -356,6 +365,12 @@ private:
     bool FSendingBody = false;
     bool FHeaderParsed = false;
     bool FSessionClosedSeen = false;
+    int FRepliesOnConnection = 0; // reply headers the open connection carried
+    bool FOnKeptConnection = false; // the request went out on a connection that had carried a reply
+    bool FReplyStarted = false;   // a byte of the reply to the request sent last arrived
+    bool FRestartPending = false; // the request goes on with the posted restart
+    bool FSocketErrorReported = false; // the socket reported a failure through OnError
+    QString FSocksErrorText;      // what the SOCKS server's last refusal said
     QByteArray FRcvdBuffer;       // received, not yet handled
     qint64 FBandwidthCount = 0, FBandwidthMax = 0;
     bool FBandwidthPaused = false;

@@ -5,10 +5,6 @@
 #include <QBuffer>
 #include <QFileDevice>
 
-namespace {
-constexpr unsigned WM_HTTP_LOGIN = WM_USER + 3;
-}
-
 void THttpCli::RewindStreams()
 {
     if (FBodyStarted && FReceiveStream) {
@@ -115,11 +111,12 @@ void THttpCli::ContinueRelocation()
     FDocName = BuildDocumentName(FTarget.Path);
     if (FRequestType == httpPOST)
         FRequestType = httpGET;
-    FWindow->PostMessage(WM_HTTP_LOGIN);
+    PostRestart();
 }
 
 void THttpCli::DoRestart()
 {
+    FRestartPending = false;
     // Ready again before the restart ran: the request was aborted or failed meanwhile.
     if (FState == httpReady)
         return;
@@ -197,5 +194,5 @@ void THttpCli::RunAuthExchangeOnReady()
     FLocation = location;
     // Not ready: the request goes on, and a synchronous wait must not end here.
     SetState(httpNotConnected);
-    FWindow->PostMessage(WM_HTTP_LOGIN);
+    PostRestart();
 }

@@ -113,7 +113,9 @@ bool THttpReplyParser::TakeLine(const QByteArray &raw)
             return true; // blank lines before the status line carry nothing
         if (!FinishPending())
             return false;
-        if (FHeader.Version == u"1.1" && FHeader.StatusCode == 100) {
+        // An interim reply (100 Continue, 102 Processing, 103 Early Hints, ...) comes before the real
+        // one on the same request; 101 alone ends the exchange, as a switch to another protocol.
+        if (FHeader.StatusCode >= 100 && FHeader.StatusCode <= 199 && FHeader.StatusCode != 101) {
             FHeader = THttpReplyHeader();
             FStatusSeen = false;
             return true;

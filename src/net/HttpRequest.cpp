@@ -5,6 +5,8 @@
 #include "IcsUrl.h"
 #include "MimeUtil.h"
 
+#include "platform/CodePage.h"
+
 QStringList BuildRequestLines(const THttpRequestHead &h)
 {
     QStringList lines;
@@ -64,9 +66,9 @@ QString Rfc1123Date(const QDateTime &Value)
         + QStringLiteral(" GMT");
 }
 
-QString EncodeBasicCredentials(const QString &User, const QString &Password)
+QString EncodeBasicCredentials(const QString &User, const QString &Password, int CodePage, bool *Lossless)
 {
-    return EncodeBase64Text((User + u':' + Password).toLatin1());
+    return EncodeBase64Text(EncodeAnsi(User + u':' + Password, CodePage, Lossless));
 }
 
 QString BuildDocumentName(const QString &Path)
@@ -180,16 +182,54 @@ THttpTarget MakeTarget(const QString &Url, const QString &Proxy, const QString &
     return t;
 }
 
+namespace {
+
+// [rfc3986] 3.1: ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) before the first ":"; empty when the
+// reference begins with no scheme (a ":" after a "/", "?" or "#" belongs to the path or query).
+QString SchemeOf(const QString &Reference)
+{
+    auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    const qsizetype colon = Reference.indexOf(u':');
+    if (colon <= 0 || !letter(Reference.at(0).unicode()))
+        return {};
+    for (qsizetype i = 1; i < colon; ++i) {
+        const char16_t c = Reference.at(i).unicode();
+        if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.')
+            return {};
+    }
+    return Reference.left(colon).toLower();
+}
+
+QString WithoutQuery(const QString &Path)
+{
+    const qsizetype q = Path.indexOf(u'?');
+    return q < 0 ? Path : Path.left(q);
+}
+
+} // namespace
+
+// [rfc3986] 5.2.2, read non-strictly (a scheme equal to the base's is dropped), with the request
+// path as the base path and query; the fragment never reaches the server.
 THttpTarget RelocatedTarget(const THttpTarget &Current, const QString &LocationValue, const QString &Proxy,
                             const QString &ProxyPort)
 {
     const qsizetype hash = LocationValue.indexOf(u'#');
-    const QString Value = hash < 0 ? LocationValue : LocationValue.left(hash);
+    QString reference = hash < 0 ? LocationValue : LocationValue.left(hash);
     THttpTarget t = Current;
-    if (Value.startsWith(u"http://", Qt::CaseInsensitive) || Value.startsWith(u"https://", Qt::CaseInsensitive)) {
+    QString scheme = SchemeOf(reference);
+    if (!scheme.isEmpty() && scheme == Current.Proto.toLower()) {
+        reference = reference.mid(scheme.size() + 1);
+        scheme.clear();
+    }
+    if (!scheme.isEmpty() || reference.startsWith(u"//")) {
         QString proto, user, pass, host, port, path;
-        SplitUrl(Value, proto, user, pass, host, port, path);
-        t.Proto = proto;
+        const QString rest = scheme.isEmpty() ? reference : reference.mid(scheme.size() + 1);
+        if (rest.startsWith(u"//"))
+            SplitUrl(rest, proto, user, pass, host, port, path);
+        else
+            path = rest;  // a scheme without an authority, such as "mailto:x": no server to ask
+        if (!scheme.isEmpty())
+            t.Proto = scheme;
         t.Host = host;
         t.Port = port;
         t.Path = path;
@@ -203,13 +243,15 @@ THttpTarget RelocatedTarget(const THttpTarget &Current, const QString &LocationV
             t.User.clear();
             t.Pass.clear();
         }
-    } else if (Value.startsWith(u'/')) {
-        t.Path = Value;
+    } else if (reference.isEmpty()) {
+        // the same document again: path and query stay
+    } else if (reference.startsWith(u'?')) {
+        t.Path = WithoutQuery(Current.Path) + reference;
+    } else if (reference.startsWith(u'/')) {
+        t.Path = reference;
     } else {
-        const qsizetype q = Current.Path.indexOf(u'?');
-        const QString head = q < 0 ? Current.Path : Current.Path.left(q);
-        const qsizetype cut = qMax(head.lastIndexOf(u'/'), head.lastIndexOf(u':'));
-        t.Path = head.left(cut + 1) + Value;
+        const QString base = WithoutQuery(Current.Path);
+        t.Path = (base.isEmpty() ? QStringLiteral("/") : base.left(base.lastIndexOf(u'/') + 1)) + reference;
     }
     Finish(t, Proxy, ProxyPort);
     return t;

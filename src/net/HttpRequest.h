@@ -32,8 +32,11 @@ QStringList BuildRequestLines(const THttpRequestHead &Head);
 // "Sun, 06 Nov 1994 08:49:37 GMT" of the value as given: no time-zone conversion.
 QString Rfc1123Date(const QDateTime &Value);
 
-// Base64 of User + ":" + Password, the value behind "Basic ".
-QString EncodeBasicCredentials(const QString &User, const QString &Password);
+// Base64 of User + ":" + Password in the ANSI code page, the value behind "Basic ", as a Windows
+// program sends it. *lossless false: a character has no byte in the code page (the value would
+// name other credentials).
+QString EncodeBasicCredentials(const QString &User, const QString &Password, int CodePage = 1252,
+                               bool *Lossless = nullptr);
 
 // A file name for the path: "document.htm" for "" and for a path ending in "/", else the last
 // component without its query, at most 255 characters.
@@ -58,8 +61,9 @@ struct THttpTarget
 THttpTarget MakeTarget(const QString &Url, const QString &Proxy, const QString &ProxyPort,
                        const THttpTarget &Previous = THttpTarget());
 
-// The target a location header leads to from Current. Credentials are kept only on the same host,
-// port and protocol, unless the location carries its own.
+// The target a location header leads to from Current, resolved as RFC 3986 resolves a reference
+// ("//host:port/path" is another server, "?q" another query of the same path). Credentials are kept
+// only on the same host, port and protocol, unless the location carries its own.
 THttpTarget RelocatedTarget(const THttpTarget &Current, const QString &LocationValue, const QString &Proxy,
                             const QString &ProxyPort);
 

@@ -5,6 +5,7 @@
 #include "net/IcsDES.h"
 #include "net/IcsMD4.h"
 #include "net/MimeUtil.h"
+#include "platform/CodePage.h"
 
 #include <QtEndian>
 
@@ -63,7 +64,7 @@ QString FromUnicodeBytes(const QByteArray &Bytes)
     return text;
 }
 
-// The 8-bit form of a name of the negotiate message and of the LM password.
+// The 8-bit form of a name of the negotiate message.
 QByteArray OemBytes(const QString &Text)
 {
     return Text.toLatin1();
@@ -113,9 +114,9 @@ QByteArray DesWith7ByteKey(const QByteArray &Key7, const QByteArray &Data8)
     return QByteArray(reinterpret_cast<const char *>(out), 8);
 }
 
-QByteArray LmResponse(const QString &Password, const QByteArray &Challenge)
+QByteArray LmResponse(const QString &Password, const QByteArray &Challenge, int CodePage)
 {
-    QByteArray password = OemBytes(Password.toUpper()).left(14);
+    QByteArray password = EncodeAnsi(Password.toUpper(), CodePage).left(14);
     password.append(14 - password.size(), '\0');
     const QByteArray magic("KGS!@#$%", 8);
     const QByteArray hash = DesWith7ByteKey(password.left(7), magic) + DesWith7ByteKey(password.mid(7), magic);
@@ -181,13 +182,13 @@ TNtlmChallengeInfo ParseNtlmChallenge(const QString &Base64Text)
 }
 
 QString BuildNtlmAuthenticate(const QString &Domain, const QString &Host, const QString &User,
-                              const QString &Password, const QByteArray &Challenge)
+                              const QString &Password, const QByteArray &Challenge, int CodePage)
 {
     // A security buffer counts its bytes in 16 bits.
     const QByteArray domain = ToUnicodeBytes(Domain).left(0xFFFE);
     const QByteArray user = ToUnicodeBytes(User).left(0xFFFE);
     const QByteArray host = ToUnicodeBytes(Host).left(0xFFFE);
-    const QByteArray lm = LmResponse(Password, Challenge);
+    const QByteArray lm = LmResponse(Password, Challenge, CodePage);
     const QByteArray nt = NtResponse(Password, Challenge);
     const qsizetype d = domain.size(), u = user.size(), h = host.size();
 

@@ -25,15 +25,17 @@ QString BuildNtlmNegotiate(const QString &Host, const QString &Domain);
 TNtlmChallengeInfo ParseNtlmChallenge(const QString &Base64Text);
 
 // Base64 of the authenticate message with the LM and NT responses to Challenge (8 bytes; a shorter
-// one is padded with zero bytes). Domain, host and user are sent as Unicode, case kept.
+// one is padded with zero bytes). Domain, host and user are sent as Unicode, case kept; the LM
+// response hashes the password's bytes in the ANSI code page.
 QString BuildNtlmAuthenticate(const QString &Domain, const QString &Host, const QString &User,
-                              const QString &Password, const QByteArray &Challenge);
+                              const QString &Password, const QByteArray &Challenge, int CodePage = 1252);
 
-// 24 bytes each.
-QByteArray LmResponse(const QString &Password, const QByteArray &Challenge);
+// 24 bytes each. The LM password is upper-cased, then written in the ANSI code page (a character
+// it has no byte for counts as "?", as Windows writes it); the NT password is UTF-16 as it stands.
+QByteArray LmResponse(const QString &Password, const QByteArray &Challenge, int CodePage = 1252);
 QByteArray NtResponse(const QString &Password, const QByteArray &Challenge);
 // DES encryption of Data8 under the 56-bit key Key7 spread over 8 bytes (7 bits each, parity 0).
 QByteArray DesWith7ByteKey(const QByteArray &Key7, const QByteArray &Data8);
 // The Unicode form of a name, UTF-16 little-endian: a Latin-1 character becomes its byte and a zero byte.
-// The 8-bit forms (the negotiate message's names, the LM password) are Latin-1.
+// The negotiate message's 8-bit names are Latin-1.
 QByteArray ToUnicodeBytes(const QString &Text);

@@ -713,6 +713,7 @@ bool TCustomWSocket::LogEnabled(TLogOption LogOption) const
 
 void TCustomWSocket::ReportError(const QString &Text)
 {
+    FLastErrorText = Text;
     if (OnError)
         TriggerError();
     else

@@ -185,6 +185,8 @@ public:
     virtual int RcvdCount();
     int LastError() const { return FLastError; }
     void SetLastError(int Value) { FLastError = Value; }
+    // The text of the last failure reported through OnError instead of an exception.
+    const QString &LastErrorText() const { return FLastErrorText; }
     TSocket HSocket() const { return FHSocket; }
     bool MultiThreaded() const { return FMultiThreaded; }
     void SetMultiThreaded(bool Value) { FMultiThreaded = Value; }
@@ -353,6 +355,7 @@ protected:
     bool FCloseInvoked = false;
     bool FBufferFilled = false;
     int FLastError = 0;
+    QString FLastErrorText;
     int FReadCount = 0;
     int FSelectEvent = 0;
     int FSelectMessage = 0;  // the readiness event being handled

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: THttpCli against real peers on 127.0.0.1 (nginx, tinyproxy, microsocks) and scripted listeners.
 #include "HttpPeers.h"
+#include "OddServers.h"
 #include "PeerProcess.h"
 
 #include "net/HttpProt.h"
 #include "net/MimeUtil.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -392,6 +394,48 @@ TEST_F(HttpNginx, ThroughSocks5)
     EXPECT_EQ(socksErrors, 1);
 }
 
+// Every refusal of the SOCKS server, and a login too long for SOCKS 5, in the server's words.
+TEST_F(HttpNginx, SocksFailuresSayWhatHappened)
+{
+    TPeerProcess socks, authSocks, dante;
+    if (!StartMicrosocks(socks) && socks.Missing())
+        GTEST_SKIP() << socks.Why().toStdString();
+    ASSERT_TRUE(socks.Running()) << socks.Why().toStdString();
+    ASSERT_TRUE(StartMicrosocks(authSocks, "su", "sp")) << authSocks.Why().toStdString();
+    if (!StartDanted(dante) && dante.Missing())
+        GTEST_SKIP() << dante.Why().toStdString();
+    ASSERT_TRUE(dante.Running()) << dante.Why().toStdString();
+    const QString nobody = QString("http://127.0.0.1:%1/a.txt").arg(FreePort());
+    const struct { const char *name; TPeerProcess *proxy; const char *level; QString user, password, url, reason; } cases[] = {
+        {"wrong password", &authSocks, "5", "su", "wrong", Url("/a.txt"),
+         "The SOCKS server refused: socks authentication failed (Error #20015)"},
+        {"SOCKS 5 to a closed port", &socks, "5", "", "", nobody,
+         "The SOCKS server refused: connection refused (Error #20008)"},
+        {"SOCKS 4 to a closed port", &dante, "4", "", "", nobody,
+         "The SOCKS server refused: request rejected or failed (Error #20016)"},
+        {"a user name over 255 bytes", &authSocks, "5", QString(300, 'u'), "sp", Url("/a.txt"),
+         "can't connect: socks user code or password too long"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        THttpCli client;
+        client.SetTimeout(10000);
+        client.SetSocksServer("127.0.0.1");
+        client.SetSocksPort(c.proxy->PortText());
+        client.SetSocksLevel(c.level);
+        client.SetSocksAuthentication(c.user.isEmpty() ? socksNoAuthentication : socksAuthenticateUsercode);
+        client.SetSocksUsercode(c.user);
+        client.SetSocksPassword(c.password);
+        client.SetURL(c.url);
+        QElapsedTimer clock;
+        clock.start();
+        const TGetResult r = RunGet(client);
+        EXPECT_TRUE(r.Raised);
+        EXPECT_EQ(r.Message, c.reason);
+        EXPECT_LT(clock.elapsed(), 5000) << "no answer is awaited where the refusal is known";
+    }
+}
+
 namespace {
 
 class HttpScripted : public ::testing::Test
@@ -608,6 +652,96 @@ TEST_F(HttpScripted, TimeoutAbortAndFailures)
     EXPECT_TRUE(r.Raised);
     EXPECT_EQ(http.FStatusCode, 501);
     EXPECT_EQ(http.StatusText(), "Protocol \"https\" not implemented");
+}
+
+// Refused before any connection, with the real reason, instead of a time-out.
+TEST_F(HttpScripted, PortsThatCannotBeUsedAreRefusedAtOnce)
+{
+    TScriptedServer proxy([&](TConnection &conn, int, TScriptedServer &s) {
+        s.ReadAndRecord(conn);
+        conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    const QString proxyPort = QString::number(proxy.Port());
+    const struct { const char *name, *url, *proxyPort, *socksPort, *reason; } cases[] = {
+        {"above 65535", "http://127.0.0.1:99999/x", nullptr, nullptr,
+         "The port \"99999\" of 127.0.0.1 is no port number (1 to 65535)"},
+        {"no number", "http://127.0.0.1:abc/x", nullptr, nullptr,
+         "The port \"abc\" of 127.0.0.1 is no number and no known service name"},
+        {"port 0", "http://127.0.0.1:0/x", nullptr, nullptr, "The port \"0\" of 127.0.0.1 is no port number (1 to 65535)"},
+        {"digits and more", "http://127.0.0.1:80x/x", nullptr, nullptr,
+         "The port \"80x\" of 127.0.0.1 is no port number (1 to 65535)"},
+        {"the proxy's port", "http://example.org/x", "70000", nullptr,
+         "The port \"70000\" of 127.0.0.1 is no port number (1 to 65535)"},
+        {"the address's port, through a proxy", "http://example.org:99999/x", "", nullptr,
+         "The port \"99999\" of example.org is no port number (1 to 65535)"},
+        {"the SOCKS server's port", "http://127.0.0.1/x", nullptr, "socks-of-nowhere",
+         "The port \"socks-of-nowhere\" of 127.0.0.1 is no number and no known service name"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        THttpCli client;
+        client.SetTimeout(10000);
+        if (c.proxyPort) {
+            client.SetProxy("127.0.0.1");
+            client.SetProxyPort(*c.proxyPort ? QString::fromLatin1(c.proxyPort) : proxyPort);
+        }
+        if (c.socksPort) {
+            client.SetSocksServer("127.0.0.1");
+            client.SetSocksPort(c.socksPort);
+        }
+        client.SetURL(c.url);
+        QElapsedTimer clock;
+        clock.start();
+        const TGetResult r = RunGet(client);
+        EXPECT_TRUE(r.Raised);
+        EXPECT_EQ(r.Message, c.reason);
+        EXPECT_LT(clock.elapsed(), 2000);
+    }
+    EXPECT_TRUE(proxy.Requests().isEmpty());
+    // A service name is a port.
+    http.SetTimeout(10000);
+    http.SetProxy("127.0.0.1");
+    http.SetProxyPort(proxyPort);
+    http.SetURL("http://example.org:http/x");
+    EXPECT_FALSE(RunGet(http).Raised);
+    ASSERT_EQ(proxy.Requests().size(), 1);
+    EXPECT_TRUE(proxy.Requests().at(0).startsWith("GET http://example.org:http/x HTTP/1.0\r\n"));
+}
+
+// The server keeps the connection, then closes it when the next request comes: curl and browsers
+// send such a request again on a new connection, when nothing of a reply came and it may be sent twice.
+TEST_F(HttpScripted, AKeptConnectionTheServerClosedIsTriedOnceOnANewOne)
+{
+    using namespace OddServers;
+    TOddServer server(TOdd::KeepAliveCloseOnNext, {{"/one", "first"}, {"/two", "second"}});
+    http.SetTimeout(10000);
+    for (const char *path : {"/one", "/two", "/one"}) {
+        SCOPED_TRACE(path);
+        http.SetURL(server.Url(path));
+        const TGetResult r = RunGet(http);
+        EXPECT_FALSE(r.Raised) << r.Message.toStdString();
+    }
+    EXPECT_EQ(body.data(), "firstsecondfirst");
+    EXPECT_EQ(server.Connections(), 3);
+    EXPECT_EQ(server.Requests().size(), 5);  // two of them met the close
+
+    // A POST is never sent twice: it may have done its work before the close.
+    QBuffer post;
+    post.setData("field=value");
+    post.open(QIODevice::ReadOnly);
+    http.SetSendStream(&post);
+    http.SetURL(server.Url("/two"));
+    EXPECT_THROW(http.Post(), EHttpException);
+    EXPECT_EQ(server.Requests().filter("POST /two").size(), 1);
+
+    // Closed right after a relocation on the kept connection: the relocation goes on a new one.
+    TOddServer closing(TOdd::KeepAliveThenClose, {{"/one", "first"}}, {{"/moved", "/one"}});
+    body.buffer().clear();
+    body.seek(0);
+    http.SetURL(closing.Url("/moved"));
+    const TGetResult r = RunGet(http);
+    EXPECT_FALSE(r.Raised) << r.Message.toStdString();
+    EXPECT_EQ(body.data(), "first");
 }
 
 // A server that would send for ever: the client keeps no more than it takes, however the body is framed.

@@ -87,6 +87,15 @@ TEST(HttpRequestPieces, BasicCredentialsAndDates)
 {
     // RFC 7617's example.
     EXPECT_EQ(EncodeBasicCredentials("Aladdin", "open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
+    // The code page's bytes, as base64(1) encodes them; a character it has none for is reported.
+    const QString euro = QString::fromUtf8("\xe2\x82\xacuro");
+    bool lossless = false;
+    EXPECT_EQ(EncodeBasicCredentials("puser", euro, 1252, &lossless), "cHVzZXI6gHVybw==");
+    EXPECT_TRUE(lossless);
+    EXPECT_EQ(EncodeBasicCredentials("puser", euro, 1251, &lossless), "cHVzZXI6iHVybw==");
+    EXPECT_TRUE(lossless);
+    EncodeBasicCredentials("puser", QString::fromUtf8("\xce\xa9mega"), 1252, &lossless);
+    EXPECT_FALSE(lossless);
     EXPECT_EQ(Rfc1123Date(QDateTime(QDate(2026, 12, 10), QTime(0, 5, 9))), "Thu, 10 Dec 2026 00:05:09 GMT");
 }
 
@@ -181,6 +190,48 @@ TEST(HttpTargets, RelocationTable)
     EXPECT_EQ(proxied.RequestPath, "http://example.org/a/c");
     EXPECT_EQ(proxied.ConnectHost, "proxy");
     EXPECT_EQ(proxied.Location, "http://example.org/a/c");
+}
+
+// RFC 3986 5.4's examples against its base "http://a/b/c/d;p?q", read non-strictly as 5.2.2
+// allows ("http:g"); the fragment is never part of a request.
+TEST(HttpTargets, ReferencesResolveAsTheStandardsExamples)
+{
+    const THttpTarget base = MakeTarget("http://a/b/c/d;p?q", "", "80");
+    const struct { const char *reference, *location; } cases[] = {
+        {"g", "http://a/b/c/g"},           {"./g", "http://a/b/c/g"},        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},              {"//g", "http://g/"},             {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},       {"#s", "http://a/b/c/d;p?q"},     {"g#s", "http://a/b/c/g"},
+        {"g?y#s", "http://a/b/c/g?y"},     {";x", "http://a/b/c/;x"},        {"g;x", "http://a/b/c/g;x"},
+        {"g;x?y#s", "http://a/b/c/g;x?y"}, {"", "http://a/b/c/d;p?q"},       {".", "http://a/b/c/"},
+        {"./", "http://a/b/c/"},           {"..", "http://a/b/"},            {"../", "http://a/b/"},
+        {"../g", "http://a/b/g"},          {"../..", "http://a/"},           {"../../", "http://a/"},
+        {"../../g", "http://a/g"},         {"../../../g", "http://a/g"},     {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},            {"/../g", "http://a/g"},          {"g.", "http://a/b/c/g."},
+        {".g", "http://a/b/c/.g"},         {"g..", "http://a/b/c/g.."},      {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"},        {"./g/.", "http://a/b/c/g/"},     {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"},      {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+        {"g;x=1/../y", "http://a/b/c/y"},  {"g?y/./x", "http://a/b/c/g?y/./x"},
+        {"g?y/../x", "http://a/b/c/g?y/../x"}, {"g#s/../x", "http://a/b/c/g"},
+        {"http:g", "http://a/b/c/g"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.reference);
+        EXPECT_EQ(RelocatedTarget(base, c.reference, "", "80").Location, c.location);
+    }
+    // A network path names another server (and port) for the same protocol; its path is asked of it.
+    const THttpTarget from = MakeTarget("http://user:pw@example.org:8080/dir/page.htm", "", "80");
+    const THttpTarget other = RelocatedTarget(from, "//127.0.0.1:8081/files/Setup.exe?v=2", "", "80");
+    EXPECT_EQ(other.ConnectHost, "127.0.0.1");
+    EXPECT_EQ(other.ConnectPort, "8081");
+    EXPECT_EQ(other.RequestPath, "/files/Setup.exe?v=2");
+    EXPECT_EQ(other.User, "");
+    const THttpTarget proxied = RelocatedTarget(MakeTarget("http://example.org/a/b", "proxy", "3128"), "//mirror.org/c",
+                                                "proxy", "3128");
+    EXPECT_EQ(proxied.RequestPath, "http://mirror.org/c");
+    EXPECT_EQ(proxied.ConnectHost, "proxy");
+    // Another scheme is that scheme's, which the request then refuses to speak.
+    EXPECT_EQ(RelocatedTarget(from, "ftp://files.org/x", "", "80").Proto, "ftp");
+    EXPECT_EQ(RelocatedTarget(from, "HTTPS://files.org/x", "", "80").Location, "https://files.org/x");
 }
 
 namespace {

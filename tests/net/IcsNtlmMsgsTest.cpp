@@ -107,6 +107,18 @@ TEST(Ntlm, PasswordEdges)
     };
     EXPECT_EQ(LmResponse(QString(), kChallenge), threeKeys(lmHash));
     EXPECT_EQ(NtResponse(QString(), kChallenge), threeKeys(ntHash));
+
+    // Beyond ASCII the LM password is its bytes in the ANSI code page ("\x80URO" in 1252, "\x88URO"
+    // in 1251); the first halves of the hashes come from openssl's DES, the second ones are empty.
+    const struct { int codePage; const char *firstHalf; } codePages[] = {
+        {1252, "9a2797604319f1ed"},
+        {1251, "cbfd8f6e936d398e"},
+    };
+    for (const auto &c : codePages) {
+        SCOPED_TRACE(c.codePage);
+        const QByteArray hash = QByteArray::fromHex(c.firstHalf) + QByteArray::fromHex("aad3b435b51404ee") + QByteArray(5, '\0');
+        EXPECT_EQ(LmResponse(QString::fromUtf8("\xe2\x82\xacuro"), kChallenge, c.codePage), threeKeys(hash));
+    }
 }
 
 TEST(Ntlm, UnicodeFormIsUtf16LittleEndian)
