@@ -328,8 +328,10 @@ void TUpdateIkkuna::ApplyProxy()
     if (!Http || !FHost.Settings)
         return;
     const TSettings &s = *FHost.Settings;
+    // "0 as default port": the client's default, unless the server text names a port of its own.
+    const QString port = s.FProxyPort > 0 ? QString::number(s.FProxyPort) : QStringLiteral("80");
     if (s.FUseProxy)
-        Http->SetProxy(s.FProxyServer, QString::number(s.FProxyPort), s.FProxyUsername, s.FProxyPassword);
+        Http->SetProxy(s.FProxyServer, port, s.FProxyUsername, s.FProxyPassword);
     else
         Http->SetProxy(QString(), QStringLiteral("80"), QString(), QString());
 }
@@ -347,6 +349,11 @@ TFetch TUpdateIkkuna::Fetch(const QString &url, const TGetLimits &limits)
         --RunningRequests;
         return ok;
     };
+}
+
+TFacts TUpdateIkkuna::Facts() const
+{
+    return [this] { return Http ? Http->Facts() : TReplyFacts(); };
 }
 
 void TUpdateIkkuna::ShowFailure(const QString &reason)
@@ -386,8 +393,12 @@ void TUpdateIkkuna::btnCheckClick()
     // Abort and Close end a check at any time; the other buttons keep their state.
     ui->btnAbort->setEnabled(true);
     FBusy = true;
-    const bool ok = error.isEmpty() && DownloadToFile(infoFile, Fetch(FHost.Settings->FUpdateAddress, FHost.Limits.Info), &error);
+    bool ok = error.isEmpty() && DownloadToFile(infoFile, Fetch(FHost.Settings->FUpdateAddress, FHost.Limits.Info), &error);
     FBusy = false;
+    // A page in the place of the file (a hotel's sign-in, a proxy's error) is no "nothing newer".
+    if (ok)
+        error = UpdateInfoProblem(infoFile);
+    ok = ok && error.isEmpty();
     ui->btnAbort->setEnabled(false);
     if (!ok) {
         ShowFailure(error);
@@ -439,19 +450,13 @@ void TUpdateIkkuna::btnDownloadClick()
     if (FBusy)
         return;
     const QString url = ui->DownloadURL->text();
-    const QString name = DownloadFileName(url);
     const QString folder = UpdateFolder();
-    // An earlier download of that name stays until a good one takes its place.
-    const QString target = name.isEmpty() || folder.isEmpty() ? QString() : folder + name;
     ui->Status->setText(Msg("M123PI", "Trying to download program update!"));
     SetDownloadButtons(true);
-    QString error;
-    if (name.isEmpty())
-        error = QStringLiteral("The download address names no file that can be saved.");
-    else
-        error = UpdateFolderProblem(folder);
+    QString error = UpdateFolderProblem(folder), name;
     FBusy = FDownloading = true;
-    const bool ok = error.isEmpty() && DownloadToFile(target, Fetch(url, FHost.Limits.Program), &error, WindowsProgramProblem);
+    // An earlier download of that name stays until a good one takes its place.
+    const bool ok = error.isEmpty() && DownloadProgram(folder, url, Fetch(url, FHost.Limits.Program), Facts(), &name, &error);
     FBusy = FDownloading = false;
     if (!ok) {
         ShowFailure(error);
@@ -459,6 +464,7 @@ void TUpdateIkkuna::btnDownloadClick()
         ui->btnDownload->setEnabled(true);
         return;
     }
+    const QString target = folder + name;
     ui->Status->setText(Msg("M125PI", "Succesfully downloaded the program update!"));
     FNewProgram = false;
     SetDownloadButtons(false);
@@ -489,7 +495,7 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
     QString error;
     FBusy = FDownloading = true;
     const TBlacklistInstall outcome =
-        InstallBlacklist(FHost.ProgramFolder, Fetch(ui->BlacklistDownloadURL->text(), FHost.Limits.Blacklist), &error);
+        InstallBlacklist(FHost.ProgramFolder, Fetch(ui->BlacklistDownloadURL->text(), FHost.Limits.Blacklist), Facts(), &error);
     FBusy = FDownloading = false;
     switch (outcome) {
     case TBlacklistInstall::DownloadFailed:
@@ -536,7 +542,11 @@ void TUpdateIkkuna::HttpDocData()
         ui->Edistys->setRange(0, int(length / scale));
         ui->Edistys->setValue(int(std::min(received, length) / scale));
     }
-    ui->Status->setText(SafeFormat(Msg("M128PI", "Downloading %1.n of %1.n!"), double(received), double(length)));
+    if (length < 0)
+        ui->Status->setText(SafeFormat(Msg("M133PI", "Downloading %1.n bytes, the server did not say how many!"),
+                                       double(received)));
+    else
+        ui->Status->setText(SafeFormat(Msg("M128PI", "Downloading %1.n of %1.n!"), double(received), double(length)));
 }
 
 void TUpdateIkkuna::btnAbortClick()

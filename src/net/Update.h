@@ -86,6 +86,7 @@ private:
                          const QString &availableBlacklist);
     void ApplyProxy();
     UpdateInfo::TFetch Fetch(const QString &url, const UpdateInfo::TGetLimits &limits);
+    UpdateInfo::TFacts Facts() const;
     void ShowFailure(const QString &reason);
     void SetDownloadButtons(bool running);
     void ShowBlacklistVersion();

@@ -3,6 +3,7 @@
 #include "net/UpdateHttp.h"
 
 #include "net/HttpProt.h"
+#include "platform/CodePage.h"
 
 #include <exception>
 
@@ -21,6 +22,7 @@ public:
         Http.SetFollowRelocation(true);
         Http.SetLocationChangeMaxCount(5);
         Http.SetOptions({});
+        Http.SetCodePage(AnsiCodePage());
         Http.OnDocData = [this](QObject *, const char *, int) {
             if (OnDocData)
                 OnDocData();
@@ -72,11 +74,14 @@ public:
                 *error = QStringLiteral("The %1 answered %2 %3")
                              .arg(status == 407 ? QStringLiteral("proxy") : QStringLiteral("server"))
                              .arg(status)
-                             .arg(Http.StatusText());
+                             .arg(Http.StatusText())
+                             .trimmed();
             else if (!why.isEmpty())
                 *error = why;
             else if (!whole)
                 *error = QStringLiteral("%1 of %2 bytes arrived").arg(Http.ReceivedBytes()).arg(length);
+            else if (status == 0)
+                *error = QStringLiteral("The server sent a page without an HTTP reply header (no status line).");
             else
                 *error = Http.StatusText();
         }
@@ -87,6 +92,17 @@ public:
     bool Busy() const override { return Http.State() != httpReady; }
     qint64 ContentLength() const override { return Http.ContentLength(); }
     qint64 ReceivedBytes() const override { return Http.ReceivedBytes(); }
+    UpdateInfo::TReplyFacts Facts() const override
+    {
+        UpdateInfo::TReplyFacts facts;
+        facts.LengthKnown = Http.ContentLength() >= 0 || Http.TransferEncoding() == u"chunked";
+        facts.FinalAddress = Http.Location();
+        const QString name = QStringLiteral("content-disposition:");
+        for (const QString &line : Http.ReplyHeaders())
+            if (line.startsWith(name, Qt::CaseInsensitive))
+                facts.ContentDisposition = line.mid(name.size()).trimmed();
+        return facts;
+    }
 
 private:
     THttpCli Http;

@@ -60,40 +60,72 @@ TComparison CompareVersions(const QString &current, const QString &available, co
 enum TUpdateResult { urNone = 0, urError = 1, urNothingNew = 2, urNewProgram = 3, urNewBlacklist = 4, urBoth = 5 };
 int ResultFor(const TComparison &c);
 
-// The file name a program download is saved under: the last component of url after "/" became
-// "\", taken after the last "\" or ":". Empty when that is no single plain Windows file name
+// The file name an address gives a download: its path's last segment (after "/" or "\\"), without
+// query and fragment, percent-decoded. Empty when that is no single plain Windows file name
 // (empty, "." or "..", or holding ? * " < > | or control characters), so a download can never be
 // written outside the update folder, and empty for the names of the program's own files there
 // ("Options.ini", "BlackLst.vkb", ...: the update folder is the program's folder by default).
 QString DownloadFileName(const QString &url);
+// The file name of a Content-Disposition value ("attachment; filename=\"Setup.exe\"", RFC 6266,
+// with RFC 8187's filename* preferred), checked as DownloadFileName checks; empty when none.
+QString DispositionFileName(const QString &value);
+// The name a program update is saved under, so that it starts through Wine: the first of the
+// address the update information file gave, the reply's Content-Disposition and the address it
+// finally came from (after relocations) that ends in ".exe"; else the first name any of them gives,
+// with ".exe" added (only a Windows program is ever saved). Empty when none gives a name.
+QString ProgramFileName(const QString &address, const QString &contentDisposition, const QString &finalAddress);
 
 // Fills stream with a document; false with *error when the download failed in any way (no
 // connection, an HTTP status of 400 or more, an authentication that did not succeed, fewer
 // bytes than the server announced, abort).
 using TFetch = std::function<bool(QIODevice *stream, QString *error)>;
 
-// Why a downloaded file is not what it should be; empty when it is.
-using TFileCheck = std::function<QString(QIODevice &file)>;
+// What a reply said beside its bytes; asked for while or after its body arrives.
+struct TReplyFacts {
+    bool LengthKnown = true;     // Content-Length or chunks framed the body; false: only the close ended it
+    QString ContentDisposition;  // the header's value; empty when the reply had none
+    QString FinalAddress;        // the address the document came from, after relocations
+};
+using TFacts = std::function<TReplyFacts()>;
 
-// Downloads into hostFile: the document is written to a temporary file beside it and takes the
-// name in one rename only when the fetch succeeded and check (when given) found nothing wrong, so
-// a failed, partial or wrong download leaves an older file of that name as it was.
-bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error, const TFileCheck &check = {});
+// Downloads a small document (at most what the fetch's limits take) and writes it as hostFile's
+// whole content through the durable writer: a failed or partial download leaves an older file of
+// that name as it was, and a disk that cannot take it says why ("No space left on device").
+bool DownloadToFile(const QString &hostFile, const TFetch &fetch, QString *error);
+
+// Why a saved "Vaskimo.upd" is no update information file (no [UpdateInfo] section: a hotel's
+// sign-in page, a proxy's error page); empty when it is one.
+QString UpdateInfoProblem(const QString &hostFile);
 
 // A program update must be a Windows program: "MZ", and the "PE\0\0" signature where the MZ header
 // points. A captive portal's page or a server's error text served under "Setup.exe" is not one.
-QString WindowsProgramProblem(QIODevice &file);
+// When only the close ended the download (lengthKnown false), the file must also be as long as its
+// own headers say: the headers, every section's data, the certificate table and the COFF symbol
+// and string tables.
+QString WindowsProgramProblem(const QByteArray &bytes, bool lengthKnown = true);
+
+// Downloads a program update into folder (a host folder ending in "/") through the durable writer,
+// under ProgramFileName() of address and what the reply says (asked once its first byte arrives).
+// The file takes its name only when the whole download is a Windows program: an older file of that
+// name stays otherwise. *savedName gets the name.
+bool DownloadProgram(const QString &folder, const QString &address, const TFetch &fetch, const TFacts &facts,
+                     QString *savedName, QString *error);
+
+// Why a blacklist whose length only the close told is cut short (a last line without its end, a
+// line that is no INI line, a quoted entry never closed); empty when its structure is whole.
+QString BlacklistStructureProblem(const QByteArray &bytes);
 
 enum class TBlacklistInstall {
     Installed,       // "BlackLst.vkb" is the new file
     DownloadFailed,  // nothing changed ("BlackLst.tmp" removed)
-    NotABlacklist,   // the document has no "Release N" version in [General]: nothing changed
+    NotABlacklist,   // the document has no "Release N" version in [General], or is cut short: nothing changed
     ReplaceFailed,   // the download is good but could not take the old file's place: nothing changed
 };
-// Downloads programFolder + "BlackLst.tmp" (host folder ending in "/"), checks that it is a
-// blacklist and puts it in the place of "BlackLst.vkb" with one rename, which either leaves the old
-// file or puts the new one there: no moment without a blacklist.
-TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &fetch, QString *error);
+// Downloads the blacklist, checks it, writes it as programFolder + "BlackLst.tmp" (host folder
+// ending in "/") and puts that in the place of "BlackLst.vkb" with one rename, which either leaves
+// the old file or puts the new one there: no moment without a blacklist.
+TBlacklistInstall InstallBlacklist(const QString &programFolder, const TFetch &fetch, const TFacts &facts,
+                                   QString *error);
 
 // What one download may cost: bytes (0 any) and milliseconds for the whole request (0 no limit).
 struct TGetLimits {
@@ -125,12 +157,11 @@ public:
     virtual bool Busy() const = 0;
     virtual qint64 ContentLength() const = 0;  // -1 while unknown
     virtual qint64 ReceivedBytes() const = 0;
+    // What the reply of the running or last Get said beside its bytes.
+    virtual TReplyFacts Facts() const { return {}; }
     // Runs for every block of document data while Get runs.
     std::function<void()> OnDocData;
 };
 
-// Seam for the rename of the install (tests make it fail); the default is rename(2).
-using TRename = std::function<bool(const QString &from, const QString &to)>;
-void SetRenameForTests(TRename rename);
 
 } // namespace UpdateInfo

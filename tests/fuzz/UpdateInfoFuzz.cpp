@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: fuzz harness of "Vaskimo.upd": any file reads, versions compare, and no address in it
-// names a download outside the update folder or one of the program's own files.
+// Summary: fuzz harness of "Vaskimo.upd": any file reads, versions compare, and no address in it (nor a
+// Content-Disposition of that text) names a download outside the update folder or one of the program's own files.
 #include "FuzzCheck.h"
 
 #include "net/UpdateInfo.h"
@@ -16,16 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(!c.NewBlacklist || ParseRelease(info.Blacklist));
     FUZZ_CHECK(ResultFor(c) >= urNothingNew && ResultFor(c) <= urBoth);
     for (const QString &url : {info.UpdateURL, info.ReadmeURL, info.BlackDownloadURL, info.Details}) {
-        const QString name = DownloadFileName(url);
-        if (name.isEmpty())
-            continue;
-        FUZZ_CHECK(!name.contains(u'/') && !name.contains(u'\\') && !name.contains(u':'));
-        FUZZ_CHECK(name != u"." && name != u"..");
-        FUZZ_CHECK(name.compare(InfoFileName, Qt::CaseInsensitive) != 0
-                   && name.compare(BlacklistFileName, Qt::CaseInsensitive) != 0
-                   && name.compare(QStringLiteral("Options.ini"), Qt::CaseInsensitive) != 0);
-        for (const QChar ch : name)
-            FUZZ_CHECK(ch.unicode() >= 0x20);
+        for (const QString &name : {DownloadFileName(url), DispositionFileName(url), ProgramFileName(url, url, url)}) {
+            if (name.isEmpty())
+                continue;
+            FUZZ_CHECK(!name.contains(u'/') && !name.contains(u'\\') && !name.contains(u':'));
+            FUZZ_CHECK(name != u"." && name != u"..");
+            FUZZ_CHECK(name.compare(InfoFileName, Qt::CaseInsensitive) != 0
+                       && name.compare(BlacklistFileName, Qt::CaseInsensitive) != 0
+                       && name.compare(QStringLiteral("Options.ini"), Qt::CaseInsensitive) != 0);
+            for (const QChar ch : name)
+                FUZZ_CHECK(ch.unicode() >= 0x20);
+        }
     }
     return 0;
 }

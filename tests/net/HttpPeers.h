@@ -19,6 +19,7 @@
 
 namespace HttpPeers {
 
+// Listens on 127.0.0.1:port; port 0 picks a free one and gets its number.
 inline int ListenLocal(quint16 &port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -27,7 +28,7 @@ inline int ListenLocal(quint16 &port)
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
+    a.sin_port = htons(port);
     ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
     ::listen(fd, 16);
     socklen_t len = sizeof a;
@@ -114,7 +115,8 @@ class TScriptedServer
 {
 public:
     using TScript = std::function<void(TConnection &Conn, int Index, TScriptedServer &Server)>;
-    explicit TScriptedServer(TScript script) : FScript(std::move(script))
+    // port 0: a free one (a fixed one only where nothing else can hold it, as in a namespace of its own)
+    explicit TScriptedServer(TScript script, quint16 port = 0) : FScript(std::move(script)), FPort(port)
     {
         FListen = ListenLocal(FPort);
         FThread = std::thread([this] { Run(); });

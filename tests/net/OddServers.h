@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <atomic>
+#include <mutex>
 
 namespace OddServers {
 
@@ -48,6 +49,12 @@ public:
     QByteArray HostPort() const { return "127.0.0.1:" + QByteArray::number(Port()); }
     QStringList Requests() { return FServer.Requests(); }
     int Connections() const { return FConnections; }
+    // Adds or replaces a file while the server runs (a file that names the server's own port).
+    void Put(const QByteArray &path, const QByteArray &bytes)
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        FFiles.insert(path, bytes);
+    }
 
 private:
     void Serve(HttpPeers::TConnection &conn, HttpPeers::TScriptedServer &s)
@@ -72,7 +79,7 @@ private:
         return query < 0 ? path : path.left(query);
     }
 
-    QByteArray Reply(const QByteArray &path) const
+    QByteArray Reply(const QByteArray &path)
     {
         switch (FOdd) {
         case TOdd::CaptivePortal:
@@ -87,6 +94,7 @@ private:
         }
         const bool keepAlive = FOdd == TOdd::KeepAliveThenClose || FOdd == TOdd::KeepAliveCloseOnNext;
         const QByteArray connection = keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
+        std::lock_guard<std::mutex> lock(FLock);
         if (FMoves.contains(path))
             return "HTTP/1.0 302 Found\r\nLocation: " + FMoves.value(path) + "\r\n" + connection + "Content-Length: 0\r\n\r\n";
         if (!FFiles.contains(path))
@@ -111,6 +119,7 @@ private:
     QMap<QByteArray, QByteArray> FFiles, FMoves;
     QByteArray FTarget;
     std::atomic<int> FConnections{0};
+    std::mutex FLock;
     HttpPeers::TScriptedServer FServer;  // last: its thread runs Serve, which reads the fields above
 };
 

@@ -242,14 +242,15 @@ struct TSquidAuth {
 // client authenticates. As root it drops to its own user "proxy", which must read its files and
 // write its logs into Dir(); its shared-memory names carry a service name of their own so that
 // several squids (and stale segments) never meet.
-inline bool StartSquid(TPeerProcess &peer, TSquidAuth auth = {})
+// passwd: the Basic password file's lines (htpasswd form) in place of the "puser" one.
+inline bool StartSquid(TPeerProcess &peer, TSquidAuth auth = {}, const QByteArray &passwd = {})
 {
     QString rules;
     if (auth.Ntlm)
         rules += QStringLiteral("auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\n"
                                 "auth_param ntlm children 1\n");
     if (auth.Basic) {
-        peer.WriteFile("passwd", "puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n");
+        peer.WriteFile("passwd", passwd.isEmpty() ? QByteArray("puser:$apr1$abcdefgh$5eIgG5o1Gjwr2p9utBecW.\n") : passwd);
         QFile::setPermissions(peer.Path("passwd"), QFileDevice::Permissions(0x6644));
         rules += QStringLiteral("auth_param basic program /usr/lib/squid/basic_ncsa_auth %1/passwd\n"
                                 "auth_param basic children 1\n")

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -135,11 +136,16 @@ TEST(UpdateInfoTest, DownloadFileNames)
 {
     const struct { const char *url, *name; } cases[] = {
         {"http://h/files/VaskimoSetup.exe", "VaskimoSetup.exe"},
+        {"http://h/files/VaskimoSetup.exe?from=update&v=2", "VaskimoSetup.exe"},
+        {"http://h/files/VaskimoSetup.exe#top", "VaskimoSetup.exe"},
+        {"http://h/files/Vaskimo%20Setup.exe", "Vaskimo Setup.exe"},
         {"http://h:8080/a\\b.zip", "b.zip"},
+        {"http://h:8080", ""},
         {"http://h/files/", ""},
         {"http://h/files/..", ""},
         {"http://h/.", ""},
-        {"http://h/get?f=x.exe", ""},
+        {"http://h/get?f=x.exe", "get"},
+        {"http://h/a%2Fb.exe", ""},
         {"http://h/a\"b", ""},
         {"http://h/options.INI", ""},
         {"http://h/BlackLst.vkb", ""},
@@ -151,29 +157,53 @@ TEST(UpdateInfoTest, DownloadFileNames)
         SCOPED_TRACE(c.url);
         EXPECT_EQ(DownloadFileName(QLatin1String(c.url)), QLatin1String(c.name));
     }
+    const struct { const char *value, *name; } dispositions[] = {
+        {"attachment; filename=\"VaskimoSetup.exe\"", "VaskimoSetup.exe"},
+        {"attachment; filename=VaskimoSetup.exe", "VaskimoSetup.exe"},
+        {"attachment; filename=\"a;b \\\"c\\\".exe\"", ""},
+        {"attachment; filename=\"a;b.exe\"; size=3", "a;b.exe"},
+        {"attachment; filename=\"plain.exe\"; filename*=UTF-8''Vaskimo%E2%82%AC.exe", "Vaskimo\u20ac.exe"},
+        {"attachment; FILENAME*=iso-8859-1'en'%E4.exe", "\u00e4.exe"},
+        {"attachment; filename=\"..\\\\..\\\\Windows\\\\evil.exe\"", "evil.exe"},
+        {"attachment; filename=\"/etc/passwd\"", "passwd"},
+        {"attachment; filename=\"Options.ini\"", ""},
+        {"inline", ""},
+        {"", ""},
+    };
+    for (const auto &c : dispositions) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(DispositionFileName(QString::fromUtf8(c.value)), QString::fromUtf8(c.name));
+    }
+    // A name that starts through Wine: the address's, else the reply's, else where it came from.
+    const struct { const char *address, *disposition, *final, *name; } programs[] = {
+        {"http://h/files/VaskimoSetup.exe?x=1", "", "http://h/files/VaskimoSetup.exe?x=1", "VaskimoSetup.exe"},
+        {"http://h/download.php?id=7", "attachment; filename=\"Vaskimo-2.0.exe\"", "", "Vaskimo-2.0.exe"},
+        {"http://h/exe302", "", "http://h/files/VaskimoSetup.exe", "VaskimoSetup.exe"},
+        {"http://h/latest", "", "http://h/latest", "latest.exe"},
+        {"http://h/", "", "http://h/", ""},
+        {"http://h/", "attachment; filename=Setup.exe", "http://h/", "Setup.exe"},
+    };
+    for (const auto &c : programs) {
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(ProgramFileName(QLatin1String(c.address), QLatin1String(c.disposition), QLatin1String(c.final)),
+                  QLatin1String(c.name));
+    }
 }
 
 TEST(UpdateInfoTest, DownloadLeavesNoPartialFile)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("VaskimoSetup.exe"));
-    WriteFile(target, "old installer");
+    const QString target = dir.filePath(QStringLiteral("Vaskimo.upd"));
+    WriteFile(target, "old file");
     QString error;
     EXPECT_FALSE(DownloadToFile(target, Serving("half of it", false), &error));
     EXPECT_EQ(error, QStringLiteral("connection reset"));
-    EXPECT_EQ(ReadFile(target), QByteArray("old installer"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"VaskimoSetup.exe"});
-    // A check that finds the download wrong keeps the old file too.
-    EXPECT_FALSE(DownloadToFile(target, Serving("new installer"), &error, [](QIODevice &f) {
-        f.seek(0);
-        return f.readAll() == "new installer" ? QStringLiteral("no good") : QString();
-    }));
-    EXPECT_EQ(error, QStringLiteral("no good"));
-    EXPECT_EQ(ReadFile(target), QByteArray("old installer"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"VaskimoSetup.exe"});
-    EXPECT_TRUE(DownloadToFile(target, Serving("new installer"), &error));
-    EXPECT_EQ(ReadFile(target), QByteArray("new installer"));
-    EXPECT_FALSE(DownloadToFile(dir.filePath(QStringLiteral("no/such/folder/x.exe")), Serving("x"), &error));
+    EXPECT_EQ(ReadFile(target), QByteArray("old file"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Vaskimo.upd"});
+    EXPECT_TRUE(DownloadToFile(target, Serving("new file"), &error));
+    EXPECT_EQ(ReadFile(target), QByteArray("new file"));
+    EXPECT_FALSE(DownloadToFile(dir.filePath(QStringLiteral("no/such/folder/x.upd")), Serving("x"), &error));
+    EXPECT_TRUE(error.endsWith(QStringLiteral("x.upd\": No such file or directory"))) << error.toStdString();
 }
 
 TEST(UpdateInfoTest, OnlyAWindowsProgramIsAProgramUpdate)
@@ -197,33 +227,117 @@ TEST(UpdateInfoTest, OnlyAWindowsProgramIsAProgramUpdate)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        QBuffer file;
-        file.setData(c.bytes);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(WindowsProgramProblem(file), c.problem);
+        EXPECT_EQ(WindowsProgramProblem(c.bytes), c.problem);
     }
-    // A program Wine built for Windows.
+}
+
+// Where only the close ended the download, a program is whole only when it is as long as its own
+// headers say. Wine's notepad.exe: 17 sections end at 430080, its 2943 COFF symbols at 483054, and
+// the string table after them, whose length its first four bytes give, at 490403, the file's size.
+TEST(UpdateInfoTest, AProgramCutShortIsToldByItsHeaders)
+{
     QFile notepad(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"));
-    if (notepad.open(QIODevice::ReadOnly)) {
-        EXPECT_EQ(WindowsProgramProblem(notepad), QString());
+    if (!notepad.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "Wine's notepad.exe is not installed (Debian package wine64)";
+    const QByteArray whole = notepad.readAll();
+    EXPECT_EQ(WindowsProgramProblem(whole, false), QString());
+    for (const qsizetype cut : {qsizetype(4096), qsizetype(200000), qsizetype(430079), qsizetype(430080),
+                                qsizetype(483057), qsizetype(483058), whole.size() - 1}) {
+        SCOPED_TRACE(cut);
+        // Until the string table's length arrived, its first four bytes are all the headers tell of it.
+        EXPECT_EQ(WindowsProgramProblem(whole.left(cut), false),
+                  QStringLiteral("The download is cut short: its Windows program headers call for at least %1 bytes, "
+                                 "%2 arrived.")
+                      .arg(cut < 483058 ? 483058 : whole.size())
+                      .arg(cut));
+        EXPECT_EQ(WindowsProgramProblem(whole.left(cut), true), QString()) << "a length the server gave is checked by the client";
     }
+    // A signed program ends with its certificate table, which data directory 4 places by file offset.
+    QByteArray signedProgram = whole;
+    const qint64 optional = qFromLittleEndian<quint32>(whole.constData() + 0x3C) + 24;
+    QByteArray directory(8, '\0');
+    qToLittleEndian<quint32>(quint32(whole.size()), directory.data());
+    qToLittleEndian<quint32>(quint32(2048), directory.data() + 4);
+    signedProgram.replace(optional + 112 + 8 * 4, 8, directory);
+    signedProgram += QByteArray(2048, 'c');
+    EXPECT_EQ(WindowsProgramProblem(signedProgram, false), QString());
+    EXPECT_FALSE(WindowsProgramProblem(signedProgram.left(signedProgram.size() - 1), false).isEmpty());
+    // Headers that cannot be read are no proof of a whole file.
+    EXPECT_EQ(WindowsProgramProblem(WindowsProgram(0x100, '\0'), false),
+              QStringLiteral("The download ended with the connection, and its Windows program headers cannot be read to "
+                             "tell whether it is whole."));
+}
+
+TEST(UpdateInfoTest, ProgramDownloadTakesItsNameFromTheReplyAndKeepsOldFiles)
+{
+    QFile notepad(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"));
+    const QByteArray program = notepad.open(QIODevice::ReadOnly) ? notepad.readAll() : WindowsProgram(5000);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QByteArray earlier = WindowsProgram(3000, 'o');
+    WriteFile(folder + "Vaskimo-2.0.exe", earlier);
+    TReplyFacts reply;
+    reply.ContentDisposition = QStringLiteral("attachment; filename=\"Vaskimo-2.0.exe\"");
+    int asked = 0;
+    const TFacts facts = [&] {
+        ++asked;
+        return reply;
+    };
+    const QString address = QStringLiteral("http://h/download.php?id=7");
+    QString name, error;
+    const struct { const char *name; TFetch fetch; bool lengthKnown; QString why; } failures[] = {
+        {"the connection failed", Serving(program.left(1000), false), true, "connection reset"},
+        {"a web page", Serving("<html>Sign in</html>"), true, "The download is a web page, not a Windows program."},
+        {"cut short without a length", Serving(program.left(program.size() / 2)), false,
+         QStringLiteral("The download is cut short: its Windows program headers call for at least %1 bytes, %2 arrived.")
+             .arg(483058)
+             .arg(program.size() / 2)},
+    };
+    for (const auto &c : failures) {
+        SCOPED_TRACE(c.name);
+        if (c.name == std::string("cut short without a length") && !notepad.isOpen())
+            continue;
+        reply.LengthKnown = c.lengthKnown;
+        EXPECT_FALSE(DownloadProgram(folder, address, c.fetch, facts, &name, &error));
+        EXPECT_EQ(error, c.why);
+        EXPECT_EQ(ReadFile(folder + "Vaskimo-2.0.exe"), earlier);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Vaskimo-2.0.exe"});
+    }
+    reply.LengthKnown = false;
+    ASSERT_TRUE(DownloadProgram(folder, address, Serving(program), facts, &name, &error)) << error.toStdString();
+    EXPECT_EQ(name, QStringLiteral("Vaskimo-2.0.exe"));
+    EXPECT_EQ(ReadFile(folder + name), program);
+    EXPECT_GE(asked, 1);
+    // No name anywhere: nothing is written at all.
+    reply = {};
+    EXPECT_FALSE(DownloadProgram(folder, QStringLiteral("http://h/"), Serving(program), facts, &name, &error));
+    EXPECT_EQ(error, QStringLiteral("The download address names no file that can be saved."));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Vaskimo-2.0.exe"});
 }
 
 TEST(UpdateInfoTest, BlacklistInstall)
 {
+    const TFacts framed = [] { return TReplyFacts(); };
+    const TFacts closeEnded = [] {
+        TReplyFacts facts;
+        facts.LengthKnown = false;
+        return facts;
+    };
     const struct {
         const char *name;
         TFetch fetch;
-        bool renameWorks;
+        TFacts facts;
         TBlacklistInstall outcome;
         QByteArray after;
     } cases[] = {
-        {"installed", Serving(NewBlacklist), true, TBlacklistInstall::Installed, NewBlacklist},
-        {"failed download keeps the old one", Serving(NewBlacklist.left(20), false), true,
+        {"installed", Serving(NewBlacklist), framed, TBlacklistInstall::Installed, NewBlacklist},
+        {"installed, whole, without a length", Serving(NewBlacklist), closeEnded, TBlacklistInstall::Installed, NewBlacklist},
+        {"failed download keeps the old one", Serving(NewBlacklist.left(20), false), framed,
          TBlacklistInstall::DownloadFailed, OldBlacklist},
-        {"an error page is no blacklist", Serving("<html>Proxy login</html>"), true, TBlacklistInstall::NotABlacklist,
+        {"an error page is no blacklist", Serving("<html>Proxy login</html>"), framed, TBlacklistInstall::NotABlacklist,
          OldBlacklist},
-        {"failed replace keeps the old one", Serving(NewBlacklist), false, TBlacklistInstall::ReplaceFailed, OldBlacklist},
+        {"cut short without a length", Serving(NewBlacklist.left(NewBlacklist.size() - 3)), closeEnded,
+         TBlacklistInstall::NotABlacklist, OldBlacklist},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -231,14 +345,33 @@ TEST(UpdateInfoTest, BlacklistInstall)
         const QString folder = dir.path() + u'/';
         WriteFile(folder + "BlackLst.vkb", OldBlacklist);
         WriteFile(folder + "BlackLst.tmp", "left over from an earlier run");
-        if (!c.renameWorks)
-            SetRenameForTests([](const QString &, const QString &) { return false; });
         QString error;
-        EXPECT_EQ(InstallBlacklist(folder, c.fetch, &error), c.outcome);
-        SetRenameForTests({});
+        EXPECT_EQ(InstallBlacklist(folder, c.fetch, c.facts, &error), c.outcome);
         EXPECT_EQ(ReadFile(folder + "BlackLst.vkb"), c.after);
-        EXPECT_FALSE(QFile::exists(folder + "BlackLst.tmp"));
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("BlackLst.vkb")});
+    }
+    // The rename itself fails for real: "BlackLst.vkb" is a folder.
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    ASSERT_TRUE(QDir().mkpath(folder + "BlackLst.vkb/inside"));
+    QString error;
+    EXPECT_EQ(InstallBlacklist(folder, Serving(NewBlacklist), framed, &error), TBlacklistInstall::ReplaceFailed);
+    EXPECT_EQ(error, QStringLiteral("\"%1BlackLst.vkb\" could not be replaced: Is a directory").arg(folder));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Every cut that ends inside a line is told: the last line lost its end, a key lost its "=", an entry
+// its closing quote. A cut right after a line end leaves whole lines, which only a length could tell.
+TEST(UpdateInfoTest, ABlacklistCutInsideALineIsNoBlacklist)
+{
+    const QByteArray blacklist = "[General]\r\nVersion=Release 4\r\nRegistry=,new,\"program files\"\r\n"
+                                 "; skipped by the finder\r\nUnnecessary=,\"c:\\my temp\",backup\r\n";
+    EXPECT_EQ(BlacklistStructureProblem(blacklist), QString());
+    for (qsizetype cut = 1; cut < blacklist.size(); ++cut) {
+        if (blacklist.at(cut - 1) == '\n')
+            continue;
+        SCOPED_TRACE(blacklist.left(cut).toStdString());
+        EXPECT_TRUE(BlacklistStructureProblem(blacklist.left(cut)).endsWith(QStringLiteral("the download was cut short.")));
     }
 }
 
@@ -247,8 +380,8 @@ TEST(UpdateInfoTest, BlacklistInstallNeedsTheProgramFolder)
     QString error;
     bool fetched = false;
     const TFetch fetch = [&](QIODevice *, QString *) { return fetched = true; };
-    EXPECT_EQ(InstallBlacklist(QString(), fetch, &error), TBlacklistInstall::DownloadFailed);
-    EXPECT_EQ(InstallBlacklist(QStringLiteral("relative/"), fetch, &error), TBlacklistInstall::DownloadFailed);
+    EXPECT_EQ(InstallBlacklist(QString(), fetch, {}, &error), TBlacklistInstall::DownloadFailed);
+    EXPECT_EQ(InstallBlacklist(QStringLiteral("relative/"), fetch, {}, &error), TBlacklistInstall::DownloadFailed);
     EXPECT_FALSE(fetched);
 }
 
@@ -257,6 +390,6 @@ TEST(UpdateInfoTest, BlacklistInstallWithoutAnOldOne)
     QTemporaryDir dir;
     const QString folder = dir.path() + u'/';
     QString error;
-    EXPECT_EQ(InstallBlacklist(folder, Serving(NewBlacklist), &error), TBlacklistInstall::Installed);
+    EXPECT_EQ(InstallBlacklist(folder, Serving(NewBlacklist), {}, &error), TBlacklistInstall::Installed);
     EXPECT_EQ(BlacklistVersion(folder + "BlackLst.vkb"), QStringLiteral("Release 4"));
 }

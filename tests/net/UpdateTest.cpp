@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMap>
 #include <QProgressBar>
@@ -174,7 +175,11 @@ TEST_F(UpdateTest, CheckTable)
          true, true},
         {"neither", {InfoFile("1.1.0.0", "Release 3")}, 2, "No updates found!", false, false},
         {"older program", {InfoFile("1.0.9.9", "Release 3")}, 2, "No updates found!", false, false},
-        {"garbage", {"<html>It works!</html>"}, 2, "No updates found!", false, false},
+        {"a web page in its place", {"<html>It works!</html>"}, 1,
+         "Error occured!\nThe reply is a web page, not an update information file.", false, false},
+        {"another INI file", {"[General]\r\nVersion=Release 9\r\n"}, 1,
+         "Error occured!\nThe reply is no update information file: it has no [UpdateInfo] section.", false, false},
+        {"an empty information file", {"[UpdateInfo]\r\n"}, 2, "No updates found!", false, false},
         {"unparsable blacklist release", {InfoFile("1.1.0.0", "Release soon")}, 2, "No updates found!", false, false},
         {"failed download", {InfoFile("2.0.0.0", "Release 9"), false}, 1, "Error occured!\nfailed", false, false},
     };
@@ -218,9 +223,13 @@ TEST_F(UpdateTest, ProxySettingsReachTheClient)
     Settings.FProxyPassword = QStringLiteral("secret");
     auto w = Window();
     Click(*w, "btnCheck");
+    // "0 as default port" is the client's default.
+    Settings.FProxyPort = 0;
+    Click(*w, "btnCheck");
     Settings.FUseProxy = false;
     Click(*w, "btnCheck");
-    EXPECT_EQ(Log, QStringList({"proxy proxy.lan:3128 me/secret", "GET " + InfoUrl, "proxy :80 /", "GET " + InfoUrl}));
+    EXPECT_EQ(Log, QStringList({"proxy proxy.lan:3128 me/secret", "GET " + InfoUrl, "proxy proxy.lan:80 me/secret",
+                                "GET " + InfoUrl, "proxy :80 /", "GET " + InfoUrl}));
 }
 
 TEST_F(UpdateTest, BlacklistInstall)
@@ -287,13 +296,15 @@ TEST_F(UpdateTest, FailedReplaceIsReportedAndKeepsTheOffer)
 {
     Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 4")};
     Replies[ListUrl] = {NewBlacklist};
-    SetRenameForTests([](const QString &, const QString &) { return false; });
+    // What stands in the blacklist's place cannot be renamed over: a folder of that name.
+    ASSERT_TRUE(QFile::remove(Folder + "BlackLst.vkb"));
+    ASSERT_TRUE(QDir().mkpath(Folder + "BlackLst.vkb/kept"));
     TBoxes boxes;
     auto w = Window();
     Click(*w, "btnCheck");
     Click(*w, "btnDownloadBlacklist");
-    SetRenameForTests({});
-    EXPECT_EQ(ReadFile(Folder + "BlackLst.vkb"), OldBlacklist);
+    EXPECT_TRUE(QFileInfo::exists(Folder + "BlackLst.vkb/kept"));
+    EXPECT_FALSE(QFile::exists(Folder + "BlackLst.tmp"));
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown[0].startsWith("Unknown error occured while setting up the blacklist."));
     EXPECT_EQ(boxes.Kinds[0], TMessageKind::Error);
