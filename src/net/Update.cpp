@@ -29,6 +29,7 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 
 #include <limits>
@@ -152,6 +153,9 @@ void TUpdateIkkuna::FormCreate()
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
     }
+    // A failure's reason wraps inside the window; what still does not fit is in the tooltip.
+    ui->Status->setWordWrap(true);
+    ui->Status->installEventFilter(this);
 
     ui->CurrentVersion->setText(FHost.ProgramVersion);
     if (const TSettings *s = FHost.Settings) {
@@ -238,8 +242,23 @@ void TUpdateIkkuna::changeEvent(QEvent *event)
     ToolWindow::MinimizeWithMain(this, event);
 }
 
+bool TUpdateIkkuna::StatusFits() const
+{
+    const QLabel *status = ui->Status;
+    const QRect needed = status->fontMetrics().boundingRect(QRect(0, 0, status->width(), 1 << 20),
+                                                            int(status->alignment()) | Qt::TextWordWrap, status->text());
+    return needed.width() <= status->width() && needed.height() <= status->height();
+}
+
 bool TUpdateIkkuna::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->Status && event->type() == QEvent::ToolTip) {
+        if (StatusFits())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), ui->Status->text(), ui->Status);
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == ui->MoreInfo) {
             MoreInfoClick();

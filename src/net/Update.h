@@ -57,6 +57,8 @@ public:
     QLabel *ValueLabel(const QString &objectName) const;
     QProgressBar *Edistys() const;
     QString StatusText() const;
+    // The status shows its whole text within its place (else it is in the status's tooltip).
+    bool StatusFits() const;
     bool Busy() const { return FBusy; }
 
 public slots:

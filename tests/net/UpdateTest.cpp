@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -451,6 +452,29 @@ TEST_F(UpdateTest, LinksOpenOnlyWebAddresses)
     QTest::mouseClick(w->ValueLabel(QStringLiteral("DownloadURL")), Qt::LeftButton);
     QTest::mouseClick(w->ValueLabel(QStringLiteral("BlacklistDownloadURL")), Qt::LeftButton);
     EXPECT_EQ(Opened, QStringList({SetupUrl, ListUrl}));
+}
+
+// A reason longer than the status's two lines wraps, and the whole of it is in the tooltip.
+TEST_F(UpdateTest, ALongReasonIsShownWhole)
+{
+    auto tooltipOf = [](QLabel *label) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), label->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(label, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 3")};
+    auto w = Window();
+    Click(*w, "btnCheck");
+    EXPECT_TRUE(w->StatusFits());
+    EXPECT_EQ(tooltipOf(w->ValueLabel("Status")), QString());
+    Settings.FUpdateDir = "C:\\" + QString(120, u'v') + "\\";
+    Click(*w, "btnCheck");
+    ASSERT_TRUE(w->StatusText().endsWith(QStringLiteral("is on no drive of the prefix.")));
+    EXPECT_FALSE(w->StatusFits());
+    EXPECT_EQ(tooltipOf(w->ValueLabel("Status")), w->StatusText());
+    QLabel *status = w->ValueLabel("Status");
+    EXPECT_TRUE(status->wordWrap());
+    EXPECT_LE(status->geometry().right(), w->width());
 }
 
 TEST_F(UpdateTest, EscapeCloses)
