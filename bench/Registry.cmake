@@ -8,3 +8,9 @@ if(TARGET testsupport)
   target_link_libraries(bench_registry_delete PRIVATE testsupport Qt6::Core common_cfg)
   vaskimo_bench_of_program(bench_registry_delete)
 endif()
+# Big lists: the main thread's longest event-loop gap while the registry cleaner deletes many values
+# and the undo manager loads their undo file.
+if(TARGET testsupport)
+  add_executable(bench_big_lists BigListsBench.cpp)
+  target_link_libraries(bench_big_lists PRIVATE registry_ui testsupport Qt6::Widgets common_cfg)
+endif()

@@ -5,20 +5,23 @@
 #include "ui_Rekisteri.h"
 
 #include "platform/DriveMap.h"
-#include "platform/DurableFile.h"
 #include "platform/HiveFile.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
 #include "registry/Blacklist.h"
+#include "registry/RegistryDeletion.h"
 #include "registry/RekisteriThds.h"
 #include "registry/UndoFiles.h"
+#include "shell/BackgroundJob.h"
 #include "shell/Batch.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
+#include "shell/LocaleSort.h"
 #include "shell/MessageBoxes.h"
+#include "shell/LongestTexts.h"
 #include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
@@ -44,10 +47,25 @@ namespace {
 const QString Section = QStringLiteral("Registry");
 constexpr int ScanRoots = 3;
 
-TRootKey RootFromName(const QString &name)
+
+// The list's order on a column: the texts in the user's locale ignoring case; "Modified" by the
+// time as shown, to the second, so that rows that read alike keep their order.
+void SortRecordList(QList<TRegistryRecord *> &records, int column, bool forward)
 {
-    const TRootKey root = RootKeyFromText(name);
-    return root == TRootKey::None ? TRootKey::LocalMachine : root;
+    if (column == 2) {
+        LocaleSort::ByNumber(records, [](const TRegistryRecord *r) {
+            return r->ModifiedTime.isValid() ? r->ModifiedTime.toSecsSinceEpoch() : 0;
+        }, forward);
+        return;
+    }
+    LocaleSort::ByText(records, [column](const TRegistryRecord *r) -> const QString & {
+        switch (column) {
+        case 0: return r->Root;
+        case 1: return r->Key;
+        case 3: return r->ValueName;
+        default: return r->Data;
+        }
+    }, forward);
 }
 }
 
@@ -128,7 +146,6 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
 {
     ui->setupUi(this);
     setProperty("HelpContext", 13);
-    FCollator.setCaseSensitivity(Qt::CaseInsensitive);
     FModel = new TRegistryModel(&FRecords, this);
     ui->EntryList->setModel(FModel);
     ui->EntryList->header()->setSectionsClickable(true);
@@ -148,7 +165,7 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
     FShowFound = new QTimer(this);
     FShowFound->setSingleShot(true);
     FShowFound->setInterval(100);
-    connect(FShowFound, &QTimer::timeout, FModel, &TRegistryModel::ShowAppended);
+    connect(FShowFound, &QTimer::timeout, this, &TRegistryIkkuna::ShowFound);
 
     FParami = new QTimer(this);
     FParami->setObjectName(QStringLiteral("Parami"));
@@ -190,6 +207,8 @@ TRegistryIkkuna::~TRegistryIkkuna()
     // No scanner outlives its window: stop them and wait, before any member goes.
     TSharedThd::StopAndWaitFor(this);
     FThreads.clear();
+    FDeletion = nullptr;
+    FSorter = nullptr;
     WriteSection();
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }
@@ -242,14 +261,14 @@ void TRegistryIkkuna::paintEvent(QPaintEvent *event)
 
 void TRegistryIkkuna::closeEvent(QCloseEvent *event)
 {
-    if (ToolWindow::StopInsteadOfClose(FScanning, [this] { btnStopClick(); }, event))
+    if (ToolWindow::StopInsteadOfClose(Busy(), [this] { btnStopClick(); }, event))
         return;
     QDialog::closeEvent(event);  // runs reject(), which tells the main window
 }
 
 void TRegistryIkkuna::reject()
 {
-    if (ToolWindow::StopInsteadOfClose(FScanning, [this] { btnStopClick(); }))
+    if (ToolWindow::StopInsteadOfClose(Busy(), [this] { btnStopClick(); }))
         return;
     if (FHost.Closed)
         FHost.Closed();
@@ -290,16 +309,17 @@ void TRegistryIkkuna::SetStatus(const QString &text)
 void TRegistryIkkuna::UpdateButtons()
 {
     const int count = int(FRecords.size());
-    const bool several = !FScanning && count >= 2;
+    const bool idle = !Busy();
+    const bool several = idle && count >= 2;
     ui->btnSelectAll->setEnabled(several);
     ui->btnDeleteAll->setEnabled(several);
     ui->btnPrint->setEnabled(several);
     ui->btnSave->setEnabled(several);
-    ui->btnStop->setEnabled(FScanning);
-    ui->btnFind->setEnabled(!FScanning);
+    ui->btnStop->setEnabled(!idle);
+    ui->btnFind->setEnabled(idle);
     const bool selected = ui->EntryList->selectionModel() && ui->EntryList->selectionModel()->hasSelection();
-    ui->btnDelete->setEnabled(!FScanning && count > 0 && selected);
-    if (sender() == nullptr || sender() == ui->btnFind) {
+    ui->btnDelete->setEnabled(idle && count > 0 && selected);
+    if (!FDeletion && (sender() == nullptr || sender() == ui->btnFind)) {
         FBar->hide();
         FBar->setToolTip(QString());
     }
@@ -309,13 +329,13 @@ void TRegistryIkkuna::UpdateButtons()
 
 void TRegistryIkkuna::btnFindClick()
 {
-    if (FScanning)
+    if (Busy())
         return;
     FSkipList = Blacklist::SkipList(ui->Skip->text(), Blacklist::KeyText(FHost.ProgramFolder, QStringLiteral("Registry")));
     FScanning = true;
     FStopRequested = false;
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
-    std::fill(std::begin(FLongest), std::end(FLongest), 0);
+    FLongest = TLongestTexts(5);
     FThreads.clear();
     FRunning = 0;
     FReported = 0;
@@ -361,6 +381,10 @@ void TRegistryIkkuna::AddScanThread(TEtsiRekisteri *child)
 
 void TRegistryIkkuna::btnStopClick()
 {
+    if (FDeletion) {
+        FDeletion->Terminate();
+        return;
+    }
     FStopRequested = true;
     for (TEtsiRekisteri *scanner : std::as_const(FThreads)) {
         scanner->SetOnTerminate([this](TSharedThd *sender) { ScanAborted(sender); });
@@ -392,22 +416,24 @@ void TRegistryIkkuna::AddFoundEntry(const QString &root, const QString &key, con
     record->Modified = ModifiedText(modified);
     record->ValueName = valueName;
     record->Data = data;
-    const QStringList texts = {record->Root, record->Key, record->Modified, record->ValueName, record->Data};
-    QHeaderView *header = ui->EntryList->header();
-    const QFontMetrics metrics(ui->EntryList->font());
-    for (int column = 0; column < texts.size(); ++column) {
-        // Measuring is costly; a text much shorter than the longest measured one cannot be wider.
-        const int length = int(texts.at(column).size());
-        if (length + 4 < FLongest[column])
-            continue;
-        FLongest[column] = qMax(FLongest[column], length);
-        const int wanted = metrics.horizontalAdvance(texts.at(column)) + (column == 0 ? 32 : 16);
-        if (header->sectionSize(column) < wanted)
-            header->resizeSection(column, wanted);
-    }
+    const QString *texts[] = {&record->Root, &record->Key, &record->Modified, &record->ValueName, &record->Data};
+    for (int column = 0; column < 5; ++column)
+        FLongest.Add(column, *texts[column]);
     FRecords.append(record);
     if (!FShowFound->isActive())
         FShowFound->start();
+}
+
+void TRegistryIkkuna::ShowFound()
+{
+    FModel->ShowAppended();
+    // Measuring every found text costs more than finding it: only those that can be the widest.
+    QHeaderView *header = ui->EntryList->header();
+    for (int column = 0; column < 5; ++column) {
+        const int wanted = ReportColumns::ContentWidth(ui->EntryList, column, FLongest.Texts(column));
+        if (header->sectionSize(column) < wanted)
+            header->resizeSection(column, wanted);
+    }
 }
 
 void TRegistryIkkuna::ScanFinished(TSharedThd *sender)
@@ -427,8 +453,13 @@ void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
         return;
     aborted = aborted || FStopRequested;
     FShowFound->stop();
-    SortRecords();
-    ReportColumns::Fit(ui->EntryList);
+    FModel->ShowAppended();
+    SortRecords([this, aborted] { SearchEnded(aborted); });
+}
+
+void TRegistryIkkuna::SearchEnded(bool aborted)
+{
+    ReportColumns::Fit(ui->EntryList, FLongest);
     ShowResultStatus(aborted);
     FScanning = false;
     UpdateButtons();
@@ -463,9 +494,9 @@ void TRegistryIkkuna::ScanEnded(TSharedThd *sender, bool aborted)
         LogLines({stamp, QStringLiteral("Found ") + count + QStringLiteral(" invalid entries! Deleting...")});
         reportUnread();
         // Delete all is offered only from two entries; a batch run deletes a single entry as well.
-        if (!FRecords.isEmpty())
-            DeleteRecords(true);
-        CloseSoon();
+        FCloseAfterDelete = true;
+        if (FRecords.isEmpty() || !DeleteRecords(true))
+            FinishBatchDelete();
     }
 }
 
@@ -493,37 +524,31 @@ void TRegistryIkkuna::ShowResultStatus(bool aborted)
 
 // ---- sorting
 
-int TRegistryIkkuna::CompareRecords(const TRegistryRecord &a, const TRegistryRecord &b) const
+void TRegistryIkkuna::SortRecords(const std::function<void()> &then)
 {
-    int result = 0;
-    switch (FSortColumn) {
-    case 0: result = FCollator.compare(a.Root, b.Root); break;
-    case 1: result = FCollator.compare(a.Key, b.Key); break;
-    case 2: {
-        // The stored times, not the shown text: differences in units of 0.864 seconds.
-        const qint64 ta = a.ModifiedTime.isValid() ? a.ModifiedTime.toMSecsSinceEpoch() : 0;
-        const qint64 tb = b.ModifiedTime.isValid() ? b.ModifiedTime.toMSecsSinceEpoch() : 0;
-        const qint64 units = qRound64(double(ta - tb) / 864.0);
-        result = units < 0 ? -1 : (units > 0 ? 1 : 0);
-        break;
-    }
-    case 3: result = FCollator.compare(a.ValueName, b.ValueName); break;
-    default: result = FCollator.compare(a.Data, b.Data); break;
-    }
-    return FSortForward ? result : -result;
-}
-
-void TRegistryIkkuna::SortRecords()
-{
-    FModel->Reset([this] {
-        std::stable_sort(FRecords.begin(), FRecords.end(), [this](const TRegistryRecord *a, const TRegistryRecord *b) {
-            return CompareRecords(*a, *b) < 0;
+    FSorter = nullptr;  // a sort still on its way is dropped
+    FSorter = BackgroundJob::SortList<TRegistryRecord *>(
+        this, FRecords, [column = FSortColumn, forward = FSortForward](auto &list) { SortRecordList(list, column, forward); },
+        [this, then](TSharedThd *sorter, QList<TRegistryRecord *> &sorted) {
+            if (sorter != FSorter)
+                return;
+            FSorter = nullptr;
+            // A search may have found more meanwhile: they follow, as found.
+            FModel->Reset([&] { FRecords = sorted + FRecords.mid(sorted.size()); });
+            if (then)
+                then();
+            UpdateButtons();
         });
-    });
+    UpdateButtons();
 }
 
 void TRegistryIkkuna::EntryListColumnClick(int column)
 {
+    if (FSorter || FDeletion) {
+        // The order a deletion's rows were taken in, or a sort on its way, stays.
+        ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+        return;
+    }
     ToolWindow::TurnSort(column, FSortColumn, FSortForward);
     ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     SortRecords();
@@ -538,13 +563,13 @@ void TRegistryIkkuna::btnSelectAllClick()
 
 void TRegistryIkkuna::btnDeleteClick()
 {
-    if (!FScanning)
+    if (!Busy())
         DeleteRecords(false);
 }
 
 void TRegistryIkkuna::btnDeleteAllClick()
 {
-    if (!FScanning)
+    if (!Busy())
         DeleteRecords(true);
 }
 
@@ -609,31 +634,12 @@ QString TRegistryIkkuna::UndoFolderHost() const
     return host;
 }
 
-bool TRegistryIkkuna::StageUndo(const QStringList &lines)
+bool TRegistryIkkuna::RescueUndo(QString target, QString error, const QStringList &lines, QString *staged,
+                                  QString *chosen)
 {
-    QString error;
-    FUndoError.clear();
-    QString target = FUndoFileName;
-    if (target.isEmpty()) {
-        FStagedFolder = UndoFolderHost();
-        target = FStagedFolder.isEmpty() ? QStringLiteral("VKUndo01.reg") : UndoFiles::NumberedFileName(FStagedFolder, 1);
-        if (!FStagedFolder.isEmpty() && !QDir().mkpath(FStagedFolder))
-            error = QStringLiteral("Can't create the folder %1").arg(FStagedFolder);
-        else if (!FStagedFolder.isEmpty())
-            FStaged = UndoFiles::StagedFileName(FStagedFolder);
-    } else {
-        FStaged = UndoFiles::StagedFileName(QFileInfo(target).absolutePath());
-    }
-    if (!FStaged.isEmpty()) {
-        if (UndoFiles::SaveUndoText(FStaged, lines, &error))
-            return true;
-        error = QStringLiteral("Can't save %1: %2").arg(target, error);
-    }
-    DiscardStagedUndo();
     if (BatchRun()) {
         LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
                   QStringLiteral("Can't save undo data, nothing was deleted!")});
-        FUndoError = error;
         return false;
     }
     for (;;) {
@@ -643,195 +649,122 @@ bool TRegistryIkkuna::StageUndo(const QStringList &lines)
                                                                         "items! You can try saving the undo file to location you specify!")),
                                              QDir::toNativeSeparators(target))
                                       + (error.isEmpty() ? QString() : QStringLiteral("\r\n\r\n") + error));
-        const QString chosen = FSaveDialog ? FSaveDialog(this) : QString();
-        if (chosen.isEmpty())
+        *chosen = FSaveDialog ? FSaveDialog(this) : QString();
+        if (chosen->isEmpty())
             return false;
-        FStaged = UndoFiles::StagedFileName(QFileInfo(chosen).absolutePath());
-        if (UndoFiles::SaveUndoText(FStaged, lines, &error)) {
-            FStagedTarget = chosen;  // the rest of this program run's undo text goes there too
+        *staged = UndoFiles::StagedFileName(QFileInfo(*chosen).absolutePath());
+        if (UndoFiles::SaveUndoText(*staged, lines, &error))
             return true;
-        }
-        target = chosen;
-        error = QStringLiteral("Can't save %1: %2").arg(chosen, error);
-        DiscardStagedUndo();
+        if (QFileInfo(*staged).isFile())
+            QFile::remove(*staged);
+        target = *chosen;
+        error = QStringLiteral("Can't save %1: %2").arg(*chosen, error);
     }
 }
 
-bool TRegistryIkkuna::CommitUndo(QString *why)
+bool TRegistryIkkuna::DeleteRecords(bool allRows)
 {
-    QString target = !FStagedTarget.isEmpty() ? FStagedTarget : FUndoFileName;
-    bool done = false;
-    if (target.isEmpty()) {
-        target = UndoFiles::RotateNumberedFiles(FStagedFolder, FHost.Settings ? FHost.Settings->FUndoLevels : 10, FStaged,
-                                                FHost.UniqueFileName, why);
-        done = !target.isEmpty();
-    } else {
-        done = DurableFile::Rename(FStaged, target, why);
-        if (!done)
-            *why = QStringLiteral("Can't rename %1 to %2: %3").arg(FStaged, target, *why);
-    }
-    DiscardStagedUndo();
-    if (!done) {
-        if (BatchRun())
-            LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
-                      QStringLiteral("Can't save undo data, nothing was deleted!")});
+    if (FDeletion)
         return false;
-    }
-    FUndoFileName = target;
-    return true;
-}
-
-void TRegistryIkkuna::DiscardStagedUndo()
-{
-    if (!FStaged.isEmpty() && QFileInfo(FStaged).isFile())
-        QFile::remove(FStaged);
-    FStaged.clear();
-    FStagedTarget.clear();
-}
-
-void TRegistryIkkuna::DeleteRecords(bool allRows)
-{
-    if (allRows)
+    QList<int> rows;
+    if (allRows) {
         ui->EntryList->selectAll();
-    QList<int> rows = ToolWindow::SelectedRows(ui->EntryList);
+        for (int row = 0; row < FRecords.size(); ++row)
+            rows.append(row);
+    } else {
+        rows = ToolWindow::SelectedRows(ui->EntryList);
+    }
     std::reverse(rows.begin(), rows.end());  // bottom to top
     if (rows.isEmpty())
-        return;
+        return false;
     const bool confirm = FHost.Settings ? FHost.Settings->FRegistryConfirm : true;
     if (confirm && !BatchRun()
         && !MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M054RI"),
                                                                QStringLiteral("Are you sure you want to delete %d entries?")),
                                                    int(rows.size()))))
+        return false;
+
+    TRegistryDeletion::TInput input;
+    input.WriteUndo = FHost.Settings ? FHost.Settings->FRegistryUndo : true;
+    input.Unattended = BatchRun();
+    input.Prefix = FHost.Prefix;
+    input.Undo.FileName = FUndoFileName;
+    input.Undo.FolderHost = UndoFolderHost();
+    input.Undo.Levels = FHost.Settings ? FHost.Settings->FUndoLevels : 10;
+    input.Undo.UniqueName = FHost.UniqueFileName;
+    input.Undo.Header = FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4");
+    input.Undo.Lines = FUndoLines;
+    FDeletingRows = rows;
+    input.Rows.reserve(rows.size());
+    for (int row : std::as_const(rows))
+        input.Rows.append(FRecords.at(row));
+    FDeletion = new TRegistryDeletion(
+        this, std::move(input),
+        [this](const QString &target, const QString &error, const QStringList &lines, QString *staged, QString *chosen) {
+            return RescueUndo(target, error, lines, staged, chosen);
+        },
+        [this](TRegistryDeletion *sender, int done, int total) {
+            if (sender != FDeletion)
+                return;
+            FBar->setRange(0, total);
+            FBar->setValue(done);
+            FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), done, total));
+        });
+    FDeletion->SetOnTerminate([this](TSharedThd *sender) { DeletionEnded(static_cast<TRegistryDeletion *>(sender)); });
+    FBar->setRange(0, 0);
+    FBar->setValue(0);
+    FBar->show();
+    SetStatus(LangMessage(QStringLiteral("M152RI"), QStringLiteral("Deleting...")));
+    UpdateButtons();
+    FDeletion->Resume();
+    return true;
+}
+
+void TRegistryIkkuna::DeletionEnded(TRegistryDeletion *deletion)
+{
+    if (deletion != FDeletion)
         return;
-    const bool undo = FHost.Settings ? FHost.Settings->FRegistryUndo : true;
-    const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix;
-
-    struct TPending {
-        TRegistryRecord *Record;
-        bool Present;
-        QStringList Lines;  // "", key line, value line
-    };
-    QList<TPending> pending;
-    int failures = 0, lossy = 0;
-    struct TKept {
-        QString Reason;
-        int Count;
-    };
-    QList<TKept> reasons;  // why deletes failed, each once (a running wineserver, each hive that cannot be saved)
-    QList<TRegistryRecord *> gone;
-    for (int row : rows) {
-        TRegistryRecord *record = FRecords.at(row);
-        TRegistry registry(RootFromName(record->Root), prefix);
-        if (!registry.OpenKeyReadOnly(u'\\' + record->Key)) {
-            ++failures;
-            continue;
-        }
-        TPending p{record, registry.ValueExists(record->ValueName), {}};
-        if (undo) {
-            QString valueLine;
-            bool ok = p.Present ? UndoFiles::LiveValueLine(registry, record->ValueName, &valueLine)
-                                : UndoFiles::IsStorableName(record->ValueName)
-                                      && UndoFiles::IsLossless(valueLine = UndoFiles::StringLine(record->ValueName, record->Data));
-            const QString keyLine = UndoFiles::KeyLine(record->Root, record->Key);
-            ok = ok && UndoFiles::IsLossless(keyLine);
-            if (!ok) {
-                // Undo data that cannot be written without loss: the value stays.
-                ++lossy;
-                continue;
-            }
-            p.Lines = {QString(), keyLine, valueLine};
-        }
-        pending.append(p);
+    FDeletion = nullptr;
+    const TRegistryDeletion::TOutcome &outcome = deletion->Outcome();
+    FUndoFileName = outcome.Undo.FileName;
+    FUndoLines = outcome.Undo.Lines;
+    // The list has not changed since the run took its rows (nothing sorts or searches meanwhile).
+    QList<bool> goes(FRecords.size(), false);
+    for (int i = 0; i < FDeletingRows.size(); ++i)
+        if (outcome.Removed.value(i))
+            goes[FDeletingRows.at(i)] = true;
+    FDeletingRows.clear();
+    QList<TRegistryRecord *> kept, gone;
+    kept.reserve(FRecords.size());
+    for (qsizetype row = 0; row < FRecords.size(); ++row)
+        (goes.at(row) ? gone : kept).append(FRecords.at(row));
+    if (!gone.isEmpty()) {
+        FModel->Reset([&] { FRecords = std::move(kept); });
+        // Freeing a few hundred thousand rows takes a while of its own.
+        (new TBackgroundJob(this, [gone] { qDeleteAll(gone); }))->Resume();
     }
-
-    // One delete run for all present values: each hive is written once, and the undo text is saved
-    // before the first of them, only when a value is really about to go.
-    QList<TValueDeletion> deletions;
-    QList<const TPending *> deletionOf;
-    QStringList goneLines;  // values gone before the run still get their lines
-    for (const TPending &p : std::as_const(pending)) {
-        if (!p.Present) {
-            gone.append(p.Record);
-            goneLines.append(p.Lines);
-            continue;
-        }
-        TValueDeletion d;
-        d.Root = RootFromName(p.Record->Root);
-        d.KeyPath = p.Record->Key;
-        d.ValueName = p.Record->ValueName;
-        deletions.append(d);
-        deletionOf.append(&p);
-    }
-    const QStringList undoBefore = FUndoLines;
-    auto undoText = [&](const QList<int> &indexes) {
-        QStringList text = undoBefore;
-        if (text.isEmpty())
-            text.append(FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4"));
-        text.append(goneLines);
-        for (int i : indexes)
-            text.append(deletionOf.at(i)->Lines);
-        return text;
-    };
-    QList<int> written;  // the values whose lines the saved undo text holds
-    QStringList staged;
-    QList<int> stagedFor;
-    // The undo text waits under a staged name until the guard has said its last word: a run that
-    // deletes nothing leaves every earlier undo file as it was.
-    TRegistry::DeleteValues(deletions, [&](const QList<int> &going) {
-        if (!undo)
-            return true;
-        staged = undoText(going);
-        stagedFor = going;
-        return StageUndo(staged);
-    }, prefix, [&](QString *why) {
-        if (!undo)
-            return true;
-        if (!CommitUndo(why))
-            return false;
-        FUndoLines = staged;
-        written = stagedFor;
-        return true;
-    });
-    DiscardStagedUndo();
-
-    bool refusedAfterUndo = false;
-    for (int i = 0; i < deletions.size(); ++i) {
-        const TValueDeletion &d = deletions.at(i);
-        if (d.Result != TValueDeletion::TResult::Refused) {
-            gone.append(deletionOf.at(i)->Record);
-            continue;
-        }
-        ++failures;
-        const QString why = d.Error.isEmpty() ? FUndoError : d.Error;
-        const auto same = std::find_if(reasons.begin(), reasons.end(), [&why](const TKept &k) { return k.Reason == why; });
-        if (same != reasons.end())
-            ++same->Count;
-        else if (!why.isEmpty())
-            reasons.append({why, 1});
-        refusedAfterUndo = refusedAfterUndo || written.contains(i);
-    }
-    if (refusedAfterUndo) {
-        // A hive that could not be written keeps its values: their lines leave the undo text again.
-        written.removeIf([&](int i) { return deletions.at(i).Result == TValueDeletion::TResult::Refused; });
-        const QStringList text = undoText(written);
-        QString error;
-        if (UndoFiles::SaveUndoText(FUndoFileName, text, &error))
-            FUndoLines = text;
-    }
-
-    FModel->Reset([&] {
-        for (TRegistryRecord *record : std::as_const(gone)) {
-            FRecords.removeOne(record);
-            delete record;
-        }
-    });
+    FBar->hide();
+    FBar->setToolTip(QString());
 
     const QString stamp = FHost.TimeStamp ? FHost.TimeStamp() : QString();
-    if (lossy > 0) {
+    if (outcome.Stopped) {
+        if (BatchRun()) {
+            FHost.Batch->FBatchMode = false;
+            FHost.Batch->FBatchAborted = true;
+            LogLines({stamp, QStringLiteral("Aborted by user!")});
+        }
+        SetStatus(LangMessage(QStringLiteral("M153RI"), QStringLiteral("Aborted! Nothing was deleted!")));
+        UpdateButtons();
+        FinishBatchDelete();
+        return;
+    }
+    if (outcome.UndoNotPut && BatchRun())
+        LogLines({stamp, QStringLiteral("Can't save undo data, nothing was deleted!")});
+    if (outcome.Lossy > 0) {
         const QString text = SafeFormat(
             LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data holds "
                                                                  "characters that the undo file cannot store!")),
-            lossy);
+            outcome.Lossy);
         if (BatchRun()) {
             LogLines({stamp, text});
             FHost.Batch->KeepFailure(text);
@@ -839,25 +772,33 @@ void TRegistryIkkuna::DeleteRecords(bool allRows)
             MessageBoxes::Error(this, text);
         }
     }
-    if (failures > 0) {
+    if (outcome.Failures > 0) {
         if (BatchRun()) {
-            const QString text = QStringLiteral("Vaskimo failed to delete ") + QString::number(failures) + QStringLiteral(" entries!");
+            const QString text = QStringLiteral("Vaskimo failed to delete ") + QString::number(outcome.Failures) + QStringLiteral(" entries!");
             LogLines({stamp, text});
-            for (const TKept &kept : std::as_const(reasons)) {
+            for (const TRegistryDeletion::TKept &kept : outcome.Reasons) {
                 LogLines({kept.Reason});
                 FHost.Batch->KeepFailure(QStringLiteral("%1 entries were kept: %2").arg(kept.Count).arg(kept.Reason));
             }
-            if (reasons.isEmpty())
+            if (outcome.Reasons.isEmpty())
                 FHost.Batch->KeepFailure(text);
         } else {
-            QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")), failures);
-            for (const TKept &kept : std::as_const(reasons))
+            QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")),
+                                      outcome.Failures);
+            for (const TRegistryDeletion::TKept &kept : outcome.Reasons)
                 text += QStringLiteral("\r\n\r\n") + kept.Reason;
             MessageBoxes::Error(this, text);
         }
     }
     ShowResultStatus(false);
     UpdateButtons();
+    FinishBatchDelete();
+}
+
+void TRegistryIkkuna::FinishBatchDelete()
+{
+    if (std::exchange(FCloseAfterDelete, false))
+        CloseSoon();
 }
 
 void RegisterRegistryCleaner()

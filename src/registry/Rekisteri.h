@@ -3,10 +3,11 @@
 #pragma once
 
 #include "platform/SortedStringList.h"
+#include "registry/RegistryDeletion.h"
 #include "shell/Main.h"
+#include "shell/LongestTexts.h"
 #include "shell/ReportModel.h"
 
-#include <QCollator>
 #include <QDateTime>
 #include <QDialog>
 #include <QList>
@@ -24,6 +25,7 @@ class QTimer;
 class QTreeView;
 class TEtsiRekisteri;
 class TOVBitBtn;
+class TRegistryDeletion;
 class TSharedThd;
 class TWinePrefix;
 struct TBatchState;
@@ -33,16 +35,6 @@ namespace Ui {
 class TRegistryIkkuna;
 }
 
-// One found value; owned by the window's record list.
-struct TRegistryRecord {
-    QString Root;
-    QString Key;
-    QString Modified;       // as shown
-    QDateTime ModifiedTime; // as stored: the "Modified" column sorts by this
-    QString ValueName;
-    QString Data;
-    int ImageIndex = 2;
-};
 
 // The list's model over the window's records; the sort column is drawn on 0xF7F7F7.
 class TRegistryModel final : public TReportModel
@@ -96,6 +88,7 @@ public:
 
     // Test access.
     bool Scanning() const { return FScanning; }
+    bool Deleting() const { return FDeletion != nullptr; }
     const QList<TRegistryRecord *> &Records() const { return FRecords; }
     QTreeView *EntryList() const;
     TRegistryModel *Model() const { return FModel; }
@@ -137,16 +130,20 @@ private:
     void StartScanner(TEtsiRekisteri *scanner);
 
     void UpdateButtons();
-    void SortRecords();
-    int CompareRecords(const TRegistryRecord &a, const TRegistryRecord &b) const;
+    // Sorts the list (a long one on a worker), then runs then.
+    void SortRecords(const std::function<void()> &then = {});
+    void SearchEnded(bool aborted);
+    void ShowFound();
     void ShowResultStatus(bool aborted);
     void SetStatus(const QString &text);
-    void DeleteRecords(bool allRows);
-    // A delete run's undo text: written whole under a staged name first (asking for another place
-    // when it cannot be), put in place by CommitUndo only once the run may delete.
-    bool StageUndo(const QStringList &lines);
-    bool CommitUndo(QString *why);
-    void DiscardStagedUndo();
+    bool Busy() const { return FScanning || FDeletion || FSorter; }
+    // Starts deleting the rows in the background; false when nothing was started.
+    bool DeleteRecords(bool allRows);
+    void DeletionEnded(TRegistryDeletion *deletion);
+    void FinishBatchDelete();
+    // The undo text could not be staged for target: asks where else to stage it until that works
+    // or the user gives up (a batch run logs it and gives up).
+    bool RescueUndo(QString target, QString error, const QStringList &lines, QString *staged, QString *chosen);
     QString UndoFolderHost() const;
     QString ModifiedText(const QDateTime &time) const;
     void LogLines(const QStringList &lines);
@@ -165,7 +162,7 @@ private:
     QLabel *FStatusLabel = nullptr;
     QTimer *FParami = nullptr;
     QTimer *FShowFound = nullptr;  // shows found records in batches during a search
-    int FLongest[5] = {0, 0, 0, 0, 0};  // characters of the longest text measured per column
+    TLongestTexts FLongest{5};  // the found texts that can be each column's widest
     QList<TEtsiRekisteri *> FThreads;
     int FRunning = 0;
     int FReported = 0;
@@ -175,15 +172,14 @@ private:
     bool FBatchPending = false;
     QString FBatchSwitch;
     TSortedStringList FSkipList;
+    TRegistryDeletion *FDeletion = nullptr;
+    TSharedThd *FSorter = nullptr;
+    QList<int> FDeletingRows;  // the rows of the running deletion, in its order
+    bool FCloseAfterDelete = false;
     QStringList FUndoLines;   // the whole undo text of this program run
     QString FUndoFileName;    // host path; empty until the first undo line
-    QString FStaged;          // the staged undo text of the run under way
-    QString FStagedFolder;    // the folder a first undo file is rotated in
-    QString FStagedTarget;    // a file the user chose for the staged text
-    QString FUndoError;       // why the staged text could not be written
     int FSortColumn = 4;
     bool FSortForward = true;
-    QCollator FCollator;
     TSaveDialog FSaveDialog;
     TUserLocale FLocale;  // the prefix's date and time formats
 };

@@ -5,6 +5,7 @@
 #include "ui_Undo.h"
 
 #include "platform/IniFile.h"
+#include "shell/BackgroundJob.h"
 #include "shell/Buttons.h"
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QItemSelectionModel>
@@ -132,7 +134,6 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
         const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix;
         FHost.HostPath = [prefix](const QString &path) { return UndoManager::HostPathIn(path, prefix); };
     }
-    FCollator.setCaseSensitivity(Qt::CaseInsensitive);
     FModel = new TUndoModel(&FEntries, this);
     ui->EntryList->setModel(FModel);
     ui->EntryList->header()->setSectionsClickable(true);
@@ -145,11 +146,17 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
 
     FStatusLabel = new QLabel(ui->StatusBar);
     FStatusLabel->setObjectName(QStringLiteral("StatusText"));
+    FBar = new QProgressBar(ui->StatusBar);
+    FBar->setTextVisible(false);
+    FBar->setMaximumHeight(ui->StatusBar->sizeHint().height() - 2);
+    FBar->hide();
+    ui->StatusBar->addWidget(FBar, 1);
     ui->StatusBar->addWidget(FStatusLabel, 1);
 
     connect(ui->btnUndo, &QPushButton::clicked, this, &TUndoIkkuna::btnUndoClick);
     connect(ui->btnUndoAll, &QPushButton::clicked, this, &TUndoIkkuna::btnUndoAllClick);
     connect(ui->btnRefresh, &QPushButton::clicked, this, &TUndoIkkuna::btnRefreshClick);
+    connect(ui->btnStop, &QPushButton::clicked, this, &TUndoIkkuna::btnStopClick);
     connect(ui->btnSelectAll, &QPushButton::clicked, this, &TUndoIkkuna::btnSelectAllClick);
     connect(ui->btnPrint, &QPushButton::clicked, this, &TUndoIkkuna::btnPrintClick);
     connect(ui->btnSave, &QPushButton::clicked, this, &TUndoIkkuna::btnSaveClick);
@@ -167,6 +174,9 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
 
 TUndoIkkuna::~TUndoIkkuna()
 {
+    TSharedThd::StopAndWaitFor(this);
+    FLoader = nullptr;
+    FSorter = nullptr;
     WriteSection();
     FreeEntries();
 }
@@ -234,6 +244,11 @@ void TUndoIkkuna::paintEvent(QPaintEvent *event)
 
 void TUndoIkkuna::reject()
 {
+    // A load left running could write its rebuilt text over a file another tool writes next.
+    if (FLoader) {
+        StopLoading();
+        FShown = {};
+    }
     if (FHost.Closed)
         FHost.Closed();
     QDialog::reject();
@@ -265,19 +280,24 @@ QList<QTreeWidgetItem *> TUndoIkkuna::AllNodes() const
 
 void TUndoIkkuna::FreeEntries()
 {
+    // A sort on its way works on these entries: it is dropped first.
+    if (FSorter)
+        std::exchange(FSorter, nullptr)->StopAndWait();
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FEntries); });
 }
 
 void TUndoIkkuna::UpdateButtons()
 {
-    const bool has = !FEntries.isEmpty();
+    ui->btnStop->setEnabled(Loading());
+    // Entries a sort on its way reads are not written meanwhile.
+    const bool has = !FEntries.isEmpty() && !FSorter;
     ui->btnPrint->setEnabled(has);
     ui->btnSave->setEnabled(has);
     ui->btnSelectAll->setEnabled(has);
     ui->btnUndoAll->setEnabled(has);
     const QItemSelectionModel *selection = ui->EntryList->selectionModel();
     ui->btnUndo->setEnabled(has && selection && selection->hasSelection());
-    ui->btnDelete->setEnabled(NodeKind(SelectedNode()) == TUndoNodeKind::RegFile);
+    ui->btnDelete->setEnabled(!Loading() && NodeKind(SelectedNode()) == TUndoNodeKind::RegFile);
 }
 
 // ---- tree
@@ -359,69 +379,109 @@ void TUndoIkkuna::PuuNakyyChange()
     QTreeWidgetItem *node = SelectedNode();
     const TUndoNodeKind kind = NodeKind(node);
     if (!node || kind == TUndoNodeKind::Folder) {
+        StopLoading();
+        FShown = {};
         FreeEntries();
         UpdateButtons();
         SetStatus(QString());
         return;
     }
+    const QString hostPath = HostPathOf(NodePath(node));
+    // An activation finds the file shown or on its way, unless it changed since.
+    if (FLoader ? FLoader->Input().HostPath == hostPath : TUndoFileStamp::Of(hostPath) == FShown)
+        return;
+    StartLoading(hostPath, kind);
+}
+
+void TUndoIkkuna::StartLoading(const QString &hostPath, TUndoNodeKind kind)
+{
+    StopLoading();
     FreeEntries();
     QHeaderView *header = ui->EntryList->header();
     for (int column = 0; column < 4; ++column)
         header->resizeSection(column, 40);
-    const UndoManager::TLoadResult result = UndoManager::LoadFile(HostPathOf(NodePath(node)), kind, FHost.Prefix, FHost.HostPath);
-    FModel->Reset([&] {
-        for (const TUndoEntry &entry : result.Entries)
-            FEntries.append(new TUndoEntry(entry));
+    TUndoLoader::TInput input;
+    input.HostPath = hostPath;
+    input.Kind = kind;
+    input.Prefix = FHost.Prefix;
+    input.HostPathOf = FHost.HostPath;
+    input.SortColumn = FSortColumn;
+    input.SortForward = FSortForward;
+    FLoader = new TUndoLoader(this, std::move(input), [this](TUndoLoader *sender, int done, int total) {
+        LoadProgress(sender, done, total);
     });
-    if (kind == TUndoNodeKind::RegFile) {
-        for (const TUndoEntry *entry : std::as_const(FEntries))
-            FitColumns(*entry);
-    } else {
-        for (int column = 0; column < 4; ++column)
-            ui->EntryList->resizeColumnToContents(column);
+    TUndoLoader *loader = FLoader;
+    loader->SetOnTerminate([this](TSharedThd *sender) { LoadEnded(static_cast<TUndoLoader *>(sender)); });
+    FBar->setRange(0, 0);
+    FBar->setValue(0);
+    FBar->setToolTip(QString());
+    FBar->show();
+    SetStatus(LangMessage(QStringLiteral("M150UI"), QStringLiteral("Reading the undo file...")));
+    UpdateButtons();
+    loader->Resume();
+}
+
+void TUndoIkkuna::StopLoading()
+{
+    if (!FLoader)
+        return;
+    TUndoLoader *loader = std::exchange(FLoader, nullptr);
+    loader->StopAndWait();
+    FBar->hide();
+    UpdateButtons();
+}
+
+void TUndoIkkuna::LoadProgress(TUndoLoader *loader, int done, int total)
+{
+    if (loader != FLoader)
+        return;
+    FBar->setRange(0, total);
+    FBar->setValue(done);
+}
+
+void TUndoIkkuna::LoadEnded(TUndoLoader *loader)
+{
+    if (loader != FLoader)
+        return;
+    FLoader = nullptr;
+    FBar->hide();
+    FShown = loader->Stamp();
+    if (loader->Stopped()) {
+        UpdateButtons();
+        SetStatus(LangMessage(QStringLiteral("M151UI"), QStringLiteral("Aborted! No entries loaded!")));
+        return;
     }
-    SortEntries();
-    ReportColumns::Fit(ui->EntryList);
+    QList<TUndoEntry *> entries = loader->TakeEntries();
+    FModel->Reset([&] { FEntries = std::move(entries); });
+    ReportColumns::Fit(ui->EntryList, loader->Longest());
     UpdateButtons();
     SetStatus(SafeFormat(LangMessage(QStringLiteral("M117UI"), QStringLiteral("Contains %d entries!")), int(FEntries.size())));
 }
 
-void TUndoIkkuna::FitColumns(const TUndoEntry &entry)
-{
-    const QString texts[4] = {entry.Root, entry.Key, entry.ValueName, entry.Data};
-    QHeaderView *header = ui->EntryList->header();
-    const QFontMetrics metrics(ui->EntryList->font());
-    for (int column = 0; column < 4; ++column) {
-        const int wanted = metrics.horizontalAdvance(texts[column]) + (column == 0 ? 32 : 16);
-        if (header->sectionSize(column) < wanted)
-            header->resizeSection(column, wanted);
-    }
-}
-
 // ---- sorting
-
-int TUndoIkkuna::CompareEntries(const TUndoEntry &a, const TUndoEntry &b) const
-{
-    int result = 0;
-    switch (FSortColumn) {
-    case 0: result = FCollator.compare(a.Root, b.Root); break;
-    case 1: result = FCollator.compare(a.Key, b.Key); break;
-    case 2: result = FCollator.compare(a.ValueName, b.ValueName); break;
-    default: result = FCollator.compare(a.Data, b.Data); break;
-    }
-    return FSortForward ? result : -result;
-}
 
 void TUndoIkkuna::SortEntries()
 {
-    FModel->Reset([this] {
-        std::stable_sort(FEntries.begin(), FEntries.end(),
-                         [this](const TUndoEntry *a, const TUndoEntry *b) { return CompareEntries(*a, *b) < 0; });
-    });
+    FSorter = nullptr;  // a sort still on its way is dropped
+    FSorter = BackgroundJob::SortList<TUndoEntry *>(
+        this, FEntries,
+        [column = FSortColumn, forward = FSortForward](auto &list) { UndoManager::SortEntries(list, column, forward); },
+        [this](TSharedThd *sorter, QList<TUndoEntry *> &sorted) {
+            if (sorter != FSorter)
+                return;
+            FSorter = nullptr;
+            FModel->Reset([&] { FEntries = sorted; });
+            UpdateButtons();
+        });
+    UpdateButtons();
 }
 
 void TUndoIkkuna::EntryListColumnClick(int column)
 {
+    if (FSorter || FLoader) {
+        ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+        return;
+    }
     ToolWindow::TurnSort(column, FSortColumn, FSortForward);
     ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
     SortEntries();
@@ -439,11 +499,11 @@ void TUndoIkkuna::btnUndoClick()
     // From the bottom row up, all in one go: each hive is written once.
     QList<TUndoEntry *> chosen;
     QList<TUndoEntry> entries;
-    for (int row = int(FEntries.size()) - 1; row >= 0; --row) {
-        if (selection->isRowSelected(row, {})) {
-            chosen.append(FEntries.at(row));
-            entries.append(*FEntries.at(row));
-        }
+    QList<int> rows = ToolWindow::SelectedRows(ui->EntryList);
+    std::reverse(rows.begin(), rows.end());
+    for (int row : std::as_const(rows)) {
+        chosen.append(FEntries.at(row));
+        entries.append(*FEntries.at(row));
     }
     QStringList errors;
     const QList<bool> restored = UndoManager::RestoreEntries(entries, FHost.Prefix, FHost.HostPath, &errors);
@@ -475,17 +535,32 @@ void TUndoIkkuna::btnUndoClick()
 
 void TUndoIkkuna::btnUndoAllClick()
 {
+    // One range for each run of missing rows: a selection of a range per row is slow to ask.
     QItemSelection missing;
-    for (int row = 0; row < FEntries.size(); ++row)
-        if (FEntries.at(row)->State == 4)
-            missing.select(FModel->index(row, 0), FModel->index(row, 3));
+    for (int row = 0; row < FEntries.size(); ++row) {
+        if (FEntries.at(row)->State != 4)
+            continue;
+        const int first = row;
+        while (row + 1 < FEntries.size() && FEntries.at(row + 1)->State == 4)
+            ++row;
+        missing.select(FModel->index(first, 0), FModel->index(row, 3));
+    }
     ui->EntryList->selectionModel()->select(missing, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     btnUndoClick();
 }
 
 void TUndoIkkuna::btnRefreshClick()
 {
+    // A file read again, even when it looks unchanged: the registry may have changed.
+    StopLoading();
+    FShown = {};
     Refresh();
+}
+
+void TUndoIkkuna::btnStopClick()
+{
+    if (FLoader)
+        FLoader->Terminate();
 }
 
 void TUndoIkkuna::btnSelectAllClick()

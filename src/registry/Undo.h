@@ -3,9 +3,9 @@
 #pragma once
 
 #include "registry/UndoManager.h"
+#include "registry/UndoThds.h"
 #include "shell/ReportModel.h"
 
-#include <QCollator>
 #include <QDialog>
 #include <QIcon>
 #include <QList>
@@ -16,6 +16,7 @@
 #include <memory>
 
 class QLabel;
+class QProgressBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -70,6 +71,9 @@ public:
     QTreeWidget *PuuNakyy() const;
     QTreeView *EntryList() const;
     TUndoModel *Model() const { return FModel; }
+    // A file is being read in the background.
+    bool Loading() const { return FLoader != nullptr; }
+    QProgressBar *ProgressBar() const { return FBar; }
     const QList<TUndoEntry *> &Entries() const { return FEntries; }
     TOVBitBtn *Button(const QString &objectName) const;
     QString StatusText() const;
@@ -85,6 +89,7 @@ public slots:
     void btnUndoClick();
     void btnUndoAllClick();
     void btnRefreshClick();
+    void btnStopClick();
     void btnSelectAllClick();
     void btnPrintClick();
     void btnSaveClick();
@@ -103,8 +108,10 @@ private:
     void UpdateButtons();
     void SetStatus(const QString &text);
     void SortEntries();
-    int CompareEntries(const TUndoEntry &a, const TUndoEntry &b) const;
-    void FitColumns(const TUndoEntry &entry);
+    void StartLoading(const QString &hostPath, TUndoNodeKind kind);
+    void StopLoading();
+    void LoadEnded(TUndoLoader *loader);
+    void LoadProgress(TUndoLoader *loader, int done, int total);
     QString HostPathOf(const QString &path) const;
     QTreeWidgetItem *SelectedNode() const;
     QList<QTreeWidgetItem *> AllNodes() const;
@@ -116,10 +123,13 @@ private:
     QList<TUndoEntry *> FEntries;
     TUndoModel *FModel = nullptr;
     QLabel *FStatusLabel = nullptr;
+    QProgressBar *FBar = nullptr;
+    TUndoLoader *FLoader = nullptr;
+    TSharedThd *FSorter = nullptr;  // a long list's sort on its way
+    TUndoFileStamp FShown;  // the file the list shows (or stopped reading); activations keep it
     int FSortColumn = 3;
     bool FSortForward = true;
     bool FFirstShow = true;
-    QCollator FCollator;
 };
 
 // Registers the window with the main window's tool factory (TToolKind::Undo).

@@ -521,11 +521,13 @@ bool ReadLines(const QString &hostPath, QStringList *lines)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
+    // Decoded whole, then split: no ANSI code page has "\n" inside a character.
+    const QString text = AnsiText::Decode(bytes);
     lines->clear();
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r'))
             line.chop(1);
-        lines->append(AnsiText::Decode(line));
+        lines->append(line.toString());
     }
     if (!lines->isEmpty() && lines->last().isEmpty() && bytes.endsWith('\n'))
         lines->removeLast();

@@ -9,6 +9,7 @@
 #include "platform/SortedStringList.h"
 #include "platform/WinFiles.h"
 #include "registry/StartupThds.h"
+#include "shell/LocaleSort.h"
 #include "shell/Services.h"
 
 #include <QHash>
@@ -89,15 +90,19 @@ QStringList BreakInLineMarks(const QString &line)
 // What the entries of a file give back, in an order of their own: roots, keys and value names as
 // the registry compares them.
 using TRestore = std::tuple<QString, QString, QString, QString, int, quint32, QByteArray>;
-std::vector<TRestore> Restores(const QStringList &lines)
+std::vector<TRestore> Restores(const QList<TUndoEntry> &entries)
 {
     std::vector<TRestore> out;
-    for (const TUndoEntry &e : UndoFiles::ReadRegLines(lines))
+    out.reserve(size_t(entries.size()));
+    for (const TUndoEntry &e : entries)
         out.emplace_back(e.Root.toCaseFolded(), e.Key.toCaseFolded(), e.ValueName.toCaseFolded(), e.Data, int(e.Type),
                          e.Number, e.Bytes);
     std::sort(out.begin(), out.end());
     return out;
 }
+
+// The rebuilt lines of a file whose lines gave `entries`.
+QStringList Rebuilt(const QStringList &lines, const QList<TUndoEntry> &entries);
 
 bool ListHolds(const QString &text, const QString &item, QChar delimiter)
 {
@@ -287,6 +292,13 @@ QStringList JoinContinuations(const QStringList &lines)
 
 QStringList RebuildRegLines(const QStringList &lines)
 {
+    return Rebuilt(lines, UndoFiles::ReadRegLines(lines));
+}
+
+namespace {
+
+QStringList Rebuilt(const QStringList &lines, const QList<TUndoEntry> &entries)
+{
     struct TItem {
         QStringList Lines;
         bool IsKey = false;
@@ -330,10 +342,14 @@ QStringList RebuildRegLines(const QStringList &lines)
         for (const QStringList &value : item.Values)
             out += value;
     }
+    if (out == lines)
+        return lines;
     // A damaged file can read otherwise once its lines move (a stray "\" takes a new neighbour
     // as its data): then it stays as it is.
-    return Restores(out) == Restores(lines) ? out : lines;
+    return Restores(UndoFiles::ReadRegLines(out)) == Restores(entries) ? out : lines;
 }
+
+}  // namespace
 
 qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &prefix, const THostPath &hostPathOf)
 {
@@ -393,29 +409,63 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
 }
 
 TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::shared_ptr<TWinePrefix> &prefix,
-                     const THostPath &hostPathOf)
+                     const THostPath &hostPathOf, const TLoadProgress &progress)
 {
+    // Steps: reading, parsing and rebuilding the text count as much as checking every entry.
+    constexpr qint64 Whole = 1000, Read = 150, Parsed = 250, RebuiltText = 500;
     TLoadResult result;
+    auto stopped = [&](qint64 done) {
+        if (!progress || progress(done, Whole))
+            return false;
+        result.Entries.clear();
+        result.Stopped = true;
+        return true;
+    };
     QStringList lines;
-    if (hostPath.isEmpty() || !UndoFiles::ReadLines(hostPath, &lines))
+    if (hostPath.isEmpty() || stopped(0) || !UndoFiles::ReadLines(hostPath, &lines))
         return result;
     result.Read = true;
+    if (stopped(Read))
+        return result;
     if (kind == TUndoNodeKind::ListItemFile) {
         result.Entries = UndoFiles::ReadVkuLines(lines);
     } else {
         result.Entries = UndoFiles::ReadRegLines(lines);
+        if (stopped(Parsed))
+            return result;
         const bool ours = std::none_of(lines.cbegin(), lines.cend(), [](const QString &l) { return l.contains(QChar(0)); });
         if (ours) {
-            const QStringList rebuilt = RebuildRegLines(lines);
+            const QStringList rebuilt = Rebuilt(lines, result.Entries);
             QString error;
             // Saved atomically: a failed write leaves the file as it was.
-            if (rebuilt != lines && UndoFiles::SaveUndoText(hostPath, rebuilt, &error))
+            if (rebuilt != lines && !stopped(RebuiltText) && UndoFiles::SaveUndoText(hostPath, rebuilt, &error))
                 result.Rewritten = true;
+            if (result.Stopped)
+                return result;
         }
     }
-    for (TUndoEntry &entry : result.Entries)
+    const qint64 count = result.Entries.size();
+    for (qint64 i = 0; i < count; ++i) {
+        if (i % 256 == 0 && stopped(RebuiltText + (Whole - RebuiltText) * i / count))
+            return result;
+        TUndoEntry &entry = result.Entries[i];
         entry.State = EntryState(entry, prefix, hostPathOf);
+    }
+    if (progress)
+        progress(Whole, Whole);
     return result;
+}
+
+void SortEntries(QList<TUndoEntry *> &entries, int column, bool forward)
+{
+    LocaleSort::ByText(entries, [column](const TUndoEntry *e) -> const QString & {
+        switch (column) {
+        case 0: return e->Root;
+        case 1: return e->Key;
+        case 2: return e->ValueName;
+        default: return e->Data;
+        }
+    }, forward);
 }
 
 QList<bool> RestoreEntries(const QList<TUndoEntry> &entries, const std::shared_ptr<TWinePrefix> &prefix,

@@ -54,7 +54,10 @@ struct TLoadResult {
     QList<TUndoEntry> Entries;  // with their states against the live registry or INI file
     bool Read = false;          // the file could be read
     bool Rewritten = false;     // a REG file was saved back in its rebuilt form
+    bool Stopped = false;       // the progress handler asked to stop: no entries, nothing rewritten
 };
+// How far a load has come, in steps of a whole that it says; false asks it to stop.
+using TLoadProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // Maps a Windows path (or a host path, unchanged) to the host; empty when it names nothing there.
 using THostPath = std::function<QString(const QString &path)>;
@@ -64,8 +67,13 @@ QString HostPathIn(const QString &path, const std::shared_ptr<TWinePrefix> &pref
 // Reads the undo file hostPath of that kind; a REG file is then saved back rebuilt when that
 // changes its text. A file that holds a NUL byte (a UTF-16 export, anything not ours) is read
 // but never rewritten. Errors give an empty or partial list and no message.
+// progress hears of each stage and of the entries' states as they are checked.
 TLoadResult LoadFile(const QString &hostPath, TUndoNodeKind kind, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
-                     const THostPath &hostPathOf = {});
+                     const THostPath &hostPathOf = {}, const TLoadProgress &progress = {});
+
+// The list's order on one column (0 root, 1 key, 2 name, 3 data): the user's locale, case ignored;
+// equal texts keep their order. Descending when not forward.
+void SortEntries(QList<TUndoEntry *> &entries, int column, bool forward);
 
 // State of an entry: REG values 2 present and equal (a restore would change nothing: same type and
 // data; a quoted string also matches an expandable value, as the exports write those quoted),

@@ -2,6 +2,8 @@
 // Summary: report-list columns that share their view's width; cut texts show whole as tooltips.
 #include "shell/ReportColumns.h"
 
+#include "shell/LongestTexts.h"
+
 #include <QEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -13,6 +15,8 @@
 #include <numeric>
 
 namespace ReportColumns {
+
+int ContentWidth(const QTreeView *view, int column, const QStringList &texts);
 
 namespace {
 
@@ -37,7 +41,7 @@ public:
         view->viewport()->installEventFilter(this);
     }
 
-    void Measure()
+    void Measure(const TLongestTexts *longest)
     {
         const QHeaderView *header = FView->header();
         FWanted.clear();
@@ -45,7 +49,10 @@ public:
         for (int column = 0; column < header->count(); ++column) {
             const int caption = header->sectionSizeHint(column);
             FFloors.append(caption);
-            FWanted.append(std::max(caption, static_cast<const QAbstractItemView *>(FView)->sizeHintForColumn(column)));
+            int content = static_cast<const QAbstractItemView *>(FView)->sizeHintForColumn(column);
+            if (longest)
+                content = std::max(content, ContentWidth(FView, column, longest->Texts(column)));
+            FWanted.append(std::max(caption, content));
         }
     }
 
@@ -116,15 +123,41 @@ QList<int> Share(const QList<int> &wanted, const QList<int> &floors, int availab
     return widths;
 }
 
-void Fit(QTreeView *view)
+namespace {
+void FitWith(QTreeView *view, const TLongestTexts *longest)
 {
     auto *fitter = view->findChild<TFitter *>(QStringLiteral("ReportColumnsFitter"), Qt::FindDirectChildrenOnly);
     if (!fitter) {
         fitter = new TFitter(view);
         view->setTextElideMode(Qt::ElideMiddle);
     }
-    fitter->Measure();
+    fitter->Measure(longest);
     fitter->Apply();
+}
+}  // namespace
+
+void Fit(QTreeView *view)
+{
+    FitWith(view, nullptr);
+}
+
+void Fit(QTreeView *view, const TLongestTexts &longest)
+{
+    FitWith(view, &longest);
+}
+
+int ContentWidth(const QTreeView *view, int column, const QStringList &texts)
+{
+    const QAbstractItemModel *model = view->model();
+    if (texts.isEmpty() || !model || model->rowCount() == 0)
+        return 0;
+    const QFontMetrics metrics(view->font());
+    const QModelIndex first = model->index(0, column);
+    const int room = std::max(0, view->sizeHintForIndex(first).width() - metrics.horizontalAdvance(first.data().toString()));
+    int widest = 0;
+    for (const QString &text : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    return widest + room;
 }
 
 }  // namespace ReportColumns

@@ -6,6 +6,7 @@
 #include <QList>
 
 class QTreeView;
+class TLongestTexts;
 
 namespace ReportColumns {
 // The widths of columns that want `wanted` pixels inside `available`: as wanted when all fit;
@@ -15,5 +16,12 @@ QList<int> Share(const QList<int> &wanted, const QList<int> &floors, int availab
 
 // Sizes the view's columns to their captions and contents within its width, now and whenever the
 // view is resized. Call it when the list's rows have changed (a search ended, a file was loaded).
+// The view measures the rows about those in sight; a long list gives the texts that can be each
+// column's widest anywhere in it as `longest`.
 void Fit(QTreeView *view);
+void Fit(QTreeView *view, const TLongestTexts &longest);
+
+// The width a cell of column needs for the widest of texts, with the room the view's cells take
+// around their text (an icon, margins) as its first row shows it.
+int ContentWidth(const QTreeView *view, int column, const QStringList &texts);
 }

@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QTreeView>
 
@@ -107,10 +108,16 @@ void WriteGeometry(const QWidget *window, TIniFile &ini, const QString &section)
 
 QList<int> SelectedRows(const QAbstractItemView *view)
 {
+    // From the ranges: asking row by row costs as much as the ranges there are, for every row.
+    // A range takes in rows that cannot be selected (a skipped file): they are not.
+    const QAbstractItemModel *model = view->model();
     QList<int> rows;
-    for (const QModelIndex &index : view->selectionModel()->selectedRows())
-        rows.append(index.row());
+    for (const QItemSelectionRange &range : view->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            if (model->flags(model->index(row, range.left(), range.parent())) & Qt::ItemIsSelectable)
+                rows.append(row);
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

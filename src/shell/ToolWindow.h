@@ -36,7 +36,7 @@ void TurnSort(int clicked, int &column, bool &forward);
 // Shows the sort on a list: the model's shaded column and the header's indicator.
 void ShowSort(QTreeView *view, TReportModel *model, int column, bool forward);
 
-// The rows selected in a list, top to bottom.
+// The rows selected in a list (whose selection takes whole rows), top to bottom.
 QList<int> SelectedRows(const QAbstractItemView *view);
 
 // Asks where to save a listing: XHTML or text. A name typed without an extension takes the chosen

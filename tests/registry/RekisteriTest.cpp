@@ -3,6 +3,7 @@
 #include "registry/Rekisteri.h"
 
 #include "registry/UndoFiles.h"
+#include "support/BigRegistry.h"
 #include "support/DemoPrefix.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
@@ -90,6 +91,13 @@ protected:
         return window;
     }
 
+    // Deleting runs in the background: a click on Delete or Delete all waits until it has ended.
+    static void Press(TRegistryIkkuna &w, const char *button)
+    {
+        QTest::mouseClick(w.Button(button), Qt::LeftButton);
+        EXPECT_TRUE(WaitFor([&] { return !w.Deleting(); }));
+    }
+
     static void Find(TRegistryIkkuna &w)
     {
         QTest::mouseClick(w.Button("btnFind"), Qt::LeftButton);
@@ -159,7 +167,7 @@ TEST_F(RekisteriTest, FindSortSelectDeleteWithUndo)
     EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
     SelectRow(*w, 0);
     EXPECT_TRUE(w->Button("btnDelete")->isEnabled());
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    Press(*w, "btnDelete");
     ASSERT_EQ(boxes.Shown, QStringList({"Are you sure you want to delete 1 entries?"}));
     EXPECT_EQ(w->Records().size(), 2);
     EXPECT_FALSE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
@@ -174,7 +182,7 @@ TEST_F(RekisteriTest, FindSortSelectDeleteWithUndo)
     EXPECT_EQ(int(entries[0].Type), int(TRegDataType::String));
 
     // A second run in the same program run: the same file, grown.
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     EXPECT_EQ(boxes.Shown.last(), "Are you sure you want to delete 2 entries?");
     EXPECT_TRUE(w->Records().isEmpty());
     entries = UndoEntries(UndoFile(1));
@@ -232,7 +240,7 @@ TEST_F(RekisteriTest, OneEntryDeletesAfterSelectingWhileListButtonsStayOff)
     }
     EXPECT_TRUE(w->Button("btnFind")->isEnabled());
     SelectRow(*w, 0);
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    Press(*w, "btnDelete");
     EXPECT_TRUE(w->Records().isEmpty());
     EXPECT_FALSE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
     EXPECT_EQ(w->StatusText(), "No invalid entries found!");
@@ -246,7 +254,7 @@ TEST_F(RekisteriTest, AnsweringNoDeletesNothing)
     boxes.Answer = false;
     auto w = Open();
     Find(*w);
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     EXPECT_EQ(boxes.Shown.size(), 1);
     EXPECT_EQ(w->Records().size(), 3);
     EXPECT_TRUE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
@@ -262,7 +270,7 @@ TEST_F(RekisteriTest, UndoOffWritesNothingAndShowsNoSaveMessage)
     TBoxes boxes;
     auto w = Open();
     Find(*w);
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     EXPECT_TRUE(boxes.Shown.isEmpty());
     EXPECT_TRUE(w->Records().isEmpty());
     EXPECT_FALSE(QDir(Program.filePath("Undo")).exists());
@@ -285,7 +293,7 @@ TEST_F(RekisteriTest, UndoThatCannotBeSavedDeletesNothingUnlessSavedElsewhere)
         return elsewhere;
     });
     Find(*w);
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     ASSERT_EQ(boxes.Shown.size(), 2);
     EXPECT_TRUE(boxes.Shown[0].startsWith("Vaskimo failed to save the undo data ("));
     EXPECT_EQ(boxes.Shown[1], "Vaskimo failed to delete 3 entries!");
@@ -297,7 +305,7 @@ TEST_F(RekisteriTest, UndoThatCannotBeSavedDeletesNothingUnlessSavedElsewhere)
     boxes.Shown.clear();
     QStringList choices = {Program.filePath("no/such/folder/x.reg"), Program.filePath("mine.reg")};
     w->SetSaveDialog([&](QWidget *) { return choices.takeFirst(); });
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     EXPECT_EQ(boxes.Shown.size(), 2);
     EXPECT_TRUE(w->Records().isEmpty());
     EXPECT_EQ(UndoEntries(Program.filePath("mine.reg")).size(), 3);
@@ -315,7 +323,7 @@ TEST_F(RekisteriTest, ValueThatTheCodePageCannotHoldIsKept)
     auto w = Open();
     Find(*w);
     ASSERT_EQ(w->Records().size(), 2);
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown[0].contains("not deleted"));
     EXPECT_TRUE(ValueExists(TRootKey::LocalMachine, "\\Software\\Lossy", "v"));
@@ -334,14 +342,14 @@ TEST_F(RekisteriTest, RunningWineserverKeepsValuesAndTheirUndoLinesOut)
     auto w = Open();
     Find(*w);
     SelectRow(*w, 0);
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);  // one deleted while Wine is not running
+    Press(*w, "btnDelete");  // one deleted while Wine is not running
     ASSERT_EQ(w->Records().size(), 2);
     QString why;
     if (!TestSupport::WineInstalled(&why))
         GTEST_SKIP() << why.toStdString();
     TestSupport::TWineServer server;
     ASSERT_TRUE(server.Start(Builder.Folder(), &why)) << why.toStdString();
-    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    Press(*w, "btnDeleteAll");
     ASSERT_TRUE(server.Stop());
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown[0].startsWith("Vaskimo failed to delete 2 entries!\r\n\r\n"));
@@ -358,10 +366,10 @@ TEST_F(RekisteriTest, ExpandableValueComesBackWithItsType)
     auto w = Open();
     Find(*w);
     ASSERT_EQ(w->Records().size(), 1);
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);  // nothing selected: nothing happens
+    Press(*w, "btnDelete");  // nothing selected: nothing happens
     EXPECT_EQ(w->Records().size(), 1);
     SelectRow(*w, 0);
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    Press(*w, "btnDelete");
     const QList<TUndoEntry> entries = UndoEntries(UndoFile(1));
     ASSERT_EQ(entries.size(), 1);
     EXPECT_EQ(int(entries[0].Type), int(TRegDataType::ExpandString));
@@ -381,7 +389,7 @@ TEST_F(RekisteriTest, NewProgramRunRotatesTheUndoFiles)
     auto w = Open();
     Find(*w);
     SelectRow(*w, 0);
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    Press(*w, "btnDelete");
     QFile moved(UndoFile(2));
     ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
     EXPECT_EQ(moved.readAll(), "earlier run\r\n");
@@ -530,7 +538,7 @@ TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
         Find(*w);
         ASSERT_EQ(w->Records().size(), 1);
         SelectRow(*w, 0);
-        QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+        Press(*w, "btnDelete");
     }
     ASSERT_FALSE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
     QProcess regedit;
@@ -636,7 +644,7 @@ TEST_F(RekisteriTest, UndoFolderGivenAsWindowsPathIsMapped)
     auto w = Open();
     Find(*w);
     SelectRow(*w, 0);
-    QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    Press(*w, "btnDelete");
     EXPECT_TRUE(QFile::exists(Builder.DriveC() + "/windows/Vaskimo Undo/VKUndo01.reg"));
 }
 
@@ -687,3 +695,47 @@ TEST(DemoPrefix, DelregThroughTheBatchRoutineDeletesWithUndo)
 }
 
 }  // namespace
+
+// Deleting 400,000 values runs in the background: the bar moves, Stop keeps every value and writes
+// no undo file, and a run to the end leaves none of them and their undo file.
+TEST_F(RekisteriTest, DeletingManyValuesShowsProgressAndAnswersStop)
+{
+    constexpr int Values = 400000;
+    TestSupport::AddStaleValues(Builder, Values);
+    Builder.MakeCurrent();
+    Settings.FRegistryConfirm = false;
+    TBoxes boxes;
+    auto w = Open();
+    QTest::mouseClick(w->Button("btnFind"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !w->Scanning(); }, 240000));
+    ASSERT_EQ(w->Records().size(), Values);
+    const QByteArray hive = TestSupport::ReadFileBytes(Builder.HivePath(THive::System));
+
+    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    ASSERT_TRUE(w->Deleting());
+    EXPECT_TRUE(w->Button("btnStop")->isEnabled());
+    EXPECT_FALSE(w->Button("btnFind")->isEnabled());
+    EXPECT_FALSE(w->Button("btnDeleteAll")->isEnabled());
+    EXPECT_TRUE(w->ProgressBar()->isVisible());
+    ASSERT_TRUE(WaitForProgress([&] { return w->ProgressBar()->maximum() > 0 ? w->ProgressBar()->value() : -1; },
+                                [&] { return w->Deleting(); }))
+        << "the bar did not move, or the values went before Stop could be pressed";
+    // A close asked for meanwhile stops the run, as Stop does.
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !w->Deleting(); }, 120000));
+    EXPECT_EQ(w->StatusText(), "Aborted! Nothing was deleted!");
+    EXPECT_EQ(w->Records().size(), Values);
+    EXPECT_FALSE(w->ProgressBar()->isVisible());
+    EXPECT_TRUE(TestSupport::ReadFileBytes(Builder.HivePath(THive::System)) == hive) << "the hive was written";
+    EXPECT_FALSE(QFileInfo::exists(UndoFile(1)));
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+
+    QTest::mouseClick(w->Button("btnDeleteAll"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !w->Deleting(); }, 240000));
+    EXPECT_TRUE(w->Records().isEmpty());
+    EXPECT_EQ(w->StatusText(), "No invalid entries found!");
+    EXPECT_FALSE(TestSupport::ReadFileBytes(Builder.HivePath(THive::System)).contains("VkGone"));
+    EXPECT_EQ(TestSupport::ReadFileBytes(UndoFile(1)).count("\r\n[HKEY_LOCAL_MACHINE\\Software\\VkBig\\Key"), Values);
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+}

@@ -17,12 +17,15 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include "WaitFor.h"
 
 using TestSupport::THive;
 using TestSupport::TPrefixBuilder;
@@ -81,7 +84,20 @@ protected:
         auto w = std::make_unique<TUndoIkkuna>(nullptr, Host());
         w->show();
         QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+        Loaded(*w);
         return w;
+    }
+
+    // The selected file is read in the background: waits until it is shown.
+    static void Loaded(const TUndoIkkuna &w)
+    {
+        EXPECT_TRUE(WaitFor([&] { return !w.Loading(); }));
+    }
+
+    static void Choose(TUndoIkkuna &w, QTreeWidgetItem *node)
+    {
+        w.PuuNakyy()->setCurrentItem(node);
+        Loaded(w);
     }
 
     static QTreeWidgetItem *Node(const TUndoIkkuna &w, const QString &text)
@@ -180,14 +196,14 @@ TEST_F(UndoTest, TreeListsTheFoldersAndLoadsTheFirstFile)
     EXPECT_EQ(lines.count("[HKEY_LOCAL_MACHINE\\Software\\A]"), 1);
 
     // A folder node empties the list and the status text.
-    w->PuuNakyy()->setCurrentItem(reg);
+    Choose(*w, reg);
     EXPECT_TRUE(w->Entries().isEmpty());
     EXPECT_EQ(w->StatusText(), "");
     EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
     EXPECT_FALSE(w->Button("btnUndoAll")->isEnabled());
 
     // A list-item file: its entry, and no Delete.
-    w->PuuNakyy()->setCurrentItem(load);
+    Choose(*w, load);
     ASSERT_EQ(w->Entries().size(), 1);
     EXPECT_EQ(w->Entries()[0]->State, 4);
     EXPECT_EQ(w->StatusText(), "Contains 1 entries!");
@@ -195,6 +211,7 @@ TEST_F(UndoTest, TreeListsTheFoldersAndLoadsTheFirstFile)
 
     // Refresh keeps the node at the same place selected.
     QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    Loaded(*w);
     EXPECT_EQ(TUndoIkkuna::NodePath(w->PuuNakyy()->currentItem()), Settings.FStartupUndoDir + "\\Load.vku");
     EXPECT_TRUE(boxes.Shown.isEmpty());
 }
@@ -245,7 +262,7 @@ TEST_F(UndoTest, UndoWritesTheSelectedEntriesAndTheListItem)
     EXPECT_TRUE(boxes.Shown[0].contains("Close the Wine programs"));
     EXPECT_EQ(State(*w, "Gone"), 4);
 
-    w->PuuNakyy()->setCurrentItem(Node(*w, "Load"));
+    Choose(*w, Node(*w, "Load"));
     QTest::mouseClick(w->Button("btnSelectAll"), Qt::LeftButton);
     QTest::mouseClick(w->Button("btnUndo"), Qt::LeftButton);
     EXPECT_EQ(w->Entries()[0]->State, 2);
@@ -268,6 +285,7 @@ TEST_F(UndoTest, DeleteAsksThenRemovesTheFile)
     auto failing = std::make_unique<TUndoIkkuna>(nullptr, Host());
     failing->show();
     QTest::mouseClick(failing->Button("btnRefresh"), Qt::LeftButton);
+    Loaded(*failing);
     boxes.Shown.clear();
     QTest::mouseClick(failing->Button("btnDelete"), Qt::LeftButton);
     ASSERT_EQ(boxes.Shown.size(), 2);
@@ -279,6 +297,7 @@ TEST_F(UndoTest, DeleteAsksThenRemovesTheFile)
     // Deleted for good; the node at its place (the next file) is selected and loaded.
     boxes.Shown.clear();
     QTest::mouseClick(w->Button("btnDelete"), Qt::LeftButton);
+    Loaded(*w);
     EXPECT_EQ(boxes.Shown.size(), 1);
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_EQ(Node(*w, "VKUndo01"), nullptr);
@@ -324,4 +343,73 @@ TEST_F(UndoTest, ActivationRefreshesTheTreeWhileRefreshIsEnabled)
     EXPECT_NE(Node(*w, "VKUndo03"), nullptr);
     EXPECT_EQ(w->PuuNakyy()->currentItem(), Node(*w, "VKUndo01"));
     EXPECT_EQ(w->Entries().size(), 4);
+}
+
+TEST_F(UndoTest, ActivationReadsTheShownFileAgainOnlyWhenItChanged)
+{
+    auto w = Open();
+    const TUndoEntry *shown = w->Entries().value(0);
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(w.get(), &activate);
+    EXPECT_FALSE(w->Loading());
+    EXPECT_EQ(w->Entries().value(0), shown);
+
+    Write(Folder.filePath("reg/VKUndo01.reg"),
+          {"REGEDIT4", "", "[HKEY_LOCAL_MACHINE\\Software\\A]", "\"Same\"=\"C:\\\\same.exe\"", "\"New\"=\"C:\\\\new.exe\""});
+    QCoreApplication::sendEvent(w.get(), &activate);
+    Loaded(*w);
+    EXPECT_EQ(w->StatusText(), "Contains 2 entries!");
+}
+
+// The registry cleaner's undo file after deleting 400,000 values (plus six), read in the background:
+// the bar moves, Stop answers and leaves the file as it was, and a shown file is not read again.
+TEST_F(UndoTest, BigFileLoadsInTheBackgroundWithProgressAndStop)
+{
+    constexpr int Entries = 400006;
+    QByteArray text = "REGEDIT4\r\n";
+    text.reserve(qsizetype(Entries) * 80);
+    for (int v = 0; v < Entries; ++v) {
+        if (v % 10 == 0)
+            text += "\r\n[HKEY_LOCAL_MACHINE\\Software\\VkBig\\Key" + QByteArray::number(v / 10) + "]\r\n";
+        text += "\"Value" + QByteArray::number(v) + "\"=\"C:\\\\VkGone\\\\Program" + QByteArray::number(v) + ".exe\"\r\n";
+    }
+    const QString file = Folder.filePath("reg/VKUndo01.reg");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+    }
+    TBoxes boxes;
+    auto w = std::make_unique<TUndoIkkuna>(nullptr, Host());
+    w->show();
+    QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    ASSERT_TRUE(w->Loading());
+    EXPECT_TRUE(w->Button("btnStop")->isEnabled());
+    EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
+    EXPECT_TRUE(w->ProgressBar()->isVisible());
+    ASSERT_TRUE(WaitForProgress([&] { return w->ProgressBar()->maximum() > 0 ? w->ProgressBar()->value() : -1; },
+                                [&] { return w->Loading(); }))
+        << "the bar did not move, or the file was read before Stop could be pressed";
+    QTest::mouseClick(w->Button("btnStop"), Qt::LeftButton);
+    Loaded(*w);
+    EXPECT_EQ(w->StatusText(), "Aborted! No entries loaded!");
+    EXPECT_TRUE(w->Entries().isEmpty());
+    EXPECT_FALSE(w->ProgressBar()->isVisible());
+    EXPECT_EQ(TestSupport::ReadFileBytes(file), text);
+    // A stopped file is not read again by an activation, only by Refresh.
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(w.get(), &activate);
+    EXPECT_FALSE(w->Loading());
+
+    QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    ASSERT_TRUE(w->Loading());
+    ASSERT_TRUE(WaitFor([&] { return !w->Loading(); }, 120000));
+    EXPECT_EQ(w->Entries().size(), Entries);
+    EXPECT_EQ(w->StatusText(), "Contains 400006 entries!");
+    EXPECT_EQ(State(*w, "Value123"), 4);
+    EXPECT_TRUE(w->Button("btnUndoAll")->isEnabled());
+    // Sorted by the data column.
+    EXPECT_EQ(w->Model()->index(0, 3).data().toString(), "C:\\VkGone\\Program0.exe");
+    QCoreApplication::sendEvent(w.get(), &activate);
+    EXPECT_FALSE(w->Loading());
+    EXPECT_TRUE(boxes.Shown.isEmpty());
 }

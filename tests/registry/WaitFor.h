@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QList>
 
 #include <functional>
 
@@ -17,4 +18,17 @@ inline bool WaitFor(const std::function<bool()> &condition, int ms = 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// Waits while busy() holds until position() has shown three different values (a bar that moves);
+// false when the work ended first or the time ran out.
+inline bool WaitForProgress(const std::function<int()> &position, const std::function<bool()> &busy, int ms = 120000)
+{
+    QList<int> seen;
+    return WaitFor([&] {
+        const int now = position();
+        if (now >= 0 && !seen.contains(now))
+            seen.append(now);
+        return seen.size() >= 3 || !busy();
+    }, ms) && busy();
 }

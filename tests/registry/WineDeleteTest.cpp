@@ -148,6 +148,7 @@ TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUnd
     ASSERT_NO_FATAL_FAILURE(Find(window));
     ASSERT_EQ(window.Records().size(), 3);
     QTest::mouseClick(window.Button("btnDeleteAll"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !window.Deleting(); }));
 
     // Each hive was written once, with the undo file of all three values already in place.
     ASSERT_EQ(writes.size(), 2);
@@ -194,7 +195,7 @@ TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUnd
     EXPECT_TRUE(out.contains("    Library    REG_SZ    C:\\VkGone\\lib.dll")) << out.toStdString();
 }
 
-// A Wine program that starts while the run makes its undo text (here: as the header is asked for)
+// A Wine program that starts as the run begins (here: as the undo text's header is asked for)
 // keeps every value, and every earlier undo file stays where and as it was.
 TEST_F(WineDeleteTest, AServerStartedWhileTheUndoTextIsMadeKeepsEveryEarlierUndoFile)
 {
@@ -226,6 +227,7 @@ TEST_F(WineDeleteTest, AServerStartedWhileTheUndoTextIsMadeKeepsEveryEarlierUndo
         ASSERT_EQ(window.Records().size(), 1);
         window.EntryList()->selectAll();
         QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !window.Deleting(); }));
         ASSERT_TRUE(started) << why.toStdString();
         EXPECT_EQ(window.Records().size(), 1);
     }
@@ -469,6 +471,7 @@ TEST_F(WineDeleteTest, AStartupValueTheUndoFileCannotHoldStaysWithTheCleanersWor
         ASSERT_EQ(cleaner.Records().size(), 1);
         cleaner.EntryList()->selectAll();
         QTest::mouseClick(cleaner.Button("btnDelete"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !cleaner.Deleting(); }));
         ASSERT_EQ(boxes.Shown.size(), 1);
         cleanerSays = boxes.Shown.takeFirst();
     }

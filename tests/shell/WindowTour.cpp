@@ -62,9 +62,9 @@ bool WaitForSearch(QWidget *window, int ms)
 {
     QAbstractButton *find = FindButton(window, "btnFind");
     QAbstractButton *stop = FindButton(window, "btnStop");
-    if (!find)
+    if (!find && !stop)
         return true;
-    return WaitFor([&] { return find->isEnabled() && (!stop || !stop->isEnabled()); }, ms);
+    return WaitFor([&] { return (!find || find->isEnabled()) && (!stop || !stop->isEnabled()); }, ms);
 }
 
 struct TWindowTour::TImpl {
@@ -90,8 +90,10 @@ struct TWindowTour::TImpl {
         std::unique_ptr<TRegistryIkkuna> cleaner(Make<TRegistryIkkuna>());
         Show(cleaner.get());
         RunFind(cleaner.get());
-        if (QAbstractButton *all = FindButton(cleaner.get(), "btnDeleteAll"); all && all->isEnabled())
+        if (QAbstractButton *all = FindButton(cleaner.get(), "btnDeleteAll"); all && all->isEnabled()) {
             all->click();
+            (void)WaitForSearch(cleaner.get());
+        }
         cleaner->hide();
     }
 

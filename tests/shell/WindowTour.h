@@ -43,7 +43,8 @@ private:
     std::unique_ptr<TImpl> d;
 };
 
-// Waits, letting events through, until the window's search has ended (its "Find" is enabled again).
+// Waits, letting events through, until the window's search, deletion or loading has ended (its
+// "Find" is enabled again, its "Stop" is not).
 bool WaitForSearch(QWidget *window, int ms = 30000);
 
 }  // namespace TestSupport

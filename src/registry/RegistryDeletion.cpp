@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Summary: the registry cleaner's deletion worker: undo lines, one delete run, progress and Stop.
+#include "RegistryDeletion.h"
+
+#include "platform/DurableFile.h"
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+TRootKey RootFromName(const QString &name)
+{
+    const TRootKey root = RootKeyFromText(name);
+    return root == TRootKey::None ? TRootKey::LocalMachine : root;
+}
+
+QElapsedTimer &Clock()
+{
+    thread_local QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock;
+}
+}  // namespace
+
+struct TRegistryDeletion::TPending {
+    int Row;
+    bool Present;
+    QStringList Lines;  // "", key line, value line
+};
+
+TRegistryDeletion::TRegistryDeletion(QObject *owner, TInput input, TUndoRescue rescue, TProgressHandler onProgress)
+    : TSharedThd(owner), FInput(std::move(input)), FRescue(std::move(rescue)), FOnProgress(std::move(onProgress))
+{
+    FOutcome.Undo = FInput.Undo;
+}
+
+void TRegistryDeletion::Report(int done, bool force)
+{
+    // At most every 40 ms: the bar moves, the window's thread is not flooded.
+    const qint64 now = Clock().elapsed();
+    if (!FOnProgress || (!force && FLastReport >= 0 && now - FLastReport < 40))
+        return;
+    FLastReport = now;
+    Post([handler = FOnProgress, sender = this, done, total = FTotal] { handler(sender, done, total); });
+}
+
+bool TRegistryDeletion::StageUndo(const QStringList &lines)
+{
+    QString error;
+    FUndoError.clear();
+    QString target = FOutcome.Undo.FileName;
+    if (target.isEmpty()) {
+        FStagedFolder = FInput.Undo.FolderHost;
+        target = FStagedFolder.isEmpty() ? QStringLiteral("VKUndo01.reg") : UndoFiles::NumberedFileName(FStagedFolder, 1);
+        if (!FStagedFolder.isEmpty() && !QDir().mkpath(FStagedFolder))
+            error = QStringLiteral("Can't create the folder %1").arg(FStagedFolder);
+        else if (!FStagedFolder.isEmpty())
+            FStaged = UndoFiles::StagedFileName(FStagedFolder);
+    } else {
+        FStaged = UndoFiles::StagedFileName(QFileInfo(target).absolutePath());
+    }
+    if (!FStaged.isEmpty()) {
+        if (UndoFiles::SaveUndoText(FStaged, lines, &error))
+            return true;
+        error = QStringLiteral("Can't save %1: %2").arg(target, error);
+    }
+    DiscardStagedUndo();
+    if (FInput.Unattended)
+        FUndoError = error;
+    QString staged, chosen;
+    bool rescued = false;
+    if (!FRescue || !Synchronize([&] { rescued = FRescue(target, error, lines, &staged, &chosen); }) || !rescued)
+        return false;
+    FStaged = staged;
+    FStagedTarget = chosen;  // the rest of this program run's undo text goes there too
+    return true;
+}
+
+bool TRegistryDeletion::CommitUndo(QString *why)
+{
+    QString target = !FStagedTarget.isEmpty() ? FStagedTarget : FOutcome.Undo.FileName;
+    bool done = false;
+    if (target.isEmpty()) {
+        target = UndoFiles::RotateNumberedFiles(FStagedFolder, FInput.Undo.Levels, FStaged, FInput.Undo.UniqueName, why);
+        done = !target.isEmpty();
+    } else {
+        done = DurableFile::Rename(FStaged, target, why);
+        if (!done)
+            *why = QStringLiteral("Can't rename %1 to %2: %3").arg(FStaged, target, *why);
+    }
+    DiscardStagedUndo();
+    if (!done) {
+        FOutcome.UndoNotPut = true;
+        return false;
+    }
+    FOutcome.Undo.FileName = target;
+    return true;
+}
+
+void TRegistryDeletion::DiscardStagedUndo()
+{
+    if (!FStaged.isEmpty() && QFileInfo(FStaged).isFile())
+        QFile::remove(FStaged);
+    FStaged.clear();
+    FStagedTarget.clear();
+}
+
+void TRegistryDeletion::DoWork()
+{
+    const QList<const TRegistryRecord *> &rows = FInput.Rows;
+    const int count = int(rows.size());
+    // Reading each value and its undo line is most of the work; the undo file and the hives' one
+    // write the rest.
+    FTotal = count + count / 2 + 2;
+    FOutcome.Removed = QList<bool>(count, false);
+    Report(0, true);
+
+    QList<TPending> pending;
+    for (int i = 0; i < count; ++i) {
+        if (Terminated()) {
+            FOutcome.Stopped = true;
+            return;
+        }
+        Report(i);
+        const TRegistryRecord &row = *rows.at(i);
+        TRegistry registry(RootFromName(row.Root), FInput.Prefix);
+        if (!registry.OpenKeyReadOnly(u'\\' + row.Key)) {
+            ++FOutcome.Failures;
+            continue;
+        }
+        TPending p{i, registry.ValueExists(row.ValueName), {}};
+        if (FInput.WriteUndo) {
+            QString valueLine;
+            bool ok = p.Present ? UndoFiles::LiveValueLine(registry, row.ValueName, &valueLine)
+                                : UndoFiles::IsStorableName(row.ValueName)
+                                      && UndoFiles::IsLossless(valueLine = UndoFiles::StringLine(row.ValueName, row.Data));
+            const QString keyLine = UndoFiles::KeyLine(row.Root, row.Key);
+            ok = ok && UndoFiles::IsLossless(keyLine);
+            if (!ok) {
+                // Undo data that cannot be written without loss: the value stays.
+                ++FOutcome.Lossy;
+                continue;
+            }
+            p.Lines = {QString(), keyLine, valueLine};
+        }
+        pending.append(p);
+    }
+    Report(count, true);
+
+    // One delete run for all present values: each hive is written once, and the undo text is saved
+    // before the first of them, only when a value is really about to go.
+    QList<TValueDeletion> deletions;
+    QList<const TPending *> deletionOf;
+    QStringList goneLines;  // values gone before the run still get their lines
+    for (const TPending &p : std::as_const(pending)) {
+        if (!p.Present) {
+            FOutcome.Removed[p.Row] = true;
+            goneLines.append(p.Lines);
+            continue;
+        }
+        const TRegistryRecord &row = *rows.at(p.Row);
+        TValueDeletion d;
+        d.Root = RootFromName(row.Root);
+        d.KeyPath = row.Key;
+        d.ValueName = row.ValueName;
+        deletions.append(d);
+        deletionOf.append(&p);
+    }
+    const QStringList undoBefore = FInput.Undo.Lines;
+    auto undoText = [&](const QList<int> &indexes) {
+        QStringList text = undoBefore;
+        if (text.isEmpty())
+            text.append(FInput.Undo.Header.isEmpty() ? QStringLiteral("REGEDIT4") : FInput.Undo.Header);
+        text.append(goneLines);
+        for (int i : indexes)
+            text.append(deletionOf.at(i)->Lines);
+        return text;
+    };
+    QList<int> written;  // the values whose lines the saved undo text holds
+    QStringList staged;
+    QList<int> stagedFor;
+    TRegistry::DeleteValues(deletions, [&](const QList<int> &going) {
+        // The last moment a Stop keeps everything.
+        if (Terminated()) {
+            FOutcome.Stopped = true;
+            return false;
+        }
+        if (!FInput.WriteUndo)
+            return true;
+        staged = undoText(going);
+        stagedFor = going;
+        const bool ready = StageUndo(staged);
+        if (ready)
+            Report(count + count / 4 + 1, true);
+        return ready;
+    }, FInput.Prefix, [&](QString *why) {
+        if (!FInput.WriteUndo)
+            return true;
+        if (!CommitUndo(why))
+            return false;
+        FOutcome.Undo.Lines = staged;
+        written = stagedFor;
+        return true;
+    });
+    DiscardStagedUndo();
+    if (FOutcome.Stopped) {
+        FOutcome.Removed.fill(false);
+        FOutcome.Failures = 0;
+        FOutcome.Lossy = 0;
+        return;
+    }
+
+    QList<bool> inUndo(deletions.size(), false);
+    for (int i : std::as_const(written))
+        inUndo[i] = true;
+    bool refusedAfterUndo = false;
+    for (int i = 0; i < deletions.size(); ++i) {
+        const TValueDeletion &d = deletions.at(i);
+        if (d.Result != TValueDeletion::TResult::Refused) {
+            FOutcome.Removed[deletionOf.at(i)->Row] = true;
+            continue;
+        }
+        ++FOutcome.Failures;
+        const QString why = d.Error.isEmpty() ? FUndoError : d.Error;
+        const auto same = std::find_if(FOutcome.Reasons.begin(), FOutcome.Reasons.end(),
+                                       [&why](const TKept &k) { return k.Reason == why; });
+        if (same != FOutcome.Reasons.end())
+            ++same->Count;
+        else if (!why.isEmpty())
+            FOutcome.Reasons.append({why, 1});
+        refusedAfterUndo = refusedAfterUndo || inUndo[i];
+    }
+    if (refusedAfterUndo) {
+        // A hive that could not be written keeps its values: their lines leave the undo text again.
+        written.removeIf([&](int i) { return deletions.at(i).Result == TValueDeletion::TResult::Refused; });
+        const QStringList text = undoText(written);
+        QString error;
+        if (UndoFiles::SaveUndoText(FOutcome.Undo.FileName, text, &error))
+            FOutcome.Undo.Lines = text;
+    }
+    Report(FTotal, true);
+}
