@@ -47,22 +47,27 @@ int LineEnd(const QByteArray &text, int pos, int end)
     return p ? int(p - text.constData()) + 1 : end;
 }
 
-// A hex or dword data line continues on the next line when it ends in "\".
-bool LineContinues(const QByteArray &text, int lineStart, int lineEnd)
+// What isspace() is in the C locale, the line end aside: what Wine's loader passes over.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
+
+int SkipBlanks(const QByteArray &text, int pos, int end)
 {
-    int e = lineEnd;
-    while (e > lineStart && (text[e - 1] == '\n' || text[e - 1] == '\r' || text[e - 1] == ' ' || text[e - 1] == '\t'))
-        --e;
-    return e > lineStart && text[e - 1] == '\\';
+    while (pos < end && IsBlank(text[pos]))
+        ++pos;
+    return pos;
 }
 
-// Where the last line of text (ending with its line end) starts, not before from.
-int LastLineStart(const QByteArray &text, int from)
+// Where a line's content ends for Wine's loader: before "\n" and one "\r" (as it reads lines),
+// and at a NUL (it takes each line as a C string).
+int ContentEnd(const QByteArray &text, int line, int lineEnd)
 {
-    int ls = text.size() - 1;
-    while (ls > from && text[ls - 1] != '\n')
-        --ls;
-    return std::max(ls, from);
+    int e = lineEnd;
+    if (e > line && text[e - 1] == '\n')
+        --e;
+    if (e > line && text[e - 1] == '\r')
+        --e;
+    const void *nul = std::memchr(text.constData() + line, 0, size_t(e - line));
+    return nul ? int(static_cast<const char *>(nul) - text.constData()) : e;
 }
 
 QByteArray HexText(quint64 v)
@@ -83,17 +88,155 @@ bool HexRun(const char *s, int &pos, int end, int maxDigits, quint64 *value)
     return digits <= maxDigits;
 }
 
-// Hex data of a value as Wine writes it: every byte one or two digits.
-bool HexBytesFit(const char *s, int pos, int end)
+// strtoul(text + pos, &next, 16) as Wine's loader calls it on a line: blanks, a sign, "0x", hex
+// digits, the largest unsigned long when they do not fit. pos moves past the number; it stays
+// where it was when there is none.
+quint64 StrToul16(const QByteArray &text, int &pos, int end)
 {
-    quint64 ignored;
-    while (pos < end) {
-        if (HexValue(s[pos]) < 0)
-            ++pos;
-        else if (!HexRun(s, pos, end, 2, &ignored))
-            return false;
+    int p = SkipBlanks(text, pos, end);
+    bool negative = false;
+    if (p < end && (text[p] == '+' || text[p] == '-')) {
+        negative = text[p] == '-';
+        ++p;
     }
-    return true;
+    if (p + 2 < end && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X') && HexValue(text[p + 2]) >= 0)
+        p += 2;
+    if (p >= end || HexValue(text[p]) < 0)
+        return 0;
+    quint64 v = 0;
+    bool overflow = false;
+    for (; p < end && HexValue(text[p]) >= 0; ++p) {
+        overflow = overflow || (v >> 60) != 0;
+        v = v << 4 | quint64(HexValue(text[p]));
+    }
+    pos = p;
+    if (overflow)
+        return ~quint64(0);
+    return negative ? quint64(0) - v : v;
+}
+
+enum class THexEnd { Done, Malformed, Dangling };
+
+// Hex data from pos as Wine's loader reads it: numbers (each taken as 32 bits, at most 0xff) with
+// blanks and a comma between them; a "\" after the last asks for the next line, whatever follows
+// it, and that line is read as more data whatever it holds (a key line too). Anything else ends
+// the value as malformed. *next: where the loader goes on, after the last line it read.
+THexEnd ReadHex(const QByteArray &text, int pos, int fileEnd, int *next, QByteArray *bytes)
+{
+    int lineEnd = LineEnd(text, pos, fileEnd);
+    int content = ContentEnd(text, pos, lineEnd);
+    while (true) {
+        while (pos < content && HexValue(text[pos]) >= 0) {
+            const quint64 value = StrToul16(text, pos, content);
+            if (quint32(value) > 0xFF) {
+                *next = lineEnd;
+                return THexEnd::Malformed;
+            }
+            if (bytes)
+                bytes->append(char(value));
+            pos = SkipBlanks(text, pos, content);
+            if (pos < content && text[pos] == ',')
+                ++pos;
+            pos = SkipBlanks(text, pos, content);
+        }
+        pos = SkipBlanks(text, pos, content);
+        *next = lineEnd;
+        if (pos >= content)
+            return THexEnd::Done;
+        if (text[pos] != '\\')
+            return THexEnd::Malformed;
+        if (lineEnd >= fileEnd)
+            return THexEnd::Dangling;
+        const int line = lineEnd;
+        lineEnd = LineEnd(text, line, fileEnd);
+        content = ContentEnd(text, line, lineEnd);
+        pos = SkipBlanks(text, line, content);
+    }
+}
+
+enum class TDataForm : quint8 { String, Dword, Hex };
+
+// A value line as Wine's loader reads it, from the line's start.
+struct TValueLine {
+    bool IsValue = false;    // name and "=" read: the value exists, as REG_NONE when Malformed
+    bool Malformed = false;
+    bool Dangling = false;   // its hex data asked for a line after the end of the file
+    QString Name;
+    quint32 Type = 0;
+    TDataForm Form = TDataForm::String;
+    int DataOff = 0;         // the data's tag ("...", str(2):, dword:, hex:), from the line's start
+    int Data = 0;            // the data itself: after the opening quote, the "dword:" or the ':'
+    int Next = 0;            // after the last line the loader read for it
+};
+
+TValueLine ReadValueLine(const QByteArray &text, int line, int fileEnd, QByteArray *hexBytes = nullptr)
+{
+    TValueLine v;
+    const int lineEnd = LineEnd(text, line, fileEnd);
+    const int content = ContentEnd(text, line, lineEnd);
+    v.Next = lineEnd;
+    int p = SkipBlanks(text, line, content);
+    if (p >= content || (text[p] != '"' && text[p] != '@'))
+        return v;
+    if (text[p] == '"') {
+        ++p;
+        if (!HiveText::Unescape(text, p, '"', &v.Name) || p >= content)
+            return v;
+    }
+    p = SkipBlanks(text, p + 1, content);
+    if (p >= content || text[p] != '=')
+        return v;
+    v.IsValue = true;
+    p = SkipBlanks(text, p + 1, content);
+    v.DataOff = p - line;
+    const struct {
+        const char *tag;
+        quint32 type;
+        TDataForm form;
+    } tags[] = {
+        {"\"", 1, TDataForm::String},     {"str:\"", 1, TDataForm::String},
+        {"str(2):\"", 2, TDataForm::String}, {"str(7):\"", 7, TDataForm::String},
+        {"hex:", 3, TDataForm::Hex},        {"dword:", 4, TDataForm::Dword},
+    };
+    bool known = false;
+    for (const auto &t : tags)
+        if (At(text, p, t.tag) && p + int(std::strlen(t.tag)) <= content) {
+            v.Type = t.type;
+            v.Form = t.form;
+            v.Data = p + int(std::strlen(t.tag));
+            known = true;
+            break;
+        }
+    if (!known && At(text, p, "hex(") && p + 4 <= content) {
+        int q = p + 4;
+        v.Type = quint32(StrToul16(text, q, content));
+        v.Form = TDataForm::Hex;
+        v.Data = q + 2;
+        known = q + 2 <= content && text[q] == ')' && text[q + 1] == ':';
+    }
+    if (!known) {
+        v.Malformed = true;
+        return v;
+    }
+    if (v.Form == TDataForm::String) {
+        int q = v.Data;
+        QString ignored;
+        v.Malformed = !HiveText::Unescape(text, q, '"', &ignored) || q >= content;
+    } else if (v.Form == TDataForm::Hex) {
+        const THexEnd end = ReadHex(text, v.Data, fileEnd, &v.Next, hexBytes);
+        v.Malformed = end != THexEnd::Done;
+        v.Dangling = end == THexEnd::Dangling;
+    }
+    return v;
+}
+
+// A line that is a key line for Wine's loader: "[" after blanks; with a name it can read, the
+// lines up to the next key line are that key's.
+bool IsKeyLine(const QByteArray &text, int line, int lineEnd)
+{
+    const int content = ContentEnd(text, line, lineEnd);
+    const int p = SkipBlanks(text, line, content);
+    return p < content && text[p] == '[';
 }
 
 }  // namespace
@@ -401,6 +544,8 @@ void THiveFile::DeleteKey(THiveKey *key)
         THiveKey *k = stack.back();
         stack.pop_back();
         k->Deleted = true;
+        for (THiveKey *block : k->MoreBlocks)
+            block->Deleted = true;
         for (THiveKey *c : k->Children)
             stack.push_back(c);
     }
@@ -429,7 +574,7 @@ THiveValue *THiveFile::FindValue(THiveKey *key, const QString &name)
 
 void THiveFile::Touch(THiveKey *key, bool materialize)
 {
-    if (!key || key == FRoot || key->Deleted)
+    if (!key || key->Deleted)
         return;
     if (!materialize && key->BlockOff < 0 && !key->NewBlock)
         return;  // a key that the file holds only as a path has no times to update
@@ -438,6 +583,8 @@ void THiveFile::Touch(THiveKey *key, bool materialize)
     key->UnixTime = now.toSecsSinceEpoch();
     key->HasTime = true;
     key->Dirty = true;
+    for (THiveKey *block : key->MoreBlocks)
+        block->Dirty = true;
     if (key->BlockOff < 0)
         key->NewBlock = true;
 }
@@ -479,12 +626,11 @@ QByteArray THiveFile::ValueText(const THiveValue &value) const
 QString THiveFile::ValueString(const THiveValue &value) const
 {
     const QByteArray raw = ValueText(value);
-    int p = value.DataOff;
-    if (At(raw, p, "str(") || (p < raw.size() && raw[p] == '"')) {
-        p = raw.indexOf('"', p);
-        if (p < 0)
-            return QString();
-        ++p;
+    const TValueLine line = ReadValueLine(raw, 0, raw.size());
+    if (line.Malformed)
+        return QString();
+    if (line.Form == TDataForm::String) {
+        int p = line.Data;
         QString s;
         return HiveText::Unescape(raw, p, '"', &s) ? s : QString();
     }
@@ -497,39 +643,25 @@ QString THiveFile::ValueString(const THiveValue &value) const
 QByteArray THiveFile::ValueBytes(const THiveValue &value) const
 {
     const QByteArray raw = ValueText(value);
-    int p = value.DataOff;
-    if (At(raw, p, "str(") || (p < raw.size() && raw[p] == '"'))
-        return HiveText::Utf16(ValueString(value), true);
     QByteArray out;
-    if (At(raw, p, "dword:")) {
-        p += 6;
-        quint32 v = 0;
-        while (p < raw.size() && HexValue(raw[p]) >= 0)
-            v = v * 16 + quint32(HexValue(raw[p++]));
+    const TValueLine line = ReadValueLine(raw, 0, raw.size(), &out);
+    if (line.Malformed)
+        return {};
+    switch (line.Form) {
+    case TDataForm::String:
+        return HiveText::Utf16(ValueString(value), true);
+    case TDataForm::Dword: {
+        // The loader takes the number as strtoul() reads it and keeps its low 32 bits.
+        int p = line.Data;
+        const quint32 v = quint32(StrToul16(raw, p, ContentEnd(raw, 0, LineEnd(raw, 0, raw.size()))));
         out.resize(4);
         for (int i = 0; i < 4; ++i)
             out[i] = char((v >> (8 * i)) & 0xFF);
         return out;
     }
-    p = raw.indexOf(':', p);
-    if (p < 0)
-        return out;
-    out.reserve((raw.size() - p) / 3 + 1);
-    int acc = 0;
-    int digits = 0;
-    for (++p; p < raw.size(); ++p) {
-        const int h = HexValue(raw[p]);
-        if (h >= 0) {
-            acc = (acc & 0xFF) * 16 + h;
-            ++digits;
-        } else if (raw[p] == ',') {
-            if (digits)
-                out.append(char(acc & 0xFF));
-            acc = digits = 0;
-        }
+    case TDataForm::Hex:
+        break;
     }
-    if (digits)
-        out.append(char(acc & 0xFF));
     return out;
 }
 
@@ -602,50 +734,116 @@ bool THiveFile::LoadText(const QByteArray &text, QString *error)
     }
     FText = text;
     const int n = FText.size();
-    const char *s = FText.constData();
     int pos = 0;
-    while (pos < n && s[pos] != '[')
+    while (pos < n && !IsKeyLine(FText, pos, LineEnd(FText, pos, n)))
         pos = LineEnd(FText, pos, n);
     FHeaderLen = pos;
-    while (pos < n) {
-        int end = LineEnd(FText, pos, n);
-        while (end < n && s[end] != '[')
-            end = LineEnd(FText, end, n);
-        ParseBlock(pos, end, error);
-        pos = end;
-    }
+    while (pos < n)
+        pos = ParseBlock(pos, nullptr);
     return true;
 }
 
-bool THiveFile::ParseBlock(int off, int end, QString *)
+int THiveFile::ParseBlock(int off, std::vector<std::pair<int, int>> *spans)
 {
+    const int n = FText.size();
     const char *s = FText.constData();
-    int p = off + 1;
+    const int lineEnd = LineEnd(FText, off, n);
+    const int content = ContentEnd(FText, off, lineEnd);
+    int p = SkipBlanks(FText, off, content) + 1;
     QString path;
+    // A key line Wine cannot read opens no key: the lines after it are values without a key,
+    // read no further than their own line.
+    const bool opens = HiveText::Unescape(FText, p, ']', &path) && p < content;
     THiveKey *key = nullptr;
-    const int lineEnd = LineEnd(FText, off, end);
-    if (HiveText::Unescape(FText, p, ']', &path)) {
+    if (opens) {
         key = FRoot;
         for (const QString &part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts))
             key = CreateChild(key, part);
-        if (key == FRoot || key->BlockOff >= 0)
-            key = nullptr;  // a key written twice: the first block counts, the second stays as text
+        if (key == FRoot && !path.isEmpty())
+            key = nullptr;
     }
-    if (!key) {
-        THiveKey *verbatim = NewKey(nullptr, QString());
-        verbatim->BlockOff = off;
-        verbatim->BlockLen = end - off;
-        FBlocks.push_back(verbatim);
-        return false;
+    int end = lineEnd;
+    int ordinal = 0;
+    std::vector<THiveValue> values;
+    bool isLink = false, hasFileTime = false, dangling = false;
+    quint64 fileTime = 0;
+    while (end < n) {
+        const int le = LineEnd(FText, end, n);
+        if (IsKeyLine(FText, end, le))
+            break;
+        if (!opens) {
+            end = le;
+            continue;
+        }
+        const int lineContent = ContentEnd(FText, end, le);
+        const int first = SkipBlanks(FText, end, lineContent);
+        const char c = first < lineContent ? s[first] : 0;
+        if (c == '#') {
+            int q = first + 6;
+            quint64 ft = 0;
+            if (At(FText, first, "#time=") && HexRun(s, q, lineContent, 16, &ft)) {
+                fileTime = ft;
+                hasFileTime = true;
+            } else if (At(FText, first, "#link")) {
+                isLink = true;
+            }
+            end = le;
+            continue;
+        }
+        if (c != '"' && c != '@') {
+            end = le;
+            continue;
+        }
+        // Hex data takes the lines the loader reads for it, whatever they hold.
+        const TValueLine r = ReadValueLine(FText, end, n);
+        if (r.IsValue) {
+            THiveValue v;
+            v.Name = r.Name;
+            v.Type = r.Malformed ? 0 : r.Type;
+            v.Malformed = r.Malformed;
+            v.Dangling = r.Dangling;
+            v.DataOff = r.DataOff;
+            v.Off = end;
+            v.Len = r.Next - end;
+            v.OrigIndex = ordinal++;
+            if (spans)
+                spans->emplace_back(v.Off, v.Len);
+            // Of two values of one name the loader keeps the later.
+            values.erase(std::remove_if(values.begin(), values.end(),
+                                        [&](const THiveValue &o) { return o.Name.compare(v.Name, Qt::CaseInsensitive) == 0; }),
+                         values.end());
+            values.push_back(std::move(v));
+        }
+        end = r.Next;
+        dangling = r.Dangling;
+    }
+
+    if (!key || key->BlockOff >= 0) {
+        // No key, or a key written again: Wine reads the values of this block into that key too,
+        // over those of the same name it read before.
+        THiveKey *block = NewKey(nullptr, QString());
+        block->BlockOff = off;
+        block->BlockLen = end - off;
+        block->EndsDangling = dangling;
+        FBlocks.push_back(block);
+        if (key) {
+            block->Owner = key;
+            key->MoreBlocks.push_back(block);
+            for (THiveValue &v : values) {
+                v.Home = block;
+                std::erase_if(key->Values, [&](const THiveValue &o) { return o.Name.compare(v.Name, Qt::CaseInsensitive) == 0; });
+                key->Values.push_back(std::move(v));
+            }
+        }
+        return end;
     }
     key->BlockOff = off;
     key->BlockLen = end - off;
     FBlocks.push_back(key);
-    ++p;
-    while (p < lineEnd && s[p] == ' ')
+    while (p + 1 < content && s[p + 1] == ' ')
         ++p;
     qint64 t = 0;
-    for (; p < lineEnd && s[p] >= '0' && s[p] <= '9'; ++p) {
+    for (++p; p < content && s[p] >= '0' && s[p] <= '9'; ++p) {
         // A time that no FILETIME can hold is damage: the key has no time then.
         if (t > (MaxKeyLineTime - (s[p] - '0')) / 10) {
             t = 0;
@@ -656,78 +854,14 @@ bool THiveFile::ParseBlock(int off, int end, QString *)
     key->UnixTime = t;
     key->FileTime = t ? quint64(t) * 10000000ULL + UnixEpochAsFileTime : 0;
     key->HasTime = t != 0;
-
-    int line = lineEnd;
-    int ordinal = 0;
-    while (line < end) {
-        int le = LineEnd(FText, line, end);
-        const char c = s[line];
-        if (c == '#') {
-            int q = line + 6;
-            quint64 ft = 0;
-            if (At(FText, line, "#time=") && HexRun(s, q, le, 16, &ft)) {
-                key->FileTime = ft;
-                key->HasTime = true;
-            } else if (At(FText, line, "#link")) {
-                key->IsLink = true;
-            }
-        } else if (c == '"' || c == '@') {
-            THiveValue v;
-            int q = line + 1;
-            bool ok = true;
-            if (c == '"') {
-                ok = HiveText::Unescape(FText, q, '"', &v.Name);
-                ++q;
-            }
-            while (ok && q < le && s[q] == ' ')
-                ++q;
-            ok = ok && q < le && s[q] == '=';
-            int ve = le;
-            if (ok) {
-                ++q;
-                while (q < le && s[q] == ' ')
-                    ++q;
-                v.DataOff = q - line;
-                if (s[q] == '"') {
-                    v.Type = 1;
-                } else if (At(FText, q, "str(") || At(FText, q, "hex(")) {
-                    quint64 type = 0;
-                    int r = q + 4;
-                    ok = HexRun(s, r, le, 8, &type) && r + 1 < le && s[r] == ')' && s[r + 1] == ':';
-                    v.Type = quint32(type);
-                } else if (At(FText, q, "hex:")) {
-                    v.Type = 3;
-                } else if (At(FText, q, "dword:")) {
-                    quint64 number;
-                    int r = q + 6;
-                    ok = HexRun(s, r, le, 8, &number);
-                    v.Type = 4;
-                } else {
-                    ok = false;
-                }
-            }
-            if (ok) {
-                // Hex data goes on over the following lines as long as each ends in "\\".
-                if (s[q] == 'h') {
-                    int cur = line;
-                    while (ve < end && LineContinues(FText, cur, ve)) {
-                        cur = ve;
-                        ve = LineEnd(FText, ve, end);
-                    }
-                    ok = HexBytesFit(s, int(FText.indexOf(':', q)) + 1, ve);
-                }
-            }
-            if (ok) {
-                v.Off = line;
-                v.Len = ve - line;
-                v.OrigIndex = ordinal++;
-                key->Values.push_back(std::move(v));
-                le = ve;
-            }
-        }
-        line = le;
+    if (hasFileTime) {
+        key->FileTime = fileTime;
+        key->HasTime = true;
     }
-    return true;
+    key->IsLink = isLink;
+    key->EndsDangling = dangling;
+    key->Values = std::move(values);
+    return end;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -747,30 +881,61 @@ QByteArray THiveFile::KeyLine(const THiveKey *key) const
     return out;
 }
 
-void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
+namespace {
+// Hex data that asked for a line after the end of the file: the loader made the value REG_NONE.
+// Whatever line came after it would be read as its data (a blank line would make the data
+// whole); this one keeps it as Wine read it.
+const QByteArray EndOfDanglingData = ";\n";
+}  // namespace
+
+void THiveFile::AppendBlock(QByteArray &out, THiveKey *block, bool followed)
 {
+    // A later block of a key written twice holds some of its values; the key's own block holds
+    // the rest, and every new one.
+    THiveKey *key = block->Owner ? block->Owner : block;
+    const THiveKey *home = block->Owner ? block : nullptr;
+    auto here = [home](const THiveValue &v) { return v.Home == home; };
     const QByteArray timeLine = "#time=" + HexText(key->FileTime) + "\n";
     const int start = out.size();
-    if (!key->Dirty && key->BlockOff >= 0) {
-        out.append(FText.constData() + key->BlockOff, key->BlockLen);
-        const int shift = start - key->BlockOff;
+    if (!block->Dirty && block->BlockOff >= 0) {
+        out.append(FText.constData() + block->BlockOff, block->BlockLen);
+        const int shift = start - block->BlockOff;
         for (THiveValue &v : key->Values)
-            v.Off += shift;
-        key->BlockOff = start;
+            if (here(v))
+                v.Off += shift;
+        block->BlockOff = start;
+        if (followed && block->EndsDangling) {
+            if (!out.endsWith('\n'))
+                out += '\n';
+            out += EndOfDanglingData;
+            block->EndsDangling = false;
+            for (THiveValue &v : key->Values)
+                if (here(v) && v.Dangling) {
+                    v.Len = out.size() - v.Off;
+                    v.Dangling = false;
+                }
+        }
         return;
     }
+    for (THiveValue &v : key->Values)
+        if (here(v) && v.Dangling && v.Own.isEmpty()) {
+            v.Own = FText.mid(v.Off, v.Len);
+            if (!v.Own.endsWith('\n'))
+                v.Own += '\n';
+            v.Own += EndOfDanglingData;
+        }
     out += KeyLine(key);
     int insertAt = -1;  // where new values go: after the last value, else after the options
     QByteArray tail;
     std::vector<int> emittedAt(key->Values.size(), -1);
-    if (key->BlockOff >= 0) {
+    if (block->BlockOff >= 0) {
         const char *s = FText.constData();
-        const int end = key->BlockOff + key->BlockLen;
+        const int end = block->BlockOff + block->BlockLen;
         int contentEnd = end;
         // Blank lines at the block's end separate it from the next key: keep them after the new values.
-        while (contentEnd > key->BlockOff) {
+        while (contentEnd > block->BlockOff) {
             int ls = contentEnd - 1;
-            while (ls > key->BlockOff && s[ls - 1] != '\n')
+            while (ls > block->BlockOff && s[ls - 1] != '\n')
                 --ls;
             bool blank = true;
             for (int q = ls; q < contentEnd; ++q)
@@ -780,33 +945,33 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
                 break;
             contentEnd = ls;
         }
-        tail = FText.mid(contentEnd, end - contentEnd);
         bool timeWritten = false;
         int optionsEnd = out.size();
-        int line = LineEnd(FText, key->BlockOff, end);
+        int line = LineEnd(FText, block->BlockOff, end);
         std::vector<int> byOrig;
         for (int i = 0; i < int(key->Values.size()); ++i)
-            if (key->Values[i].OrigIndex >= 0) {
+            if (here(key->Values[i]) && key->Values[i].OrigIndex >= 0) {
                 if (int(byOrig.size()) <= key->Values[i].OrigIndex)
                     byOrig.resize(key->Values[i].OrigIndex + 1, -1);
                 byOrig[key->Values[i].OrigIndex] = i;
             }
-        // Walk the old lines: original values are recognised by their position, as parsed.
+        // Walk the old lines: original values are recognised by their position, as parsed. The
+        // lines of a value that a later one of its name replaced, or that was deleted, go.
         THiveFile probe{QString(), QString()};
         int ordinal = 0;
         std::vector<std::pair<int, int>> spans;  // original value spans, in order
-        {
-            probe.FText = FText.mid(key->BlockOff, contentEnd - key->BlockOff);
-            probe.ParseBlock(0, probe.FText.size(), nullptr);
-            if (!probe.FBlocks.empty())
-                for (const THiveValue &pv : probe.FBlocks.front()->Values)
-                    spans.emplace_back(pv.Off + key->BlockOff, pv.Len);
+        probe.FText = FText.mid(block->BlockOff, block->BlockLen);
+        probe.ParseBlock(0, &spans);
+        for (auto &span : spans) {
+            span.first += block->BlockOff;
+            // A blank line that hex data read as its own stays with it.
+            contentEnd = std::max(contentEnd, span.first + span.second);
         }
+        tail = FText.mid(contentEnd, end - contentEnd);
         size_t nextSpan = 0;
         while (line < contentEnd) {
             if (nextSpan < spans.size() && spans[nextSpan].first == line) {
                 const int idx = ordinal < int(byOrig.size()) ? byOrig[ordinal] : -1;
-                int valueAt = out.size();
                 if (idx >= 0) {
                     THiveValue &v = key->Values[idx];
                     emittedAt[idx] = out.size();
@@ -817,13 +982,11 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
                 line += spans[nextSpan].second;
                 ++nextSpan;
                 ++ordinal;
-                // Hex data cut short by the block's end still asks for one more line: a line put
-                // right after it would be read as its data. New values go before it instead.
-                insertAt = LineContinues(out, LastLineStart(out, valueAt), out.size()) ? valueAt : out.size();
+                insertAt = out.size();
                 continue;
             }
             const int le = LineEnd(FText, line, contentEnd);
-            if (At(FText, line, "#time=")) {
+            if (At(FText, SkipBlanks(FText, line, le), "#time=")) {
                 out += timeLine;
                 timeWritten = true;
                 if (insertAt < 0)
@@ -858,7 +1021,7 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
     QByteArray added;
     std::vector<std::pair<int, int>> addedAt;  // value index, offset inside "added"
     for (int i = 0; i < int(key->Values.size()); ++i)
-        if (emittedAt[i] < 0) {
+        if (here(key->Values[i]) && emittedAt[i] < 0) {
             const THiveValue &v = key->Values[i];
             addedAt.emplace_back(i, added.size());
             added += v.Own.isEmpty() ? FText.mid(v.Off, v.Len) : v.Own;
@@ -872,20 +1035,23 @@ void THiveFile::AppendBlock(QByteArray &out, THiveKey *key)
     for (const auto &[idx, o] : addedAt)
         emittedAt[idx] = insertAt + o;
     out += tail;
-    // Wine reads the line after such hex data as more of it, the next key line too; a blank line
-    // ends the data where this reader ends it.
-    if (tail.isEmpty() && LineContinues(out, LastLineStart(out, start), out.size()))
-        out += '\n';
-    // From now on the values live in the new text.
-    for (int i = 0; i < int(key->Values.size()); ++i) {
-        THiveValue &v = key->Values[i];
+    block->EndsDangling = false;
+    // From now on the block's values live in the new text, numbered in their new order.
+    std::vector<int> mine;
+    for (int i = 0; i < int(key->Values.size()); ++i)
+        if (here(key->Values[i]))
+            mine.push_back(i);
+    std::sort(mine.begin(), mine.end(), [&](int x, int y) { return emittedAt[x] < emittedAt[y]; });
+    for (int rank = 0; rank < int(mine.size()); ++rank) {
+        THiveValue &v = key->Values[mine[rank]];
         const int len = v.Own.isEmpty() ? v.Len : v.Own.size();
-        v.Off = emittedAt[i];
+        v.Off = emittedAt[mine[rank]];
         v.Len = len;
-        v.OrigIndex = i;
+        v.OrigIndex = rank;
         v.Own.clear();
+        v.Dangling = false;
     }
-    key->BlockOff = start;
+    block->BlockOff = start;
 }
 
 QByteArray THiveFile::SaveText()
@@ -943,7 +1109,7 @@ QByteArray THiveFile::SaveText()
         if ((isNew || prevNew) && !out.endsWith("\n\n"))
             out += '\n';
         prevNew = isNew;
-        AppendBlock(out, k);
+        AppendBlock(out, k, i + 1 < order.size());
         k->NewBlock = false;
         k->Dirty = false;
         kept.push_back(k);

@@ -28,6 +28,8 @@
 #include <memory>
 #include <vector>
 
+struct THiveKey;
+
 struct THiveValue {
     QString Name;           // "" is the default value ("@=")
     quint32 Type = 0;       // Wine's type number: 1 REG_SZ, 2 EXPAND_SZ, 3 BINARY, 4 DWORD, 7 MULTI_SZ ...
@@ -36,6 +38,12 @@ struct THiveValue {
     int DataOff = 0;        // where the data ("...", str(2):, dword:, hex:) starts inside those lines
     int OrigIndex = -1;     // the value's position among its key's values in the file; -1 when new
     QByteArray Own;         // the value's regenerated lines, when changed or new
+    // Wine's loader could not read the data: the value is REG_NONE with no data (Type 0), and
+    // its lines are every line the loader read for it.
+    bool Malformed = false;
+    bool Dangling = false;  // malformed hex data that asked for a line after the end of the file
+    // The later block of its key whose lines hold it (a key written twice); nullptr: the key's own.
+    const THiveKey *Home = nullptr;
 };
 
 struct THiveKey {
@@ -53,6 +61,11 @@ struct THiveKey {
     bool Dirty = false;                // to be regenerated on save
     bool NewBlock = false;             // written on save though the file has no block for it yet
     bool Deleted = false;
+    bool EndsDangling = false;         // its last value is hex data that asked for a line after the file's end
+    // A key written twice has a block for each time: the later ones, made with no name, name the
+    // key as Owner and are in its MoreBlocks.
+    THiveKey *Owner = nullptr;
+    std::vector<THiveKey *> MoreBlocks;
 };
 
 // Name comparison as Windows and wineserver do it: each UTF-16 unit upper-cased, then ordinal.
@@ -132,8 +145,12 @@ public:
 private:
     THiveKey *NewKey(THiveKey *parent, const QString &name);
     void Clear();
-    bool ParseBlock(int off, int end, QString *error);
-    void AppendBlock(QByteArray &out, THiveKey *key);
+    // Reads the block of the key line at off: its lines up to the next key line as Wine's loader
+    // reads them (hex data takes the lines it asks for). Returns where the block ends; spans
+    // gets every value's lines, also those of values a later one of the same name replaces.
+    int ParseBlock(int off, std::vector<std::pair<int, int>> *spans);
+    // followed: more text comes after the block.
+    void AppendBlock(QByteArray &out, THiveKey *key, bool followed);
     QByteArray KeyLine(const THiveKey *key) const;
     void StatFile();
 

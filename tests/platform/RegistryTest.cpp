@@ -227,7 +227,8 @@ TEST(HiveFileTest, HexLinesBreakAsWineBreaksThem)
     EXPECT_EQ(lines[1].size(), 2 + 25 * 3 + 1);
 }
 
-// Damage that Wine never writes: what can still be read is read, nothing reads past its line.
+// Damage that Wine never writes, read as Wine's loader reads it (HiveWineTest holds the same
+// against Wine itself): numbers as strtoul() reads them, cut to their field.
 TEST(HiveFileTest, DamagedLinesReadAsDamage)
 {
     const QByteArray text = "WINE REGISTRY Version 2\n"
@@ -247,19 +248,33 @@ TEST(HiveFileTest, DamagedLinesReadAsDamage)
     ASSERT_EQ(software->Children.size(), 1u);
     const THiveKey *key = software->Children.front();
     EXPECT_EQ(key->Name, QStringLiteral("Times"));
-    // A time past any FILETIME is no time; numbers too long for their field are no values.
+    // A time past any FILETIME is no time.
     EXPECT_FALSE(key->HasTime);
-    QStringList names;
-    for (const THiveValue &v : key->Values)
-        names << v.Name;
-    EXPECT_EQ(names, QStringList({QStringLiteral("kept"), QStringLiteral("short")}));
-    EXPECT_EQ(hive.ValueBytes(*THiveFile::FindValue(key, QStringLiteral("short"))), QByteArray("\x01\x02", 2));
+    const struct {
+        const char *name;
+        quint32 type;
+        QByteArray bytes;
+    } values[] = {
+        {"kept", 1, HiveText::Utf16(QStringLiteral("x"), true)},
+        {"hexRun", 0, {}},  // a byte past 0xff: the loader keeps the value, as REG_NONE with no data
+        {"wideDword", 4, QByteArray("\x89\x67\x45\x23", 4)},
+        {"wideType", 0x23456789, QByteArray("\x01", 1)},
+        {"short", 3, QByteArray("\x01\x02", 2)},
+    };
+    ASSERT_EQ(key->Values.size(), std::size(values));
+    for (size_t i = 0; i < std::size(values); ++i) {
+        SCOPED_TRACE(values[i].name);
+        EXPECT_EQ(key->Values[i].Name, QString::fromLatin1(values[i].name));
+        EXPECT_EQ(key->Values[i].Type, values[i].type);
+        EXPECT_EQ(hive.ValueBytes(key->Values[i]), values[i].bytes);
+    }
     EXPECT_EQ(hive.SaveText(), text);
 }
 
-// Hex data that still asks for a line when its key's block ends: a new value never becomes that
-// line, and a blank line ends the data before the next key (Wine's own reading is in WineRoundTripTest).
-TEST(HiveFileTest, ANewValueNeverContinuesHexCutShortByItsBlock)
+// Hex data that asks for one more line where the next key begins takes that key line as data, as
+// Wine's loader does: the values after it are the first key's. A new value goes after them, and
+// the text read again reads the same.
+TEST(HiveFileTest, HexDataCutShortByAKeyLineTakesThatLine)
 {
     const QByteArray text = "WINE REGISTRY Version 2\n"
                             "\n[Software\\\\A] 1700000000\n"
@@ -269,24 +284,29 @@ TEST(HiveFileTest, ANewValueNeverContinuesHexCutShortByItsBlock)
                             "\"w\"=dword:00000001\n";
     THiveFile hive(QString(), QStringLiteral("\\Machine"));
     ASSERT_TRUE(hive.LoadText(text));
-    THiveKey *a = THiveFile::Child(THiveFile::Child(hive.Root(), QStringLiteral("Software")), QStringLiteral("A"));
+    const THiveKey *software = THiveFile::Child(hive.Root(), QStringLiteral("Software"));
+    THiveKey *a = THiveFile::Child(software, QStringLiteral("A"));
     ASSERT_NE(a, nullptr);
+    EXPECT_EQ(THiveFile::Child(software, QStringLiteral("B")), nullptr);
+    const THiveValue *v = THiveFile::FindValue(a, QStringLiteral("v"));
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->Malformed);
+    EXPECT_EQ(v->Type, 0u);
+    EXPECT_TRUE(hive.ValueBytes(*v).isEmpty());
+    ASSERT_NE(THiveFile::FindValue(a, QStringLiteral("w")), nullptr);
+
     hive.SetValue(a, QStringLiteral("New"), 4, QByteArray("\x07\0\0\0", 4));
     const QByteArray saved = hive.SaveText();
-    EXPECT_TRUE(saved.contains("\"New\"=dword:00000007\n\"v\"=hex:01,02,\\\n\n[Software\\\\B] 1700000000\n"))
+    EXPECT_TRUE(saved.contains("\"v\"=hex:01,02,\\\n[Software\\\\B] 1700000000\n\"w\"=dword:00000001\n\"New\"=dword:00000007\n"))
         << saved.constData();
-
     THiveFile again{QString(), QString()};
     ASSERT_TRUE(again.LoadText(saved));
-    const THiveKey *software = THiveFile::Child(again.Root(), QStringLiteral("Software"));
-    const THiveKey *reread = THiveFile::Child(software, QStringLiteral("A"));
+    const THiveKey *reread = THiveFile::Child(THiveFile::Child(again.Root(), QStringLiteral("Software")), QStringLiteral("A"));
     ASSERT_NE(reread, nullptr);
-    ASSERT_NE(THiveFile::FindValue(reread, QStringLiteral("New")), nullptr);
-    EXPECT_EQ(again.ValueBytes(*THiveFile::FindValue(reread, QStringLiteral("New"))), QByteArray("\x07\0\0\0", 4));
-    EXPECT_EQ(again.ValueBytes(*THiveFile::FindValue(reread, QStringLiteral("v"))), QByteArray("\x01\x02", 2));
-    const THiveKey *b = THiveFile::Child(software, QStringLiteral("B"));
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(again.ValueBytes(*THiveFile::FindValue(b, QStringLiteral("w"))), QByteArray("\x01\0\0\0", 4));
+    QStringList names;
+    for (const THiveValue &value : reread->Values)
+        names << value.Name;
+    EXPECT_EQ(names, QStringList({"v", "w", "New"}));
 }
 
 TEST_F(RegistryTest, LookupsIgnoreCaseAndKeepIt)

@@ -60,39 +60,6 @@ TEST_F(WineRoundTripTest, WinebootHivesLoadAndSaveByteForByte)
     EXPECT_NE(THiveFile::FindValue(key, QStringLiteral("CurrentVersion")), nullptr);
 }
 
-// A damaged block whose hex data asks for one more line where the next key begins: after a write
-// into it, Wine reads the new value, the hex data and the next key as this program does.
-TEST_F(WineRoundTripTest, AWriteIntoABlockWithCutHexDataReadsTheSameInWine)
-{
-    const QString user = QDir(Prefix).filePath(QStringLiteral("user.reg"));
-    {
-        QFile file(user);
-        ASSERT_TRUE(file.open(QIODevice::Append));
-        file.write("\n[Software\\\\VaskimoDamaged\\\\A] 1700000000\n#time=1da1b2c3d4e5f60\n\"v\"=hex:01,02,\\\n"
-                   "[Software\\\\VaskimoDamaged\\\\B] 1700000000\n#time=1da1b2c3d4e5f60\n\"w\"=dword:00000001\n");
-    }
-    THiveFile hive(user, QString());
-    ASSERT_TRUE(hive.Load());
-    THiveKey *key = hive.Root();
-    for (const char *part : {"Software", "VaskimoDamaged", "A"})
-        ASSERT_NE(key = THiveFile::Child(key, QString::fromLatin1(part)), nullptr) << part;
-    hive.SetValue(key, QStringLiteral("New"), 4, QByteArray("\x07\0\0\0", 4));
-    QString error;
-    ASSERT_TRUE(hive.Save(&error)) << error.toStdString();
-
-    QByteArray out;
-    ASSERT_TRUE(Reg(Prefix, {{QStringLiteral("query"), QStringLiteral("HKCU\\Software\\VaskimoDamaged"), QStringLiteral("/s")}}, &out))
-        << out.toStdString();
-    QStringList listed;
-    for (const QString &line : QString::fromLatin1(out).split(u'\n'))
-        if (!line.trimmed().isEmpty())
-            listed << line.trimmed();
-    EXPECT_EQ(listed, QStringList({"HKEY_CURRENT_USER\\Software\\VaskimoDamaged\\A", "New    REG_DWORD    0x7",
-                                   "v    REG_BINARY    0102", "HKEY_CURRENT_USER\\Software\\VaskimoDamaged\\B",
-                                   "w    REG_DWORD    0x1"}))
-        << out.toStdString();
-}
-
 TEST_F(WineRoundTripTest, CleanerDeletesOnlyStaleValuesAndRegeditPutsThemBack)
 {
     const QString userKey = QStringLiteral("HKCU\\Software\\VaskimoRoundTrip");
