@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -22,22 +23,83 @@ QByteArray Native(const QString &path) { return QFile::encodeName(path); }
 
 bool Lstat(const QString &path, struct stat *st) { return ::lstat(Native(path).constData(), st) == 0; }
 
-bool MakePrivateFolder(const QString &path)
+// The folder with mode, and what is missing above it as an ordinary folder; errno tells why when it
+// fails.
+bool MakeFolder(const QString &path, mode_t mode)
 {
     struct stat st;
-    if (Lstat(path, &st))
+    if (Lstat(path, &st)) {
+        errno = ENOTDIR;
         return S_ISDIR(st.st_mode);
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    }
+    const QString above = QFileInfo(path).absolutePath();
+    if (above != path && !Lstat(above, &st) && !MakeFolder(above, 0777))
         return false;
-    return ::mkdir(Native(path).constData(), 0700) == 0 || (Lstat(path, &st) && S_ISDIR(st.st_mode));
+    if (::mkdir(Native(path).constData(), mode) == 0)
+        return true;
+    const int why = errno;
+    if (Lstat(path, &st) && S_ISDIR(st.st_mode))
+        return true;
+    errno = why;
+    return false;
 }
+
+bool MakePrivateFolder(const QString &path) { return MakeFolder(path, 0700); }
 
 bool PrepareTrash(const QString &trash)
 {
     return MakePrivateFolder(trash) && MakePrivateFolder(trash + "/files") && MakePrivateFolder(trash + "/info");
 }
 
-// The mount point holding path: the highest ancestor on the same device.
+// A mount point as /proc/self/mountinfo writes it: blanks, tabs, newlines and backslashes as
+// three octal digits after a backslash.
+QByteArray UnescapeMountPoint(const QByteArray &field)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QByteArray digits = field.mid(i + 1, 3);
+        if (field[i] == '\\' && digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+            out += char(digits.toInt(nullptr, 8));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+// Every mount point of this process's mount table, in its order: a later one on the same point
+// covers an earlier one.
+QList<QByteArray> MountPoints()
+{
+    QList<QByteArray> points;
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return points;
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 4)
+            points << UnescapeMountPoint(fields.at(4));
+    }
+    return points;
+}
+
+// The mount that holds realPath (no link on its way): the longest mount point that is the path
+// or a folder above it. A bind mount of a folder of the same file system has the device of that
+// file system, so only the mount table tells where it begins.
+QString MountPointOf(const QString &realPath, const QList<QByteArray> &points)
+{
+    const QByteArray path = Native(realPath);
+    QByteArray best = "/";
+    for (const QByteArray &point : points) {
+        const bool holds = point == "/" || path == point || path.startsWith(point + '/');
+        if (holds && point.size() >= best.size())
+            best = point;
+    }
+    return QFile::decodeName(best);
+}
+
+// Without a mount table: the highest folder above path on its device.
 QString TopDir(const QString &path, dev_t device)
 {
     QString top = path;
@@ -50,6 +112,21 @@ QString TopDir(const QString &path, dev_t device)
         up = QFileInfo(up).path();
     }
     return top;
+}
+
+// The real path of path, or of the nearest folder above it that exists, with the rest as written.
+QString RealPathOrAbove(const QString &path)
+{
+    QString head = path, rest;
+    while (true) {
+        const QString real = QFileInfo(head).canonicalFilePath();
+        if (!real.isEmpty())
+            return rest.isEmpty() ? real : QDir::cleanPath(real + u'/' + rest);
+        if (head == u"/")
+            return path;
+        rest = rest.isEmpty() ? QFileInfo(head).fileName() : QFileInfo(head).fileName() + u'/' + rest;
+        head = QFileInfo(head).path();
+    }
 }
 
 // The longest name a folder entry may have, in bytes.
@@ -125,35 +202,48 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
     if (!Lstat(path, &item))
         return Fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 
-    // The home trash takes what lives on its file system, and nothing else may take that: a
-    // home trash that cannot be made is a failure, not a reason to use another folder.
-    QString trash = FHome;
-    QString existing = FHome;
+    // The trash of the mount the item lies on, as the mount table gives it: the home trash takes
+    // what lives on its own mount, and nothing else may take that (a home trash that cannot be
+    // made is a failure, not a reason to use another folder); an item on another mount goes to
+    // the trash at that mount's top. A bind mount of the home's own file system is another mount:
+    // no rename crosses it.
+    const QList<QByteArray> points = MountPoints();
+    const QString parent = RealPathOrAbove(QFileInfo(path).path());
+    const QString home = RealPathOrAbove(FHome);
     struct stat homeStat;
+    QString existing = FHome;
     while (!Lstat(existing, &homeStat) && existing != "/")
         existing = QFileInfo(existing).path();
-    struct stat trashStat;
-    if (homeStat.st_dev == item.st_dev) {
+    const bool sameDevice = homeStat.st_dev == item.st_dev;
+    const QString top = points.isEmpty() ? TopDir(parent, item.st_dev) : MountPointOf(parent, points);
+    const bool inHome = sameDevice && (points.isEmpty() || MountPointOf(home, points) == top);
+    QString trash = FHome;
+    if (inHome) {
         if (!PrepareTrash(trash))
-            return Fail(error, QStringLiteral("cannot make the trash folder %1").arg(trash));
+            return Fail(error, QStringLiteral("cannot make the trash folder %1: %2").arg(trash, DurableFile::ReasonText(errno)));
     } else {
-        const QString top = TopDir(QFileInfo(path).path(), item.st_dev);
         const QString uid = QString::number(::getuid());
         struct stat shared;
-        const QString sharedTrash = top + "/.Trash";
+        const QString sharedTrash = (top == "/" ? QString() : top) + "/.Trash";
         if (Lstat(sharedTrash, &shared) && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX))
             trash = sharedTrash + "/" + uid;
         else
             trash = (top == "/" ? QString() : top) + "/.Trash-" + uid;
         if (!PrepareTrash(trash))
-            return Fail(error, QStringLiteral("no trash folder on the file system of %1").arg(path));
+            return Fail(error, QStringLiteral("no trash folder can be made at the top of the mount %1 that holds %2: %3")
+                                   .arg(top, path, DurableFile::ReasonText(errno)));
     }
+    struct stat trashStat;
     if (!Lstat(trash, &trashStat) || trashStat.st_dev != item.st_dev)
         return Fail(error, QStringLiteral("no trash folder on the file system of %1").arg(path));
     if (path == trash || path.startsWith(trash + "/"))
         return Fail(error, QStringLiteral("%1 is inside the trash").arg(path));
 
-    const QByteArray info = "[Trash Info]\nPath=" + Native(path).toPercentEncoding("/") + "\nDeletionDate="
+    // In a trash at the top of a mount the path is kept relative to that top, so the entry still
+    // restores when the medium is mounted elsewhere.
+    const QString original = parent + u'/' + QFileInfo(path).fileName();
+    const QString kept = inHome ? original : original.mid(top == "/" ? 1 : top.size() + 1);
+    const QByteArray info = "[Trash Info]\nPath=" + Native(kept).toPercentEncoding("/") + "\nDeletionDate="
                             + QDateTime::currentDateTime().toString("yyyy-MM-ddThh:mm:ss").toLatin1() + "\n";
     QString name, why;
     if (!WriteInfo(trash, QFileInfo(path).fileName(), info, &name, &why))

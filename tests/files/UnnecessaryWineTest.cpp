@@ -3,6 +3,7 @@
 //
 // The home holds what a user keeps there: a git repository, keys in .ssh and .gnupg, settings in
 // .config, a cache; files in all of them match the masks. git, trash-list and trash-restore judge.
+#include "support/BindMount.h"
 #include "support/SmallDisk.h"
 #include "support/WinebootHome.h"
 
@@ -153,6 +154,27 @@ TEST_F(UnnecessaryOnAWinebootPrefix, DelunnNamesEachFileItKeptWithTheSystemsReas
               1, "Vaskimo failed to delete 1 of the selected file(s)! File(s) maybe in use.\r\n" + kept,
               "Vaskimo: -delunn: " + kept + "\n");
     EXPECT_TRUE(QFileInfo::exists(folder + "/old.bak"));
+}
+
+// A bind mount of the home's own file system: its files go to the trash at the top of that mount,
+// as trash-put would take them, and trash-restore puts them back.
+TEST_F(UnnecessaryOnAWinebootPrefix, DelunnTrashesFromABindMountIntoThatMountsTrash)
+{
+    if (!HaveTrashCli())
+        GTEST_SKIP() << "trash-cli is not installed";
+    const QString mounted = QFileInfo(Dir.path()).canonicalFilePath() + "/media";
+    TBindMount mount(Dir.filePath("data"), mounted);
+    VASKIMO_NEED_MOUNT(mount);
+    Write(mounted + "/old.bak", "old");
+    const QString windowsFolder = "Z:" + QString(mounted).replace('/', '\\');
+    TProgramCopy program(VASKIMO_EXE);
+    ExpectRun(program, {"-delunn", "-exit"},
+              "[Unnecessary files]\r\nSelected disk C=0\r\nSearch custom directories=1\r\nCustom directories=\""
+                  + windowsFolder.toUtf8() + "\"\r\nDeleting method=1\r\nConfirm unnecessary changes=0\r\n",
+              0, "Found 1 unnecessary files! Deleting...", "");
+    EXPECT_FALSE(QFileInfo::exists(mounted + "/old.bak"));
+    EXPECT_TRUE(TrashList().contains(mounted + "/old.bak"));
+    TrashRestore(mounted + "/old.bak");
 }
 
 }  // namespace

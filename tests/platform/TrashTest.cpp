@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: items moved to a freedesktop.org Trash in a temporary home, and restored from it.
 #include "platform/Trash.h"
+#include "support/BindMount.h"
 #include "support/SmallDisk.h"
+#include "support/TrashCli.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -40,11 +42,19 @@ QMap<QString, QString> ReadInfo(const QString &infoPath)
     return keys;
 }
 
-// What a desktop's trash window does on "Restore": read Path= and move files/<name> back.
+// What a desktop's trash window does on "Restore": read Path= and move files/<name> back. A
+// relative Path= is from the folder that holds the trash ($topdir, for $topdir/.Trash/$uid too).
 bool Restore(const QString &trash, const QString &name)
 {
     const QMap<QString, QString> info = ReadInfo(trash + "/info/" + name + ".trashinfo");
-    const QString original = QFile::decodeName(QByteArray::fromPercentEncoding(info.value("Path").toLatin1()));
+    QString original = QFile::decodeName(QByteArray::fromPercentEncoding(info.value("Path").toLatin1()));
+    if (!original.isEmpty() && !original.startsWith('/')) {
+        QDir top(trash);
+        top.cdUp();
+        if (top.dirName() == ".Trash")
+            top.cdUp();
+        original = top.filePath(original);
+    }
     if (original.isEmpty() || !QFile::rename(trash + "/files/" + name, original))
         return false;
     return QFile::remove(trash + "/info/" + name + ".trashinfo");
@@ -190,10 +200,10 @@ TEST(TrashOtherFileSystem, GoesToTheTrashAtTheTopOfItsMount)
     const QString name = QFileInfo(item).fileName();
     EXPECT_FALSE(QFileInfo::exists(item));
     EXPECT_FALSE(QFileInfo::exists(home.path() + "/Trash/files/" + name));
-    // Several runs may share the top trash: find our own entry by its Path=.
+    // Several runs may share the top trash: find our own entry by its Path=, relative to /dev/shm.
     QString slot;
     for (const QString &info : QDir(topTrash + "/info").entryList({"far.tmp*.trashinfo"}, QDir::Files)) {
-        if (ReadInfo(topTrash + "/info/" + info).value("Path") == QFile::encodeName(item).toPercentEncoding("/"))
+        if (ReadInfo(topTrash + "/info/" + info).value("Path") == QFile::encodeName(item.mid(9)).toPercentEncoding("/"))
             slot = info.chopped(QStringLiteral(".trashinfo").size());
     }
     ASSERT_FALSE(slot.isEmpty());
@@ -201,6 +211,42 @@ TEST(TrashOtherFileSystem, GoesToTheTrashAtTheTopOfItsMount)
     EXPECT_TRUE(QFileInfo::exists(item));
     if (!existed)
         QDir(topTrash).removeRecursively();
+}
+
+// A bind mount of the home's own file system is another mount: a rename into the home trash
+// would fail, so the item goes to the trash at the top of the bind mount, where trash-cli finds it.
+TEST(TrashBindMount, GoesToTheTrashAtTheTopOfTheMountAsTrashCliSeesIt)
+{
+    if (!TestSupport::HaveTrashCli())
+        GTEST_SKIP() << "trash-cli is not installed";
+    QTemporaryDir dir;
+    const QString root = QFileInfo(dir.path()).canonicalFilePath();
+    TestSupport::TBindMount mount(root + "/data", root + "/mnt");
+    VASKIMO_NEED_MOUNT(mount);
+    const QString item = root + "/mnt/docs/report.txt";
+    Write(item, "report");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", root + "/home");
+    env.insert("XDG_DATA_HOME", root + "/home/.local/share");
+    const TTrash trash(root + "/home/.local/share/Trash");
+    QString error;
+    ASSERT_TRUE(trash.MoveToTrash(item, &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(item));
+    EXPECT_TRUE(QFileInfo::exists(root + "/mnt/.Trash-" + QString::number(::getuid()) + "/files/report.txt"));
+    // Other trashes of the machine may hold items of others: only those below this folder count.
+    const auto listed = [&] {
+        QStringList here;
+        for (const QString &path : TestSupport::TrashList(env))
+            if (path.startsWith(root + '/'))
+                here << path;
+        return here;
+    };
+    EXPECT_EQ(listed(), QStringList{item});
+    ASSERT_TRUE(TestSupport::TrashRestore(item, env));
+    QFile back(item);
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), "report");
+    EXPECT_TRUE(listed().isEmpty());
 }
 
 // An item whose info file cannot be written stays where it was: a trash entry that cannot be

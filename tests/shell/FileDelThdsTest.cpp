@@ -454,7 +454,7 @@ TEST_F(HostDeletion, EachEntryKeptHasTheSystemsReason)
     ASSERT_TRUE(disk.SetReadOnly(false));
 
     result = RunDeletion({"C:\\Temp\\a.tmp"}, false, std::make_shared<THostDeletionLayer>(Drives, blockedTrash), {}, false);
-    EXPECT_EQ(result.Reasons.value("C:\\Temp\\a.tmp"), "cannot make the trash folder " + blockedTrash);
+    EXPECT_EQ(result.Reasons.value("C:\\Temp\\a.tmp"), "cannot make the trash folder " + blockedTrash + ": Not a directory");
     EXPECT_TRUE(Exists("Temp/a.tmp"));
 }
 

@@ -20,13 +20,14 @@ namespace TestSupport {
 class TBindMount
 {
 public:
-    // Mounts source (a folder) on target (made when missing).
+    // Mounts source on target (both folders, made when missing).
     TBindMount(const QString &source, const QString &target) : FTarget(target)
     {
+        QDir().mkpath(source);
         QDir().mkpath(target);
         if (::mount(QFile::encodeName(source).constData(), QFile::encodeName(target).constData(), nullptr, MS_BIND,
                     nullptr) != 0) {
-            FWhy = QStringLiteral("mount --bind needs root (CAP_SYS_ADMIN): %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            FWhy = QStringLiteral("mount --bind failed (it needs root): %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
         FMounted = true;

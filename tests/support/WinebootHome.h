@@ -7,6 +7,7 @@
 #pragma once
 
 #include "support/RunProcess.h"
+#include "support/TrashCli.h"
 #include "support/WineTools.h"
 
 #include <QDir>
@@ -112,42 +113,8 @@ protected:
         Git(repo, {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("first")});
     }
 
-    // False, and a failure in CI, where trash-cli is missing.
-    static bool HaveTrashCli()
-    {
-        if (QFileInfo(QStringLiteral("/usr/bin/trash-list")).isExecutable())
-            return true;
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            ADD_FAILURE() << "trash-cli is not installed";
-        return false;
-    }
-    // The original paths of what the user's trashes hold, as trash-list lists them.
-    QSet<QString> TrashList()
-    {
-        QByteArray out;
-        EXPECT_EQ(RunToExit(QStringLiteral("trash-list"), {}, Env, 30000, &out), 0) << out.toStdString();
-        QSet<QString> paths;
-        for (const QByteArray &line : out.split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() >= 3)
-                paths.insert(QFile::decodeName(line.mid(fields.at(0).size() + fields.at(1).size() + 2)));
-        }
-        return paths;
-    }
-    // trash-restore run in the file's folder, answering with the first item it offers.
-    void TrashRestore(const QString &path)
-    {
-        QProcess restore;
-        restore.setProcessEnvironment(Env);
-        restore.setWorkingDirectory(QFileInfo(path).path());
-        restore.setProcessChannelMode(QProcess::MergedChannels);
-        restore.start(QStringLiteral("trash-restore"), {});
-        ASSERT_TRUE(restore.waitForStarted(10000));
-        restore.write("0\n");
-        restore.closeWriteChannel();
-        ASSERT_TRUE(restore.waitForFinished(30000));
-        ASSERT_TRUE(QFileInfo::exists(path)) << restore.readAll().toStdString();
-    }
+    QSet<QString> TrashList() { return TestSupport::TrashList(Env); }
+    void TrashRestore(const QString &path) { ASSERT_TRUE(TestSupport::TrashRestore(path, Env)) << path.toStdString(); }
 
     // An unattended run of program with options as its Options.ini: it ends with exitCode, its log
     // holds logLine, it prints exactly printed, and the options it was given are still stored as
