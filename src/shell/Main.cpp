@@ -187,6 +187,7 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
 {
     PaaIkkuna = this;
     InitMainResources();
+    ToolWindow::KeepWindowsOnScreen();
     d->ProgramFolder = programFolder.endsWith(u'/') ? programFolder : programFolder + u'/';
     d->Ui = std::make_unique<Ui::TPaaIkkuna>();
     d->Ui->setupUi(this);

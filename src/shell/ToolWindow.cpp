@@ -7,17 +7,24 @@
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ReportModel.h"
+#include "shell/ScreenFit.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QMainWindow>
+#include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -57,6 +64,100 @@ void MinimizeWithMain(QWidget *window, QEvent *event)
 {
     if (event->type() == QEvent::WindowStateChange && window->isMinimized() && PaaIkkuna)
         PaaIkkuna->HandleSysCommand(window, SC_MINIMIZE);
+}
+
+namespace {
+
+// The frame the window manager gives the window, as far as it is known before it is mapped.
+QMargins FrameOf(const QWidget *window)
+{
+    if (window->windowFlags() & Qt::FramelessWindowHint)
+        return {};
+    const QRect frame = window->frameGeometry(), inside = window->geometry();
+    const QMargins known(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+                         frame.bottom() - inside.bottom());
+    return known.isNull() ? ScreenFit::AssumedFrame() : known;
+}
+
+// The window's contents move into a scroll area that may be as small as the screen wants.
+void ScrollContents(QWidget *window)
+{
+    if (window->property("ScrolledToFit").toBool())
+        return;
+    auto *area = new QScrollArea;
+    area->setObjectName(QStringLiteral("ScreenFitArea"));
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    // The window's own background (a picture, the chosen colour) shows through.
+    area->viewport()->setAutoFillBackground(false);
+    if (auto *main = qobject_cast<QMainWindow *>(window)) {
+        QWidget *central = main->takeCentralWidget();
+        if (!central) {
+            delete area;
+            return;
+        }
+        central->setAutoFillBackground(false);
+        area->setWidget(central);
+        main->setCentralWidget(area);
+    } else {
+        QLayout *layout = window->layout();
+        if (!layout) {
+            delete area;
+            return;
+        }
+        auto *content = new QWidget;
+        content->setObjectName(QStringLiteral("ScreenFitContent"));
+        content->setAutoFillBackground(false);
+        content->setLayout(layout);  // takes the layout and the widgets it manages from the window
+        area->setWidget(content);
+        auto *outer = new QVBoxLayout(window);
+        outer->setContentsMargins(0, 0, 0, 0);
+        outer->addWidget(area);
+    }
+    window->setMinimumSize(0, 0);
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    window->setProperty("ScrolledToFit", true);
+}
+
+class TScreenKeeper final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            const Qt::WindowType type = widget->windowType();
+            if (widget->isWindow() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::Desktop)
+                FitOnScreen(widget);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
+void FitOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen || window->isMaximized() || window->isFullScreen())
+        return;
+    const QRect available = screen->availableGeometry();
+    const QMargins frame = FrameOf(window);
+    if (!ScreenFit::Fits(available, frame, window->minimumSizeHint().expandedTo(window->minimumSize())))
+        ScrollContents(window);
+    const QRect fitted = ScreenFit::Fitted(available, frame, window->geometry(), window->minimumSize());
+    if (fitted != window->geometry())
+        window->setGeometry(fitted);
+}
+
+void KeepWindowsOnScreen()
+{
+    static QPointer<TScreenKeeper> keeper;
+    if (!keeper && qApp)
+        qApp->installEventFilter(keeper = new TScreenKeeper(qApp));
 }
 
 void TurnSort(int clicked, int &column, bool &forward)

@@ -36,6 +36,13 @@ void TurnSort(int clicked, int &column, bool &forward);
 // Shows the sort on a list: the model's shaded column and the header's indicator.
 void ShowSort(QTreeView *view, TReportModel *model, int column, bool forward);
 
+// Keeps every window of the program inside its screen's available area: each time a window is
+// shown it is made no larger than the area and moved inside, and one whose layout cannot become
+// that small shows its contents in a scroll area. Once for the application; again does nothing.
+void KeepWindowsOnScreen();
+// The same for one window, now.
+void FitOnScreen(QWidget *window);
+
 // The rows selected in a list (whose selection takes whole rows), top to bottom.
 QList<int> SelectedRows(const QAbstractItemView *view);
 

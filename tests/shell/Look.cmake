@@ -6,3 +6,10 @@ add_executable(screenshots Screenshots.cpp)
 target_link_libraries(screenshots PRIVATE windowtour common_cfg)
 vaskimo_test(WindowLookTest SOURCES WindowLookTest.cpp LIBS windowtour GUI)
 vaskimo_test(ButtonIconsTest SOURCES ButtonIconsTest.cpp LIBS windowtour GUI)
+# Every window inside small screens: 640 x 480 (a 1280 x 960 screen at twice the scale) and 1024 x 768.
+vaskimo_test(WindowFitTest SOURCES WindowFitTest.cpp LIBS windowtour help_ui GUI)
+set_tests_properties(WindowFitTest PROPERTIES ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/fixtures/screens/640x480.json")
+add_test(NAME WindowFitTest1024 COMMAND WindowFitTest)
+set_tests_properties(WindowFitTest1024 PROPERTIES TIMEOUT 300 ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/fixtures/screens/1024x768.json")

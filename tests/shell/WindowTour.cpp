@@ -22,6 +22,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFile>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -138,7 +139,7 @@ struct TWindowTour::TImpl {
     }
 };
 
-TWindowTour::TWindowTour() : d(std::make_unique<TImpl>())
+TWindowTour::TWindowTour(const QByteArray &options) : d(std::make_unique<TImpl>())
 {
     if (!d->Folder.isValid())
         return;
@@ -146,6 +147,11 @@ TWindowTour::TWindowTour() : d(std::make_unique<TImpl>())
     if (CopyDemoPrefix(prefix) != 0)
         return;
     QDir().mkpath(d->ProgramFolder());
+    if (!options.isEmpty()) {
+        QFile file(d->ProgramFolder() + QStringLiteral("Options.ini"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(options) != options.size())
+            return;
+    }
     d->Previous = TWinePrefix::Current();
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(prefix));
     d->PreviousBoxes = MessageBoxes::SetHandler([](QWidget *, TMessageKind, const QString &) { return true; });

@@ -3,6 +3,7 @@
 // at its default size, after its search.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -21,11 +22,12 @@ struct TTourStop {
 };
 
 // Copies the demo prefix into a fresh folder and makes it the current prefix, with a fresh program
-// folder beside it (no Options.ini: every window has its designed size). Message boxes answer Yes.
+// folder beside it (no Options.ini: every window has its designed size, unless `options` gives the
+// file's text). Message boxes answer Yes.
 class TWindowTour
 {
 public:
-    TWindowTour();
+    explicit TWindowTour(const QByteArray &options = {});
     ~TWindowTour();
     bool Ready() const;  // the copy and the main window are there
 
