@@ -9,6 +9,7 @@
 #include "platform/CodePage.h"
 #include "platform/CommaText.h"
 #include "platform/DriveMap.h"
+#include "platform/DurableFile.h"
 #include "platform/IniFile.h"
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
@@ -815,6 +816,15 @@ void TKaksoisIkkuna::btnDeleteClick()
                                             "deletion?")))
             return;
     }
+    // fdupes and jdupes always keep one file of a set: deleting every copy is asked for on its own,
+    // whatever was answered before, and No keeps them all.
+    const int lost = SetsLosingEveryCopy(rows);
+    if (lost > 0
+        && !MessageBoxes::Confirm(this, SafeFormat(LangMessage("M160DI", "The deletion would remove every copy of %d "
+                                                                         "set(s) of duplicates: no file of them would "
+                                                                         "be kept. Delete every copy of them?"),
+                                                   lost)))
+        return;
     // Header rows are never deleted.
     for (int row : rows)
         if (!FRows.at(row)->IsFile())
@@ -825,6 +835,21 @@ void TKaksoisIkkuna::btnDeleteClick()
         PaaIkkuna->DeleteFilesThreaded(paths, !o.FDupRecycle, done);
     else
         FileDeletion::DeleteFilesThreaded(this, paths, !o.FDupRecycle, o.FForceTryDelete, done);
+}
+
+int TKaksoisIkkuna::SetsLosingEveryCopy(const QList<int> &rows) const
+{
+    std::map<int, int> files, chosen;
+    for (const TDuplicateRow *r : std::as_const(FRows))
+        if (r->IsFile())
+            ++files[r->SetNumber];
+    for (int row : rows)
+        if (FRows.at(row)->IsFile())
+            ++chosen[FRows.at(row)->SetNumber];
+    int lost = 0;
+    for (const auto &[set, count] : chosen)
+        lost += count == files[set] ? 1 : 0;
+    return lost;
 }
 
 void TKaksoisIkkuna::AfterDelete()
@@ -914,9 +939,9 @@ void TKaksoisIkkuna::WriteLog()
         lines << r->Path << QString::number(r->Size) << r->DateText << r->AttrText << r->CRCText << r->MD5Text
               << QString::number(r->SetNumber);
     }
-    QString error;
-    if (!Batch::SaveLog(lines, LogFileName(), &error, AnsiCodePage()))
-        ReportLogFailure(error);
+    QString why;
+    if (!DurableFile::Write(LogFileName(), LogBytes(lines, AnsiCodePage()), &why))
+        ReportLogFailure(QStringLiteral("Cannot write \"%1\": %2").arg(LogFileName(), why));
 }
 
 // A list the log does not hold would be offered again next time as it was before this search.
@@ -936,7 +961,7 @@ TKaksoisIkkuna::TOldList TKaksoisIkkuna::ReadOldList() const
     QFile file(LogFileName());
     if (!file.open(QIODevice::ReadOnly))
         return list;
-    const QStringList lines = DecodeAnsi(file.readAll(), AnsiCodePage()).split(QStringLiteral("\r\n"));
+    const QStringList lines = Duplicate::LogLines(file.readAll(), AnsiCodePage());
     list.Created = lines.value(1).trimmed();
     const TUserLocale locale = TUserLocale::FromRegistry();
     for (const TFoundFile &f : ReadLog(lines, LangMessage("M075DI", "N/A")).Files) {
@@ -990,6 +1015,12 @@ void TKaksoisIkkuna::LoadLog(const TOldList &list)
     lblFileListCaption->setText(LangMessage("M081DI", "Ready, old list loaded..."));
     ShowCounts();
     UpdateButtons();
+    // What the list no longer holds is said, never left out in silence.
+    if (list.Dropped > 0)
+        MessageBoxes::Information(this, SafeFormat(LangMessage("M161DI", "%d file(s) of the old list were left out: they "
+                                                                         "are gone, or no longer the files that were "
+                                                                         "compared."),
+                                                   list.Dropped));
 }
 
 // ---- printing, saving, closing

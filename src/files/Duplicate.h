@@ -141,6 +141,8 @@ private:
     void VirheTehty(const QString &stage, const QString &message);
     void KeskeytysTehty();
     void UpdateButtons();
+    // How many sets the rows hold every file of.
+    int SetsLosingEveryCopy(const QList<int> &rows) const;
     void AfterDelete();
     void DropSmallSets();
     void ShowCounts();

@@ -2,10 +2,27 @@
 // Summary: the reader of "Duplicat.log".
 #include "files/DuplicateLog.h"
 
+#include "platform/CodePage.h"
+
 namespace Duplicate {
 
 namespace {
 constexpr qsizetype LinesPerFile = 7;
+const QByteArray Utf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
+}
+
+QByteArray LogBytes(const QStringList &lines, int codePage)
+{
+    const QString text = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    bool lossless = false;
+    const QByteArray ansi = EncodeAnsi(text, codePage, &lossless);
+    return lossless ? ansi : Utf8Mark + text.toUtf8();
+}
+
+QStringList LogLines(const QByteArray &bytes, int codePage)
+{
+    const QString text = bytes.startsWith(Utf8Mark) ? QString::fromUtf8(bytes.mid(Utf8Mark.size())) : DecodeAnsi(bytes, codePage);
+    return text.split(QStringLiteral("\r\n"));
 }
 
 TLogContent ReadLog(const QStringList &lines, const QString &notAvailable)

@@ -7,3 +7,7 @@ vaskimo_test(DuplicateLogTest SOURCES DuplicateLogTest.cpp LIBS files)
 vaskimo_test(DuplicateWineTest SOURCES DuplicateWineTest.cpp LIBS Qt6::Core)
 add_dependencies(DuplicateWineTest vaskimo)
 target_compile_definitions(DuplicateWineTest PRIVATE VASKIMO_EXE="$<TARGET_FILE:vaskimo>")
+# The log of the built program's -dup reopened in the duplicate window offscreen.
+vaskimo_test(DuplicateLogWineTest SOURCES DuplicateLogWineTest.cpp LIBS files_ui GUI)
+add_dependencies(DuplicateLogWineTest vaskimo)
+target_compile_definitions(DuplicateLogWineTest PRIVATE VASKIMO_EXE="$<TARGET_FILE:vaskimo>")
