@@ -136,6 +136,12 @@ void TEtsiRekisteri::DoWork()
         FRootName.clear();
     if (!FRegistry->OpenKeyReadOnly(FKeyPath))
         return;
+    // A hive's root key holds values too (Wine's "[]" block); the first part of a scan takes them.
+    if (FPartIndex == 1 && FRegistry->CurrentPath().isEmpty()) {
+        CheckValues();
+        if (Terminated())
+            return;
+    }
     QStringList names = FRegistry->GetKeyNames();
     // HKEY_USERS holds the user's own key, the very tree the HKEY_CURRENT_USER scan walks: its values
     // would be found twice, and its skip entries would not hold under the second name.

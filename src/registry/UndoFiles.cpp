@@ -79,7 +79,8 @@ QString KeyLine(const QString &rootName, const QString &keyPath)
     QString key = keyPath;
     while (key.startsWith(u'\\'))
         key.remove(0, 1);
-    return u'[' + rootName + u'\\' + key + u']';
+    // A value of the hive's root key: "[HKEY_CURRENT_USER]", as regedit writes and reads it.
+    return key.isEmpty() ? u'[' + rootName + u']' : u'[' + rootName + u'\\' + key + u']';
 }
 
 QString StringLine(const QString &valueName, const QString &data)
@@ -423,6 +424,11 @@ TUndoEntry ParseValueLine(const QString &line, const QString &root, const QStrin
             entry.Type = TRegDataType::None;
         } else if (entry.TypeNumber == 3) {
             entry.Type = TRegDataType::Binary;
+        } else if (entry.TypeNumber == 4 && bytes.size() == 4) {
+            // Wine's long form of a number: the value it restores is the number, and reads back so.
+            entry.Type = TRegDataType::Integer;
+            entry.Number = quint32(uchar(bytes[0])) | quint32(uchar(bytes[1])) << 8 | quint32(uchar(bytes[2])) << 16
+                           | quint32(uchar(bytes[3])) << 24;
         } else if (entry.TypeNumber == 1 || entry.TypeNumber == 2) {
             entry.Type = entry.TypeNumber == 1 ? TRegDataType::String : TRegDataType::ExpandString;
             data = AnsiText::Decode(text);

@@ -19,13 +19,12 @@ using TTree = std::map<QString, TValues>;  // folded key path -> its values in s
 void Walk(const THiveFile &hive, const THiveKey *key, const QString &path, TTree &tree,
           std::vector<std::pair<QString, const THiveKey *>> *keys)
 {
-    if (!path.isEmpty()) {
-        TValues &values = tree[FoldName(path)];
-        for (const THiveValue &v : key->Values)
-            values.emplace_back(v.Name, v.Type, hive.ValueBytes(v));
-        if (keys)
-            keys->emplace_back(path, key);
-    }
+    // The root key's values are Wine's "[]" block: a key like any other.
+    TValues &values = tree[FoldName(path)];
+    for (const THiveValue &v : key->Values)
+        values.emplace_back(v.Name, v.Type, hive.ValueBytes(v));
+    if (keys)
+        keys->emplace_back(path, key);
     for (const THiveKey *child : key->Children)
         Walk(hive, child, path.isEmpty() ? child->Name : path + u'\\' + child->Name, tree, keys);
 }
@@ -54,7 +53,7 @@ TTree Snapshot(THiveFile &hive)
 THiveKey *KeyAt(THiveFile &hive, const QString &path)
 {
     THiveKey *key = hive.Root();
-    for (const QString &part : path.split(u'\\'))
+    for (const QString &part : path.split(u'\\', Qt::SkipEmptyParts))
         key = THiveFile::Child(key, part);
     return key;
 }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: fuzz harness of the undo files: both readers take any file, and the rebuilt REG text,
-// saved and read again, gives back exactly what the file gave.
+// Summary: fuzz harness of the undo files: both readers take any file, the rebuilt REG text, saved
+// and read again, gives back exactly what the file gave, and every entry restored into the hives
+// reads back as restored.
 #include "FuzzCheck.h"
 
 #include "registry/UndoFiles.h"
+#include "platform/WinePrefix.h"
 #include "registry/UndoManager.h"
 
+#include <QFile>
+
 #include <algorithm>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -41,6 +46,21 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
+// Restores the first entries into hives made for this input: what the restore says it put back
+// must read back as present and the same.
+void RestoreIntoHives(const QList<TUndoEntry> &entries)
+{
+    for (const char *hive : {"system.reg", "user.reg", "userdef.reg"})
+        QFile::remove(Fuzz::Folder() + u'/' + QLatin1String(hive));
+    Fuzz::WriteFile(QStringLiteral("system.reg"), "WINE REGISTRY Version 2\n");
+    const auto prefix = std::make_shared<TWinePrefix>(Fuzz::Folder());
+    for (qsizetype i = 0; i < entries.size() && i < 8; ++i) {
+        QString error;
+        if (UndoManager::RestoreEntry(entries.at(i), prefix, {}, &error))
+            FUZZ_CHECK(UndoManager::EntryState(entries.at(i), prefix) == 2);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QStringList lines = ReadBack(Fuzz::WriteFile(QStringLiteral("undo.reg"), Fuzz::Bytes(data, size)));
@@ -48,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(UndoFiles::ReadVkuLines(lines).size() <= 1);
 
     const QList<TUndoEntry> entries = UndoFiles::ReadRegLines(lines);
+    RestoreIntoHives(entries);
     const QStringList rebuilt = UndoManager::RebuildRegLines(lines);
     FUZZ_CHECK(UndoManager::RebuildRegLines(rebuilt) == rebuilt);
     if (rebuilt == lines)

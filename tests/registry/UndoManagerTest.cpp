@@ -327,6 +327,10 @@ TEST_F(UndoManagerPrefix, RestoredValuesComeBackWithTheirTypes)
          TRegDataType::MultiString, [](const TRegistry &r) { return r.ReadMultiString("Multi") == QStringList({"a", "b \u00e4"}); }},
         {"quad word", "[HKEY_LOCAL_MACHINE\\Software\\Old]", "\"Q\"=hex(b):CB,04,FB,71,1F,01,00,00", "Q", TRegDataType::Other,
          [](const TRegistry &r) { return r.GetTypeNumber("Q") == 11 && r.ReadBinaryData("Q") == QByteArray::fromHex("cb04fb711f010000"); }},
+        {"value of the hive's root key", "[HKEY_CURRENT_USER]", UndoFiles::StringLine("AtRoot", "C:\\r.exe"), "AtRoot",
+         TRegDataType::String, [](const TRegistry &r) { return r.ReadString("AtRoot") == "C:\\r.exe"; }},
+        {"number in Wine's long form", "[HKEY_LOCAL_MACHINE\\Software\\Old]", "\"Long\"=hex(4):2a,00,00,00", "Long",
+         TRegDataType::Integer, [](const TRegistry &r) { return r.ReadInteger("Long") == 42; }},
         {"no type", "[HKEY_CURRENT_USER\\Software\\Def]", "\"None\"=hex(0):30,00,\\\r\n  31,00", "None", TRegDataType::Other,
          [](const TRegistry &r) { return r.GetTypeNumber("None") == 0 && r.ReadBinaryData("None") == QByteArray("0\0" "1\0", 4); }},
     };

@@ -74,6 +74,7 @@ TEST_F(WineRoundTripTest, CleanerDeletesOnlyStaleValuesAndRegeditPutsThemBack)
         {"expandable string", userKey, "Expand", "REG_EXPAND_SZ", "C:\\VkGone\\%VkVar%.dll"},
         {"data with quotes", userKey, "Quoted", "REG_SZ", "C:\\VkGone\\say\"hi\".exe"},
         {"name with a quote, in the machine hive", machineKey, "C:\\VkGone\\it\"s.dll", "REG_SZ", "1"},
+        {"value of the user hive's root key", "HKCU", "VkRootStale", "REG_SZ", "C:\\VkGone\\root.exe"},
     };
     QList<QStringList> adds;
     for (const TStale &s : stale)
