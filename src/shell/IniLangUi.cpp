@@ -137,6 +137,17 @@ void TranslateKind(QObject *object, const QString &prefix, const QString &sectio
         rich->setPlainText(text);
 }
 
+// An object of the form itself (its menus too), not of a window that the form owns: a kept tool
+// window is a child of the main window, and takes the texts of its own section.
+bool OfWindow(const QObject *object, const QWidget *form)
+{
+    for (const QObject *o = object; o && o != form; o = o->parent())
+        if (o->isWidgetType() && static_cast<const QWidget *>(o)->isWindow()
+            && static_cast<const QWidget *>(o)->windowType() != Qt::Popup)
+            return false;
+    return true;
+}
+
 }  // namespace
 
 void TranslateForms(QWidget *form)
@@ -153,7 +164,7 @@ void TranslateForms(QWidget *form)
     const QList<QObject *> objects = form->findChildren<QObject *>();
     for (QObject *object : objects) {
         const QString name = object->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || !OfWindow(object, form))
             continue;
         const QString prefix = section + u'.' + name;
         const QString text = LangValue(section, prefix + QStringLiteral(".Caption"));

@@ -13,3 +13,4 @@ set_tests_properties(WindowFitTest PROPERTIES ENVIRONMENT
 add_test(NAME WindowFitTest1024 COMMAND WindowFitTest)
 set_tests_properties(WindowFitTest1024 PROPERTIES TIMEOUT 300 ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/fixtures/screens/1024x768.json")
+vaskimo_test(LanguageSwitchTest SOURCES LanguageSwitchTest.cpp LIBS windowtour GUI)

@@ -22,7 +22,9 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -139,7 +141,8 @@ struct TWindowTour::TImpl {
     }
 };
 
-TWindowTour::TWindowTour(const QByteArray &options) : d(std::make_unique<TImpl>())
+TWindowTour::TWindowTour(const QByteArray &options, const QMap<QString, QByteArray> &files)
+    : d(std::make_unique<TImpl>())
 {
     if (!d->Folder.isValid())
         return;
@@ -147,9 +150,14 @@ TWindowTour::TWindowTour(const QByteArray &options) : d(std::make_unique<TImpl>(
     if (CopyDemoPrefix(prefix) != 0)
         return;
     QDir().mkpath(d->ProgramFolder());
-    if (!options.isEmpty()) {
-        QFile file(d->ProgramFolder() + QStringLiteral("Options.ini"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(options) != options.size())
+    QMap<QString, QByteArray> written = files;
+    if (!options.isEmpty())
+        written.insert(QStringLiteral("Options.ini"), options);
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        const QString path = d->ProgramFolder() + it.key();
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
             return;
     }
     d->Previous = TWinePrefix::Current();
@@ -172,6 +180,8 @@ TWindowTour::~TWindowTour()
 bool TWindowTour::Ready() const { return d->Main != nullptr; }
 
 TPaaIkkuna *TWindowTour::MainWindow() const { return d->Main.get(); }
+
+QString TWindowTour::ProgramFolder() const { return d->ProgramFolder(); }
 
 QStringList TWindowTour::Names()
 {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
@@ -23,15 +24,16 @@ struct TTourStop {
 
 // Copies the demo prefix into a fresh folder and makes it the current prefix, with a fresh program
 // folder beside it (no Options.ini: every window has its designed size, unless `options` gives the
-// file's text). Message boxes answer Yes.
+// file's text; `files` puts more there, such as "Languages/Deutsch.txt"). Message boxes answer Yes.
 class TWindowTour
 {
 public:
-    explicit TWindowTour(const QByteArray &options = {});
+    explicit TWindowTour(const QByteArray &options = {}, const QMap<QString, QByteArray> &files = {});
     ~TWindowTour();
     bool Ready() const;  // the copy and the main window are there
 
     TPaaIkkuna *MainWindow() const;
+    QString ProgramFolder() const;
     // Opens every window in turn, modeless, and runs what a user runs first: Find where there is
     // one (the undo manager after the registry cleaner deleted its finds, so it has a file to show).
     QList<TTourStop> OpenAll();
