@@ -6,6 +6,7 @@
 // the client. Get() is the blocking form: it runs the thread's events until the request is over.
 #pragma once
 
+#include "net/HiddenWindow.h"
 #include "net/HttpAuth.h"
 #include "net/HttpContCod.h"
 #include "net/HttpReply.h"

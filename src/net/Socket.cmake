@@ -3,6 +3,9 @@
 target_sources(net PRIVATE
   WSockBuf.h WSockBuf.cpp
   IcsLogger.h IcsLogger.cpp
+  WSocketLibrary.h WSocketLibrary.cpp
+  WSocketResolvers.h WSocketResolvers.cpp
+  HiddenWindow.h HiddenWindow.cpp
   WSocket.h WSocket.cpp)
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/../platform/PosixSocket.h

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: TCustomWSocket, the event-driven socket, with the process-wide resolvers and error texts.
+// Summary: TCustomWSocket, the event-driven socket.
 #include "net/WSocket.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QtEndian>
 #include <QThread>
 #include <QTimer>
 
@@ -14,69 +13,14 @@
 
 using namespace PosixSocket;
 
-// ---- Exceptions -------------------------------------------------------------------------------------
-
-ESocketException::ESocketException(const QString &message)
-    : std::runtime_error(message.toStdString())
-{
-}
-
-QString ESocketException::Message() const
-{
-    return QString::fromStdString(what());
-}
-
-// ---- The process-wide binding -----------------------------------------------------------------------
-
 namespace {
-
-// Library state and the living-socket count. Taken before any other lock of this unit.
-std::recursive_mutex LibLock;
-int LivingCount = 0;
-bool LibLoaded = false;
-quint8 VerLow = 1;   // major version
-quint8 VerHigh = 1;  // minor version
 
 // One lock for the send queues of all sockets, so that another thread may queue while the owner sends.
 std::recursive_mutex SendLock;
 
-void RegisterSocket()
-{
-    std::lock_guard lock(LibLock);
-    ++LivingCount;
-}
-
-void UnregisterSocket()
-{
-    std::lock_guard lock(LibLock);
-    --LivingCount;
-    if (LivingCount < 1 && LibLoaded && LivingCount == 0)
-        LibLoaded = false;
-}
-
 QString Hex8(const void *p)
 {
     return QStringLiteral("%1").arg(quintptr(p), 8, 16, QLatin1Char('0')).toUpper();
-}
-
-// The parts of a text that IsDottedAddress accepted, read as decimal numbers. inet_addr would
-// read "010" as octal and connect somewhere else than the text says.
-quint32 DottedToAddr(const QString &text)
-{
-    quint32 parts[4] = {0, 0, 0, 0};
-    int part = 0;
-    for (QChar c : text.trimmed()) {
-        if (c == QLatin1Char('.'))
-            ++part;
-        else if (c.isDigit() && part < 4)
-            parts[part] = parts[part] * 10 + quint32(c.digitValue());
-    }
-    return qToBigEndian(quint32((parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3]));
-}
-
-bool IsAsciiDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
 // A connect that fails at once on Linux (loopback refusals) fails through FD_CONNECT on Windows.
@@ -87,303 +31,6 @@ bool IsConnectOutcome(int error)
 }
 
 } // namespace
-
-int WSocketLivingCount()
-{
-    std::lock_guard lock(LibLock);
-    return LivingCount;
-}
-
-bool WSocketLibraryLoaded()
-{
-    std::lock_guard lock(LibLock);
-    return LibLoaded;
-}
-
-void WSocketLoadLibrary()
-{
-    std::lock_guard lock(LibLock);
-    if (LibLoaded)
-        return;
-    // WSAStartup refuses any version below 1.0.
-    if (VerLow == 0)
-        throw ESocketException(QStringLiteral("%1: WSAStartup error #%2").arg(QStringLiteral("wsock32.dll")).arg(int(WSAVERNOTSUPPORTED)));
-    LibLoaded = true;
-}
-
-int WSocketGetLastError()
-{
-    return PosixSocket::LastError();
-}
-
-void WSocketSetLastError(int Error)
-{
-    PosixSocket::SetLastError(Error);
-}
-
-// ---- Resolvers --------------------------------------------------------------------------------------
-
-bool IsDottedAddress(const QString &Text)
-{
-    const int n = int(Text.size());
-    int i = 0;
-    while (i < n && Text[i] == QLatin1Char(' '))
-        ++i;
-    if (i < n && Text[i] == QLatin1Char('.'))
-        return false;
-    int dots = 0;
-    int part = 0;
-    for (; i < n; ++i) {
-        const QChar c = Text[i];
-        if (IsAsciiDigit(c)) {
-            part = std::min(part * 10 + c.digitValue(), 1000);
-        } else if (c == QLatin1Char('.')) {
-            ++dots;
-            if (i + 1 >= n || !IsAsciiDigit(Text[i + 1]) || dots > 3 || part > 255)
-                return false;
-            part = 0;
-        } else {
-            for (; i < n; ++i)
-                if (Text[i] != QLatin1Char(' '))
-                    return false;
-            break;
-        }
-    }
-    return dots == 3 && part < 256;
-}
-
-quint32 WSocketResolveHost(const QString &Text)
-{
-    if (Text.isEmpty() || Text.size() > 256)
-        throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(Text));
-    const QString name = Text.trimmed();
-    if (IsDottedAddress(name)) {
-        const quint32 addr = DottedToAddr(name);
-        if (addr == 0xFFFFFFFFu && name != QLatin1String("255.255.255.255"))
-            throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(Text));
-        return addr;
-    }
-    WSocketLoadLibrary();
-    QList<quint32> addrs;
-    const int error = GetHostByName(name, addrs);
-    if (error != 0 || addrs.isEmpty()) {
-        WSocketSetLastError(error);
-        throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
-                                   .arg(Text)
-                                   .arg(error));
-    }
-    return addrs.first();
-}
-
-quint16 WSocketResolvePort(const QString &Port, const QString &Proto)
-{
-    if (Port.isEmpty() || Port.size() >= 32)
-        throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Port."));
-    if (Proto.isEmpty() || Proto.size() >= 32)
-        throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Proto."));
-    if (IsAsciiDigit(Port[0])) {
-        int value = 0;
-        for (QChar c : Port) {
-            if (!IsAsciiDigit(c))
-                break;
-            value = value * 10 + c.digitValue();
-            // Above 65535 the port would wrap round to another service.
-            if (value > 65535)
-                throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Port."));
-        }
-        return quint16(value);
-    }
-    WSocketLoadLibrary();
-    quint16 port = 0;
-    const int error = GetServByName(Port.trimmed(), Proto.trimmed(), port);
-    if (error != 0) {
-        WSocketSetLastError(error);
-        throw ESocketException(QStringLiteral("WSocketResolvePort: Cannot convert port '%1', Error #%2").arg(Port).arg(error));
-    }
-    return port;
-}
-
-int WSocketResolveProto(const QString &Text)
-{
-    if (Text.isEmpty() || Text.size() >= 32)
-        throw ESocketException(QStringLiteral("WSocketResolveProto: Invalid Protocol."));
-    if (IsAsciiDigit(Text[0])) {
-        int value = 0;
-        for (QChar c : Text) {
-            if (!IsAsciiDigit(c))
-                break;
-            value = std::min(value * 10 + c.digitValue(), 0xFFFF);
-        }
-        return value;
-    }
-    const QString name = Text.trimmed().toLower();
-    if (name == QLatin1String("tcp"))
-        return 6;
-    if (name == QLatin1String("udp"))
-        return 17;
-    if (name == QLatin1String("raw"))
-        return 255;
-    WSocketLoadLibrary();
-    int proto = 0;
-    const int error = GetProtoByName(name, proto);
-    if (error != 0) {
-        WSocketSetLastError(error);
-        throw ESocketException(QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1', Error #%2").arg(Text).arg(error));
-    }
-    return proto;
-}
-
-QString OwnHostName()
-{
-    WSocketLoadLibrary();
-    QString name;
-    {
-        std::lock_guard lock(LibLock);
-        ++LivingCount;
-    }
-    const int error = GetHostName(name);
-    {
-        std::lock_guard lock(LibLock);
-        --LivingCount;
-    }
-    if (error != 0)
-        throw ESocketException(QStringLiteral("Winsock.GetHostName failed"));
-    QByteArray bytes = name.toUtf8();
-    if (bytes.size() > 64)
-        bytes.truncate(64);
-    return QString::fromUtf8(bytes);
-}
-
-QString SocketErrorText(int Code)
-{
-    switch (Code) {
-    case 0: return QStringLiteral("No Error");
-    case 10004: return QStringLiteral("Interrupted system call");
-    case 10009: return QStringLiteral("Bad file number");
-    case 10013: return QStringLiteral("Permission denied");
-    case 10014: return QStringLiteral("Bad address");
-    case 10022: return QStringLiteral("Invalid argument");
-    case 10024: return QStringLiteral("Too many open files");
-    case 10035: return QStringLiteral("Operation would block");
-    case 10036: return QStringLiteral("Operation now in progress");
-    case 10037: return QStringLiteral("Operation already in progress");
-    case 10038: return QStringLiteral("Socket operation on non-socket");
-    case 10039: return QStringLiteral("Destination address required");
-    case 10040: return QStringLiteral("Message too long");
-    case 10041: return QStringLiteral("Protocol wrong type for socket");
-    case 10042: return QStringLiteral("Protocol not available");
-    case 10043: return QStringLiteral("Protocol not supported");
-    case 10044: return QStringLiteral("Socket type not supported");
-    case 10045: return QStringLiteral("Operation not supported on socket");
-    case 10046: return QStringLiteral("Protocol family not supported");
-    case 10047: return QStringLiteral("Address family not supported by protocol family");
-    case 10048: return QStringLiteral("Address already in use");
-    case 10049: return QStringLiteral("Address not available");
-    case 10050: return QStringLiteral("Network is down");
-    case 10051: return QStringLiteral("Network is unreachable");
-    case 10052: return QStringLiteral("Network dropped connection on reset");
-    case 10053: return QStringLiteral("Connection aborted");
-    case 10054: return QStringLiteral("Connection reset by peer");
-    case 10055: return QStringLiteral("No buffer space available");
-    case 10056: return QStringLiteral("Socket is already connected");
-    case 10057: return QStringLiteral("Socket is not connected");
-    case 10058: return QStringLiteral("Can't send after socket shutdown");
-    case 10059: return QStringLiteral("Too many references: can't splice");
-    case 10060: return QStringLiteral("Connection timed out");
-    case 10061: return QStringLiteral("Connection refused");
-    case 10062: return QStringLiteral("Too many levels of symbolic links");
-    case 10063: return QStringLiteral("File name too long");
-    case 10064: return QStringLiteral("Host is down");
-    case 10065: return QStringLiteral("No route to host");
-    case 10066: return QStringLiteral("Directory not empty");
-    case 10067: return QStringLiteral("Too many processes");
-    case 10068: return QStringLiteral("Too many users");
-    case 10069: return QStringLiteral("Disc quota exceeded");
-    case 10070: return QStringLiteral("Stale NFS file handle");
-    case 10071: return QStringLiteral("Too many levels of remote in path");
-    case 10091: return QStringLiteral("Network sub-system is unusable");
-    case 10092: return QStringLiteral("WinSock DLL cannot support this application");
-    case 10093: return QStringLiteral("WinSock not initialized");
-    case 11001: return QStringLiteral("Host not found");
-    case 11002: return QStringLiteral("Non-authoritative host not found");
-    case 11003: return QStringLiteral("Non-recoverable error");
-    case 11004: return QStringLiteral("No Data");
-    default: return QStringLiteral("Not a WinSock error");
-    }
-}
-
-// ---- Hidden windows ---------------------------------------------------------------------------------
-
-namespace {
-
-class TMessageEvent : public QEvent
-{
-public:
-    TMessageEvent(QEvent::Type type, const TMessage &message)
-        : QEvent(type)
-        , Message(message)
-    {
-    }
-    TMessage Message;
-};
-
-// One event type per message number, so that the messages of one number can be dropped.
-constexpr int MessageEventBase = QEvent::User + 0x100;
-constexpr unsigned MessageNumbers = 0x2000;
-
-QEvent::Type EventTypeOf(unsigned msg)
-{
-    return QEvent::Type(MessageEventBase + int(msg < MessageNumbers ? msg : MessageNumbers));
-}
-
-} // namespace
-
-THiddenWindow::THiddenWindow(TWndProc WndProc)
-    : FWndProc(std::move(WndProc))
-{
-}
-
-THiddenWindow::~THiddenWindow() = default;
-
-void THiddenWindow::PostMessage(unsigned Msg, quintptr WParam, qintptr LParam)
-{
-    TMessage m;
-    m.Msg = Msg;
-    m.WParam = WParam;
-    m.LParam = LParam;
-    QCoreApplication::postEvent(this, new TMessageEvent(EventTypeOf(Msg), m));
-}
-
-void THiddenWindow::RemovePostedMessages(unsigned Msg)
-{
-    QCoreApplication::removePostedEvents(this, EventTypeOf(Msg));
-}
-
-bool THiddenWindow::event(QEvent *e)
-{
-    if (e->type() >= MessageEventBase && e->type() <= MessageEventBase + int(MessageNumbers)) {
-        if (FWndProc) {
-            // A copy: the handler may clear FWndProc while it runs.
-            TWndProc proc = FWndProc;
-            proc(static_cast<TMessageEvent *>(e)->Message);
-        }
-        return true;
-    }
-    return QObject::event(e);
-}
-
-THiddenWindow *AllocateHWnd(THiddenWindow::TWndProc Handler)
-{
-    return new THiddenWindow(std::move(Handler));
-}
-
-void DeallocateHWnd(THiddenWindow *Window)
-{
-    if (!Window)
-        return;
-    Window->ClearWndProc();
-    Window->deleteLater();
-}
 
 // ---- TCustomWSocket: life ---------------------------------------------------------------------------
 
@@ -399,7 +46,7 @@ TCustomWSocket::TCustomWSocket(QObject *AOwner)
     FKeepAliveOnOff = wsKeepAliveOnSystem;
     FKeepAliveTime = 30000;
     FKeepAliveInterval = 1000;
-    RegisterSocket();
+    WSocketRegisterSocket();
 }
 
 TCustomWSocket::~TCustomWSocket()
@@ -412,7 +59,7 @@ TCustomWSocket::~TCustomWSocket()
     } catch (const std::exception &) {
     }
     CloseDescriptor();
-    UnregisterSocket();
+    WSocketUnregisterSocket();
     DropSendQueue();
     ReleaseHiddenWindow();
     *FAlive = false;
@@ -630,38 +277,24 @@ void TCustomWSocket::SetLocalPort(const QString &Value)
 
 quint8 TCustomWSocket::ReqVerLow() const
 {
-    std::lock_guard lock(LibLock);
-    return VerLow;
-}
-
-// The requested version is fixed once the first socket call has "loaded the library".
-void TCustomWSocket::SetRequestedVersionByte(quint8 &version, quint8 value, const QString &setter)
-{
-    std::unique_lock lock(LibLock);
-    if (version == value)
-        return;
-    if (LibLoaded) {
-        lock.unlock();
-        ReportSocketError(setter + QStringLiteral(": WinSock version can't be changed now"));
-        return;
-    }
-    version = value;
+    return WSocketReqVerLow();
 }
 
 void TCustomWSocket::SetReqVerLow(quint8 Value)
 {
-    SetRequestedVersionByte(VerLow, Value, QStringLiteral("SetReqVerLow"));
+    if (!WSocketSetReqVerLow(Value))
+        ReportSocketError(QStringLiteral("SetReqVerLow: WinSock version can't be changed now"));
 }
 
 quint8 TCustomWSocket::ReqVerHigh() const
 {
-    std::lock_guard lock(LibLock);
-    return VerHigh;
+    return WSocketReqVerHigh();
 }
 
 void TCustomWSocket::SetReqVerHigh(quint8 Value)
 {
-    SetRequestedVersionByte(VerHigh, Value, QStringLiteral("SetReqVerHigh"));
+    if (!WSocketSetReqVerHigh(Value))
+        ReportSocketError(QStringLiteral("SetReqVerHigh: WinSock version can't be changed now"));
 }
 
 TSocketSendFlags TCustomWSocket::SendFlags() const
@@ -1150,96 +783,25 @@ void TCustomWSocket::Connect()
         ReportError(QStringLiteral("Connect: No Protocol Specified"));
         return;
     }
-    try {
+    const bool resolved = Resolving(QStringLiteral("connect"), [this] {
         if (!FProtoResolved) {
             FProto = WSocketResolveProto(FProtoStr);
             FType = FProto == 6 ? SOCK_STREAM_W : FProto == 17 ? SOCK_DGRAM_W : SOCK_RAW_W;
             FProtoResolved = true;
         }
-        if (!FPortResolved) {
-            FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
-            FSin.Port = HostToNet16(FPortNum);
-            FPortResolved = true;
-        }
-        if (!FLocalPortResolved) {
-            FLocalPortNum = WSocketResolvePort(FLocalPortStr, FProtoStr);
-            FLocalPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.Addr = WSocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
-    } catch (const ESocketException &e) {
-        ReportError(QStringLiteral("connect: ") + e.Message());
+        ResolveDestination(true);
+    });
+    if (!resolved || !OpenDescriptor(QStringLiteral("Connect (socket)")) || !ReadBufferSizes())
         return;
-    }
-    FSin.Family = 2;
-
-    DropSendQueue();
-    WSocketLoadLibrary();
-    CloseDescriptor();
-    FHSocket = PosixSocket::Socket(FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
-        ReportSocketError(QStringLiteral("Connect (socket)"));
-        return;
-    }
-    FCloseInvoked = false;
-    if (SendBufferSize(FHSocket, FSocketSndBufSize) != 0) {
-        ReportSocketError(QStringLiteral("getsockopt(SO_SNDBUF)"));
-        return;
-    }
-    if (ReceiveBufferSize(FHSocket, FSocketRcvBufSize) != 0) {
-        ReportSocketError(QStringLiteral("getsockopt(SO_RCVBUF)"));
-        return;
-    }
     SwitchState(wsOpened);
     if (FState != wsOpened) {
         WSocketSetLastError(WSAEINVAL);
         ReportSocketError(QStringLiteral("Connect (Invalid operation in OnChangeState)"));
         return;
     }
-
-    if (FType == SOCK_DGRAM_W) {
-        if (!BindLocal())
-            return;
-        if (FMultiCast) {
-            if (FMultiCastIpTTL != 1 && SetMulticastTtl(FHSocket, FMultiCastIpTTL) != 0) {
-                ReportSocketError(QStringLiteral("setsockopt(IP_MULTICAST_TTL)"));
-                return;
-            }
-            if (FLocalAddr != QLatin1String("0.0.0.0")) {
-                quint32 local = 0;
-                try {
-                    local = WSocketResolveHost(FLocalAddr);
-                } catch (const ESocketException &e) {
-                    ReportError(QStringLiteral("connect: ") + e.Message());
-                    return;
-                }
-                if (SetMulticastInterface(FHSocket, local) != 0) {
-                    ReportSocketError(QStringLiteral("setsockopt(IP_MULTICAST_IF)"));
-                    return;
-                }
-            }
-        }
-        if (FSin.Addr == 0xFFFFFFFFu && SetBroadcast(FHSocket, true) != 0) {
-            ReportSocketError(QStringLiteral("setsockopt(SO_BROADCAST)"));
-            return;
-        }
-    } else if (FType == SOCK_STREAM_W) {
-        if (PosixSocket::SetReuseAddr(FHSocket, true) != 0) {
-            ReportSocketError(QStringLiteral("setsockopt(SO_REUSEADDR)"));
-            return;
-        }
-        if (FComponentOptions.Contains(wsoTcpNoDelay) && SetTcpNoDelay(FHSocket, true) != 0) {
-            ReportSocketError(QStringLiteral("setsockopt(IPPROTO_TCP, TCP_NODELAY)"));
-            return;
-        }
-        if (!ApplyLinger() || !ApplyKeepAlive())
-            return;
-        if ((FLocalPortNum != 0 || FLocalAddr != QLatin1String("0.0.0.0")) && !BindLocal())
-            return;
-    }
-
+    const bool prepared = FType == SOCK_DGRAM_W ? PrepareDatagram() : FType == SOCK_STREAM_W ? PrepareStream() : true;
+    if (!prepared)
+        return;
     if (!AsyncSelect(FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE, QStringLiteral("WSAAsyncSelect")))
         return;
 
@@ -1264,6 +826,105 @@ void TCustomWSocket::Connect()
         FLastError = error;
         ReportSocketError(QStringLiteral("Connect"));
     }
+}
+
+bool TCustomWSocket::Resolving(const QString &Caller, const std::function<void()> &Steps)
+{
+    try {
+        Steps();
+    } catch (const ESocketException &e) {
+        ReportError(Caller + QStringLiteral(": ") + e.Message());
+        return false;
+    }
+    return true;
+}
+
+void TCustomWSocket::ResolveDestination(bool WithLocalPort)
+{
+    if (!FPortResolved) {
+        FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
+        FSin.Port = HostToNet16(FPortNum);
+        FPortResolved = true;
+    }
+    if (WithLocalPort && !FLocalPortResolved) {
+        FLocalPortNum = WSocketResolvePort(FLocalPortStr, FProtoStr);
+        FLocalPortResolved = true;
+    }
+    if (!FAddrResolved) {
+        FSin.Addr = WSocketResolveHost(FAddrStr);
+        FAddrResolved = true;
+    }
+    FSin.Family = 2;
+}
+
+bool TCustomWSocket::OpenDescriptor(const QString &FunctionName)
+{
+    DropSendQueue();
+    WSocketLoadLibrary();
+    CloseDescriptor();
+    FHSocket = PosixSocket::Socket(FType, FProto);
+    if (FHSocket == INVALID_SOCKET) {
+        ReportSocketError(FunctionName);
+        return false;
+    }
+    FCloseInvoked = false;
+    return true;
+}
+
+bool TCustomWSocket::ReadBufferSizes()
+{
+    if (SendBufferSize(FHSocket, FSocketSndBufSize) != 0) {
+        ReportSocketError(QStringLiteral("getsockopt(SO_SNDBUF)"));
+        return false;
+    }
+    if (ReceiveBufferSize(FHSocket, FSocketRcvBufSize) != 0) {
+        ReportSocketError(QStringLiteral("getsockopt(SO_RCVBUF)"));
+        return false;
+    }
+    return true;
+}
+
+bool TCustomWSocket::PrepareDatagram()
+{
+    if (!BindLocal())
+        return false;
+    if (FMultiCast) {
+        if (FMultiCastIpTTL != 1 && SetMulticastTtl(FHSocket, FMultiCastIpTTL) != 0) {
+            ReportSocketError(QStringLiteral("setsockopt(IP_MULTICAST_TTL)"));
+            return false;
+        }
+        if (FLocalAddr != QLatin1String("0.0.0.0")) {
+            quint32 local = 0;
+            if (!Resolving(QStringLiteral("connect"), [&] { local = WSocketResolveHost(FLocalAddr); }))
+                return false;
+            if (SetMulticastInterface(FHSocket, local) != 0) {
+                ReportSocketError(QStringLiteral("setsockopt(IP_MULTICAST_IF)"));
+                return false;
+            }
+        }
+    }
+    if (FSin.Addr == 0xFFFFFFFFu && SetBroadcast(FHSocket, true) != 0) {
+        ReportSocketError(QStringLiteral("setsockopt(SO_BROADCAST)"));
+        return false;
+    }
+    return true;
+}
+
+bool TCustomWSocket::PrepareStream()
+{
+    if (PosixSocket::SetReuseAddr(FHSocket, true) != 0) {
+        ReportSocketError(QStringLiteral("setsockopt(SO_REUSEADDR)"));
+        return false;
+    }
+    if (FComponentOptions.Contains(wsoTcpNoDelay) && SetTcpNoDelay(FHSocket, true) != 0) {
+        ReportSocketError(QStringLiteral("setsockopt(IPPROTO_TCP, TCP_NODELAY)"));
+        return false;
+    }
+    if (!ApplyLinger() || !ApplyKeepAlive())
+        return false;
+    if ((FLocalPortNum != 0 || FLocalAddr != QLatin1String("0.0.0.0")) && !BindLocal())
+        return false;
+    return true;
 }
 
 bool TCustomWSocket::BindLocal()
@@ -1338,7 +999,7 @@ void TCustomWSocket::Listen()
         return refuse("listen: protocol not assigned");
     if (!FAddrAssigned)
         return refuse("listen: address not assigned");
-    try {
+    const bool resolved = Resolving(QStringLiteral("listen"), [this] {
         if (FProtoStr.left(4).compare(QLatin1String("raw_"), Qt::CaseInsensitive) == 0) {
             FType = SOCK_RAW_W;
             FProto = WSocketResolveProto(FProtoStr.mid(4, 10));
@@ -1347,30 +1008,10 @@ void TCustomWSocket::Listen()
             FType = FProto == 17 ? SOCK_DGRAM_W : SOCK_STREAM_W;
         }
         FProtoResolved = true;
-        if (!FPortResolved) {
-            FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
-            FSin.Port = HostToNet16(FPortNum);
-            FPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.Addr = WSocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
-    } catch (const ESocketException &e) {
-        ReportError(QStringLiteral("listen: ") + e.Message());
+        ResolveDestination(false);
+    });
+    if (!resolved || !OpenDescriptor(QStringLiteral("socket")))
         return;
-    }
-    FSin.Family = 2;
-
-    DropSendQueue();
-    WSocketLoadLibrary();
-    CloseDescriptor();
-    FHSocket = PosixSocket::Socket(FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
-        ReportSocketError(QStringLiteral("socket"));
-        return;
-    }
-    FCloseInvoked = false;
     auto failAndClose = [this](const QString &function) {
         const int error = WSocketGetLastError();
         CloseDescriptor();
@@ -1391,12 +1032,8 @@ void TCustomWSocket::Listen()
     } else if (FType == SOCK_DGRAM_W || FType == SOCK_RAW_W) {
         if (FType == SOCK_DGRAM_W && FMultiCast) {
             quint32 group = 0;
-            try {
-                group = WSocketResolveHost(FMultiCastAddrStr);
-            } catch (const ESocketException &e) {
-                ReportError(QStringLiteral("listen: ") + e.Message());
+            if (!Resolving(QStringLiteral("listen"), [&] { group = WSocketResolveHost(FMultiCastAddrStr); }))
                 return;
-            }
             if (AddMembership(FHSocket, group, FSin.Addr) != 0) {
                 ReportSocketError(QStringLiteral("setsockopt(IP_ADD_MEMBERSHIP)"));
                 return;
@@ -1456,15 +1093,7 @@ void TCustomWSocket::Dup(TSocket NewSocket)
     FType = SOCK_STREAM_W;
     FCloseInvoked = false;
     FAllSent = true;
-    if (SendBufferSize(FHSocket, FSocketSndBufSize) != 0) {
-        ReportSocketError(QStringLiteral("getsockopt(SO_SNDBUF)"));
-        return;
-    }
-    if (ReceiveBufferSize(FHSocket, FSocketRcvBufSize) != 0) {
-        ReportSocketError(QStringLiteral("getsockopt(SO_RCVBUF)"));
-        return;
-    }
-    if (!ApplyLinger())
+    if (!ReadBufferSizes() || !ApplyLinger())
         return;
     if (!AsyncSelect(FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE, QStringLiteral("WSAAsyncSelect")))
         return;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: TCustomWSocket, the event-driven socket, with the process-wide resolvers and error texts.
+// Summary: TCustomWSocket, the event-driven socket.
 //
 // Nothing blocks: connect, host look-up and send return at once and finish later through the
 // events, on the thread that owns the socket's hidden window. The hidden window is a THiddenWindow,
@@ -22,12 +22,14 @@
 // in its constructor too.
 #pragma once
 
+#include "net/HiddenWindow.h"
 #include "net/IcsLogger.h"
 #include "net/WSockBuf.h"
+#include "net/WSocketLibrary.h"
+#include "net/WSocketResolvers.h"
 #include "platform/PosixSocket.h"
 
 #include <QByteArray>
-#include <QEvent>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -37,22 +39,13 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <stdexcept>
-
-class ESocketException : public std::runtime_error
-{
-public:
-    explicit ESocketException(const QString &message);
-    QString Message() const;
-};
 
 using TSocket = int;
 constexpr TSocket INVALID_SOCKET = -1;
 using TSockAddrIn = PosixSocket::TSockAddrIn;
 
-// ---- Messages of the hidden windows -------------------------------------------------------------
+// ---- Messages of the socket's hidden window -----------------------------------------------------
 
-constexpr unsigned WM_USER = 0x400;
 constexpr unsigned WM_ASYNCSELECT = WM_USER + 1;          // wParam socket, lParam: low word events, high word error
 constexpr unsigned WM_ASYNCGETHOSTBYNAME = WM_USER + 2;   // wParam request handle, lParam high word error
 constexpr unsigned WM_ASYNCGETHOSTBYADDR = WM_USER + 3;
@@ -60,45 +53,6 @@ constexpr unsigned WM_CLOSE_DELAYED = WM_USER + 4;
 constexpr unsigned WM_WSOCKET_RELEASE = WM_USER + 5;
 constexpr unsigned WM_TRIGGER_EXCEPTION = WM_USER + 6;
 constexpr unsigned WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;  // line layer's re-delivery
-
-struct TMessage {
-    unsigned Msg = 0;
-    quintptr WParam = 0;
-    qintptr LParam = 0;
-    qintptr Result = 0;
-};
-
-inline qintptr MakeLParam(int low, int high) { return qintptr((quint32(quint16(high)) << 16) | quint16(low)); }
-inline int LoWord(qintptr v) { return int(quint32(v) & 0xFFFF); }
-inline int HiWord(qintptr v) { return int((quint32(v) >> 16) & 0xFFFF); }
-
-// A window that receives posted messages on the thread that made it. WndProc runs from that
-// thread's event loop, never inside PostMessage. Messages posted to a destroyed window are dropped.
-class THiddenWindow : public QObject
-{
-public:
-    using TWndProc = std::function<void(TMessage &Message)>;
-    explicit THiddenWindow(TWndProc WndProc);
-    ~THiddenWindow() override;
-
-    // Thread-safe.
-    void PostMessage(unsigned Msg, quintptr WParam = 0, qintptr LParam = 0);
-    // Drops the posted messages of that number that have not run yet.
-    void RemovePostedMessages(unsigned Msg);
-    // From now on messages are dropped (the owner is going away while one of them runs).
-    void ClearWndProc() { FWndProc = nullptr; }
-
-protected:
-    bool event(QEvent *e) override;
-
-private:
-    TWndProc FWndProc;
-};
-
-// The window-procedure service: a hidden window whose messages go to Handler (the HTTP client's
-// own window). DeallocateHWnd destroys it; nullptr is accepted.
-THiddenWindow *AllocateHWnd(THiddenWindow::TWndProc Handler);
-void DeallocateHWnd(THiddenWindow *Window);
 
 // ---- Types of the socket ----------------------------------------------------------------------
 
@@ -363,7 +317,6 @@ protected:
     int FSocketRcvBufSize = 0;
 
 private:
-    void SetRequestedVersionByte(quint8 &version, quint8 value, const QString &setter);
     void MessageArrived(TMessage &Message);
     void LookupDone(int Handle, int Error, const QList<quint32> &Addrs, const QString &Name,
                     const QStringList &Aliases, unsigned Msg);
@@ -371,6 +324,16 @@ private:
     void CancelLookup();
     bool StoreDestination(const QString &Value, QString &Stored, bool &Assigned, bool &Resolved, const char *Name);
     void CloseDescriptor();
+    // Runs resolving steps; a failure is reported as "<Caller>: <reason>", and gives false.
+    bool Resolving(const QString &Caller, const std::function<void()> &Steps);
+    // Port, then (connecting) the local port, then address: raises ESocketException.
+    void ResolveDestination(bool WithLocalPort);
+    // A fresh descriptor of FType and FProto with an empty send queue; false after a reported failure.
+    bool OpenDescriptor(const QString &FunctionName);
+    // The rest are false after a reported failure.
+    bool ReadBufferSizes();
+    bool PrepareDatagram();
+    bool PrepareStream();
 
     QPointer<TIcsLogger> FIcsLogger;
     THiddenWindow *FWindowHandle = nullptr;
@@ -415,25 +378,3 @@ private:
     QString FLookupName;
     QStringList FLookupAliases;
 };
-
-// ---- The process-wide layer ---------------------------------------------------------------------
-
-// Living sockets: every TCustomWSocket counts itself from its creation to its destruction.
-int WSocketLivingCount();
-// True from the first socket call until the last socket is gone (the "loaded" library of the
-// Windows original: while it is, the version bytes cannot change).
-bool WSocketLibraryLoaded();
-// Makes the binding "loaded" as the first call of the library would (WSAStartup with the version
-// bytes); raises ESocketException "wsock32.dll: WSAStartup error #10092" for a major version 0.
-void WSocketLoadLibrary();
-
-// Raise ESocketException with the texts of their failures.
-quint32 WSocketResolveHost(const QString &Text);               // network order
-quint16 WSocketResolvePort(const QString &Port, const QString &Proto);  // host order
-int WSocketResolveProto(const QString &Text);
-bool IsDottedAddress(const QString &Text);
-QString OwnHostName();
-QString SocketErrorText(int Code);
-// The Winsock number of the calling thread's last failed socket call.
-int WSocketGetLastError();
-void WSocketSetLastError(int Error);
