@@ -18,6 +18,18 @@ bool IsAsciiDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
+// The decimal number the text starts with, held at Cap so that no digit count overflows it.
+int LeadingNumber(const QString &Text, int Cap)
+{
+    int value = 0;
+    for (QChar c : Text) {
+        if (!IsAsciiDigit(c))
+            break;
+        value = std::min(value * 10 + c.digitValue(), Cap);
+    }
+    return value;
+}
+
 } // namespace
 
 // The parts of a text that IsDottedAddress accepted, read as decimal numbers. inet_addr would
@@ -94,15 +106,10 @@ quint16 WSocketResolvePort(const QString &Port, const QString &Proto)
     if (Proto.isEmpty() || Proto.size() >= 32)
         throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Proto."));
     if (IsAsciiDigit(Port[0])) {
-        int value = 0;
-        for (QChar c : Port) {
-            if (!IsAsciiDigit(c))
-                break;
-            value = value * 10 + c.digitValue();
-            // Above 65535 the port would wrap round to another service.
-            if (value > 65535)
-                throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Port."));
-        }
+        const int value = LeadingNumber(Port, 65536);
+        // Above 65535 the port would wrap round to another service.
+        if (value > 65535)
+            throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Port."));
         return quint16(value);
     }
     WSocketLoadLibrary();
@@ -119,15 +126,8 @@ int WSocketResolveProto(const QString &Text)
 {
     if (Text.isEmpty() || Text.size() >= 32)
         throw ESocketException(QStringLiteral("WSocketResolveProto: Invalid Protocol."));
-    if (IsAsciiDigit(Text[0])) {
-        int value = 0;
-        for (QChar c : Text) {
-            if (!IsAsciiDigit(c))
-                break;
-            value = std::min(value * 10 + c.digitValue(), 0xFFFF);
-        }
-        return value;
-    }
+    if (IsAsciiDigit(Text[0]))
+        return LeadingNumber(Text, 0xFFFF);
     const QString name = Text.trimmed().toLower();
     if (name == QLatin1String("tcp"))
         return 6;
