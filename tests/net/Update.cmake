@@ -1,5 +1,2 @@
-vaskimo_test(UpdateInfoTest SOURCES UpdateInfoTest.cpp LIBS net)
-vaskimo_test(UpdateTest SOURCES UpdateTest.cpp LIBS net_ui GUI)
+# The automatic update check is compiled into net_ui, so its test is built here.
 vaskimo_test(AutoUpdateTest SOURCES ${PROJECT_SOURCE_DIR}/tests/shell/AutoUpdateTest.cpp LIBS net_ui GUI)
-vaskimo_test(UpdateNginxTest SOURCES UpdateNginxTest.cpp LIBS net_ui GUI)
-vaskimo_test(UpdateOddServersTest SOURCES UpdateOddServersTest.cpp OddServers.h LIBS net_ui GUI)
