@@ -518,12 +518,12 @@ void TKaavioIkkuna::Scan_tree()
     *FStopFlag = false;
     Timer2->stop();
     SetScanControls(false);
-    const QStringList skipped = FRootList->SkippedFolders;
+    const QList<TFolderList::TSkipped> skipped = FRootList->SkippedFolders;
     if (!skipped.isEmpty())
         MessageBoxes::Information(
-            this, SafeFormat(Msg("M138KI", "%d folder(s) could not be read and count as empty: their paths are longer "
-                                           "than the system allows. The first is %s"),
-                             {int(skipped.size()), skipped.constFirst()}));
+            this, SafeFormat(Msg("M142KI", "%d folder(s) could not be read and count with what could be read of "
+                                           "them. The first is %s: %s"),
+                             {int(skipped.size()), skipped.constFirst().Path, skipped.constFirst().Reason}));
 }
 
 void TKaavioIkkuna::Timer2Timer()

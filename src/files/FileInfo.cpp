@@ -3,11 +3,13 @@
 #include "files/FileInfo.h"
 
 #include "platform/DriveMap.h"
+#include "platform/DurableFile.h"
 #include "platform/WinePrefix.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -69,11 +71,20 @@ bool IsCompressedFile(const QString &hostPath)
 TFolderFiles TFolderFiles::Host()
 {
     TFolderFiles files;
-    files.ListFolder = [](const QString &hostFolder, bool wantCompressed) {
-        QList<TSearchRec> entries = HostFiles::ListFolder(hostFolder);
+    files.ListFolder = [](const QString &hostFolder, bool wantCompressed, int *error) {
+        // Space usage counts what the disk holds: names Windows cannot spell take room too.
+        QList<TSearchRec> faulted;
+        QList<TSearchRec> entries = HostFiles::ListFolder(hostFolder, &faulted, error);
+        if (!faulted.isEmpty()) {
+            entries += faulted;
+            std::sort(entries.begin(), entries.end(), [](const TSearchRec &a, const TSearchRec &b) {
+                const int c = a.Name.compare(b.Name, Qt::CaseInsensitive);
+                return c != 0 ? c < 0 : a.Name < b.Name;
+            });
+        }
         if (wantCompressed && FolderMayHoldCompressedFiles(hostFolder))
             for (TSearchRec &e : entries)
-                if (!(e.Attr & FileAttr::Directory) && IsCompressedFile(e.HostPath))
+                if (!(e.Attr & FileAttr::Directory) && !e.HostPath.isEmpty() && IsCompressedFile(e.HostPath))
                     e.Attr |= FileAttrCompressed;
         return entries;
     };
@@ -156,14 +167,17 @@ void TFolderList::ScanFolder(const bool &stopFlag, bool useCompressed, quint64 c
     if (FHostPath.isEmpty())
         return;  // a folder that cannot be enumerated stays empty; no error is reported
 
-    const QList<TSearchRec> entries = files.ListFolder(FHostPath, useCompressed);
+    int error = 0;
+    const QList<TSearchRec> entries = files.ListFolder(FHostPath, useCompressed, &error);
+    if (error != 0)
+        SkippedFolders.append({Path, DurableFile::ReasonText(error)});
     for (const TSearchRec &e : entries) {
         if (e.Name == u"." || e.Name == u"..") {
             // never listed by the host layer; kept out should another layer give them
         } else if (!(e.Attr & FileAttr::Directory)) {
             TExtended size = TExtended(e.Size);
             qint64 onDisk = 0;
-            if (useCompressed && (e.Attr & FileAttrCompressed) && files.CompressedSize
+            if (useCompressed && (e.Attr & FileAttrCompressed) && files.CompressedSize && !e.HostPath.isEmpty()
                 && files.CompressedSize(e.HostPath, &onDisk))
                 size = TExtended(onDisk);
             if (e.Links > 1) {
@@ -185,8 +199,10 @@ void TFolderList::ScanFolder(const bool &stopFlag, bool useCompressed, quint64 c
             auto *child = new TFolderList(this, Path + e.Name + u'\\', e.HostPath);
             child->AddObject(QStringLiteral(".."), new TFolderData(0, nullptr, child, 0, 0));
             auto *data = new TFolderData(0, child, this, TExtended(e.Size), TExtended(e.Size));
-            if (QFile::encodeName(e.HostPath).size() >= PATH_MAX)
-                SkippedFolders << child->Path;  // the host cannot open it by its path
+            if (e.HostPath.isEmpty())
+                SkippedFolders.append({child->Path, QStringLiteral("its name is no text in the file-name encoding")});
+            else if (QFile::encodeName(e.HostPath).size() >= PATH_MAX)
+                SkippedFolders.append({child->Path, QStringLiteral("its path is longer than the system allows")});
             else
                 child->ScanFolder(stopFlag, useCompressed, clusterSize, progress, files, seen);
             data->Size = child->TotalSize;

@@ -50,9 +50,10 @@ constexpr quint32 FileAttrCompressed = 0x800;
 
 // What the walk reads of the disk. Tests give their own to make folders unreadable.
 struct TFolderFiles {
-    // The entries of a host folder ("." and ".." left out); empty when it cannot be read. With
+    // The entries of a host folder ("." and ".." left out), those whose names Windows cannot spell
+    // too (with their Fault); *error 0, or the errno of a folder that could not be read. With
     // wantCompressed, files the file system keeps compressed carry FileAttrCompressed.
-    std::function<QList<TSearchRec>(const QString &hostFolder, bool wantCompressed)> ListFolder;
+    std::function<QList<TSearchRec>(const QString &hostFolder, bool wantCompressed, int *error)> ListFolder;
     // The bytes a file occupies on disk; false when the query fails.
     std::function<bool(const QString &hostPath, qint64 *size)> CompressedSize;
 
@@ -81,9 +82,15 @@ public:
     qint32 FolderCount = 0;  // folders in the subtree, not counting this one
     QString LongestPath;
     qint32 LongestPathLength = 0;
-    // Folders of the subtree that were not read: their host path is longer than the host allows.
-    // Each is listed, empty, as a subfolder; here by its path (ending in "\").
-    QStringList SkippedFolders;
+    // Folders of the subtree that were not read (or not to their end), each with the reason: the
+    // host refused it, its host path is longer than the host allows, its name is no text. Each is
+    // listed as a subfolder with what could be read of it; here by its path (ending in "\").
+    struct TSkipped {
+        QString Path;
+        QString Reason;
+        bool operator==(const TSkipped &) const = default;
+    };
+    QList<TSkipped> SkippedFolders;
 
     int Count() const { return int(FNames.size()); }
     const QString &Name(int i) const { return FNames.at(i); }
@@ -99,7 +106,8 @@ public:
     QString HostPath() const { return FHostPath; }
 
     using TProgress = std::function<void(const QString &text)>;
-    // Fills the list (and every sub-list) from the disk. stopFlag is tested after every entry and
+    // Fills the list (and every sub-list) from the disk: every file the walk meets counts, a name
+    // Windows cannot spell as it is shown (escaped where it is no text). stopFlag is tested after every entry and
     // ends every level of the walk. Progress is called once per folder with Path + "...", and the
     // pending events of the user interface are then processed. A file with several hard links in
     // the tree counts its bytes once, at the first of its names that the walk meets.

@@ -304,27 +304,41 @@ QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TD
 
 namespace HostFiles {
 
-QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted)
+QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted, int *error)
 {
     QList<TSearchRec> entries;
+    int ignored = 0;
+    int &why = error ? *error : ignored;
+    why = 0;
     if (faulted)
         faulted->clear();
-    if (!UsableHostPath(hostFolder))
+    if (!UsableHostPath(hostFolder)) {
+        why = ENOENT;
         return entries;
+    }
     const QByteArray native = QFile::encodeName(hostFolder);
     const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        why = errno;
         return entries;
+    }
     struct stat folderStat;
     DIR *dir = ::fstat(fd, &folderStat) == 0 ? ::fdopendir(fd) : nullptr;
     if (!dir) {
+        why = errno;
         ::close(fd);
         return entries;
     }
     const QString base = hostFolder.endsWith(u'/') ? hostFolder : hostFolder + u'/';
     const QByteArray nativeBase = native.endsWith('/') ? native : native + '/';
     bool xattrUnsupported = false;
-    while (const dirent *e = ::readdir(dir)) {
+    while (true) {
+        errno = 0;
+        const dirent *e = ::readdir(dir);
+        if (!e) {
+            why = errno;  // 0 at the end; else a folder that stopped being read part way
+            break;
+        }
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;

@@ -142,8 +142,9 @@ namespace HostFiles {
 // file (the duplicate finder would offer deleting the original and keeping the link). Mount
 // points (another file system, or a bind mount of this one), FIFOs, devices and sockets are left
 // out too. Names with no Windows spelling of their own (TSearchRec::Fault) are left out of the
-// list, or make up *faulted, in the same order.
-QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted = nullptr);
+// list, or make up *faulted, in the same order. *error: 0, or the errno of a folder that could not
+// be read (an empty list then says nothing of what the folder holds).
+QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted = nullptr, int *error = nullptr);
 // A host name as a list shows it: text as it stands, control characters and bytes that are no
 // text in the file-name encoding as %XX.
 QString ShownName(const QByteArray &nativeName);

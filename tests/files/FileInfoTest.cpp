@@ -8,9 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <fcntl.h>
 
 #include <gtest/gtest.h>
 
@@ -189,10 +194,15 @@ struct TFakeFolder {
     QList<TSearchRec> Entries;
 };
 
-TFolderFiles FakeFiles(QHash<QString, QList<TSearchRec>> folders, QHash<QString, qint64> compressed)
+// Folders named in unreadable cannot be read, as the host says with EACCES.
+TFolderFiles FakeFiles(QHash<QString, QList<TSearchRec>> folders, QHash<QString, qint64> compressed,
+                       QSet<QString> unreadable = {})
 {
     TFolderFiles f;
-    f.ListFolder = [folders](const QString &host, bool) { return folders.value(host); };
+    f.ListFolder = [folders, unreadable](const QString &host, bool, int *error) {
+        *error = unreadable.contains(host) ? EACCES : 0;
+        return folders.value(host);
+    };
     f.CompressedSize = [compressed](const QString &host, qint64 *size) {
         if (!compressed.contains(host))
             return false;
@@ -212,18 +222,18 @@ TSearchRec Rec(const QString &folder, const QString &name, qint64 size, quint32 
     return r;
 }
 
-TEST(FolderTree, UnreadableFolderGivesAnEmptyList)
+TEST(FolderTree, UnreadableFolderIsListedEmptyAndSkippedWithTheReason)
 {
-    // "locked" lists nothing, as a folder that cannot be enumerated.
     const QHash<QString, QList<TSearchRec>> folders{
         {"/r", {Rec("/r", "f", 10), Rec("/r", "locked", 0, FileAttr::Directory)}}};
     TFolderList root(nullptr, "C:\\r\\", "/r");
     bool stop = false;
-    root.Scan(stop, false, 1, {}, FakeFiles(folders, {}));
+    root.Scan(stop, false, 1, {}, FakeFiles(folders, {}, {"/r/locked"}));
     EXPECT_EQ(Names(root), QStringList({"f", "\\locked"}));
     EXPECT_EQ(Names(*Sub(root, "\\locked")), QStringList({".."}));
     EXPECT_EQ(root.TotalSize, 10);
     EXPECT_EQ(root.FolderCount, 1);
+    EXPECT_EQ(root.SkippedFolders, (QList<TFolderList::TSkipped>{{"C:\\r\\locked\\", "Permission denied"}}));
 }
 
 TEST(FolderTree, CompressedSizes)
@@ -325,6 +335,51 @@ TEST(FolderTree, HardLinksCountTheirBytesOnceAsDuDoes)
     EXPECT_EQ(root.FileCount, Sum("sh", {"-c", "find \"$0\" -type f | wc -l", r})) << "every name is a file";
 }
 
+// Names Windows cannot spell take room on the disk all the same: the tree counts them as du does,
+// shown as they stand or escaped; a folder whose name is no text cannot be opened by name and is
+// listed as skipped.
+TEST(FolderTree, EveryFileCountsWhateverItsName)
+{
+    QTemporaryDir dir;
+    const QString r = dir.path() + "/man3";
+    struct TRemove {
+        QString Path;
+        ~TRemove() { QProcess::execute("rm", {"-rf", Path}); }
+    } cleanup{r};
+    const QByteArray native = QFile::encodeName(r);
+    const struct {
+        QByteArray name;
+        qint64 size;
+    } files[] = {
+        {"Foo::Bar.3pm.gz", 1000}, {"back\\slash", 200}, {"new\nline", 300}, {"bad\xff\xfe.gz", 400},
+        {"ok.txt", 50}, {"odd:dir/inner.txt", 70}, {"bad\xff" "dir/lost.txt", 90},
+    };
+    for (const auto &f : files) {
+        const QByteArray path = native + '/' + f.name;
+        const qsizetype slash = path.lastIndexOf('/');
+        ::mkdir(path.left(slash).constData(), 0755);
+        const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0) << path.constData();
+        ASSERT_EQ(::ftruncate(fd, f.size), 0);
+        ::close(fd);
+    }
+    const qint64 du = Number("du", {"-sb", r});
+    const qint64 folders = Sum("find", {r, "-type", "d", "-printf", "%s\n"});
+    ASSERT_GT(du, 0);
+
+    TFolderList root(nullptr, "C:\\t\\", r);
+    const bool stop = false;
+    root.Scan(stop, false, 1, {});
+    EXPECT_EQ(qint64(root.TotalSize), du - folders - 90) << "all but the file of the folder that cannot be opened";
+    // One character per file: a name may hold a line break.
+    EXPECT_EQ(root.FileCount, Sum("sh", {"-c", "find \"$0\" -type f -printf x | wc -c", r}) - 1);
+    EXPECT_EQ(Names(root), (QStringList{"back\\slash", "bad%FF%FE.gz", "\\bad%FFdir", "Foo::Bar.3pm.gz", "new%0Aline",
+                                       "\\odd:dir", "ok.txt"}));
+    ASSERT_EQ(root.SkippedFolders.size(), 1);
+    EXPECT_EQ(root.SkippedFolders.constFirst().Path, "C:\\t\\bad%FFdir\\");
+    EXPECT_EQ(root.SkippedFolders.constFirst().Reason, "its name is no text in the file-name encoding");
+}
+
 TEST(FolderTree, FoldersPastTheHostsPathLimitAreReportedAsSkipped)
 {
     QTemporaryDir dir;
@@ -347,7 +402,9 @@ TEST(FolderTree, FoldersPastTheHostsPathLimitAreReportedAsSkipped)
     TFolderList root(nullptr, "C:\\t\\", base);
     const bool stop = false;
     root.Scan(stop, false, 1, {});
-    EXPECT_EQ(root.SkippedFolders, QStringList{skipped});
+    ASSERT_EQ(root.SkippedFolders.size(), 1);
+    EXPECT_EQ(root.SkippedFolders.constFirst().Path, skipped);
+    EXPECT_EQ(root.SkippedFolders.constFirst().Reason, "its path is longer than the system allows");
     EXPECT_EQ(qint64(root.TotalSize), qint64(firstTooLong - 1) * 100) << "the files of every folder read";
     EXPECT_EQ(root.FolderCount, firstTooLong);
 }
