@@ -314,6 +314,14 @@ qint64 Sum(const QString &program, const QStringList &args)
     return sum;
 }
 
+// What du -sb gives for the files below folder: du counts the folders' own sizes too, the tree
+// counts files only. -1 when du fails.
+qint64 DuOfFiles(const QString &folder)
+{
+    const qint64 du = Number("du", {"-sb", folder});
+    return du < 0 ? -1 : du - Sum("find", {folder, "-type", "d", "-printf", "%s\n"});
+}
+
 TEST(FolderTree, HardLinksCountTheirBytesOnceAsDuDoes)
 {
     QTemporaryDir dir;
@@ -323,14 +331,12 @@ TEST(FolderTree, HardLinksCountTheirBytesOnceAsDuDoes)
     ASSERT_TRUE(QDir().mkpath(r + "/sub"));
     ASSERT_EQ(::link(QFile::encodeName(r + "/a.bin").constData(), QFile::encodeName(r + "/b.bin").constData()), 0);
     ASSERT_EQ(::link(QFile::encodeName(r + "/a.bin").constData(), QFile::encodeName(r + "/sub/c.bin").constData()), 0);
-    // du counts the folders' own sizes too; the tree counts files only.
-    const qint64 du = Number("du", {"-sb", r});
-    const qint64 folders = Sum("find", {r, "-type", "d", "-printf", "%s\n"});
-    ASSERT_GT(du, 0);
+    const qint64 files = DuOfFiles(r);
+    ASSERT_GT(files, 0);
     TFolderList root(nullptr, "C:\\t\\", r);
     const bool stop = false;
     root.Scan(stop, false, 1, {});
-    EXPECT_EQ(qint64(root.TotalSize), du - folders);
+    EXPECT_EQ(qint64(root.TotalSize), files);
     EXPECT_EQ(qint64(root.TotalSize), 14100);
     EXPECT_EQ(root.FileCount, Sum("sh", {"-c", "find \"$0\" -type f | wc -l", r})) << "every name is a file";
 }
@@ -363,14 +369,12 @@ TEST(FolderTree, EveryFileCountsWhateverItsName)
         ASSERT_EQ(::ftruncate(fd, f.size), 0);
         ::close(fd);
     }
-    const qint64 du = Number("du", {"-sb", r});
-    const qint64 folders = Sum("find", {r, "-type", "d", "-printf", "%s\n"});
-    ASSERT_GT(du, 0);
-
+    const qint64 onDisk = DuOfFiles(r);
+    ASSERT_GT(onDisk, 0);
     TFolderList root(nullptr, "C:\\t\\", r);
     const bool stop = false;
     root.Scan(stop, false, 1, {});
-    EXPECT_EQ(qint64(root.TotalSize), du - folders - 90) << "all but the file of the folder that cannot be opened";
+    EXPECT_EQ(qint64(root.TotalSize), onDisk - 90) << "all but the file of the folder that cannot be opened";
     // One character per file: a name may hold a line break.
     EXPECT_EQ(root.FileCount, Sum("sh", {"-c", "find \"$0\" -type f -printf x | wc -c", r}) - 1);
     EXPECT_EQ(Names(root), (QStringList{"back\\slash", "bad%FF%FE.gz", "\\bad%FFdir", "Foo::Bar.3pm.gz", "new%0Aline",
