@@ -207,7 +207,9 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
     // made is a failure, not a reason to use another folder); an item on another mount goes to
     // the trash at that mount's top. A bind mount of the home's own file system is another mount:
     // no rename crosses it.
-    const QList<QByteArray> points = MountPoints();
+    if (!FMountPoints)
+        FMountPoints = MountPoints();
+    const QList<QByteArray> &points = *FMountPoints;
     const QString parent = RealPathOrAbove(QFileInfo(path).path());
     const QString home = RealPathOrAbove(FHome);
     struct stat homeStat;

@@ -6,14 +6,19 @@
 // the whole point of using this format instead of a private folder.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 class TTrash
 {
 public:
-    // home: the "home trash" folder; files on its file system are moved there. Files on other
-    // file systems go to the trash at the top of their own mount ($topdir/.Trash/$uid or
-    // $topdir/.Trash-$uid).
+    // home: the "home trash" folder; files on its mount are moved there. Files on other mounts,
+    // found in the mount table (a bind mount of the same file system is another mount), go to the
+    // trash at the top of their own mount ($topdir/.Trash/$uid or $topdir/.Trash-$uid), their
+    // paths kept relative to it.
     explicit TTrash(const QString &home = DefaultHome());
 
     // $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
@@ -27,4 +32,5 @@ public:
 
 private:
     QString FHome;
+    mutable std::optional<QList<QByteArray>> FMountPoints;  // of the mount table, read at the first move
 };
