@@ -403,9 +403,12 @@ void TPaaIkkuna::ApplyBackground()
     d->Tausta = d->BuiltIn;
     switch (BackgroundAction(s)) {
     case TBackgroundAction::LoadFile: {
-        const QImage picture = JpegImage::LoadPicture(Services::HostPath(s.FBackgroundFile));
+        QString why;
+        const QImage picture = JpegImage::LoadPicture(Services::HostPath(s.FBackgroundFile), &why);
         if (!picture.isNull())
             d->Tausta = picture;
+        else if (!why.isEmpty())
+            MessageBoxes::Error(this, why + QStringLiteral(" The built-in picture is shown instead."));
         break;
     }
     case TBackgroundAction::RestoreBuiltIn:

@@ -306,6 +306,25 @@ TEST(MainWindow, PaintsTheBackgroundStyles)
     EXPECT_NE(canvas.pixelColor(5, 5), QColor(Qt::white));
 }
 
+TEST(MainWindow, ABackgroundPictureTooLargeToShowIsRefusedAndSaid)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    const QString huge = QStringLiteral(VASKIMO_FIXTURES "/../fuzz/corpus/jpeg/header-claims-16384-by-16384.jpg");
+    ASSERT_TRUE(QFile::exists(huge));
+    TBoxes boxes;
+    TPaaIkkuna window(dir.path());
+    window.Settings().FNoBackground = false;
+    window.Settings().FBackgroundIndex = 1;
+    window.Settings().FBackgroundFile = huge;
+    boxes.Shown.clear();
+    window.ApplyBackground();
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_EQ(boxes.Shown.at(0), "The picture \"" + huge + "\" is not shown: it is 16384 x 16384 pixels; a picture may "
+                                 "have at most 32 million pixels. The built-in picture is shown instead.");
+}
+
 TEST(MainWindow, OptionsExchange)
 {
     TPrefixBuilder prefix;
