@@ -7,6 +7,7 @@
 #include "help/HelpViewer.h"
 #include "net/HttpProt.h"
 #include "net/Update.h"
+#include "platform/LocalSocket.h"
 #include "platform/ProgramInfo.h"
 #include "platform/WinePrefix.h"
 #include "registry/LisaaPoista.h"
@@ -27,6 +28,7 @@
 #include "shell/StopSignals.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -54,6 +56,26 @@ void ReportUnknownSwitches(const QStringList &parameters)
 {
     for (const QString &item : Batch::UnknownSwitches(parameters))
         Complain(QStringLiteral("unknown switch \"%1\" (see vaskimo --help)").arg(item));
+}
+
+// A compositor that is gone would still be tried, and Qt's Wayland plugin says so on standard
+// error: the socket is asked first ($XDG_RUNTIME_DIR/$WAYLAND_DISPLAY, or the path it names).
+bool WaylandReachable()
+{
+    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        return false;
+    return LocalSocket::Accepts(display.startsWith(u'/') ? display
+                                                         : qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + display);
+}
+
+// The platforms of the displays that can be reached, in the order Qt itself would try them, each
+// ended by ";".
+QByteArray DisplayPlatforms()
+{
+    const QByteArray wayland = WaylandReachable() ? "wayland;" : QByteArray();
+    const QByteArray x = qEnvironmentVariableIsEmpty("DISPLAY") ? QByteArray() : "xcb;";
+    return qgetenv("XDG_SESSION_TYPE") == "wayland" ? wayland + x : x + wayland;
 }
 
 // Before QApplication exists: the kernel's own link to the running program, as Qt reads it later.
@@ -133,6 +155,11 @@ int main(int argc, char **argv)
     }
 
     TSingleInstance instance(ProgramInfo::Name());
+    // Two instances would share the settings, the log and the undo files.
+    if (!instance.Error().isEmpty()) {
+        Complain(QStringLiteral("cannot take the one-instance lock: %1. Nothing ran.").arg(instance.Error()));
+        return ExitCode::NotRun;
+    }
     if (instance.AlreadyRunning()) {
         // Cron and scripts must see that their work was not done.
         if (batchWork) {
@@ -157,10 +184,10 @@ int main(int argc, char **argv)
         QuietQtMessages();
     if (headless && !platformNamed)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A DISPLAY that cannot be reached (left over in an ssh or screen session) would make Qt abort
-    // an unattended run; with a list Qt goes on to the next platform instead.
-    if (batchWork && !platformNamed && !headless && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    // A DISPLAY or WAYLAND_DISPLAY that cannot be reached (left over in an ssh or screen session)
+    // would make Qt abort an unattended run; with a list Qt goes on to the next platform instead.
+    if (batchWork && !platformNamed && !headless)
+        qputenv("QT_QPA_PLATFORM", DisplayPlatforms() + "offscreen");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramInfo::Name());
@@ -180,9 +207,24 @@ int main(int argc, char **argv)
     THelpSession help(QCoreApplication::applicationFilePath(), arguments, programFolder);
     // A batch run leaves the first run's language choice, and the splash, to the next start.
     RegisterTools(programFolder, batchWork || offscreen, &help);
+    // The window asks the first run's language while it is being made: a stop then closes the
+    // question, and the program ends once the window is made.
+    TPaaIkkuna *made = nullptr;
+    int stoppedEarly = 0;
+    TStopSignals stopSignals([&made, &stoppedEarly](int signal) {
+        if (made) {
+            made->StopForSignal(signal);
+            return;
+        }
+        stoppedEarly = signal;
+        if (auto *question = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            question->reject();
+    });
     TPaaIkkuna window(programFolder);
+    if (stoppedEarly != 0)
+        return ExitCode::Signal(stoppedEarly);
+    made = &window;
     window.SetEndAfterBatch(offscreen);
-    TStopSignals stopSignals([&window](int signal) { window.StopForSignal(signal); });
     help.InstallHook(window.FHelpFile);
     new TAutoUpdate(TAutoUpdateHost::FromMainWindow(), &window);  // a child of the window, deleted with it
     window.SetCommandLine(arguments);

@@ -3,6 +3,7 @@ target_sources(platform PRIVATE
   HiveFile.h HiveFile.cpp
   Registry.h Registry.cpp
   WinePrefix.h WinePrefix.cpp
+  LocalSocket.h LocalSocket.cpp
   WinEnvironment.h WinEnvironment.cpp
   CodePage.h CodePage.cpp
 )

@@ -4,6 +4,7 @@
 
 #include "DriveMap.h"
 #include "HiveFile.h"
+#include "LocalSocket.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,13 +13,9 @@
 #include <QMutex>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -167,36 +164,10 @@ QStringList TWinePrefix::ServerSocketPaths() const
     return paths;
 }
 
-namespace {
-bool SocketAccepts(const QString &path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    sockaddr_un address{};
-    if (name.size() >= qsizetype(sizeof(address.sun_path)))
-        return false;
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    // Not blocking: a server that takes no connection now (stopped, its queue full) would hold us.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return true;  // cannot tell: take it as running
-    int result;
-    do {
-        result = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
-    } while (result != 0 && errno == EINTR);
-    const int error = errno;
-    ::close(fd);
-    if (result == 0)
-        return true;
-    // No socket, or one that nobody listens on any more; anything else (EAGAIN: a full queue) may be a live server.
-    return error != ENOENT && error != ECONNREFUSED && error != ENOTDIR;
-}
-}
-
 bool TWinePrefix::ServerRunning() const
 {
     const QStringList paths = ServerSocketPaths();
-    return std::any_of(paths.cbegin(), paths.cend(), SocketAccepts);
+    return std::any_of(paths.cbegin(), paths.cend(), LocalSocket::Accepts);
 }
 
 QString TWinePrefix::WriteBlocker() const

@@ -12,11 +12,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-QString TSingleInstance::DefaultFolder()
+namespace {
+bool OwnPrivateFolder(const QByteArray &path)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime;
+    struct stat st {};
+    return lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0;
+}
+} // namespace
+
+QString TSingleInstance::DefaultFolder() { return FolderFor(qEnvironmentVariable("XDG_RUNTIME_DIR")); }
+
+QString TSingleInstance::FolderFor(const QString &runtimeDir)
+{
+    if (!runtimeDir.isEmpty() && OwnPrivateFolder(QFile::encodeName(runtimeDir)))
+        return runtimeDir;
     return QStringLiteral("/tmp/vaskimo-%1").arg(getuid());
 }
 
@@ -32,6 +41,10 @@ TSingleInstance::TSingleInstance(const QString &name, const QString &folder)
     struct stat st {};
     if (lstat(dirBytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
         FError = QStringLiteral("%1 is not a folder of this user").arg(dir);
+        return;
+    }
+    if ((st.st_mode & 077) != 0 && chmod(dirBytes.constData(), 0700) != 0) {
+        FError = QStringLiteral("Cannot make %1 private: %2").arg(dir, QString::fromLocal8Bit(strerror(errno)));
         return;
     }
     FPath = QDir(dir).filePath(name + QStringLiteral(".lock"));

@@ -9,20 +9,24 @@
 class TSingleInstance
 {
 public:
-    // folder empty: $XDG_RUNTIME_DIR when it is a folder, else /tmp/vaskimo-<uid> (made 0700,
-    // refused when it is not our own real folder).
+    // folder empty: DefaultFolder(). A folder that is not this user's own real folder gives no
+    // lock: someone else could hold it, or take it from under us.
     explicit TSingleInstance(const QString &name, const QString &folder = {});
     ~TSingleInstance();
     TSingleInstance(const TSingleInstance &) = delete;
     TSingleInstance &operator=(const TSingleInstance &) = delete;
 
-    // True when another process holds the lock. When the lock cannot be made at all (no usable
-    // folder), the program runs rather than refusing to start: false then, with Error() set.
+    // True when another process holds the lock.
     bool AlreadyRunning() const { return FAlreadyRunning; }
-    QString LockPath() const { return FPath; }
+    // Why no lock could be taken at all (the program must then not run); empty when it was taken
+    // or another process holds it.
     QString Error() const { return FError; }
+    QString LockPath() const { return FPath; }
 
+    // $XDG_RUNTIME_DIR when it is the user's own private folder (a real folder, the user's, open
+    // to nobody else), else /tmp/vaskimo-<uid>.
     static QString DefaultFolder();
+    static QString FolderFor(const QString &runtimeDir);
 
 private:
     int FFd = -1;

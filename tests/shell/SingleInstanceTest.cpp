@@ -7,8 +7,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdio>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 // Started as a child: take the lock, say so, and wait to be killed.
@@ -60,13 +66,50 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstDies)
     EXPECT_TRUE(fourth.AlreadyRunning()) << "a second lock in the same process is refused as well";
 }
 
-TEST(SingleInstance, FolderThatIsNotOursDoesNotBlockTheStart)
+// A lock in a folder that someone else could reach is no lock: the program must not run on it.
+TEST(SingleInstance, OnlyTheUsersOwnPrivateFolderHoldsTheLock)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString link = dir.filePath("link");
-    ASSERT_TRUE(QFile::link(dir.path(), link));
-    TSingleInstance lock(QStringLiteral("Vaskimo"), link);
-    EXPECT_FALSE(lock.AlreadyRunning());
-    EXPECT_FALSE(lock.Error().isEmpty()) << "a symlinked lock folder is refused";
+    const QString link = dir.filePath("link"), wide = dir.filePath("wide"), others = dir.filePath("others");
+    ASSERT_TRUE(QDir().mkdir(wide) && QDir().mkdir(others) && QFile::link(wide, link));
+    ASSERT_EQ(chmod(QFile::encodeName(wide).constData(), 0777), 0);
+    const passwd *nobody = getpwnam("nobody");
+    const bool root = getuid() == 0 && nobody;
+    if (root) {
+        ASSERT_EQ(chown(QFile::encodeName(others).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    const QString fallback = QStringLiteral("/tmp/vaskimo-%1").arg(getuid());
+    const struct {
+        const char *name;
+        QString runtime;       // XDG_RUNTIME_DIR
+        QString folder;        // where the lock goes
+    } folders[] = {
+        {"unset", "", fallback},
+        {"shared /tmp", "/tmp", fallback},
+        {"a symbolic link", link, fallback},
+        {"open to others", wide, fallback},
+        {"our own", dir.path(), dir.path()},
+    };
+    for (const auto &f : folders) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(TSingleInstance::FolderFor(f.runtime), f.folder);
+    }
+
+    const struct {
+        const char *name;
+        QString folder;
+        bool locked;
+    } locks[] = {
+        {"a symbolic link", link, false},
+        {"another user's", others, !root},
+        {"our own, open to others: made private", wide, true},
+    };
+    for (const auto &l : locks) {
+        SCOPED_TRACE(l.name);
+        TSingleInstance lock(QStringLiteral("Vaskimo"), l.folder);
+        EXPECT_FALSE(lock.AlreadyRunning());
+        EXPECT_EQ(lock.Error().isEmpty(), l.locked) << qPrintable(lock.Error());
+    }
+    EXPECT_EQ(QFileInfo(wide).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ExeOther), 0);
 }
