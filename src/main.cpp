@@ -65,8 +65,8 @@ bool WaylandReachable()
     const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
     if (display.isEmpty())
         return false;
-    return LocalSocket::Accepts(display.startsWith(u'/') ? display
-                                                         : qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + display);
+    const QString socket = display.startsWith(u'/') ? display : qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + display;
+    return LocalSocket::Connect(socket) == LocalSocket::TAnswer::Accepted;
 }
 
 // The platforms of the displays that can be reached, in the order Qt itself would try them, each

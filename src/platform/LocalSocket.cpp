@@ -13,18 +13,18 @@
 
 namespace LocalSocket {
 
-bool Accepts(const QString &path)
+TAnswer Connect(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     sockaddr_un address{};
     if (name.size() >= qsizetype(sizeof(address.sun_path)))
-        return false;
+        return TAnswer::Nobody;
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
     // Not blocking: a server that takes no connection now (stopped, its queue full) would hold us.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
-        return true;
+        return TAnswer::CannotTell;
     int result;
     do {
         result = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
@@ -32,8 +32,8 @@ bool Accepts(const QString &path)
     const int error = errno;
     ::close(fd);
     if (result == 0)
-        return true;
-    return error != ENOENT && error != ECONNREFUSED && error != ENOTDIR;
+        return TAnswer::Accepted;
+    return error == ENOENT || error == ECONNREFUSED || error == ENOTDIR ? TAnswer::Nobody : TAnswer::CannotTell;
 }
 
 } // namespace LocalSocket

@@ -5,7 +5,10 @@
 #include <QString>
 
 namespace LocalSocket {
-// True when the socket at path accepts a connection, and when that cannot be told (a full queue:
-// the server may well be alive). False when there is no socket there, or nobody listens on it.
-bool Accepts(const QString &path);
+enum class TAnswer {
+    Accepted,   // a server took the connection
+    Nobody,     // no socket there, or one that nobody listens on any more
+    CannotTell, // anything else: a full queue (the server may well be alive), no right to connect
+};
+TAnswer Connect(const QString &path);
 }

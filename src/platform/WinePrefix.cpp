@@ -167,7 +167,9 @@ QStringList TWinePrefix::ServerSocketPaths() const
 bool TWinePrefix::ServerRunning() const
 {
     const QStringList paths = ServerSocketPaths();
-    return std::any_of(paths.cbegin(), paths.cend(), LocalSocket::Accepts);
+    // A socket that cannot be told from a live server's counts as one.
+    return std::any_of(paths.cbegin(), paths.cend(),
+                       [](const QString &path) { return LocalSocket::Connect(path) != LocalSocket::TAnswer::Nobody; });
 }
 
 QString TWinePrefix::WriteBlocker() const
