@@ -245,7 +245,7 @@ void RunRow(const TRow &row, bool nobody)
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit) << c.Err.constData();
     EXPECT_EQ(run.exitCode(), row.code) << c.Err.constData();
     if (row.stderrIs) {
-        EXPECT_EQ(c.Err, QByteArray(row.stderrIs));
+        EXPECT_EQ(c.Err.toStdString(), std::string(row.stderrIs));
     }
     if (row.check)
         row.check(c, c.Log());
@@ -301,9 +301,15 @@ const TRow Rows[] = {
              << c.Err.constData();
      }},
     // Every failure on standard error, one line per reason, and the same in the log.
-    {"deletions refused: the files are not the user's", TWho::Nobody, {"-delunn", "-exit"}, nullptr, nullptr, 1,
-     "Vaskimo: -delunn: Vaskimo failed to delete 5 of the selected file(s)! File(s) maybe in use.\n",
+    {"deletions refused: the files are not the user's", TWho::Nobody, {"-delunn", "-exit"}, nullptr, nullptr, 1, nullptr,
      [](TCronCase &c, const QByteArray &log) {
+         const QList<QByteArray> lines = c.Err.trimmed().split('\n');
+         EXPECT_EQ(lines.size(), 5) << c.Err.constData();
+         for (const QByteArray &line : lines) {
+             EXPECT_TRUE(line.startsWith("Vaskimo: -delunn: C:\\") && line.endsWith(": Permission denied")) << line.constData();
+             EXPECT_TRUE(log.contains(line.mid(18) + "\r\n")) << line.constData() << "\n" << log.constData();
+         }
+         EXPECT_TRUE(c.Err.contains("Vaskimo: -delunn: C:\\Tools\\viewer.bak: ")) << c.Err.constData();
          EXPECT_TRUE(log.contains("\r\nVaskimo failed to delete 5 of the selected file(s)! File(s) maybe in use.\r\n"))
              << log.constData();
          EXPECT_TRUE(QFile::exists(c.Path("prefix/drive_c/Tools/viewer.bak")));
