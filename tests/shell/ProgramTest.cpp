@@ -173,8 +173,7 @@ void PrefixNotTheUsers(TStage &stage)
 void SlowDuplicateScan(TStage &stage, int signal)
 {
     const QString prefix = stage.Program.Dir.filePath("prefix");
-    for (const char *name : {"big1.bin", "big2.bin"})
-        ASSERT_EQ(QProcess::execute("truncate", {"-s", "64G", prefix + "/drive_c/" + name}), 0);
+    ASSERT_TRUE(TestSupport::AddEqualSparseFiles(prefix, "64G"));
     TProgramCopy *program = &stage.Program;
     stage.WhileRunning = [program, signal](QProcess &p) {
         WaitUntil([&] { return !program->Temporaries().isEmpty() || p.state() != QProcess::Running; }, 5000);

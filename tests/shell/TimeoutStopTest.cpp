@@ -27,11 +27,8 @@ struct TSlowRun {
     {
         Exe = TestSupport::CopyProgram(Dir.path(), VASKIMO_EXE);
         const QString prefix = Dir.filePath("prefix");
-        if (Exe.isEmpty() || TestSupport::CopyDemoPrefix(prefix) != 0)
+        if (Exe.isEmpty() || TestSupport::CopyDemoPrefix(prefix) != 0 || !TestSupport::AddEqualSparseFiles(prefix, "64G"))
             return false;
-        for (const char *name : {"big1.bin", "big2.bin"})
-            if (QProcess::execute("truncate", {"-s", "64G", prefix + "/drive_c/" + name}) != 0)
-                return false;
         QProcessEnvironment env;
         env.insert("PATH", qEnvironmentVariable("PATH"));
         env.insert("HOME", Dir.path());

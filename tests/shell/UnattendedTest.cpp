@@ -176,8 +176,7 @@ std::function<void(TCronCase &)> Prefix(const char *name, const std::function<vo
 // Two equal 64 GiB sparse files on C:: a comparison that a signal meets while it runs.
 void SlowScan(TCronCase &c)
 {
-    for (const char *name : {"big1.bin", "big2.bin"})
-        ASSERT_EQ(QProcess::execute("truncate", {"-s", "64G", c.Path("prefix/drive_c/") + name}), 0);
+    ASSERT_TRUE(TestSupport::AddEqualSparseFiles(c.Path("prefix"), "64G"));
 }
 
 // A socket file that a compositor left when it died: there, but nobody listens.
