@@ -57,24 +57,30 @@ TEST(TimeoutStop, EveryRunStoppedByTimeoutKeepsItsLogAndLeavesNoChunks)
 {
     ASSERT_FALSE(QStandardPaths::findExecutable("timeout").isEmpty()) << "GNU coreutils' timeout is missing";
     constexpr int Runs = 20, AtOnce = 5;
+    int stoppedMidRun = 0;
     for (int first = 0; first < Runs; first += AtOnce) {
         std::vector<std::unique_ptr<TSlowRun>> runs;
         for (int i = first; i < first + AtOnce; ++i) {
             runs.push_back(std::make_unique<TSlowRun>());
             ASSERT_TRUE(runs.back()->Prepare());
-            // From just after the search has begun to well into it, so the signals meet every stage.
-            runs.back()->Start(2.0 + 0.2 * i);
+            // From about when the search begins to well into it, so the signals meet every stage.
+            runs.back()->Start(2.5 + 0.2 * i);
         }
         for (const auto &run : runs) {
             SCOPED_TRACE(QStringLiteral("timeout %1 s").arg(run->Seconds).toStdString());
             ASSERT_TRUE(run->Timeout.waitForFinished(120000)) << "the stopped run did not end";
             const QByteArray err = run->Timeout.readAllStandardError();
             EXPECT_EQ(run->Timeout.exitCode(), 124) << err.constData();
-            EXPECT_EQ(err, "Vaskimo: -dup: stopped by SIGTERM\n");
+            EXPECT_TRUE(run->Temporaries().isEmpty()) << qPrintable(run->Temporaries().join(' '));
+            // On a loaded machine the time may run out while the program still starts: it says so.
+            if (err == "Vaskimo: stopped by SIGTERM before the run began; nothing ran\n")
+                continue;
+            ++stoppedMidRun;
+            EXPECT_EQ(err.toStdString(), "Vaskimo: -dup: stopped by SIGTERM\n");
             const QByteArray log = run->Log();
             EXPECT_TRUE(log.contains(": stopped by SIGTERM\r\n")) << log.constData();
             EXPECT_TRUE(log.endsWith("\r\nAborted by user!\r\n")) << log.constData();
-            EXPECT_TRUE(run->Temporaries().isEmpty()) << qPrintable(run->Temporaries().join(' '));
         }
     }
+    EXPECT_GE(stoppedMidRun, Runs * 3 / 4) << "too few runs were stopped in their search to tell anything";
 }
