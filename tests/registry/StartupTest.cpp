@@ -4,6 +4,7 @@
 
 #include "registry/UndoFiles.h"
 #include "registry/UndoManager.h"
+#include "support/BindMount.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/PrefixBuilder.h"
 
@@ -22,6 +23,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPrinter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -346,6 +348,37 @@ TEST_F(StartupTest, UnwritableUndoDeletesNothing)
     Delete(*w);
     EXPECT_TRUE(boxes.Shown.isEmpty());
     EXPECT_EQ(RowOf(*w, "Good"), -1);
+}
+
+// The prefix's Windows folder on a real tmpfs that is full: deleting a win.ini item must leave
+// win.ini whole (it once became 0 bytes), say why, and leave no undo file of a delete that did not happen.
+TEST_F(StartupTest, AWinIniItemOnAFullDiskStaysAndTheReasonIsShown)
+{
+    Settings.FStartupConfirm = false;
+    TestSupport::TSmallDisk disk(QStringLiteral("512k"));
+    VASKIMO_NEED_DISK(disk);
+    const QString windows = B.HostPath("C:\\windows");
+    ASSERT_EQ(QProcess::execute("cp", {"-a", windows, disk.Path() + "/windows"}), 0);
+    TestSupport::TBindMount mount(disk.Path() + "/windows", windows);
+    VASKIMO_NEED_MOUNT(mount);
+    const QString winIni = B.HostPath("C:\\windows\\win.ini");
+    QFile file(winIni);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    auto w = OpenAndFind();
+    ASSERT_TRUE(disk.Fill());
+    TBoxes boxes;
+    Select(*w, RowOf(*w, "notepad"));
+    Delete(*w);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    ASSERT_EQ(boxes.Shown.size(), 1);
+    EXPECT_TRUE(boxes.Shown.at(0).endsWith("\r\n\r\nCannot write " + winIni + ": No space left on device"))
+        << boxes.Shown.at(0).toStdString();
+    EXPECT_NE(RowOf(*w, "notepad"), -1);
+    EXPECT_TRUE(UndoFiles().isEmpty()) << UndoFiles().join(" ").toStdString();
+    w.reset();
 }
 
 TEST_F(StartupTest, RegistryFailuresAreReported)

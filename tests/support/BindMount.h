@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <cerrno>
@@ -20,11 +21,19 @@ namespace TestSupport {
 class TBindMount
 {
 public:
-    // Mounts source on target (both folders, made when missing).
+    // Mounts source on target: folders (both made when missing), or a file on a file (an empty one
+    // made when missing).
     TBindMount(const QString &source, const QString &target) : FTarget(target)
     {
-        QDir().mkpath(source);
-        QDir().mkpath(target);
+        if (QFileInfo(source).isFile()) {
+            if (!QFileInfo::exists(target)) {
+                QFile file(target);
+                file.open(QIODevice::WriteOnly);
+            }
+        } else {
+            QDir().mkpath(source);
+            QDir().mkpath(target);
+        }
         if (::mount(QFile::encodeName(source).constData(), QFile::encodeName(target).constData(), nullptr, MS_BIND,
                     nullptr) != 0) {
             FWhy = QStringLiteral("mount --bind failed (it needs root): %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
