@@ -17,6 +17,8 @@
 
 #include <csignal>
 #include <functional>
+#include <memory>
+#include <vector>
 #include <sys/stat.h>
 
 namespace {
@@ -128,46 +130,66 @@ TEST_F(KilledRun, EveryHiveLoadsAndEveryValueGoneIsInAnUndoFile)
              return now != *inodes;
          }},
     };
-    int killed = 0;
-    for (const auto &m : moments) {
-        SCOPED_TRACE(m.Name);
-        QTemporaryDir work;
-        const QString prefix = work.filePath("prefix");
+    // The runs go side by side, each in a prefix and a program folder of its own, each killed at its moment.
+    struct TCase {
+        QTemporaryDir Work;
+        QString Prefix = Work.filePath("prefix");
+        TProgramCopy Program{QStringLiteral(VASKIMO_EXE), QStringLiteral(VASKIMO_BLACKLIST)};
+        QString Undo = Program.FilePath("Undo");
+        QProcess Run;
+        QElapsedTimer Clock;
+        bool Killed = false;
+    };
+    std::vector<std::unique_ptr<TCase>> cases;
+    for (std::size_t i = 0; i < std::size(moments); ++i) {
+        auto c = std::make_unique<TCase>();
         QString why;
-        ASSERT_TRUE(TWinebootPrefix::Shared().CopyTo(prefix, &why)) << why.toStdString();
+        ASSERT_TRUE(TWinebootPrefix::Shared().CopyTo(c->Prefix, &why)) << why.toStdString();
         for (const auto &[hive, bytes] : {std::pair{"user.reg", user}, std::pair{"system.reg", system}}) {
-            QFile f(QDir(prefix).filePath(QLatin1String(hive)));
+            QFile f(QDir(c->Prefix).filePath(QLatin1String(hive)));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             ASSERT_EQ(f.write(bytes), bytes.size());
         }
-        TProgramCopy program(QStringLiteral(VASKIMO_EXE), QStringLiteral(VASKIMO_BLACKLIST));
-        const QString undo = program.FilePath("Undo");
-
-        QProcess run;
-        QProcessEnvironment env = WineEnvironment(prefix);
-        env.insert("XDG_RUNTIME_DIR", program.FilePath("run"));
+        QProcessEnvironment env = WineEnvironment(c->Prefix);
+        env.insert("XDG_RUNTIME_DIR", c->Program.FilePath("run"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        run.setProcessEnvironment(env);
-        run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(program.FilePath("vaskimo"), {"-delreg", "-exit"});
-        ASSERT_TRUE(run.waitForStarted(10000));
-        QElapsedTimer clock;
-        clock.start();
-        const QDeadlineTimer deadline(120000);
-        while (run.state() == QProcess::Running && !m.Now(prefix, undo, clock.elapsed()) && !deadline.hasExpired())
-            run.waitForFinished(1);
-        if (run.state() == QProcess::Running) {
-            ::kill(pid_t(run.processId()), SIGKILL);
-            ++killed;
+        c->Run.setProcessEnvironment(env);
+        c->Run.setProcessChannelMode(QProcess::MergedChannels);
+        cases.push_back(std::move(c));
+    }
+    for (auto &c : cases) {
+        c->Run.start(c->Program.FilePath("vaskimo"), {"-delreg", "-exit"});
+        ASSERT_TRUE(c->Run.waitForStarted(10000));
+        c->Clock.start();
+    }
+    const QDeadlineTimer deadline(180000);
+    for (bool running = true; running && !deadline.hasExpired();) {
+        running = false;
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            TCase &c = *cases[i];
+            if (c.Run.state() != QProcess::Running)
+                continue;
+            running = true;
+            if (moments[i].Now(c.Prefix, c.Undo, c.Clock.elapsed())) {
+                ::kill(pid_t(c.Run.processId()), SIGKILL);
+                c.Killed = true;
+                c.Run.waitForFinished(30000);
+            }
         }
-        ASSERT_TRUE(run.waitForFinished(30000));
-
+        cases.front()->Run.waitForFinished(1);
+    }
+    int killed = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(moments[i].Name);
+        TCase &c = *cases[i];
+        ASSERT_TRUE(c.Run.state() == QProcess::NotRunning || c.Run.waitForFinished(30000));
+        killed += c.Killed ? 1 : 0;
         QSet<TValue> present;
         QByteArray failure;
-        ASSERT_TRUE(PresentValues(prefix, &present, &failure)) << "a hive Wine cannot load: " << failure.toStdString();
+        ASSERT_TRUE(PresentValues(c.Prefix, &present, &failure)) << "a hive Wine cannot load: " << failure.toStdString();
         const QSet<TValue> gone = planted - present;
-        const QSet<TValue> lost = gone - InUndoFiles(undo);
-        RemoveServerFolder(prefix);
+        const QSet<TValue> lost = gone - InUndoFiles(c.Undo);
+        RemoveServerFolder(c.Prefix);
         EXPECT_TRUE(lost.isEmpty()) << lost.size() << " of " << gone.size() << " values gone without undo data, e.g. "
                                     << lost.begin()->first.toStdString() << " " << lost.begin()->second.toStdString();
     }
