@@ -85,26 +85,30 @@ public:
             ::close(FFd);
         FFd = -1;
     }
-    // Waits until the peer closes (or ms pass).
-    void WaitForClose(int ms = 5000)
+    // Waits until the peer closes; false when ms pass without a word first.
+    [[nodiscard]] bool WaitForClose(int ms = 5000)
     {
-        while (ReadMore(ms)) {
+        TRead read;
+        while ((read = ReadSome(ms)) == TRead::Bytes) {
         }
+        return read == TRead::Closed;
     }
 
 private:
-    bool ReadMore(int ms)
+    enum class TRead { Bytes, Closed, Silent };
+    TRead ReadSome(int ms)
     {
         pollfd p{FFd, POLLIN, 0};
         if (::poll(&p, 1, ms) <= 0)
-            return false;
+            return TRead::Silent;
         char buf[4096];
         const ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
         if (n <= 0)
-            return false;
+            return TRead::Closed;
         FIn.append(buf, n);
-        return true;
+        return TRead::Bytes;
     }
+    bool ReadMore(int ms) { return ReadSome(ms) == TRead::Bytes; }
     int FFd;
     QByteArray FIn;
 };

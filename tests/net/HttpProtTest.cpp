@@ -3,6 +3,7 @@
 #include "HttpPeers.h"
 #include "OddServers.h"
 #include "PeerProcess.h"
+#include "PostedMessages.h"
 
 #include "net/HttpProt.h"
 #include "net/MimeUtil.h"
@@ -289,7 +290,9 @@ TEST_F(HttpNginx, CloseAfterARefusalSendsNothingAgain)
     http.SetUsername("user");
     http.SetPassword("secret");
     EXPECT_NO_THROW(http.Close());
-    QTest::qWait(100);
+    // A resend would start from a message the client posts itself, and open the socket at once.
+    ASSERT_TRUE(AllPostedMessagesHandled());
+    EXPECT_EQ(http.CtrlSocket()->State(), wsClosed);
     EXPECT_EQ(connects, 0);
     EXPECT_EQ(http.State(), httpReady);
 }
@@ -612,7 +615,7 @@ TEST_F(HttpScripted, TimeoutAbortAndFailures)
 {
     TScriptedServer silent([&](TConnection &conn, int, TScriptedServer &s) {
         s.ReadAndRecord(conn);
-        conn.WaitForClose(3000);
+        EXPECT_TRUE(conn.WaitForClose(3000)) << "the client did not hang up";
     });
     http.SetTimeout(300);
     http.SetURL(silent.Url("/"));
@@ -1020,7 +1023,9 @@ TEST_F(HttpNginx, TraceAndAbortDuringARelocation)
     const TGetResult r = RunGet(http);
     EXPECT_TRUE(r.Raised);
     EXPECT_EQ(r.Message, "Connection aborted on request");
-    QTest::qWait(200);
+    // Running on would start from a message the client posts itself, and open the socket at once.
+    ASSERT_TRUE(AllPostedMessagesHandled());
+    EXPECT_EQ(http.CtrlSocket()->State(), wsClosed);
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(connects, 1);
     EXPECT_EQ(http.State(), httpReady);

@@ -4,6 +4,7 @@
 
 #include "NetNamespace.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -201,7 +202,12 @@ TEST_F(TDetectorFixture, EnabledSwitchesPolling)
     ASSERT_TRUE(WaitIdle(*detector));
     EXPECT_FALSE(detector->Timer().isActive());
     const int polls = Net->PollCount();
-    QTest::qWait(50);
+    // Another detector on the same interval polls three times meanwhile: the switched-off one, none.
+    const auto otherNet = std::make_shared<TFakeNet>();
+    TINetDetect other(nullptr, FakeSources(otherNet));
+    other.SetDispatchInterval(5);
+    other.SetEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return otherNet->PollCount() >= 1 + 3; }, 5000));
     EXPECT_EQ(Net->PollCount(), polls);
 }
 
@@ -246,8 +252,11 @@ TEST_F(TDetectorFixture, DetectorDestroyedDuringAPollIsNotCalledBack)
         Net->Hold = false;
     }
     Net->Released.notify_all();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Net->PollCount() == 1; }, 5000));
-    QTest::qWait(20);  // the worker's late result must find no detector to call
+    // The worker holds the sources, and with them the fake machine, until it has ended: its late
+    // result found no detector to call.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Net.use_count() == 1; }, 5000));
+    EXPECT_EQ(Net->PollCount(), 1);
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Changes, 0);
 }
 

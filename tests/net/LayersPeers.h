@@ -51,18 +51,18 @@ inline QByteArray ReadExactly(int fd, int count, int timeoutMs = 5000)
     return data;
 }
 
-// Reads until the peer closes or nothing comes for idleMs.
-inline QByteArray ReadUntilQuiet(int fd, int idleMs = 300)
+// Reads until the peer closes; false when timeoutMs pass without a word first.
+[[nodiscard]] inline bool ReadUntilClosed(int fd, QByteArray *data = nullptr, int timeoutMs = 10000)
 {
-    QByteArray data;
-    while (WaitReadable(fd, idleMs)) {
+    while (WaitReadable(fd, timeoutMs)) {
         char chunk[4096];
         const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
         if (got <= 0)
-            break;
-        data.append(chunk, int(got));
+            return true;
+        if (data)
+            data->append(chunk, int(got));
     }
-    return data;
+    return false;
 }
 
 inline bool WriteAll(int fd, const QByteArray &data)

@@ -2,9 +2,12 @@
 // Summary: tests of TCustomWSocket on 127.0.0.1: listen, accept, exchange, large sends, close, abort, look-ups.
 #include "net/WSocket.h"
 
+#include "PostedMessages.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +25,12 @@ namespace {
 bool WaitFor(const std::function<bool()> &done, int timeoutMs = 10000)
 {
     return QTest::qWaitFor(done, timeoutMs);
+}
+
+// A host look-up runs on a thread of its own, which ends once the look-up has answered or been dropped.
+int ThreadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A listening socket that accepts every connection into a server-side socket of its own.
@@ -224,7 +233,7 @@ TEST(WSocketTest, CloseFromEitherSideEndsBothEnds)
         EXPECT_EQ(otherRec.Closed, 0);
         EXPECT_EQ(otherRec.Received, "last words");
         EXPECT_EQ(otherRec.ReceivedBeforeClose, 10);
-        QTest::qWait(50);
+        ASSERT_TRUE(AllPostedMessagesHandled());
         EXPECT_EQ(closerRec.ClosedCount, 1);
         EXPECT_EQ(otherRec.ClosedCount, 1);
     }
@@ -318,9 +327,13 @@ TEST(WSocketTest, StopDnsLookupCancelsWithoutLateResult)
     TCustomWSocket s;
     std::vector<int> results;
     s.OnDnsLookupDone = [&](QObject *, quint16 e) { results.push_back(e); };
+    const int threads = ThreadCount();
     s.DnsLookup("localhost");
     s.StopDnsLookup();
-    QTest::qWait(300);
+    EXPECT_EQ(results, std::vector<int>{10004});
+    // The late answer, had it not been dropped, was posted before its thread ended.
+    ASSERT_TRUE(WaitFor([&] { return ThreadCount() <= threads; })) << "the look-up's thread did not end";
+    ASSERT_TRUE(AllPostedMessagesHandled());
     EXPECT_EQ(results, std::vector<int>{10004});
 }
 
@@ -344,8 +357,7 @@ TEST(WSocketTest, SendOfNothingPostsTheWriteEventLater)
     int sent = 0;
     client.OnDataSent = [&](QObject *, quint16) { ++sent; };
     ConnectTo(client, server.Port());
-    ASSERT_TRUE(WaitFor([&] { return rec.Connected == 0; }));
-    QTest::qWait(20);
+    ASSERT_TRUE(WaitFor([&] { return rec.Connected == 0 && sent == 1; })) << "the new connection's write event";
     sent = 0;
     EXPECT_EQ(client.Send(nullptr, 0), 0);
     EXPECT_EQ(sent, 0);
@@ -411,16 +423,17 @@ TEST(WSocketTest, ForeignAndPausedReadinessMessagesAreIgnored)
     TCustomWSocket &client = c.Client;
     TRecorder &rec = c.AtClient;
     client.PostMessage(WM_ASYNCSELECT, quintptr(client.HSocket() + 100), MakeLParam(PosixSocket::FD_CLOSE, 0));
-    QTest::qWait(30);
+    ASSERT_TRUE(AllPostedMessagesHandled());
     EXPECT_EQ(rec.ClosedCount, 0);
     client.Pause();
     client.PostMessage(WM_ASYNCSELECT, quintptr(client.HSocket()), MakeLParam(PosixSocket::FD_CLOSE, 0));
-    QTest::qWait(30);
+    ASSERT_TRUE(AllPostedMessagesHandled());
     EXPECT_EQ(rec.ClosedCount, 0);
     EXPECT_EQ(client.State(), wsConnected);
     // Data that arrived while paused comes once resumed.
     c.ServerSide().SendText("held");
-    QTest::qWait(50);
+    ASSERT_TRUE(WaitFor([&] { return client.RcvdCount() == 4; })) << "the bytes reach the paused socket";
+    ASSERT_TRUE(AllPostedMessagesHandled());
     EXPECT_TRUE(rec.Received.isEmpty());
     client.Resume();
     EXPECT_TRUE(WaitFor([&] { return rec.Received == "held"; }));
@@ -435,7 +448,7 @@ TEST(WSocketTest, HandlerThatReadsNothingDoesNotSpin)
     ASSERT_TRUE(c.Open());
     c.ServerSide().SendText("unread");
     ASSERT_TRUE(WaitFor([&] { return calls > 0; }));
-    QTest::qWait(100);
+    ASSERT_TRUE(AllPostedMessagesHandled());
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(client.RcvdCount(), 6);
     EXPECT_EQ(client.ReceiveText(), "unread");
@@ -449,9 +462,12 @@ TEST(WSocketTest, WithoutDataHandlerReceivedBytesAreDropped)
     client.OnSessionConnected = [&](QObject *, quint16 e) { connected = e; };
     ConnectTo(client, server.Port());
     ASSERT_TRUE(WaitFor([&] { return connected == 0 && server.Clients.size() == 1; }));
+    // Held back until they are all there, so that their going proves they were read and dropped.
+    client.Pause();
     server.Clients[0]->SendText(QByteArray(3000, 'z'));
-    QTest::qWait(100);
-    EXPECT_EQ(client.RcvdCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return client.RcvdCount() == 3000; }));
+    client.Resume();
+    EXPECT_TRUE(WaitFor([&] { return client.RcvdCount() == 0; }));
 }
 
 TEST(WSocketTest, ExceptionOfAHandlerGoesToBgExceptionAndAborts)
@@ -492,7 +508,7 @@ TEST(WSocketTest, FreeLaterAndDeletingInsideAHandlerAreSafe)
     other->OnSessionConnected = [&](QObject *sender, quint16) { delete sender; };
     ConnectTo(*other, server.Port());
     ASSERT_TRUE(WaitFor([&] { return other.isNull(); }));
-    QTest::qWait(30);
+    ASSERT_TRUE(AllPostedMessagesHandled()) << "messages left for a deleted socket";
 }
 
 TEST(WSocketTest, LoggerReceivesTheConnectLine)
@@ -654,7 +670,8 @@ TEST(WSocketTest, DetachAndAttachTheHiddenWindow)
     client.DetachFromThread();
     EXPECT_EQ(client.Handle(), nullptr);
     c.ServerSide().SendText("while detached");
-    QTest::qWait(50);
+    ASSERT_TRUE(WaitFor([&] { return client.RcvdCount() == 14; }));
+    ASSERT_TRUE(AllPostedMessagesHandled());
     EXPECT_TRUE(c.AtClient.Received.isEmpty()) << "no window, no events";
     client.AttachToThread();
     ASSERT_NE(client.Handle(), nullptr);
@@ -701,7 +718,7 @@ TEST(WSocketTest, SocketOfAWorkerThreadRunsItsEventsThere)
     });
     worker->start();
     EXPECT_TRUE(WaitFor([&] { return finished.load(); }));
-    worker->wait();
+    ASSERT_TRUE(worker->wait(10000)) << "the worker's loop did not end";
     delete worker;
     EXPECT_EQ(atServer, "from the worker");
     EXPECT_EQ(atWorker, "to the worker");
