@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <sys/stat.h>
+
 namespace {
 
 bool IsBlank(QChar c) { return c.unicode() <= 0x20; }
@@ -436,6 +438,15 @@ bool TIniFile::CanHold(const QString &text) const
     return lossless;
 }
 
+bool TIniFile::OnDiskAlready(const QByteArray &bytes) const
+{
+    QFile file(FFileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size() || file.readAll() != bytes)
+        return false;
+    struct stat st;
+    return !FOwnerOnly || (::fstat(file.handle(), &st) == 0 && (st.st_mode & 0777) == 0600);
+}
+
 bool TIniFile::UpdateFile()
 {
     FError.clear();
@@ -444,6 +455,12 @@ bool TIniFile::UpdateFile()
     if (!ToBytes(&bytes, &error)) {
         FError = QStringLiteral("Cannot write %1: %2").arg(FFileName, error);
         return false;
+    }
+    // Most saves change nothing (the settings are written whenever a window closes): a file that
+    // holds these bytes already, with the mode it should have, is left as it is, with no fsync.
+    if (OnDiskAlready(bytes)) {
+        FModified = false;
+        return true;
     }
     TDurableFile file(FFileName);
     if (FOwnerOnly)

@@ -89,6 +89,7 @@ private:
     QString FError;
     int FCodePage;
     bool FOwnerOnly = false;
+    bool OnDiskAlready(const QByteArray &bytes) const;
     bool FModified = false;
     TEncoding FEncoding = TEncoding::Ansi;
     QByteArray FOddLastByte;  // of a UTF-16 file

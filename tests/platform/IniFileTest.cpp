@@ -282,6 +282,33 @@ TEST_F(IniFileTest, OwnerOnlyFilesAreWrittenWithMode0600)
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(Path()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The same bytes in a file that others may read are written again, as the owner's alone.
+    ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    TIniFile again(Path());
+    again.SetOwnerOnly(true);
+    ASSERT_TRUE(again.UpdateFile());
+    ASSERT_EQ(::stat(QFile::encodeName(Path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(IniFileTest, ASaveThatChangesNothingLeavesTheFileAsItWas)
+{
+    Write(kOptions);
+    const auto inode = [this] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(Path()).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const ino_t before = inode();
+    TIniFile ini(Path());
+    ini.WriteString("general", "Width", "561");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(Read(), kOptions);
+    ini.WriteString("general", "Width", "562");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_NE(inode(), before);
+    EXPECT_TRUE(Read().contains("Width=562"));
 }
 
 }  // namespace
