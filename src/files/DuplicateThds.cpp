@@ -156,9 +156,10 @@ TPathMapping TFileLayer::ToHost(const QString &windowsPath) const
     return prefix ? prefix->Drives().ToHost(windowsPath) : TPathMapping{};
 }
 
-QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted) const
+QList<TSearchRec> TFileLayer::ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted,
+                                         const HostFiles::TListNeeds &needs) const
 {
-    return HostFiles::ListFolder(hostFolder, faulted);
+    return HostFiles::ListFolder(hostFolder, faulted, needs);
 }
 
 namespace {
@@ -643,19 +644,25 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
                              std::vector<QString> &lines)
 {
     const QString &folder = item.Folder;
+    if (Skipped(folder.toLower()))
+        return;
+    const QString bin = folder.mid(1, 10).toUpper();
+    if (bin == QLatin1String(":\\RECYCLED") || bin == QLatin1String(":\\RECYCLER"))
+        return;
+    // Only the files a mask takes (and a desktop.ini that skips its folder) are looked at.
+    HostFiles::TListNeeds needs;
+    needs.KeepFile = [this](QStringView folded) {
+        return (FRequest.SkipDesktopIni && folded == u"desktop.ini")
+            || std::any_of(FMasks.cbegin(), FMasks.cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); });
+    };
     QList<TSearchRec> faulted;
-    const QList<TSearchRec> entries = FLayer->ListFolder(item.HostFolder, &faulted);
+    const QList<TSearchRec> entries = FLayer->ListFolder(item.HostFolder, &faulted, needs);
     if (FRequest.SkipDesktopIni) {
         for (const TSearchRec &entry : entries)
             if (!(entry.Attr & FileAttr::Directory)
                 && entry.Name.compare(QLatin1String("desktop.ini"), Qt::CaseInsensitive) == 0)
                 return;
     }
-    if (Skipped(folder.toLower()))
-        return;
-    const QString bin = folder.mid(1, 10).toUpper();
-    if (bin == QLatin1String(":\\RECYCLED") || bin == QLatin1String(":\\RECYCLER"))
-        return;
     ReportFolder(folder);
     SkipFaulted(folder, faulted);
 

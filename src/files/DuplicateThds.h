@@ -42,7 +42,8 @@ public:
     virtual QString HostRoot(QChar driveLetter) const;  // empty for an unknown drive
     virtual TPathMapping ToHost(const QString &windowsPath) const;
     // HostFiles::ListFolder: the names with no Windows path of their own go to *faulted.
-    virtual QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted) const;
+    virtual QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted,
+                                         const HostFiles::TListNeeds &needs) const;
     // nullptr, or a device that is not open, when the file cannot be read.
     virtual std::unique_ptr<QIODevice> OpenRead(const QString &hostPath) const;
 };

@@ -72,9 +72,12 @@ TFolderFiles TFolderFiles::Host()
 {
     TFolderFiles files;
     files.ListFolder = [](const QString &hostFolder, bool wantCompressed, int *error) {
-        // Space usage counts what the disk holds: names Windows cannot spell take room too.
+        // Space usage counts what the disk holds: names Windows cannot spell take room too. Sizes
+        // are all it needs: no attribute is read.
+        HostFiles::TListNeeds needs;
+        needs.FileAttributes = needs.FolderAttributes = false;
         QList<TSearchRec> faulted;
-        QList<TSearchRec> entries = HostFiles::ListFolder(hostFolder, &faulted, error);
+        QList<TSearchRec> entries = HostFiles::ListFolder(hostFolder, &faulted, needs, error);
         if (!faulted.isEmpty()) {
             entries += faulted;
             std::sort(entries.begin(), entries.end(), [](const TSearchRec &a, const TSearchRec &b) {

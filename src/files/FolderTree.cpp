@@ -67,7 +67,10 @@ void TShellTreeView::Populate(QTreeWidgetItem *item)
     const QString base = path.endsWith(u'\\') ? path : path + u'\\';
     bool any = false;
     const QString host = item->data(0, HostRole).toString();
-    for (const TSearchRec &e : HostFiles::ListFolder(host))
+    HostFiles::TListNeeds folders;
+    folders.Files = false;
+    folders.FolderAttributes = false;
+    for (const TSearchRec &e : HostFiles::ListFolder(host, nullptr, folders))
         if (e.Attr & FileAttr::Directory) {
             AddFolder(item, e.Name, base + e.Name, e.HostPath);
             any = true;

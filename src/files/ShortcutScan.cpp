@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
+
 #include <dirent.h>
 
 namespace {
@@ -68,45 +70,59 @@ bool TargetExists(const QString &target)
     return !target.isEmpty() && (WinFiles::FileExists(target) || WinFiles::DirectoryExists(target));
 }
 
-void GetFiles(const QString &folder, const TShortcutOptions &options, const QStringList &masks,
-              const ShortcutScan::TPoll &poll, QStringList &candidates, bool &stopped)
-{
-    for (const QString &mask : masks) {
-        const QList<TSearchRec> entries = WinFiles::FindFiles(folder, mask);
-        // Only a folder of the prefix itself may go: never one reached through a link out of it.
-        if (!options.IgnoreEmptyFolders && entries.isEmpty() && Services::IsFolderEmpty(folder)
-            && WinFiles::InsidePrefix(folder))
-            candidates << folder;
-        for (const TSearchRec &e : entries) {
-            if (poll && poll()) {
-                stopped = true;
-                return;
-            }
-            if (ShortcutScan::Skipped(e.Name, options.SkipList))
-                continue;
-            if (e.Attr & (FileAttr::Directory | FileAttr::VolumeId))
-                continue;
-            candidates << folder + e.Name;
-        }
-    }
-}
+struct TCollect {
+    const TShortcutOptions &Options;
+    QStringList Masks;
+    std::vector<TFileMask> Compiled;
+    const ShortcutScan::TPoll &Poll;
+    QStringList Candidates;
+    bool Stopped = false;
 
-void GetDirectories(const QString &folder, const TShortcutOptions &options, const QStringList &masks,
-                    const ShortcutScan::TPoll &poll, QStringList &candidates, bool &stopped)
-{
-    for (const TSearchRec &e : WinFiles::FindFiles(folder, QStringLiteral("*"))) {
-        if (stopped || (poll && poll())) {
-            stopped = true;
-            return;
-        }
-        if (!(e.Attr & FileAttr::Directory) || e.IsHiddenFolder() || ShortcutScan::Skipped(e.Name, options.SkipList))
-            continue;
-        const QString sub = folder + e.Name + u'\\';
-        GetFiles(sub, options, masks, poll, candidates, stopped);
-        if (!stopped)
-            GetDirectories(sub, options, masks, poll, candidates, stopped);
+    bool Polled()
+    {
+        Stopped = Stopped || (Poll && Poll());
+        return Stopped;
     }
-}
+
+    // GetFiles and then GetDirectories of one folder, over one listing of it that holds its
+    // folders and the files a mask takes: no other file is looked at.
+    void Visit(const QString &folder, const QString &host)
+    {
+        HostFiles::TListNeeds needs;
+        needs.KeepFile = [this](QStringView folded) {
+            return std::any_of(Compiled.cbegin(), Compiled.cend(), [&](const TFileMask &m) { return m.MatchesFolded(folded); });
+        };
+        qsizetype count = -1;
+        needs.EntryCount = &count;
+        const QList<TSearchRec> entries = host.isEmpty() ? QList<TSearchRec>() : HostFiles::ListFolder(host, nullptr, needs);
+        for (const TFileMask &mask : Compiled) {
+            // An empty folder is one no mask takes anything of. Only a folder of the prefix itself
+            // may go: never one reached through a link out of it.
+            if (!Options.IgnoreEmptyFolders && count == 0 && WinFiles::InsidePrefix(folder))
+                Candidates << folder;
+            for (const TSearchRec &e : entries) {
+                if (!mask.Matches(e.Name))
+                    continue;
+                if (Polled())
+                    return;
+                if (ShortcutScan::Skipped(e.Name, Options.SkipList))
+                    continue;
+                if (e.Attr & (FileAttr::Directory | FileAttr::VolumeId))
+                    continue;
+                Candidates << folder + e.Name;
+            }
+        }
+        for (const TSearchRec &e : entries) {
+            if (Polled())
+                return;
+            if (!(e.Attr & FileAttr::Directory) || e.IsHiddenFolder() || ShortcutScan::Skipped(e.Name, Options.SkipList))
+                continue;
+            Visit(folder + e.Name + u'\\', e.HostPath);
+            if (Stopped)
+                return;
+        }
+    }
+};
 
 void FillNa(TShortcutRecord *record, const QString &na)
 {
@@ -177,13 +193,13 @@ bool Skipped(const QString &name, const QStringList &skipList)
 
 QStringList Collect(const QString &root, const TShortcutOptions &options, const TPoll &poll)
 {
-    QStringList candidates;
-    bool stopped = false;
-    const QStringList masks = Masks(options);
-    GetFiles(root, options, masks, poll, candidates, stopped);
-    if (!stopped)
-        GetDirectories(root, options, masks, poll, candidates, stopped);
-    return candidates;
+    TCollect collect{options, Masks(options), {}, poll, {}, false};
+    for (const QString &mask : collect.Masks)
+        collect.Compiled.emplace_back(mask);
+    // The root alone goes through the drives: every folder below is a host entry.
+    const TPathMapping m = WinFiles::DrivesOf().ToHost(WithBackslash(root));
+    collect.Visit(root, m.State == TPathState::Resolved ? m.HostPath : QString());
+    return collect.Candidates;
 }
 
 bool Judge(const QString &candidate, const QStringList &roots, const TShortcutOptions &options,

@@ -45,13 +45,16 @@ bool IsAtOrBelow(const QString &subpath, const QString &folder)
 
 } // namespace
 
-// Listing a folder (a stat and an attribute read per entry) is most of the walk: the folders the
-// walk will enter next are listed ahead on a few pool threads, deepest first as the walk goes.
-// The walk still takes every listing in its own order, so what it reports and when is unchanged.
+// Listing a folder (a look at each subfolder and at each file a mask takes) is most of the walk:
+// the folders the walk will enter next are listed ahead on a few pool threads, deepest first as
+// the walk goes. The walk still takes every listing in its own order, so what it reports and
+// when is unchanged.
 class TEtsiTurhat::TListings
 {
 public:
-    explicit TListings(std::shared_ptr<TWinePrefix> prefix) : FPrefix(std::move(prefix)), FState(std::make_shared<TState>())
+    using TMasks = std::shared_ptr<const std::vector<TFileMask>>;
+
+    TListings() : FState(std::make_shared<TState>())
     {
         FPool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 3));
     }
@@ -61,18 +64,20 @@ public:
         FPool.waitForDone();
     }
 
-    // folder: a Windows folder ending in "\"; depth: how deep the walk is below its root.
-    void ListAhead(const QString &folder, int depth)
+    // folder: a Windows folder ending in "", at hostFolder; depth: how deep the walk is below
+    // its root. Of the files, only those masks take are listed.
+    void ListAhead(const QString &folder, const QString &hostFolder, const TMasks &masks, int depth)
     {
         QMutexLocker lock(&FState->Mutex);
         if (FState->Ready.size() >= MaxAhead || FState->Ready.contains(folder))
             return;
         auto slot = std::make_shared<TSlot>();
+        slot->Masks = masks;
         FState->Ready.insert(folder, slot);
         lock.unlock();
-        FPool.start([state = FState, slot, folder, prefix = FPrefix] {
+        FPool.start([state = FState, slot, hostFolder] {
             QList<TSearchRec> faulted;
-            QList<TSearchRec> listing = WinFiles::FindFiles(folder, "*", prefix, &faulted);
+            QList<TSearchRec> listing = List(hostFolder, slot->Masks, &faulted);
             QMutexLocker done(&state->Mutex);
             slot->Listing = std::move(listing);
             slot->Faulted = std::move(faulted);
@@ -82,24 +87,38 @@ public:
     }
 
     // The folder's entries; those with no Windows path of their own in *faulted.
-    QList<TSearchRec> Take(const QString &folder, QList<TSearchRec> *faulted)
+    QList<TSearchRec> Take(const QString &folder, const QString &hostFolder, const TMasks &masks,
+                           QList<TSearchRec> *faulted)
     {
         QMutexLocker lock(&FState->Mutex);
         const std::shared_ptr<TSlot> slot = FState->Ready.take(folder);
-        if (!slot) {
-            lock.unlock();
-            return WinFiles::FindFiles(folder, "*", FPrefix, faulted);
+        if (slot) {
+            while (!slot->Done)
+                FState->Changed.wait(&FState->Mutex);
+            // A listing made for other masks (the drive walk's, of a custom folder) holds other files.
+            if (slot->Masks == masks) {
+                *faulted = std::move(slot->Faulted);
+                return std::move(slot->Listing);
+            }
         }
-        while (!slot->Done)
-            FState->Changed.wait(&FState->Mutex);
-        *faulted = std::move(slot->Faulted);
-        return std::move(slot->Listing);
+        lock.unlock();
+        return List(hostFolder, masks, faulted);
     }
 
 private:
+    static QList<TSearchRec> List(const QString &hostFolder, const TMasks &masks, QList<TSearchRec> *faulted)
+    {
+        HostFiles::TListNeeds needs;
+        needs.KeepFile = [masks](QStringView folded) {
+            return std::any_of(masks->cbegin(), masks->cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); });
+        };
+        return hostFolder.isEmpty() ? QList<TSearchRec>() : HostFiles::ListFolder(hostFolder, faulted, needs);
+    }
+
     static constexpr qsizetype MaxAhead = 256;
     struct TSlot {
         bool Done = false;
+        TMasks Masks;
         QList<TSearchRec> Listing, Faulted;
     };
     struct TState {
@@ -107,7 +126,6 @@ private:
         QWaitCondition Changed;
         QHash<QString, std::shared_ptr<TSlot>> Ready;
     };
-    std::shared_ptr<TWinePrefix> FPrefix;
     std::shared_ptr<TState> FState;
     QThreadPool FPool;
 };
@@ -170,7 +188,13 @@ void TEtsiTurhat::DoWork()
 {
     if (Terminated())
         return;
-    FListings = std::make_unique<TListings>(FPrefix);
+    FListings = std::make_unique<TListings>();
+    // Only the roots are mapped through the drives: every folder below is a host entry.
+    const TDriveMap &drives = WinFiles::DrivesOf(FPrefix);
+    const auto hostOf = [&drives](const QString &folder) {
+        const TPathMapping m = drives.ToHost(folder);
+        return m.State == TPathState::Resolved ? m.HostPath : QString();
+    };
     const auto listingsDone = qScopeGuard([this] { FListings.reset(); });
     FSinceHandOver.start();
     if (!FMasks.isEmpty()) {
@@ -179,14 +203,15 @@ void TEtsiTurhat::DoWork()
                 return;
             if (drive.isEmpty())
                 continue;
-            WalkFolder(drive.left(1) + ":\\", FMasks, false, true, true);
+            const QString root = drive.left(1) + ":\\";
+            WalkFolder(root, hostOf(root), FMasks, false, true, true);
         }
     }
     for (const QString &entry : std::as_const(FCustomEntries)) {
         if (Terminated())
             return;
         const QStringList masks = CommaTextToList(CustomMasks(entry));
-        WalkFolder(CustomFolder(entry), masks, true, true, FRecurseCustom);
+        WalkFolder(CustomFolder(entry), hostOf(CustomFolder(entry)), masks, true, true, FRecurseCustom);
     }
     // What a stop interrupted is never reported.
     if (!Terminated())
@@ -245,7 +270,7 @@ bool TEtsiTurhat::ReportFaulted(const QString &folder, const QList<TSearchRec> &
             if (rec.Size == 0 && FSkipEmpty)
                 continue;
             const QString folded = rec.Name.toCaseFolded();
-            if (std::none_of(FCompiled.cbegin(), FCompiled.cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); }))
+            if (std::none_of(FCompiled->cbegin(), FCompiled->cend(), [&](const TFileMask &mask) { return mask.MatchesFolded(folded); }))
                 continue;
         }
         // Nested custom folders meet one entry twice.
@@ -270,7 +295,19 @@ bool TEtsiTurhat::Skipped(const QString &path) const
     return false;
 }
 
-void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool custom, bool filesHere, bool recurse)
+void TEtsiTurhat::Compile(const QStringList &masks)
+{
+    if (FCompiled && masks == FCompiledFrom)
+        return;
+    FCompiledFrom = masks;
+    auto compiled = std::make_shared<std::vector<TFileMask>>();
+    for (const QString &mask : masks)
+        compiled->emplace_back(mask);
+    FCompiled = std::move(compiled);
+}
+
+void TEtsiTurhat::WalkFolder(QString folder, const QString &hostFolder, const QStringList &masks, bool custom,
+                             bool filesHere, bool recurse)
 {
     if (Terminated() || IsRecycleBin(folder))
         return;
@@ -284,14 +321,9 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
         return;
     // One listing serves every mask and the subfolders: the result is that of one enumeration per
     // mask, in mask order, without reading a big folder thirty times.
+    Compile(masks);
     QList<TSearchRec> faulted;
-    const QList<TSearchRec> listing = FListings->Take(folder, &faulted);
-    if (filesHere && masks != FCompiledFrom) {
-        FCompiledFrom = masks;
-        FCompiled.clear();
-        for (const QString &mask : masks)
-            FCompiled.emplace_back(mask);
-    }
+    const QList<TSearchRec> listing = FListings->Take(folder, hostFolder, FCompiled, &faulted);
     if (!ReportFaulted(folder, faulted, filesHere, recurse))
         return;
     const int depth = int(folder.count('\\'));
@@ -299,14 +331,14 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
         for (const TSearchRec &rec : listing)
             if ((rec.Attr & FileAttr::Directory) && !rec.IsHiddenFolder() && rec.Name != "." && rec.Name != ".."
                 && !IsRecycleBin(folder + rec.Name) && !Skipped(folder + rec.Name))
-                FListings->ListAhead(folder + rec.Name + '\\', depth);
+                FListings->ListAhead(folder + rec.Name + '\\', rec.HostPath, FCompiled, depth);
 
     if (filesHere) {
         QList<QString> folded;
         folded.reserve(listing.size());
         for (const TSearchRec &rec : listing)
             folded.append(rec.Attr & FileAttr::Directory ? QString() : rec.Name.toCaseFolded());
-        for (const TFileMask &mask : FCompiled) {
+        for (const TFileMask &mask : *FCompiled) {
             for (qsizetype i = 0; i < listing.size(); ++i) {
                 const TSearchRec &rec = listing.at(i);
                 if (Terminated())
@@ -354,12 +386,12 @@ void TEtsiTurhat::WalkFolder(QString folder, const QStringList &masks, bool cust
                     continue;
                 matched = true;
                 if (!FRecurseCustom)
-                    WalkFolder(subpath, masks, false, subpath.size() > customFolder.size() + 1, true);
+                    WalkFolder(subpath, rec.HostPath, masks, false, subpath.size() > customFolder.size() + 1, true);
             }
             if (!matched)
-                WalkFolder(subpath, masks, false, true, true);
+                WalkFolder(subpath, rec.HostPath, masks, false, true, true);
         } else {
-            WalkFolder(subpath, masks, custom, true, true);
+            WalkFolder(subpath, rec.HostPath, masks, custom, true, true);
         }
     }
 }

@@ -64,7 +64,9 @@ private:
         QString DateText, AttrText;
         TNameFault Fault = TNameFault::None;  // not None: skipped
     };
-    void WalkFolder(QString folder, const QStringList &masks, bool custom, bool filesHere, bool recurse);
+    void WalkFolder(QString folder, const QString &hostFolder, const QStringList &masks, bool custom, bool filesHere,
+                    bool recurse);
+    void Compile(const QStringList &masks);
     bool ReportFaulted(const QString &folder, const QList<TSearchRec> &faulted, bool filesHere, bool recurse);
     bool Skipped(const QString &path) const;
     // Queues a report; false once the owner can take no more (the walk ends).
@@ -86,7 +88,7 @@ private:
     std::unique_ptr<TListings> FListings;
     std::vector<TReport> FReports;  // not handed over yet
     QStringList FCompiledFrom;       // the masks FCompiled was read from
-    std::vector<TFileMask> FCompiled;
+    std::shared_ptr<const std::vector<TFileMask>> FCompiled;
     QElapsedTimer FSinceHandOver;
     TUserLocale FLocale;
 };

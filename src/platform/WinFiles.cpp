@@ -5,9 +5,11 @@
 #include <QFile>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -107,6 +109,22 @@ bool StatEntry(int folderFd, const char *name, struct stat *st, bool *mountRoot)
     return true;
 }
 
+// Printable ASCII (the name as it is shown) folded into folded, which keeps its buffer from name
+// to name; false for any other name.
+bool FoldAscii(const char *name, QString &folded)
+{
+    const std::size_t length = std::strlen(name);
+    folded.resize(qsizetype(length));
+    QChar *out = folded.data();
+    for (std::size_t i = 0; i < length; ++i) {
+        const uchar c = uchar(name[i]);
+        if (c < 0x20 || c >= 0x7F)
+            return false;
+        out[i] = QChar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    return true;
+}
+
 // A NUL would cut the path short in the system call: it would name another file.
 bool UsableHostPath(const QString &path) { return !path.isEmpty() && !path.contains(QChar(0)); }
 
@@ -149,6 +167,20 @@ TFileMask::TFileMask(const QString &mask)
         else
             FTokens.push_back({TOp::Char, c});
     }
+    QString run;
+    for (std::size_t i = 0; i <= FTokens.size(); ++i) {
+        if (i < FTokens.size() && FTokens[i].Op == TOp::Char) {
+            run += FTokens[i].C;
+            continue;
+        }
+        if (run.size() == qsizetype(i))
+            FHead = run;
+        if (i == FTokens.size())
+            FTail = run;
+        if (run.size() > FInner.size())
+            FInner = run;
+        run.clear();
+    }
 }
 
 bool TFileMask::MatchesFolded(QStringView s) const
@@ -159,6 +191,8 @@ bool TFileMask::MatchesFolded(QStringView s) const
         return true;
     if (!FSuffix.isEmpty())
         return s.endsWith(FSuffix);
+    if (!s.startsWith(FHead) || !s.endsWith(FTail) || !s.contains(FInner))
+        return false;
     const qsizetype length = s.size();
     const qsizetype lastDot = s.lastIndexOf(u'.');
     // reach[j]: the tokens so far can consume exactly the first j characters.
@@ -289,9 +323,13 @@ QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TD
     const TPathMapping m = drives.ToHost(folder);
     if (m.State != TPathState::Resolved || mask.isEmpty())
         return {};
-    QList<TSearchRec> entries = HostFiles::ListFolder(m.HostPath, faulted);
-    if (mask != u"*" && mask != u"*.*") {
-        const TFileMask compiled(mask);
+    const TFileMask compiled(mask);
+    const bool all = mask == u"*" || mask == u"*.*";
+    HostFiles::TListNeeds needs;
+    if (!all)
+        needs.KeepFile = [&compiled](QStringView folded) { return compiled.MatchesFolded(folded); };
+    QList<TSearchRec> entries = HostFiles::ListFolder(m.HostPath, faulted, needs);
+    if (!all) {
         const auto unmatched = [&compiled](const TSearchRec &r) { return !compiled.Matches(r.Name); };
         entries.removeIf(unmatched);
         if (faulted)
@@ -306,12 +344,19 @@ namespace HostFiles {
 
 QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted, int *error)
 {
+    return ListFolder(hostFolder, faulted, TListNeeds(), error);
+}
+
+QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted, const TListNeeds &needs, int *error)
+{
     QList<TSearchRec> entries;
     int ignored = 0;
     int &why = error ? *error : ignored;
     why = 0;
     if (faulted)
         faulted->clear();
+    if (needs.EntryCount)
+        *needs.EntryCount = -1;
     if (!UsableHostPath(hostFolder)) {
         why = ENOENT;
         return entries;
@@ -329,9 +374,12 @@ QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *fault
         ::close(fd);
         return entries;
     }
+    if (needs.EntryCount)
+        *needs.EntryCount = 0;
     const QString base = hostFolder.endsWith(u'/') ? hostFolder : hostFolder + u'/';
     const QByteArray nativeBase = native.endsWith('/') ? native : native + '/';
     bool xattrUnsupported = false;
+    QString folded;
     while (true) {
         errno = 0;
         const dirent *e = ::readdir(dir);
@@ -342,8 +390,31 @@ QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *fault
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
+        if (needs.EntryCount)
+            ++*needs.EntryCount;
         if (e->d_type != DT_UNKNOWN && e->d_type != DT_REG && e->d_type != DT_DIR)
             continue;  // links, FIFOs, devices, sockets
+        if (e->d_type == DT_REG && !needs.Files)
+            continue;
+        // The name decides for most files, before anything is asked of the disk; most names are
+        // plain ASCII, whose folding needs no new string.
+        const bool ascii = FoldAscii(n, folded);
+        std::optional<bool> kept;
+        const auto keepFile = [&](const QString &shown) {
+            if (!kept)
+                kept = needs.Files && (!needs.KeepFile || needs.KeepFile(ascii ? folded : (folded = shown.toCaseFolded())));
+            return *kept;
+        };
+        if (ascii && e->d_type == DT_REG && needs.KeepFile && !keepFile({}))
+            continue;
+        const QString name = ascii ? QString::fromLatin1(n) : QFile::decodeName(n);
+        const TNameFault fault = !ascii && !ValidFileNameBytes(n, name) ? TNameFault::NotText : TDriveMap::NameFault(name);
+        if (fault != TNameFault::None && !faulted)
+            continue;
+        // A printable ASCII name is shown as it stands.
+        const QString shown = fault == TNameFault::None || ascii ? name : ShownName(QByteArray(n));
+        if (e->d_type == DT_REG && !keepFile(shown))
+            continue;
         struct stat st;
         bool mountRoot = false;
         if (!StatEntry(fd, n, &st, &mountRoot))
@@ -352,16 +423,15 @@ QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *fault
             continue;
         if (st.st_dev != folderStat.st_dev || mountRoot)
             continue;  // a mount point: another file system, or a bind mount that leads elsewhere
-        const QString name = QFile::decodeName(n);
-        TSearchRec rec;
-        rec.Fault = !ValidFileNameBytes(n, name) ? TNameFault::NotText : TDriveMap::NameFault(name);
-        if (rec.Fault != TNameFault::None && !faulted)
+        if (e->d_type == DT_UNKNOWN && S_ISREG(st.st_mode) && !keepFile(shown))
             continue;
-        rec.Name = rec.Fault == TNameFault::None ? name : ShownName(QByteArray(n));
+        TSearchRec rec;
+        rec.Fault = fault;
+        rec.Name = shown;
         if (rec.Fault != TNameFault::NotText)
             rec.HostPath = base + name;
         rec.Attr = AttributesFromStat(st, name);
-        if (!xattrUnsupported)
+        if (!xattrUnsupported && (S_ISDIR(st.st_mode) ? needs.FolderAttributes : needs.FileAttributes))
             rec.Attr |= DosAttribFromXattr((nativeBase + n).constData(), &xattrUnsupported);
         rec.Size = S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
         rec.MTime = MTimeOf(st);

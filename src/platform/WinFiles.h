@@ -14,6 +14,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,9 @@ private:
     };
     bool FEmpty = false, FAll = false;
     QString FSuffix;  // "*.ext" with a plain ext: names ending in ".ext" match, and only they
+    // Plain text every name that matches holds: at its start, at its end, and somewhere (the
+    // longest run of plain characters). Most names fail one of them without the full match.
+    QString FHead, FTail, FInner;
     std::vector<TToken> FTokens;
 };
 
@@ -145,6 +149,20 @@ namespace HostFiles {
 // list, or make up *faulted, in the same order. *error: 0, or the errno of a folder that could not
 // be read (an empty list then says nothing of what the folder holds).
 QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted = nullptr, int *error = nullptr);
+// What a walk needs of a listing. A file it does not keep is never looked at (a stat costs as
+// much as the listing), and an attribute it does not need is not read.
+struct TListNeeds {
+    // Files are kept when this is true of their name, case-folded (as TFileMask::MatchesFolded
+    // takes it; for a name with a NameFault, of the name shown). Null: every file.
+    std::function<bool(QStringView foldedName)> KeepFile;
+    bool Files = true;              // false: folders only
+    bool FileAttributes = true;     // Wine's hidden and system bits of the files kept
+    bool FolderAttributes = true;   // ... of the folders, which tell a hidden folder
+    // Every entry but "." and "..", of whatever kind; -1 when the folder cannot be read.
+    qsizetype *EntryCount = nullptr;
+};
+QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted, const TListNeeds &needs,
+                             int *error = nullptr);
 // A host name as a list shows it: text as it stands, control characters and bytes that are no
 // text in the file-name encoding as %XX.
 QString ShownName(const QByteArray &nativeName);

@@ -45,11 +45,12 @@ public:
     {
         return {TPathState::Resolved, HostPathOf(Root, windowsPath)};
     }
-    QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted) const override
+    QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted,
+                                 const HostFiles::TListNeeds &needs) const override
     {
         if (OnList)
             OnList(hostFolder);
-        return TFileLayer::ListFolder(hostFolder, faulted);
+        return TFileLayer::ListFolder(hostFolder, faulted, needs);
     }
     std::unique_ptr<QIODevice> OpenRead(const QString &hostPath) const override
     {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "FileFixtures.h"
@@ -68,6 +69,13 @@ TEST(MatchesMask, WindowsWildcards)
         {"desktop.ini", "Desktop.INI", true},
         {"desktop.ini", "desktop.ini.bak", false},
         {"Ä*.txt", "äpfel.TXT", true},
+        {"backup*.wbk", "Backup-old.WBK", true},
+        {"backup*.wbk", "xbackup.wbk", false},
+        {"backup*.wbk", "backup.wbkx", false},
+        {"*.~*", "a.~b", true},
+        {"*.~*", "a~.b", false},
+        {"*.?~?", "x.a~b", true},
+        {"*.?~?", "x.ab", false},
         {"", "a", false},
     };
     for (const auto &c : cases) {
@@ -147,6 +155,20 @@ TEST(DosDateTime, RoundTripAndBounds)
     }
 }
 
+// A file whose name is not valid UTF-8: Qt could not name it again (nor QTemporaryDir remove it).
+struct TNotTextFile {
+    explicit TNotTextFile(QByteArray path) : Path(std::move(path))
+    {
+        const int fd = ::open(Path.constData(), O_CREAT | O_WRONLY, 0600);
+        Made = fd >= 0;
+        if (Made)
+            ::close(fd);
+    }
+    ~TNotTextFile() { ::unlink(Path.constData()); }
+    QByteArray Path;
+    bool Made = false;
+};
+
 class HostFilesTest : public ::testing::Test
 {
 protected:
@@ -220,15 +242,8 @@ TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
     ASSERT_TRUE(QFile::link(Path("walk/b.txt"), Path("walk/linked-file.txt")));
     ASSERT_TRUE(QFile::link(Path("walk/gone"), Path("walk/dangling")));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("walk/fifo")).constData(), 0600), 0);
-    // Not valid UTF-8: Qt could not name it again (nor QTemporaryDir remove it).
-    const QByteArray badName = QFile::encodeName(Path("walk/")) + "bad\xff\xfename";
-    const int fd = ::open(badName.constData(), O_CREAT | O_WRONLY, 0600);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    struct TUnlink {
-        QByteArray Path;
-        ~TUnlink() { ::unlink(Path.constData()); }
-    } removeBadName{badName};
+    const TNotTextFile badName(QFile::encodeName(Path("walk/")) + "bad\xff\xfename");
+    ASSERT_TRUE(badName.Made);
     {
         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
         ASSERT_GE(s, 0);
@@ -302,6 +317,83 @@ TEST_F(HostFilesTest, ListFolderTakesOnlyWhatWindowsCouldHold)
     EXPECT_TRUE(HostFiles::ListFolder(Path("walk/missing")).isEmpty());
     EXPECT_TRUE(HostFiles::ListFolder(Path("walk") + QChar(0) + "x").isEmpty());
     EXPECT_TRUE(HostFiles::ListFolder(Path("walk/A.txt")).isEmpty());
+}
+
+TEST_F(HostFilesTest, AListingOfWhatAWalkNeedsHoldsWhatTheWholeListingHolds)
+{
+    for (const char *name : {"a.tmp", "B.TMP", "c.txt", "keep.TXT", "readme", ".dot.tmp", "dosattrib.tmp",
+                             "\xc3\x9c" "ber.TXT", "\xc3\xbc" "ber.txt", "tab\there.tmp", "star*.tmp", "dot.", "Sub/x.tmp",
+                             ".Hidden/y.tmp", "marked/z.tmp"})
+        ASSERT_TRUE(MakeFile(Path("walk/") + QString::fromUtf8(name)));
+    ASSERT_TRUE(QFile::link(Path("walk/a.tmp"), Path("walk/link.tmp")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("walk/fifo.tmp")).constData(), 0600), 0);
+    const TNotTextFile badName(QFile::encodeName(Path("walk/")) + "bad\xff.tmp");
+    ASSERT_TRUE(badName.Made);
+    const bool xattrs = SetDosAttrib(Path("walk/dosattrib.tmp"), "0x6") == 0 && SetDosAttrib(Path("walk/marked"), "0x2") == 0;
+
+    QList<TSearchRec> wholeFaulted;
+    const QList<TSearchRec> whole = HostFiles::ListFolder(Path("walk"), &wholeFaulted);
+    const struct { const char *name; QStringList masks; bool files, fileAttributes, folderAttributes; } cases[] = {
+        {"every file", {}, true, true, true},
+        {"*.tmp", {"*.tmp"}, true, true, true},
+        {"*.txt and ü*, no attributes", {"*.txt", QString::fromUtf8("\xc3\xbc*")}, true, false, false},
+        {"folders only", {}, false, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<TFileMask> masks;
+        for (const QString &mask : c.masks)
+            masks.emplace_back(mask);
+        HostFiles::TListNeeds needs;
+        if (!masks.empty())
+            needs.KeepFile = [&masks](QStringView folded) {
+                return std::any_of(masks.cbegin(), masks.cend(), [&](const TFileMask &m) { return m.MatchesFolded(folded); });
+            };
+        needs.Files = c.files;
+        needs.FileAttributes = c.fileAttributes;
+        needs.FolderAttributes = c.folderAttributes;
+        qsizetype count = 0;
+        needs.EntryCount = &count;
+        QList<TSearchRec> faulted;
+        const QList<TSearchRec> listed = HostFiles::ListFolder(Path("walk"), &faulted, needs);
+        EXPECT_EQ(count, 18);  // every name: the link, the FIFO and the one that is no text too
+
+        const auto expect = [&](const QList<TSearchRec> &all, const QList<TSearchRec> &got) {
+            QList<TSearchRec> wanted;
+            for (const TSearchRec &r : all)
+                if ((r.Attr & FileAttr::Directory)
+                    || (c.files && (masks.empty() || needs.KeepFile(r.Name.toCaseFolded()))))
+                    wanted << r;
+            ASSERT_EQ(got.size(), wanted.size());
+            for (qsizetype i = 0; i < got.size(); ++i) {
+                SCOPED_TRACE(wanted[i].Name.toStdString());
+                EXPECT_EQ(got[i].Name, wanted[i].Name);
+                EXPECT_EQ(got[i].HostPath, wanted[i].HostPath);
+                EXPECT_EQ(got[i].Fault, wanted[i].Fault);
+                EXPECT_EQ(got[i].Size, wanted[i].Size);
+                EXPECT_EQ(got[i].MTime, wanted[i].MTime);
+                EXPECT_EQ(got[i].Inode, wanted[i].Inode);
+                const bool folder = wanted[i].Attr & FileAttr::Directory;
+                const bool attributes = folder ? c.folderAttributes : c.fileAttributes;
+                const quint32 fromName = wanted[i].Name.startsWith(u'.') ? FileAttr::Hidden : 0;
+                EXPECT_EQ(got[i].Attr, attributes ? wanted[i].Attr
+                                                  : (wanted[i].Attr & ~(FileAttr::Hidden | FileAttr::System)) | fromName);
+            }
+        };
+        expect(whole, listed);
+        expect(wholeFaulted, faulted);
+    }
+    if (xattrs) {
+        EXPECT_EQ(whole[int(std::find_if(whole.cbegin(), whole.cend(), [](const TSearchRec &r) { return r.Name == "marked"; })
+                            - whole.cbegin())].Attr,
+                  FileAttr::Directory | FileAttr::Hidden);
+    }
+
+    qsizetype count = 0;
+    HostFiles::TListNeeds needs;
+    needs.EntryCount = &count;
+    EXPECT_TRUE(HostFiles::ListFolder(Path("walk/missing"), nullptr, needs).isEmpty());
+    EXPECT_EQ(count, -1);
 }
 
 TEST_F(HostFilesTest, ListFolderStaysOnOneFileSystem)
