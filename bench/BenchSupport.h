@@ -142,6 +142,34 @@ inline bool WriteFile(const QString &path, qint64 size, quint32 seed)
     return true;
 }
 
+// A tree of files of 64 bytes to 16 KB (empty with empty set), 100 a folder, in folders of
+// 3,000: root/dN/sM/fileK.dat, of which matches, spread evenly, are named fileK.tmp. Returns
+// how many are *.tmp.
+inline int BuildFileTree(const QString &root, int files, int matches, bool empty = false)
+{
+    std::mt19937 random(20261210);
+    std::uniform_int_distribution<qint64> sizeOf(64, 16 * 1024);
+    const int every = std::max(1, files / std::max(1, matches));
+    int written = 0;
+    for (int i = 0; i < files; ++i) {
+        const QString folder = root + QStringLiteral("/d%1/s%2").arg(i / 3000).arg(i / 100);
+        if (i % 100 == 0)
+            QDir().mkpath(folder);
+        const bool match = matches > 0 && i % every == 0 && written < matches;
+        written += match ? 1 : 0;
+        const QString name = folder + QStringLiteral("/file%1.%2").arg(i).arg(match ? "tmp" : "dat");
+        const qint64 size = sizeOf(random);
+        if (empty) {
+            QFile f(name);
+            if (!f.open(QIODevice::WriteOnly))
+                return -1;
+        } else if (!WriteFile(name, size, quint32(i))) {
+            return -1;
+        }
+    }
+    return written;
+}
+
 inline void PrintRounds(const char *ours, const QList<double> &our, const char *peer, const QList<double> &their)
 {
     for (qsizetype i = 0; i < our.size() && i < their.size(); ++i)

@@ -2,8 +2,9 @@
 // Summary: "vaskimo -unn -exit" against find listing the same *.tmp files, and "-delunn" against
 // find deleting them, on a tree the benchmark builds.
 //
-// bench_unnecessary [files [matches [rounds]]] [--delete] [--recycle]
-//   (defaults 60000 files of which 20000 are *.tmp, 5 rounds)
+// bench_unnecessary [files [matches [rounds]]] [--delete] [--recycle] [--empty]
+//   (defaults 60000 files of which 20000 are *.tmp, 5 rounds; --empty: files of 0 bytes, for
+//   trees of a million files)
 //
 // Builds the tree in a temporary folder (sizes 64 bytes to 16 KB, 100 files a folder, two levels)
 // and a copy of the demo prefix whose C: is that tree. Then, alternating: the built program as a
@@ -19,23 +20,6 @@
 #include <cstring>
 
 namespace {
-
-int BuildTree(const QString &root, int files, int matches)
-{
-    std::mt19937 random(20261210);
-    std::uniform_int_distribution<qint64> sizeOf(64, 16 * 1024);
-    const int every = std::max(1, files / std::max(1, matches));
-    int written = 0;
-    for (int i = 0; i < files; ++i) {
-        const QString folder = root + QStringLiteral("/d%1/s%2").arg(i / 3000).arg(i / 100);
-        QDir().mkpath(folder);
-        const bool match = i % every == 0 && written < matches;
-        written += match ? 1 : 0;
-        Bench::WriteFile(folder + QStringLiteral("/file%1.%2").arg(i).arg(match ? "tmp" : "dat"), sizeOf(random),
-                         quint32(i));
-    }
-    return written;
-}
 
 int CountMatches(const QString &root)
 {
@@ -62,6 +46,7 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     const bool deleting = args.removeAll(QStringLiteral("--delete")) > 0;
     const bool recycle = args.removeAll(QStringLiteral("--recycle")) > 0;
+    const bool empty = args.removeAll(QStringLiteral("--empty")) > 0;
     const int files = args.size() > 0 ? args.at(0).toInt() : 60000;
     const int matches = args.size() > 1 ? args.at(1).toInt() : 20000;
     const int rounds = args.size() > 2 ? std::max(1, args.at(2).toInt()) : 5;
@@ -72,7 +57,11 @@ int main(int argc, char **argv)
     const QString home = temp.filePath(QStringLiteral("home"));
     QElapsedTimer build;
     build.start();
-    const int written = BuildTree(source, files, matches);
+    const int written = Bench::BuildFileTree(source, files, matches, empty);
+    if (written < 0) {
+        std::fprintf(stderr, "cannot write the tree below %s\n", qPrintable(source));
+        return 1;
+    }
     std::printf("tree: %d files, %d of them *.tmp (built in %.1f s)\n", files, written, double(build.elapsed()) / 1000);
 
     const QString prefix = temp.filePath(QStringLiteral("prefix"));
@@ -125,6 +114,7 @@ int main(int argc, char **argv)
     const char *ourName = deleting ? "-delunn" : "-unn";
     const char *peerName = deleting ? (recycle ? "gio trash" : "find -delete") : "find";
     Bench::PrintRounds(ourName, ours, peerName, peer);
+    Bench::PrintRatios(qPrintable(QStringLiteral("%1 / %2").arg(QLatin1String(ourName), QLatin1String(peerName))), ours, peer);
     const double o = Bench::Median(ours), p = Bench::Median(peer);
     std::printf("bench_unnecessary: %d files, %d *.tmp, %s; medians of %d alternating rounds: vaskimo %s %.3f s, "
                 "%s %.3f s; ratio %.2f\n",
