@@ -2,7 +2,8 @@
 // Summary: times trashing many files of one name into a fresh Trash, against GLib's "gio trash" on the same set.
 //
 // bench_trash [count] [rounds]: count files named "x" (default 10000), each in a folder of its
-// own, go to an empty Trash; rounds alternate ours and gio's (default 2 each).
+// own, go to an empty Trash (ours in batches of 256, as the deletion thread's grow to); rounds
+// alternate ours and gio's (default 2 each).
 #include "platform/Trash.h"
 
 #include <QCoreApplication>
@@ -41,9 +42,15 @@ double Ours(const QString &work, int count)
     const TTrash trash(home);
     QElapsedTimer t;
     t.start();
+    // In batches, as the deletion thread hands them over once they have grown.
+    constexpr qsizetype Batch = 256;
     int failed = 0;
-    for (const QString &f : files)
-        failed += !trash.MoveToTrash(f);
+    for (qsizetype at = 0; at < files.size(); at += Batch) {
+        const QStringList batch = files.mid(at, Batch);
+        int moved = 0;
+        if (!trash.MoveToTrash(batch, &moved))
+            failed += int(batch.size()) - moved;
+    }
     const double s = double(t.nsecsElapsed()) / 1e9;
     std::printf("  vaskimo: %8.2f s  (%d trashed, %d failed)\n", s, Trashed(home), failed);
     return s;

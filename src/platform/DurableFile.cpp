@@ -185,7 +185,7 @@ bool TDurableFile::Commit()
         return FErrno == 0 ? Fail(EBADF) : false;
     // Delayed write errors (a full disk under a cache, an I/O error) surface here, not in write().
     // EINVAL: a file system that cannot sync at all; what write() took is all it will ever hold.
-    if (::fsync(FFd) != 0 && errno != EINVAL)
+    if (FSync && ::fsync(FFd) != 0 && errno != EINVAL)
         return Fail(errno);
     const int fd = FFd;
     FFd = -1;
@@ -199,7 +199,7 @@ bool TDurableFile::Commit()
         return Fail(errno);
     }
     FTemporary.clear();
-    err = SyncFolderErrno(FolderOf(FTarget));
+    err = FSync ? SyncFolderErrno(FolderOf(FTarget)) : 0;
     if (err != 0) {
         // The new content is in place and complete; only its survival of a power cut is in doubt.
         FErrno = err;
@@ -248,6 +248,18 @@ bool Rename(const QString &from, const QString &to, QString *error)
 bool SyncFolder(const QString &folder, QString *error)
 {
     const int err = SyncFolderErrno(folder);
+    if (err != 0 && error)
+        *error = ReasonText(err);
+    return err == 0;
+}
+
+bool SyncFileSystem(const QString &folder, QString *error)
+{
+    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The writers checked their own writes; syncfs adds the errors of the write-back (Linux 5.8 on).
+    const int err = fd < 0 ? errno : ::syncfs(fd) == 0 ? 0 : errno;
+    if (fd >= 0)
+        ::close(fd);
     if (err != 0 && error)
         *error = ReasonText(err);
     return err == 0;

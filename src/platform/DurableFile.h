@@ -35,6 +35,10 @@ public:
     // Before Open: the file gets exactly this mode, also when it replaces a file whose mode was wider
     // (a file that holds a secret: 0600).
     void SetExactMode(mode_t mode) { FExactMode = mode; }
+    // Before Commit: every write is still checked and the name still taken in one step, but the
+    // file and its folder are left for the caller to make durable, for many files at once
+    // (DurableFile::SyncFileSystem), before anything relies on them.
+    void LeaveSyncToCaller() { FSync = false; }
 
     bool Open();
     bool Write(const char *data, qsizetype size);
@@ -60,6 +64,7 @@ private:
     TMode FMode;
     mode_t FNewFileMode;
     mode_t FExactMode = mode_t(-1);
+    bool FSync = true;
     QString FTemporary;
     int FFd = -1;
     qint64 FWritten = 0;
@@ -75,6 +80,9 @@ bool Write(const QString &target, const QByteArray &bytes, QString *error = null
 bool Rename(const QString &from, const QString &to, QString *error = nullptr);
 // Makes a rename or a removal in the folder durable.
 bool SyncFolder(const QString &folder, QString *error = nullptr);
+// Makes everything written on the file system that holds folder durable: one call for a batch of
+// files left unsynced by their writers.
+bool SyncFileSystem(const QString &folder, QString *error = nullptr);
 // The system's text for an errno value, as the program shows it.
 QString ReasonText(int err);
 }  // namespace DurableFile

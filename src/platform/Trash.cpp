@@ -146,7 +146,7 @@ QString FittingName(const QString &name, const QString &tag)
 // but someone may still be about to fill it: never reuse a name that either folder holds.
 // The name itself, then name.2 to name.9 as other trash tools name them, then a random tag:
 // however many items of one name the trash holds, a free name takes a few tries. The info file
-// claims its name only once it is whole on disk, and never replaces one that appeared meanwhile.
+// claims its name only once it is whole, and never replaces one that appeared meanwhile.
 bool WriteInfo(const QString &trash, const QString &name, const QByteArray &info, QString *chosen, QString *why)
 {
     constexpr int Numbered = 9, Random = 64;
@@ -159,6 +159,7 @@ bool WriteInfo(const QString &trash, const QString &name, const QByteArray &info
         if (Lstat(trash + "/files/" + candidate, &st))
             continue;
         TDurableFile file(trash + "/info/" + candidate + ".trashinfo", TDurableFile::TMode::CreateNew, 0600);
+        file.LeaveSyncToCaller();  // the batch's infos are made durable together, before any item moves
         if (file.Open() && file.Write(info) && file.Commit()) {
             *chosen = candidate;
             return true;
@@ -191,7 +192,7 @@ QString TTrash::DefaultHome()
     return QDir::cleanPath(data + "/Trash");
 }
 
-bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
+bool TTrash::Claim(const QString &hostPath, TClaim *claim, QString *error) const
 {
     if (!QDir::isAbsolutePath(hostPath))
         return Fail(error, QStringLiteral("not an absolute path: %1").arg(hostPath));
@@ -250,11 +251,54 @@ bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
     QString name, why;
     if (!WriteInfo(trash, QFileInfo(path).fileName(), info, &name, &why))
         return Fail(error, QStringLiteral("cannot create a trash info file in %1: %2").arg(trash, why));
-    const QString infoPath = trash + "/info/" + name + ".trashinfo";
-    if (::rename(Native(path).constData(), Native(trash + "/files/" + name).constData()) != 0) {
-        const int err = errno;
-        ::unlink(Native(infoPath).constData());
-        return Fail(error, QStringLiteral("%1: %2").arg(path, DurableFile::ReasonText(err)));
-    }
+    *claim = {path, trash, name};
     return true;
+}
+
+bool TTrash::MoveToTrash(const QString &hostPath, QString *error) const
+{
+    int moved = 0;
+    return MoveToTrash(QStringList{hostPath}, &moved, error);
+}
+
+bool TTrash::MoveToTrash(const QStringList &hostPaths, int *moved, QString *error) const
+{
+    *moved = 0;
+    QList<TClaim> claims;
+    QString failure;
+    for (const QString &path : hostPaths) {
+        TClaim claim;
+        if (!Claim(path, &claim, &failure))
+            break;
+        claims.append(claim);
+    }
+    const auto dropInfos = [&claims](qsizetype from) {
+        for (qsizetype i = from; i < claims.size(); ++i)
+            ::unlink(Native(claims[i].Trash + "/info/" + claims[i].Name + ".trashinfo").constData());
+    };
+    // An item moves only once its info is on disk: a power cut must never leave an item in files/
+    // that no info names. One sync for each file system makes the whole batch durable.
+    QStringList synced;
+    for (const TClaim &claim : std::as_const(claims)) {
+        if (synced.contains(claim.Trash))
+            continue;
+        QString why;
+        if (!DurableFile::SyncFileSystem(claim.Trash + "/info", &why)) {
+            dropInfos(0);
+            return Fail(error, QStringLiteral("cannot write the trash info files in %1: %2").arg(claim.Trash, why));
+        }
+        synced << claim.Trash;
+    }
+    for (qsizetype i = 0; i < claims.size(); ++i) {
+        const TClaim &claim = claims[i];
+        if (::rename(Native(claim.Path).constData(), Native(claim.Trash + "/files/" + claim.Name).constData()) != 0) {
+            const int err = errno;
+            dropInfos(i);
+            return Fail(error, QStringLiteral("%1: %2").arg(claim.Path, DurableFile::ReasonText(err)));
+        }
+        ++*moved;
+    }
+    for (const QString &trash : std::as_const(synced))
+        DurableFile::SyncFolder(trash + "/files");
+    return failure.isEmpty() || Fail(error, failure);
 }

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -29,8 +30,20 @@ public:
     // .trashinfo. A link is moved itself, never its target. Returns false with *error set when
     // the item could not be trashed; the item is then left where it was (never deleted instead).
     bool MoveToTrash(const QString &hostPath, QString *error = nullptr) const;
+    // The same for several items, in their order: every item's info is written first and the
+    // infos are made durable together, then the items move. At the first item that cannot be
+    // trashed it stops with *error; *moved items from the start went, the rest stay where they were.
+    bool MoveToTrash(const QStringList &hostPaths, int *moved, QString *error = nullptr) const;
 
 private:
+    struct TClaim {
+        QString Path;   // the item, cleaned
+        QString Trash;  // the trash folder it goes to
+        QString Name;   // its name in files/, its info's in info/
+    };
+    // Finds the item's trash and writes its info (not yet synced).
+    bool Claim(const QString &hostPath, TClaim *claim, QString *error) const;
+
     QString FHome;
     mutable std::optional<QList<QByteArray>> FMountPoints;  // of the mount table, read at the first move
 };

@@ -305,18 +305,28 @@ bool THostDeletionLayer::IsLocked(const QString &key)
 
 bool THostDeletionLayer::Delete(const QStringList &keys, bool permanent)
 {
-    const TTrash trash(FTrashHome.isEmpty() ? TTrash::DefaultHome() : FTrashHome);
     for (const QString &key : keys) {
         if (key.isEmpty() || !QDir::isAbsolutePath(key) || QDir::cleanPath(key) == "/") {
             FLastError = QStringLiteral("no path that may be deleted");
             return false;
         }
+    }
+    // The key is the entry's own file: the reason need not name it again.
+    const auto failed = [this](const QString &key, const QString &why) {
+        FLastError = why.startsWith(key + QStringLiteral(": ")) ? why.mid(key.size() + 2) : why;
+        return false;
+    };
+    if (!permanent) {
+        // The whole batch at once: its trash infos become durable in one sync, not one per item.
+        const TTrash trash(FTrashHome.isEmpty() ? TTrash::DefaultHome() : FTrashHome);
+        int moved = 0;
         QString why;
-        if (!(permanent ? RemovePermanently(key, &why) : trash.MoveToTrash(key, &why))) {
-            // The key is the entry's own file: the reason need not name it again.
-            FLastError = why.startsWith(key + QStringLiteral(": ")) ? why.mid(key.size() + 2) : why;
-            return false;
-        }
+        return trash.MoveToTrash(keys, &moved, &why) || failed(keys.value(moved), why);
+    }
+    for (const QString &key : keys) {
+        QString why;
+        if (!RemovePermanently(key, &why))
+            return failed(key, why);
     }
     return true;
 }

@@ -116,6 +116,30 @@ TEST_F(TrashTest, SameNameTwiceGetsTwoSlots)
     EXPECT_EQ(back.readAll(), "2");
 }
 
+// A batch goes in order and stops at the first item that cannot go: those before it are in the
+// trash and restore, those after it stay where they were, and no info names an item that stayed.
+TEST_F(TrashTest, ABatchStopsAtTheFirstItemThatCannotGo)
+{
+    const TTrash trash(Home());
+    Write(Work() + "/a.tmp", "a");
+    Write(Work() + "/one/a.tmp", "same name");
+    Write(Work() + "/c.tmp", "c");
+    int moved = -1;
+    QString error;
+    EXPECT_FALSE(trash.MoveToTrash({Work() + "/a.tmp", Work() + "/one/a.tmp", Work() + "/missing.tmp", Work() + "/c.tmp"},
+                                   &moved, &error));
+    EXPECT_EQ(moved, 2);
+    EXPECT_EQ(error, Work() + "/missing.tmp: No such file or directory");
+    EXPECT_TRUE(QFileInfo::exists(Work() + "/c.tmp"));
+    EXPECT_EQ(QDir(Home() + "/info").entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"a.tmp.2.trashinfo", "a.tmp.trashinfo"}));
+    ASSERT_TRUE(Restore(Home(), "a.tmp.2"));
+    ASSERT_TRUE(Restore(Home(), "a.tmp"));
+    QFile back(Work() + "/one/a.tmp");
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), "same name");
+}
+
 TEST_F(TrashTest, AnyNumberOfOneNameAndLongNamesFindAFreeSlot)
 {
     // Ten thousand items named x already in the trash.
