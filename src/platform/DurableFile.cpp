@@ -24,20 +24,29 @@ QString FolderOf(const QString &path)
     return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
-// Writes to a link go to what it leads to, so that the link itself survives the rename.
+// Writes to a link go to what it leads to, so that the link itself survives the rename. "../x" is
+// read as the kernel reads it, from the real folder the link lies in: QFileInfo::symLinkTarget()
+// drops ".." by the letters and names another file when that folder is reached through a link.
 QString ResolvedTarget(const QString &target)
 {
     QString path = target;
-    for (int hops = 0; hops < 40; ++hops) {
+    int hops = 0;
+    for (; hops < 40; ++hops) {
         struct stat st;
         if (::lstat(Native(path).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return path;
-        const QString next = QFileInfo(path).symLinkTarget();
-        if (next.isEmpty())
-            return path;
-        path = next;
+            break;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(Native(path).constData(), buffer, sizeof buffer);
+        if (n <= 0 || n >= ssize_t(sizeof buffer))
+            break;
+        const QString next = QFile::decodeName(QByteArray(buffer, n));
+        path = next.startsWith(u'/') ? next : FolderOf(path) + u'/' + next;
     }
-    return path;
+    char real[PATH_MAX];
+    if (hops == 0 || !::realpath(Native(FolderOf(path)).constData(), real))
+        return path;
+    const QString folder = QFile::decodeName(real);
+    return (folder == u"/" ? QString() : folder) + u'/' + QFileInfo(path).fileName();
 }
 
 // A hidden name beside the target that no other writer uses; kept within one folder entry.
@@ -154,17 +163,12 @@ bool TDurableFile::Open()
         FTemporary.clear();
         return Fail(EEXIST);
     }
-    if (FExactMode != mode_t(-1)) {
-        if (::fchmod(FFd, FExactMode) != 0)
-            return Fail(errno);
-    } else if (exists) {
-        // The replacement is the same file to everyone who could read or write the old one.
-        mode_t keep = old.st_mode & 07777;
-        if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(FFd, old.st_uid, old.st_gid) != 0)
-            keep &= ~mode_t(S_ISUID | S_ISGID);  // only root may give a file away; never set-id bits to another owner
-        if (::fchmod(FFd, keep) != 0)
-            return Fail(errno);
-    }
+    // The replacement is the same file to everyone who could read or write the old one.
+    mode_t mode = FExactMode != mode_t(-1) ? FExactMode : exists ? old.st_mode & 07777 : mode_t(-1);
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(FFd, old.st_uid, old.st_gid) != 0)
+        mode &= ~mode_t(S_ISUID | S_ISGID);  // only root may give a file away; never set-id bits to another owner
+    if (mode != mode_t(-1) && ::fchmod(FFd, mode) != 0)
+        return Fail(errno);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +86,52 @@ TEST(DurableFile, ReplacesKeepsModeWritesThroughLinksAndClaimsNewNames)
     EXPECT_TRUE(QFileInfo(loop).isSymLink());
 
     EXPECT_EQ(Entries(dir.path()).size(), 6) << qPrintable(Entries(dir.path()).join(' '));
+}
+
+// A relative link is read as the system reads it: "../x" from a folder reached through a link
+// means the parent of the real folder, not the folder above the link's name.
+TEST(DurableFile, RelativeLinkLeadsWhereTheSystemLeads)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("real/sub")));
+    ASSERT_TRUE(QFile::link("real/sub", dir.filePath("alias")));
+    Put(dir.filePath("real/Options.ini"), "old");
+    ASSERT_TRUE(QFile::link("../Options.ini", dir.filePath("alias/Options.ini")));
+    ASSERT_EQ(ReadAll(dir.filePath("alias/Options.ini")), "old");
+
+    QString why;
+    ASSERT_TRUE(DurableFile::Write(dir.filePath("alias/Options.ini"), "new", &why)) << qPrintable(why);
+    EXPECT_EQ(ReadAll(dir.filePath("real/Options.ini")), "new");
+    EXPECT_TRUE(QFileInfo(dir.filePath("real/sub/Options.ini")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Options.ini")));
+    TDurableFile file(dir.filePath("alias/Options.ini"));
+    EXPECT_EQ(file.TargetPath(), QFileInfo(dir.filePath("real/Options.ini")).canonicalFilePath());
+}
+
+// Root saving a user's file (a cron run over the user's prefix) leaves it the user's, also when
+// the file must get an exact mode: else the user could no longer read his own settings.
+TEST(DurableFile, ReplacementKeepsTheOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another owner";
+    QTemporaryDir dir;
+    const uid_t nobody = 65534;
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact mode" : "kept mode");
+        const QString target = dir.filePath(exact ? "Options.ini" : "user.reg");
+        Put(target, "old");
+        ASSERT_EQ(::chown(QFile::encodeName(target).constData(), nobody, nobody), 0);
+        ::chmod(QFile::encodeName(target).constData(), 0644);
+        TDurableFile file(target);
+        if (exact)
+            file.SetExactMode(0600);
+        ASSERT_TRUE(file.Open() && file.Write("new") && file.Commit()) << qPrintable(file.ErrorString());
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, nobody);
+        EXPECT_EQ(st.st_gid, nobody);
+        EXPECT_EQ(st.st_mode & 07777, exact ? mode_t(0600) : mode_t(0644));
+    }
 }
 
 // The fault this writer exists for: on a full disk the old file must stay whole, and the caller must
