@@ -225,13 +225,15 @@ bool TTrash::Claim(const QString &hostPath, TClaim *claim, QString *error) const
         if (!PrepareTrash(trash))
             return Fail(error, QStringLiteral("cannot make the trash folder %1: %2").arg(trash, DurableFile::ReasonText(errno)));
     } else {
+        // The administrator's shared .Trash (sticky, no link) when it takes the user's folder;
+        // else, as trash-cli does, the user's own .Trash-$uid.
         const QString uid = QString::number(::getuid());
+        const QString topPrefix = top == "/" ? QString() : top;
         struct stat shared;
-        const QString sharedTrash = (top == "/" ? QString() : top) + "/.Trash";
-        if (Lstat(sharedTrash, &shared) && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX))
-            trash = sharedTrash + "/" + uid;
-        else
-            trash = (top == "/" ? QString() : top) + "/.Trash-" + uid;
+        trash = topPrefix + "/.Trash/" + uid;
+        if (!Lstat(topPrefix + "/.Trash", &shared) || !S_ISDIR(shared.st_mode) || !(shared.st_mode & S_ISVTX)
+            || !PrepareTrash(trash))
+            trash = topPrefix + "/.Trash-" + uid;
         if (!PrepareTrash(trash))
             return Fail(error, QStringLiteral("no trash folder can be made at the top of the mount %1 that holds %2: %3")
                                    .arg(top, path, DurableFile::ReasonText(errno)));

@@ -239,38 +239,61 @@ TEST(TrashOtherFileSystem, GoesToTheTrashAtTheTopOfItsMount)
 
 // A bind mount of the home's own file system is another mount: a rename into the home trash
 // would fail, so the item goes to the trash at the top of the bind mount, where trash-cli finds it.
+// A shared .Trash there is used only when it is sticky and takes the user's folder; else the
+// user's own .Trash-$uid, as trash-cli chooses.
 TEST(TrashBindMount, GoesToTheTrashAtTheTopOfTheMountAsTrashCliSeesIt)
 {
     if (!TestSupport::HaveTrashCli())
         GTEST_SKIP() << "trash-cli is not installed";
-    QTemporaryDir dir;
-    const QString root = QFileInfo(dir.path()).canonicalFilePath();
-    TestSupport::TBindMount mount(root + "/data", root + "/mnt");
-    VASKIMO_NEED_MOUNT(mount);
-    const QString item = root + "/mnt/docs/report.txt";
-    Write(item, "report");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", root + "/home");
-    env.insert("XDG_DATA_HOME", root + "/home/.local/share");
-    const TTrash trash(root + "/home/.local/share/Trash");
-    QString error;
-    ASSERT_TRUE(trash.MoveToTrash(item, &error)) << error.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(item));
-    EXPECT_TRUE(QFileInfo::exists(root + "/mnt/.Trash-" + QString::number(::getuid()) + "/files/report.txt"));
-    // Other trashes of the machine may hold items of others: only those below this folder count.
-    const auto listed = [&] {
-        QStringList here;
-        for (const QString &path : TestSupport::TrashList(env))
-            if (path.startsWith(root + '/'))
-                here << path;
-        return here;
+    const QString uid = QString::number(::getuid());
+    const struct {
+        const char *name;
+        mode_t shared;       // the mode of a .Trash made at the top; 0: none
+        bool uidIsAFile;     // .Trash/$uid is taken by a plain file
+        const char *trash;   // where the item lands, below the top
+    } cases[] = {
+        {"no shared trash", 0, false, ".Trash-"},
+        {"a sticky shared trash", 01777, false, ".Trash/"},
+        {"a shared trash that is not sticky", 0777, false, ".Trash-"},
+        {"a sticky shared trash that cannot take the user's folder", 01777, true, ".Trash-"},
     };
-    EXPECT_EQ(listed(), QStringList{item});
-    ASSERT_TRUE(TestSupport::TrashRestore(item, env));
-    QFile back(item);
-    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
-    EXPECT_EQ(back.readAll(), "report");
-    EXPECT_TRUE(listed().isEmpty());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString root = QFileInfo(dir.path()).canonicalFilePath();
+        TestSupport::TBindMount mount(root + "/data", root + "/mnt");
+        VASKIMO_NEED_MOUNT(mount);
+        if (c.shared) {
+            ASSERT_TRUE(QDir().mkpath(root + "/mnt/.Trash"));
+            ASSERT_EQ(::chmod(QFile::encodeName(root + "/mnt/.Trash").constData(), c.shared), 0);
+        }
+        if (c.uidIsAFile)
+            Write(root + "/mnt/.Trash/" + uid, "not a folder");
+        const QString item = root + "/mnt/docs/report.txt";
+        Write(item, "report");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", root + "/home");
+        env.insert("XDG_DATA_HOME", root + "/home/.local/share");
+        const TTrash trash(root + "/home/.local/share/Trash");
+        QString error;
+        ASSERT_TRUE(trash.MoveToTrash(item, &error)) << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(item));
+        EXPECT_TRUE(QFileInfo::exists(root + "/mnt/" + c.trash + uid + "/files/report.txt"));
+        // Other trashes of the machine may hold items of others: only those below this folder count.
+        const auto listed = [&] {
+            QStringList here;
+            for (const QString &path : TestSupport::TrashList(env))
+                if (path.startsWith(root + '/'))
+                    here << path;
+            return here;
+        };
+        EXPECT_EQ(listed(), QStringList{item});
+        ASSERT_TRUE(TestSupport::TrashRestore(item, env));
+        QFile back(item);
+        ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+        EXPECT_EQ(back.readAll(), "report");
+        EXPECT_TRUE(listed().isEmpty());
+    }
 }
 
 // An item whose info file cannot be written stays where it was: a trash entry that cannot be
