@@ -167,6 +167,12 @@ TRef DeletionTarget(THiveSet &set, const TValueDeletion &value)
     return Walk(set, id, inHive, true, false);
 }
 
+// A value to delete that is no longer what the caller saw.
+bool DataChanged(const TRef &ref, const THiveValue &value, const TValueDeletion &v)
+{
+    return v.CheckData && (value.Type != v.ExpectedType || ref.Hive->ValueString(value) != v.ExpectedText);
+}
+
 // The end of a run under the write lock: each hive that changed is written once. One that cannot be
 // saved goes back to what its file holds, and the values that went to it are refused with the reason.
 template <typename TRefuse>
@@ -793,8 +799,11 @@ void TRegistry::DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletio
             TValueDeletion &v = values[i];
             const TRef ref = DeletionTarget(set, v);
             QString why;
-            if (!ref.Key || !THiveFile::FindValue(ref.Key, v.ValueName))
+            const THiveValue *value = ref.Key ? THiveFile::FindValue(ref.Key, v.ValueName) : nullptr;
+            if (!value)
                 v.Result = TValueDeletion::TResult::Gone;
+            else if (DataChanged(ref, *value, v))
+                v.Result = TValueDeletion::TResult::Changed;
             else if (!ref.Hive->CanSave(&why))
                 refuse({i}, why);
             else
@@ -828,7 +837,12 @@ void TRegistry::DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletio
     for (int i : std::as_const(going)) {
         TValueDeletion &v = values[i];
         const TRef ref = DeletionTarget(set, v);
-        if (!ref.Key || !ref.Hive->DeleteValue(ref.Key, v.ValueName)) {
+        const THiveValue *value = ref.Key ? THiveFile::FindValue(ref.Key, v.ValueName) : nullptr;
+        if (value && DataChanged(ref, *value, v)) {
+            v.Result = TValueDeletion::TResult::Changed;
+            continue;
+        }
+        if (!value || !ref.Hive->DeleteValue(ref.Key, v.ValueName)) {
             v.Result = TValueDeletion::TResult::Gone;
             continue;
         }

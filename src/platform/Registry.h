@@ -45,10 +45,15 @@ TRootKey RootKeyFromText(const QString &name);
 
 // One value of a delete run (TRegistry::DeleteValues), and what became of it.
 struct TValueDeletion {
-    enum class TResult { Deleted, Gone, Refused };
+    enum class TResult { Deleted, Gone, Refused, Changed };
     TRootKey Root = TRootKey::None;
     QString KeyPath;    // below the root, without a leading "\"
     QString ValueName;
+    // With CheckData, the value goes only while it still holds what the caller saw: this type
+    // number and this text (a string's text, compared as stored); otherwise it stays, Changed.
+    bool CheckData = false;
+    quint32 ExpectedType = 1;
+    QString ExpectedText;
     TResult Result = TResult::Refused;
     QString Error;      // why it was refused; empty when the run's own check said no
 };
@@ -123,7 +128,8 @@ public:
     // asked a last time, and commit runs (it puts the undo text in place) just before the first hive
     // changes; false from it keeps every value, Refused with its reason. A value whose key or value
     // is gone is Gone; a value of a hive that cannot be written, or while writes are refused, is
-    // Refused with the reason and stays.
+    // Refused with the reason and stays. A value checked for its data is looked at again just before
+    // it goes, under the lock on the files as they are then.
     using TBeforeDeletion = std::function<bool(const QList<int> &indexes)>;
     using TCommitDeletion = std::function<bool(QString *why)>;
     static void DeleteValues(QList<TValueDeletion> &values, const TBeforeDeletion &beforeWrite,

@@ -32,6 +32,7 @@ struct TRegistryDeletion::TPending {
     int Row;
     bool Present;
     QStringList Lines;  // "", key line, value line
+    quint32 Type = 1;   // the type number of the value the lines hold
 };
 
 TRegistryDeletion::TRegistryDeletion(QObject *owner, TInput input, TUndoRescue rescue, TProgressHandler onProgress)
@@ -135,6 +136,17 @@ void TRegistryDeletion::DoWork()
             continue;
         }
         TPending p{i, registry.ValueExists(row.ValueName), {}};
+        if (p.Present) {
+            // A Wine program may have fixed the value since the search: it is no longer what was found.
+            const TRegDataType type = registry.GetDataType(row.ValueName);
+            if ((type != TRegDataType::String && type != TRegDataType::ExpandString)
+                || registry.ReadString(row.ValueName) != row.Data) {
+                FOutcome.Removed[i] = true;
+                ++FOutcome.Changed;
+                continue;
+            }
+            p.Type = registry.GetTypeNumber(row.ValueName);
+        }
         if (FInput.WriteUndo) {
             QString valueLine;
             bool ok = p.Present ? UndoFiles::LiveValueLine(registry, row.ValueName, &valueLine)
@@ -169,6 +181,9 @@ void TRegistryDeletion::DoWork()
         d.Root = RootFromName(row.Root);
         d.KeyPath = row.Key;
         d.ValueName = row.ValueName;
+        d.CheckData = true;
+        d.ExpectedType = p.Type;
+        d.ExpectedText = row.Data;
         deletions.append(d);
         deletionOf.append(&p);
     }
@@ -213,15 +228,22 @@ void TRegistryDeletion::DoWork()
         FOutcome.Removed.fill(false);
         FOutcome.Failures = 0;
         FOutcome.Lossy = 0;
+        FOutcome.Changed = 0;
         return;
     }
 
     QList<bool> inUndo(deletions.size(), false);
     for (int i : std::as_const(written))
         inUndo[i] = true;
-    bool refusedAfterUndo = false;
+    bool keptAfterUndo = false;
     for (int i = 0; i < deletions.size(); ++i) {
         const TValueDeletion &d = deletions.at(i);
+        if (d.Result == TValueDeletion::TResult::Changed) {
+            FOutcome.Removed[deletionOf.at(i)->Row] = true;
+            ++FOutcome.Changed;
+            keptAfterUndo = keptAfterUndo || inUndo[i];
+            continue;
+        }
         if (d.Result != TValueDeletion::TResult::Refused) {
             FOutcome.Removed[deletionOf.at(i)->Row] = true;
             continue;
@@ -234,11 +256,15 @@ void TRegistryDeletion::DoWork()
             ++same->Count;
         else if (!why.isEmpty())
             FOutcome.Reasons.append({why, 1});
-        refusedAfterUndo = refusedAfterUndo || inUndo[i];
+        keptAfterUndo = keptAfterUndo || inUndo[i];
     }
-    if (refusedAfterUndo) {
-        // A hive that could not be written keeps its values: their lines leave the undo text again.
-        written.removeIf([&](int i) { return deletions.at(i).Result == TValueDeletion::TResult::Refused; });
+    if (keptAfterUndo) {
+        // A hive that could not be written keeps its values, and so does a value changed at the
+        // last moment: their lines leave the undo text again.
+        written.removeIf([&](int i) {
+            return deletions.at(i).Result == TValueDeletion::TResult::Refused
+                   || deletions.at(i).Result == TValueDeletion::TResult::Changed;
+        });
         const QStringList text = undoText(written);
         QString error;
         if (UndoFiles::SaveUndoText(FOutcome.Undo.FileName, text, &error))

@@ -54,7 +54,8 @@ public:
         int Count = 0;
     };
     struct TOutcome {
-        QList<bool> Removed;  // per row: the value is gone now and leaves the list
+        QList<bool> Removed;  // per row: the value is gone now, or changed since the search, and leaves the list
+        int Changed = 0;      // rows whose value a Wine program changed since the search: the value stays
         int Failures = 0;     // rows whose key does not open or whose value could not be deleted
         int Lossy = 0;        // rows kept because their undo line would lose characters
         QList<TKept> Reasons; // why deletes failed, each once (a running wineserver, each hive that cannot be saved)

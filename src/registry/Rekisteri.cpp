@@ -760,6 +760,16 @@ void TRegistryIkkuna::DeletionEnded(TRegistryDeletion *deletion)
     }
     if (outcome.UndoNotPut && BatchRun())
         LogLines({stamp, QStringLiteral("Can't save undo data, nothing was deleted!")});
+    if (outcome.Changed > 0) {
+        const QString text = SafeFormat(LangMessage(QStringLiteral("M139RI"), QStringLiteral("%d entries were kept: their "
+                                                                                             "data has changed since the "
+                                                                                             "search!")),
+                                        outcome.Changed);
+        if (BatchRun())
+            LogLines({stamp, text});
+        else
+            MessageBoxes::Information(this, text);
+    }
     if (outcome.Lossy > 0) {
         const QString text = SafeFormat(
             LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data holds "

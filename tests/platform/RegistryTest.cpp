@@ -540,6 +540,64 @@ TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
     EXPECT_TRUE(reg.DeleteValue(QStringLiteral("path"))) << reg.LastError().toStdString();
 }
 
+// The last word is the guard's, after the undo text is written and before it is put in place: a
+// Wine program that starts meanwhile keeps every value, and nothing is put in place.
+TEST_F(RegistryTest, AServerStartedWhileTheUndoTextIsWrittenKeepsEveryValueAndCommitsNothing)
+{
+    QString why;
+    if (!WineInstalled(&why))
+        GTEST_SKIP() << why.toStdString();
+    QList<TValueDeletion> values(1);
+    values[0].Root = TRootKey::LocalMachine;
+    values[0].KeyPath = QStringLiteral("Software\\Escapes");
+    values[0].ValueName = QStringLiteral("path");
+    TWineServer server;
+    bool started = false, committed = false;
+    TRegistry::DeleteValues(values, [&](const QList<int> &) { return started = server.Start(Builder.Folder(), &why); },
+                            Prefix, [&](QString *) { return committed = true; });
+    ASSERT_TRUE(started) << why.toStdString();
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(values[0].Result, TValueDeletion::TResult::Refused);
+    EXPECT_TRUE(values[0].Error.contains("Close the Wine programs")) << values[0].Error.toStdString();
+    ASSERT_TRUE(server.Stop());
+    EXPECT_TRUE(Reg(Builder.Folder(), {{"query", "HKLM\\Software\\Escapes", "/v", "path"}}));
+}
+
+// A value checked for its data goes only while it holds what the caller saw, also when a Wine
+// program changes it while the undo text is written.
+TEST_F(RegistryTest, AValueCheckedForItsDataStaysWhenWineChangesIt)
+{
+    QString why;
+    if (!WineInstalled(&why))
+        GTEST_SKIP() << why.toStdString();
+    QList<TValueDeletion> values(3);
+    const char *const names[] = {"path", "quote", "expand"};
+    const char *const seen[] = {"C:\\Program Files\\x.exe", "say \"hi\"", "%SystemRoot%\\system32"};
+    for (int i = 0; i < 3; ++i) {
+        values[i].Root = TRootKey::LocalMachine;
+        values[i].KeyPath = QStringLiteral("Software\\Escapes");
+        values[i].ValueName = QString::fromLatin1(names[i]);
+        values[i].CheckData = true;
+        values[i].ExpectedType = i == 2 ? 2 : 1;
+        values[i].ExpectedText = QString::fromLatin1(seen[i]);
+    }
+    values[1].ExpectedText = QStringLiteral("an older text");
+    QByteArray out;
+    bool changed = false;
+    TRegistry::DeleteValues(values, [&](const QList<int> &going) {
+        EXPECT_EQ(going, QList<int>({0, 2}));
+        return changed = Reg(Builder.Folder(), {{"add", "HKLM\\Software\\Escapes", "/v", "path", "/d", "C:\\windows", "/f"}}, &out);
+    }, Prefix);
+    ASSERT_TRUE(changed) << out.toStdString();
+    EXPECT_EQ(values[0].Result, TValueDeletion::TResult::Changed);
+    EXPECT_EQ(values[1].Result, TValueDeletion::TResult::Changed);
+    EXPECT_EQ(values[2].Result, TValueDeletion::TResult::Deleted);
+    ASSERT_TRUE(Reg(Builder.Folder(), {{"query", "HKLM\\Software\\Escapes"}}, &out)) << out.toStdString();
+    EXPECT_TRUE(out.contains("    path    REG_SZ    C:\\windows")) << out.toStdString();
+    EXPECT_TRUE(out.contains("    quote    REG_SZ    say \"hi\"")) << out.toStdString();
+    EXPECT_FALSE(out.contains("expand")) << out.toStdString();
+}
+
 // A server listening where upstream Wine's would: /tmp/.wine-<uid>/server-<device>-<inode>/socket of
 // the prefix folder (the numbers in hexadecimal). Its socket file and folder go with it.
 struct TUpstreamServer {

@@ -197,7 +197,7 @@ TEST_F(WineDeleteTest, ARunThatFailsHalfWayWritesExactlyWhatItDeletedAfterItsUnd
 
 // A Wine program that starts as the run begins (here: as the undo text's header is asked for)
 // keeps every value, and every earlier undo file stays where and as it was.
-TEST_F(WineDeleteTest, AServerStartedWhileTheUndoTextIsMadeKeepsEveryEarlierUndoFile)
+TEST_F(WineDeleteTest, AServerStartedAsTheDeleteBeginsKeepsEveryEarlierUndoFile)
 {
     QByteArray out;
     ASSERT_TRUE(Reg(Prefix, {{"add", UserKey, "/v", "Tool", "/d", "C:\\VkGone\\tool.exe", "/f"}}, &out)) << out.toStdString();
@@ -240,6 +240,35 @@ TEST_F(WineDeleteTest, AServerStartedWhileTheUndoTextIsMadeKeepsEveryEarlierUndo
     EXPECT_EQ(after, earlier);
     ASSERT_TRUE(Reg(Prefix, {{"query", UserKey}}, &out)) << out.toStdString();
     EXPECT_TRUE(out.contains("    Tool    REG_SZ    C:\\VkGone\\tool.exe")) << out.toStdString();
+}
+
+// A value a Wine program fixed after the search stays with its new data and leaves the list; the
+// undo file holds only what was deleted.
+TEST_F(WineDeleteTest, AValueChangedSinceTheSearchIsKept)
+{
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, {{"add", UserKey, "/v", "Fixed", "/d", "C:\\VkGone\\fixed.exe", "/f"},
+                             {"add", UserKey, "/v", "Stale", "/d", "C:\\VkGone\\stale.exe", "/f"}},
+                    &out))
+        << out.toStdString();
+    TBoxes boxes;
+    {
+        TRegistryIkkuna window(nullptr, Host());
+        ASSERT_NO_FATAL_FAILURE(Find(window));
+        ASSERT_EQ(window.Records().size(), 2);
+        ASSERT_TRUE(Reg(Prefix, {{"add", UserKey, "/v", "Fixed", "/d", "C:\\windows", "/f"}}, &out)) << out.toStdString();
+        window.EntryList()->selectAll();
+        QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !window.Deleting(); }));
+        EXPECT_TRUE(window.Records().isEmpty());
+    }
+    EXPECT_EQ(boxes.Shown, QStringList{"1 entries were kept: their data has changed since the search!"});
+    ASSERT_TRUE(Reg(Prefix, {{"query", UserKey}}, &out)) << out.toStdString();
+    EXPECT_TRUE(out.contains("    Fixed    REG_SZ    C:\\windows\r\n")) << out.toStdString();
+    EXPECT_FALSE(out.contains("Stale")) << out.toStdString();
+    const QByteArray undo = ReadFileBytes(Dir.filePath(QStringLiteral("Undo/VKUndo01.reg")));
+    EXPECT_TRUE(undo.contains("\"Stale\"=\"C:\\\\VkGone\\\\stale.exe\"")) << undo.toStdString();
+    EXPECT_FALSE(undo.contains("Fixed")) << undo.toStdString();
 }
 
 // Every type Wine's reg stores, in an uninstall key: the add/remove list deletes it with an undo
