@@ -100,6 +100,21 @@ bool TEtsiRekisteri::PathIsFine(const QString &text, const std::shared_ptr<TWine
     return WinFiles::DirectoryExists(FolderPart(text), pc) && WinFiles::FileGetAttr(text, pc) != FileAttr::Invalid;
 }
 
+bool TEtsiRekisteri::SkipMatches(const QString &text, const QString &skip)
+{
+    if (!skip.contains(u'\\'))
+        return text.contains(skip);
+    // A path matches whole key names: Software\Wine is no part of Software\WineCellar.
+    for (qsizetype at = text.indexOf(skip); at >= 0; at = text.indexOf(skip, at + 1)) {
+        const qsizetype end = at + skip.size();
+        const bool starts = at == 0 || skip.startsWith(u'\\') || text.at(at - 1) == u'\\';
+        const bool ends = end == text.size() || skip.endsWith(u'\\') || text.at(end) == u'\\';
+        if (starts && ends)
+            return true;
+    }
+    return false;
+}
+
 bool TEtsiRekisteri::IsExcludedOrTrimmedPathExists(const QStringList &lowerSkips, const QString &fullKey,
                                                    const QString &valueName, const QString &data,
                                                    const std::shared_ptr<TWinePrefix> &prefix)
@@ -107,7 +122,7 @@ bool TEtsiRekisteri::IsExcludedOrTrimmedPathExists(const QStringList &lowerSkips
     if (!lowerSkips.isEmpty()) {
         const QString key = fullKey.toLower(), name = valueName.toLower(), text = data.toLower();
         for (const QString &skip : lowerSkips)
-            if (!skip.isEmpty() && (key.contains(skip) || name.contains(skip) || text.contains(skip)))
+            if (!skip.isEmpty() && (SkipMatches(key, skip) || SkipMatches(name, skip) || SkipMatches(text, skip)))
                 return true;
     }
     if (!data.isEmpty() && TrimmedExists(data, prefix))

@@ -49,8 +49,11 @@ public:
 
     // Whether text is fine, that is not a path on a fixed drive that is missing.
     static bool PathIsFine(const QString &text, const std::shared_ptr<TWinePrefix> &prefix);
-    // Whether a candidate is dropped: a skip entry (lower-cased) is part of the lower-cased full key,
-    // name or data, or the data (else the name) cut three characters after its last "." exists.
+    // A skip entry (lower-cased) in a lower-cased text: anywhere for a word ("norton"); an entry
+    // that holds a "\\" (a key path) only where whole key names stand.
+    static bool SkipMatches(const QString &text, const QString &skip);
+    // Whether a candidate is dropped: a skip entry matches the full key, name or data, or the data
+    // (else the name) cut three characters after its last "." exists.
     static bool IsExcludedOrTrimmedPathExists(const QStringList &lowerSkips, const QString &fullKey,
                                               const QString &valueName, const QString &data,
                                               const std::shared_ptr<TWinePrefix> &prefix);

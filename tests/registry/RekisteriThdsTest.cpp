@@ -134,6 +134,30 @@ TEST(RekisteriThds, TableOfValuesDecidesWhatIsReported)
     EXPECT_EQ(expected, 10);
 }
 
+TEST(RekisteriThds, AKeyPathSkipsWholeKeyNamesAndAWordSkipsAnywhere)
+{
+    const struct {
+        const char *text, *skip;
+        bool matches;
+    } cases[] = {
+        {"hkey_current_user\\software\\wine", "hkey_current_user\\software\\wine", true},
+        {"hkey_current_user\\software\\wine\\dllredirects", "hkey_current_user\\software\\wine", true},
+        {"hkey_current_user\\software\\winecellar", "hkey_current_user\\software\\wine", false},
+        {"hkey_current_user\\software\\winedt 10", "hkey_current_user\\software\\wine", false},
+        {"hkey_current_user\\software\\winetricks\\software\\wine", "hkey_current_user\\software\\wine", false},
+        {"hkey_users\\s-1-5-21\\software\\wine\\x", "software\\wine", true},
+        {"hkey_users\\s-1-5-21\\mysoftware\\wine", "software\\wine", false},
+        {"hkey_local_machine\\software\\winecellar\\wine", "software\\wine", false},
+        {"hkey_local_machine\\software\\winecellar\\software\\wine", "software\\wine", true},
+        {"c:\\tools\\wine\\x.exe", "\\wine\\", true},
+        {"hkey_current_user\\software\\nortonutilities", "norton", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " / " + c.skip);
+        EXPECT_EQ(TEtsiRekisteri::SkipMatches(QString::fromLatin1(c.text), QString::fromLatin1(c.skip)), c.matches);
+    }
+}
+
 TEST(RekisteriThds, ReportCarriesNameDataAndStoredTime)
 {
     TPrefixBuilder b;

@@ -284,6 +284,23 @@ TEST_F(WineSafetyTest, AHiveThatIsNoWineHiveIsNamedAndTheRunEndsWithOne)
     }
 }
 
+// The shipped blacklist skips Wine's own keys, not every key whose name starts like them.
+TEST_F(WineSafetyTest, TheBlacklistSkipsWinesKeysAndNotTheirNamesakes)
+{
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, {{"add", "HKCU\\Software\\Wine\\VkSkipped", "/v", "Tool", "/d", "C:\\VkGone\\wine.exe", "/f"},
+                             {"add", "HKCU\\Software\\WineCellar", "/v", "Tool", "/d", "C:\\VkGone\\cellar.exe", "/f"},
+                             {"add", "HKCU\\Software\\Winetricks", "/v", "Tool", "/d", "C:\\VkGone\\tricks.exe", "/f"},
+                             {"add", "HKCU\\Software\\WinEdt 10", "/v", "Tool", "/d", "C:\\VkGone\\winedt.exe", "/f"}},
+                    &out))
+        << out.toStdString();
+    QByteArray said;
+    Program.Run({QStringLiteral("-reg"), QStringLiteral("-exit")}, Prefix, &said);
+    EXPECT_EQ(Program.ExitCode(), 0) << said.toStdString();
+    const QByteArray log = Program.Log();
+    EXPECT_TRUE(log.contains("Found 3 invalid entries!")) << log.toStdString();
+}
+
 TEST_F(WineSafetyTest, AFreshPrefixLosesNothingWineMade)
 {
     const QHash<QString, QByteArray> fresh = HiveTexts(Prefix);
