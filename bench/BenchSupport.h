@@ -19,6 +19,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace Bench {
@@ -175,6 +176,16 @@ inline void PrintRounds(const char *ours, const QList<double> &our, const char *
     for (qsizetype i = 0; i < our.size() && i < their.size(); ++i)
         std::printf("  round %lld: %s %.3f s, %s %.3f s, ratio %.2f\n", (long long)i + 1, ours, our.at(i), peer,
                     their.at(i), their.at(i) > 0 ? our.at(i) / their.at(i) : 0.0);
+}
+
+// Processor seconds (user and system) this process, or its ended children, have used so far:
+// steadier than wall time on a loaded machine, to see where a difference comes from.
+inline double ProcessorSeconds(int who = RUSAGE_SELF)
+{
+    struct rusage usage {};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // min, median and max over the rounds of ours / theirs, each round's pair taken together.

@@ -192,10 +192,10 @@ void TFolderList::ScanFolder(const bool &stopFlag, bool useCompressed, quint64 c
             }
             const TExtended allocated = RoundToCluster(clusterSize, size);
             AddFile(e.Name, allocated, size);
-            const QString full = Path + e.Name;
-            if (full.size() > LongestPathLength) {
-                LongestPath = full;
-                LongestPathLength = qint32(full.size());
+            // The path is made only when it is the longest so far.
+            if (Path.size() + e.Name.size() > LongestPathLength) {
+                LongestPath = Path + e.Name;
+                LongestPathLength = qint32(LongestPath.size());
             }
         } else {
             FolderCount += 1;

@@ -109,6 +109,14 @@ bool StatEntry(int folderFd, const char *name, struct stat *st, bool *mountRoot)
     return true;
 }
 
+bool IsPrintableAscii(const char *name)
+{
+    for (; *name; ++name)
+        if (uchar(*name) < 0x20 || uchar(*name) >= 0x7F)
+            return false;
+    return true;
+}
+
 // Printable ASCII (the name as it is shown) folded into folded, which keeps its buffer from name
 // to name; false for any other name.
 bool FoldAscii(const char *name, QString &folded)
@@ -123,6 +131,24 @@ bool FoldAscii(const char *name, QString &folded)
         out[i] = QChar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
     }
     return true;
+}
+
+// QString::compare(b, Qt::CaseInsensitive), with ASCII folded in place: sorting a listing asked
+// the full case folding for every character of every comparison.
+int CompareIgnoringCase(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const QChar *p = a.constData(), *q = b.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = p[i].unicode(), y = q[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            return a.compare(b, Qt::CaseInsensitive);
+        x = x >= u'A' && x <= u'Z' ? char16_t(x + 32) : x;
+        y = y >= u'A' && y <= u'Z' ? char16_t(y + 32) : y;
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
 // A NUL would cut the path short in the system call: it would name another file.
@@ -398,7 +424,7 @@ QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *fault
             continue;
         // The name decides for most files, before anything is asked of the disk; most names are
         // plain ASCII, whose folding needs no new string.
-        const bool ascii = FoldAscii(n, folded);
+        const bool ascii = needs.KeepFile ? FoldAscii(n, folded) : IsPrintableAscii(n);
         std::optional<bool> kept;
         const auto keepFile = [&](const QString &shown) {
             if (!kept)
@@ -442,7 +468,7 @@ QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *fault
     }
     ::closedir(dir);
     const auto byName = [](const TSearchRec &a, const TSearchRec &b) {
-        const int c = a.Name.compare(b.Name, Qt::CaseInsensitive);
+        const int c = CompareIgnoringCase(a.Name, b.Name);
         return c != 0 ? c < 0 : a.Name < b.Name;
     };
     std::sort(entries.begin(), entries.end(), byName);
