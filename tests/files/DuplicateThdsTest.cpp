@@ -697,8 +697,7 @@ TEST_F(FixtureTree, ContentSetsForEachDigestChoice)
 
 TEST_F(FixtureTree, SameAsFdupes)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("fdupes")).isEmpty())
-        GTEST_SKIP() << "fdupes is not installed";
+    VASKIMO_NEED_PROGRAM("fdupes", "fdupes");
     // fdupes reads what the seam hides from us: without the hidden files, its sets are ours.
     Layer->CutShort.clear();
     TSets reference;

@@ -50,9 +50,8 @@ class ShortcutsOnAWinebootPrefix : public ::testing::Test
 protected:
     void SetUp() override
     {
+        VASKIMO_NEED_WINE();
         QString why;
-        if (!WineInstalled(&why))
-            GTEST_SKIP() << why.toStdString();
         ASSERT_TRUE(Dir.isValid());
         Home = Dir.filePath("home");
         Prefix = Dir.filePath("prefix");

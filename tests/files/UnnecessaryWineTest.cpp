@@ -23,8 +23,7 @@ class UnnecessaryOnAWinebootPrefix : public TWinebootHomeTest
 
 TEST_F(UnnecessaryOnAWinebootPrefix, DelunnNeverWalksHiddenFoldersNorLinksOutOfTheChosenFolder)
 {
-    if (!HaveTrashCli())
-        GTEST_SKIP() << "trash-cli is not installed";
+    VASKIMO_NEED_TRASH_CLI();
     // The home behind the profile's Desktop.
     MakeRepository(Desktop + "/repo");
     for (const char *name : {".ssh/id_ed25519", ".ssh/id_ed25519.pub", ".gnupg/private-keys-v1.d/0123ABCD.key",
@@ -160,8 +159,7 @@ TEST_F(UnnecessaryOnAWinebootPrefix, DelunnNamesEachFileItKeptWithTheSystemsReas
 // as trash-put would take them, and trash-restore puts them back.
 TEST_F(UnnecessaryOnAWinebootPrefix, DelunnTrashesFromABindMountIntoThatMountsTrash)
 {
-    if (!HaveTrashCli())
-        GTEST_SKIP() << "trash-cli is not installed";
+    VASKIMO_NEED_TRASH_CLI();
     const QString mounted = QFileInfo(Dir.path()).canonicalFilePath() + "/media";
     TBindMount mount(Dir.filePath("data"), mounted);
     VASKIMO_NEED_MOUNT(mount);

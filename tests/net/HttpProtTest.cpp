@@ -7,6 +7,7 @@
 
 #include "net/HttpProt.h"
 #include "net/MimeUtil.h"
+#include "support/Needs.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -110,7 +111,7 @@ http {
     void SetUp() override
     {
         if (!Started && Nginx->Missing())
-            GTEST_SKIP() << Nginx->Why().toStdString();
+            VASKIMO_MISSING(Nginx->Why());
         ASSERT_TRUE(Started) << Nginx->Why().toStdString();
         http.SetReceiveStream(&body);
         body.open(QIODevice::ReadWrite);
@@ -339,7 +340,7 @@ TEST_F(HttpNginx, ProxyAndProxyAuthentication)
 {
     TPeerProcess proxy, authProxy;
     if (!StartTinyproxy(proxy) && proxy.Missing())
-        GTEST_SKIP() << proxy.Why().toStdString();
+        VASKIMO_MISSING(proxy.Why());
     ASSERT_TRUE(proxy.Running()) << proxy.Why().toStdString();
     const quint16 pp = proxy.Port(), ap = authProxy.Port();
     http.SetProxy("127.0.0.1");
@@ -379,7 +380,7 @@ TEST_F(HttpNginx, ThroughSocks5)
 {
     TPeerProcess socks, authSocks;
     if (!StartMicrosocks(socks) && socks.Missing())
-        GTEST_SKIP() << socks.Why().toStdString();
+        VASKIMO_MISSING(socks.Why());
     ASSERT_TRUE(socks.Running()) << socks.Why().toStdString();
     const quint16 sp = socks.Port(), ap = authSocks.Port();
     http.SetSocksServer("127.0.0.1");
@@ -415,11 +416,11 @@ TEST_F(HttpNginx, SocksFailuresSayWhatHappened)
 {
     TPeerProcess socks, authSocks, dante;
     if (!StartMicrosocks(socks) && socks.Missing())
-        GTEST_SKIP() << socks.Why().toStdString();
+        VASKIMO_MISSING(socks.Why());
     ASSERT_TRUE(socks.Running()) << socks.Why().toStdString();
     ASSERT_TRUE(StartMicrosocks(authSocks, "su", "sp")) << authSocks.Why().toStdString();
     if (!StartDanted(dante) && dante.Missing())
-        GTEST_SKIP() << dante.Why().toStdString();
+        VASKIMO_MISSING(dante.Why());
     ASSERT_TRUE(dante.Running()) << dante.Why().toStdString();
     const QString nobody = QString("http://127.0.0.1:%1/a.txt").arg(FreePort());
     const struct { const char *name; TPeerProcess *proxy; const char *level; QString user, password, url, reason; } cases[] = {
@@ -903,7 +904,7 @@ TEST_F(HttpNginx, SquidProxyOffersNtlmAndBasic)
 {
     TPeerProcess squid;
     if (!StartSquid(squid, {.Ntlm = true, .Basic = true}) && squid.Missing())
-        GTEST_SKIP() << squid.Why().toStdString();
+        VASKIMO_MISSING(squid.Why());
     ASSERT_TRUE(squid.Running()) << squid.Why().toStdString();
     const quint16 sp = squid.Port();
     QStringList sent;

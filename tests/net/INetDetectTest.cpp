@@ -3,6 +3,7 @@
 #include "net/INetDetect.h"
 
 #include "NetNamespace.h"
+#include "support/Needs.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -355,7 +356,7 @@ TEST(INetDetectNamespaceTest, OwnNameOnLoopbackAndALinkThatComesUp)
         "ip link set lo up && ip link add vk0 type veth peer name vk1 && ip link set vk0 up && ip link set vk1 up",
         "INetDetectNamespaceTest.*");
     if (run.Skipped)
-        GTEST_SKIP() << run.Why.toStdString();
+        VASKIMO_MISSING(run.Why);
     EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
 }
 

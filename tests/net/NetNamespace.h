@@ -4,7 +4,7 @@
 // Usage, in a test:
 //   if (TestNetns::Inside()) { ...the test proper, as root in the namespace...; return; }
 //   const TestNetns::TRun run = TestNetns::RunAgainInside("ip link set lo up", "Suite.Test");
-//   if (run.Skipped) GTEST_SKIP() << run.Why.toStdString();
+//   if (run.Skipped) VASKIMO_MISSING(run.Why);   // support/Needs.h
 //   EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
 // The host name inside is "vaskimo-netns", which /etc/hosts maps to 127.0.1.1 alone (as Debian does),
 // and /etc/resolv.conf names only 127.0.0.1, so a name look-up never leaves the namespace.

@@ -6,7 +6,7 @@
 // Usage:
 //   TestPeers::TPeerProcess nginx;
 //   nginx.WriteFile("html/a.txt", "hello");
-//   if (!TestPeers::StartNginx(nginx)) GTEST_SKIP() << nginx.Why().toStdString();
+//   if (!TestPeers::StartNginx(nginx) && nginx.Missing()) VASKIMO_MISSING(nginx.Why());   // support/Needs.h
 //   ... connect to 127.0.0.1:nginx.Port() ...
 // A Start... function returns false with Why() saying so when the program is not installed or
 // does not come up; tests skip only for a missing program and fail otherwise.

@@ -3,6 +3,7 @@
 #include "PeerProcess.h"
 
 #include "net/WSocket.h"
+#include "support/Needs.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ struct TRawExchange {
     do {                                                                                                 \
         if (!(call)) {                                                                                   \
             if ((peer).Missing())                                                                        \
-                GTEST_SKIP() << (peer).Why().toStdString();                                              \
+                VASKIMO_MISSING((peer).Why());                                                           \
             FAIL() << (peer).Why().toStdString();                                                        \
         }                                                                                                \
     } while (false)

@@ -3,6 +3,7 @@
 #include "net/WSocketLayers.h"
 
 #include "LayersPeers.h"
+#include "support/Needs.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -66,7 +67,7 @@ const QList<QByteArray> EchoedLines = {"hello through the proxy\r\n", "second\r\
 TEST(SocksPeersTest, MicrosocksWithoutAuthentication)
 {
     if (!QFile::exists(MicroSocks))
-        GTEST_SKIP() << "microsocks is not installed (Debian package microsocks)";
+        VASKIMO_MISSING("microsocks is not installed (Debian package microsocks)");
     TEchoServer echo;
     const quint16 port = FreePort();
     TPeerProcess proxy;
@@ -83,7 +84,7 @@ TEST(SocksPeersTest, MicrosocksWithoutAuthentication)
 TEST(SocksPeersTest, MicrosocksWithUserCodeAndPassword)
 {
     if (!QFile::exists(MicroSocks))
-        GTEST_SKIP() << "microsocks is not installed (Debian package microsocks)";
+        VASKIMO_MISSING("microsocks is not installed (Debian package microsocks)");
     TEchoServer echo;
     const quint16 port = FreePort();
     TPeerProcess proxy;
@@ -110,7 +111,7 @@ TEST(SocksPeersTest, MicrosocksWithUserCodeAndPassword)
 TEST(SocksPeersTest, DantedSocks5AndSocks4)
 {
     if (!QFile::exists(Danted))
-        GTEST_SKIP() << "danted is not installed (Debian package dante-server)";
+        VASKIMO_MISSING("danted is not installed (Debian package dante-server)");
     TEchoServer echo;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

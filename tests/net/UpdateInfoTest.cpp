@@ -3,6 +3,7 @@
 #include "net/UpdateInfo.h"
 
 #include "UpdateTestFiles.h"
+#include "support/Needs.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -238,7 +239,7 @@ TEST(UpdateInfoTest, AProgramCutShortIsToldByItsHeaders)
 {
     QFile notepad(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"));
     if (!notepad.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "Wine's notepad.exe is not installed (Debian package wine64)";
+        VASKIMO_MISSING("Wine's notepad.exe is not installed (Debian package wine64)");
     const QByteArray whole = notepad.readAll();
     EXPECT_EQ(WindowsProgramProblem(whole, false), QString());
     for (const qsizetype cut : {qsizetype(4096), qsizetype(200000), qsizetype(430079), qsizetype(430080),

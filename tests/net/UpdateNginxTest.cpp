@@ -7,6 +7,7 @@
 #include "PeerProcess.h"
 #include "UpdateTestSupport.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/Needs.h"
 
 #include "crypto/Encryption.h"
 #include "platform/IniFile.h"
@@ -91,7 +92,7 @@ protected:
         WriteFile(root + "/nginx.conf", conf.toLatin1());
         if (!Nginx.Start(QStringLiteral("/usr/sbin/nginx"), {"-p", root, "-c", root + "/nginx.conf", "-g", "daemon off;"})) {
             if (Nginx.Missing())
-                GTEST_SKIP() << Nginx.Why().toStdString();
+                VASKIMO_MISSING(Nginx.Why());
             FAIL() << Nginx.Why().toStdString();
         }
 
@@ -171,7 +172,7 @@ TEST_F(UpdateNginxTest, WhatLandsIsWhatTheServerServed)
                                std::pair{&ntlmSquid, TestPeers::TSquidAuth{.Ntlm = true}}}) {
         if (!TestPeers::StartSquid(*squid, auth)) {
             if (squid->Missing())
-                GTEST_SKIP() << squid->Why().toStdString();
+                VASKIMO_MISSING(squid->Why());
             FAIL() << squid->Why().toStdString();
         }
     }
@@ -234,7 +235,7 @@ TEST_F(UpdateNginxTest, RepliesThatAreNoDocument)
     TestPeers::TPeerProcess squid;
     if (!TestPeers::StartSquid(squid, {.Basic = true})) {
         if (squid.Missing())
-            GTEST_SKIP() << squid.Why().toStdString();
+            VASKIMO_MISSING(squid.Why());
         FAIL() << squid.Why().toStdString();
     }
     const QString nginx = QStringLiteral("127.0.0.1:%1").arg(Port);
@@ -325,7 +326,7 @@ TEST_F(UpdateNginxTest, ThroughAProxyWithTheStoredPassword)
     TestPeers::TPeerProcess proxy;
     if (!TestPeers::StartTinyproxy(proxy, QStringLiteral("vaskimo"), QStringLiteral("s3cr3t"))) {
         if (proxy.Missing())
-            GTEST_SKIP() << proxy.Why().toStdString();
+            VASKIMO_MISSING(proxy.Why());
         FAIL() << proxy.Why().toStdString();
     }
     const struct { const char *name, *password; int result; } cases[] = {
@@ -569,7 +570,7 @@ TEST(UpdateOfflineTest, TheStatusSaysWhy)
     if (!TestNetns::Inside()) {
         const TestNetns::TRun run = TestNetns::RunAgainInside("ip link set lo up", "UpdateOfflineTest.*");
         if (run.Skipped)
-            GTEST_SKIP() << run.Why.toStdString();
+            VASKIMO_MISSING(run.Why);
         EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
         return;
     }

@@ -51,7 +51,7 @@ protected:
     {
         Program = ReadFile(Notepad);
         if (Program.isEmpty())
-            GTEST_SKIP() << "Wine's notepad.exe is not installed (Debian package wine64)";
+            VASKIMO_MISSING("Wine's notepad.exe is not installed (Debian package wine64)");
         const QString root = Nginx.Dir();
         Base = "http://127.0.0.1:" + QByteArray::number(Nginx.Port());
         WriteFile(root + "/www/Vaskimo.upd", InfoFile(Base));
@@ -72,8 +72,8 @@ protected:
                                  .arg(Nginx.Port());
         WriteFile(root + "/nginx.conf", conf.toLatin1());
         if (!Nginx.Start(QStringLiteral("/usr/sbin/nginx"), {"-p", root, "-c", root + "/nginx.conf", "-g", "daemon off;"})) {
-            if (Nginx.Missing() && qEnvironmentVariable("CI") != u"true")
-                GTEST_SKIP() << Nginx.Why().toStdString();
+            if (Nginx.Missing())
+                VASKIMO_MISSING(Nginx.Why());
             FAIL() << Nginx.Why().toStdString();
         }
         Folder = ProgramFolder.path() + u'/';
@@ -184,8 +184,8 @@ TEST_F(UpdateOddServersTest, SquidTakesAPasswordInThePrefixsCodePage)
     TestPeers::TPeerProcess squid;
     const QByteArray passwd = "euro1252:$apr1$vaskimo1$6TP0PXtNVonfh9MGjSyMZ/\neuro1251:$apr1$vaskimo1$mP6bGGYhXipVe1QWQwI2p.\n";
     if (!TestPeers::StartSquid(squid, {.Basic = true}, passwd)) {
-        if (squid.Missing() && qEnvironmentVariable("CI") != u"true")
-            GTEST_SKIP() << squid.Why().toStdString();
+        if (squid.Missing())
+            VASKIMO_MISSING(squid.Why());
         FAIL() << squid.Why().toStdString();
     }
     const QString euro = QString::fromUtf8("\xe2\x82\xacuro");
@@ -319,8 +319,8 @@ TEST(UpdateProxyPortTest, PortZeroIsTheDefault)
 {
     if (!TestNetns::Inside()) {
         const TestNetns::TRun run = TestNetns::RunAgainInside("ip link set lo up", "UpdateProxyPortTest.*");
-        if (run.Skipped && qEnvironmentVariable("CI") != u"true")
-            GTEST_SKIP() << run.Why.toStdString();
+        if (run.Skipped)
+            VASKIMO_MISSING(run.Why);
         EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
         return;
     }

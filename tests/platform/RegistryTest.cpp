@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: tests of the hive files and the registry accessor: fidelity, lookups, links, write guards, threads.
+#include "support/Needs.h"
 #include "support/PrefixBuilder.h"
 #include "support/WineTools.h"
 #include "platform/DriveMap.h"
@@ -523,9 +524,8 @@ void ExpectEveryWriteRefused(TRegistry &reg, const char *reason)
 
 TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
 {
+    VASKIMO_NEED_WINE();
     QString why;
-    if (!WineInstalled(&why))
-        GTEST_SKIP() << why.toStdString();
     const QByteArray before = ReadAll(Builder.HivePath(THive::System));
     TRegistry reg(TRootKey::LocalMachine);
     ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));

@@ -4,7 +4,9 @@
 
 #include "registry/UndoFiles.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/Needs.h"
 #include "support/PrefixBuilder.h"
+#include "support/WineTools.h"
 
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
@@ -30,6 +32,7 @@
 #include "WaitFor.h"
 
 using TestSupport::THive;
+using TestSupport::TWinebootPrefix;
 using TestSupport::TPrefixBuilder;
 
 namespace {
@@ -292,23 +295,49 @@ TEST_F(LisaaPoistaTest, UninstallWithoutWineSaysSo)
     EXPECT_TRUE(Started.isEmpty());
 }
 
-TEST_F(LisaaPoistaTest, RealFinderOnThisMachine)
+// The window's own finder and starter on a wineboot prefix: without wine on PATH it says so and
+// starts nothing; with it, wine runs the uninstaller in that prefix.
+TEST_F(LisaaPoistaTest, RealFinderAndStarterOnAWinebootPrefix)
 {
-    if (!TAddRemoveHost::DefaultFindWine().isEmpty())
-        GTEST_SKIP() << "Wine is installed here";
-    Builder.MakeCurrent();
+    VASKIMO_NEED_WINE();
+    VASKIMO_NEED_PROGRAM("wine", "wine");
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath("prefix");
+    QString why;
+    ASSERT_TRUE(TWinebootPrefix::Shared().CopyTo(prefix, &why)) << why.toStdString();
+    const QString key = "HKLM\\" + Uninstall + "VkReal";
+    QByteArray out;
+    ASSERT_TRUE(TestSupport::Reg(prefix, {{"add", key, "/v", "DisplayName", "/d", "Vk Real", "/f"},
+                                          {"add", key, "/v", "UninstallString", "/d", "C:\\windows\\system32\\cmd.exe /c mkdir C:\\VkUninstalled", "/f"}},
+                    &out))
+        << out.toStdString();
     TAddRemoveHost host = Host();
+    host.Prefix = std::make_shared<TWinePrefix>(prefix);
     host.FindWine = &TAddRemoveHost::DefaultFindWine;
+    host.StartProcess = &TAddRemoveHost::DefaultStartProcess;
     Settings.FAddRemoveConfirm = false;
     TLisaaPoistaIkkuna w(nullptr, host);
     w.show();
     ASSERT_TRUE(WaitFor([&] { return !w.Scanning(); }));
+    ASSERT_TRUE(Names(w).contains("Vk Real")) << Names(w).join(u',').toStdString();
+    Select(w, "Vk Real");
+    const QString made = prefix + "/drive_c/VkUninstalled";
     TBoxes boxes;
-    Select(w, "Alpha Tool");
-    QTest::mouseClick(w.Button("btnUninstall"), Qt::LeftButton);
+    {
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(dir.path()));
+        QTest::mouseClick(w.Button("btnUninstall"), Qt::LeftButton);
+        qputenv("PATH", path);
+    }
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown.at(0).startsWith("Wine is not installed!"));
-    EXPECT_TRUE(Started.isEmpty());
+
+    boxes.Shown.clear();
+    QTest::mouseClick(w.Button("btnUninstall"), Qt::LeftButton);
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'\n').toStdString();
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(made).isDir(); }, 120000)) << "wine did not run the uninstaller in the prefix";
+    EXPECT_TRUE(TestSupport::WaitForWineserver(prefix));
+    TestSupport::RemoveServerFolder(prefix);
 }
 
 TEST_F(LisaaPoistaTest, ValueEditorShowsAndWrites)

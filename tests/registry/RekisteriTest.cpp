@@ -6,6 +6,7 @@
 #include "support/BigRegistry.h"
 #include "support/DemoPrefix.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/Needs.h"
 #include "support/PrefixBuilder.h"
 #include "support/WineTools.h"
 
@@ -344,9 +345,8 @@ TEST_F(RekisteriTest, RunningWineserverKeepsValuesAndTheirUndoLinesOut)
     SelectRow(*w, 0);
     Press(*w, "btnDelete");  // one deleted while Wine is not running
     ASSERT_EQ(w->Records().size(), 2);
+    VASKIMO_NEED_WINE();
     QString why;
-    if (!TestSupport::WineInstalled(&why))
-        GTEST_SKIP() << why.toStdString();
     TestSupport::TWineServer server;
     ASSERT_TRUE(server.Start(Builder.Folder(), &why)) << why.toStdString();
     Press(*w, "btnDeleteAll");
@@ -528,8 +528,7 @@ TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
 {
     // Debian's "wine" wrapper needs the 32-bit loader; the 64-bit one runs regedit on its own.
     const QString wine = QStandardPaths::findExecutable("wine64", {"/usr/lib/wine", "/usr/bin"});
-    if (wine.isEmpty())
-        GTEST_SKIP() << "Wine is not installed: the undo file cannot be imported with regedit here";
+    VASKIMO_NEED(!wine.isEmpty(), "Wine is not installed: the undo file cannot be imported with regedit here");
     Builder.AddString(THive::System, "Software\\Alpha", "Path", "C:\\Gone\\b.exe");
     Builder.MakeCurrent();
     Settings.FRegistryConfirm = false;

@@ -2,6 +2,7 @@
 // Summary: tests of the undo manager's logic: listing undo folders, reading with states, the rebuilt text, restoring.
 #include "registry/UndoManager.h"
 
+#include "support/Needs.h"
 #include "support/PrefixBuilder.h"
 #include "support/WineTools.h"
 
@@ -434,9 +435,8 @@ TEST_F(UndoManagerPrefix, RestoringManyEntriesWritesEachHiveOnce)
 TEST_F(UndoManagerPrefix, RunningWineserverRefusesAndSaysSo)
 {
     Builder.MakeCurrent();
+    VASKIMO_NEED_WINE();
     QString error;
-    if (!TestSupport::WineInstalled(&error))
-        GTEST_SKIP() << error.toStdString();
     TestSupport::TWineServer server;
     ASSERT_TRUE(server.Start(Builder.Folder(), &error)) << error.toStdString();
     const bool restored =

@@ -3,6 +3,7 @@
 #include "registry/Undo.h"
 
 #include "support/MessageBoxCatcher.h"
+#include "support/Needs.h"
 #include "support/PrefixBuilder.h"
 #include "support/WineTools.h"
 
@@ -249,9 +250,8 @@ TEST_F(UndoTest, UndoWritesTheSelectedEntriesAndTheListItem)
     EXPECT_EQ(LiveString(TRootKey::LocalMachine, "\\Software\\A", "Gone"), "(none)");
 
     // A running wineserver refuses the write: counted and reported, the state stays.
+    VASKIMO_NEED_WINE();
     QString why;
-    if (!TestSupport::WineInstalled(&why))
-        GTEST_SKIP() << why.toStdString();
     TestSupport::TWineServer server;
     ASSERT_TRUE(server.Start(Builder.Folder(), &why)) << why.toStdString();
     Select(*w, {"Gone"});

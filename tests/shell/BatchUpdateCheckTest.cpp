@@ -9,6 +9,7 @@
 
 #include "net/HttpPeers.h"
 #include "support/DemoPrefix.h"
+#include "support/Needs.h"
 #include "support/ProgramCopy.h"
 
 namespace {
@@ -20,11 +21,7 @@ constexpr int FirstTick = 120;  // s, on the program's clock
 
 TEST(BatchUpdateCheck, ARunLongerThanTheFirstTickEndsByItselfAndAsksNothing)
 {
-    if (QStandardPaths::findExecutable("faketime").isEmpty()) {
-        if (qEnvironmentVariable("CI") == "true")
-            FAIL() << "faketime (Debian's faketime) is missing";
-        GTEST_SKIP() << "faketime (Debian's faketime) is missing";
-    }
+    VASKIMO_NEED_PROGRAM("faketime", "faketime");
     const QByteArray info = "[UpdateInfo]\r\nVersion=99.0.0.0\r\nBlacklist=Release 1\r\n"
                             "UpdateURL=http://127.0.0.1/Vaskimo-99.exe\r\nDetails=A newer Vaskimo\r\n";
     HttpPeers::TScriptedServer server([&info](HttpPeers::TConnection &c, int, HttpPeers::TScriptedServer &peer) {

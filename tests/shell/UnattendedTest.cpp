@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/DemoPrefix.h"
+#include "support/Needs.h"
 #include "support/ProcessWait.h"
 #include "support/ProgramCopy.h"
 #include "support/RunProcess.h"
@@ -385,11 +386,7 @@ class Unattended : public ::testing::TestWithParam<bool>
 
 TEST_P(Unattended, AsCronRunsIt)
 {
-    if (getuid() != 0) {
-        if (qEnvironmentVariable("CI") == "true")
-            FAIL() << "needs root: a mount namespace of its own, and setpriv to become nobody";
-        GTEST_SKIP() << "needs root: a mount namespace of its own, and setpriv to become nobody";
-    }
+    VASKIMO_NEED(getuid() == 0, "needs root: a mount namespace of its own, and setpriv to become nobody");
     const bool nobody = GetParam();
     for (const TRow &row : Rows) {
         if ((row.who == TWho::Root && nobody) || (row.who == TWho::Nobody && !nobody))

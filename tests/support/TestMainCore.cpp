@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: GoogleTest entry for tests that need only QtCore (an event loop for queued calls).
+#include "support/Needs.h"
+
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
@@ -7,5 +9,5 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return TestSupport::EndOfRun(RUN_ALL_TESTS());
 }

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: GoogleTest entry for window tests; they run on the offscreen platform.
+#include "support/Needs.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -9,5 +11,5 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return TestSupport::EndOfRun(RUN_ALL_TESTS());
 }

@@ -2,6 +2,7 @@
 // Summary: a test fixture whose every case gets its own copy of the binary's wineboot prefix.
 #pragma once
 
+#include "support/Needs.h"
 #include "support/WineTools.h"
 
 #include <QTemporaryDir>
@@ -16,9 +17,8 @@ class TWinePrefixTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        VASKIMO_NEED_WINE();
         QString why;
-        if (!WineInstalled(&why))
-            GTEST_SKIP() << why.toStdString();
         const TWinebootPrefix &fresh = TWinebootPrefix::Shared();
         ASSERT_TRUE(fresh.Error().isEmpty()) << fresh.Error().toStdString();
         Prefix = Dir.filePath(QStringLiteral("prefix"));

@@ -2,7 +2,7 @@
 // Summary: Wine itself for tests: a wineboot prefix made once per test binary, reg and regedit, a held wineserver, the built program as a process.
 //
 // Usage:
-//   if (!TestSupport::WineInstalled(&why)) GTEST_SKIP() << why;
+//   VASKIMO_NEED_WINE();                                        // support/Needs.h
 //   const TWinebootPrefix &fresh = TWinebootPrefix::Shared();   // wineboot -i, once per binary
 //   fresh.CopyTo(folder);                                       // one copy per case (drive_c hard-linked)
 //   Reg(folder, {{"add", "HKCU\\Software\\X", "/v", "v", "/d", "C:\\gone.exe", "/f"}});

@@ -6,6 +6,7 @@
 //   TEST_F(MyTest, X) { MakeRepository(Desktop + "/repo"); ... program.Run({...}, Env); EXPECT_EQ(GitStatus(...), ""); }
 #pragma once
 
+#include "support/Needs.h"
 #include "support/RunProcess.h"
 #include "support/TrashCli.h"
 #include "support/WineTools.h"
@@ -56,9 +57,8 @@ class TWinebootHomeTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        VASKIMO_NEED_WINE();
         QString why;
-        if (!WineInstalled(&why))
-            GTEST_SKIP() << why.toStdString();
         ASSERT_TRUE(Dir.isValid());
         const QString home = Dir.filePath(QStringLiteral("home"));
         Prefix = Dir.filePath(QStringLiteral("prefix"));
