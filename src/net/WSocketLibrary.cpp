@@ -73,7 +73,7 @@ void WSocketUnregisterSocket()
 {
     std::lock_guard lock(LibLock);
     --LivingCount;
-    if (LivingCount < 1 && LibLoaded && LivingCount == 0)
+    if (LivingCount == 0 && LibLoaded)
         LibLoaded = false;
 }
 

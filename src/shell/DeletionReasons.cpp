@@ -14,8 +14,6 @@ QHash<QString, QString> &LastReasonsSlot()
 constexpr qsizetype KeptLinesShown = 5;
 } // namespace
 
-QHash<QString, QString> FileDeletion::LastReasons() { return LastReasonsSlot(); }
-
 void FileDeletion::SetLastReasons(QHash<QString, QString> reasons) { LastReasonsSlot() = std::move(reasons); }
 
 QStringList FileDeletion::KeptLines(const QStringList &entries)

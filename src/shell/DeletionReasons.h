@@ -10,10 +10,10 @@ struct TBatchState;
 
 namespace FileDeletion {
 // Why the last deletion run (DeleteFilesThreaded) left each entry it could not delete, by the
-// entry as the caller gave it; read by the caller's completion handler, on the main thread.
-QHash<QString, QString> LastReasons();
+// entry as the caller gave it; set before the caller's completion handler runs, on the main thread.
 void SetLastReasons(QHash<QString, QString> reasons);
-// "C:\x\a.tmp: Permission denied" for each of entries (the ones still there), in their order.
+// "C:\x\a.tmp: Permission denied" for each of entries (the ones still there), in their order,
+// with the reasons of the last deletion run.
 QStringList KeptLines(const QStringList &entries);
 // A batch run's report of what a deletion kept: every line in the log, the first few also as the
 // run's failure reasons (standard error), the rest counted there.
