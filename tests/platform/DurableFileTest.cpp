@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the checked writer on real file systems: a full tmpfs, a read-only mount, links, modes.
 #include "platform/DurableFile.h"
+#include "support/Needs.h"
 #include "support/SmallDisk.h"
 
 #include <gtest/gtest.h>

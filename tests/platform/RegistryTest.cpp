@@ -544,9 +544,8 @@ TEST_F(RegistryTest, WritesAreRefusedWhileWineRuns)
 // Wine program that starts meanwhile keeps every value, and nothing is put in place.
 TEST_F(RegistryTest, AServerStartedWhileTheUndoTextIsWrittenKeepsEveryValueAndCommitsNothing)
 {
+    VASKIMO_NEED_WINE();
     QString why;
-    if (!WineInstalled(&why))
-        GTEST_SKIP() << why.toStdString();
     QList<TValueDeletion> values(1);
     values[0].Root = TRootKey::LocalMachine;
     values[0].KeyPath = QStringLiteral("Software\\Escapes");
@@ -567,9 +566,7 @@ TEST_F(RegistryTest, AServerStartedWhileTheUndoTextIsWrittenKeepsEveryValueAndCo
 // program changes it while the undo text is written.
 TEST_F(RegistryTest, AValueCheckedForItsDataStaysWhenWineChangesIt)
 {
-    QString why;
-    if (!WineInstalled(&why))
-        GTEST_SKIP() << why.toStdString();
+    VASKIMO_NEED_WINE();
     QList<TValueDeletion> values(3);
     const char *const names[] = {"path", "quote", "expand"};
     const char *const seen[] = {"C:\\Program Files\\x.exe", "say \"hi\"", "%SystemRoot%\\system32"};
