@@ -13,5 +13,6 @@ target_compile_definitions(HelpFileTest PRIVATE VASKIMO_HELP_FILE="${VASKIMO_HEL
   HELP_SOURCE="${PROJECT_SOURCE_DIR}/src/resources/help/VKEnglish" VKCHM_EXE="$<TARGET_FILE:vkchm>")
 vaskimo_test(HelpF1Test SOURCES HelpF1Test.cpp HelpTopics.h LIBS help_ui windowtour GUI)
 add_dependencies(HelpF1Test vaskimo_help)
-target_compile_definitions(HelpF1Test PRIVATE VASKIMO_HELP_FILE="${VASKIMO_HELP_FILE}")
+target_compile_definitions(HelpF1Test PRIVATE VASKIMO_HELP_FILE="${VASKIMO_HELP_FILE}"
+  HELP_SOURCE="${PROJECT_SOURCE_DIR}/src/resources/help/VKEnglish")
 target_include_directories(HelpF1Test PRIVATE ${PROJECT_SOURCE_DIR}/tests/shell)
