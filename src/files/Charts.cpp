@@ -523,7 +523,7 @@ void TKaavioIkkuna::Scan_tree()
         MessageBoxes::Information(
             this, SafeFormat(Msg("M142KI", "%d folder(s) could not be read and count with what could be read of "
                                            "them. The first is %s: %s"),
-                             {int(skipped.size()), skipped.constFirst().Path, skipped.constFirst().Reason}));
+                             {TFormatArg::Count(skipped.size()), skipped.constFirst().Path, skipped.constFirst().Reason}));
 }
 
 void TKaavioIkkuna::Timer2Timer()
@@ -634,9 +634,9 @@ void TKaavioIkkuna::Display_list(TFolderList *list)
         total += value;
     }
 
-    PathLabel->setText(SafeFormat(Msg("M108KI", "Max path: %d"), list->LongestPathLength));
+    PathLabel->setText(SafeFormat(Msg("M108KI", "Max path: %d"), TFormatArg::Count(list->LongestPathLength)));
     PathLabel->setToolTip(SafeFormat(Msg("M109KI", "Maximum characters in file name was %d characters, it was %s"),
-                                     list->LongestPathLength, list->LongestPath));
+                                     TFormatArg::Count(list->LongestPathLength), list->LongestPath));
 
     Kaavio->Series1.Clear();
     for (int i = 0; i < count; ++i) {

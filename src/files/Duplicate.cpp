@@ -494,7 +494,7 @@ void TKaksoisIkkuna::DuplikaattiValTiedot(int position)
     Panels[4]->setText(SafeFormat(LangMessage("M076DI", "Time estimated to completion: %d minute(s) %d second(s)"),
                                   int(remaining / 60 % 60), int(remaining % 60)));
     Progress->setValue(position);
-    Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), position, FTotalFiles));
+    Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), TFormatArg::Count(position), TFormatArg::Count(FTotalFiles)));
 }
 
 void TKaksoisIkkuna::DuplikaattiTiedot(const TFoundFile &f)
@@ -805,7 +805,7 @@ void TKaksoisIkkuna::btnDeleteClick()
     const TSettings &o = Options();
     if (o.FDupConfirm
         && !MessageBoxes::Confirm(this, SafeFormat(LangMessage("M086DI", "Are you sure you want to delete %d file(s)?"),
-                                                   int(paths.size()))))
+                                                   TFormatArg::Count(paths.size()))))
         return;
     if (FFirstDeletion) {
         FFirstDeletion = false;
@@ -823,7 +823,7 @@ void TKaksoisIkkuna::btnDeleteClick()
         && !MessageBoxes::Confirm(this, SafeFormat(LangMessage("M160DI", "The deletion would remove every copy of %d "
                                                                          "set(s) of duplicates: no file of them would "
                                                                          "be kept. Delete every copy of them?"),
-                                                   lost)))
+                                                   TFormatArg::Count(lost))))
         return;
     // Header rows are never deleted.
     for (int row : rows)
@@ -878,7 +878,7 @@ void TKaksoisIkkuna::AfterDelete()
     if (failed > 0)
         MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
                                                                    "file(s)! File(s) maybe in use."),
-                                             failed)
+                                             TFormatArg::Count(failed))
                                       + QStringLiteral("\n\n") + FileDeletion::KeptText(FileDeletion::KeptLines(left)));
     ShowCounts();
     UpdateButtons();
@@ -1003,7 +1003,7 @@ void TKaksoisIkkuna::LoadLog(const TOldList &list)
     for (int i = 0; i < count; ++i) {
         DuplikaattiTiedot(list.Files.at(i));
         Progress->setValue(i + 1);
-        Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), i + 1, count));
+        Progress->setToolTip(SafeFormat(LangMessage("M049RI", "%d of %d"), TFormatArg::Count(i + 1), TFormatArg::Count(count)));
     }
     FFound.Flush();
     FModel->Reset([this] { DropSmallSets(); });
@@ -1020,7 +1020,7 @@ void TKaksoisIkkuna::LoadLog(const TOldList &list)
         MessageBoxes::Information(this, SafeFormat(LangMessage("M161DI", "%d file(s) of the old list were left out: they "
                                                                          "are gone, or no longer the files that were "
                                                                          "compared."),
-                                                   list.Dropped));
+                                                   TFormatArg::Count(list.Dropped)));
 }
 
 // ---- printing, saving, closing

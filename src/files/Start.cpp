@@ -373,7 +373,7 @@ void TStartIkkuna::btnFindClick()
     PuuNakyyChange();
     // The folders found are the ones that may go; the folders above them only hold the tree.
     const int folders = int(FTree.AllMarkedFolders().size());
-    const QList<TFormatArg> counts = {folders + FShortcutCount, folders, FShortcutCount};
+    const QList<TFormatArg> counts = {TFormatArg::Count(folders + FShortcutCount), TFormatArg::Count(folders), TFormatArg::Count(FShortcutCount)};
     if (FStopRequested)
         lblStatus->setText(SafeFormat(LangMessage(QStringLiteral("M100SI"),
                                                   QStringLiteral("Aborted! Total of %d (%d folder(s), %d shortcut(s)) items found.")),

@@ -636,8 +636,8 @@ void TTurhaIkkuna::UpdateAfterSearch()
         ShowTotal();
         lblStatus->setText(SafeFormat(FAborted ? LangMessage("M089TI", "Aborted! Total of %d unnecessary file(s) found!")
                                                : LangMessage("M090TI", "Total of %d unnecessary file(s) found!"),
-                                      {n}));
-        StatusBar->showMessage(SafeFormat(LangMessage("M090TI", "Total of %d unnecessary file(s) found!"), {n}));
+                                      {TFormatArg::Count(n)}));
+        StatusBar->showMessage(SafeFormat(LangMessage("M090TI", "Total of %d unnecessary file(s) found!"), {TFormatArg::Count(n)}));
     } else {
         lblStatus->setText(FAborted ? LangMessage("M091TI", "Aborted! No unnecessary files found!")
                                     : LangMessage("M092TI", "No unnecessary files found!"));
@@ -808,7 +808,7 @@ void TTurhaIkkuna::btnDeleteClick()
     const TSettings &o = Options();
     if (o.FUnnConfirm && !BatchState().FBatchMode
         && !MessageBoxes::Confirm(this, SafeFormat(LangMessage("M086DI", "Are you sure you want to delete %d file(s)?"),
-                                                   {selected})))
+                                                   {TFormatArg::Count(selected)})))
         return;
     FDeleteList = SelectedRows();
     const auto done = [this](bool aborted) { AfterDelete(aborted); };
@@ -858,7 +858,7 @@ void TTurhaIkkuna::AfterDelete(bool)
         } else {
             MessageBoxes::Error(this, SafeFormat(LangMessage("M087DI", "Vaskimo failed to delete %d of the selected "
                                                                        "file(s)! File(s) maybe in use."),
-                                                 {failed})
+                                                 {TFormatArg::Count(failed)})
                                           + QStringLiteral("\n\n") + FileDeletion::KeptText(reasons));
         }
     }

@@ -395,7 +395,7 @@ void TRegistryIkkuna::btnStopClick()
 void TRegistryIkkuna::ScanProgressStep(int position, int /*total*/)
 {
     FBar->setValue(FBar->value() + 1);
-    FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), position, FBar->maximum()));
+    FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), TFormatArg::Count(position), TFormatArg::Count(FBar->maximum())));
 }
 
 void TRegistryIkkuna::ScanProgressAddTotal(int total)
@@ -515,10 +515,10 @@ void TRegistryIkkuna::ShowResultStatus(bool aborted)
 {
     const int count = int(FRecords.size());
     if (aborted)
-        SetStatus(count ? SafeFormat(LangMessage(QStringLiteral("M051RI"), QStringLiteral("Aborted! Found %d invalid entries!")), count)
+        SetStatus(count ? SafeFormat(LangMessage(QStringLiteral("M051RI"), QStringLiteral("Aborted! Found %d invalid entries!")), TFormatArg::Count(count))
                         : LangMessage(QStringLiteral("M050RI"), QStringLiteral("Aborted! No invalid entries found!")));
     else
-        SetStatus(count ? SafeFormat(LangMessage(QStringLiteral("M053RI"), QStringLiteral("Found %d invalid entries!")), count)
+        SetStatus(count ? SafeFormat(LangMessage(QStringLiteral("M053RI"), QStringLiteral("Found %d invalid entries!")), TFormatArg::Count(count))
                         : LangMessage(QStringLiteral("M052RI"), QStringLiteral("No invalid entries found!")));
 }
 
@@ -681,7 +681,7 @@ bool TRegistryIkkuna::DeleteRecords(bool allRows)
     if (confirm && !BatchRun()
         && !MessageBoxes::Confirm(this, SafeFormat(LangMessage(QStringLiteral("M054RI"),
                                                                QStringLiteral("Are you sure you want to delete %d entries?")),
-                                                   int(rows.size()))))
+                                                   TFormatArg::Count(rows.size()))))
         return false;
 
     TRegistryDeletion::TInput input;
@@ -708,7 +708,7 @@ bool TRegistryIkkuna::DeleteRecords(bool allRows)
                 return;
             FBar->setRange(0, total);
             FBar->setValue(done);
-            FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), done, total));
+            FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), TFormatArg::Count(done), TFormatArg::Count(total)));
         });
     FDeletion->SetOnTerminate([this](TSharedThd *sender) { DeletionEnded(static_cast<TRegistryDeletion *>(sender)); });
     FBar->setRange(0, 0);
@@ -774,7 +774,7 @@ void TRegistryIkkuna::DeletionEnded(TRegistryDeletion *deletion)
         const QString text = SafeFormat(
             LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data holds "
                                                                  "characters that the undo file cannot store!")),
-            outcome.Lossy);
+            TFormatArg::Count(outcome.Lossy));
         if (BatchRun()) {
             LogLines({stamp, text});
             FHost.Batch->KeepFailure(text);
@@ -794,7 +794,7 @@ void TRegistryIkkuna::DeletionEnded(TRegistryDeletion *deletion)
                 FHost.Batch->KeepFailure(text);
         } else {
             QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")),
-                                      outcome.Failures);
+                                      TFormatArg::Count(outcome.Failures));
             for (const TRegistryDeletion::TKept &kept : outcome.Reasons)
                 text += QStringLiteral("\r\n\r\n") + kept.Reason;
             MessageBoxes::Error(this, text);

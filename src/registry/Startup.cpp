@@ -470,7 +470,7 @@ void TStartupIkkuna::btnStopClick()
 void TStartupIkkuna::ScanProgress(int position, int /*total*/)
 {
     FBar->setValue(FBar->value() + 1);
-    FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), position, FBar->maximum()));
+    FBar->setToolTip(SafeFormat(LangMessage(QStringLiteral("M049RI"), QStringLiteral("%d of %d")), TFormatArg::Count(position), TFormatArg::Count(FBar->maximum())));
 }
 
 void TStartupIkkuna::ScanTotal(int total)
@@ -581,7 +581,7 @@ void TStartupIkkuna::ShowCategory(int index)
 void TStartupIkkuna::ShowCount()
 {
     FStatusLabel->setText(SafeFormat(LangMessage(QStringLiteral("M140SU"), QStringLiteral("Startup entries in this category: %d")),
-                                     int(FVisible.size())));
+                                     TFormatArg::Count(FVisible.size())));
 }
 
 void TStartupIkkuna::RepaintTree()

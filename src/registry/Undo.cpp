@@ -455,7 +455,7 @@ void TUndoIkkuna::LoadEnded(TUndoLoader *loader)
     FModel->Reset([&] { FEntries = std::move(entries); });
     ReportColumns::Fit(ui->EntryList, loader->Longest());
     UpdateButtons();
-    SetStatus(SafeFormat(LangMessage(QStringLiteral("M117UI"), QStringLiteral("Contains %d entries!")), int(FEntries.size())));
+    SetStatus(SafeFormat(LangMessage(QStringLiteral("M117UI"), QStringLiteral("Contains %d entries!")), TFormatArg::Count(FEntries.size())));
 }
 
 // ---- sorting
@@ -525,7 +525,7 @@ void TUndoIkkuna::btnUndoClick()
         QString text = SafeFormat(LangMessage(QStringLiteral("M115UI"),
                                               QStringLiteral("Vaskimo wasn't able to write all of the requested entries to "
                                                              "the registry. %d entries couldn't be writen!")),
-                                  failures);
+                                  TFormatArg::Count(failures));
         if (!reason.isEmpty())
             text += QStringLiteral("\r\n\r\n") + reason;
         MessageBoxes::Error(this, text);

@@ -6,6 +6,7 @@
 #include "shell/Buttons.h"
 #include "shell/IniLangUi.h"
 #include "shell/Main.h"
+#include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/Splash.h"
 
@@ -15,7 +16,6 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
@@ -134,7 +134,7 @@ std::optional<TPlatformVersion> About::PrefixPlatformVersion()
 
 QString About::MemoryDescription(quint64 kiloBytes)
 {
-    return QLocale().toString(qulonglong(kiloBytes)) + QStringLiteral(" KB");
+    return GroupedNumber(double(kiloBytes)) + QStringLiteral(" KB");
 }
 
 quint64 About::PhysicalMemoryKB()

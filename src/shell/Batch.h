@@ -41,6 +41,8 @@ struct TUserLocale {
     QString LongTime = QStringLiteral("h:mm:ss tt");
     QString AM = QStringLiteral("AM");
     QString PM = QStringLiteral("PM");
+    QString Thousand = QStringLiteral(",");  // sThousand
+    QString Decimal = QStringLiteral(".");   // sDecimal
 
     // The prefix's (nullptr: the current one); missing values keep the defaults.
     static TUserLocale FromRegistry(std::shared_ptr<TWinePrefix> prefix = nullptr);

@@ -25,6 +25,8 @@ TUserLocale TUserLocale::FromRegistry(std::shared_ptr<TWinePrefix> prefix)
         take("sTimeFormat", locale.LongTime);
         take("s1159", locale.AM);
         take("s2359", locale.PM);
+        take("sThousand", locale.Thousand);
+        take("sDecimal", locale.Decimal);
     } catch (const std::exception &) {
     }
     return locale;

@@ -255,6 +255,11 @@ void TPaaIkkuna::FormCreate()
     s.FHeight = height();
     s.FUserFont = ScreenIconFont();
     ReadSettings(s, SettingsFilePath(d->ProgramFolder));
+    // Numbers are written with the prefix's separators, as its dates are.
+    {
+        const TUserLocale locale = TUserLocale::FromRegistry();
+        SetNumberSeparators({locale.Thousand, locale.Decimal});
+    }
     resize(s.FWidth, s.FHeight);
     QWidget *splash = nullptr;
     if (s.FShowSplash && Hooks().ShowSplash) {

@@ -2,15 +2,21 @@
 // Summary: the checked formatter for translated texts.
 #include "shell/SafeFormat.h"
 
-#include <QLocale>
-
 #include <cmath>
+#include <mutex>
 #include <optional>
 
 const QString SafeFormatErrorText = QStringLiteral(
     "Can't show the real text here! There might be an error in the translation. Please contact Orvendal!");
 
 namespace {
+
+std::mutex GSeparatorsMutex;
+TNumberSeparators &Separators()
+{
+    static TNumberSeparators separators;
+    return separators;
+}
 
 // A translated format is untrusted input: a width of 2^31 must not allocate gigabytes.
 constexpr int MaxWidth = 4096;
@@ -164,15 +170,15 @@ private:
     // Fixed notation with the locale's decimal point, and its thousands separator when grouped.
     static QString Fixed(double v, int precision, bool grouped)
     {
-        const QLocale locale;
+        const TNumberSeparators separators = NumberSeparators();
         QString text = QString::number(std::fabs(v), 'f', precision);
         QString whole = text.section(u'.', 0, 0);
         const QString fraction = text.contains(u'.') ? text.section(u'.', 1) : QString();
         if (grouped)
-            whole = GroupThousands(whole, locale.groupSeparator());
+            whole = GroupThousands(whole, separators.Thousand);
         QString out = whole;
         if (!fraction.isEmpty())
-            out += locale.decimalPoint() + fraction;
+            out += separators.Decimal + fraction;
         return v < 0 && HasNonZeroDigit(text) ? u'-' + out : out;
     }
 
@@ -194,7 +200,7 @@ private:
         const QChar sign = text[e + 1];
         QString exponent = text.mid(e + 2);
         exponent = MinDigits(exponent, 3);
-        mantissa.replace(u'.', QLocale().decimalPoint());
+        mantissa.replace(u'.', NumberSeparators().Decimal);
         return (v < 0 ? QStringLiteral("-") : QString()) + mantissa + u'E' + sign + exponent;
     }
 
@@ -227,7 +233,7 @@ private:
                 }
                 out = mantissa + u'E' + QString::number(exponent);
             }
-            out.replace(u'.', QLocale().decimalPoint());
+            out.replace(u'.', NumberSeparators().Decimal);
         }
         return (v < 0 ? QStringLiteral("-") : QString()) + out;
     }
@@ -242,6 +248,8 @@ private:
             const qint64 v = arg.Integer();
             const quint64 magnitude = v < 0 ? quint64(0) - quint64(v) : quint64(v);
             *text = MinDigits(QString::number(magnitude), spec.Precision);
+            if (arg.Grouped())
+                *text = GroupThousands(*text, NumberSeparators().Thousand);
             if (v < 0)
                 text->prepend(u'-');
             return true;
@@ -301,4 +309,21 @@ QString SafeFormat(const QString &format, const QList<TFormatArg> &args)
 QString GroupedNumber(double value, int decimals)
 {
     return SafeFormat(QStringLiteral("%.*n"), decimals, value);
+}
+
+QString CountText(qint64 count)
+{
+    return SafeFormat(QStringLiteral("%d"), TFormatArg::Count(count));
+}
+
+void SetNumberSeparators(const TNumberSeparators &separators)
+{
+    std::lock_guard lock(GSeparatorsMutex);
+    Separators() = separators;
+}
+
+TNumberSeparators NumberSeparators()
+{
+    std::lock_guard lock(GSeparatorsMutex);
+    return Separators();
 }

@@ -3,8 +3,9 @@
 //
 // Placeholders: "%" [index ":"] ["-"] [width] ["." precision] type, width and precision may be
 // "*" (taken from the next integer argument); types d u x (integers), e f g n (numbers: floating
-// point or integers), s (text), and "%%". Hexadecimal digits are upper case. Separators for f, g, e and n come from
-// QLocale() (the default locale). Arguments not used by the format are ignored.
+// point or integers), s (text), and "%%". Hexadecimal digits are upper case. Separators for f, g, e
+// and n, and for "%d" of a count, are the program's number separators (the prefix's, once the
+// program has read them). Arguments not used by the format are ignored.
 #pragma once
 
 #include <QList>
@@ -26,10 +27,19 @@ public:
     TFormatArg(double v) : FKind(TKind::Floating), FFloat(v) {}
     TFormatArg(const QString &v) : FKind(TKind::Text), FText(v) {}
     TFormatArg(const char *v) : FKind(TKind::Text), FText(QString::fromUtf8(v)) {}
+    // A number of things shown to the user: "%d" writes it with thousands separators ("400,006"),
+    // which a translation's "%d" then shows too.
+    static TFormatArg Count(qint64 v)
+    {
+        TFormatArg arg(static_cast<long long>(v));
+        arg.FGrouped = true;
+        return arg;
+    }
 
     TKind Kind() const { return FKind; }
     qint64 Integer() const { return FInt; }
     bool Wide() const { return FWide; }
+    bool Grouped() const { return FGrouped; }
     double Floating() const { return FFloat; }
     const QString &Text() const { return FText; }
 
@@ -37,6 +47,7 @@ private:
     TKind FKind;
     qint64 FInt = 0;
     bool FWide = false;
+    bool FGrouped = false;
     double FFloat = 0;
     QString FText;
 };
@@ -58,5 +69,16 @@ QString SafeFormat(const QString &format, const TArgs &...args)
     return SafeFormat(format, QList<TFormatArg>{TFormatArg(args)...});
 }
 
-// A number as "%.<decimals>n" writes it: the locale's thousands separators and decimal point.
+// A number as "%.<decimals>n" writes it: the thousands separators and decimal point.
 QString GroupedNumber(double value, int decimals = 0);
+// A count as the lists and status texts show it: "400,006" with the thousands separator.
+QString CountText(qint64 count);
+
+// The separators numbers are written with: Windows' defaults until the program has read the
+// prefix's (its HKEY_CURRENT_USER\Control Panel\International "sThousand" and "sDecimal").
+struct TNumberSeparators {
+    QString Thousand = QStringLiteral(",");
+    QString Decimal = QStringLiteral(".");
+};
+void SetNumberSeparators(const TNumberSeparators &separators);
+TNumberSeparators NumberSeparators();

@@ -256,7 +256,7 @@ TEST_F(UnnecessaryWindow, ManyFoundFilesJoinTheListInGroupsWithEveryRow)
     ASSERT_EQ(model->rowCount(), expected.size());
     EXPECT_LE(inserts.count() * 50, expected.size()) << inserts.count() << " insertions";
     EXPECT_EQ(w.TotalSize(), total);
-    EXPECT_EQ(w.lblStatus->text(), "Total of 1500 unnecessary file(s) found!");
+    EXPECT_EQ(w.lblStatus->text(), "Total of 1,500 unnecessary file(s) found!");
 
     w.FileListColumnClick(0);
     // The prefix's formats: it sets none, so the user's defaults (M/d/yyyy, h:mm:ss tt).

@@ -426,7 +426,7 @@ TEST_F(RekisteriLargeTest, StopDuringSearch)
     // A full search afterwards finds everything.
     Find(*w);
     EXPECT_EQ(w->Records().size(), 3000);
-    EXPECT_EQ(w->StatusText(), "Found 3000 invalid entries!");
+    EXPECT_EQ(w->StatusText(), "Found 3,000 invalid entries!");
 }
 
 TEST_F(RekisteriLargeTest, ProgressBarShowsOnceEveryRootHasReportedItsTotal)
@@ -737,4 +737,31 @@ TEST_F(RekisteriTest, DeletingManyValuesShowsProgressAndAnswersStop)
     EXPECT_FALSE(TestSupport::ReadFileBytes(Builder.HivePath(THive::System)).contains("VkGone"));
     EXPECT_EQ(TestSupport::ReadFileBytes(UndoFile(1)).count("\r\n[HKEY_LOCAL_MACHINE\\Software\\VkBig\\Key"), Values);
     EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+}
+
+// A key changed at 9:41:15.0 sorts after three changed at 9:41:14.9, found before or after them:
+// the list sorts on the time it shows.
+TEST_F(RekisteriTest, ModifiedSortsOnTheSecondItShows)
+{
+    QByteArray text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n";
+    const struct {
+        const char *Key, *Time;
+    } keys[] = {{"A", "1dc7bcbf0096f80"}, {"B", "1dc7bcbeffa2d40"}, {"C", "1dc7bcbeffa2d40"}, {"D", "1dc7bcbeffa2d40"}};
+    for (const auto &k : keys)
+        text += QByteArray("\n[Software\\\\Vk") + k.Key + "] 1767346875\n#time=" + k.Time + "\n\"Path\"=\"C:\\\\Gone\\\\"
+                + k.Key + ".exe\"\n";
+    Builder.SetHiveText(THive::System, text);
+    Builder.MakeCurrent();
+    auto w = Open();
+    Find(*w);
+    ASSERT_EQ(w->Records().size(), 4);
+    w->EntryList()->header()->sectionClicked(2);
+    ASSERT_EQ(w->SortColumn(), 2);
+    ASSERT_TRUE(w->SortForward());
+    const QStringList shown = Column(*w, 2);
+    const QStringList keysShown = Column(*w, 1);
+    EXPECT_EQ(keysShown.last(), "Software\\VkA") << keysShown.join(u'|').toStdString();
+    EXPECT_NE(shown.last(), shown.first());
+    w->EntryList()->header()->sectionClicked(2);
+    EXPECT_EQ(Column(*w, 1).first(), "Software\\VkA");
 }

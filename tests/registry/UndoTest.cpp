@@ -404,7 +404,7 @@ TEST_F(UndoTest, BigFileLoadsInTheBackgroundWithProgressAndStop)
     ASSERT_TRUE(w->Loading());
     ASSERT_TRUE(WaitFor([&] { return !w->Loading(); }, 120000));
     EXPECT_EQ(w->Entries().size(), Entries);
-    EXPECT_EQ(w->StatusText(), "Contains 400006 entries!");
+    EXPECT_EQ(w->StatusText(), "Contains 400,006 entries!");
     EXPECT_EQ(State(*w, "Value123"), 4);
     EXPECT_TRUE(w->Button("btnUndoAll")->isEnabled());
     // Sorted by the data column.

@@ -84,11 +84,24 @@ TEST_F(SafeFormatTest, FormatsThePlaceholdersTheMessagesUse)
     }
 }
 
-TEST_F(SafeFormatTest, UsesTheLocaleSeparators)
+TEST_F(SafeFormatTest, UsesTheProgramsNumberSeparatorsAndGroupsCounts)
 {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    // The host's own locale plays no part: the prefix's separators do.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    const TNumberSeparators before = NumberSeparators();
+    EXPECT_EQ(SafeFormat(QStringLiteral("%.2n"), 1234567.5), QStringLiteral("1,234,567.50"));
+    SetNumberSeparators({QStringLiteral("."), QStringLiteral(",")});
     EXPECT_EQ(SafeFormat(QStringLiteral("%.2n"), 1234567.5), QStringLiteral("1.234.567,50"));
     EXPECT_EQ(SafeFormat(QStringLiteral("%.1f"), 2.5), QStringLiteral("2,5"));
+    EXPECT_EQ(SafeFormat(QStringLiteral("%.2e"), 2.5), QStringLiteral("2,5E+000"));
+    // "%d" groups a count only: an identifier or a plain number stays as it is.
+    EXPECT_EQ(SafeFormat(QStringLiteral("Contains %d entries!"), TFormatArg::Count(400006)), QStringLiteral("Contains 400.006 entries!"));
+    EXPECT_EQ(SafeFormat(QStringLiteral("%d"), TFormatArg::Count(-1234)), QStringLiteral("-1.234"));
+    EXPECT_EQ(SafeFormat(QStringLiteral("%d"), TFormatArg::Count(999)), QStringLiteral("999"));
+    EXPECT_EQ(SafeFormat(QStringLiteral("%d"), 400006), QStringLiteral("400006"));
+    EXPECT_EQ(SafeFormat(QStringLiteral("%x"), TFormatArg::Count(4096)), QStringLiteral("1000"));
+    SetNumberSeparators(before);
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(SafeFormatTest, VariadicFormMatchesTheList)

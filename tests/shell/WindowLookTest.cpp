@@ -32,15 +32,21 @@ class WindowLook : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        Tour = new TWindowTour;
-        if (!Tour->Ready())
+        // The user's own formats, unlike any built-in one or the host's, so that every list and
+        // status text must take them: read as the program starts.
+        bool formats = false;
+        Tour = new TWindowTour({}, {}, [&formats] {
+            TRegistry international(TRootKey::CurrentUser);
+            if (!international.OpenKey(QStringLiteral("\\Control Panel\\International"), true))
+                return;
+            international.WriteString(QStringLiteral("sShortDate"), QStringLiteral("dd.MM.yyyy"));
+            international.WriteString(QStringLiteral("sTimeFormat"), QStringLiteral("HH:mm:ss"));
+            international.WriteString(QStringLiteral("sThousand"), QStringLiteral("."));
+            international.WriteString(QStringLiteral("sDecimal"), QStringLiteral(","));
+            formats = true;
+        });
+        if (!Tour->Ready() || !formats)
             return;
-        // The user's own formats, unlike any built-in one, so that every list must take them.
-        TRegistry international(TRootKey::CurrentUser);
-        if (!international.OpenKey(QStringLiteral("\\Control Panel\\International"), true))
-            return;
-        international.WriteString(QStringLiteral("sShortDate"), QStringLiteral("dd.MM.yyyy"));
-        international.WriteString(QStringLiteral("sTimeFormat"), QStringLiteral("HH:mm:ss"));
         Stops = new QList<TTourStop>(Tour->OpenAll());
     }
     static void TearDownTestSuite()
@@ -267,6 +273,7 @@ TEST_F(WindowLook, ListsShowDatesSizesAndTypesAlike)
 {
     const QRegularExpression prefixDate(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?$"));
     const QRegularExpression fourDigits(QStringLiteral("\\d{4}"));
+    const QRegularExpression prefixNumber(QStringLiteral("^\\d{1,3}(\\.\\d{3})*( K)?$"));
     int dates = 0, sizes = 0, types = 0;
     for (const TTourStop &stop : *Stops) {
         for (const QTreeView *list : stop.Window->findChildren<QTreeView *>()) {
@@ -286,6 +293,7 @@ TEST_F(WindowLook, ListsShowDatesSizesAndTypesAlike)
                     } else if (caption == u"Size") {
                         ++sizes;
                         EXPECT_FALSE(fourDigits.match(cell).hasMatch()) << "thousands are grouped";
+                        EXPECT_TRUE(prefixNumber.match(cell).hasMatch()) << "the prefix's separators";
                     } else if (caption == u"Type") {
                         ++types;
                         EXPECT_NE(cell, "unknown");

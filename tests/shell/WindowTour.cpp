@@ -141,7 +141,8 @@ struct TWindowTour::TImpl {
     }
 };
 
-TWindowTour::TWindowTour(const QByteArray &options, const QMap<QString, QByteArray> &files)
+TWindowTour::TWindowTour(const QByteArray &options, const QMap<QString, QByteArray> &files,
+                         const std::function<void()> &prepare)
     : d(std::make_unique<TImpl>())
 {
     if (!d->Folder.isValid())
@@ -163,6 +164,8 @@ TWindowTour::TWindowTour(const QByteArray &options, const QMap<QString, QByteArr
     d->Previous = TWinePrefix::Current();
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(prefix));
     d->PreviousBoxes = MessageBoxes::SetHandler([](QWidget *, TMessageKind, const QString &) { return true; });
+    if (prepare)
+        prepare();
     d->Main = std::make_unique<TPaaIkkuna>(d->ProgramFolder());
     Show(d->Main.get());
 }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class TPaaIkkuna;
@@ -24,11 +25,13 @@ struct TTourStop {
 
 // Copies the demo prefix into a fresh folder and makes it the current prefix, with a fresh program
 // folder beside it (no Options.ini: every window has its designed size, unless `options` gives the
-// file's text; `files` puts more there, such as "Languages/Deutsch.txt"). Message boxes answer Yes.
+// file's text; `files` puts more there, such as "Languages/Deutsch.txt"; `prepare` runs on the copy,
+// the current prefix, before the main window starts). Message boxes answer Yes.
 class TWindowTour
 {
 public:
-    explicit TWindowTour(const QByteArray &options = {}, const QMap<QString, QByteArray> &files = {});
+    explicit TWindowTour(const QByteArray &options = {}, const QMap<QString, QByteArray> &files = {},
+                         const std::function<void()> &prepare = {});
     ~TWindowTour();
     bool Ready() const;  // the copy and the main window are there
 
