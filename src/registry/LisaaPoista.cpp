@@ -701,6 +701,15 @@ void TLisaaPoistaIkkuna::btnUninstallClick()
         return;
     }
     const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix ? FHost.Prefix : TWinePrefix::Current();
+    // Wine would say so only on standard error, which a desktop user never sees.
+    if (const QString missing = AddRemove::MissingProgram(record->UninstallString, prefix); !missing.isEmpty()) {
+        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M066LI"),
+                                                         QStringLiteral("The uninstaller of \"%s\" is missing: \"%s\" is not "
+                                                                        "there. The program may be gone already: delete its "
+                                                                        "entry instead.")),
+                                             record->Name, missing));
+        return;
+    }
     const QStringList arguments = AddRemove::WineArguments(record->UninstallString, prefix);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (prefix)

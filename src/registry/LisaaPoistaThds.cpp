@@ -10,6 +10,7 @@
 #include "platform/WinePrefix.h"
 
 #include <QCollator>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -153,6 +154,27 @@ QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<
     if (uninstallString.contains(QStringLiteral("rundll32")))
         arguments.prepend(QStringLiteral("start"));
     return arguments;
+}
+
+QString MissingProgram(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    const QStringList words = SplitCommandLine(uninstallString, prefix);
+    if (words.isEmpty())
+        return {};
+    QString program = words.constFirst();
+    if (program.size() < 3 || !program.at(0).isLetter() || program.mid(1, 2) != u":\\")
+        return {};
+    if (WinFiles::FileExists(program, prefix))
+        return {};
+    if (QFileInfo(program.section(u'\\', -1)).suffix().isEmpty() && WinFiles::FileExists(program + QStringLiteral(".exe"), prefix))
+        return {};
+    // An unquoted path with blanks split at its first blank: name the whole file a user would look for.
+    if (!uninstallString.trimmed().startsWith(u'"')) {
+        const QStringList paths = DrivePaths(uninstallString);
+        if (!paths.isEmpty() && paths.constFirst().startsWith(program, Qt::CaseInsensitive))
+            program = paths.constFirst();
+    }
+    return program;
 }
 
 }  // namespace AddRemove

@@ -47,6 +47,12 @@ QStringList SplitCommandLine(const QString &command, const std::shared_ptr<TWine
 // The arguments given to "wine" for an uninstall command: a command naming "rundll32" goes to the
 // shell ("start" and the split command), any other runs as its own program.
 QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// The program of an uninstall command when it names a file on a drive that is not there (with
+// ".exe" added when it has no extension, as Windows looks for it); empty when it is there, when the
+// prefix cannot tell, or when the command names its program without a drive (msiexec, rundll32),
+// which Wine finds on its own path.
+QString MissingProgram(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 }
 
 class TFindAddRemoveThd final : public TSharedThd

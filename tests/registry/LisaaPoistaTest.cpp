@@ -15,6 +15,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/Settings.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QDir>
@@ -22,9 +23,11 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -279,6 +282,17 @@ TEST_F(LisaaPoistaTest, UninstallRunsWineInThePrefix)
     boxes.Shown.clear();
     QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
     EXPECT_EQ(boxes.Shown.value(1), "Vaskimo failed to start the uninstaller of \"Delta Dll\"!");
+
+    // An uninstaller that is gone is named, and Wine is not run for it.
+    StartResult = true;
+    boxes.Shown.clear();
+    const qsizetype started = Started.size();
+    Select(*w, "Beta Gone");
+    QTest::mouseClick(w->Button("btnUninstall"), Qt::LeftButton);
+    EXPECT_EQ(boxes.Shown.value(1), "The uninstaller of \"Beta Gone\" is missing: \"C:\\Gone\\uninst.exe\" is not there. "
+                                    "The program may be gone already: delete its entry instead.");
+    EXPECT_EQ(boxes.Kinds.constLast(), TMessageKind::Error);
+    EXPECT_EQ(Started.size(), started);
 }
 
 TEST_F(LisaaPoistaTest, UninstallWithoutWineSaysSo)
@@ -305,10 +319,12 @@ TEST_F(LisaaPoistaTest, RealFinderAndStarterOnAWinebootPrefix)
     const QString prefix = dir.filePath("prefix");
     QString why;
     ASSERT_TRUE(TWinebootPrefix::Shared().CopyTo(prefix, &why)) << why.toStdString();
-    const QString key = "HKLM\\" + Uninstall + "VkReal";
+    const QString key = "HKLM\\" + Uninstall + "VkReal", gone = "HKLM\\" + Uninstall + "VkGone";
     QByteArray out;
     ASSERT_TRUE(TestSupport::Reg(prefix, {{"add", key, "/v", "DisplayName", "/d", "Vk Real", "/f"},
-                                          {"add", key, "/v", "UninstallString", "/d", "C:\\windows\\system32\\cmd.exe /c mkdir C:\\VkUninstalled", "/f"}},
+                                          {"add", key, "/v", "UninstallString", "/d", "C:\\windows\\system32\\cmd.exe /c mkdir C:\\VkUninstalled", "/f"},
+                                          {"add", gone, "/v", "DisplayName", "/d", "Vk Gone", "/f"},
+                                          {"add", gone, "/v", "UninstallString", "/d", "\"C:\\Program Files\\Vk Gone\\unins000.exe\" /SILENT", "/f"}},
                     &out))
         << out.toStdString();
     TAddRemoveHost host = Host();
@@ -320,6 +336,21 @@ TEST_F(LisaaPoistaTest, RealFinderAndStarterOnAWinebootPrefix)
     w.show();
     ASSERT_TRUE(WaitFor([&] { return !w.Scanning(); }));
     ASSERT_TRUE(Names(w).contains("Vk Real")) << Names(w).join(u',').toStdString();
+
+    // The message a user reads in the window when the uninstaller is gone (Wine would tell only
+    // standard error, with "wine: failed to open").
+    Select(w, "Vk Gone");
+    QString shown;
+    QTimer::singleShot(0, &w, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    QTest::mouseClick(w.Button("btnUninstall"), Qt::LeftButton);
+    EXPECT_EQ(shown, "The uninstaller of \"Vk Gone\" is missing: \"C:\\Program Files\\Vk Gone\\unins000.exe\" is not there. "
+                     "The program may be gone already: delete its entry instead.");
+
     Select(w, "Vk Real");
     const QString made = prefix + "/drive_c/VkUninstalled";
     TBoxes boxes;

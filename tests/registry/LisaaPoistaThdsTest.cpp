@@ -290,4 +290,32 @@ TEST(UninstallCommand, WineArguments)
     }
 }
 
+// Wine reports a missing program only on standard error: the window must know before it runs Wine.
+TEST(UninstallCommand, MissingProgram)
+{
+    TPrefixBuilder b;
+    b.AddFile("C:\\Program Files\\App Dir\\uninst.exe", "MZ");
+    b.AddFile("C:\\Tools\\remove.exe", "MZ");
+    const auto prefix = b.MakeCurrent();
+    const struct {
+        const char *Row, *Command, *Missing;
+    } cases[] = {
+        {"there, quoted", "\"C:\\Program Files\\App Dir\\uninst.exe\" /S", ""},
+        {"there, unquoted with blanks", "C:\\Program Files\\App Dir\\uninst.exe /S", ""},
+        {"there in another case", "c:\\program files\\app dir\\UNINST.EXE", ""},
+        {"there without its extension", "C:\\Tools\\remove /quiet", ""},
+        {"gone, quoted", "\"C:\\Program Files\\Gone\\unins000.exe\" /SILENT", "C:\\Program Files\\Gone\\unins000.exe"},
+        {"gone, unquoted with blanks", "C:\\Program Files\\Gone App\\uninst.exe /S", "C:\\Program Files\\Gone App\\uninst.exe"},
+        {"gone, on a drive the prefix lacks", "Q:\\setup.exe -u", "Q:\\setup.exe"},
+        {"Wine's own installer", "MsiExec.exe /X{1234}", ""},
+        {"the shell's", "rundll32.exe advpack.dll,LaunchINFSection C:\\x.inf,Uninstall", ""},
+        {"a short name the prefix cannot tell", "C:\\PROGRA~1\\Gone\\uninst.exe", ""},
+        {"nothing", "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        EXPECT_EQ(AddRemove::MissingProgram(QString::fromUtf8(c.Command), prefix), QString::fromUtf8(c.Missing));
+    }
+}
+
 }  // namespace
