@@ -6,13 +6,16 @@
 #include "shell/About.h"
 #include "shell/JpegImage.h"
 
+#include <QCoreApplication>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TOdota::TOdota(QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -47,6 +50,14 @@ TOdota *TOdota::ShowSplash()
 {
     auto *splash = new TOdota;
     splash->show();
+    // The start that follows runs without the event loop: a window the X server has not yet
+    // mapped and exposed would stay blank (or never show) until the main window is ready.
+    QElapsedTimer waited;
+    waited.start();
+    while (!(splash->windowHandle() && splash->windowHandle()->isExposed()) && waited.elapsed() < ExposeWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    splash->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return splash;
 }
 
@@ -61,5 +72,4 @@ void TOdota::showEvent(QShowEvent *event)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
     QWidget::showEvent(event);
-    repaint();
 }

@@ -14,8 +14,10 @@ public:
 
     // The program's version as four numbers joined by dots ("1.0.0.0"), as ProgramVersion gives it.
     static QString GetVersion();
-    // Creates the window and shows it (not modal), painted at once. The caller deletes it.
+    // Creates the window and shows it (not modal), painted before it returns: it waits up to
+    // ExposeWaitMs for the window system to show the window. The caller deletes it.
     static TOdota *ShowSplash();
+    static constexpr int ExposeWaitMs = 1000;
 
     QLabel *Kuva = nullptr;     // the picture; null pixmap when the built-in JPEG cannot be decoded
     QLabel *Notice = nullptr;
