@@ -197,6 +197,11 @@ bool TPaaIkkuna::HandleSysCommand(QWidget *form, quint32 command)
 void TPaaIkkuna::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    // No maximise box is no promise under X: a window manager maximises on a double click of the
+    // title or a key, and the buttons and hints would spread over the screen.
+    constexpr Qt::WindowStates spread = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & spread))
+        QTimer::singleShot(0, this, [this, spread] { setWindowState(windowState() & ~spread); });
     if (event->type() == QEvent::WindowStateChange && isMinimized() && d->Settings.FHideToTray && TrayAvailable())
         QTimer::singleShot(0, this, [this] { HandleSysCommand(this, SC_MINIMIZE); });
 }

@@ -97,6 +97,30 @@ TEST(MainWindow, HintPanelFollowsTheMouse)
     EXPECT_FALSE(window.Button("btnCache")->isEnabled());
 }
 
+// The main window has no maximise box, yet a window manager maximises on a double click of the
+// title or a key: the window keeps its size.
+TEST(MainWindow, StaysUnmaximised)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    TPaaIkkuna window(dir.path());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QSize size = window.size();
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    for (const Qt::WindowState state : {Qt::WindowMaximized, Qt::WindowFullScreen}) {
+        SCOPED_TRACE(int(state));
+        window.setWindowState(state);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowState() == Qt::WindowNoState && window.size() == size; }))
+            << window.width() << 'x' << window.height() << " state " << int(window.windowState());
+    }
+    // Minimising stays what it was.
+    window.setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isMinimized());
+}
+
 TEST(MainWindow, ToolNotInThisBuildSaysSo)
 {
     TPrefixBuilder prefix;
