@@ -319,6 +319,97 @@ TEST_F(SettingsTest, WritingUnchangedKeepsTheFileAndAppendsMissingKeysInOrder)
     EXPECT_EQ(FileText(), text);
 }
 
+// The whole saved file, byte for byte, against files written by hand: one with every default, one
+// where the values differ from their defaults and from their neighbours, so a key written from the
+// wrong field or in the wrong place shows.
+TEST_F(SettingsTest, ANewFileHoldsEveryKeyInItsPlace)
+{
+    const auto fixture = [](const char *name) {
+        QFile f(QStringLiteral(VASKIMO_FIXTURES "/settings/") + QLatin1String(name));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+        return f.readAll();
+    };
+
+    ASSERT_TRUE(WriteSettings(Defaults(), FPath));
+    EXPECT_EQ(FileText(), fixture("defaults.ini"));
+
+    TSettings s = Defaults();
+    s.FShowSplash = false;
+    s.FHideToTray = true;
+    s.FForceTryDelete = true;
+    s.FBackgroundIndex = 1;
+    s.FBackgroundFile = QStringLiteral("Z:\\home\\user\\tausta.bmp");
+    s.FBackgroundStyle = 2;
+    s.FBackgroundColor = 0xF7F7F7;
+    s.FNoBackground = false;
+    s.FLanguageIndex = 1;
+    s.FLanguage = QStringLiteral("Suomi");
+    s.FUserFont = {QStringLiteral("DejaVu Sans"), 11, true, false, true, false};
+    s.FAutoUpdate = true;
+    s.FAutoBlacklist = false;
+    s.FAlwaysConnected = true;
+    s.FProxyServer = QStringLiteral("proxy.example.org");
+    s.FProxyPort = 3128;
+    s.FUseProxy = true;
+    s.FProxyUsername = QStringLiteral("jussi");
+    s.FPort = 8080;
+    s.FUpdateAddress = QStringLiteral("http://127.0.0.1:8080/Vaskimo.upd");
+    s.FUpdateDir = QStringLiteral("Z:\\opt\\vaskimo\\updates\\");
+    s.FRegistryUndo = false;
+    s.FUndoLevels = 25;
+    s.FRegistryUndoDir = QStringLiteral("C:\\undo\\registry\\");
+    s.FRegistryConfirm = false;
+    s.FDupSameDate = false;
+    s.FDupSameName = true;
+    s.FDupSameSize = false;
+    s.FDupSameMD5 = false;
+    s.FDupSkipEmpty = false;
+    s.FDupFloppyMaster = false;
+    s.FDupSkipSysBckup = true;
+    s.FDupRecycle = false;
+    s.FUnnSkipHidden = false;
+    s.FUnnSkipSystem = true;
+    s.FUnnRecycle = false;
+    s.FUnnCustomDirs = {QStringLiteral("C:\\My Files"), QStringLiteral("D:\\x")};
+    s.FUnnConfirm = false;
+    s.FShortcutRemovable = false;
+    s.FShortcutInternet = false;
+    s.FShortcutEmptyFolders = true;
+    s.FShortcutSkipDesktop = true;
+    s.FShortcutRecycle = false;
+    s.FShortcutConfirm = false;
+    s.FChartLegendColors = true;
+    s.FChartCompressed = true;
+    s.FChartFreeSpace = false;
+    s.FTimedRegistry = true;
+    s.FTimedCache = true;
+    s.FTimedHistory = true;
+    s.FTimedDeleteAll = false;
+    s.FTimedDaily = false;
+    s.FTimedWeekly = true;
+    s.FTimedWeekdays = {false, true, false, true, false, true, false};
+    s.FTimedMonthly = true;
+    s.FTimedDayOfMonth = 30;
+    s.FTimedAtTime = true;
+    s.FTimedTimeOfDay = QStringLiteral("23:45");
+    s.FTimedIdle = false;
+    s.FTimedIdleMinutes = 1000;
+    s.FAddRemoveUndo = false;
+    s.FAddRemoveListExtra = true;
+    s.FAddRemoveConfirm = false;
+    s.FAddRemoveUndoDir = QStringLiteral("C:\\undo\\programs\\");
+    s.FStartupUndo = false;
+    s.FStartupUndoDir = QStringLiteral("C:\\undo\\startup\\");
+    s.FStartupConfirm = false;
+    s.FStartupRecycle = false;
+    ASSERT_TRUE(QFile::remove(FPath));
+    ASSERT_TRUE(WriteSettings(s, FPath));
+    EXPECT_EQ(FileText(), fixture("changed.ini"));
+
+    WriteFile(fixture("changed.ini"));
+    EXPECT_TRUE(Read() == s) << "every key reads back into its own field";
+}
+
 TEST_F(SettingsTest, ChangedValuesAreUpdatedInPlace)
 {
     WriteFile("[General]\r\nHide to tray=0\r\nZ=1\r\n[Unnecessary files]\r\nCustom directories=\r\n");
