@@ -54,150 +54,184 @@ const char *const WeekdayKeys[7] = {"Monday", "Tuesday", "Wednesday", "Thursday"
 
 constexpr int FirstRunMarker = -69;
 
-// A value outside [min, max] is as unreadable as "abc": the key keeps its default.
-void ReadInt(const TIniFile &ini, const QString &section, const char *key, int &field,
-             int min = std::numeric_limits<int>::min(), int max = std::numeric_limits<int>::max())
+// The types of the table. A value outside an integer's [Min, Max] is as unreadable as "abc".
+struct TBool {};
+struct TInteger {
+    int Min = std::numeric_limits<int>::min();
+    int Max = std::numeric_limits<int>::max();
+};
+// Read with the rest, written only by WriteWindowSize: the options carry no window size.
+struct TClientSize {
+    static constexpr int Min = 1;
+    static constexpr int Max = 32767;
+};
+// A text is written only when the file's code page can hold it.
+struct TText {};
+struct TColorName {};
+struct TCommaText {};
+// Enciphered and Base64 in the file, plain in the field.
+struct TPassword {};
+
+// Every main setting: section, key, type, default, field. The rows stand in the order the options
+// save writes them, which is where a new file gets each key; reading does not depend on the order.
+// The defaults that depend on the running program are set by the caller (see Settings.h).
+template <class Settings, class Key>
+void EachKey(Settings &s, Key &&key)
 {
-    const int value = ini.ReadInteger(section, QString::fromLatin1(key), field);
-    if (value >= min && value <= max)
+    key(General, "Width", TClientSize{}, 561, s.FWidth);
+    key(General, "Height", TClientSize{}, 529, s.FHeight);
+    key(General, "Show splashscreen", TBool{}, true, s.FShowSplash);
+    key(General, "Hide to tray", TBool{}, false, s.FHideToTray);
+    key(General, "Force try delete", TBool{}, false, s.FForceTryDelete);
+
+    key(Update, "Automatic update", TBool{}, false, s.FAutoUpdate);
+    key(Update, "Automatic blacklist update", TBool{}, true, s.FAutoBlacklist);
+    key(Update, "Always connected to the Internet", TBool{}, false, s.FAlwaysConnected);
+    key(Update, "Proxy server", TText{}, QString(), s.FProxyServer);
+    key(Update, "Proxy port", TInteger{0, 65535}, 0, s.FProxyPort);
+    key(Update, "Use proxy", TBool{}, false, s.FUseProxy);
+    key(Update, "Proxy username", TText{}, QString(), s.FProxyUsername);
+    key(Update, "Proxy password", TPassword{}, QString(), s.FProxyPassword);
+    key(Update, "Port", TInteger{0, 65535}, 0, s.FPort);
+    key(Update, "Update address", TText{}, DefaultUpdateAddress, s.FUpdateAddress);
+    key(Update, "Save update directory", TText{}, QString(), s.FUpdateDir);
+
+    key(General, "Background index", TInteger{0}, 0, s.FBackgroundIndex);
+    key(General, "Background", TText{}, QString(), s.FBackgroundFile);
+    key(General, "Background style", TInteger{0, 2}, 0, s.FBackgroundStyle);
+    key(General, "Background color", TColorName{}, Colors::clBtnFace, s.FBackgroundColor);
+    key(General, "Disable background", TBool{}, true, s.FNoBackground);
+    key(General, "Language index", TInteger{}, 0, s.FLanguageIndex);
+    key(General, "Language", TText{}, QString(), s.FLanguage);
+    key(General, "Font name", TText{}, QString(), s.FUserFont.Name);
+    key(General, "Font size", TInteger{1, 1638}, 8, s.FUserFont.Size);
+    key(General, "Font bold", TBool{}, false, s.FUserFont.Bold);
+    key(General, "Font italic", TBool{}, false, s.FUserFont.Italic);
+    key(General, "Font underline", TBool{}, false, s.FUserFont.Underline);
+    key(General, "Font strikeout", TBool{}, false, s.FUserFont.StrikeOut);
+
+    key(Registry, "Create undo file on delete", TBool{}, true, s.FRegistryUndo);
+    key(Registry, "Undo levels", TInteger{1, 99}, 10, s.FUndoLevels);
+    key(Registry, "Save undo files to", TText{}, QString(), s.FRegistryUndoDir);
+    key(Registry, "Confirm registry changes", TBool{}, true, s.FRegistryConfirm);
+
+    key(Duplicates, "Same date & time", TBool{}, true, s.FDupSameDate);
+    key(Duplicates, "Same name", TBool{}, false, s.FDupSameName);
+    key(Duplicates, "Same size", TBool{}, true, s.FDupSameSize);
+    key(Duplicates, "Same CRC", TBool{}, true, s.FDupSameCRC);
+    key(Duplicates, "Same MD5", TBool{}, true, s.FDupSameMD5);
+    key(Duplicates, "Skip empty files", TBool{}, true, s.FDupSkipEmpty);
+    key(Duplicates, "Treat floppy as master", TBool{}, true, s.FDupFloppyMaster);
+    key(Duplicates, "Skip SYSBCKUP folder", TBool{}, false, s.FDupSkipSysBckup);
+    key(Duplicates, "Skip Desktop.ini folders", TBool{}, false, s.FDupSkipDesktopIni);
+    key(Duplicates, "Deleting method", TBool{}, true, s.FDupRecycle);
+    key(Duplicates, "Confirm duplicate changes", TBool{}, true, s.FDupConfirm);
+
+    key(Unnecessary, "Hidden files", TBool{}, true, s.FUnnSkipHidden);
+    key(Unnecessary, "Read-only files", TBool{}, true, s.FUnnSkipReadOnly);
+    key(Unnecessary, "System files", TBool{}, false, s.FUnnSkipSystem);
+    key(Unnecessary, "Empty files", TBool{}, false, s.FUnnSkipEmpty);
+    key(Unnecessary, "Deleting method", TBool{}, true, s.FUnnRecycle);
+    key(Unnecessary, "Custom directories", TCommaText{}, QStringList(), s.FUnnCustomDirs);
+    key(Unnecessary, "Confirm unnecessary changes", TBool{}, true, s.FUnnConfirm);
+    key(Unnecessary, "Recurse subdirectories", TBool{}, true, s.FUnnRecurse);
+
+    key(Shortcuts, "Files on removable medias", TBool{}, true, s.FShortcutRemovable);
+    key(Shortcuts, "Files on network drives", TBool{}, true, s.FShortcutNetwork);
+    key(Shortcuts, "Internet addresses", TBool{}, true, s.FShortcutInternet);
+    key(Shortcuts, "Empty folders", TBool{}, false, s.FShortcutEmptyFolders);
+    key(Shortcuts, "Skip desktop", TBool{}, false, s.FShortcutSkipDesktop);
+    key(Shortcuts, "Deleting method", TBool{}, true, s.FShortcutRecycle);
+    key(Shortcuts, "Confirm start changes", TBool{}, true, s.FShortcutConfirm);
+
+    key(SpaceUsage, "Color-coded legend", TBool{}, false, s.FChartLegendColors);
+    key(SpaceUsage, "Start scanning automatically", TBool{}, false, s.FChartAutoScan);
+    key(SpaceUsage, "Compressed size", TBool{}, false, s.FChartCompressed);
+    key(SpaceUsage, "Show free disk space", TBool{}, true, s.FChartFreeSpace);
+
+    key(Timing, "Clean registry", TBool{}, false, s.FTimedRegistry);
+    key(Timing, "Unnecessary files", TBool{}, false, s.FTimedTemp);
+    key(Timing, "Browser cache", TBool{}, false, s.FTimedCache);
+    key(Timing, "Browser cookies", TBool{}, false, s.FTimedCookies);
+    key(Timing, "Browser history", TBool{}, false, s.FTimedHistory);
+    key(Timing, "MRU list", TBool{}, false, s.FTimedMRU);
+    key(Timing, "Delete all found items", TBool{}, true, s.FTimedDeleteAll);
+    key(Timing, "Close after all work done", TBool{}, true, s.FTimedCloseAfter);
+    key(Timing, "Daily", TBool{}, true, s.FTimedDaily);
+    key(Timing, "Weekly", TBool{}, false, s.FTimedWeekly);
+    for (int day = Monday; day <= Sunday; ++day)
+        key(Timing, WeekdayKeys[day], TBool{}, day == Monday, s.FTimedWeekdays[day]);
+    key(Timing, "Monthly", TBool{}, false, s.FTimedMonthly);
+    key(Timing, "Day of the month", TInteger{0, 30}, 0, s.FTimedDayOfMonth);
+    key(Timing, "Time", TBool{}, false, s.FTimedAtTime);
+    key(Timing, "Time of the day", TText{}, QStringLiteral("00:00"), s.FTimedTimeOfDay);
+    key(Timing, "Idle", TBool{}, true, s.FTimedIdle);
+    key(Timing, "Idle for", TInteger{1, 1000}, 10, s.FTimedIdleMinutes);
+
+    key(AddRemove, "Undo", TBool{}, true, s.FAddRemoveUndo);
+    key(AddRemove, "List extra items", TBool{}, false, s.FAddRemoveListExtra);
+    key(AddRemove, "Confirm deletions/uninstallations", TBool{}, true, s.FAddRemoveConfirm);
+    key(AddRemove, "Save undo files to", TText{}, QString(), s.FAddRemoveUndoDir);
+
+    key(Startup, "Undo", TBool{}, true, s.FStartupUndo);
+    key(Startup, "Undo directory", TText{}, QString(), s.FStartupUndoDir);
+    key(Startup, "Confirm deletions", TBool{}, true, s.FStartupConfirm);
+    key(Startup, "Deleting method", TBool{}, true, s.FStartupRecycle);
+}
+
+struct TDefaults {
+    template <class Type, class Value, class Field>
+    void operator()(const QString &, const char *, Type, const Value &value, Field &field) const
+    {
         field = value;
-}
-
-void ReadBool(const TIniFile &ini, const QString &section, const char *key, bool &field)
-{
-    field = ini.ReadBool(section, QString::fromLatin1(key), field);
-}
-
-void ReadString(const TIniFile &ini, const QString &section, const char *key, QString &field)
-{
-    field = ini.ReadString(section, QString::fromLatin1(key), field);
-}
-
-void ReadColor(const TIniFile &ini, const QString &section, const char *key, TColor &field)
-{
-    const QString text = ini.ReadString(section, QString::fromLatin1(key), QString());
-    TColor color;
-    if (StringToColor(text, &color))
-        field = color;
-}
-
-void ReadGeneralFirst(const TIniFile &ini, TSettings &s)
-{
-    ReadInt(ini, General, "Width", s.FWidth, 1, 32767);
-    ReadInt(ini, General, "Height", s.FHeight, 1, 32767);
-    ReadBool(ini, General, "Show splashscreen", s.FShowSplash);
-    s.FFirstRun = ini.ReadInteger(General, QStringLiteral("Language index"), FirstRunMarker) == FirstRunMarker;
-    ReadBool(ini, General, "Hide to tray", s.FHideToTray);
-    ReadBool(ini, General, "Force try delete", s.FForceTryDelete);
-}
-
-void ReadUpdate(const TIniFile &ini, TSettings &s)
-{
-    ReadBool(ini, Update, "Automatic update", s.FAutoUpdate);
-    ReadBool(ini, Update, "Automatic blacklist update", s.FAutoBlacklist);
-    ReadBool(ini, Update, "Always connected to the Internet", s.FAlwaysConnected);
-    ReadString(ini, Update, "Proxy server", s.FProxyServer);
-    ReadInt(ini, Update, "Proxy port", s.FProxyPort, 0, 65535);
-    ReadBool(ini, Update, "Use proxy", s.FUseProxy);
-    ReadInt(ini, Update, "Port", s.FPort, 0, 65535);
-    ReadString(ini, Update, "Proxy username", s.FProxyUsername);
-    const QString stored = ini.ReadString(Update, QStringLiteral("Proxy password"), QString());
-    s.FProxyPassword = stored.isEmpty() ? QString() : ProxyPasswordFromSetting(stored);
-    ReadString(ini, Update, "Update address", s.FUpdateAddress);
-    ReadString(ini, Update, "Save update directory", s.FUpdateDir);
-}
-
-void ReadGeneralRest(const TIniFile &ini, TSettings &s)
-{
-    ReadInt(ini, General, "Background index", s.FBackgroundIndex, 0);
-    ReadString(ini, General, "Background", s.FBackgroundFile);
-    ReadInt(ini, General, "Background style", s.FBackgroundStyle, 0, 2);
-    ReadColor(ini, General, "Background color", s.FBackgroundColor);
-    ReadBool(ini, General, "Disable background", s.FNoBackground);
-    ReadInt(ini, General, "Language index", s.FLanguageIndex);
-    ReadString(ini, General, "Language", s.FLanguage);
-    ReadString(ini, General, "Font name", s.FUserFont.Name);
-    ReadInt(ini, General, "Font size", s.FUserFont.Size, 1, 1638);
-    ReadBool(ini, General, "Font bold", s.FUserFont.Bold);
-    ReadBool(ini, General, "Font italic", s.FUserFont.Italic);
-    ReadBool(ini, General, "Font underline", s.FUserFont.Underline);
-    ReadBool(ini, General, "Font strikeout", s.FUserFont.StrikeOut);
-}
-
-void ReadSections(const TIniFile &ini, TSettings &s)
-{
-    ReadBool(ini, Registry, "Create undo file on delete", s.FRegistryUndo);
-    ReadInt(ini, Registry, "Undo levels", s.FUndoLevels, 1, 99);
-    ReadString(ini, Registry, "Save undo files to", s.FRegistryUndoDir);
-    ReadBool(ini, Registry, "Confirm registry changes", s.FRegistryConfirm);
-
-    ReadBool(ini, Duplicates, "Same date & time", s.FDupSameDate);
-    ReadBool(ini, Duplicates, "Same name", s.FDupSameName);
-    ReadBool(ini, Duplicates, "Same size", s.FDupSameSize);
-    ReadBool(ini, Duplicates, "Same CRC", s.FDupSameCRC);
-    ReadBool(ini, Duplicates, "Same MD5", s.FDupSameMD5);
-    ReadBool(ini, Duplicates, "Skip empty files", s.FDupSkipEmpty);
-    ReadBool(ini, Duplicates, "Treat floppy as master", s.FDupFloppyMaster);
-    ReadBool(ini, Duplicates, "Skip SYSBCKUP folder", s.FDupSkipSysBckup);
-    ReadBool(ini, Duplicates, "Skip Desktop.ini folders", s.FDupSkipDesktopIni);
-    ReadBool(ini, Duplicates, "Deleting method", s.FDupRecycle);
-    ReadBool(ini, Duplicates, "Confirm duplicate changes", s.FDupConfirm);
-
-    ReadBool(ini, Unnecessary, "Hidden files", s.FUnnSkipHidden);
-    ReadBool(ini, Unnecessary, "Read-only files", s.FUnnSkipReadOnly);
-    ReadBool(ini, Unnecessary, "System files", s.FUnnSkipSystem);
-    ReadBool(ini, Unnecessary, "Empty files", s.FUnnSkipEmpty);
-    ReadBool(ini, Unnecessary, "Deleting method", s.FUnnRecycle);
-    if (ini.ValueExists(Unnecessary, QStringLiteral("Custom directories"))) {
-        QStringList dirs = CommaTextToList(ini.ReadString(Unnecessary, QStringLiteral("Custom directories"), QString()));
-        dirs.removeAll(QString());
-        s.FUnnCustomDirs = dirs;
     }
-    ReadBool(ini, Unnecessary, "Confirm unnecessary changes", s.FUnnConfirm);
-    ReadBool(ini, Unnecessary, "Recurse subdirectories", s.FUnnRecurse);
+};
 
-    ReadBool(ini, Shortcuts, "Files on removable medias", s.FShortcutRemovable);
-    ReadBool(ini, Shortcuts, "Files on network drives", s.FShortcutNetwork);
-    ReadBool(ini, Shortcuts, "Internet addresses", s.FShortcutInternet);
-    ReadBool(ini, Shortcuts, "Empty folders", s.FShortcutEmptyFolders);
-    ReadBool(ini, Shortcuts, "Confirm start changes", s.FShortcutConfirm);
-    ReadBool(ini, Shortcuts, "Skip desktop", s.FShortcutSkipDesktop);
-    ReadBool(ini, Shortcuts, "Deleting method", s.FShortcutRecycle);
+// Each key is read on its own; the value the field holds is its default.
+struct TReader {
+    const TIniFile &Ini;
 
-    ReadBool(ini, SpaceUsage, "Color-coded legend", s.FChartLegendColors);
-    ReadBool(ini, SpaceUsage, "Start scanning automatically", s.FChartAutoScan);
-    ReadBool(ini, SpaceUsage, "Compressed size", s.FChartCompressed);
-    ReadBool(ini, SpaceUsage, "Show free disk space", s.FChartFreeSpace);
-
-    ReadBool(ini, Timing, "Clean registry", s.FTimedRegistry);
-    ReadBool(ini, Timing, "Unnecessary files", s.FTimedTemp);
-    ReadBool(ini, Timing, "Browser cache", s.FTimedCache);
-    ReadBool(ini, Timing, "Browser cookies", s.FTimedCookies);
-    ReadBool(ini, Timing, "Browser history", s.FTimedHistory);
-    ReadBool(ini, Timing, "MRU list", s.FTimedMRU);
-    ReadBool(ini, Timing, "Delete all found items", s.FTimedDeleteAll);
-    ReadBool(ini, Timing, "Close after all work done", s.FTimedCloseAfter);
-    ReadBool(ini, Timing, "Daily", s.FTimedDaily);
-    ReadBool(ini, Timing, "Weekly", s.FTimedWeekly);
-    for (int day = 0; day < 7; ++day)
-        ReadBool(ini, Timing, WeekdayKeys[day], s.FTimedWeekdays[day]);
-    ReadBool(ini, Timing, "Monthly", s.FTimedMonthly);
-    ReadInt(ini, Timing, "Day of the month", s.FTimedDayOfMonth, 0, 30);
-    ReadBool(ini, Timing, "Time", s.FTimedAtTime);
-    ReadString(ini, Timing, "Time of the day", s.FTimedTimeOfDay);
-    ReadBool(ini, Timing, "Idle", s.FTimedIdle);
-    ReadInt(ini, Timing, "Idle for", s.FTimedIdleMinutes, 1, 1000);
-
-    ReadBool(ini, AddRemove, "Undo", s.FAddRemoveUndo);
-    ReadBool(ini, AddRemove, "List extra items", s.FAddRemoveListExtra);
-    ReadBool(ini, AddRemove, "Confirm deletions/uninstallations", s.FAddRemoveConfirm);
-    ReadString(ini, AddRemove, "Save undo files to", s.FAddRemoveUndoDir);
-
-    ReadBool(ini, Startup, "Undo", s.FStartupUndo);
-    ReadString(ini, Startup, "Undo directory", s.FStartupUndoDir);
-    ReadBool(ini, Startup, "Confirm deletions", s.FStartupConfirm);
-    ReadBool(ini, Startup, "Deleting method", s.FStartupRecycle);
-}
+    template <class Value>
+    void operator()(const QString &section, const char *key, TBool, const Value &, bool &field) const
+    {
+        field = Ini.ReadBool(section, QString::fromLatin1(key), field);
+    }
+    template <class Type, class Value>
+    void operator()(const QString &section, const char *key, Type range, const Value &, int &field) const
+    {
+        const int value = Ini.ReadInteger(section, QString::fromLatin1(key), field);
+        if (value >= range.Min && value <= range.Max)
+            field = value;
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TText, const Value &, QString &field) const
+    {
+        field = Ini.ReadString(section, QString::fromLatin1(key), field);
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TColorName, const Value &, TColor &field) const
+    {
+        TColor color;
+        if (StringToColor(Ini.ReadString(section, QString::fromLatin1(key), QString()), &color))
+            field = color;
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TCommaText, const Value &, QStringList &field) const
+    {
+        const QString name = QString::fromLatin1(key);
+        if (!Ini.ValueExists(section, name))
+            return;
+        QStringList items = CommaTextToList(Ini.ReadString(section, name, QString()));
+        items.removeAll(QString());
+        field = items;
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TPassword, const Value &, QString &field) const
+    {
+        const QString stored = Ini.ReadString(section, QString::fromLatin1(key), QString());
+        field = stored.isEmpty() ? QString() : ProxyPasswordFromSetting(stored);
+    }
+};
 
 void WriteB(TIniFile &ini, const QString &section, const char *key, bool value)
 {
@@ -214,120 +248,58 @@ void WriteS(TIniFile &ini, const QString &section, const char *key, const QStrin
     ini.WriteString(section, QString::fromLatin1(key), value);
 }
 
-// A key whose text the file cannot hold keeps what the file has; its name goes to kept.
-void WriteText(TIniFile &ini, const QString &section, const char *key, const QString &value, QStringList *kept)
-{
-    if (ini.CanHold(value))
-        WriteS(ini, section, key, value);
-    else
-        kept->append(QString::fromLatin1(key));
-}
+// A key whose text the file cannot hold keeps what the file has; its name goes to Kept.
+struct TWriter {
+    TIniFile &Ini;
+    QStringList &Kept;
 
-void WriteAll(TIniFile &ini, const TSettings &s, QStringList *kept)
-{
-    WriteB(ini, General, "Show splashscreen", s.FShowSplash);
-    WriteB(ini, General, "Hide to tray", s.FHideToTray);
-    WriteB(ini, General, "Force try delete", s.FForceTryDelete);
-
-    WriteB(ini, Update, "Automatic update", s.FAutoUpdate);
-    WriteB(ini, Update, "Automatic blacklist update", s.FAutoBlacklist);
-    WriteB(ini, Update, "Always connected to the Internet", s.FAlwaysConnected);
-    WriteText(ini, Update, "Proxy server", s.FProxyServer, kept);
-    WriteI(ini, Update, "Proxy port", s.FProxyPort);
-    WriteB(ini, Update, "Use proxy", s.FUseProxy);
-    WriteText(ini, Update, "Proxy username", s.FProxyUsername, kept);
-    const QString password = s.FProxyPassword.isEmpty() ? QString() : ProxyPasswordToSetting(s.FProxyPassword);
-    if (!s.FProxyPassword.isEmpty() && password.isEmpty()) {
-        kept->append(QStringLiteral("Proxy password"));  // the code page has no bytes for it
-    } else {
-        WriteS(ini, Update, "Proxy password", password);
+    template <class Value>
+    void operator()(const QString &, const char *, TClientSize, const Value &, int) const
+    {
     }
-    WriteI(ini, Update, "Port", s.FPort);
-    WriteText(ini, Update, "Update address", s.FUpdateAddress, kept);
-    WriteText(ini, Update, "Save update directory", s.FUpdateDir, kept);
+    template <class Value>
+    void operator()(const QString &section, const char *key, TBool, const Value &, bool field) const
+    {
+        WriteB(Ini, section, key, field);
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TInteger, const Value &, int field) const
+    {
+        WriteI(Ini, section, key, field);
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TText, const Value &, const QString &field) const
+    {
+        WriteText(section, key, field);
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TColorName, const Value &, TColor field) const
+    {
+        WriteText(section, key, ColorToString(field));
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TCommaText, const Value &, const QStringList &field) const
+    {
+        WriteText(section, key, ListToCommaText(field));
+    }
+    template <class Value>
+    void operator()(const QString &section, const char *key, TPassword, const Value &, const QString &field) const
+    {
+        const QString stored = field.isEmpty() ? QString() : ProxyPasswordToSetting(field);
+        if (!field.isEmpty() && stored.isEmpty())
+            Kept.append(QString::fromLatin1(key));  // the code page has no bytes for it
+        else
+            WriteS(Ini, section, key, stored);
+    }
 
-    WriteI(ini, General, "Background index", s.FBackgroundIndex);
-    WriteText(ini, General, "Background", s.FBackgroundFile, kept);
-    WriteI(ini, General, "Background style", s.FBackgroundStyle);
-    WriteText(ini, General, "Background color", ColorToString(s.FBackgroundColor), kept);
-    WriteB(ini, General, "Disable background", s.FNoBackground);
-    WriteI(ini, General, "Language index", s.FLanguageIndex);
-    WriteText(ini, General, "Language", s.FLanguage, kept);
-    WriteText(ini, General, "Font name", s.FUserFont.Name, kept);
-    WriteI(ini, General, "Font size", s.FUserFont.Size);
-    WriteB(ini, General, "Font bold", s.FUserFont.Bold);
-    WriteB(ini, General, "Font italic", s.FUserFont.Italic);
-    WriteB(ini, General, "Font underline", s.FUserFont.Underline);
-    WriteB(ini, General, "Font strikeout", s.FUserFont.StrikeOut);
-
-    WriteB(ini, Registry, "Create undo file on delete", s.FRegistryUndo);
-    WriteI(ini, Registry, "Undo levels", s.FUndoLevels);
-    WriteText(ini, Registry, "Save undo files to", s.FRegistryUndoDir, kept);
-    WriteB(ini, Registry, "Confirm registry changes", s.FRegistryConfirm);
-
-    WriteB(ini, Duplicates, "Same date & time", s.FDupSameDate);
-    WriteB(ini, Duplicates, "Same name", s.FDupSameName);
-    WriteB(ini, Duplicates, "Same size", s.FDupSameSize);
-    WriteB(ini, Duplicates, "Same CRC", s.FDupSameCRC);
-    WriteB(ini, Duplicates, "Same MD5", s.FDupSameMD5);
-    WriteB(ini, Duplicates, "Skip empty files", s.FDupSkipEmpty);
-    WriteB(ini, Duplicates, "Treat floppy as master", s.FDupFloppyMaster);
-    WriteB(ini, Duplicates, "Skip SYSBCKUP folder", s.FDupSkipSysBckup);
-    WriteB(ini, Duplicates, "Skip Desktop.ini folders", s.FDupSkipDesktopIni);
-    WriteB(ini, Duplicates, "Deleting method", s.FDupRecycle);
-    WriteB(ini, Duplicates, "Confirm duplicate changes", s.FDupConfirm);
-
-    WriteB(ini, Unnecessary, "Hidden files", s.FUnnSkipHidden);
-    WriteB(ini, Unnecessary, "Read-only files", s.FUnnSkipReadOnly);
-    WriteB(ini, Unnecessary, "System files", s.FUnnSkipSystem);
-    WriteB(ini, Unnecessary, "Empty files", s.FUnnSkipEmpty);
-    WriteB(ini, Unnecessary, "Deleting method", s.FUnnRecycle);
-    WriteText(ini, Unnecessary, "Custom directories", ListToCommaText(s.FUnnCustomDirs), kept);
-    WriteB(ini, Unnecessary, "Confirm unnecessary changes", s.FUnnConfirm);
-    WriteB(ini, Unnecessary, "Recurse subdirectories", s.FUnnRecurse);
-
-    WriteB(ini, Shortcuts, "Files on removable medias", s.FShortcutRemovable);
-    WriteB(ini, Shortcuts, "Files on network drives", s.FShortcutNetwork);
-    WriteB(ini, Shortcuts, "Internet addresses", s.FShortcutInternet);
-    WriteB(ini, Shortcuts, "Empty folders", s.FShortcutEmptyFolders);
-    WriteB(ini, Shortcuts, "Skip desktop", s.FShortcutSkipDesktop);
-    WriteB(ini, Shortcuts, "Deleting method", s.FShortcutRecycle);
-    WriteB(ini, Shortcuts, "Confirm start changes", s.FShortcutConfirm);
-
-    WriteB(ini, SpaceUsage, "Color-coded legend", s.FChartLegendColors);
-    WriteB(ini, SpaceUsage, "Start scanning automatically", s.FChartAutoScan);
-    WriteB(ini, SpaceUsage, "Compressed size", s.FChartCompressed);
-    WriteB(ini, SpaceUsage, "Show free disk space", s.FChartFreeSpace);
-
-    WriteB(ini, Timing, "Clean registry", s.FTimedRegistry);
-    WriteB(ini, Timing, "Unnecessary files", s.FTimedTemp);
-    WriteB(ini, Timing, "Browser cache", s.FTimedCache);
-    WriteB(ini, Timing, "Browser cookies", s.FTimedCookies);
-    WriteB(ini, Timing, "Browser history", s.FTimedHistory);
-    WriteB(ini, Timing, "MRU list", s.FTimedMRU);
-    WriteB(ini, Timing, "Delete all found items", s.FTimedDeleteAll);
-    WriteB(ini, Timing, "Close after all work done", s.FTimedCloseAfter);
-    WriteB(ini, Timing, "Daily", s.FTimedDaily);
-    WriteB(ini, Timing, "Weekly", s.FTimedWeekly);
-    for (int day = 0; day < 7; ++day)
-        WriteB(ini, Timing, WeekdayKeys[day], s.FTimedWeekdays[day]);
-    WriteB(ini, Timing, "Monthly", s.FTimedMonthly);
-    WriteI(ini, Timing, "Day of the month", s.FTimedDayOfMonth);
-    WriteB(ini, Timing, "Time", s.FTimedAtTime);
-    WriteText(ini, Timing, "Time of the day", s.FTimedTimeOfDay, kept);
-    WriteB(ini, Timing, "Idle", s.FTimedIdle);
-    WriteI(ini, Timing, "Idle for", s.FTimedIdleMinutes);
-
-    WriteB(ini, AddRemove, "Undo", s.FAddRemoveUndo);
-    WriteB(ini, AddRemove, "List extra items", s.FAddRemoveListExtra);
-    WriteB(ini, AddRemove, "Confirm deletions/uninstallations", s.FAddRemoveConfirm);
-    WriteText(ini, AddRemove, "Save undo files to", s.FAddRemoveUndoDir, kept);
-
-    WriteB(ini, Startup, "Undo", s.FStartupUndo);
-    WriteText(ini, Startup, "Undo directory", s.FStartupUndoDir, kept);
-    WriteB(ini, Startup, "Confirm deletions", s.FStartupConfirm);
-    WriteB(ini, Startup, "Deleting method", s.FStartupRecycle);
-}
+    void WriteText(const QString &section, const char *key, const QString &value) const
+    {
+        if (Ini.CanHold(value))
+            WriteS(Ini, section, key, value);
+        else
+            Kept.append(QString::fromLatin1(key));
+    }
+};
 
 // Opens the file for a writer. A file that exists but could not be read is never rewritten: the
 // rewrite would lose every tool window's keys.
@@ -406,20 +378,23 @@ void SetProgramFolderDefaults(TSettings &s, const QString &programFolder)
     s.FStartupUndoDir = s.FRegistryUndoDir;
 }
 
+TSettings::TSettings()
+{
+    EachKey(*this, TDefaults{});
+}
+
 bool ReadSettings(TSettings &s, const QString &iniPath)
 {
     const TIniFile ini(iniPath);
-    ReadGeneralFirst(ini, s);
-    ReadUpdate(ini, s);
-    ReadGeneralRest(ini, s);
-    ReadSections(ini, s);
+    EachKey(s, TReader{ini});
+    s.FFirstRun = ini.ReadInteger(General, QStringLiteral("Language index"), FirstRunMarker) == FirstRunMarker;
     return ini.ErrorString().isEmpty();
 }
 
 bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error, QStringList *kept)
 {
     QStringList keys;
-    const bool written = Rewrite(iniPath, [&](TIniFile &ini) { WriteAll(ini, s, &keys); }, error);
+    const bool written = Rewrite(iniPath, [&](TIniFile &ini) { EachKey(s, TWriter{ini, keys}); }, error);
     if (kept)
         *kept = written ? keys : QStringList();
     return written;

@@ -48,113 +48,116 @@ enum TWeekday { Monday, Tuesday, Wednesday, Thursday, Friday, Saturday, Sunday }
 
 inline const QString DefaultUpdateAddress = QStringLiteral("http://www.orvendal.fi/vaskimo/Vaskimo.upd");
 
-// Member initialisers are the defaults. The ones that depend on the running program (client size,
-// the screen's icon font, the program folder) are set by the caller before reading: see
-// SetProgramFolderDefaults and ReadSettings.
+// The fields of the main settings. Their keys, types and defaults are one table in Settings.cpp,
+// which the constructor, ReadSettings and WriteSettings walk. The defaults that depend on the running
+// program (client size, the screen's icon font, the program folder) are set by the caller before
+// reading: see SetProgramFolderDefaults and ReadSettings.
 struct TSettings {
+    TSettings();
+
     // [General]
-    int FWidth = 561;                    // "Width": main window client width
-    int FHeight = 529;                   // "Height": main window client height
-    bool FShowSplash = true;             // "Show splashscreen"
-    int FLanguageIndex = 0;              // "Language index": 0 = built-in English
-    bool FFirstRun = false;              // "Language index" missing or -69 (not a key of its own)
-    bool FHideToTray = false;            // "Hide to tray"
-    bool FForceTryDelete = false;        // "Force try delete"
-    int FBackgroundIndex = 0;            // "Background index": 0 = the built-in picture
-    QString FBackgroundFile;             // "Background"
-    int FBackgroundStyle = 0;            // "Background style": 0 tile, 1 centre, 2 stretch
-    TColor FBackgroundColor = Colors::clBtnFace;  // "Background color"
-    bool FNoBackground = true;           // "Disable background"
-    QString FLanguage;                   // "Language": the chooser's item text (may be "Default (English)")
-    TFontSetting FUserFont;              // "Font name", "Font size", "Font bold", ... "Font strikeout"
+    int FWidth;                      // main window client width
+    int FHeight;                     // main window client height
+    bool FShowSplash;
+    int FLanguageIndex;              // 0 = built-in English
+    bool FFirstRun = false;          // the language index is missing or -69 (not a key of its own)
+    bool FHideToTray;
+    bool FForceTryDelete;
+    int FBackgroundIndex;            // 0 = the built-in picture
+    QString FBackgroundFile;
+    int FBackgroundStyle;            // 0 tile, 1 centre, 2 stretch
+    TColor FBackgroundColor;
+    bool FNoBackground;
+    QString FLanguage;               // the chooser's item text (may be "Default (English)")
+    TFontSetting FUserFont;
 
     // [Update]
-    bool FAutoUpdate = false;            // "Automatic update"
-    bool FAutoBlacklist = true;          // "Automatic blacklist update"
-    bool FAlwaysConnected = false;       // "Always connected to the Internet"
-    QString FProxyServer;                // "Proxy server"
-    int FProxyPort = 0;                  // "Proxy port": 0..65535, 0 = the default port
-    bool FUseProxy = false;              // "Use proxy"
-    int FPort = 0;                       // "Port": 0..65535, stored and edited only
-    QString FProxyUsername;              // "Proxy username"
-    QString FProxyPassword;              // "Proxy password": plain here, enciphered + Base64 in the file
-    QString FUpdateAddress = DefaultUpdateAddress;  // "Update address"
-    QString FUpdateDir;                  // "Save update directory": program folder with its separator
+    bool FAutoUpdate;
+    bool FAutoBlacklist;
+    bool FAlwaysConnected;
+    QString FProxyServer;
+    int FProxyPort;                  // 0 = the default port
+    bool FUseProxy;
+    int FPort;                       // stored and edited only
+    QString FProxyUsername;
+    QString FProxyPassword;          // plain here, enciphered + Base64 in the file
+    QString FUpdateAddress;
+    QString FUpdateDir;              // program folder with its separator
 
     // [Registry]
-    bool FRegistryUndo = true;           // "Create undo file on delete"
-    int FUndoLevels = 10;                // "Undo levels": 1..99
-    QString FRegistryUndoDir;            // "Save undo files to": program folder + "Undo\"
-    bool FRegistryConfirm = true;        // "Confirm registry changes"
+    bool FRegistryUndo;
+    int FUndoLevels;
+    QString FRegistryUndoDir;        // program folder + "Undo\"
+    bool FRegistryConfirm;
 
     // [Duplicate files]
-    bool FDupSameDate = true;            // "Same date & time"
-    bool FDupSameName = false;           // "Same name"
-    bool FDupSameSize = true;            // "Same size"
-    bool FDupSameCRC = true;             // "Same CRC"
-    bool FDupSameMD5 = true;             // "Same MD5"
-    bool FDupSkipEmpty = true;           // "Skip empty files"
-    bool FDupFloppyMaster = true;        // "Treat floppy as master": no control, written back as read
-    bool FDupSkipSysBckup = false;       // "Skip SYSBCKUP folder"
-    bool FDupSkipDesktopIni = false;     // "Skip Desktop.ini folders"
-    bool FDupRecycle = true;             // "Deleting method": 1 = recycle bin
-    bool FDupConfirm = true;             // "Confirm duplicate changes"
+    bool FDupSameDate;
+    bool FDupSameName;
+    bool FDupSameSize;
+    bool FDupSameCRC;
+    bool FDupSameMD5;
+    bool FDupSkipEmpty;
+    bool FDupFloppyMaster;           // no control, written back as read
+    bool FDupSkipSysBckup;
+    bool FDupSkipDesktopIni;
+    bool FDupRecycle;                // the deleting method: true = recycle bin
+    bool FDupConfirm;
 
     // [Unnecessary files]
-    bool FUnnSkipHidden = true;          // "Hidden files"
-    bool FUnnSkipReadOnly = true;        // "Read-only files"
-    bool FUnnSkipSystem = false;         // "System files"
-    bool FUnnSkipEmpty = false;          // "Empty files"
-    bool FUnnRecycle = true;             // "Deleting method"
-    QStringList FUnnCustomDirs;          // "Custom directories": comma text in the file
-    bool FUnnConfirm = true;             // "Confirm unnecessary changes"
-    bool FUnnRecurse = true;             // "Recurse subdirectories"
+    bool FUnnSkipHidden;
+    bool FUnnSkipReadOnly;
+    bool FUnnSkipSystem;
+    bool FUnnSkipEmpty;
+    bool FUnnRecycle;
+    QStringList FUnnCustomDirs;      // comma text in the file
+    bool FUnnConfirm;
+    bool FUnnRecurse;
 
     // [Shortcuts]
-    bool FShortcutRemovable = true;      // "Files on removable medias"
-    bool FShortcutNetwork = true;        // "Files on network drives"
-    bool FShortcutInternet = true;       // "Internet addresses"
-    bool FShortcutEmptyFolders = false;  // "Empty folders"
-    bool FShortcutConfirm = true;        // "Confirm start changes"
-    bool FShortcutSkipDesktop = false;   // "Skip desktop"
-    bool FShortcutRecycle = true;        // "Deleting method"
+    bool FShortcutRemovable;
+    bool FShortcutNetwork;
+    bool FShortcutInternet;
+    bool FShortcutEmptyFolders;
+    bool FShortcutConfirm;
+    bool FShortcutSkipDesktop;
+    bool FShortcutRecycle;
 
     // [Space usage]
-    bool FChartLegendColors = false;     // "Color-coded legend"
-    bool FChartAutoScan = false;         // "Start scanning automatically"
-    bool FChartCompressed = false;       // "Compressed size"
-    bool FChartFreeSpace = true;         // "Show free disk space"
+    bool FChartLegendColors;
+    bool FChartAutoScan;
+    bool FChartCompressed;
+    bool FChartFreeSpace;
 
     // [Timing]: stored and edited only
-    bool FTimedRegistry = false;         // "Clean registry"
-    bool FTimedTemp = false;             // "Unnecessary files"
-    bool FTimedCache = false;            // "Browser cache"
-    bool FTimedCookies = false;          // "Browser cookies"
-    bool FTimedHistory = false;          // "Browser history"
-    bool FTimedMRU = false;              // "MRU list"
-    bool FTimedDeleteAll = true;         // "Delete all found items"
-    bool FTimedCloseAfter = true;        // "Close after all work done"
-    bool FTimedDaily = true;             // "Daily"
-    bool FTimedWeekly = false;           // "Weekly"
-    std::array<bool, 7> FTimedWeekdays = {true, false, false, false, false, false, false};  // "Monday" ... "Saturnday", "Sunday"
-    bool FTimedMonthly = false;          // "Monthly"
-    int FTimedDayOfMonth = 0;            // "Day of the month": 0 = day 1 ... 30 = day 31
-    bool FTimedAtTime = false;           // "Time"
-    QString FTimedTimeOfDay = QStringLiteral("00:00");  // "Time of the day"
-    bool FTimedIdle = true;              // "Idle"
-    int FTimedIdleMinutes = 10;          // "Idle for": 1..1000
+    bool FTimedRegistry;
+    bool FTimedTemp;
+    bool FTimedCache;
+    bool FTimedCookies;
+    bool FTimedHistory;
+    bool FTimedMRU;
+    bool FTimedDeleteAll;
+    bool FTimedCloseAfter;
+    bool FTimedDaily;
+    bool FTimedWeekly;
+    std::array<bool, 7> FTimedWeekdays;  // by TWeekday
+    bool FTimedMonthly;
+    int FTimedDayOfMonth;            // 0 = day 1 ... 30 = day 31
+    bool FTimedAtTime;
+    QString FTimedTimeOfDay;         // "hh:mm"
+    bool FTimedIdle;
+    int FTimedIdleMinutes;
 
     // [Add/remove]
-    bool FAddRemoveUndo = true;          // "Undo"
-    bool FAddRemoveListExtra = false;    // "List extra items"
-    bool FAddRemoveConfirm = true;       // "Confirm deletions/uninstallations"
-    QString FAddRemoveUndoDir;           // "Save undo files to": program folder + "Undo\"
+    bool FAddRemoveUndo;
+    bool FAddRemoveListExtra;
+    bool FAddRemoveConfirm;
+    QString FAddRemoveUndoDir;       // program folder + "Undo\"
 
     // [Startup]
-    bool FStartupUndo = true;            // "Undo"
-    QString FStartupUndoDir;             // "Undo directory": program folder + "Undo\"
-    bool FStartupConfirm = true;         // "Confirm deletions"
-    bool FStartupRecycle = true;         // "Deleting method"
+    bool FStartupUndo;
+    QString FStartupUndoDir;         // program folder + "Undo\"
+    bool FStartupConfirm;
+    bool FStartupRecycle;
 
     bool operator==(const TSettings &) const = default;
 };
@@ -168,13 +171,13 @@ QString SettingsFilePath(const QString &programFolder);
 // uses "/").
 void SetProgramFolderDefaults(TSettings &s, const QString &programFolder);
 
-// Reads every key in the main window's order into s. The values s holds on entry are the
+// Reads every key of the table into s. The values s holds on entry are the
 // defaults, key by key. FFirstRun := [General] "Language index" is missing, unreadable or -69.
 // The proxy password is Base64-decoded and decrypted (crypto/Encryption.h); any error there gives "".
 // Returns false when the file exists but cannot be read (s then holds its defaults, FFirstRun set).
 bool ReadSettings(TSettings &s, const QString &iniPath);
 
-// Writes the whole set in the options dialog's order ("Width" and "Height" are not part of it:
+// Writes the whole set in the order of the table ("Width" and "Height" are not part of it:
 // see WriteWindowSize). Keys and sections the file already holds are updated in place, the rest
 // appended in that order; every other line of the file is kept. The file is replaced atomically and
 // created readable by its owner only (it holds the proxy password). A text that the file's code
