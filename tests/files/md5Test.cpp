@@ -5,8 +5,10 @@
 #include "support/Pattern.h"
 
 #include <QBuffer>
+#include <QtEndian>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -139,4 +141,39 @@ TEST(Crc32, PiecesEqualOneUpdate)
         crc = Crc32Update(crc, data.constData() + split, std::size_t(data.size() - split));
         EXPECT_EQ(Crc32Final(crc), BytewiseCrc(data));
     }
+}
+
+// Lengths and start offsets around the 16- and 64-byte lanes of the folding code and its
+// threshold, each split once so that a register that is not the start value enters the fold.
+TEST(Crc32, EveryLengthAndAlignmentMatchesTheBytewiseRegister)
+{
+    const QByteArray data = Pattern(4096 + 64);
+    for (qsizetype offset : {0, 1, 3, 8, 15})
+        for (qsizetype length = 0; length <= 4096; length += length < 600 ? 1 : 97) {
+            const QByteArray piece = data.mid(offset, length);
+            const qsizetype split = length / 3;
+            quint32 crc = Crc32Update(Crc32Start, piece.constData(), std::size_t(split));
+            crc = Crc32Update(crc, piece.constData() + split, std::size_t(length - split));
+            ASSERT_EQ(Crc32Final(crc), BytewiseCrc(piece)) << "offset " << offset << ", length " << length;
+        }
+}
+
+// gzip's trailer carries the CRC-32 of what it packed.
+TEST(Crc32, LargeBufferMatchesGzip)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray data = Pattern((8 << 20) + 13);
+    QFile file(dir.filePath(QStringLiteral("data")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(data), data.size());
+    file.close();
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-1c"), file.fileName()});
+    ASSERT_TRUE(gzip.waitForFinished(60000)) << "gzip: " << qPrintable(gzip.errorString());
+    const QByteArray packed = gzip.readAllStandardOutput();
+    ASSERT_EQ(gzip.exitCode(), 0);
+    ASSERT_GE(packed.size(), 8);
+    const quint32 expected = qFromLittleEndian<quint32>(packed.constData() + packed.size() - 8);
+    EXPECT_EQ(Crc32Final(Crc32Update(Crc32Start, data.constData(), std::size_t(data.size()))), expected);
 }
