@@ -96,11 +96,13 @@ private:
     QFile FFile;
 };
 
-// A chunk or the merge's work file: every write checked, whole on disk when Close returns.
+// A chunk or the merge's work file: every write checked, whole in the file when Close returns.
+// They live for this search only and a crash makes them useless, so they are never synced: a
+// sync of each would cost more than the search on a busy disk.
 class TLineWriter
 {
 public:
-    explicit TLineWriter(const QString &name) : FFile(name) {}
+    explicit TLineWriter(const QString &name) : FFile(name) { FFile.LeaveSyncToCaller(); }
     void Open()
     {
         if (!FFile.Open())
@@ -878,9 +880,8 @@ bool TMergeThd::MergeFiles(const QStringList &inputs, const QString &target)
 
     for (const QString &name : inputs)
         RemoveFile(name);
-    QString why;
-    if (!DurableFile::Rename(work, target, &why))
-        Fail(QStringLiteral("Cannot rename file %1 to %2. %3").arg(work, target, why));
+    if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) != 0)
+        Fail(QStringLiteral("Cannot rename file %1 to %2. %3").arg(work, target, DurableFile::ReasonText(errno)));
     return true;
 }
 
