@@ -323,10 +323,19 @@ int main(int argc, char **argv)
         for (const QString &tool : peers)
             RunTool(tool, root, toolSets[0], toolFiles[0], cold);
     }
+    // Processor time too: on a loaded machine our digest threads share one process's part of it.
+    QList<double> ourProcessor;
+    QList<QList<double>> theirProcessor(peers.size());
+    const int ourUsage = library ? RUSAGE_SELF : RUSAGE_CHILDREN;
     for (int round = 0; round < rounds; ++round) {
+        double before = Bench::ProcessorSeconds(ourUsage);
         ours.append(runOurs());
-        for (qsizetype t = 0; t < peers.size(); ++t)
+        ourProcessor.append(Bench::ProcessorSeconds(ourUsage) - before);
+        for (qsizetype t = 0; t < peers.size(); ++t) {
+            before = Bench::ProcessorSeconds(RUSAGE_CHILDREN);
             theirs[t].append(RunTool(peers.at(t), root, toolSets[t], toolFiles[t], cold));
+            theirProcessor[t].append(Bench::ProcessorSeconds(RUSAGE_CHILDREN) - before);
+        }
     }
     const double o = Bench::Median(ours);
     const QString what = equal ? QStringLiteral("%1 equal files of %2 GiB").arg(copies).arg(gib)
@@ -348,6 +357,13 @@ int main(int argc, char **argv)
     }
     for (qsizetype t = 0; t < peers.size(); ++t)
         Bench::PrintRatios(qPrintable(QStringLiteral("ours / ") + peers.at(t)), ours, theirs.at(t));
+    std::printf("  processor time (user and system), medians: vaskimo %.3f s", Bench::Median(ourProcessor));
+    for (qsizetype t = 0; t < peers.size(); ++t)
+        std::printf(", %s %.3f s", qPrintable(peers.at(t)), Bench::Median(theirProcessor.at(t)));
+    std::printf("\n");
+    for (qsizetype t = 0; t < peers.size(); ++t)
+        Bench::PrintRatios(qPrintable(QStringLiteral("processor time, ours / ") + peers.at(t)), ourProcessor,
+                           theirProcessor.at(t));
     for (int round = 0; round < rounds; ++round) {
         std::printf("  round %d: vaskimo %.3f s", round + 1, ours.at(round));
         for (qsizetype t = 0; t < peers.size(); ++t)
