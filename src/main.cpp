@@ -15,7 +15,7 @@
 #include "registry/Startup.h"
 #include "registry/Undo.h"
 #include "shell/About.h"
-#include "shell/AutoUpdate.h"
+#include "net/AutoUpdate.h"
 #include "shell/Batch.h"
 #include "shell/BrowserClear.h"
 #include "shell/LanguageChooser.h"

@@ -11,7 +11,7 @@
 
 #include "crypto/Encryption.h"
 #include "platform/IniFile.h"
-#include "shell/AutoUpdate.h"
+#include "net/AutoUpdate.h"
 #include "shell/Buttons.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"

@@ -12,7 +12,7 @@
 #include "support/SmallDisk.h"
 
 #include "platform/IniFile.h"
-#include "shell/AutoUpdate.h"
+#include "net/AutoUpdate.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: tests of the automatic update check: its decision tables and the check driven through a scripted update window.
-#include "shell/AutoUpdate.h"
+#include "net/AutoUpdate.h"
 
 #include "registry/WaitFor.h"
 #include "support/MessageBoxCatcher.h"

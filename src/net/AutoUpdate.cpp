@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the automatic update check: its decisions and the object that drives the timer, the detector and the update window.
-#include "shell/AutoUpdate.h"
+#include "net/AutoUpdate.h"
 
 #include "net/INetDetect.h"
 #include "net/Update.h"
