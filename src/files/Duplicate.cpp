@@ -957,25 +957,11 @@ void TKaksoisIkkuna::ReportLogFailure(const QString &error)
 
 TKaksoisIkkuna::TOldList TKaksoisIkkuna::ReadOldList() const
 {
-    TOldList list;
     QFile file(LogFileName());
     if (!file.open(QIODevice::ReadOnly))
-        return list;
-    const QStringList lines = Duplicate::LogLines(file.readAll(), AnsiCodePage());
-    list.Created = lines.value(1).trimmed();
-    const TUserLocale locale = TUserLocale::FromRegistry();
-    for (const TFoundFile &f : ReadLog(lines, LangMessage("M075DI", "N/A")).Files) {
-        const QString path = f.Folder + u'\\' + f.Name;
-        // A file that is gone, or no longer the file that was compared, is no duplicate now. A
-        // "?" stands where the code page had no character for the name: it names no file of ours.
-        const QFileInfo info(HostPath(path));
-        if (path.contains(u'?') || !info.isFile() || info.size() != f.Size
-            || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText)
-            ++list.Dropped;
-        else
-            list.Files.append(f);
-    }
-    return list;
+        return {};
+    return Duplicate::ReadOldLog(file.readAll(), AnsiCodePage(), LangMessage("M075DI", "N/A"), TUserLocale::FromRegistry(),
+                                 [this](const QString &path) { return HostPath(path); });
 }
 
 bool TKaksoisIkkuna::HasSets(const TOldList &list)

@@ -2,6 +2,7 @@
 // Summary: TKaksoisIkkuna, the duplicate-file finder window, its list of sets and its log.
 #pragma once
 
+#include "files/DuplicateLog.h"
 #include "files/DuplicateThds.h"
 #include "files/FileColumns.h"
 #include "shell/Batch.h"
@@ -149,11 +150,7 @@ private:
     void WriteLog();
     void ReportLogFailure(const QString &error);
     // The log's files that are still the files compared, and how many are not.
-    struct TOldList {
-        QString Created;
-        QList<Duplicate::TFoundFile> Files;
-        int Dropped = 0;
-    };
+    using TOldList = Duplicate::TOldLog;
     TOldList ReadOldList() const;
     static bool HasSets(const TOldList &list);  // a set keeps two files or more
     void LoadLog(const TOldList &list);

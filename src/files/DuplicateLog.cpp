@@ -4,6 +4,8 @@
 
 #include "platform/CodePage.h"
 
+#include <QFileInfo>
+
 namespace Duplicate {
 
 namespace {
@@ -56,6 +58,27 @@ TLogContent ReadLog(const QStringList &lines, const QString &notAvailable)
         content.Files.append(f);
     }
     return content;
+}
+
+TOldLog ReadOldLog(const QByteArray &bytes, int codePage, const QString &notAvailable, const TUserLocale &locale,
+                   const std::function<QString(const QString &windowsPath)> &hostPathOf)
+{
+    TOldLog log;
+    const QStringList lines = LogLines(bytes, codePage);
+    log.Created = lines.value(1).trimmed();
+    for (const TFoundFile &f : ReadLog(lines, notAvailable).Files) {
+        const QString path = f.Folder + u'\\' + f.Name;
+        // A file that is gone, or no longer the file that was compared, is no duplicate now. A
+        // "?" stands where the code page had no character for the name: it names no file of ours.
+        const QString host = hostPathOf(path);
+        const QFileInfo info(host);
+        if (host.isEmpty() || path.contains(u'?') || !info.isFile() || info.size() != f.Size
+            || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText)
+            ++log.Dropped;
+        else
+            log.Files.append(f);
+    }
+    return log;
 }
 
 }  // namespace Duplicate

@@ -11,6 +11,8 @@
 #include "files/DuplicateThds.h"
 
 #include <QList>
+
+#include <functional>
 #include <QString>
 #include <QStringList>
 
@@ -29,5 +31,16 @@ QStringList LogLines(const QByteArray &bytes, int codePage);
 // number that is no number, a path without "\") or the end of the lines. A CRC or MD5 text equal
 // to notAvailable (the language's "N/A") reads as none.
 TLogContent ReadLog(const QStringList &lines, const QString &notAvailable);
+
+// A log read again: the files that are still the files compared (hostPathOf maps a file's
+// Windows path to its host file, empty for none; it must be a file of the logged size and date),
+// and how many are not.
+struct TOldLog {
+    QString Created;
+    QList<TFoundFile> Files;
+    int Dropped = 0;
+};
+TOldLog ReadOldLog(const QByteArray &bytes, int codePage, const QString &notAvailable, const TUserLocale &locale,
+                   const std::function<QString(const QString &windowsPath)> &hostPathOf);
 
 }  // namespace Duplicate

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <vector>
 
 namespace {
 
@@ -24,22 +25,49 @@ QByteArray IconvName(int codePage)
     return "CP" + QByteArray::number(codePage);
 }
 
-// An iconv descriptor that closes itself; falls back to 1252 for a code page glibc does not know.
-class TIconv
+// The converters of one thread, one per code page and direction, opened at first use and kept:
+// opening one loads glibc's conversion module, which costs far more than a string's conversion
+// (a shortcut holds several strings). A code page glibc does not know converts as 1252.
+class TConverters
 {
 public:
-    TIconv(const char *to, const char *from) : FCd(iconv_open(to, from)) {}
-    ~TIconv()
+    ~TConverters()
     {
-        if (Valid())
-            iconv_close(FCd);
+        for (const TEntry &e : FEntries)
+            iconv_close(e.Cd);
     }
-    bool Valid() const { return FCd != iconv_t(-1); }
-    iconv_t Get() const { return FCd; }
+    // A converter in its initial state; *as1252: the code page is 1252 or converts as it.
+    iconv_t Get(int codePage, bool toAnsi, bool *as1252)
+    {
+        for (const TEntry &e : FEntries)
+            if (e.CodePage == codePage && e.ToAnsi == toAnsi) {
+                iconv(e.Cd, nullptr, nullptr, nullptr, nullptr);
+                *as1252 = e.As1252;
+                return e.Cd;
+            }
+        const QByteArray name = IconvName(codePage);
+        iconv_t cd = toAnsi ? iconv_open(name.constData(), "UTF-8") : iconv_open("UTF-8", name.constData());
+        bool as = codePage == 1252;
+        if (cd == iconv_t(-1)) {
+            cd = toAnsi ? iconv_open("CP1252", "UTF-8") : iconv_open("UTF-8", "CP1252");
+            as = true;
+        }
+        FEntries.push_back({codePage, toAnsi, as, cd});
+        *as1252 = as;
+        return cd;
+    }
 
 private:
-    iconv_t FCd;
+    struct TEntry {
+        int CodePage;
+        bool ToAnsi;
+        bool As1252;
+        iconv_t Cd;
+    };
+    std::vector<TEntry> FEntries;
 };
+
+thread_local TConverters GConverters;
 
 }  // namespace
 
@@ -61,9 +89,8 @@ QByteArray EncodeAnsi(const QString &text, int codePage, bool *lossless)
 {
     if (lossless)
         *lossless = true;
-    TIconv conv(IconvName(codePage).constData(), "UTF-8");
-    TIconv fallback("CP1252", "UTF-8");
-    const iconv_t cd = conv.Valid() ? conv.Get() : fallback.Get();
+    bool as1252 = false;
+    const iconv_t cd = GConverters.Get(codePage, true, &as1252);
     QByteArray in = text.toUtf8();
     QByteArray out(in.size() * 4 + 16, '\0');
     char *src = in.data();
@@ -105,10 +132,8 @@ QByteArray EncodeAnsi(const QString &text, int codePage, bool *lossless)
 
 QString DecodeAnsi(const QByteArray &bytes, int codePage)
 {
-    TIconv conv("UTF-8", IconvName(codePage).constData());
-    TIconv fallback("UTF-8", "CP1252");
-    const bool is1252 = !conv.Valid() || codePage == 1252;
-    const iconv_t cd = conv.Valid() ? conv.Get() : fallback.Get();
+    bool is1252 = false;
+    const iconv_t cd = GConverters.Get(codePage, false, &is1252);
     QByteArray in = bytes;
     QString result;
     QByteArray out(in.size() * 4 + 16, '\0');

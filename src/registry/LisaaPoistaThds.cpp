@@ -151,8 +151,13 @@ QStringList SplitCommandLine(const QString &command, const std::shared_ptr<TWine
 QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix)
 {
     QStringList arguments = SplitCommandLine(uninstallString, prefix);
-    if (uninstallString.contains(QStringLiteral("rundll32")))
+    if (uninstallString.contains(QStringLiteral("rundll32"))) {
+        // start reads every word before the program that begins with "/" as its own switch
+        // ("/unix" runs a host program): such a command opens nothing.
+        if (!arguments.isEmpty() && arguments.constFirst().startsWith(u'/'))
+            return {};
         arguments.prepend(QStringLiteral("start"));
+    }
     return arguments;
 }
 

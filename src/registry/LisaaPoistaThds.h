@@ -45,7 +45,8 @@ bool ExportKeyText(const QString &keyPath, QStringList *lines, QString *error,
 QStringList SplitCommandLine(const QString &command, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
 // The arguments given to "wine" for an uninstall command: a command naming "rundll32" goes to the
-// shell ("start" and the split command), any other runs as its own program.
+// shell ("start" and the split command), any other runs as its own program. Empty (nothing to
+// run) for a shell command whose program start would read as one of its switches.
 QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
 // The program of an uninstall command when it names a file on a drive that is not there (with

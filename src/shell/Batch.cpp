@@ -209,7 +209,17 @@ bool HasTraySwitch(const QStringList &parameters)
     });
 }
 
-QString JoinParameters(const QStringList &parameters) { return parameters.join(QStringLiteral(", ")); }
+QString JoinParameters(const QStringList &parameters)
+{
+    // Each parameter's own items, each quoted as it needs: a quote that one parameter leaves open
+    // cannot take the next parameter's switches into its item.
+    QStringList items;
+    for (const QString &parameter : parameters)
+        for (const QString &item : CommaTextToList(parameter))
+            if (!item.isEmpty())
+                items << ListToCommaText({item});
+    return items.join(QStringLiteral(", "));
+}
 
 bool IsToolSwitch(const QString &item)
 {

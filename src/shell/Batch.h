@@ -104,7 +104,8 @@ QStringList SplitSwitches(const QString &switches);
 bool HasBatchWork(const QStringList &parameters);
 // "-s" or "/s" among the parameters, case ignored.
 bool HasTraySwitch(const QStringList &parameters);
-// Parameters joined with ", " (what ParamiTimer hands to the routine).
+// The items of the parameters (each split as comma text and quoted again where it needs) joined
+// with ", ": what ParamiTimer hands to the routine.
 QString JoinParameters(const QStringList &parameters);
 bool IsToolSwitch(const QString &item);
 // The items of the parameters (split as the routine splits them, spelt as given) that the program

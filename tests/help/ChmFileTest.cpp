@@ -2,11 +2,16 @@
 // Summary: tests of the CHM reader over files the test writer makes: objects, default topic, context map, damaged files.
 #include "ChmBuilder.h"
 #include "help/ChmFile.h"
+#include "support/RunProcess.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -165,4 +170,42 @@ TEST_F(ChmFileTest, ContextMapWithOffsetsPastTheStringsIsIgnored)
     ASSERT_TRUE(chm.IsOpen());
     EXPECT_EQ(chm.ContextTopic(1), QStringLiteral("/a.htm"));
     EXPECT_EQ(chm.ContextTopic(2), QString());
+}
+
+// Every help file of the fuzz corpus that opens reads as Debian's extract_chmLib reads it: each
+// object this reader lists is the file extract_chmLib writes for it, byte for byte, and one that
+// cannot be read is one that extract_chmLib calls incomplete.
+TEST(ChmHostileFileTest, WhatOpensReadsAsExtractChmLibReadsIt)
+{
+    const QDir corpus(QStringLiteral(VASKIMO_FIXTURES "/../fuzz/corpus/chm"));
+    int compared = 0;
+    for (const QString &name : corpus.entryList(QDir::Files, QDir::Name)) {
+        SCOPED_TRACE(name.toStdString());
+        TChmFile chm(corpus.filePath(name));
+        if (!chm.IsOpen())
+            continue;
+        QTemporaryDir out;
+        ASSERT_TRUE(out.isValid());
+        QByteArray printed;
+        ASSERT_TRUE(TestSupport::RunToEnd(QStringLiteral("extract_chmLib"), {corpus.filePath(name), out.path()},
+                                          QProcessEnvironment::systemEnvironment(), 60000, &printed))
+            << printed.toStdString();
+        // A name that is no UTF-8 names no object this reader can look up (nor can Qt remove it).
+        const auto removeAll = qScopeGuard([&] { std::filesystem::remove_all(QFile::encodeName(out.path()).toStdString()); });
+        for (const QString &object : chm.Objects()) {
+            SCOPED_TRACE(object.toStdString());
+            if (object.contains(QChar::ReplacementCharacter))
+                continue;
+            QFile extracted(out.path() + object);
+            ASSERT_TRUE(extracted.open(QIODevice::ReadOnly));
+            const std::optional<QByteArray> read = chm.Read(object);
+            const bool incomplete = printed.contains("incomplete file: " + object.toUtf8());
+            EXPECT_EQ(read.has_value(), !incomplete) << printed.toStdString();
+            if (read) {
+                EXPECT_EQ(*read, extracted.readAll());
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 0);
 }

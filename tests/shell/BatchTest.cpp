@@ -330,6 +330,8 @@ TEST(Batch, TrayAndParameters)
     EXPECT_TRUE(Batch::HasTraySwitch({"-s"}));
     EXPECT_FALSE(Batch::HasTraySwitch({"-startup", "s"}));
     EXPECT_EQ(Batch::JoinParameters({"-s", "-startup"}), "-s, -startup");
+    // A quote one parameter leaves open keeps to that parameter.
+    EXPECT_EQ(Batch::SplitSwitches(Batch::JoinParameters({"\"x", "-delreg"})), QStringList({"-delreg", "x"}));
 }
 
 TEST_F(BatchRun, EveryFailureReasonOnceForStandardErrorAndInTheLog)
