@@ -3,14 +3,29 @@
 #include "files/DuplicateLog.h"
 
 #include "platform/CodePage.h"
+#include "platform/DriveMap.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace Duplicate {
 
 namespace {
 constexpr qsizetype LinesPerFile = 7;
 const QByteArray Utf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
+
+// The reload maps a path by its text; a ".." or "/" would lead it out of the drive, and a name
+// Win32 reads otherwise would name another file to the deletion than the one checked here.
+bool NamesItsFileExactly(const QString &windowsPath)
+{
+    if (windowsPath.size() < 4 || windowsPath[1] != u':' || windowsPath[2] != u'\\')
+        return false;
+    const QStringList names = windowsPath.mid(3).split(u'\\');
+    // "." and ".." end in a dot; "?" stands where the code page had no character.
+    return std::all_of(names.cbegin(), names.cend(),
+                       [](const QString &name) { return TDriveMap::NameFault(name) == TNameFault::None; });
+}
 }
 
 QByteArray LogBytes(const QStringList &lines, int codePage)
@@ -70,9 +85,9 @@ TOldLog ReadOldLog(const QByteArray &bytes, int codePage, const QString &notAvai
         const QString path = f.Folder + u'\\' + f.Name;
         // A file that is gone, or no longer the file that was compared, is no duplicate now. A
         // "?" stands where the code page had no character for the name: it names no file of ours.
-        const QString host = hostPathOf(path);
+        const QString host = NamesItsFileExactly(path) ? hostPathOf(path) : QString();
         const QFileInfo info(host);
-        if (host.isEmpty() || path.contains(u'?') || !info.isFile() || info.size() != f.Size
+        if (host.isEmpty() || !info.isFile() || info.size() != f.Size
             || DateText(DateTimeToFileDate(info.lastModified()), locale) != f.DateText)
             ++log.Dropped;
         else

@@ -253,4 +253,44 @@ TEST_F(WineRoundTripTest, ExportedKeyWithLongHexValuesComesBackThroughRegedit)
     ASSERT_NO_FATAL_FAILURE(importBack(earlier));
 }
 
+// A number written in its long form (hex(4), as some exports give it) goes back through the undo
+// manager as the number Wine reads, and the file then reads as restored, as after regedit's import.
+TEST_F(WineRoundTripTest, NumberInHexFormRestoresAndReadsBackAsRestored)
+{
+    const QString key = QStringLiteral("HKLM\\Software\\VaskimoHex4");
+    const QString undo = Dir.filePath(QStringLiteral("Hex4.reg"));
+    QString error;
+    ASSERT_TRUE(UndoFiles::SaveUndoText(undo,
+                                        {QStringLiteral("REGEDIT4"), QString(),
+                                         QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\VaskimoHex4]"),
+                                         QStringLiteral("\"Long\"=hex(4):2a,00,00,00"), QString()},
+                                        &error))
+        << error.toStdString();
+    const auto pc = std::make_shared<TWinePrefix>(Prefix);
+    const auto stateOfTheFile = [&] {
+        const UndoManager::TLoadResult read = UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, pc);
+        EXPECT_TRUE(read.Read);
+        return read.Entries.size() == 1 ? read.Entries[0].State : -1;
+    };
+    const auto wineReads = [&] {
+        QByteArray out;
+        EXPECT_TRUE(Reg(Prefix, {{QStringLiteral("query"), key}}, &out)) << out.toStdString();
+        return out.contains("    Long    REG_DWORD    0x2a\r\n");
+    };
+    EXPECT_EQ(stateOfTheFile(), 4);
+
+    const UndoManager::TLoadResult read = UndoManager::LoadFile(undo, TUndoNodeKind::RegFile, pc);
+    ASSERT_EQ(read.Entries.size(), 1);
+    ASSERT_TRUE(UndoManager::RestoreEntry(read.Entries[0], pc, {}, &error)) << error.toStdString();
+    EXPECT_EQ(stateOfTheFile(), 2);
+    EXPECT_TRUE(wineReads());
+
+    ASSERT_NO_FATAL_FAILURE(RegAdd({{"delete", key, "/f"}}));
+    EXPECT_EQ(stateOfTheFile(), 4);
+    QByteArray out;
+    ASSERT_TRUE(RegeditImport(Prefix, undo, &out)) << out.toStdString();
+    EXPECT_TRUE(wineReads());
+    EXPECT_EQ(stateOfTheFile(), 2);
+}
+
 }  // namespace
