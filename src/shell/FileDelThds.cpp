@@ -233,8 +233,11 @@ QString THostDeletionLayer::Resolve(const QString &entry)
     if (!absolute.match(entry).hasMatch())
         return {};
     static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
-    const QStringList parts = entry.mid(3).split(separators, Qt::SkipEmptyParts);
-    if (parts.isEmpty())
+    QStringList parts = entry.mid(3).split(separators);
+    if (parts.size() > 1 && parts.constLast().isEmpty())
+        parts.removeLast();  // a folder written with its separator
+    // Win32 folds empty names away: C:\t\\ (a host file named "\" shown in t) would be t itself.
+    if (parts.contains(QString()))
         return {};
     // Win32 would read such a name as another one ("b." as "b"): it names no file for certain.
     for (const QString &part : parts)
