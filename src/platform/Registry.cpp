@@ -221,6 +221,23 @@ QString RootKeyName(TRootKey root)
     return QString();
 }
 
+QStringList FixedKeyPaths(TRootKey root, const QString &keyPath, std::shared_ptr<TWinePrefix> prefix)
+{
+    QString path = keyPath;
+    while (path.startsWith(QLatin1Char('\\')))
+        path.remove(0, 1);
+    const QStringList parts = SplitPath(path);
+    if (root != TRootKey::LocalMachine || parts.size() < 2 || parts[0].compare(QLatin1String("Software"), Qt::CaseInsensitive) != 0
+        || parts[1].compare(QLatin1String("Wow6432Node"), Qt::CaseInsensitive) == 0
+        || parts[1].compare(QLatin1String("Classes"), Qt::CaseInsensitive) == 0)
+        return {path};
+    if (!prefix)
+        prefix = TWinePrefix::Current();
+    if (!prefix || !prefix->IsWin64())
+        return {path};
+    return {path, parts[0] + QLatin1String("\\Wow6432Node\\") + parts.mid(1).join(QLatin1Char('\\'))};
+}
+
 TRootKey RootKeyFromText(const QString &name)
 {
     for (TRootKey r : {TRootKey::ClassesRoot, TRootKey::CurrentUser, TRootKey::LocalMachine, TRootKey::Users})

@@ -43,6 +43,11 @@ public:
 QString RootKeyName(TRootKey root);
 TRootKey RootKeyFromText(const QString &name);
 
+// The keys a fixed key stands for, each below root: the key itself and, for a key below
+// HKLM\Software in a 64-bit prefix, its twin below Software\Wow6432Node, where 32-bit programs
+// (most installers) write. prefix nullptr: TWinePrefix::Current().
+QStringList FixedKeyPaths(TRootKey root, const QString &keyPath, std::shared_ptr<TWinePrefix> prefix = nullptr);
+
 // One value of a delete run (TRegistry::DeleteValues), and what became of it.
 struct TValueDeletion {
     enum class TResult { Deleted, Gone, Refused, Changed };

@@ -105,6 +105,16 @@ QString TWinePrefix::UserSid()
     return d->Hives.UserSid();
 }
 
+bool TWinePrefix::IsWin64()
+{
+    d->Hives.EnsureLoaded();
+    QReadLocker lock(&d->Hives.Lock());
+    for (THiveId id : {THiveId::System, THiveId::User, THiveId::UserDefault})
+        if (const QByteArray arch = d->Hives.Hive(id).Arch(); !arch.isEmpty())
+            return arch == "win64";
+    return false;
+}
+
 const TDriveMap &TWinePrefix::Drives()
 {
     QMutexLocker lock(&d->DrivesMutex);

@@ -34,6 +34,8 @@ public:
     THiveSet &Hives();
     // The key of HKEY_USERS that is the same tree as HKEY_CURRENT_USER ("S-1-5-21-0-0-0-1000").
     QString UserSid();
+    // A 64-bit prefix ("#arch=win64" in its hives): 32-bit programs write below HKLM\Software\Wow6432Node.
+    bool IsWin64();
     const TDriveMap &Drives();  // built on first use; ReloadDrives() after changing dosdevices
     void ReloadDrives();
 

@@ -339,9 +339,9 @@ void TLisaaPoistaIkkuna::btnFindClick()
     const bool extra = FHost.Settings ? FHost.Settings->FAddRemoveListExtra : false;
     FThread = new TFindAddRemoveThd(
         this, extra,
-        [this](const QString &name, const QString &icon, const QString &key, const QString &command,
+        [this](const QString &name, const QString &icon, TRootKey root, const QString &key, const QString &command,
                const QString &location, int judgement, bool isExtra) {
-            AddEntry(name, icon, key, command, location, judgement, isExtra);
+            AddEntry(name, icon, root, key, command, location, judgement, isExtra);
         },
         [this](int position, int total) { ScanProgress(position, total); }, FHost.Prefix);
     FThread->SetOnTerminate([this](TSharedThd *sender) { ScanDone(sender); });
@@ -391,12 +391,13 @@ bool TLisaaPoistaIkkuna::AddIcon(TAddRemoveRecord *record, const QString &window
     return true;
 }
 
-void TLisaaPoistaIkkuna::AddEntry(const QString &name, const QString &icon, const QString &keyPath,
+void TLisaaPoistaIkkuna::AddEntry(const QString &name, const QString &icon, TRootKey root, const QString &keyPath,
                                   const QString &uninstallString, const QString &installLocation, int judgement,
                                   bool extra)
 {
     auto *record = new TAddRemoveRecord;
     record->Name = name;
+    record->Root = root;
     record->KeyPath = keyPath;
     record->UninstallString = uninstallString;
     record->StatusImage = extra ? 6 : 3 + qBound(0, judgement, 2);
@@ -477,7 +478,7 @@ void TLisaaPoistaIkkuna::FileListSelectItem()
     ui->Values->clear();
     if (const TAddRemoveRecord *record = SelectedRecord()) {
         // Looking at an entry never writes: a key that has gone shows no values.
-        TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+        TRegistry registry(record->Root, FHost.Prefix);
         if (registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
             QStringList names = registry.GetValueNames();
             std::stable_sort(names.begin(), names.end(),
@@ -541,7 +542,7 @@ void TLisaaPoistaIkkuna::ShowValue()
     const TAddRemoveRecord *record = SelectedRecord();
     bool shown = false;
     if (item && record && item->isSelected()) {
-        TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+        TRegistry registry(record->Root, FHost.Prefix);
         const QString name = item->text();
         bool gone = true;
         if (!registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
@@ -606,7 +607,7 @@ void TLisaaPoistaIkkuna::btnUpdateClick()
     const QListWidgetItem *item = ui->Values->currentItem();
     if (!record || !item)
         return;
-    TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+    TRegistry registry(record->Root, FHost.Prefix);
     if (!registry.OpenKey(KeyWithoutSlash(record->KeyPath), true)) {
         MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
         return;
@@ -751,7 +752,7 @@ void TLisaaPoistaIkkuna::btnDeleteClick()
             const QString dir = folder.endsWith(u'/') ? folder : folder + u'/';
             undoFile = FHost.UniqueFileName ? FHost.UniqueFileName(dir, name) : dir + name;
             QStringList lines{FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4")};
-            saved = AddRemove::ExportKeyText(record->KeyPath, &lines, &error, FHost.Prefix)
+            saved = AddRemove::ExportKeyText(record->Root, record->KeyPath, &lines, &error, FHost.Prefix)
                     && UndoFiles::SaveUndoText(undoFile, lines, &error);
         } else {
             undoFile = folder.isEmpty() ? name : folder + u'/' + name;
@@ -766,7 +767,7 @@ void TLisaaPoistaIkkuna::btnDeleteClick()
             return;
         }
     }
-    TRegistry registry(TRootKey::LocalMachine, FHost.Prefix);
+    TRegistry registry(record->Root, FHost.Prefix);
     if (!registry.DeleteKey(KeyWithoutSlash(record->KeyPath))) {
         // Nothing went: an undo file of a key that is still there would only mislead.
         if (!undoFile.isEmpty())

@@ -2,6 +2,7 @@
 // Summary: TLisaaPoistaIkkuna, the add/remove window: lists installed programs, uninstalls, deletes entries with undo, edits values.
 #pragma once
 
+#include "platform/Registry.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
 
@@ -34,7 +35,8 @@ class TLisaaPoistaIkkuna;
 // One listed entry; owned by the window's record list.
 struct TAddRemoveRecord {
     QString Name;
-    QString KeyPath;          // below HKEY_LOCAL_MACHINE, ending in "\"
+    TRootKey Root = TRootKey::LocalMachine;
+    QString KeyPath;          // below Root, ending in "\"
     QString UninstallString;
     int IconIndex = 2;        // the program's icon in the window's image list, 2 when none
     int StatusImage = 5;      // 3 fine, 4 suspicious, 5 might be invalid, 6 extra item
@@ -125,7 +127,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void AddEntry(const QString &name, const QString &icon, const QString &keyPath, const QString &uninstallString,
+    void AddEntry(const QString &name, const QString &icon, TRootKey root, const QString &keyPath, const QString &uninstallString,
                   const QString &installLocation, int judgement, bool extra);
     void ScanProgress(int position, int total);
     void ScanDone(TSharedThd *sender);

@@ -64,7 +64,7 @@ bool ExportKey(TRegistry &registry, const QString &path, QStringList *lines, QSt
     const QStringList values = SortedNames(registry.GetValueNames());
     const QStringList keys = SortedNames(registry.GetKeyNames());
     if (!values.isEmpty()) {
-        lines->append(UndoFiles::KeyLine(QStringLiteral("HKEY_LOCAL_MACHINE"), path));
+        lines->append(UndoFiles::KeyLine(RootKeyName(registry.RootKey()), path));
         for (const QString &name : values) {
             QString line;
             if (!UndoFiles::LiveValueLine(registry, name, &line)) {
@@ -81,14 +81,15 @@ bool ExportKey(TRegistry &registry, const QString &path, QStringList *lines, QSt
 }
 }
 
-bool ExportKeyText(const QString &keyPath, QStringList *lines, QString *error, const std::shared_ptr<TWinePrefix> &prefix)
+bool ExportKeyText(TRootKey root, const QString &keyPath, QStringList *lines, QString *error,
+                   const std::shared_ptr<TWinePrefix> &prefix)
 {
     QString path = keyPath;
     while (path.startsWith(u'\\'))
         path.remove(0, 1);
     while (path.endsWith(u'\\'))
         path.chop(1);
-    TRegistry registry(TRootKey::LocalMachine, prefix);
+    TRegistry registry(root, prefix);
     QStringList out;
     QString why;
     if (path.isEmpty() || !ExportKey(registry, path, &out, &why)) {
@@ -229,13 +230,17 @@ int TFindAddRemoveThd::JudgeUninstallEntry(const QString &uninstallString, const
 
     if (uninstallString.toLower().contains(QStringLiteral("msiexec.exe"))) {
         judgement = 1;
-        TRegistry registry(TRootKey::LocalMachine, prefix);
         const qsizetype open = uninstallString.indexOf(u'{');
         const qsizetype close = open < 0 ? -1 : uninstallString.indexOf(u'}', open);
         // Without a product code every folder name would match.
-        if (close > open && registry.OpenKeyReadOnly(u'\\' + AddRemove::InstallerFolders)) {
+        if (close > open) {
             const QString code = uninstallString.mid(open, close - open + 1).toLower();
-            const QStringList folders = registry.GetValueNames();
+            QStringList folders;
+            for (const QString &path : FixedKeyPaths(TRootKey::LocalMachine, AddRemove::InstallerFolders, prefix)) {
+                TRegistry registry(TRootKey::LocalMachine, prefix);
+                if (registry.OpenKeyReadOnly(u'\\' + path))
+                    folders.append(registry.GetValueNames());
+            }
             for (const QString &folder : folders) {
                 if (!folder.toLower().contains(code))
                     continue;
@@ -255,44 +260,61 @@ int TFindAddRemoveThd::JudgeUninstallEntry(const QString &uninstallString, const
     return judgement;
 }
 
+QList<AddRemove::TUninstallKey> AddRemove::UninstallKeys(const std::shared_ptr<TWinePrefix> &prefix)
+{
+    QList<TUninstallKey> keys;
+    for (const QString &path : FixedKeyPaths(TRootKey::LocalMachine, UninstallKey, prefix))
+        keys.append({TRootKey::LocalMachine, path});
+    keys.append({TRootKey::CurrentUser, UninstallKey});
+    return keys;
+}
+
 void TFindAddRemoveThd::DoWork()
 {
-    TRegistry registry(TRootKey::LocalMachine, FPrefix);
-    if (!registry.OpenKeyReadOnly(u'\\' + AddRemove::UninstallKey))
-        return;
-    const QStringList names = registry.GetKeyNames();
-    registry.CloseKey();
-    FTotal = int(names.size());
-    auto readString = [&registry](const QString &name) {
-        try {
-            return registry.ValueExists(name) ? registry.ReadString(name) : QString();
-        } catch (const ERegistryException &) {
-            return QString();
-        }
+    struct TEntry {
+        TRootKey Root;
+        QString KeyPath;
+        QString KeyName;
     };
+    QList<TEntry> entries;
+    for (const AddRemove::TUninstallKey &key : AddRemove::UninstallKeys(FPrefix)) {
+        TRegistry registry(key.Root, FPrefix);
+        if (!registry.OpenKeyReadOnly(u'\\' + key.KeyPath))
+            continue;
+        for (const QString &name : registry.GetKeyNames())
+            entries.append({key.Root, key.KeyPath + u'\\' + name, name});
+    }
+    FTotal = int(entries.size());
     for (int i = 0; i < FTotal; ++i) {
         FPosition = i;
         if (!Synchronize([this] { if (FOnProgress) FOnProgress(FPosition, FTotal); }))
             return;
-        const QString keyPath = AddRemove::UninstallKey + u'\\' + names.at(i);
-        if (registry.OpenKeyReadOnly(u'\\' + keyPath)) {
+        const TEntry &entry = entries.at(i);
+        TRegistry registry(entry.Root, FPrefix);
+        auto readString = [&registry](const QString &name) {
+            try {
+                return registry.ValueExists(name) ? registry.ReadString(name) : QString();
+            } catch (const ERegistryException &) {
+                return QString();
+            }
+        };
+        if (registry.OpenKeyReadOnly(u'\\' + entry.KeyPath)) {
             const bool hasName = registry.ValueExists(QStringLiteral("DisplayName"));
             const bool hasCommand = registry.ValueExists(QStringLiteral("UninstallString"));
             if (FListExtraItems ? (hasName || hasCommand) : (hasName && hasCommand)) {
                 const bool extra = !hasName && hasCommand;
                 QString name = readString(QStringLiteral("DisplayName"));
                 if (name.isEmpty())
-                    name = names.at(i);
+                    name = entry.KeyName;
                 const QString icon = readString(QStringLiteral("DisplayIcon"));
                 const QString command = readString(QStringLiteral("UninstallString"));
                 const QString location = readString(QStringLiteral("InstallLocation"));
                 registry.CloseKey();
                 const int judgement = JudgeUninstallEntry(command, location, FPrefix);
-                const QString reported = keyPath + u'\\';
-                if (!Synchronize([&] { if (FOnFound) FOnFound(name, icon, reported, command, location, judgement, extra); }))
+                const QString reported = entry.KeyPath + u'\\';
+                if (!Synchronize([&] { if (FOnFound) FOnFound(name, icon, entry.Root, reported, command, location, judgement, extra); }))
                     return;
             }
-            registry.CloseKey();
         }
         if (Terminated())
             return;

@@ -2,6 +2,7 @@
 // Summary: the installed-programs scanner TFindAddRemoveThd, its judgement, the whole-key undo export and the uninstall command line.
 #pragma once
 
+#include "platform/Registry.h"
 #include "shell/SharedThd.h"
 
 #include <QString>
@@ -15,13 +16,21 @@ class TWinePrefix;
 // Judgement: 0 the entry is fine, 1 suspicious or too difficult to interpret, 2 it might be invalid.
 // extra: the entry has an uninstall command but no display name.
 using TAddRemoveFoundHandler =
-    std::function<void(const QString &name, const QString &icon, const QString &keyPath, const QString &uninstallString,
+    std::function<void(const QString &name, const QString &icon, TRootKey root, const QString &keyPath, const QString &uninstallString,
                        const QString &installLocation, int judgement, bool extra)>;
 using TAddRemoveProgressHandler = std::function<void(int position, int total)>;
 
 namespace AddRemove {
-// Below HKEY_LOCAL_MACHINE, without a leading "\".
+// Below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, without a leading "\".
 extern const QString UninstallKey;   // "Software\MicroSoft\Windows\CurrentVersion\Uninstall"
+
+struct TUninstallKey {
+    TRootKey Root;
+    QString KeyPath;  // below Root, without a leading "\"
+};
+// Where programs are registered for uninstalling: the machine's key (and its twin for 32-bit
+// programs in a 64-bit prefix), then the user's own, where per-user installers write.
+QList<TUninstallKey> UninstallKeys(const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 extern const QString InstallerFolders;  // "Software\MicroSoft\Windows\CurrentVersion\Installer\Folders"
 
 // The drive paths of an uninstall command (quotes removed): from each drive letter that a ":\"
@@ -29,14 +38,14 @@ extern const QString InstallerFolders;  // "Software\MicroSoft\Windows\CurrentVe
 // order found.
 QStringList DrivePaths(const QString &text);
 
-// The export of a whole key below HKEY_LOCAL_MACHINE as the undo file holds it after its header:
+// The export of a whole key below root as the undo file holds it after its header:
 // for a key with values its key line, then its value lines sorted by name ignoring case, then its
 // subkeys the same way, sorted by name. A key without values writes no key line.
 // Expandable strings come back as "hex(2):" and multi-strings as "hex(7):" (ANSI bytes), so an
 // import gives the types back. False with *error when a value cannot be written without loss
 // (a type the file has no form for, a character outside the code page) or the key is gone: an
 // undo file that cannot give the key back must not be written.
-bool ExportKeyText(const QString &keyPath, QStringList *lines, QString *error,
+bool ExportKeyText(TRootKey root, const QString &keyPath, QStringList *lines, QString *error,
                    const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
 // A Windows command line split as programs read theirs: blanks separate, double quotes group

@@ -106,6 +106,16 @@ void BuildStartupLocations(TStartupLocations *locations, const QString &windowsF
         {tsInstall + QStringLiteral("RunonceEx"), HKCU, QString(), true},
         {tsInstall + QStringLiteral("Run"), HKCU, QString(), false},
     };
+    // 32-bit programs write their machine-wide entries into the twin keys of a 64-bit prefix.
+    for (qsizetype i = 0; i < locations->Registry.size(); ++i) {
+        const TStartupRegEntry entry = locations->Registry.at(i);
+        const QStringList paths = FixedKeyPaths(entry.RootKey, entry.KeyPath, prefix);
+        for (qsizetype n = 1; n < paths.size(); ++n) {
+            TStartupRegEntry twin = entry;
+            twin.KeyPath = paths.at(n);
+            locations->Registry.insert(++i, twin);
+        }
+    }
 
     locations->Folders.clear();
     const TWinEnvironment environment(prefix);

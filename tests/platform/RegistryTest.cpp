@@ -337,6 +337,38 @@ TEST_F(RegistryTest, LookupsIgnoreCaseAndKeepIt)
                                               QStringLiteral("Wine")}));
 }
 
+TEST(FixedKeyPaths, A64BitPrefixAddsTheWow6432NodeTwinOfMachineSoftwareKeysOnly)
+{
+    using TestSupport::THive;
+    TestSupport::TPrefixBuilder win64;
+    const auto prefix64 = win64.MakeCurrent();
+    TestSupport::TPrefixBuilder win32;
+    for (THive hive : {THive::System, THive::User, THive::UserDefault})
+        win32.SetHiveText(hive, "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n");
+    const auto prefix32 = win32.MakeCurrent();
+    const QString run = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    const QString twin = QStringLiteral("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+    const struct {
+        const char *Row;
+        TRootKey Root;
+        QString Path;
+        QStringList Win64;
+    } cases[] = {
+        {"machine software key", TRootKey::LocalMachine, run, {run, twin}},
+        {"leading backslash, upper case", TRootKey::LocalMachine, "\\SOFTWARE\\X", {"SOFTWARE\\X", "SOFTWARE\\Wow6432Node\\X"}},
+        {"a twin already", TRootKey::LocalMachine, twin, {twin}},
+        {"classes are shared", TRootKey::LocalMachine, "Software\\Classes\\CLSID", {"Software\\Classes\\CLSID"}},
+        {"not below Software", TRootKey::LocalMachine, "System\\CurrentControlSet", {"System\\CurrentControlSet"}},
+        {"Software itself", TRootKey::LocalMachine, "Software", {"Software"}},
+        {"the user's keys are shared", TRootKey::CurrentUser, run, {run}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Row);
+        EXPECT_EQ(FixedKeyPaths(c.Root, c.Path, prefix64), c.Win64);
+        EXPECT_EQ(FixedKeyPaths(c.Root, c.Path, prefix32), QStringList{c.Win64.constFirst()});
+    }
+}
+
 TEST_F(RegistryTest, RawUtf8AndDeletedTreesReadBack)
 {
     TRegistry reg(TRootKey::LocalMachine);

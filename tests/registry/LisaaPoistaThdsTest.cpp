@@ -25,7 +25,9 @@ namespace {
 const QString Uninstall = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
 
 struct TFoundEntry {
-    QString Name, Icon, KeyPath, Command, Location;
+    QString Name, Icon;
+    TRootKey Root = TRootKey::None;
+    QString KeyPath, Command, Location;
     int Judgement = -1;
     bool Extra = false;
 };
@@ -42,9 +44,9 @@ TScan RunScan(bool listExtra, const std::shared_ptr<TWinePrefix> &prefix)
     bool ended = false;
     auto *worker = new TFindAddRemoveThd(
         &owner, listExtra,
-        [&](const QString &name, const QString &icon, const QString &key, const QString &command,
+        [&](const QString &name, const QString &icon, TRootKey root, const QString &key, const QString &command,
             const QString &location, int judgement, bool extra) {
-            scan.Found.append({name, icon, key, command, location, judgement, extra});
+            scan.Found.append({name, icon, root, key, command, location, judgement, extra});
         },
         [&](int position, int total) { scan.Progress.append({position, total}); }, prefix);
     worker->SetOnTerminate([&](TSharedThd *) { ended = true; });
@@ -200,7 +202,7 @@ TEST(ExportKeyText, GoldenBytesAndReadBack)
 
     QStringList lines{QStringLiteral("HEADER")};
     QString error;
-    ASSERT_TRUE(AddRemove::ExportKeyText(key + u'\\', &lines, &error, prefix)) << error.toStdString();
+    ASSERT_TRUE(AddRemove::ExportKeyText(TRootKey::LocalMachine, key + u'\\', &lines, &error, prefix)) << error.toStdString();
     QTemporaryDir dir;
     const QString file = dir.filePath("Export.reg");
     ASSERT_TRUE(UndoFiles::SaveUndoText(file, lines, &error));
@@ -255,14 +257,14 @@ TEST(ExportKeyText, RefusesOnlyWhatTheCodePageCannotHold)
     const auto prefix = b.MakeCurrent();
     QStringList lines;
     QString error;
-    EXPECT_FALSE(AddRemove::ExportKeyText(Uninstall + "Greek\\", &lines, &error, prefix));
+    EXPECT_FALSE(AddRemove::ExportKeyText(TRootKey::LocalMachine, Uninstall + "Greek\\", &lines, &error, prefix));
     EXPECT_TRUE(error.contains("cannot store")) << error.toStdString();
-    EXPECT_FALSE(AddRemove::ExportKeyText(Uninstall + "Missing\\", &lines, &error, prefix));
+    EXPECT_FALSE(AddRemove::ExportKeyText(TRootKey::LocalMachine, Uninstall + "Missing\\", &lines, &error, prefix));
     EXPECT_TRUE(lines.isEmpty());
-    ASSERT_TRUE(AddRemove::ExportKeyText(Uninstall + "Multi\\", &lines, &error, prefix));
+    ASSERT_TRUE(AddRemove::ExportKeyText(TRootKey::LocalMachine, Uninstall + "Multi\\", &lines, &error, prefix));
     EXPECT_EQ(lines.constLast(), "\"List\"=hex(7):61,00,62,00,00");
     // Types the program does not edit go as regedit exports them, by their number.
-    ASSERT_TRUE(AddRemove::ExportKeyText(Uninstall + "Odd\\", &lines, &error, prefix));
+    ASSERT_TRUE(AddRemove::ExportKeyText(TRootKey::LocalMachine, Uninstall + "Odd\\", &lines, &error, prefix));
     EXPECT_EQ(lines.constLast(), "\"Type9\"=hex(9):01,02");
 }
 

@@ -136,7 +136,7 @@ TEST_F(StartupTest, FindFillsCategoriesAndJudgesEachEntry)
     EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
     EXPECT_TRUE(w->Button("btnPrint")->isEnabled());
     EXPECT_FALSE(w->ProgressBar()->isVisible());
-    EXPECT_EQ(w->ProgressBar()->maximum(), 23 + 1 + 2);
+    EXPECT_EQ(w->ProgressBar()->maximum(), 35 + 1 + 2);
 
     const struct {
         const char *name;

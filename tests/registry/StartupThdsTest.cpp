@@ -147,11 +147,20 @@ protected:
 
 TEST_F(StartupThdsTest, LocationTable)
 {
-    ASSERT_EQ(Locations.Registry.size(), 23);
+    // A 64-bit prefix: each of the twelve machine locations below SOFTWARE is followed by its
+    // Wow6432Node twin, which keeps the value read and the kind.
+    ASSERT_EQ(Locations.Registry.size(), 23 + 12);
     EXPECT_EQ(Locations.Registry.at(0).ValueName, "StartupPrograms");
-    EXPECT_EQ(Locations.Registry.at(11).KeyPath, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
-    EXPECT_TRUE(Locations.Registry.at(13).RunOnce);
-    EXPECT_EQ(Locations.Registry.at(18).RootKey, TRootKey::CurrentUser);
+    EXPECT_EQ(Locations.Registry.at(1).KeyPath, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+    EXPECT_EQ(Locations.Registry.at(2).KeyPath, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+    EXPECT_EQ(Locations.Registry.at(2).ValueName, "AppSetup");
+    EXPECT_EQ(Locations.Registry.at(5).KeyPath, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
+    EXPECT_EQ(Locations.Registry.at(5).RootKey, TRootKey::CurrentUser);
+    EXPECT_EQ(Locations.Registry.at(19).KeyPath, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+    EXPECT_EQ(Locations.Registry.at(20).KeyPath, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+    EXPECT_EQ(Locations.Registry.at(20).RootKey, TRootKey::LocalMachine);
+    EXPECT_TRUE(Locations.Registry.at(24).RunOnce);
+    EXPECT_EQ(Locations.Registry.at(34).RootKey, TRootKey::CurrentUser);
     ASSERT_EQ(Locations.Folders.size(), 2);
     EXPECT_EQ(Locations.Folders.at(0).Folder, UserStartup + "\\");
     EXPECT_FALSE(Locations.Folders.at(0).Common);
@@ -176,9 +185,9 @@ TEST_F(StartupThdsTest, RegistryFindings)
 {
     const TScan scan = RunScanner(0, Locations, Prefix);
     EXPECT_EQ(scan.ErrorCode, 0);
-    EXPECT_EQ(scan.Totals, QList<int>{23});
-    ASSERT_EQ(scan.Positions.size(), 23);
-    EXPECT_EQ(scan.Positions.last(), 23);
+    EXPECT_EQ(scan.Totals, QList<int>{35});
+    ASSERT_EQ(scan.Positions.size(), 35);
+    EXPECT_EQ(scan.Positions.last(), 35);
 
     const QString hkcuRun = "HKEY_CURRENT_USER\\" + RunKey;
     const QString hklmOnce = "HKEY_LOCAL_MACHINE\\" + RunOnceKey;

@@ -87,6 +87,19 @@ protected:
         return host;
     }
 
+    TAddRemoveHost AddRemoveHost()
+    {
+        Settings.FAddRemoveUndoDir = Dir.filePath(QStringLiteral("Undo"));
+        Settings.FAddRemoveConfirm = false;
+        TAddRemoveHost host;
+        host.ProgramFolder = Dir.filePath(QStringLiteral("program"));
+        host.Settings = &Settings;
+        host.UndoHeader = [] { return QStringLiteral("REGEDIT4"); };
+        host.UniqueFileName = [](const QString &folder, const QString &name) { return folder + name; };
+        host.Prefix = Pc;
+        return host;
+    }
+
     static void Find(TRegistryIkkuna &cleaner)
     {
         cleaner.show();
@@ -318,16 +331,8 @@ TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndT
     ASSERT_EQ(before.value(id + "BigEndian").Type, 5u);
     ASSERT_EQ(before.value(id + "Multi").Type, 7u);
 
-    Settings.FAddRemoveUndoDir = Dir.filePath(QStringLiteral("Undo"));
-    Settings.FAddRemoveConfirm = false;
-    TAddRemoveHost host;
-    host.ProgramFolder = Dir.filePath(QStringLiteral("program"));
-    host.Settings = &Settings;
-    host.UndoHeader = [] { return QStringLiteral("REGEDIT4"); };
-    host.UniqueFileName = [](const QString &folder, const QString &name) { return folder + name; };
-    host.Prefix = Pc;
     TBoxes boxes;
-    TLisaaPoistaIkkuna window(nullptr, host);
+    TLisaaPoistaIkkuna window(nullptr, AddRemoveHost());
     window.show();
     ASSERT_TRUE(WaitFor([&] { return !window.Scanning(); }));
     int row = -1;
@@ -371,6 +376,100 @@ TEST_F(WineDeleteTest, EveryValueTypeOfAnUninstallKeyComesBackThroughRegeditAndT
         EXPECT_EQ(UndoManager::EntryState(entry, Pc), 2);
     }
     ASSERT_NO_FATAL_FAILURE(expectAllBack("the undo manager"));
+}
+
+// Programs as installers register them in a 64-bit prefix: natively, as 32-bit programs below
+// Wow6432Node, and per user. The list is Wine's own; each entry goes with an undo file regedit
+// takes back, and so does a 32-bit run value through the startup manager.
+TEST_F(WineDeleteTest, ThirtyTwoBitAndPerUserProgramsAreListedAsWineListsThemAndComeBackThroughRegedit)
+{
+    const QString uninstall = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+    const QString native = "HKLM\\" + uninstall + "VkNative";
+    const QString thirty = "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VkThirty";
+    const QString user = "HKCU\\" + uninstall + "VkUser";
+    const QString run32 = QStringLiteral("HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+    QByteArray out;
+    ASSERT_TRUE(Reg(Prefix, {{"add", native, "/v", "DisplayName", "/d", "Vk Native", "/f"},
+                             {"add", native, "/v", "UninstallString", "/d", "C:\\VkGone\\native.exe", "/f"},
+                             {"add", thirty, "/v", "DisplayName", "/d", "Vk Thirty", "/f"},
+                             {"add", thirty, "/v", "UninstallString", "/d", "C:\\VkGone\\thirty.exe /S", "/f"},
+                             {"add", thirty, "/v", "EstimatedSize", "/t", "REG_DWORD", "/d", "77", "/f"},
+                             {"add", thirty + "\\Sub", "/v", "Inner", "/d", "x", "/f"},
+                             {"add", user, "/v", "DisplayName", "/d", "Vk User", "/f"},
+                             {"add", user, "/v", "UninstallString", "/d", "C:\\VkGone\\user.exe", "/f"},
+                             {"add", "HKCU\\" + uninstall + "VkNameOnly", "/v", "DisplayName", "/d", "Vk Name Only", "/f"},
+                             {"add", run32, "/v", "VkRun32", "/d", "C:\\VkGone\\run32.exe", "/f"}},
+                    &out))
+        << out.toStdString();
+    QByteArray listed;
+    ASSERT_TRUE(WinePrograms(Prefix, {{"uninstaller", "--list"}}, &listed)) << listed.toStdString();
+    QStringList wine;
+    for (const QByteArray &line : listed.split('\n'))
+        if (const QString text = QString::fromUtf8(line).trimmed(); text.contains(QStringLiteral("|||")))
+            wine.append(text);
+    ASSERT_TRUE(wine.contains("VkThirty|||Vk Thirty") && wine.contains("VkUser|||Vk User")) << listed.toStdString();
+    wine.sort();
+
+    TBoxes boxes;
+    TLisaaPoistaIkkuna window(nullptr, AddRemoveHost());
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return !window.Scanning(); }));
+    QStringList shown;
+    for (const TAddRemoveRecord *record : window.Records())
+        shown.append(record->KeyPath.section(u'\\', -2, -2) + QStringLiteral("|||") + record->Name);
+    shown.sort();
+    EXPECT_EQ(shown, wine);
+
+    const struct {
+        QString Key, Name;
+        TRootKey Root;
+        QString KeyPath;
+    } entries[] = {
+        {thirty, "Vk Thirty", TRootKey::LocalMachine, thirty.mid(5) + u'\\'},
+        {user, "Vk User", TRootKey::CurrentUser, user.mid(5) + u'\\'},
+    };
+    for (const auto &e : entries) {
+        SCOPED_TRACE(e.Name.toStdString());
+        QByteArray before;
+        ASSERT_TRUE(Reg(Prefix, {{"query", e.Key, "/s"}}, &before)) << before.toStdString();
+        int row = -1;
+        for (int r = 0; r < window.Records().size(); ++r)
+            if (window.Records().at(r)->Name == e.Name)
+                row = r;
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(window.Records().at(row)->Root, e.Root);
+        EXPECT_EQ(window.Records().at(row)->KeyPath.compare(e.KeyPath, Qt::CaseInsensitive), 0)
+            << window.Records().at(row)->KeyPath.toStdString();
+        window.FileList()->setCurrentIndex(window.Model()->index(row, 0));
+        QTest::mouseClick(window.Button("btnDelete"), Qt::LeftButton);
+        EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+        EXPECT_FALSE(Reg(Prefix, {{"query", e.Key}}, &out)) << "the key is still there: " << out.toStdString();
+        const QString undo = Dir.filePath(QStringLiteral("Undo/") + e.Name + QStringLiteral(".reg"));
+        ASSERT_TRUE(RegeditImport(Prefix, undo, &out)) << out.toStdString();
+        QByteArray after;
+        ASSERT_TRUE(Reg(Prefix, {{"query", e.Key, "/s"}}, &after)) << after.toStdString();
+        EXPECT_EQ(after.toStdString(), before.toStdString());
+    }
+
+    TStartupIkkuna startup(nullptr, StartupHost());
+    startup.show();
+    ASSERT_TRUE(WaitFor([&] { return !startup.Scanning() && !startup.Records().isEmpty(); }));
+    ASSERT_TRUE(SelectRow(startup, [](const TStartupRecord &r) { return r.ValueName == "VkRun32"; }));
+    const TStartupRecord *row = nullptr;
+    for (const TStartupRecord *r : startup.Records())
+        if (r->ValueName == "VkRun32")
+            row = r;
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->Location, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+    EXPECT_EQ(row->Kind, 0);
+    QTest::mouseClick(startup.Button("btnDelete"), Qt::LeftButton);
+    EXPECT_TRUE(boxes.Shown.isEmpty()) << boxes.Shown.join(u'|').toStdString();
+    EXPECT_FALSE(Reg(Prefix, {{"query", run32, "/v", "VkRun32"}}, &out)) << "the value is still there: " << out.toStdString();
+    const QStringList undoFiles = QDir(Settings.FStartupUndoDir).entryList({QStringLiteral("*.reg")}, QDir::Files);
+    ASSERT_EQ(undoFiles.size(), 1);
+    ASSERT_TRUE(RegeditImport(Prefix, QDir(Settings.FStartupUndoDir).filePath(undoFiles.constFirst()), &out)) << out.toStdString();
+    ASSERT_TRUE(Reg(Prefix, {{"query", run32, "/v", "VkRun32"}}, &out)) << out.toStdString();
+    EXPECT_TRUE(out.contains("    VkRun32    REG_SZ    C:\\VkGone\\run32.exe")) << out.toStdString();
 }
 
 // One item out of a list value or a win.ini list through the startup manager, and back through the

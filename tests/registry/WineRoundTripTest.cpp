@@ -208,7 +208,7 @@ TEST_F(WineRoundTripTest, ExportedKeyWithLongHexValuesComesBackThroughRegedit)
 
     QStringList lines{QStringLiteral("REGEDIT4"), QString()};
     QString error;
-    ASSERT_TRUE(AddRemove::ExportKeyText(keyPath, &lines, &error, std::make_shared<TWinePrefix>(Prefix))) << error.toStdString();
+    ASSERT_TRUE(AddRemove::ExportKeyText(TRootKey::LocalMachine, keyPath, &lines, &error, std::make_shared<TWinePrefix>(Prefix))) << error.toStdString();
     const QString undo = Dir.filePath(QStringLiteral("LongHex.reg"));
     ASSERT_TRUE(UndoFiles::SaveUndoText(undo, lines, &error)) << error.toStdString();
     auto deleteKey = [&] {
