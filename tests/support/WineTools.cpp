@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -229,20 +230,50 @@ bool TWinebootPrefix::CopyWithHome(const QString &folder, const QString &home, Q
 
 // ---- wineserver
 
-bool UnixSocketAccepts(const QString &path)
+namespace {
+// A connected socket, else -1.
+int ConnectUnix(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     sockaddr_un address{};
     if (name.isEmpty() || name.size() >= qsizetype(sizeof(address.sun_path)))
-        return false;
+        return -1;
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
+        return -1;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The socket accepts as soon as wineserver listens, before it sets up its signal handlers and
+// loads the registry: a SIGINT then makes it exit(1) without writing the hives. It greets a
+// client (the protocol version) only from its main loop, when both are done.
+bool ServerGreets(const QString &socket, int timeoutMs)
+{
+    const int fd = ConnectUnix(socket);
+    if (fd < 0)
         return false;
-    const bool accepted = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+    pollfd p{fd, POLLIN, 0};
+    int ready;
+    do
+        ready = ::poll(&p, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
     ::close(fd);
-    return accepted;
+    return ready > 0 && (p.revents & POLLIN);
+}
+}  // namespace
+
+bool UnixSocketAccepts(const QString &path)
+{
+    const int fd = ConnectUnix(path);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
 }
 
 void RemoveServerFolder(const QString &prefix, const QString &tmpDir)
@@ -295,7 +326,10 @@ bool TWineServer::Start(const QString &prefix, QString *error, const QString &tm
                 const QString socket = it.next() + QStringLiteral("/socket");
                 if (UnixSocketAccepts(socket)) {
                     FSocket = socket;
-                    return true;
+                    if (ServerGreets(socket, 60000))
+                        return true;
+                    *error = QStringLiteral("wineserver accepted a connection but sent nothing within a minute");
+                    return false;
                 }
             }
         }

@@ -71,8 +71,9 @@ class TWineServer
 {
 public:
     ~TWineServer();
-    // Starts the server and waits until its socket (found under tmpDir, else /tmp, through the
-    // prefix's file "wineserver") accepts connections; fails when another server holds the prefix.
+    // Starts the server and waits until it greets a client on its socket (found under tmpDir, else
+    // /tmp, through the prefix's file "wineserver"): only then do its signals end it cleanly. Fails
+    // when another server holds the prefix.
     // tmpDir: the TMPDIR the server is started with; empty for the one of the tests.
     bool Start(const QString &prefix, QString *error, const QString &tmpDir = {});
     // SIGINT, the signal "wineserver -k" sends first: the server writes its hives and exits. It gets
