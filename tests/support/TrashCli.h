@@ -3,12 +3,12 @@
 #pragma once
 
 #include "support/Needs.h"
-#include "support/RunProcess.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QSet>
 #include <QString>
 
@@ -23,17 +23,30 @@ inline bool HaveTrashCli()
 
 #define VASKIMO_NEED_TRASH_CLI() VASKIMO_NEED(TestSupport::HaveTrashCli(), "trash-cli is not installed (Debian package trash-cli)")
 
-// The original paths of what the user's trashes hold (the home trash of env's XDG_DATA_HOME and
-// the trash at the top of every mount), as trash-list lists them.
-inline QSet<QString> TrashList(const QProcessEnvironment &env)
+// The original paths below the folders that the user's trashes hold (the home trash of env's
+// XDG_DATA_HOME and the trash at the top of every mount), as trash-list lists them. The mounts and
+// trashes of tests running beside this one are listed too, and trash-list says on standard error
+// why it skipped a trash: neither is ours to judge.
+inline QSet<QString> TrashList(const QProcessEnvironment &env, const QStringList &below)
 {
-    QByteArray out;
-    EXPECT_EQ(RunToExit(QStringLiteral("trash-list"), {}, env, 30000, &out), 0) << out.toStdString();
+    QProcess list;
+    list.setProcessEnvironment(env);
+    list.start(QStringLiteral("trash-list"), {});
+    const bool ended = list.waitForStarted(10000) && list.waitForFinished(30000);
+    const QByteArray out = list.readAllStandardOutput();
+    EXPECT_TRUE(ended && list.exitStatus() == QProcess::NormalExit && list.exitCode() == 0)
+        << "trash-list: " << list.readAllStandardError().toStdString();
+    // "2026-12-11 04:43:20 /the/original/path"
+    static const QRegularExpression item(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d (/.*)$"));
     QSet<QString> paths;
     for (const QByteArray &line : out.split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() >= 3)
-            paths.insert(QFile::decodeName(line.mid(fields.at(0).size() + fields.at(1).size() + 2)));
+        const QRegularExpressionMatch m = item.match(QFile::decodeName(line));
+        if (!m.hasMatch())
+            continue;
+        const QString path = m.captured(1);
+        for (const QString &folder : below)
+            if (path.startsWith(folder + u'/'))
+                paths.insert(path);
     }
     return paths;
 }

@@ -113,7 +113,11 @@ protected:
         Git(repo, {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("first")});
     }
 
-    QSet<QString> TrashList() { return TestSupport::TrashList(Env); }
+    // What the trashes hold of this case's own folders.
+    QSet<QString> TrashList()
+    {
+        return TestSupport::TrashList(Env, {Dir.path(), QFileInfo(Dir.path()).canonicalFilePath()});
+    }
     void TrashRestore(const QString &path) { ASSERT_TRUE(TestSupport::TrashRestore(path, Env)) << path.toStdString(); }
 
     // An unattended run of program with options as its Options.ini: it ends with exitCode, its log
