@@ -100,6 +100,14 @@ TUpdateIkkuna::TUpdateIkkuna(QWidget *parent, TUpdateHost host)
 {
     if (!FHost.HostFolder) {
         FHost.HostFolder = [](const QString &windowsFolder) {
+            // The options take a host folder too: their picker's choice when no drive reaches it,
+            // with the backslash the picker adds to every folder.
+            if (windowsFolder.startsWith(u'/')) {
+                QString host = windowsFolder;
+                while (host.endsWith(u'\\'))
+                    host.chop(1);
+                return WithSlash(host);
+            }
             const TPathMapping m = WinFiles::DrivesOf().ToHost(windowsFolder);
             if (m.State == TPathState::NotLocal || m.HostPath.isEmpty())
                 return QString();
@@ -487,7 +495,8 @@ void TUpdateIkkuna::btnDownloadClick()
     ui->Status->setText(Msg("M125PI", "Succesfully downloaded the program update!"));
     FNewProgram = false;
     SetDownloadButtons(false);
-    const QString shown = FHost.Settings ? FHost.Settings->FUpdateDir + name : target;
+    const QString chosen = FHost.Settings ? FHost.Settings->FUpdateDir : QString();
+    const QString shown = chosen.isEmpty() || chosen.startsWith(u'/') ? target : chosen + name;
     const QString question = SafeFormat(
         Msg("M126PI", "File downloaded to \"%s\". To install the update you need first to close Vaskimo and execute the "
                       "downloaded file! Close Vaskimo now and execute the update?"),

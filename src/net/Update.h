@@ -27,7 +27,8 @@ struct TUpdateHost {
     QString ProgramFolder;           // host folder ending in "/": "BlackLst.vkb", "Languages/"
     TSettings *Settings = nullptr;   // proxy, update address and folder, language, font, colour
     QString ProgramVersion;          // four numbers, "1.0.0.0"
-    // The host folder of a Windows folder (FUpdateDir), ending in "/"; empty when it has none.
+    // The host folder of the update folder (FUpdateDir: a Windows folder, or a host one as the
+    // options allow), ending in "/"; empty when it has none.
     std::function<QString(const QString &windowsFolder)> HostFolder;
     std::function<std::unique_ptr<UpdateInfo::TUpdateHttp>()> CreateHttp;
     // The shell's "open" of an address or a downloaded file (a Windows program runs through Wine in

@@ -12,6 +12,7 @@
 #include "crypto/Encryption.h"
 #include "platform/IniFile.h"
 #include "net/AutoUpdate.h"
+#include "platform/WinePrefix.h"
 #include "shell/Buttons.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
@@ -153,6 +154,70 @@ TEST_F(UpdateNginxTest, FullCheckBlacklistInstallAndProgramDownload)
     // The window closes with its button.
     Click(*w, "btnOk");
     EXPECT_FALSE(w->isVisible());
+}
+
+// The update folder as the options store it, mapped by the prefix's own drives: a Windows
+// folder, or a host folder (typed, or the picker's choice that no drive reaches, with the
+// backslash it adds). A folder that cannot take the files is named in the status.
+TEST_F(UpdateNginxTest, DownloadsGoToTheChosenFolderOrTheStatusSaysWhyNot)
+{
+    const QString prefix = Folder + "prefix";
+    ASSERT_TRUE(QDir().mkpath(prefix + "/dosdevices") && QDir().mkpath(prefix + "/drive_c"));
+    ASSERT_TRUE(QFile::link("../drive_c", prefix + "/dosdevices/c:"));
+    ASSERT_TRUE(QFile::link("/", prefix + "/dosdevices/z:"));
+    struct TCurrentPrefix {
+        std::shared_ptr<TWinePrefix> Previous = TWinePrefix::Current();
+        ~TCurrentPrefix() { TWinePrefix::SetCurrent(Previous); }
+    } restore;
+    TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(prefix));
+    WriteFile(Folder + "plain", "a file, no folder");
+    const QString z = "Z:" + QString(Folder).replace('/', '\\');
+    const QString failed = "Error occured!\n";
+    const struct {
+        const char *name;
+        QString chosen;
+        QString saved;  // the host folder the update lands in; empty: refused
+        QString shown;  // the file as the question names it, or the status of a refusal
+    } cases[] = {
+        {"C:", "C:\\Downloads\\", prefix + "/drive_c/Downloads/", "C:\\Downloads\\VaskimoSetup.exe"},
+        {"Z:", z + "viaZ\\", Folder + "viaZ/", z + "viaZ\\VaskimoSetup.exe"},
+        {"a host folder", Folder + "typed/", Folder + "typed/", Folder + "typed/VaskimoSetup.exe"},
+        {"a host folder as the picker gives it", Folder + "picked\\", Folder + "picked/", Folder + "picked/VaskimoSetup.exe"},
+        {"a network share", "\\\\server\\share\\", {},
+         failed + "The update folder \"\\\\server\\share\\\" is on no drive of the prefix."},
+        {"a host folder below a file", Folder + "plain/dl/", {}, failed + "The folder \"" + Folder + "plain/dl/\" cannot be made."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TBoxes boxes;
+        boxes.Answer = false;
+        auto w = std::make_unique<TUpdateIkkuna>(nullptr, Recorder.Host(Folder, &Settings, QStringLiteral("1.0.0.0")));
+        w->show();
+        if (!c.saved.isEmpty()) {
+            Settings.FUpdateDir = c.chosen;
+            Click(*w, "btnCheck");
+            ASSERT_EQ(w->FUpdateResult, 5) << w->StatusText().toStdString();
+            Click(*w, "btnDownload");
+            EXPECT_EQ(w->StatusText(), QStringLiteral("Succesfully downloaded the program update!"));
+            EXPECT_EQ(ReadFile(c.saved + "VaskimoSetup.exe"), Setup);
+            ASSERT_EQ(boxes.Shown.size(), 1);
+            EXPECT_TRUE(boxes.Shown[0].startsWith("File downloaded to \"" + c.shown + "\".")) << boxes.Shown[0].toStdString();
+            continue;
+        }
+        // Both the check and a download meet the folder.
+        Settings.FUpdateDir = c.chosen;
+        Click(*w, "btnCheck");
+        EXPECT_EQ(w->FUpdateResult, 1);
+        EXPECT_EQ(w->StatusText(), c.shown);
+        Settings.FUpdateDir = Folder + "checked/";
+        Click(*w, "btnCheck");
+        ASSERT_EQ(w->FUpdateResult, 5) << w->StatusText().toStdString();
+        Settings.FUpdateDir = c.chosen;
+        Click(*w, "btnDownload");
+        EXPECT_EQ(w->StatusText(), c.shown);
+        EXPECT_TRUE(w->Button("btnDownload")->isEnabled());
+        EXPECT_TRUE(boxes.Shown.isEmpty()) << qPrintable(boxes.Shown.join('\n'));
+    }
 }
 
 TEST_F(UpdateNginxTest, RelocatedInformationFile)
