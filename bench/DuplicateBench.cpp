@@ -176,20 +176,20 @@ double RunOurs(const QString &root, const QString &base, qint64 &sets, qint64 &f
     QElapsedTimer timer;
     timer.start();
     auto *scanner = new TScanFilThd(&owner, base, {}, {}, scan, layer);
-    scanner->OnTerminate = [&](TSharedThd *s) {
+    scanner->SetOnTerminate([&](TSharedThd *s) {
         if (qEnvironmentVariableIsSet("BENCH_STAGES"))
             std::fprintf(stderr, "  scan %.3f s\n", double(timer.nsecsElapsed()) / 1e9);
-        if (s->GetErrorCode() < 0 || s->Count64() == 0) {
-            error = s->GetErrorText();
+        if (s->ErrorCode() < 0 || static_cast<TScanFilThd *>(s)->Count64() == 0) {
+            error = s->ErrorText();
             loop.quit();
             return;
         }
         auto *merge = new TMergeThd(&owner, base, {}, {}, static_cast<TScanFilThd *>(s)->ChunkFiles());
-        merge->OnTerminate = [&](TSharedThd *m) {
+        merge->SetOnTerminate([&](TSharedThd *m) {
             if (qEnvironmentVariableIsSet("BENCH_STAGES"))
                 std::fprintf(stderr, "  merge %.3f s\n", double(timer.nsecsElapsed()) / 1e9);
-            if (m->GetErrorCode() < 0) {
-                error = m->GetErrorText();
+            if (m->ErrorCode() < 0) {
+                error = m->ErrorText();
                 loop.quit();
                 return;
             }
@@ -200,15 +200,15 @@ double RunOurs(const QString &root, const QString &base, qint64 &sets, qint64 &f
                                                 ++sets, lastSet = f.SetNumber;
                                         },
                                         layer);
-            dupes->OnTerminate = [&](TSharedThd *d) {
-                error = d->GetErrorText();
+            dupes->SetOnTerminate([&](TSharedThd *d) {
+                error = d->ErrorText();
                 loop.quit();
-            };
-            dupes->Start();
-        };
-        merge->Start();
-    };
-    scanner->Start();
+            });
+            dupes->Resume();
+        });
+        merge->Resume();
+    });
+    scanner->Resume();
     loop.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (!error.isEmpty())

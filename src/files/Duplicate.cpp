@@ -133,7 +133,7 @@ TKaksoisIkkuna::TKaksoisIkkuna(QWidget *parent, const QString &programFolder,
 
 TKaksoisIkkuna::~TKaksoisIkkuna()
 {
-    delete FCurrentThread.data();  // stops it and waits: no stage outlives the window
+    TSharedThd::StopAndWaitFor(this);  // no stage outlives the window
     FormDestroy();
 }
 
@@ -423,19 +423,19 @@ void TKaksoisIkkuna::btnFindClick()
     request.SkipEmpty = o.FDupSkipEmpty;
     auto *scan = new TScanFilThd(this, FBaseName, {}, [this](const QString &t) { PaivitaNimiTiedot(t); }, request, FLayer);
     FCurrentThread = scan;
-    scan->OnTerminate = [this](TSharedThd *t) { ScannausTehty(t); };
-    scan->Start();
+    scan->SetOnTerminate([this](TSharedThd *t) { ScannausTehty(t); });
+    scan->Resume();
 }
 
 void TKaksoisIkkuna::PaivitaNimiTiedot(const QString &text) { Panels[4]->setText(text); }
 
 void TKaksoisIkkuna::ScannausTehty(TSharedThd *thread)
 {
-    if (thread->GetErrorCode() < 0) {
-        VirheTehty(QStringLiteral("scanning"), thread->GetErrorText());
+    if (thread->ErrorCode() < 0) {
+        VirheTehty(QStringLiteral("scanning"), thread->ErrorText());
         return;
     }
-    FTotalFiles = thread->Count64();
+    FTotalFiles = static_cast<TScanFilThd *>(thread)->Count64();
     FSkipped = static_cast<TScanFilThd *>(thread)->SkippedEntries();
     if (FTotalFiles > 0)
         YhdistaTiedostot(static_cast<TScanFilThd *>(thread)->ChunkFiles());
@@ -452,14 +452,14 @@ void TKaksoisIkkuna::YhdistaTiedostot(const QStringList &chunks)
     // The scan's own list of chunks: a count derived from the files found could name one too many.
     auto *merge = new TMergeThd(this, FBaseName, {}, {}, chunks);
     FCurrentThread = merge;
-    merge->OnTerminate = [this](TSharedThd *t) { YhdistaminenTehty(t); };
-    merge->Start();
+    merge->SetOnTerminate([this](TSharedThd *t) { YhdistaminenTehty(t); });
+    merge->Resume();
 }
 
 void TKaksoisIkkuna::YhdistaminenTehty(TSharedThd *thread)
 {
-    if (thread->GetErrorCode() < 0) {
-        VirheTehty(QStringLiteral("sorting"), thread->GetErrorText());
+    if (thread->ErrorCode() < 0) {
+        VirheTehty(QStringLiteral("sorting"), thread->ErrorText());
         return;
     }
     Progress->setValue(0);
@@ -481,8 +481,8 @@ void TKaksoisIkkuna::PaikallistaDuplikaatit()
     auto *dupes = new TDupesThd(this, FBaseName, [this](int position, bool) { DuplikaattiValTiedot(position); }, {},
                                 request, [this](const TFoundFile &f) { DuplikaattiTiedot(f); }, FLayer);
     FCurrentThread = dupes;
-    dupes->OnTerminate = [this](TSharedThd *t) { DuplikaatitLoydetty(t); };
-    dupes->Start();
+    dupes->SetOnTerminate([this](TSharedThd *t) { DuplikaatitLoydetty(t); });
+    dupes->Resume();
 }
 
 void TKaksoisIkkuna::DuplikaattiValTiedot(int position)
@@ -601,8 +601,8 @@ void TKaksoisIkkuna::ShowCounts()
 void TKaksoisIkkuna::DuplikaatitLoydetty(TSharedThd *thread)
 {
     FFound.Flush();
-    if (thread && thread->GetErrorCode() < 0) {
-        VirheTehty(QStringLiteral("comparing"), thread->GetErrorText());
+    if (thread && thread->ErrorCode() < 0) {
+        VirheTehty(QStringLiteral("comparing"), thread->ErrorText());
         return;
     }
     const qint64 files = std::count_if(FRows.cbegin(), FRows.cend(), [](const TDuplicateRow *r) { return r->IsFile(); });
@@ -655,8 +655,8 @@ void TKaksoisIkkuna::VirheTehty(const QString &stage, const QString &message)
 void TKaksoisIkkuna::btnStopClick()
 {
     if (FCurrentThread) {
-        FCurrentThread->OnTerminate = [this](TSharedThd *) { KeskeytysTehty(); };
-        FCurrentThread->Stop();
+        FCurrentThread->SetOnTerminate([this](TSharedThd *) { KeskeytysTehty(); });
+        FCurrentThread->Terminate();
     } else {
         KeskeytysTehty();
     }

@@ -129,16 +129,16 @@ private:
     void FormDestroy();
     void PaivitaCaptioni();
     void PaivitaNimiTiedot(const QString &text);
-    void ScannausTehty(Duplicate::TSharedThd *thread);
+    void ScannausTehty(TSharedThd *thread);
     void YhdistaTiedostot(const QStringList &chunks);
-    void YhdistaminenTehty(Duplicate::TSharedThd *thread);
+    void YhdistaminenTehty(TSharedThd *thread);
     void PaikallistaDuplikaatit();
     void DuplikaattiValTiedot(int position);
     void DuplikaattiTiedot(const Duplicate::TFoundFile &file);
     void ShowFound(const QList<TDuplicateRow *> &rows);
     void ShowSkipped();
     void FillDetails(TDuplicateRow &row);
-    void DuplikaatitLoydetty(Duplicate::TSharedThd *thread);
+    void DuplikaatitLoydetty(TSharedThd *thread);
     void VirheTehty(const QString &stage, const QString &message);
     void KeskeytysTehty();
     void UpdateButtons();
@@ -173,7 +173,7 @@ private:
     QString FHeaderCaption = QStringLiteral("Duplicate files...");
     QString FWindowCaption = QStringLiteral("Duplicate files");
     QStringList FMasks, FSkipList, FFolders;
-    QPointer<Duplicate::TSharedThd> FCurrentThread;
+    QPointer<TSharedThd> FCurrentThread;
     QTime FStartTime;
     qint64 FTotalBytes = 0, FGroupCount = 0, FTotalFiles = 0;
     bool FSearching = false;

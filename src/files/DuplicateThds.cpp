@@ -133,13 +133,6 @@ private:
     QByteArray FBuffer;
 };
 
-struct TSyncCall {
-    QMutex Mutex;
-    bool Started = false;
-    bool Abandoned = false;
-    QSemaphore Done;
-};
-
 }  // namespace
 
 // --- file layer ------------------------------------------------------------------------------
@@ -329,84 +322,20 @@ QString DateText(quint32 dosDate, const TUserLocale &locale)
     return locale.DateTime(t.Date, t.Time);
 }
 
-// --- thread base -----------------------------------------------------------------------------
+// --- stage base ------------------------------------------------------------------------------
 
-TSharedThd::TSharedThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
-                       TStatusEvent onStatus)
-    : QThread(owner), BaseName(baseName), OnProgress(std::move(onProgress)),
-      OnStatus(std::move(onStatus)), FOwner(owner)
+TStageThd::TStageThd(QObject *owner, const QString &baseName, TProgressEvent onProgress, TStatusEvent onStatus)
+    : TSharedThd(owner), BaseName(baseName), OnProgress(std::move(onProgress)), OnStatus(std::move(onStatus))
 {
 }
 
-TSharedThd::~TSharedThd() { StopAndWait(); }
-
-void TSharedThd::Start()
-{
-    // Queued: the handler runs on the owner's thread after the worker has ended.
-    connect(this, &QThread::finished, FOwner ? FOwner : this, [this] {
-        if (OnTerminate)
-            OnTerminate(this);
-        if (FreeOnTerminate)
-            deleteLater();
-    }, Qt::QueuedConnection);
-    start();
-}
-
-void TSharedThd::Stop() { FStop.store(true); }
-
-void TSharedThd::StopAndWait()
-{
-    FStop.store(true);
-    FAbandon.store(true);
-    wait();
-}
-
-bool TSharedThd::Synchronize(const std::function<void()> &call)
-{
-    if (!FOwner || FOwner->thread() == QThread::currentThread()) {
-        call();
-        return true;
-    }
-    auto state = std::make_shared<TSyncCall>();
-    QMetaObject::invokeMethod(FOwner, [state, &call] {
-        {
-            QMutexLocker lock(&state->Mutex);
-            if (state->Abandoned)
-                return;
-            state->Started = true;
-        }
-        call();
-        state->Done.release();
-    }, Qt::QueuedConnection);
-    // A plain blocking queued call would never return once the owner's thread waits for us in
-    // our destructor; a call it has not begun is given up then.
-    while (!state->Done.tryAcquire(1, 10)) {
-        if (FAbandon.load()) {
-            QMutexLocker lock(&state->Mutex);
-            if (!state->Started) {
-                state->Abandoned = true;
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-void TSharedThd::Post(std::function<void()> call)
-{
-    if (!FOwner || FOwner->thread() == QThread::currentThread())
-        call();
-    else
-        QMetaObject::invokeMethod(FOwner, std::move(call), Qt::QueuedConnection);
-}
-
-int TSharedThd::HelperThreads()
+int TStageThd::HelperThreads()
 {
     // Walking, reading and hashing wait on the disk as much as on the processor: a few at once.
     return std::clamp(QThread::idealThreadCount() - 1, 1, 3);
 }
 
-void TSharedThd::RunOnWorkers(int helpers, const std::function<void()> &drain)
+void TStageThd::RunOnWorkers(int helpers, const std::function<void()> &drain)
 {
     if (!FPool) {
         FPool = std::make_unique<QThreadPool>();
@@ -422,13 +351,13 @@ void TSharedThd::RunOnWorkers(int helpers, const std::function<void()> &drain)
     done.acquire(helpers);
 }
 
-void TSharedThd::DoProgress()
+void TStageThd::DoProgress()
 {
     if (OnProgress)
         Synchronize([this] { OnProgress(GetCount(), ProgressKind); });
 }
 
-void TSharedThd::DoStatus()
+void TStageThd::DoStatus()
 {
     if (OnStatus) {
         const QString text = StatusText;
@@ -436,21 +365,22 @@ void TSharedThd::DoStatus()
     }
 }
 
-void TSharedThd::run()
+void TStageThd::DoWork()
 {
-    bool completed = false;
+    const auto finish = [this](bool completed) {
+        try {
+            Finish(completed);
+        } catch (const std::exception &) {
+            // the temporaries that could not be removed are removed before the next search
+        }
+    };
     try {
-        DoWork();
-        completed = !StopRequested();
-    } catch (const std::exception &e) {
-        ErrorText = QString::fromUtf8(e.what());
-        ErrorCode = -1;
+        Work();
+    } catch (...) {
+        finish(false);
+        throw;
     }
-    try {
-        Finish(completed);
-    } catch (const std::exception &) {
-        // the temporaries that could not be removed are removed before the next search
-    }
+    finish(!Terminated());
 }
 
 // --- stage 1: scan ---------------------------------------------------------------------------
@@ -494,7 +424,7 @@ struct TScanFilThd::TWalk {
 TScanFilThd::TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
                          TStatusEvent onStatus, TScanRequest request,
                          std::shared_ptr<const TFileLayer> layer)
-    : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
+    : TStageThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
       FRequest(std::move(request)), FLayer(std::move(layer)), FWalk(std::make_unique<TWalk>())
 {
     ProgressKind = false;
@@ -534,7 +464,7 @@ TScanFilThd::TScanFilThd(QObject *owner, const QString &baseName, TProgressEvent
     }
 }
 
-TScanFilThd::~TScanFilThd() { StopAndWait(); }
+TScanFilThd::~TScanFilThd() = default;
 
 QStringList TScanFilThd::ChunkFiles() const
 {
@@ -561,7 +491,7 @@ bool TScanFilThd::Skipped(const QString &lowerText) const
     return false;
 }
 
-void TScanFilThd::DoWork()
+void TScanFilThd::Work()
 {
     RemoveTemporaries(BaseName);
     for (TFolderItem root : FWalk->Roots) {
@@ -572,7 +502,7 @@ void TScanFilThd::DoWork()
         FWalk->Queue.push_back(root);
     }
     WalkFolders();
-    if (StopRequested())
+    if (Terminated())
         return;
     if (!FLines.empty())
         SaveChunk(std::move(FLines));
@@ -589,7 +519,7 @@ void TScanFilThd::WalkFolders()
         std::vector<QString> lines;
         QMutexLocker lock(&walk.Mutex);
         while (true) {
-            if (StopRequested() || walk.Error)
+            if (Terminated() || walk.Error)
                 break;
             if (walk.Queue.empty()) {
                 if (walk.Busy == 0)
@@ -678,7 +608,7 @@ void TScanFilThd::WalkFolder(const TFolderItem &item, std::vector<TFolderItem> &
             && ::fstatat(dirFd, QFile::encodeName(entry.Name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     };
     for (TSearchRec entry : entries) {
-        if (StopRequested())
+        if (Terminated())
             break;
         // The listing's own look at the entry serves, when it has one: a second stat per file
         // costs as much as the listing.
@@ -795,14 +725,12 @@ void TScanFilThd::Finish(bool completed)
 
 TMergeThd::TMergeThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
                      TStatusEvent onStatus, QStringList chunkFiles)
-    : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
+    : TStageThd(owner, baseName, std::move(onProgress), std::move(onStatus)),
       FChunks(std::move(chunkFiles))
 {
 }
 
-TMergeThd::~TMergeThd() { StopAndWait(); }
-
-void TMergeThd::DoWork()
+void TMergeThd::Work()
 {
     FTouched = FChunks;
     const QString target = ChunkName(BaseName, 0);
@@ -868,7 +796,7 @@ bool TMergeThd::MergeFiles(const QStringList &inputs, const QString &target)
     for (std::size_t i = 0; i < readers.size(); ++i)
         advance(i);
     while (!heads.empty()) {
-        if (StopRequested())
+        if (Terminated())
             return false;
         THead head = heads.top();
         heads.pop();
@@ -918,7 +846,7 @@ struct TDupesThd::TCandidate {
 TDupesThd::TDupesThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
                      TStatusEvent onStatus, TCompareRequest request, TFoundEvent onFound,
                      std::shared_ptr<const TFileLayer> layer)
-    : TSharedThd(owner, baseName, std::move(onProgress), std::move(onStatus)), FRequest(request),
+    : TStageThd(owner, baseName, std::move(onProgress), std::move(onStatus)), FRequest(request),
       OnFound(std::move(onFound)), FLayer(std::move(layer))
 {
     ProgressKind = false;
@@ -926,9 +854,7 @@ TDupesThd::TDupesThd(QObject *owner, const QString &baseName, TProgressEvent onP
         FRoots[i] = FLayer->HostRoot(QChar(u'A' + i));
 }
 
-TDupesThd::~TDupesThd() { StopAndWait(); }
-
-void TDupesThd::DoWork()
+void TDupesThd::Work()
 {
     const QString name = ChunkName(BaseName, 0);
     TLineReader reader(name);
@@ -939,7 +865,7 @@ void TDupesThd::DoWork()
     QString key;
     QString line;
     while (reader.Next(line)) {
-        if (StopRequested())
+        if (Terminated())
             return;
         const QStringView lineKey = QStringView(line).left(
             GroupKeyLength(line, FRequest.SameName, FRequest.SameSize, FRequest.SameDate));
@@ -963,11 +889,11 @@ void TDupesThd::DoWork()
             }
         }
     }
-    if (group.size() > 1 && !StopRequested())
+    if (group.size() > 1 && !Terminated())
         HandleGroup(group);
-    if (!StopRequested())
+    if (!Terminated())
         ProcessBatch();
-    if (!StopRequested())
+    if (!Terminated())
         FlushFound();
 }
 
@@ -1016,7 +942,7 @@ void TDupesThd::ProcessBatch()
     // batch is so large (one huge key group) that they are hashed at once instead.
     const bool keep = all.size() <= 2 * BatchLines;
     ParallelFor(all.size(), [&](std::size_t i) { all[i]->Readable = ReadSignature(*all[i], keep); });
-    if (StopRequested())
+    if (Terminated())
         return;
 
     std::vector<std::vector<TCandidate *>> runs;
@@ -1061,7 +987,7 @@ void TDupesThd::ProcessBatch()
     ParallelFor(jobs.size(), [&](std::size_t i) { SettleFiles(jobs[i].Files, jobs[i].WholeRun); },
                 jobs.empty() || jobs.front().Bytes < (qint64(1) << 20) ? 8 : 1);
     for (std::vector<TCandidate *> &run : runs) {
-        if (StopRequested())
+        if (Terminated())
             return;
         CompareGroup(run);
     }
@@ -1071,7 +997,7 @@ void TDupesThd::ParallelFor(std::size_t count, const std::function<void(std::siz
 {
     std::atomic<std::size_t> next{0};
     RunOnWorkers(int(std::min<std::size_t>(std::size_t(HelperThreads()), count / perHelper)), [&] {
-        for (std::size_t i; !StopRequested() && (i = next.fetch_add(1)) < count;)
+        for (std::size_t i; !Terminated() && (i = next.fetch_add(1)) < count;)
             work(i);
     });
 }
@@ -1160,7 +1086,7 @@ void TDupesThd::SettleFiles(std::vector<TCandidate *> &files, bool wholeRun)
     request.Md5 = FRequest.SameMD5;
     request.LonesWithoutMd5 = wholeRun;
     request.DigestThreads = size >= DigestThreadBytes;
-    request.Stop = [this] { return StopRequested(); };
+    request.Stop = [this] { return Terminated(); };
     const std::vector<TContentOutcome> outcomes = ReadSideBySide(open, request);
     for (std::size_t i = 0; i < files.size(); ++i) {
         TCandidate &c = *files[i];

@@ -11,6 +11,7 @@
 #include "platform/DriveMap.h"
 #include "platform/WinFiles.h"
 #include "shell/Batch.h"
+#include "shell/SharedThd.h"
 
 #include <QMutex>
 #include <QObject>
@@ -81,49 +82,26 @@ QString AttrText(quint32 attr);       // "R H S A" letters for the set bits, bla
 // The user's short date and long time; the date alone at midnight.
 QString DateText(quint32 dosDate, const TUserLocale &locale);
 
-// --- thread base -----------------------------------------------------------------------------
+// --- stage base ------------------------------------------------------------------------------
 
 using TProgressEvent = std::function<void(int position, bool kind)>;
 using TStatusEvent = std::function<void(const QString &text)>;
 
-// Runs DoWork once on its own thread. Events run on the owner's thread; the worker waits for
-// progress, and hands found files and status texts over without waiting. OnTerminate is queued
-// to the owner after the thread has ended, and the thread object deletes itself after it.
-// Deleting the owner deletes its live workers, which stop and are waited for; a worker waiting
-// on an owner that is being destroyed gives up that call.
-class TSharedThd : public QThread
+// A stage on the program's one worker base: the worker waits for progress, and hands found files
+// and status texts over without waiting. Finish runs on the worker thread after the work, also
+// after a stop or an error, before OnTerminate.
+class TStageThd : public TSharedThd
 {
     Q_OBJECT
 public:
-    ~TSharedThd() override;
-
-    std::function<void(TSharedThd *thread)> OnTerminate;
-    bool FreeOnTerminate = true;  // deleted after OnTerminate; else the creator deletes it
-
-    void Start();
-    void Stop();  // asks the work to end; may be called before Start
-    bool StopRequested() const { return FStop.load(std::memory_order_relaxed); }
-
     int GetCount() const { return int(std::uint32_t(Count)); }
     qint64 Count64() const { return Count; }
-    int GetErrorCode() const { return ErrorCode; }
-    QString GetErrorText() const { return ErrorText; }
 
 protected:
-    TSharedThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
-               TStatusEvent onStatus);
+    TStageThd(QObject *owner, const QString &baseName, TProgressEvent onProgress, TStatusEvent onStatus);
 
-    virtual void DoWork() = 0;
-    // Runs on the worker thread after DoWork, also after a stop or an error.
+    virtual void Work() = 0;
     virtual void Finish(bool completed) = 0;
-    // Every final class calls this first in its destructor, while its members still exist.
-    void StopAndWait();
-
-    // Runs call on the owner's thread and waits for it; false when the owner went away first.
-    bool Synchronize(const std::function<void()> &call);
-    // Runs call on the owner's thread without waiting: calls run in the order they were posted, and
-    // all before OnTerminate; never once the owner is gone. call must not use the thread object.
-    void Post(std::function<void()> call);
     // Runs drain on this thread and on up to helpers pool threads at once, and waits for all.
     void RunOnWorkers(int helpers, const std::function<void()> &drain);
     static int HelperThreads();
@@ -138,13 +116,8 @@ protected:
     TStatusEvent OnStatus;
 
 private:
-    void run() final;
+    void DoWork() final;
 
-    QObject *FOwner;
-    int ErrorCode = 0;
-    QString ErrorText;
-    std::atomic<bool> FStop{false};
-    std::atomic<bool> FAbandon{false};
     std::unique_ptr<QThreadPool> FPool;
 };
 
@@ -167,7 +140,7 @@ struct TSkippedEntry {
     qint64 Size = 0;
 };
 
-class TScanFilThd final : public TSharedThd
+class TScanFilThd final : public TStageThd
 {
     Q_OBJECT
 public:
@@ -182,7 +155,7 @@ public:
     QList<TSkippedEntry> SkippedEntries() const;
 
 protected:
-    void DoWork() override;
+    void Work() override;
     void Finish(bool completed) override;
 
 private:
@@ -212,19 +185,18 @@ private:
 
 // --- stage 2: merge --------------------------------------------------------------------------
 
-class TMergeThd final : public TSharedThd
+class TMergeThd final : public TStageThd
 {
     Q_OBJECT
 public:
     // chunkFiles: the scan's own list; files of other runs are never read.
     TMergeThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
               TStatusEvent onStatus, QStringList chunkFiles);
-    ~TMergeThd() override;
 
     static constexpr int MaxOpenInputs = 256;
 
 protected:
-    void DoWork() override;
+    void Work() override;
     void Finish(bool completed) override;
 
 private:
@@ -252,17 +224,16 @@ struct TCompareRequest {
 // Groups runs of equal keys; with CRC or MD5 chosen (and equal sizes), splits each group by the
 // quick signature of its first 4 KB, then settles the digests: a file that cannot be read, or is
 // no longer its scanned size, is equal to nothing; files equal byte for byte share one digest.
-class TDupesThd final : public TSharedThd
+class TDupesThd final : public TStageThd
 {
     Q_OBJECT
 public:
     TDupesThd(QObject *owner, const QString &baseName, TProgressEvent onProgress,
               TStatusEvent onStatus, TCompareRequest request, TFoundEvent onFound,
               std::shared_ptr<const TFileLayer> layer = DefaultFileLayer());
-    ~TDupesThd() override;
 
 protected:
-    void DoWork() override;
+    void Work() override;
     void Finish(bool completed) override;
 
 private:

@@ -140,33 +140,33 @@ struct TPipeline {
     {
         QEventLoop loop;
         auto *scanner = new TScanFilThd(&Owner, base, {}, {}, scan, layer);
-        scanner->OnTerminate = [&, layer](TSharedThd *thread) {
+        scanner->SetOnTerminate([&, layer](TSharedThd *thread) {
             auto *s = static_cast<TScanFilThd *>(thread);
             FilesFound = s->Count64();
             Chunks = s->ChunkFiles();
-            if (s->GetErrorCode() < 0 || FilesFound == 0) {
-                Error = s->GetErrorText();
+            if (s->ErrorCode() < 0 || FilesFound == 0) {
+                Error = s->ErrorText();
                 loop.quit();
                 return;
             }
             auto *merge = new TMergeThd(&Owner, base, {}, {}, Chunks);
-            merge->OnTerminate = [&, layer](TSharedThd *m) {
-                if (m->GetErrorCode() < 0) {
-                    Error = m->GetErrorText();
+            merge->SetOnTerminate([&, layer](TSharedThd *m) {
+                if (m->ErrorCode() < 0) {
+                    Error = m->ErrorText();
                     loop.quit();
                     return;
                 }
                 auto *dupes = new TDupesThd(&Owner, base, {}, {}, compare,
                                             [&](const TFoundFile &f) { Found.push_back(f); }, layer);
-                dupes->OnTerminate = [&](TSharedThd *d) {
-                    Error = d->GetErrorText();
+                dupes->SetOnTerminate([&](TSharedThd *d) {
+                    Error = d->ErrorText();
                     loop.quit();
-                };
-                dupes->Start();
-            };
-            merge->Start();
-        };
-        scanner->Start();
+                });
+                dupes->Resume();
+            });
+            merge->Resume();
+        });
+        scanner->Resume();
         QTimer::singleShot(60000, &loop, &QEventLoop::quit);
         loop.exec();
     }
@@ -320,12 +320,12 @@ TEST(Scan, ChunksAroundTheChunkSize)
         auto layer = std::make_shared<TFixtureLayer>(root);
         QEventLoop loop;
         auto *scan = new TScanFilThd(&run.Owner, base, {}, {}, request, layer);
-        scan->OnTerminate = [&](TSharedThd *t) {
-            run.FilesFound = t->Count64();
+        scan->SetOnTerminate([&](TSharedThd *t) {
+            run.FilesFound = static_cast<TScanFilThd *>(t)->Count64();
             run.Chunks = static_cast<TScanFilThd *>(t)->ChunkFiles();
             loop.quit();
-        };
-        scan->Start();
+        });
+        scan->Resume();
         loop.exec();
         EXPECT_EQ(run.FilesFound, c.files);
         ASSERT_EQ(run.Chunks.size(), c.chunks);
@@ -449,8 +449,8 @@ TEST(Merge, UnionOfChunksInOrder)
         QEventLoop loop;
         int error = 1;
         auto *merge = new TMergeThd(&owner, base, {}, {}, names);
-        merge->OnTerminate = [&](TSharedThd *t) { error = t->GetErrorCode(); loop.quit(); };
-        merge->Start();
+        merge->SetOnTerminate([&](TSharedThd *t) { error = t->ErrorCode(); loop.quit(); });
+        merge->Resume();
         loop.exec();
         EXPECT_EQ(error, 0);
         EXPECT_EQ(ReadLines(ChunkName(base, 0)), all);
@@ -468,8 +468,8 @@ TEST(Merge, MissingChunkIsAnError)
     int error = 0;
     QString text;
     auto *merge = new TMergeThd(&owner, base, {}, {}, {ChunkName(base, 0), ChunkName(base, 1)});
-    merge->OnTerminate = [&](TSharedThd *t) { error = t->GetErrorCode(); text = t->GetErrorText(); loop.quit(); };
-    merge->Start();
+    merge->SetOnTerminate([&](TSharedThd *t) { error = t->ErrorCode(); text = t->ErrorText(); loop.quit(); });
+    merge->Resume();
     loop.exec();
     EXPECT_EQ(error, -1);
     EXPECT_TRUE(text.contains(QStringLiteral("Duplicat.tmp.001"))) << text.toStdString();
@@ -500,11 +500,11 @@ TEST(Stop, EachStageLeavesNoTemporaryFile)
         layer->OnList = [&](const QString &folder) {
             if (folder.endsWith(QStringLiteral("/z"))) {
                 wroteChunks = !Temporaries(base).isEmpty();
-                scan->Stop();
+                scan->Terminate();
             }
         };
-        scan->OnTerminate = [&](TSharedThd *) { loop.quit(); };
-        scan->Start();
+        scan->SetOnTerminate([&](TSharedThd *) { loop.quit(); });
+        scan->Resume();
         loop.exec();
         EXPECT_TRUE(wroteChunks);
         EXPECT_TRUE(Temporaries(base).isEmpty()) << Temporaries(base).join(u' ').toStdString();
@@ -521,9 +521,9 @@ TEST(Stop, EachStageLeavesNoTemporaryFile)
         }
         QEventLoop loop;
         TMergeThd *merge = nullptr;
-        merge = new TMergeThd(&owner, base, [&](int, bool) { merge->Stop(); }, {}, names);
-        merge->OnTerminate = [&](TSharedThd *) { loop.quit(); };
-        merge->Start();
+        merge = new TMergeThd(&owner, base, [&](int, bool) { merge->Terminate(); }, {}, names);
+        merge->SetOnTerminate([&](TSharedThd *) { loop.quit(); });
+        merge->Resume();
         loop.exec();
         EXPECT_TRUE(Temporaries(base).isEmpty()) << Temporaries(base).join(u' ').toStdString();
     }
@@ -541,10 +541,10 @@ TEST(Stop, EachStageLeavesNoTemporaryFile)
         compare.SameSize = false;
         compare.SameCRC = false;
         int found = 0;
-        dupes = new TDupesThd(&owner, base, [&](int, bool) { dupes->Stop(); }, {}, compare,
+        dupes = new TDupesThd(&owner, base, [&](int, bool) { dupes->Terminate(); }, {}, compare,
                               [&](const TFoundFile &) { ++found; }, std::make_shared<TFixtureLayer>(root));
-        dupes->OnTerminate = [&](TSharedThd *) { loop.quit(); };
-        dupes->Start();
+        dupes->SetOnTerminate([&](TSharedThd *) { loop.quit(); });
+        dupes->Resume();
         loop.exec();
         EXPECT_LT(found, 200);
         EXPECT_TRUE(Temporaries(base).isEmpty());
@@ -567,7 +567,7 @@ TEST(Stop, DestroyingTheOwnerStopsAndWaits)
     std::atomic<int> found{0};
     auto *dupes = new TDupesThd(owner.get(), base, {}, {}, compare, [&](const TFoundFile &) { ++found; },
                                 std::make_shared<TFixtureLayer>(dir.path()));
-    dupes->Start();
+    dupes->Resume();
     QThread::msleep(20);  // the worker now waits for the owner, which never runs its calls
     owner.reset();
     EXPECT_LT(found.load(), 20000);
@@ -599,8 +599,8 @@ TEST(Compare, SizesAbove4GiBGroupByTheirWholeSize)
     compare.SameCRC = false;
     auto *dupes = new TDupesThd(&owner, base, {}, {}, compare, [&](const TFoundFile &f) { found.push_back(f); },
                                 std::make_shared<TFixtureLayer>(dir.path()));
-    dupes->OnTerminate = [&](TSharedThd *) { loop.quit(); };
-    dupes->Start();
+    dupes->SetOnTerminate([&](TSharedThd *) { loop.quit(); });
+    dupes->Resume();
     loop.exec();
     ASSERT_EQ(found.size(), 3u);
     for (const TFoundFile &f : found) {
@@ -845,13 +845,13 @@ TEST(Scan, AChunkThatCannotBeWrittenEndsTheScanWithItsError)
     QString text;
     QStringList chunks{QStringLiteral("not read")};
     auto *scan = new TScanFilThd(&owner, base, {}, {}, request, std::make_shared<TFixtureLayer>(root));
-    scan->OnTerminate = [&](TSharedThd *t) {
-        error = t->GetErrorCode();
-        text = t->GetErrorText();
+    scan->SetOnTerminate([&](TSharedThd *t) {
+        error = t->ErrorCode();
+        text = t->ErrorText();
         chunks = static_cast<TScanFilThd *>(t)->ChunkFiles();
         loop.quit();
-    };
-    scan->Start();
+    });
+    scan->Resume();
     loop.exec();
     EXPECT_EQ(error, -1);
     EXPECT_TRUE(text.contains(QStringLiteral("Duplicat.tmp.000"))) << text.toStdString();
@@ -892,12 +892,12 @@ TEST(Stages, AFullDiskEndsTheStageWithTheReasonAndLeavesNothing)
             request.ChunkLines = 2;
             stage = new TScanFilThd(&owner, base, {}, {}, request, std::make_shared<TFixtureLayer>(root));
         }
-        stage->OnTerminate = [&](TSharedThd *t) {
-            error = t->GetErrorCode();
-            text = t->GetErrorText();
+        stage->SetOnTerminate([&](TSharedThd *t) {
+            error = t->ErrorCode();
+            text = t->ErrorText();
             loop.quit();
-        };
-        stage->Start();
+        });
+        stage->Resume();
         loop.exec();
         EXPECT_EQ(error, -1);
         EXPECT_TRUE(text.contains(merge ? QStringLiteral("Duplicat.tmp.$$$") : QStringLiteral("Duplicat.tmp.000")))
