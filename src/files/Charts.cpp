@@ -14,6 +14,7 @@
 #include "shell/Listing.h"
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -650,8 +651,6 @@ void TKaavioIkkuna::Display_list(TFolderList *list)
     }
     Kaavio->Changed();
 
-    const QFontMetrics fm(Lista->font());
-    int sizeWidth = Lista->columnWidth(0), nameWidth = Lista->columnWidth(1);
     FModel->ColourCoded = Options().FChartLegendColors;
     FModel->Reset([&] {
         FModel->Rows.clear();
@@ -668,13 +667,10 @@ void TKaavioIkkuna::Display_list(TFolderList *list)
             FRowColours.append(FSliceColours.at(i));
             FLegendItems.Add(row.Name, row.Data, values.at(i));
             FValueSum += values.at(i);
-            sizeWidth = qMax(sizeWidth, fm.horizontalAdvance(row.Caption) + 28);
-            nameWidth = qMax(nameWidth, fm.horizontalAdvance(row.Name) + 12);
         }
     });
-    Lista->setColumnWidth(0, sizeWidth);
-    Lista->setColumnWidth(1, nameWidth);
     SortRows();
+    ReportColumns::Fit(Lista);
 
     SetPanel(0, SafeFormat(Msg("M110KI", "Bytes: %1.n"), double(list->TotalSize)));
     SetPanel(1, SafeFormat(Msg("M111KI", "Files: %1.n"), double(list->FileCount)));

@@ -19,6 +19,7 @@
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Services.h"
 #include "shell/SettingsUi.h"
@@ -190,6 +191,9 @@ void TKaksoisIkkuna::FormCreate()
     FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileList->setSelectionBehavior(QAbstractItemView::SelectRows);
     FileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Fitting the columns measures only the rows in sight, whose versions are read to be drawn
+    // anyway; more would read them all. The other columns' widest texts are gathered as they come.
+    FileList->header()->setResizeContentsPrecision(0);
 
     auto *statusLabel = new QLabel("Status:", this);
     statusLabel->setObjectName("lblStatus");
@@ -403,6 +407,7 @@ void TKaksoisIkkuna::btnFindClick()
 
     FTotalBytes = FGroupCount = FTotalFiles = 0;
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
+    FLongest = TLongestTexts(9);
     FSearching = true;
     ShowCounts();
     Panels[0]->hide();
@@ -527,11 +532,12 @@ void TKaksoisIkkuna::ShowFound(const QList<TDuplicateRow *> &rows)
     for (TDuplicateRow *r : rows)
         if (!r->IsHeader)
             r->TypeName = TypeNames::Of(r->Path, &FTypeNames);
-    // The columns widen to fit, never narrow; the version columns when the versions are read.
-    FileColumns::WidenToFit(FFitter, FileList, rows, {0, 1, 2, 3, 4, 7, 8}, [](const TDuplicateRow &r, int column) {
+    // The version columns are fitted when the versions are read.
+    FileColumns::AddLongest(FLongest, rows, {0, 1, 2, 3, 4, 7, 8}, [](const TDuplicateRow &r, int column) {
         return column == 7 ? r.CRCText : column == 8 ? r.MD5Text : FileColumns::Text(r, column).toString();
     });
     FModel->AppendRows(int(rows.size()), [&] { FRows.append(rows); });
+    FitColumns();
     ShowCounts();
 }
 
@@ -555,9 +561,10 @@ void TKaksoisIkkuna::ShowSkipped()
     }
     for (TDuplicateRow *r : std::as_const(rows))
         r->SetNumber = int(FGroupCount) + 1;
-    FileColumns::WidenToFit(FFitter, FileList, rows, {0, 1, 2},
+    FileColumns::AddLongest(FLongest, rows, {0, 1, 2},
                             [](const TDuplicateRow &r, int column) { return FileColumns::Text(r, column).toString(); });
     FModel->AppendRows(int(rows.size()), [&] { FRows.append(rows); });
+    FitColumns();
     if (FBatchRun) {
         QStringList lines;
         for (const TSkippedEntry &e : std::as_const(FSkipped))
@@ -580,12 +587,22 @@ void TKaksoisIkkuna::FillDetails(TDuplicateRow &r)
         r.FileVersion = versions.at(0);
         r.ProductVersion = versions.at(1);
     }
-    // Asked for while the list is drawn or measured: the columns widen once that is over.
-    if (!r.FileVersion.isEmpty() || !r.ProductVersion.isEmpty())
-        QMetaObject::invokeMethod(this, [this, versions = QStringList{r.FileVersion, r.ProductVersion}] {
-            FFitter.Widen(FileList, 5, {versions.at(0)}, 16);
-            FFitter.Widen(FileList, 6, {versions.at(1)}, 16);
+    if (r.FileVersion.isEmpty() && r.ProductVersion.isEmpty())
+        return;
+    FLongest.Add(5, r.FileVersion);
+    FLongest.Add(6, r.ProductVersion);
+    // Asked for while the list is drawn or measured: the columns are fitted once that is over,
+    // once for all the rows drawn.
+    if (!std::exchange(FFitWaits, true))
+        QMetaObject::invokeMethod(this, [this] {
+            FFitWaits = false;
+            FitColumns();
         }, Qt::QueuedConnection);
+}
+
+void TKaksoisIkkuna::FitColumns()
+{
+    ReportColumns::Fit(FileList, FLongest);
 }
 
 void TKaksoisIkkuna::ShowCounts()
@@ -981,6 +998,7 @@ void TKaksoisIkkuna::LoadLog(const TOldList &list)
     lblFileListCaption->setText(LangMessage("M080DI", "Loading old list..."));
     FTotalBytes = FGroupCount = 0;
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
+    FLongest = TLongestTexts(9);
     const int count = int(list.Files.size());
     Progress->setMaximum(std::max(1, count));
     Progress->setValue(0);

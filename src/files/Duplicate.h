@@ -147,6 +147,7 @@ private:
     void AfterDelete();
     void DropSmallSets();
     void ShowCounts();
+    void FitColumns();
     void WriteLog();
     void ReportLogFailure(const QString &error);
     // The log's files that are still the files compared, and how many are not.
@@ -182,7 +183,8 @@ private:
     bool FFreshList = true;
     bool FFirstShow = true;
     bool FBatchRun = false;
-    FileColumns::TColumnFitter FFitter;
+    TLongestTexts FLongest{9};  // the texts that can be each column's widest
+    bool FFitWaits = false;     // a fitting of the columns to versions just read is on its way
     // Rows join the list a group at a time (one synchronised report of the comparison, or a log).
     FileColumns::TRowGroups<TDuplicateRow> FFound{this, [this](const QList<TDuplicateRow *> &rows) { ShowFound(rows); }};
 };

@@ -1,23 +1,19 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Summary: the file columns the finders' lists share: captions, cell texts, the size's alignment,
-// fitting the columns to new rows, and found rows joining the list in groups.
+// the texts their columns are fitted to, and found rows joining the list in groups.
 #pragma once
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QHash>
+#include "shell/LongestTexts.h"
+
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
 
-#include <array>
 #include <functional>
 #include <initializer_list>
 #include <utility>
-
-class QTreeView;
 
 // Name, Size, Type, Modified, Attr, File version and Product version, in that order, over a row
 // with the fields Path, SizeText, TypeName, DateText, AttrText, FileVersion and ProductVersion.
@@ -49,37 +45,14 @@ inline QVariant Alignment(int column)
     return column == 1 ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
 }
 
-// Widens a list's columns to fit texts, never narrowing them. Shaping every text of a long list
-// costs more than listing it: a text's width is estimated from remembered character widths, and
-// only the widest estimate of each call is measured for real.
-class TColumnFitter
-{
-public:
-    // The column becomes at least as wide as the widest of texts plus padding.
-    void Widen(QTreeView *view, int column, const QStringList &texts, int padding);
-
-private:
-    int Estimate(const QString &text);
-
-    QFont FFont;
-    QFontMetrics FMetrics{FFont};
-    std::array<int, 128> FAscii{};  // 0: not measured yet
-    QHash<char16_t, int> FOther;
-};
-
-// The columns fit the rows' texts (textOf(row, column)); the name column (0) gets 32 pixels
-// beyond its text, the others 16.
+// Gathers the rows' texts that can be each column's widest (textOf(row, column)), for fitting
+// the list's columns to them.
 template <class TRow, class TTextOf>
-void WidenToFit(TColumnFitter &fitter, QTreeView *view, const QList<TRow *> &rows, std::initializer_list<int> columns,
-                TTextOf textOf)
+void AddLongest(TLongestTexts &longest, const QList<TRow *> &rows, std::initializer_list<int> columns, TTextOf textOf)
 {
-    for (const int column : columns) {
-        QStringList texts;
-        texts.reserve(rows.size());
-        for (const TRow *r : rows)
-            texts.append(textOf(*r, column));
-        fitter.Widen(view, column, texts, column == 0 ? 32 : 16);
-    }
+    for (const TRow *r : rows)
+        for (const int column : columns)
+            longest.Add(column, textOf(*r, column));
 }
 
 // Found rows join a list in groups. The first row of a group asks for one showing for when the

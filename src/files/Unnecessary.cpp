@@ -21,6 +21,7 @@
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Services.h"
 #include "shell/SettingsUi.h"
@@ -484,6 +485,7 @@ void TTurhaIkkuna::btnFindClick()
     lblTotal->clear();
     lblStatus->setText(LangMessage("M093TI", "Searching for unnecessary files..."));
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
+    FLongest = TLongestTexts(7);
     FTotalSize = 0;
     FTypeNames.clear();
 
@@ -589,9 +591,10 @@ void TTurhaIkkuna::ShowFound(const QList<TUnnecessaryRecord *> &records)
             r->ProductVersion = versions.at(1);
         }
     }
-    FileColumns::WidenToFit(FFitter, FileList, records, {0, 1, 2, 3, 4, 5, 6},
+    FileColumns::AddLongest(FLongest, records, {0, 1, 2, 3, 4, 5, 6},
                             [](const TUnnecessaryRecord &r, int column) { return FileColumns::Text(r, column).toString(); });
     FModel->AppendRows(int(records.size()), [&] { FRecords.append(records); });
+    ReportColumns::Fit(FileList, FLongest);
     for (const TUnnecessaryRecord *r : records)
         FTotalSize += r->Skipped() ? 0 : r->Size;
     ShowTotal();

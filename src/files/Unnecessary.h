@@ -163,7 +163,7 @@ private:
     TUnnSpecialFolders FFolders;
     QHash<QString, QString> FTypeNames;  // extension -> type name, for one search
     std::pair<QString, QString> FHostFolder;  // the folder of the last file mapped, and its host path
-    FileColumns::TColumnFitter FFitter;
+    TLongestTexts FLongest{7};  // the found texts that can be each column's widest
     FileColumns::TRowGroups<TUnnecessaryRecord> FFound{
         this, [this](const QList<TUnnecessaryRecord *> &records) { ShowFound(records); }};
 };

@@ -16,6 +16,7 @@
 #include "shell/IniLangUi.h"
 #include "shell/Listing.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ReportColumns.h"
 #include "shell/SafeFormat.h"
 #include "shell/Settings.h"
 #include "shell/SettingsUi.h"
@@ -367,6 +368,7 @@ void TLisaaPoistaIkkuna::ScanDone(TSharedThd * /*sender*/)
     FThread = nullptr;
     FScanning = false;
     SortRecords();
+    ReportColumns::Fit(ui->FileList);
     UpdateButtons();
 }
 

@@ -44,24 +44,24 @@ public:
     void Measure(const TLongestTexts *longest)
     {
         const QHeaderView *header = FView->header();
-        FWanted.clear();
-        FFloors.clear();
+        FNeeds.clear();
         for (int column = 0; column < header->count(); ++column) {
-            const int caption = header->sectionSizeHint(column);
-            FFloors.append(caption);
-            int content = static_cast<const QAbstractItemView *>(FView)->sizeHintForColumn(column);
+            TColumnNeed need;
+            need.Caption = header->sectionSizeHint(column);
+            need.Content = static_cast<const QAbstractItemView *>(FView)->sizeHintForColumn(column);
             if (longest)
-                content = std::max(content, ContentWidth(FView, column, longest->Texts(column)));
-            FWanted.append(std::max(caption, content));
+                need.Content = std::max(need.Content, ContentWidth(FView, column, longest->Texts(column)));
+            need.HasText = longest ? HasText(longest->Texts(column)) : HasText(column);
+            FNeeds.append(need);
         }
     }
 
     void Apply()
     {
         QHeaderView *header = FView->header();
-        if (FWanted.size() != header->count())
+        if (FNeeds.size() != header->count())
             return;
-        const QList<int> widths = Share(FWanted, FFloors, FView->viewport()->width());
+        const QList<int> widths = Widths(FNeeds, header->minimumSectionSize(), FView->viewport()->width());
         for (int column = 0; column < widths.size(); ++column)
             header->resizeSection(column, widths[column]);
     }
@@ -92,8 +92,22 @@ private:
         return true;
     }
 
+    static bool HasText(const QStringList &texts)
+    {
+        return std::any_of(texts.begin(), texts.end(), [](const QString &t) { return !t.isEmpty(); });
+    }
+    // A list fitted without its longest texts is short enough to be read whole.
+    bool HasText(int column) const
+    {
+        const QAbstractItemModel *model = FView->model();
+        for (int row = 0; model && row < model->rowCount(); ++row)
+            if (!model->index(row, column).data().toString().isEmpty())
+                return true;
+        return false;
+    }
+
     QTreeView *FView;
-    QList<int> FWanted, FFloors;
+    QList<TColumnNeed> FNeeds;
 };
 
 }  // namespace
@@ -119,6 +133,32 @@ QList<int> Share(const QList<int> &wanted, const QList<int> &floors, int availab
             ++widths[i];
             --left;
         }
+    }
+    return widths;
+}
+
+QList<int> Widths(const QList<TColumnNeed> &needs, int least, int available)
+{
+    QList<int> wanted, floors;
+    for (const TColumnNeed &need : needs) {
+        wanted.append(std::max(need.Caption, need.Content));
+        floors.append(need.Caption);
+    }
+    if (Sum(wanted) <= available)
+        return wanted;
+    QList<int> deficits;
+    for (qsizetype i = 0; i < needs.size(); ++i) {
+        const int bare = std::min(wanted[i], std::max(least, needs[i].Content));
+        deficits.append(needs[i].HasText ? 0 : wanted[i] - bare);
+        wanted[i] -= deficits[i];
+        floors[i] = std::min(floors[i], wanted[i]);
+    }
+    QList<int> widths = Share(wanted, floors, available);
+    const int left = available - Sum(widths);
+    if (left > 0) {
+        const QList<int> regained = Share(deficits, QList<int>(deficits.size(), 0), left);
+        for (qsizetype i = 0; i < widths.size(); ++i)
+            widths[i] += regained[i];
     }
     return widths;
 }

@@ -14,6 +14,18 @@ namespace ReportColumns {
 // its floor (or its wanted width, when that is smaller).
 QList<int> Share(const QList<int> &wanted, const QList<int> &floors, int available);
 
+// What a column asks for: its caption's width, its cells' widest, and whether any cell holds text.
+struct TColumnNeed {
+    int Caption = 0;
+    int Content = 0;
+    bool HasText = true;
+};
+// The widths of the columns inside `available`: all as wide as caption and content ask when they
+// fit. Otherwise a column without text gives up its caption's room first, down to `least`, and
+// the others share as Share() does, never below their captions; what is left over widens the
+// columns without text again towards their captions.
+QList<int> Widths(const QList<TColumnNeed> &needs, int least, int available);
+
 // Sizes the view's columns to their captions and contents within its width, now and whenever the
 // view is resized. Call it when the list's rows have changed (a search ended, a file was loaded).
 // The view measures the rows about those in sight; a long list gives the texts that can be each

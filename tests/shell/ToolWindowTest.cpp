@@ -209,3 +209,25 @@ TEST(ReportColumns, ShareKeepsNarrowColumnsAndSplitsTheRestAmongTheWideOnes)
         EXPECT_EQ(ReportColumns::Share(c.wanted, c.floors, c.available), c.expected);
     }
 }
+
+TEST(ReportColumns, AColumnWithoutTextGivesUpItsCaptionsRoomFirst)
+{
+    using TNeed = ReportColumns::TColumnNeed;
+    struct TCase {
+        const char *name;
+        QList<TNeed> needs;
+        int available;
+        QList<int> expected;
+    } cases[] = {
+        {"all fit with their captions", {{50, 300, true}, {100, 10, false}}, 400, {300, 100}},
+        {"the empty column shrinks, then takes back what is left",
+         {{50, 300, true}, {100, 10, false}}, 330, {300, 30}},
+        {"the texts share what the empty column leaves", {{50, 400, true}, {50, 400, true}, {100, 0, false}}, 420,
+         {200, 200, 20}},
+        {"a column with text keeps its caption", {{200, 50, true}, {50, 500, true}}, 300, {200, 100}},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReportColumns::Widths(c.needs, 20, c.available), c.expected);
+    }
+}

@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -318,4 +319,51 @@ TEST_F(WindowLook, ListsShowDatesSizesAndTypesAlike)
         }
     }
     EXPECT_EQ(tmp, 3);
+}
+
+TEST_F(WindowLook, EveryListKeepsItsColumnsInsideAndShowsACutTextWholeInItsTooltip)
+{
+    int lists = 0, cut = 0;
+    for (const TTourStop &stop : *Stops) {
+        for (QTreeView *list : stop.Window->findChildren<QTreeView *>()) {
+            if (qobject_cast<QTreeWidget *>(list) || list->window() != stop.Window || !list->isVisible()
+                || !list->model() || list->model()->rowCount() == 0)
+                continue;
+            SCOPED_TRACE(stop.Name.toStdString() + ": " + list->objectName().toStdString());
+            ++lists;
+            const QHeaderView *header = list->header();
+            const int inside = list->viewport()->width();
+            int used = 0;
+            for (int column = 0; column < header->count(); ++column) {
+                EXPECT_GE(header->sectionViewportPosition(column), 0);
+                EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), inside);
+                used += header->sectionSize(column);
+            }
+            bool anyCut = false;
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                for (int column = 0; column < header->count(); ++column) {
+                    const QModelIndex cell = list->model()->index(row, column);
+                    const QString text = cell.data().toString();
+                    if (text.isEmpty() || list->sizeHintForIndex(cell).width() <= header->sectionSize(column))
+                        continue;
+                    anyCut = true;
+                    ++cut;
+                    QToolTip::hideText();
+                    const QRect rect = list->visualRect(cell);
+                    QHelpEvent help(QEvent::ToolTip, rect.center(), list->viewport()->mapToGlobal(rect.center()));
+                    QCoreApplication::sendEvent(list->viewport(), &help);
+                    EXPECT_TRUE(QToolTip::isVisible()) << text.toStdString();
+                    EXPECT_EQ(QToolTip::text(), text);
+                }
+            }
+            QToolTip::hideText();
+            // A text is cut only when the columns fill the list.
+            if (anyCut)
+                EXPECT_GE(used, inside - 1);
+        }
+    }
+    // The registry cleaner, startup manager, add/remove list, unnecessary files, duplicates, space
+    // usage and undo manager; the demo prefix's long paths do not fit the default sizes.
+    EXPECT_EQ(lists, 7);
+    EXPECT_GT(cut, 0);
 }
