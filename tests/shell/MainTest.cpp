@@ -443,11 +443,24 @@ TEST(MainWindow, RealOptionsWindow)
     QTimer::singleShot(30, &window, [] {
         auto *options = qobject_cast<TOptionsIkkuna *>(QApplication::activeModalWidget());
         ASSERT_NE(options, nullptr);
-        options->Control<QAbstractButton>("HideTray")->click();
+        auto *hide = options->Control<QAbstractButton>("HideTray");
+        // The box says what the tray menu's item says, and what it does.
+        EXPECT_EQ(hide->text().remove(u'&'), "Hide to the tray on minimize");
+        hide->click();
         options->Ok->click();
     });
     window.btnOptionsClick();
     EXPECT_TRUE(window.Settings().FHideToTray);
+    QAction *item = window.TrayPopup()->findChild<QAction *>("Hidetothetrayonclose1");
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->text().remove(u'&'), "Hide to the tray on minimize");
+    EXPECT_TRUE(item->isChecked());
+    TPaaIkkuna::AssumeTrayAvailable(true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.HiddenToTray() && !window.isVisible(); }, 10000));
+    TPaaIkkuna::AssumeTrayAvailable(false);
     QFile file(dir.filePath("Options.ini"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray ini = file.readAll();
