@@ -235,6 +235,7 @@ void TUpdateIkkuna::showEvent(QShowEvent *event)
         p.value->setGeometry(left, p.caption->y(), std::max(0, width() - left - p.caption->x()),
                              lines * p.caption->height());
     }
+    FitDetails();
     QDialog::showEvent(event);
 }
 
@@ -392,6 +393,27 @@ void TUpdateIkkuna::ShowFailure(const QString &reason)
     ui->Status->setText(text);
 }
 
+void TUpdateIkkuna::ShowDownloadFailure(const QString &reason)
+{
+    ShowFailure(reason);
+    ui->Edistys->setRange(0, 1);
+    ui->Edistys->reset();
+}
+
+void TUpdateIkkuna::ShowDetails(const QString &details)
+{
+    FDetails = details;
+    FitDetails();
+}
+
+void TUpdateIkkuna::FitDetails()
+{
+    QLabel *label = ui->VersionDetails;
+    const QString shown = label->fontMetrics().elidedText(FDetails, Qt::ElideRight, label->width());
+    label->setText(shown);
+    label->setToolTip(shown == FDetails ? QString() : FDetails);
+}
+
 void TUpdateIkkuna::SetDownloadButtons(bool running)
 {
     ui->btnAbort->setEnabled(running);
@@ -412,9 +434,10 @@ void TUpdateIkkuna::btnCheckClick()
         QFile::remove(infoFile);
     ApplyProxy();
     ui->Status->setText(Msg("M127PI", "Checking for update!"));
-    for (QLabel *l : {ui->VersionAvailable, ui->VersionDetails, ui->MoreInfo, ui->DownloadURL,
-                      ui->BlacklistVersionAvailable, ui->BlacklistDownloadURL})
+    for (QLabel *l : {ui->VersionAvailable, ui->MoreInfo, ui->DownloadURL, ui->BlacklistVersionAvailable,
+                      ui->BlacklistDownloadURL})
         l->clear();
+    ShowDetails(QString());
 
     QString error = UpdateFolderProblem(folder);
     // Abort and Close end a check at any time; the other buttons keep their state.
@@ -441,7 +464,7 @@ void TUpdateIkkuna::btnCheckClick()
     ui->VersionAvailable->setText(info.Version);
     ui->DownloadURL->setText(info.UpdateURL);
     ui->MoreInfo->setText(info.ReadmeURL);
-    ui->VersionDetails->setText(info.Details);
+    ShowDetails(info.Details);
     ui->BlacklistVersionAvailable->setText(info.Blacklist);
     ui->BlacklistDownloadURL->setText(info.BlackDownloadURL);
     CompareVersions(ui->CurrentVersion->text(), ui->VersionAvailable->text(), ui->CurrentBlacklistVersion->text(),
@@ -486,7 +509,7 @@ void TUpdateIkkuna::btnDownloadClick()
     const bool ok = error.isEmpty() && DownloadProgram(folder, url, Fetch(url, FHost.Limits.Program), Facts(), &name, &error);
     FBusy = FDownloading = false;
     if (!ok) {
-        ShowFailure(error);
+        ShowDownloadFailure(error);
         SetDownloadButtons(false);
         ui->btnDownload->setEnabled(true);
         return;
@@ -528,7 +551,7 @@ void TUpdateIkkuna::btnDownloadBlacklistClick()
     switch (outcome) {
     case TBlacklistInstall::DownloadFailed:
     case TBlacklistInstall::NotABlacklist:
-        ShowFailure(error);
+        ShowDownloadFailure(error);
         SetDownloadButtons(false);
         ui->btnDownloadBlacklist->setEnabled(true);
         FUpdateResult = urError;

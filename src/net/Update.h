@@ -91,7 +91,12 @@ private:
     UpdateInfo::TFetch Fetch(const QString &url, const UpdateInfo::TGetLimits &limits);
     UpdateInfo::TFacts Facts() const;
     void ShowFailure(const QString &reason);
+    // A download that failed leaves no bar that reads as done.
+    void ShowDownloadFailure(const QString &reason);
     void SetDownloadButtons(bool running);
+    // The details of the offered version, cut with "…" to the label's width and whole in its tooltip.
+    void ShowDetails(const QString &details);
+    void FitDetails();
     void ShowBlacklistVersion();
     void OpenLink(QLabel *link);
     QString UpdateFolder() const;
@@ -103,6 +108,7 @@ private:
     TUpdateHost FHost;
     std::unique_ptr<UpdateInfo::TUpdateHttp> Http;
     bool FBusy = false;         // a request runs: the window starts no other one
+    QString FDetails;
     bool FDownloading = false;  // the request is a download, whose progress the window shows
     std::optional<int> FPendingDone;  // closed during a check: ends once the check is over
 };

@@ -214,6 +214,22 @@ TEST_F(UpdateTest, CheckTable)
     EXPECT_EQ(w->FUpdateResult, 1);
 }
 
+// Details longer than the window is wide are cut with "…" inside the window, and whole in the tooltip.
+TEST_F(UpdateTest, LongDetailsAreCutInsideTheWindowAndWholeInTheTooltip)
+{
+    const QByteArray details = "Faster scans, a new duplicate finder that compares in the background, the undo manager "
+                               "that reads big files with a moving bar, and many small fixes";
+    Replies[InfoUrl] = {InfoFile("2.0.0.0", "Release 9").replace("Faster scans", details)};
+    auto w = Window();
+    Click(*w, "btnCheck");
+    const QLabel *label = w->ValueLabel(QStringLiteral("VersionDetails"));
+    EXPECT_LE(label->geometry().right(), w->rect().right());
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    EXPECT_TRUE(label->text().endsWith(QChar(0x2026))) << label->text().toStdString();
+    EXPECT_TRUE(QString::fromLatin1(details).startsWith(label->text().chopped(1)));
+    EXPECT_EQ(label->toolTip(), QString::fromLatin1(details));
+}
+
 TEST_F(UpdateTest, ProxySettingsReachTheClient)
 {
     Replies[InfoUrl] = {InfoFile("1.1.0.0", "Release 3")};
@@ -290,6 +306,7 @@ TEST_F(UpdateTest, FailedBlacklistDownloadKeepsTheOldOne)
         EXPECT_TRUE(Enabled(*w, "btnDownloadBlacklist"));
         EXPECT_FALSE(Enabled(*w, "btnAbort"));
         EXPECT_TRUE(boxes.Shown.isEmpty());
+        EXPECT_LT(w->Edistys()->value(), w->Edistys()->minimum()) << "the bar shows what a failed download got";
     }
 }
 
@@ -370,6 +387,8 @@ TEST_F(UpdateTest, ProgramDownloadFailures)
         EXPECT_TRUE(Enabled(*w, "btnDownload"));
         EXPECT_TRUE(Enabled(*w, "btnCheck"));
         EXPECT_EQ(w->FUpdateResult, 3);  // the program download leaves it
+        EXPECT_LT(w->Edistys()->value(), w->Edistys()->minimum()) << "the bar shows what a failed download got";
+        EXPECT_GT(w->Edistys()->maximum(), w->Edistys()->minimum());
     }
 }
 
@@ -403,6 +422,7 @@ TEST_F(UpdateTest, AbortDuringDownload)
     EXPECT_TRUE(boxes.Shown.isEmpty());
     EXPECT_TRUE(Enabled(*w, "btnOk"));
     EXPECT_FALSE(Enabled(*w, "btnAbort"));
+    EXPECT_LT(w->Edistys()->value(), w->Edistys()->minimum()) << "an aborted download leaves its half-full bar";
 }
 
 // A check can take long on a bad line: Abort, Close, Escape and the window's own close end it.
