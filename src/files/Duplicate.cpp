@@ -13,6 +13,7 @@
 #include "platform/IniFile.h"
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
+#include "shell/BackgroundJob.h"
 #include "shell/Buttons.h"
 #include "shell/DeletionReasons.h"
 #include "shell/IniLang.h"
@@ -332,19 +333,51 @@ void TKaksoisIkkuna::showEvent(QShowEvent *event)
 
 void TKaksoisIkkuna::FormActivate()
 {
-    if (FOfferOldList && !BatchState().FBatchMode && !FSearching && QFileInfo::exists(LogFileName())) {
+    if (FOfferOldList && !BatchState().FBatchMode && !FSearching && !FOldListReader && QFileInfo::exists(LogFileName())) {
         FOfferOldList = false;
-        // A list whose files are not these (one made on another prefix, or all deleted since) is
-        // not offered, and stays as it is.
-        const TOldList old = ReadOldList();
-        if (HasSets(old)
-            && MessageBoxes::Confirm(this, SafeFormat(LangMessage("M079DI", "An existing list of duplicates found, "
-                                                                            "created on %s. Do you wish to open it?"),
-                                                      old.Created)))
-            LoadLog(old);
+        ReadOldListInBackground();
+        return;
     }
     FOfferOldList = false;
     UpdateButtons();
+}
+
+void TKaksoisIkkuna::ReadOldListInBackground()
+{
+    // A big log names tens of thousands of files, each looked at on disk: read on the main thread,
+    // it kept the window from being painted at all.
+    const TOldListSource source{LogFileName(), AnsiCodePage(), LangMessage("M075DI", "N/A"),
+                                TUserLocale::FromRegistry(), FLayer};
+    auto list = std::make_shared<TOldList>();
+    const QString caption = lblFileListCaption->text();
+    btnFind->setEnabled(false);
+    lblFileListCaption->setText(LangMessage("M080DI", "Loading old list..."));
+    Progress->setRange(0, 0);
+    Panels[0]->hide();
+    Progress->show();
+    auto *reader = new TBackgroundJob(this, [source, list] { *list = ReadOldList(source); });
+    FOldListReader = reader;
+    reader->SetOnTerminate([this, list, caption](TSharedThd *) {
+        FOldListReader = nullptr;
+        Progress->hide();
+        Progress->setRange(0, 1);
+        Panels[0]->show();
+        lblFileListCaption->setText(caption);
+        // Closed meanwhile: the offer waits for the next showing.
+        if (!isVisible()) {
+            FOfferOldList = true;
+            return;
+        }
+        // A list whose files are not these (one made on another prefix, or all deleted since) is
+        // not offered, and stays as it is.
+        if (HasSets(*list) && !FSearching
+            && MessageBoxes::Confirm(this, SafeFormat(LangMessage("M079DI", "An existing list of duplicates found, "
+                                                                            "created on %s. Do you wish to open it?"),
+                                                      list->Created)))
+            LoadLog(*list);
+        UpdateButtons();
+    });
+    reader->Resume();
 }
 
 void TKaksoisIkkuna::StartBatch(const QString &batchSwitch)
@@ -380,11 +413,13 @@ void TKaksoisIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
 
 QString TKaksoisIkkuna::TimeText() const { return TUserLocale::FromRegistry().Time(QTime::currentTime()); }
 
-QString TKaksoisIkkuna::HostPath(const QString &windowsPath) const
+QString TKaksoisIkkuna::HostPath(const QString &windowsPath) const { return HostPathIn(*FLayer, windowsPath); }
+
+QString TKaksoisIkkuna::HostPathIn(const Duplicate::TFileLayer &layer, const QString &windowsPath)
 {
     if (windowsPath.size() < 2 || windowsPath[1] != u':')
         return {};
-    const QString root = FLayer->HostRoot(windowsPath[0].toUpper());
+    const QString root = layer.HostRoot(windowsPath[0].toUpper());
     return root.isEmpty() ? QString() : HostPathOf(root, windowsPath);
 }
 
@@ -726,7 +761,8 @@ void TKaksoisIkkuna::UpdateButtons()
 
 void TKaksoisIkkuna::edtFileMaskChange()
 {
-    btnFind->setEnabled(!DiskList->selectedItems().isEmpty() && !edtFileMask->text().isEmpty() && !FSearching);
+    btnFind->setEnabled(!DiskList->selectedItems().isEmpty() && !edtFileMask->text().isEmpty() && !FSearching
+                        && !FOldListReader);
     btnFolder->setEnabled(DiskList->selectedItems().size() == 1 && !FSearching);
     PaivitaCaptioni();
 }
@@ -972,13 +1008,13 @@ void TKaksoisIkkuna::ReportLogFailure(const QString &error)
     }
 }
 
-TKaksoisIkkuna::TOldList TKaksoisIkkuna::ReadOldList() const
+TKaksoisIkkuna::TOldList TKaksoisIkkuna::ReadOldList(const TOldListSource &source)
 {
-    QFile file(LogFileName());
+    QFile file(source.LogFile);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return Duplicate::ReadOldLog(file.readAll(), AnsiCodePage(), LangMessage("M075DI", "N/A"), TUserLocale::FromRegistry(),
-                                 [this](const QString &path) { return HostPath(path); });
+    return Duplicate::ReadOldLog(file.readAll(), source.CodePage, source.NotAvailable, source.Locale,
+                                 [&source](const QString &path) { return HostPathIn(*source.Layer, path); });
 }
 
 bool TKaksoisIkkuna::HasSets(const TOldList &list)

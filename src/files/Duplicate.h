@@ -98,6 +98,7 @@ public:
     qint64 TotalBytes() const { return FTotalBytes; }
     qint64 GroupCount() const { return FGroupCount; }
     bool Searching() const { return FSearching; }
+    bool ReadingOldList() const { return FOldListReader != nullptr; }
     bool FirstDeletion() const { return FFirstDeletion; }
     QString LogFileName() const { return FProgramFolder + QStringLiteral("Duplicat.log"); }
     QString BaseName() const { return FBaseName; }
@@ -152,11 +153,22 @@ private:
     void ReportLogFailure(const QString &error);
     // The log's files that are still the files compared, and how many are not.
     using TOldList = Duplicate::TOldLog;
-    TOldList ReadOldList() const;
+    // What reading the log needs, copied for a worker.
+    struct TOldListSource {
+        QString LogFile;
+        int CodePage;
+        QString NotAvailable;  // the language's "N/A"
+        TUserLocale Locale;
+        std::shared_ptr<const Duplicate::TFileLayer> Layer;
+    };
+    static TOldList ReadOldList(const TOldListSource &source);
+    // Reads the log on a worker with a busy bar, then offers it.
+    void ReadOldListInBackground();
     static bool HasSets(const TOldList &list);  // a set keeps two files or more
     void LoadLog(const TOldList &list);
     void LogLines(const QStringList &lines, bool leadingEmptyLine);
     QString HostPath(const QString &windowsPath) const;
+    static QString HostPathIn(const Duplicate::TFileLayer &layer, const QString &windowsPath);
     QString TimeText() const;
     QList<int> SelectedRows() const;
     bool DeleteAllowed() const;
@@ -175,6 +187,7 @@ private:
     QString FWindowCaption = QStringLiteral("Duplicate files");
     QStringList FMasks, FSkipList, FFolders;
     QPointer<TSharedThd> FCurrentThread;
+    QObject *FOldListReader = nullptr;  // while the log is read
     QTime FStartTime;
     qint64 FTotalBytes = 0, FGroupCount = 0, FTotalFiles = 0;
     bool FSearching = false;

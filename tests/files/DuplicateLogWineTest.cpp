@@ -63,6 +63,7 @@ TEST_F(DuplicateLogOfARealRun, ReopensWithEveryNameAndAsksBeforeTheLastCopyGoes)
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.FormActivate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.ReadingOldList(); }, 30000));
     ASSERT_EQ(boxes.Shown.size(), 1) << boxes.Shown.join('|').toStdString();
     EXPECT_TRUE(boxes.Shown.at(0).startsWith("An existing list of duplicates found, created on "));
     QStringList expected;

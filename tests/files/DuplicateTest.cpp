@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +40,16 @@ bool WaitIdle(TKaksoisIkkuna &w)
     for (int i = 0; i < 2000 && w.Searching(); ++i)
         QTest::qWait(5);
     return !w.Searching();
+}
+
+// The reopen offer of the last list, as the first showing makes it: the log is read on a worker,
+// then offered. False when the reading did not end.
+bool OfferOldList(TKaksoisIkkuna &w)
+{
+    w.FormActivate();
+    for (int i = 0; i < 6000 && w.ReadingOldList(); ++i)
+        QTest::qWait(5);
+    return !w.ReadingOldList();
 }
 
 // The list as the user reads it: "#" for a header row, else the path; one entry per row.
@@ -274,7 +285,7 @@ TEST_F(DuplicateWindow, DeleteDropsSetsLeftWithOneFile)
     // The log follows: a reopened list offers no last copy.
     TKaksoisIkkuna again(nullptr, Program.path());
     again.show();
-    again.FormActivate();
+    ASSERT_TRUE(OfferOldList(again));
     EXPECT_EQ(Listed(again), QStringList({"#1", "C:\\dups\\b2.txt", "C:\\dups\\other\\b3.txt"}));
 }
 
@@ -339,7 +350,7 @@ TEST_F(DuplicateWindow, ReopenedLogDropsChangedAndMissingFiles)
     TScopedHandlers handlers;
     TKaksoisIkkuna w(nullptr, Program.path());
     w.show();
-    w.FormActivate();
+    ASSERT_TRUE(OfferOldList(w));
     ASSERT_EQ(handlers.Shown.size(), 2);
     EXPECT_TRUE(handlers.Shown.at(0).startsWith("An existing list of duplicates found, created on "));
     EXPECT_EQ(handlers.Shown.at(1), "2 file(s) of the old list were left out: they are gone, or no longer the files "
@@ -363,6 +374,79 @@ TEST_F(DuplicateWindow, ReopenedLogDropsChangedAndMissingFiles)
     EXPECT_EQ(lines.at(10), "1");
 }
 
+// A log of many thousand files is read on a worker once the window shows: the first showing goes
+// on at once with a busy bar in place of the status and Find off, the window is painted while the
+// files are looked at, and the offer comes when the reading ends. A window closed or destroyed
+// meanwhile neither asks nor waits for ever.
+TEST_F(DuplicateWindow, ABigLogIsReadAfterTheWindowShows)
+{
+    {
+        TScopedHandlers handlers;
+        TKaksoisIkkuna w(nullptr, Program.path());
+        ASSERT_EQ(FirstSearch(w), FoundSets);
+    }
+    // The two found sets over and over: title, date, sets, rows, then seven lines a file.
+    QFile log(Program.filePath("Duplicat.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(log.readAll()).split("\r\n");
+    log.close();
+    QList<QStringList> files;
+    for (qsizetype i = 4; i + 7 <= lines.size(); i += 7)
+        files << lines.mid(i, 7);
+    ASSERT_EQ(files.size(), 5);
+    constexpr int Copies = 12000;
+    QStringList big = {lines.at(0), lines.at(1), QString::number(2 * Copies), QString::number(7 * Copies)};
+    for (int copy = 0; copy < Copies; ++copy)
+        for (QStringList file : std::as_const(files)) {
+            file[6] = QString::number(file[6].toInt() + 2 * copy);
+            big << file;
+        }
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    log.write((big.join("\r\n") + "\r\n").toLatin1());
+    log.close();
+
+    {
+        TScopedHandlers handlers;
+        TKaksoisIkkuna destroyed(nullptr, Program.path());
+        destroyed.show();
+        destroyed.FormActivate();
+        EXPECT_TRUE(destroyed.ReadingOldList());
+    }
+    TScopedHandlers handlers;
+    TKaksoisIkkuna w(nullptr, Program.path());
+    struct TPaints : QObject {
+        int Count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            Count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    w.installEventFilter(&paints);
+    w.show();
+    w.FormActivate();
+    EXPECT_TRUE(w.ReadingOldList());
+    EXPECT_TRUE(handlers.Shown.isEmpty()) << "asked before the window could be painted";
+    EXPECT_TRUE(w.Progress->isVisibleTo(&w));
+    EXPECT_EQ(w.lblFileListCaption->text(), "Loading old list...");
+    EXPECT_FALSE(w.btnFind->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return paints.Count > 0 || !w.ReadingOldList(); }));
+    EXPECT_GT(paints.Count, 0) << "the window was not painted while the log was read";
+
+    // Closed while reading: no question to a hidden window; the next showing offers the list.
+    w.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.ReadingOldList(); }, 60000));
+    EXPECT_TRUE(handlers.Shown.isEmpty());
+    w.show();
+    ASSERT_TRUE(OfferOldList(w));
+    ASSERT_EQ(handlers.Shown.size(), 1);
+    EXPECT_TRUE(handlers.Shown.at(0).startsWith("An existing list of duplicates found, created on "));
+    EXPECT_EQ(w.Rows().size(), 7 * Copies);
+    EXPECT_EQ(w.lblFileListCaption->text(), "Ready, old list loaded...");
+    EXPECT_FALSE(w.Progress->isVisibleTo(&w));
+    EXPECT_TRUE(w.btnFind->isEnabled());
+}
+
 TEST_F(DuplicateWindow, ALogOfAnotherPrefixIsNeitherOfferedNorDeleted)
 {
     {
@@ -384,7 +468,7 @@ TEST_F(DuplicateWindow, ALogOfAnotherPrefixIsNeitherOfferedNorDeleted)
         TScopedHandlers handlers;
         TKaksoisIkkuna w(nullptr, Program.path());
         w.show();
-        w.FormActivate();
+        ASSERT_TRUE(OfferOldList(w));
         EXPECT_TRUE(handlers.Shown.isEmpty()) << "no offer of a list that cannot be shown";
         EXPECT_TRUE(w.Rows().isEmpty());
         EXPECT_NE(w.lblFileListCaption->text(), "Ready, old list loaded...");
@@ -398,7 +482,7 @@ TEST_F(DuplicateWindow, ALogOfAnotherPrefixIsNeitherOfferedNorDeleted)
     TScopedHandlers handlers;
     TKaksoisIkkuna w(nullptr, Program.path());
     w.show();
-    w.FormActivate();
+    ASSERT_TRUE(OfferOldList(w));
     EXPECT_EQ(handlers.Shown.size(), 1);
     EXPECT_EQ(Listed(w), FoundSets);
 }
@@ -541,7 +625,7 @@ TEST_F(DuplicateWindow, ReopenedLogKeepsNamesTheCodePageCannotHold)
     TScopedHandlers handlers;
     TKaksoisIkkuna w(nullptr, Program.path());
     w.show();
-    w.FormActivate();
+    ASSERT_TRUE(OfferOldList(w));
     EXPECT_EQ(handlers.Shown.size(), 1) << handlers.Shown.join('|').toStdString();
     EXPECT_EQ(Listed(w), found);
     EXPECT_TRUE(found.contains(QStringLiteral("C:\\dups\\\u03A92.txt")));
