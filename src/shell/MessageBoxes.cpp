@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace MessageBoxes {
 namespace {
@@ -12,9 +13,20 @@ THandler &CurrentHandler()
     return handler;
 }
 
-bool ShowReal(QWidget *parent, TMessageKind kind, const QString &text)
+// Word wrap may break between ":" and "\", which leaves "Z:" alone at a line's end: a word joiner,
+// which shows as nothing, holds the drive to its path.
+QString DrivesHeldToTheirPaths(const QString &text)
+{
+    static const QRegularExpression drive(QStringLiteral("\\b([A-Za-z]:)\\\\"));
+    QString shown = text;
+    shown.replace(drive, QStringLiteral("\\1\u2060\\"));
+    return shown;
+}
+
+bool ShowReal(QWidget *parent, TMessageKind kind, const QString &message)
 {
     const QString title = QApplication::applicationName();
+    const QString text = DrivesHeldToTheirPaths(message);
     switch (kind) {
     case TMessageKind::Confirmation:
         return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

@@ -343,7 +343,7 @@ TEST_F(LisaaPoistaTest, RealFinderAndStarterOnAWinebootPrefix)
     QString shown;
     QTimer::singleShot(0, &w, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            shown = box->text();
+            shown = box->text().remove(QChar(0x2060));  // the word joiner that holds "C:" to its path
             box->accept();
         }
     });
