@@ -617,6 +617,7 @@ void TLisaaPoistaIkkuna::btnUpdateClick()
     const QString name = item->text();
     const QString text = ui->Properties->text();
     bool written = false;
+    QString reason;
     try {
         switch (ui->RegType->currentIndex()) {
         case TypeString:
@@ -636,6 +637,8 @@ void TLisaaPoistaIkkuna::btnUpdateClick()
             if (ok) {
                 registry.WriteInteger(name, value);
                 written = true;
+            } else {
+                reason = QStringLiteral("\"%1\" is no decimal number of 32 bits").arg(number);
             }
             break;
         }
@@ -644,18 +647,22 @@ void TLisaaPoistaIkkuna::btnUpdateClick()
             if (ParseBinaryText(text, &bytes)) {
                 registry.WriteBinaryData(name, bytes);
                 written = true;
+            } else {
+                reason = QStringLiteral("\"%1\" is no list of hexadecimal bytes").arg(text);
             }
             break;
         }
         default:
             break;
         }
-    } catch (const ERegistryException &) {
+    } catch (const ERegistryException &e) {
         written = false;
+        reason = e.Message();
     }
     if (!written) {
         // The edit stays as typed and "Update" stays on: nothing was written.
-        MessageBoxes::Error(this, LangMessage(QStringLiteral("M063LI"), QStringLiteral("Invalid data or write error!")));
+        MessageBoxes::Error(this, LangMessage(QStringLiteral("M063LI"), QStringLiteral("Invalid data or write error!"))
+                                      + (reason.isEmpty() ? QString() : QStringLiteral("\r\n\r\n") + reason));
         return;
     }
     registry.CloseKey();
@@ -774,12 +781,7 @@ void TLisaaPoistaIkkuna::btnDeleteClick()
         // Nothing went: an undo file of a key that is still there would only mislead.
         if (!undoFile.isEmpty())
             QFile::remove(undoFile);
-        QString text = SafeFormat(LangMessage(QStringLiteral("M060LI"),
-                                              QStringLiteral("Vaskimo failed to delete \"%s\" from the registry! Unknown reason.")),
-                                  record->Name);
-        if (!registry.LastError().isEmpty())
-            text += QStringLiteral("\r\n\r\n") + registry.LastError();
-        MessageBoxes::Error(this, text);
+        MessageBoxes::Error(this, UndoFiles::RegistryDeleteFailedText(record->Name, registry.LastError()));
         return;
     }
     FModel->Reset([&] {

@@ -700,12 +700,7 @@ void TStartupIkkuna::btnDeleteClick()
         return;
 
     const auto registryFailed = [this, record](const QString &reason) {
-        QString text = SafeFormat(LangMessage(QStringLiteral("M060LI"),
-                                              QStringLiteral("Vaskimo failed to delete \"%s\" from the registry! Unknown reason.")),
-                                  record->Description);
-        if (!reason.isEmpty())
-            text += QStringLiteral("\r\n\r\n") + reason;
-        MessageBoxes::Error(this, text);
+        MessageBoxes::Error(this, UndoFiles::RegistryDeleteFailedText(record->Description, reason));
     };
     // The system's reason goes under the message: "in use" is a guess, "No space left" is not.
     const auto withReason = [](QString text, const QString &reason) {

@@ -6,6 +6,8 @@
 
 #include "platform/CommaText.h"
 #include "platform/DurableFile.h"
+#include "shell/IniLang.h"
+#include "shell/SafeFormat.h"
 
 #include <QDir>
 #include <QFile>
@@ -538,6 +540,16 @@ bool ReadLines(const QString &hostPath, QStringList *lines)
     if (!lines->isEmpty() && lines->last().isEmpty() && bytes.endsWith('\n'))
         lines->removeLast();
     return true;
+}
+
+QString RegistryDeleteFailedText(const QString &name, const QString &reason)
+{
+    if (reason.isEmpty())
+        return SafeFormat(LangMessage(QStringLiteral("M060LI"),
+                                      QStringLiteral("Vaskimo failed to delete \"%s\" from the registry! Unknown reason.")),
+                          name);
+    return SafeFormat(LangMessage(QStringLiteral("M067LI"), QStringLiteral("Vaskimo failed to delete \"%s\" from the registry!")), name)
+           + QStringLiteral("\r\n\r\n") + reason;
 }
 
 }  // namespace UndoFiles

@@ -52,6 +52,10 @@ QString UnescapeText(const QString &text, bool lineBreaks = false);
 bool IsStorableName(const QString &name);
 // "[" + root + "\" + key + "]"; key without a leading "\".
 QString KeyLine(const QString &rootName, const QString &keyPath);
+
+// The box's text when a registry entry named name stays: with the reason when one is known,
+// else the words that there is none.
+QString RegistryDeleteFailedText(const QString &name, const QString &reason);
 // Value lines of each type (name part included).
 QString StringLine(const QString &valueName, const QString &data);
 QString DwordLine(const QString &valueName, quint32 number);

@@ -398,10 +398,11 @@ TEST_F(LisaaPoistaTest, ValueEditorShowsAndWrites)
         int Type;
         const char *Text;
         bool Written;
+        const char *Reason = "";
     } cases[] = {
         {"odd digits: whole pairs", "Blob", 3, "0A, 0b, \\C", true},
-        {"dword not a number", "size", 2, "12x", false},
-        {"binary not hex", "Blob", 3, "zz, 01", false},
+        {"dword not a number", "size", 2, "12x", false, "\"12x\" is no decimal number of 32 bits"},
+        {"binary not hex", "Blob", 3, "zz, 01", false, "\"zz, 01\" is no list of hexadecimal bytes"},
         {"dword", "size", 2, "-5", true},
         {"string as expandable", "DisplayName", 1, "%ProgramFiles%\\B", true},
     };
@@ -419,7 +420,7 @@ TEST_F(LisaaPoistaTest, ValueEditorShowsAndWrites)
             EXPECT_TRUE(boxes.Shown.isEmpty());
             EXPECT_FALSE(w->Button("btnUpdate")->isEnabled());
         } else {
-            EXPECT_EQ(boxes.Shown, (QStringList{"Invalid data or write error!"}));
+            EXPECT_EQ(boxes.Shown, (QStringList{QStringLiteral("Invalid data or write error!\r\n\r\n") + QString::fromUtf8(c.Reason)}));
             EXPECT_TRUE(w->Button("btnUpdate")->isEnabled());
         }
     }
