@@ -9,7 +9,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
+#include <QShortcut>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -181,8 +184,21 @@ THelpViewer::THelpViewer(QWidget *parent) : QWidget(parent, Qt::Window), FBrowse
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setAttribute(Qt::WA_DeleteOnClose);
+    auto *back = new QPushButton(QStringLiteral("&Back"), this);
+    back->setObjectName(QStringLiteral("btnBack"));
+    back->setAutoDefault(false);
+    back->setEnabled(false);
+    connect(back, &QPushButton::clicked, FBrowser, &QTextBrowser::backward);
+    connect(FBrowser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(6, 6, 6, 0);
+    buttons->addWidget(back);
+    buttons->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(buttons);
     layout->addWidget(FBrowser);
     resize(720, 560);
 }

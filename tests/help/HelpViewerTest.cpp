@@ -20,6 +20,9 @@
 #include <QTextDocument>
 #include <QTextFragment>
 
+#include <QPushButton>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -125,6 +128,28 @@ TEST_F(HelpViewer, LinksStayInTheFileAndNothingOutsideItLoads)
     EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("http://example.invalid/a.png")))
                      .isValid());
     EXPECT_FALSE(viewer.ShowContext(FDir.filePath(QStringLiteral("missing.chm")), 13));
+}
+
+TEST_F(HelpViewer, BackReturnsToThePageBeforeAndEscCloses)
+{
+    QPointer<THelpViewer> viewer = new THelpViewer;
+    ASSERT_TRUE(viewer->ShowContext(FHelpFile, 0));
+    viewer->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    auto *back = viewer->findChild<QPushButton *>(QStringLiteral("btnBack"));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->text(), "&Back");
+    EXPECT_FALSE(back->isEnabled()) << "nothing to go back to";
+    emit viewer->Browser()->anchorClicked(QUrl(QStringLiteral("undo.htm")));
+    EXPECT_EQ(viewer->Browser()->CurrentTopic(), QStringLiteral("/undo.htm"));
+    ASSERT_TRUE(back->isEnabled());
+    QTest::mouseClick(back, Qt::LeftButton);
+    EXPECT_EQ(viewer->Browser()->CurrentTopic(), QStringLiteral("/index.htm"));
+    EXPECT_FALSE(back->isEnabled());
+    viewer->activateWindow();
+    QTest::keyClick(viewer->Browser(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull() || !viewer->isVisible(); }, 5000));
+    delete viewer.data();
 }
 
 TEST_F(HelpViewer, EndingTheHookClosesTheViewer)
