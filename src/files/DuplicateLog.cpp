@@ -6,6 +6,7 @@
 #include "platform/DriveMap.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -33,12 +34,17 @@ QByteArray LogBytes(const QStringList &lines, int codePage)
     const QString text = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
     bool lossless = false;
     const QByteArray ansi = EncodeAnsi(text, codePage, &lossless);
-    return lossless ? ansi : Utf8Mark + text.toUtf8();
+    // In code page 65001 a text starting with U+FEFF would read as marked: it gets the mark too.
+    return lossless && !ansi.startsWith(Utf8Mark) ? ansi : Utf8Mark + text.toUtf8();
 }
 
 QStringList LogLines(const QByteArray &bytes, int codePage)
 {
-    const QString text = bytes.startsWith(Utf8Mark) ? QString::fromUtf8(bytes.mid(Utf8Mark.size())) : DecodeAnsi(bytes, codePage);
+    if (!bytes.startsWith(Utf8Mark))
+        return DecodeAnsi(bytes, codePage).split(QStringLiteral("\r\n"));
+    // Only the one mark LogBytes wrote goes: a name may start with U+FEFF too.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString text = utf8(bytes.mid(Utf8Mark.size()));
     return text.split(QStringLiteral("\r\n"));
 }
 

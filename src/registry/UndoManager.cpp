@@ -130,6 +130,18 @@ void SetError(QString *error, const QString &text)
         *error = text;
 }
 
+// NULs at the end of a string (hex(2):25,00,00, or "2\0\0" in a quoted line) are written back as
+// they stand, but either side may hold them: they count for nothing.
+bool StringHolds(const TRegistry &registry, const TUndoEntry &entry)
+{
+    const auto withoutNuls = [](QString text) {
+        while (!text.isEmpty() && text.back() == QChar(0))
+            text.chop(1);
+        return text;
+    };
+    return withoutNuls(registry.ReadString(entry.ValueName)).compare(withoutNuls(entry.Data), Qt::CaseInsensitive) == 0;
+}
+
 // The live value as list text: strings only; missing gives "", other types are no list.
 bool ListText(const TRegistry &registry, const QString &name, QString *text, TRegDataType *type)
 {
@@ -377,11 +389,10 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
         switch (entry.Type) {
         case TRegDataType::String:
             equal = (live == TRegDataType::String || live == TRegDataType::ExpandString)
-                    && registry.ReadString(entry.ValueName).compare(entry.Data, Qt::CaseInsensitive) == 0;
+                    && StringHolds(registry, entry);
             break;
         case TRegDataType::ExpandString:
-            equal = live == TRegDataType::ExpandString
-                    && registry.ReadString(entry.ValueName).compare(entry.Data, Qt::CaseInsensitive) == 0;
+            equal = live == TRegDataType::ExpandString && StringHolds(registry, entry);
             break;
         case TRegDataType::Integer:
             equal = live == TRegDataType::Integer && registry.ReadInteger(entry.ValueName) == entry.Number;
