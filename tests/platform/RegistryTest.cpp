@@ -116,6 +116,17 @@ QByteArray ReadAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// The hive file rewritten behind the accessors' back, as a Wine program ending would.
+void ChangeAsWineWould(const QString &hive, const QByteArray &from, const QByteArray &to)
+{
+    QByteArray text = ReadAll(hive);
+    ASSERT_TRUE(text.contains(from)) << from.toStdString();
+    text.replace(from, to);
+    QFile f(hive);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(text), text.size());
+}
+
 QStringList Lines(const QByteArray &text)
 {
     return QString::fromUtf8(text).split(QLatin1Char('\n'));
@@ -515,28 +526,66 @@ TEST_F(RegistryTest, NewKeysLandInWinesOrderAndKeepParents)
     EXPECT_TRUE(fresh.KeyExists(QStringLiteral("\\Software\\Classes\\.txt")));
 }
 
+// What Wine wrote since the hives were loaded is read again before a write and when a tool starts.
+// Each check has the prefix to itself: another accessor would read the change first.
 TEST_F(RegistryTest, AFileChangedOnDiskIsReadAgainBeforeWriting)
 {
+    const auto wineWrites = [&](const QByteArray &from, const QByteArray &to) { ChangeAsWineWould(Builder.HivePath(THive::System), from, to); };
     TRegistry reg(TRootKey::LocalMachine);
     ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Escapes"), false));
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("number")), 42u);
-    QByteArray text = ReadAll(Builder.HivePath(THive::System));
-    text.replace("\"number\"=dword:0000002a", "\"number\"=dword:0000002b\n\"byWine\"=\"1\"");
-    QFile f(Builder.HivePath(THive::System));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    f.close();
-    {
-        // A tool that starts after the change sees it.
-        TRegistry later(TRootKey::LocalMachine);
-        ASSERT_TRUE(later.OpenKeyReadOnly(QStringLiteral("\\Software\\Escapes")));
-        EXPECT_EQ(later.ReadString(QStringLiteral("byWine")), QStringLiteral("1"));
-    }
+    wineWrites("\"number\"=dword:0000002a", "\"number\"=dword:0000002b\n\"byWine\"=\"1\"");
     reg.WriteString(QStringLiteral("ours"), QStringLiteral("2"));
     const QByteArray after = ReadAll(Builder.HivePath(THive::System));
-    EXPECT_NE(after.indexOf("\"byWine\"=\"1\""), -1);
+    EXPECT_NE(after.indexOf("\"byWine\"=\"1\""), -1) << "the write put back the hive as it was before Wine's change";
     EXPECT_NE(after.indexOf("\"ours\"=\"2\""), -1);
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("number")), 43u);
+
+    wineWrites("\"byWine\"=\"1\"", "\"byWine\"=\"again\"");
+    TRegistry later(TRootKey::LocalMachine);
+    ASSERT_TRUE(later.OpenKeyReadOnly(QStringLiteral("\\Software\\Escapes")));
+    EXPECT_EQ(later.ReadString(QStringLiteral("byWine")), QStringLiteral("again"));
+}
+
+// The batch runs read what Wine wrote since the hives were loaded: a write keeps Wine's change, and
+// a value Wine changed is no longer about to go (so the undo text never holds it).
+TEST_F(RegistryTest, BatchRunsReadWhatWineWroteSinceTheHivesWereLoaded)
+{
+    const QString hive = Builder.HivePath(THive::System);
+    {
+        TRegistry reg(TRootKey::LocalMachine);
+        ASSERT_TRUE(reg.OpenKeyReadOnly(QStringLiteral("\\Software\\Escapes")));
+        ASSERT_EQ(reg.ReadInteger(QStringLiteral("number")), 42u);
+    }
+    ChangeAsWineWould(hive, "\"number\"=dword:0000002a", "\"number\"=dword:0000002b\n\"byWine\"=\"1\"");
+    QList<TValueWrite> writes(1);
+    writes[0] = {.Root = TRootKey::LocalMachine, .KeyPath = QStringLiteral("Software\\Escapes"), .ValueName = QStringLiteral("ours"),
+                 .Type = 1, .Data = TRegistry::StringData(QStringLiteral("2"))};
+    TRegistry::WriteValues(writes, Prefix);
+    EXPECT_TRUE(writes[0].Written) << writes[0].Error.toStdString();
+    QByteArray after = ReadAll(hive);
+    EXPECT_TRUE(after.contains("\"byWine\"=\"1\"")) << "the write put back the hive as it was before Wine's change";
+    EXPECT_TRUE(after.contains("\"ours\"=\"2\""));
+
+    ChangeAsWineWould(hive, "\"path\"=\"C:\\\\Program Files\\\\x.exe\"", "\"path\"=\"C:\\\\windows\"");
+    QList<TValueDeletion> values(2);
+    for (int i = 0; i < 2; ++i) {
+        values[i].Root = TRootKey::LocalMachine;
+        values[i].KeyPath = QStringLiteral("Software\\Escapes");
+        values[i].CheckData = true;
+    }
+    values[0].ValueName = QStringLiteral("path");
+    values[0].ExpectedText = QStringLiteral("C:\\Program Files\\x.exe");
+    values[1].ValueName = QStringLiteral("quote");
+    values[1].ExpectedText = QStringLiteral("say \"hi\"");
+    QList<int> going;
+    TRegistry::DeleteValues(values, [&](const QList<int> &indexes) { going = indexes; return true; }, Prefix);
+    EXPECT_EQ(going, QList<int>({1}));
+    EXPECT_EQ(values[0].Result, TValueDeletion::TResult::Changed);
+    EXPECT_EQ(values[1].Result, TValueDeletion::TResult::Deleted);
+    after = ReadAll(hive);
+    EXPECT_TRUE(after.contains("\"path\"=\"C:\\\\windows\"")) << after.toStdString();
+    EXPECT_TRUE(after.contains("\"byWine\"=\"1\"") && !after.contains("\"quote\""));
 }
 
 // Every kind of write through an accessor: false (with the reason) when refused.
