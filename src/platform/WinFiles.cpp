@@ -90,25 +90,6 @@ quint32 PackFileDate(QDate date, QTime time)
     return d << 16 | tm;
 }
 
-// The entry name below the folder fd, links not followed. A bind mount of the same file system
-// has the folder's device: only the kernel's mount-root flag tells it from a plain folder.
-bool StatEntry(int folderFd, const char *name, struct stat *st, bool *mountRoot)
-{
-    struct statx sx;
-    if (::statx(folderFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &sx) != 0)
-        return ::fstatat(folderFd, name, st, AT_SYMLINK_NOFOLLOW) == 0;
-    *st = {};
-    st->st_mode = sx.stx_mode;
-    st->st_size = off_t(sx.stx_size);
-    st->st_mtim.tv_sec = sx.stx_mtime.tv_sec;
-    st->st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
-    st->st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-    st->st_ino = ino_t(sx.stx_ino);
-    st->st_nlink = nlink_t(sx.stx_nlink);
-    *mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-    return true;
-}
-
 bool IsPrintableAscii(const char *name)
 {
     for (; *name; ++name)
@@ -367,6 +348,23 @@ QList<TSearchRec> FindFiles(const QString &folder, const QString &mask, const TD
 }  // namespace WinFiles
 
 namespace HostFiles {
+
+bool StatEntry(int folderFd, const char *name, struct stat *st, bool *mountRoot)
+{
+    struct statx sx;
+    if (::statx(folderFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &sx) != 0)
+        return ::fstatat(folderFd, name, st, AT_SYMLINK_NOFOLLOW) == 0;
+    *st = {};
+    st->st_mode = sx.stx_mode;
+    st->st_size = off_t(sx.stx_size);
+    st->st_mtim.tv_sec = sx.stx_mtime.tv_sec;
+    st->st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
+    st->st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    st->st_ino = ino_t(sx.stx_ino);
+    st->st_nlink = nlink_t(sx.stx_nlink);
+    *mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    return true;
+}
 
 QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted, int *error)
 {

@@ -18,6 +18,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+
 class TWinePrefix;
 
 namespace FileAttr {
@@ -163,6 +165,10 @@ struct TListNeeds {
 };
 QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted, const TListNeeds &needs,
                              int *error = nullptr);
+// The entry name below the folder fd, links not followed. A bind mount of the same file system
+// has the folder's device: only the kernel's mount-root flag (*mountRoot) tells it from a plain
+// folder. False, with errno, when it cannot be read.
+bool StatEntry(int folderFd, const char *name, struct stat *st, bool *mountRoot);
 // A host name as a list shows it: text as it stands, control characters and bytes that are no
 // text in the file-name encoding as %XX.
 QString ShownName(const QByteArray &nativeName);

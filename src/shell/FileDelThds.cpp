@@ -5,6 +5,7 @@
 #include "platform/DriveMap.h"
 #include "platform/DurableFile.h"
 #include "platform/Trash.h"
+#include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 
 #include <QDir>
@@ -100,9 +101,9 @@ const QString OtherFileSystem = QStringLiteral("another file system is mounted t
 
 // Removes name below parentFd (path: its host path, for the reason in failure): links and files
 // are unlinked, folders emptied first. Never follows a link and never enters a folder on another
-// file system than device. Walks without recursion, with a bounded number of open folders: a
-// closed one is found again through ".." of its child, and only when it is still the very folder
-// that was entered.
+// file system than device, nor a bind mount of a folder from elsewhere on it. Walks without
+// recursion, with a bounded number of open folders: a closed one is found again through ".." of
+// its child, and only when it is still the very folder that was entered.
 bool RemoveAt(int parentFd, const char *name, dev_t device, const QByteArray &path, TRemoveFailure &failure)
 {
     struct stat st;
@@ -145,11 +146,12 @@ bool RemoveAt(int parentFd, const char *name, dev_t device, const QByteArray &pa
             const std::string entry = top.Names[top.Next++];
             const QByteArray entryPath = top.Path + '/' + QByteArray::fromStdString(entry);
             struct stat child;
-            if (::fstatat(top.Fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+            bool mountRoot = false;
+            if (!HostFiles::StatEntry(top.Fd, entry.c_str(), &child, &mountRoot)) {
                 top.Ok = (errno == ENOENT || failure.NoteErrno(entryPath)) && top.Ok;
             } else if (!S_ISDIR(child.st_mode)) {
                 top.Ok = (::unlinkat(top.Fd, entry.c_str(), 0) == 0 || errno == ENOENT || failure.NoteErrno(entryPath)) && top.Ok;
-            } else if (child.st_dev != device) {
+            } else if (child.st_dev != device || mountRoot) {
                 top.Ok = failure.Note(entryPath, OtherFileSystem);
             } else if (!enter(top.Fd, entry, child, entryPath)) {
                 top.Ok = false;

@@ -4,6 +4,7 @@
 
 #include "platform/DriveMap.h"
 #include "files/DeepTree.h"
+#include "support/BindMount.h"
 #include "support/DeletionLayers.h"
 #include "support/SmallDisk.h"
 
@@ -348,6 +349,41 @@ TEST_F(HostDeletion, PermanentDeleteOfARealTree)
     EXPECT_TRUE(Exists("Keep/keep.txt"));
     EXPECT_TRUE(QFileInfo::exists(Temp.path() + "/outside/target.txt"));
     EXPECT_FALSE(QFileInfo::exists(TrashHome));
+}
+
+// A folder that holds a mount is emptied only of its own: what another file system holds there,
+// or a bind mount of a folder from elsewhere on the same one, stays, and the folder is kept with
+// the reason.
+TEST_F(HostDeletion, PermanentDeleteNeverEntersAMount)
+{
+    TestSupport::TSmallDisk disk("512k");
+    VASKIMO_NEED_DISK(disk);
+    const QString elsewhere = Temp.path() + "/elsewhere";
+    QDir().mkpath(elsewhere + "/folder");
+    for (const QString &path : {disk.Path() + "/theirs.txt", elsewhere + "/folder/mine.txt"}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    }
+    const struct { const char *name, *tree; QString source; } cases[] = {
+        {"another file system", "Media", disk.Path()},
+        {"a bind mount of the same file system", "Bound", elsewhere},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString tree = QString::fromLatin1(c.tree);
+        Write(tree + "/own.tmp");
+        TestSupport::TBindMount mount(c.source, Drive + "/" + tree + "/sub/mnt");
+        VASKIMO_NEED_MOUNT(mount);
+        const QString entry = "C:\\" + tree + "\\";
+        const TRunResult result = RunDeletion({entry}, false, std::make_shared<THostDeletionLayer>(Drives, TrashHome));
+        ASSERT_TRUE(result.Ended);
+        EXPECT_FALSE(Exists(tree + "/own.tmp"));
+        EXPECT_TRUE(Exists(tree + "/sub/mnt"));
+        EXPECT_EQ(result.Reasons.value(entry),
+                  QFileInfo(Drive).canonicalFilePath() + "/" + tree + "/sub/mnt: another file system is mounted there");
+    }
+    EXPECT_TRUE(QFileInfo::exists(disk.Path() + "/theirs.txt"));
+    EXPECT_TRUE(QFileInfo::exists(elsewhere + "/folder/mine.txt"));
 }
 
 // One descriptor per level would run out long before a tree this deep is gone; its paths are also
