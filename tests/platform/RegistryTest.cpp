@@ -559,8 +559,10 @@ TEST_F(RegistryTest, BatchRunsReadWhatWineWroteSinceTheHivesWereLoaded)
     }
     ChangeAsWineWould(hive, "\"number\"=dword:0000002a", "\"number\"=dword:0000002b\n\"byWine\"=\"1\"");
     QList<TValueWrite> writes(1);
-    writes[0] = {.Root = TRootKey::LocalMachine, .KeyPath = QStringLiteral("Software\\Escapes"), .ValueName = QStringLiteral("ours"),
-                 .Type = 1, .Data = TRegistry::StringData(QStringLiteral("2"))};
+    writes[0].Root = TRootKey::LocalMachine;
+    writes[0].KeyPath = QStringLiteral("Software\\Escapes");
+    writes[0].ValueName = QStringLiteral("ours");
+    writes[0].Data = TRegistry::StringData(QStringLiteral("2"));
     TRegistry::WriteValues(writes, Prefix);
     EXPECT_TRUE(writes[0].Written) << writes[0].Error.toStdString();
     QByteArray after = ReadAll(hive);
