@@ -634,6 +634,11 @@ void TPaaIkkuna::btnOptionsClick()
         if (!WriteSettings(s, SettingsFilePath(d->ProgramFolder), &error, &kept)) {
             MessageBoxes::Error(this, error);
         } else {
+            if (!kept.isEmpty()) {
+                RestoreKeptSettings(s, SettingsFilePath(d->ProgramFolder), kept);
+                ApplyBackground();
+                ApplyFont();
+            }
             if (!kept.isEmpty())
                 MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M139OI"),
                                                                  QStringLiteral("These settings hold characters that the code page of the "

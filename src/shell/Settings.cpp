@@ -400,6 +400,18 @@ bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error, Q
     return written;
 }
 
+void RestoreKeptSettings(TSettings &s, const QString &iniPath, const QStringList &kept)
+{
+    if (kept.isEmpty())
+        return;
+    const TIniFile ini(iniPath);
+    const TReader read{ini};
+    EachKey(s, [&](const QString &section, const char *key, auto type, const auto &value, auto &field) {
+        if (kept.contains(QString::fromLatin1(key)))
+            read(section, key, type, value, field);
+    });
+}
+
 bool WriteLanguageChoice(const TSettings &s, const QString &iniPath, QString *error)
 {
     return Rewrite(iniPath, [&](TIniFile &ini) {

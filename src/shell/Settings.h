@@ -184,6 +184,9 @@ bool ReadSettings(TSettings &s, const QString &iniPath);
 // page cannot hold (the proxy password included) is not written: that key keeps what the file has
 // and its name goes to *kept. False with *error when the file cannot be written.
 bool WriteSettings(const TSettings &s, const QString &iniPath, QString *error = nullptr, QStringList *kept = nullptr);
+// The fields of the keys WriteSettings kept take the file's values again, so the session goes on
+// with what is stored rather than with what could not be saved.
+void RestoreKeptSettings(TSettings &s, const QString &iniPath, const QStringList &kept);
 
 // The single-key writers; each opens the file, writes its keys and writes the file out. False with
 // *error when it cannot; the file then keeps what it held.

@@ -400,6 +400,8 @@ TEST(MainWindow, OptionsExchange)
     EXPECT_FALSE(text.contains("Proxy password=")) << text.toStdString();
     ASSERT_EQ(boxes.Shown.size(), 1);
     EXPECT_TRUE(boxes.Shown[0].contains("cannot store, and keep their saved values: \"Proxy password\".")) << boxes.Shown[0].toStdString();
+    EXPECT_TRUE(window.Settings().FProxyPassword.isEmpty()) << "the session goes on with the stored value";
+    EXPECT_EQ(window.Settings().FProxyUsername, QStringLiteral("proxy user"));
     window.SetRunAtStartup(false, nullptr);
     TPaaIkkuna::RegisterTool(TToolKind::Options, {});
     TPaaIkkuna::SetProgramFile({});

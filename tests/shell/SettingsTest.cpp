@@ -488,6 +488,12 @@ TEST_F(SettingsTest, ATextWithoutBytesInTheCodePageKeepsItsStoredValueAndTheRest
         const TSettings again = Read();
         EXPECT_TRUE(again.FHideToTray);
         EXPECT_EQ(again.FProxyPassword, c.Key == QByteArray("Proxy password") ? QStringLiteral("old") : s.FProxyPassword);
+        TSettings session = s;
+        RestoreKeptSettings(session, FPath, kept);
+        EXPECT_EQ(session.FProxyPassword, again.FProxyPassword);
+        EXPECT_EQ(session.FUserFont.Name, again.FUserFont.Name);
+        EXPECT_EQ(session.FUnnCustomDirs, again.FUnnCustomDirs);
+        EXPECT_TRUE(session.FHideToTray);
     }
 }
 
