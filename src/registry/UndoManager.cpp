@@ -104,6 +104,17 @@ std::vector<TRestore> Restores(const QList<TUndoEntry> &entries)
 // The rebuilt lines of a file whose lines gave `entries`.
 QStringList Rebuilt(const QStringList &lines, const QList<TUndoEntry> &entries);
 
+// The item as the list held it, from the text its deletion removed (a delimiter and blanks around it).
+QString RemovedItem(const TUndoEntry &entry)
+{
+    QString item = entry.Removed.trimmed();
+    if (item.startsWith(entry.Delimiter))
+        item.remove(0, 1);
+    if (item.endsWith(entry.Delimiter))
+        item.chop(1);
+    return item.trimmed();
+}
+
 bool ListHolds(const QString &text, const QString &item, QChar delimiter)
 {
     const QStringList items = SplitStartupList(text, delimiter);
@@ -114,6 +125,16 @@ bool ListHolds(const QString &text, const QString &item, QChar delimiter)
             return true;
     }
     return false;
+}
+
+// Where the undo file says which item went, only that item counts, case and all: of two items that
+// differ only in case, the one left must not stand for the one deleted.
+bool ListHolds(const QString &text, const TUndoEntry &entry)
+{
+    const QString removed = RemovedItem(entry);
+    if (removed.isEmpty())
+        return ListHolds(text, entry.Data, entry.Delimiter);
+    return SplitStartupList(text, entry.Delimiter).contains(removed);
 }
 
 // The list with the entry's item back where it was.
@@ -178,7 +199,7 @@ bool RestoreIniItem(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> 
         return false;
     }
     const QString text = ini.ReadString(entry.Key, entry.ValueName, QString());
-    if (ListHolds(text, entry.Data, entry.Delimiter))
+    if (ListHolds(text, entry))
         return true;
     ini.WriteString(entry.Key, entry.ValueName, WithItem(text, entry));
     if (!ini.UpdateFile()) {
@@ -203,7 +224,7 @@ bool RestoreListItem(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix>
             SetError(error, QStringLiteral("The value \"%1\" holds no text list").arg(entry.ValueName));
             return false;
         }
-        if (type != TRegDataType::None && ListHolds(text, entry.Data, entry.Delimiter))
+        if (type != TRegDataType::None && ListHolds(text, entry))
             return true;
         const QString joined = WithItem(text, entry);
         // An expandable list stays expandable.
@@ -370,7 +391,7 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
         if (host.isEmpty())
             return 4;
         const TIniFile ini(host);
-        return ListHolds(ini.ReadString(entry.Key, entry.ValueName, QString()), entry.Data, entry.Delimiter) ? 2 : 4;
+        return ListHolds(ini.ReadString(entry.Key, entry.ValueName, QString()), entry) ? 2 : 4;
     }
     const TRootKey root = RootKeyFromText(entry.Root);
     if (root == TRootKey::None)
@@ -382,7 +403,7 @@ qint32 EntryState(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
         if (entry.Kind == 2) {
             QString text;
             TRegDataType type;
-            return ListText(registry, entry.ValueName, &text, &type) && ListHolds(text, entry.Data, entry.Delimiter) ? 2 : 4;
+            return ListText(registry, entry.ValueName, &text, &type) && ListHolds(text, entry) ? 2 : 4;
         }
         const TRegDataType live = registry.GetDataType(entry.ValueName);
         bool equal = false;

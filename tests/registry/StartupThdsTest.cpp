@@ -532,6 +532,35 @@ TEST_F(StartupDeleteTest, ListItemGoesAloneAndAVkuFileKeepsItsPlace)
     EXPECT_EQ(lines.at(2), "=\"HKEY_LOCAL_MACHINE\\" + Winlogon + "\",\"Shell\",\"c:\\gone\\B.EXE\",\",\",\"1\",\",C:\\Gone\\b.exe\"");
 }
 
+// Of two items that differ only in case, the one left never stands for the one deleted: each reads
+// as missing after its delete and comes back through the undo manager.
+TEST_F(StartupDeleteTest, ItemsDifferingOnlyInCaseEachComeBack)
+{
+    const QString list = "explorer.exe,A.exe,a.exe";
+    for (const char *item : {"a.exe", "A.exe"}) {
+        SCOPED_TRACE(item);
+        {
+            TRegistry registry(TRootKey::LocalMachine, Prefix);
+            ASSERT_TRUE(registry.OpenKey("\\" + Winlogon, false));
+            registry.WriteString("Shell", list);
+        }
+        const QString undo = UndoPath(QString::fromLatin1(item) + ".vku");
+        ASSERT_EQ(StartupDelete::DeleteRegListItem("HKEY_LOCAL_MACHINE\\" + Winlogon, "Shell", item, u',', "d", "t", undo, Prefix).Result,
+                  StartupDelete::TResult::Deleted);
+        QStringList lines;
+        ASSERT_TRUE(UndoFiles::ReadLines(undo, &lines));
+        const QList<TUndoEntry> entries = UndoFiles::ReadVkuLines(lines);
+        ASSERT_EQ(entries.size(), 1);
+        EXPECT_EQ(UndoManager::EntryState(entries.at(0)), 4);
+        QString error;
+        ASSERT_TRUE(UndoManager::RestoreEntry(entries.at(0), Prefix, {}, &error)) << error.toStdString();
+        TRegistry registry(TRootKey::LocalMachine, Prefix);
+        ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + Winlogon));
+        EXPECT_EQ(registry.ReadString("Shell"), list);
+        EXPECT_EQ(UndoManager::EntryState(entries.at(0)), 2);
+    }
+}
+
 TEST_F(StartupDeleteTest, IniItemWithUndoReadsBack)
 {
     const QString host = B.HostPath("C:\\windows\\win.ini");
