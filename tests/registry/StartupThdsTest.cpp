@@ -4,7 +4,9 @@
 
 #include "registry/UndoFiles.h"
 #include "registry/UndoManager.h"
+#include "support/Needs.h"
 #include "support/PrefixBuilder.h"
+#include "support/WineTools.h"
 
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
@@ -530,6 +532,28 @@ TEST_F(StartupDeleteTest, ListItemGoesAloneAndAVkuFileKeepsItsPlace)
     EXPECT_EQ(entries.at(0).Position, 1);
     EXPECT_EQ(entries.at(0).Removed, ",C:\\Gone\\b.exe");
     EXPECT_EQ(lines.at(2), "=\"HKEY_LOCAL_MACHINE\\" + Winlogon + "\",\"Shell\",\"c:\\gone\\B.EXE\",\",\",\"1\",\",C:\\Gone\\b.exe\"");
+}
+
+// A delete the write guard refuses says why and leaves no undo file the undo manager would list.
+TEST_F(StartupDeleteTest, ADeleteRefusedWhileWineRunsSaysWhyAndLeavesNoUndoFile)
+{
+    VASKIMO_NEED_WINE();
+    QString error;
+    TestSupport::TWineServer server;
+    ASSERT_TRUE(server.Start(B.Folder(), &error)) << error.toStdString();
+    const StartupDelete::TOutcome value =
+        StartupDelete::DeleteRegValue("HKEY_CURRENT_USER\\" + RunKey, "Good", "REGEDIT4", UndoPath("a.reg"), Prefix);
+    const StartupDelete::TOutcome item = StartupDelete::DeleteRegListItem(
+        "HKEY_LOCAL_MACHINE\\" + Winlogon, "Shell", "C:\\Gone\\b.exe", u',', "d", "t", UndoPath("s.vku"), Prefix);
+    ASSERT_TRUE(server.Stop());
+    for (const StartupDelete::TOutcome &outcome : {value, item}) {
+        EXPECT_EQ(outcome.Result, StartupDelete::TResult::NotDeleted);
+        EXPECT_TRUE(outcome.Reason.contains("Close the Wine programs")) << outcome.Reason.toStdString();
+    }
+    EXPECT_EQ(QDir(Undo.path()).entryList(QDir::Files), QStringList());
+    TRegistry registry(TRootKey::CurrentUser, Prefix);
+    ASSERT_TRUE(registry.OpenKeyReadOnly("\\" + RunKey));
+    EXPECT_TRUE(registry.ValueExists("Good"));
 }
 
 // Of two items that differ only in case, the one left never stands for the one deleted: each reads
