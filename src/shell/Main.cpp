@@ -624,11 +624,7 @@ void TPaaIkkuna::btnOptionsClick()
         } else if (change == TLanguageChange::NeedsRestart) {
             MessageBoxes::Information(this, QStringLiteral("You need to restart Vaskimo so that the changes take effect..."));
         }
-        ApplyBackground();
-        ApplyTimers();
-        if (Hooks().OptionsApplied)
-            Hooks().OptionsApplied();
-        ApplyFont();
+        // Saved before anything is applied: a value the file could not take is applied as stored.
         QString error;
         QStringList kept;
         if (!WriteSettings(s, SettingsFilePath(d->ProgramFolder), &error, &kept)) {
@@ -636,18 +632,20 @@ void TPaaIkkuna::btnOptionsClick()
         } else {
             if (!kept.isEmpty()) {
                 RestoreKeptSettings(s, SettingsFilePath(d->ProgramFolder), kept);
-                ApplyBackground();
-                ApplyFont();
-            }
-            if (!kept.isEmpty())
                 MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M139OI"),
                                                                  QStringLiteral("These settings hold characters that the code page of the "
                                                                                 "Wine prefix cannot store, and keep their saved values: %s. "
                                                                                 "Every other setting was saved.")),
                                                      u'"' + kept.join(QStringLiteral("\", \"")) + u'"'));
+            }
             if (runAtStartup != FRunAtStartup && !SetRunAtStartup(runAtStartup, &error))
                 MessageBoxes::Error(this, error);
         }
+        ApplyBackground();
+        ApplyTimers();
+        if (Hooks().OptionsApplied)
+            Hooks().OptionsApplied();
+        ApplyFont();
         d->StartVaskimoonstartup1->setChecked(FRunAtStartup);
         d->Hidetothetrayonclose1->setChecked(s.FHideToTray);
     }
