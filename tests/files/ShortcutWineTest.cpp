@@ -70,7 +70,8 @@ protected:
     void Wine(const QStringList &args)
     {
         QByteArray out;
-        ASSERT_TRUE(RunToEnd(Wine64(), args, Env, 120000, &out, Dir.path())) << args.join(' ').toStdString() << ": " << out.toStdString();
+        const int code = RunWine(args, Env, 120000, &out, Dir.path());
+        ASSERT_EQ(code, 0) << "wine64 " << args.join(' ').toStdString() << ": " << out.toStdString();
         ASSERT_TRUE(WaitForWineserver(Prefix));
     }
     void Git(const QStringList &args, QByteArray *out = nullptr)

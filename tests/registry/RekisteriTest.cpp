@@ -26,8 +26,6 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QProgressBar>
 #include <QSet>
 #include <QTemporaryDir>
@@ -526,9 +524,7 @@ TEST_F(RekisteriTest, BatchDelregDeletesASingleEntryAndTouchesOnlyItsLines)
 
 TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
 {
-    // Debian's "wine" wrapper needs the 32-bit loader; the 64-bit one runs regedit on its own.
-    const QString wine = QStandardPaths::findExecutable("wine64", {"/usr/lib/wine", "/usr/bin"});
-    VASKIMO_NEED(!wine.isEmpty(), "Wine is not installed: the undo file cannot be imported with regedit here");
+    VASKIMO_NEED_WINE();
     Builder.AddString(THive::System, "Software\\Alpha", "Path", "C:\\Gone\\b.exe");
     Builder.MakeCurrent();
     Settings.FRegistryConfirm = false;
@@ -540,20 +536,8 @@ TEST_F(RekisteriTest, RegeditImportsTheUndoFile)
         Press(*w, "btnDelete");
     }
     ASSERT_FALSE(ValueExists(TRootKey::LocalMachine, "\\Software\\Alpha", "Path"));
-    QProcess regedit;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("WINEPREFIX", Builder.Folder());
-    env.insert("WINEARCH", "win64");
-    env.insert("WINEDEBUG", "-all");
-    env.remove("DISPLAY");
-    regedit.setProcessEnvironment(env);
-    regedit.start(wine, {"regedit", "/S", "Z:" + QDir::toNativeSeparators(UndoFile(1)).replace('/', '\\')});
-    ASSERT_TRUE(regedit.waitForFinished(120000)) << qPrintable(regedit.errorString());
-    ASSERT_EQ(regedit.exitCode(), 0) << regedit.readAllStandardError().toStdString();
-    QProcess wineserver;
-    wineserver.setProcessEnvironment(env);
-    wineserver.start(QFileInfo(wine).dir().filePath("wineserver"), {"-w"});
-    ASSERT_TRUE(wineserver.waitForFinished(120000));
+    QByteArray out;
+    ASSERT_TRUE(TestSupport::RegeditImport(Builder.Folder(), UndoFile(1), &out, 120000)) << out.toStdString();
     TWinePrefix::SetCurrent(std::make_shared<TWinePrefix>(Builder.Folder()));
     TRegistry r(TRootKey::LocalMachine);
     ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\Alpha"));

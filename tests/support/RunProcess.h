@@ -18,14 +18,9 @@ inline QStringList AsNobody()
 
 // The program's exit code; -1 when it does not start, does not end within timeoutMs (it is then
 // killed) or dies of a signal. *out gets what it printed on both channels.
-inline int RunToExit(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,
-                     QByteArray *out, const QString &workingFolder = QString())
+// p: set up by the caller (environment, channels, folder); it is started here.
+inline int RunToExit(QProcess &p, const QString &program, const QStringList &args, int timeoutMs, QByteArray *out)
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    if (!workingFolder.isEmpty())
-        p.setWorkingDirectory(workingFolder);
     p.start(program, args);
     if (!p.waitForStarted(10000)) {
         *out = p.errorString().toUtf8();
@@ -40,6 +35,18 @@ inline int RunToExit(const QString &program, const QStringList &args, const QPro
     }
     *out = p.readAll();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// The same in env (both channels merged), in workingFolder when one is given.
+inline int RunToExit(const QString &program, const QStringList &args, const QProcessEnvironment &env, int timeoutMs,
+                     QByteArray *out, const QString &workingFolder = QString())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (!workingFolder.isEmpty())
+        p.setWorkingDirectory(workingFolder);
+    return RunToExit(p, program, args, timeoutMs, out);
 }
 
 // True when the program ends with 0 in time.

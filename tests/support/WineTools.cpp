@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include <poll.h>
+#include <sys/personality.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -63,7 +64,7 @@ QProcessEnvironment WineEnvironment(const QString &prefix)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("WINEPREFIX"), prefix);
     env.insert(QStringLiteral("WINEARCH"), QStringLiteral("win64"));
-    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all,err+virtual"));
     env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("winemenubuilder.exe=d"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -78,6 +79,29 @@ QProcessEnvironment WineEnvironment(const QString &prefix, const QString &home)
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
     return env;
+}
+
+// Debian's Wine has no preloader to reserve the fixed addresses of a Windows process first: wine64
+// maps the shared user data at 0x7ffe0000 only once the C library has set up its heap, and the
+// kernel puts a program's heap anywhere in the GiB above its image (wine64's ends at 0x7d005000).
+// About one Wine process start in 7,700 finds its heap there and ends at once ("failed to map the
+// shared user data"; a program that start.exe runs for "wine64 reg" then fails with "ShellExecuteEx
+// failed: Internal error."). Without randomization the heap follows the image, 47 MiB below; the
+// processes Wine starts inherit that. Where the system refuses, the run goes on as before.
+int RunWine(const QStringList &args, const QProcessEnvironment &env, int timeoutMs, QByteArray *out,
+            const QString &workingFolder)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (!workingFolder.isEmpty())
+        p.setWorkingDirectory(workingFolder);
+    p.setChildProcessModifier([] {
+        const int current = ::personality(0xffffffff);
+        if (current != -1)
+            ::personality(static_cast<unsigned long>(current) | ADDR_NO_RANDOMIZE);
+    });
+    return RunToExit(p, Wine64(), args, timeoutMs, out);
 }
 
 bool WaitForWineserver(const QString &prefix)
@@ -101,8 +125,13 @@ bool RunWithHeldServer(const QString &prefix, const QList<QStringList> &commands
     if (!ok)
         all = why.toLocal8Bit();
     for (const QStringList &args : commands) {
+        if (!ok)
+            break;
         QByteArray out;
-        ok = ok && RunToEnd(Wine64(), args, WineEnvironment(prefix), timeoutMs, &out);
+        const int code = RunWine(args, WineEnvironment(prefix), timeoutMs, &out);
+        ok = code == 0;
+        if (!ok)
+            all += QStringLiteral("wine64 %1 (exit code %2):\n").arg(args.join(u' ')).arg(code).toLocal8Bit();
         all += out;
     }
     ok = server.Stop() && ok;
@@ -157,7 +186,7 @@ TWinebootPrefix::TWinebootPrefix()
     FFolder = FDir->filePath(QStringLiteral("prefix"));
     FHome = QFileInfo(WineEnvironment(FFolder).value(QStringLiteral("HOME"), QDir::homePath())).canonicalFilePath();
     QByteArray out;
-    if (!RunToEnd(Wine64(), {QStringLiteral("wineboot"), QStringLiteral("-i")}, WineEnvironment(FFolder), 180000, &out)
+    if (RunWine({QStringLiteral("wineboot"), QStringLiteral("-i")}, WineEnvironment(FFolder), 180000, &out) != 0
         || !WaitForWineserver(FFolder)) {
         FError = QStringLiteral("wineboot did not make a prefix: ") + QString::fromLocal8Bit(out);
         return;

@@ -27,13 +27,20 @@ QString WineServerProgram();
 // False (with the reason) when Wine is not installed here.
 bool WineInstalled(QString *why);
 
-// WINEPREFIX=prefix, a 64-bit prefix, no Wine debug output, no display.
+// WINEPREFIX=prefix, a 64-bit prefix, no display, no Wine debug output but the errors of its memory
+// set-up (the ones that end a Wine process before it runs anything).
 QProcessEnvironment WineEnvironment(const QString &prefix);
 // The same for a user whose home is home (HOME and the XDG folders below it: config, data, cache).
 QProcessEnvironment WineEnvironment(const QString &prefix, const QString &home);
 
+// Wine's loader with args ({"reg", "query", key}) in env: its exit code, as RunToExit. Neither it nor
+// the Wine processes it starts get a randomized address space (see the .cpp for why).
+int RunWine(const QStringList &args, const QProcessEnvironment &env, int timeoutMs, QByteArray *out,
+            const QString &workingFolder = {});
+
 // "wine reg ..." in the prefix, one command after the other (it stops at the first that fails),
 // all under one wineserver held for them; the server has ended and written the hives when it returns.
+// A command that fails is named in *output, with its exit code, before what Wine printed.
 bool Reg(const QString &prefix, const QList<QStringList> &commands, QByteArray *output = nullptr);
 // Wine programs in the prefix ({"attrib", "+h", "C:\\x"}), one after the other under one held server, likewise.
 bool WinePrograms(const QString &prefix, const QList<QStringList> &commands, QByteArray *output = nullptr);
