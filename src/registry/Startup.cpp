@@ -666,23 +666,6 @@ QString TStartupIkkuna::UndoFolderHost() const
     return HostOf(folder, FHost.Prefix);
 }
 
-bool TStartupIkkuna::PrepareUndoFile(const QString &description, const QString &extension, QString *file)
-{
-    const QString folder = UndoFolderHost();
-    QString dir = folder;
-    if (!dir.isEmpty() && !dir.endsWith(u'/'))
-        dir += u'/';
-    *file = dir.isEmpty() ? QString() : FHost.UniqueFileName(dir, UndoFiles::BaseName(description) + extension);
-    if (dir.isEmpty() || !QDir().mkpath(folder)) {
-        const QString shown = file->isEmpty() ? description + extension : *file;
-        MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M059LI"),
-                                                         QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
-                                             QDir::toNativeSeparators(shown)));
-        return false;
-    }
-    return true;
-}
-
 void TStartupIkkuna::btnDeleteClick()
 {
     if (FScanning)
@@ -728,28 +711,19 @@ void TStartupIkkuna::btnDeleteClick()
                                              1));
     };
 
-    using StartupDelete::TResult;
-    QString undoFile;
     const QPair<QString, QString> when = FHost.UndoDateTime();
-    switch (record->Kind) {
-    case 0:
-    case 1: {
-        TRootKey root;
-        QString keyPath;
-        StartupDelete::SplitLocation(record->Location, &root, &keyPath);
-        TRegistry probe(root, FHost.Prefix);
-        if (!probe.OpenKeyReadOnly(u'\\' + keyPath)) {
-            MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
-            break;
-        }
-        if (undo && !PrepareUndoFile(record->Description, record->Kind == 0 ? QStringLiteral(".reg") : QStringLiteral(".vku"), &undoFile))
-            break;
-        const StartupDelete::TOutcome outcome =
-            record->Kind == 0
-                ? StartupDelete::DeleteRegValue(record->Location, record->ValueName,
-                                                FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4"), undoFile, FHost.Prefix)
-                : StartupDelete::DeleteRegListItem(record->Location, record->ValueName, record->Data, record->Delimiter,
-                                                   when.first, when.second, undoFile, FHost.Prefix);
+    StartupDelete::TRecordDelete how;
+    how.Undo.Write = undo;
+    how.Undo.FolderHost = undo ? UndoFolderHost() : QString();
+    how.Undo.UniqueName = FHost.UniqueFileName;
+    how.Undo.Header = FHost.UndoHeader;
+    how.Date = when.first;
+    how.Time = when.second;
+    how.Permanent = settings ? !settings->FStartupRecycle : false;
+    how.DeleteFiles = FHost.DeleteFiles;
+    how.Prefix = FHost.Prefix;
+    StartupDelete::DeleteRecord(*record, how, [=, this](const StartupDelete::TOutcome &outcome, const QString &undoFile) {
+        using StartupDelete::TResult;
         switch (outcome.Result) {
         case TResult::Deleted: RemoveRecord(record); break;
         case TResult::KeyNotOpened:
@@ -757,42 +731,11 @@ void TStartupIkkuna::btnDeleteClick()
             break;
         case TResult::UndoFailed: undoFailed(undoFile, outcome.Reason); break;
         case TResult::UndoLossy: undoLossy(); break;
-        default: registryFailed(outcome.Reason); break;
+        case TResult::NotDeleted: registryFailed(outcome.Reason); break;
+        case TResult::IniFailed:
+        case TResult::FileKept: fileFailed(outcome.Reason); break;
         }
-        break;
-    }
-    case 2: {
-        const bool permanent = settings ? !settings->FStartupRecycle : false;
-        const QString location = record->Location;
-        if (!FHost.DeleteFiles)
-            break;
-        FHost.DeleteFiles({location}, permanent, [this, record, location, fileFailed](bool /*aborted*/) {
-            if (FResolver->Exists(location))
-                fileFailed(QString());
-            else
-                RemoveRecord(record);
-        });
-        break;
-    }
-    case 3: {
-        if (undo && !PrepareUndoFile(record->Description, QStringLiteral(".vku"), &undoFile))
-            break;
-        const StartupDelete::TOutcome outcome = StartupDelete::DeleteIniListItem(
-            record->Location, HostOf(record->Location, FHost.Prefix), record->ValueName, record->Data, record->Item,
-            record->Delimiter, when.first, when.second, undoFile);
-        if (outcome.Result == TResult::Deleted)
-            RemoveRecord(record);
-        else if (outcome.Result == TResult::UndoFailed)
-            undoFailed(undoFile, outcome.Reason);
-        else if (outcome.Result == TResult::UndoLossy)
-            undoLossy();
-        else
-            fileFailed(outcome.Reason);
-        break;
-    }
-    default:
-        break;
-    }
+    });
     UpdateButtons();
 }
 

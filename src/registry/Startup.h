@@ -29,20 +29,6 @@ class TSharedThd;
 class TWinePrefix;
 struct TSettings;
 
-// One found entry; owned by its category's list.
-struct TStartupRecord {
-    QString Description;  // "Program"
-    QString Path;         // "File": the resolved command file
-    QString Location;     // "Physical location"
-    QString ValueName;    // "Value"
-    QString Data;         // "Data"
-    QString Item;         // the item as the location holds it (an INI item before resolution)
-    int IconIndex = 13;
-    int State = 3;        // 2 exists, 3 suspicious, 4 missing
-    QChar Delimiter = u',';
-    quint8 Kind = 0;      // 0 registry value, 1 registry list item, 2 Startup-folder file, 3 INI list item
-};
-
 struct TCategoryData {
     bool HasEntries = false;  // the node or a node below it holds entries
     QList<TStartupRecord *> Items;
@@ -143,7 +129,6 @@ private:
     void UpdateButtons();
     void ShowCount();
     QString UndoFolderHost() const;
-    bool PrepareUndoFile(const QString &description, const QString &extension, QString *file);
     void ReadSection();
     void WriteSection();
     int SelectedCategory() const;

@@ -14,6 +14,7 @@
 #include "platform/WinFiles.h"
 #include "platform/WinePrefix.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -574,6 +575,88 @@ TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, c
     if (!ini.UpdateFile())
         return NotDone(undoFile, {TResult::IniFailed, ini.ErrorString()});
     return {TResult::Deleted, {}};
+}
+
+namespace {
+// The host path of a Windows path whose drive is there, the file itself there or not.
+QString HostOf(const QString &path, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    if (path.startsWith(u'/'))
+        return path;
+    const TPathMapping m = WinFiles::DrivesOf(prefix).ToHost(path);
+    return m.State == TPathState::Resolved || m.State == TPathState::Missing ? m.HostPath : QString();
+}
+
+// A free name for the entry's undo file in the undo folder, which is made. False when the folder
+// cannot be found or made; *file is then the name a message gives.
+bool PlaceUndoFile(const UndoFiles::TUndoPlan &plan, const QString &description, const QString &extension, QString *file)
+{
+    QString dir = plan.FolderHost;
+    if (!dir.isEmpty() && !dir.endsWith(u'/'))
+        dir += u'/';
+    const QString name = UndoFiles::BaseName(description) + extension;
+    *file = dir.isEmpty() ? QString() : plan.UniqueName ? plan.UniqueName(dir, name) : dir + name;
+    if (dir.isEmpty() || !QDir().mkpath(plan.FolderHost)) {
+        if (file->isEmpty())
+            *file = description + extension;
+        return false;
+    }
+    return true;
+}
+}
+
+void DeleteRecord(const TStartupRecord &record, const TRecordDelete &how, const TRecordDone &onDone)
+{
+    QString undoFile;
+    switch (record.Kind) {
+    case 0:
+    case 1: {
+        TRootKey root;
+        QString keyPath;
+        SplitLocation(record.Location, &root, &keyPath);
+        TRegistry probe(root, how.Prefix);
+        if (!probe.OpenKeyReadOnly(u'\\' + keyPath)) {
+            onDone({TResult::KeyNotOpened, {}}, {});
+            return;
+        }
+        const QString extension = record.Kind == 0 ? QStringLiteral(".reg") : QStringLiteral(".vku");
+        if (how.Undo.Write && !PlaceUndoFile(how.Undo, record.Description, extension, &undoFile)) {
+            onDone({TResult::UndoFailed, {}}, undoFile);
+            return;
+        }
+        const TOutcome outcome =
+            record.Kind == 0
+                ? DeleteRegValue(record.Location, record.ValueName, how.Undo.Header ? how.Undo.Header() : QStringLiteral("REGEDIT4"),
+                                 undoFile, how.Prefix)
+                : DeleteRegListItem(record.Location, record.ValueName, record.Data, record.Delimiter, how.Date, how.Time,
+                                    undoFile, how.Prefix);
+        onDone(outcome, undoFile);
+        return;
+    }
+    case 2: {
+        if (!how.DeleteFiles)
+            return;
+        const QString location = record.Location;
+        const std::shared_ptr<TWinePrefix> prefix = how.Prefix;
+        how.DeleteFiles({location}, how.Permanent, [location, prefix, onDone](bool /*aborted*/) {
+            const bool kept = TStartupResolver(QString(), QString(), prefix).Exists(location);
+            onDone({kept ? TResult::FileKept : TResult::Deleted, {}}, {});
+        });
+        return;
+    }
+    case 3: {
+        if (how.Undo.Write && !PlaceUndoFile(how.Undo, record.Description, QStringLiteral(".vku"), &undoFile)) {
+            onDone({TResult::UndoFailed, {}}, undoFile);
+            return;
+        }
+        const TOutcome outcome = DeleteIniListItem(record.Location, HostOf(record.Location, how.Prefix), record.ValueName,
+                                                   record.Data, record.Item, record.Delimiter, how.Date, how.Time, undoFile);
+        onDone(outcome, undoFile);
+        return;
+    }
+    default:
+        return;
+    }
 }
 
 }  // namespace StartupDelete

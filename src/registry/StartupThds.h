@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/Registry.h"
+#include "registry/UndoFiles.h"
 #include "shell/SharedThd.h"
 
 #include <QChar>
@@ -130,6 +131,20 @@ private:
     std::shared_ptr<TWinePrefix> FPrefix;
 };
 
+// One found entry; the startup manager's category lists own them.
+struct TStartupRecord {
+    QString Description;  // "Program"
+    QString Path;         // "File": the resolved command file
+    QString Location;     // "Physical location"
+    QString ValueName;    // "Value"
+    QString Data;         // "Data"
+    QString Item;         // the item as the location holds it (an INI item before resolution)
+    int IconIndex = 13;
+    int State = 3;        // 2 exists, 3 suspicious, 4 missing
+    QChar Delimiter = u',';
+    quint8 Kind = 0;      // 0 registry value, 1 registry list item, 2 Startup-folder file, 3 INI list item
+};
+
 // The deletes of the startup manager. Each writes its undo file first (when undoFile is not
 // empty) and deletes nothing when that fails; a delete that fails after it removes that file again.
 namespace StartupDelete {
@@ -139,7 +154,8 @@ enum class TResult {
     UndoFailed,    // the undo file could not be written: nothing deleted
     UndoLossy,     // the undo data holds characters that the undo file cannot store: nothing deleted
     NotDeleted,    // value missing or empty, item not in the list, the write refused
-    IniFailed      // INI key missing, item not found, or the file could not be saved
+    IniFailed,     // INI key missing, item not found, or the file could not be saved
+    FileKept       // the Startup-folder file is still there after its delete
 };
 
 struct TOutcome {
@@ -162,6 +178,26 @@ TOutcome DeleteRegListItem(const QString &location, const QString &valueName, co
 TOutcome DeleteIniListItem(const QString &iniFile, const QString &iniHostFile, const QString &section,
                            const QString &key, const QString &item, QChar delimiter, const QString &date,
                            const QString &time, const QString &undoFile);
+
+// Deletes files (Windows paths) on the program's deletion thread; onDone runs on the caller's thread.
+using TFileDeleter = std::function<void(const QStringList &files, bool permanent, std::function<void(bool aborted)> onDone)>;
+
+struct TRecordDelete {
+    UndoFiles::TUndoPlan Undo;
+    QString Date, Time;        // the first line of a list item's undo file
+    bool Permanent = false;    // a Startup-folder file skips the recycle bin
+    TFileDeleter DeleteFiles;  // empty: a Startup-folder file is not deleted, and onDone never runs
+    std::shared_ptr<TWinePrefix> Prefix;
+};
+
+// The delete of one found entry of any kind. A registry entry whose key no longer opens gets no
+// undo folder; the undo file is named after the entry's description (".reg" for a whole value,
+// ".vku" for a list item) in the undo folder, made first, and nothing is deleted when either
+// cannot be. onDone gets the outcome and the undo file as a message names it (empty when none was
+// wanted) at once, except for a Startup-folder file: once the deletion thread is done with it,
+// judged by whether the file is still there.
+using TRecordDone = std::function<void(const TOutcome &outcome, const QString &undoFile)>;
+void DeleteRecord(const TStartupRecord &record, const TRecordDelete &how, const TRecordDone &onDone);
 
 // The three lines of a list-item undo file; fields: registry location, value name, item,
 // delimiter (REG-data) or INI file, section, key, item, delimiter (INI-data), each followed by the

@@ -121,6 +121,14 @@ using TUniqueName = std::function<QString(const QString &folder, const QString &
 QString RotateNumberedFiles(const QString &hostFolder, int levels, const QString &staged, const TUniqueName &uniqueName,
                             QString *error);
 
+// How a tool's delete of one entry writes its undo file.
+struct TUndoPlan {
+    bool Write = true;
+    QString FolderHost;               // the undo folder on the host; empty when the setting names none
+    TUniqueName UniqueName;           // a free name in the folder; empty: the name as it is
+    std::function<QString()> Header;  // the REG form's first lines; empty: "REGEDIT4"
+};
+
 // The reader of the REG form; lines as in the file (already decoded), continued or not. Every value
 // line gives an entry with State 4; the caller sets State from the live registry
 // (UndoManager::EntryState). The Data of a "hex" line is its unbroken text.
