@@ -25,7 +25,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -82,14 +81,6 @@ QIcon StatusIcon(int image)
         break;
     }
     return QIcon(pixmap);
-}
-
-QString KeyWithoutSlash(const QString &keyPath)
-{
-    QString key = keyPath;
-    while (key.endsWith(u'\\'))
-        key.chop(1);
-    return u'\\' + key;
 }
 }
 
@@ -481,7 +472,7 @@ void TLisaaPoistaIkkuna::FileListSelectItem()
     if (const TAddRemoveRecord *record = SelectedRecord()) {
         // Looking at an entry never writes: a key that has gone shows no values.
         TRegistry registry(record->Root, FHost.Prefix);
-        if (registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
+        if (registry.OpenKeyReadOnly(AddRemove::OpenablePath(record->KeyPath))) {
             QStringList names = registry.GetValueNames();
             std::stable_sort(names.begin(), names.end(),
                              [this](const QString &a, const QString &b) { return FCollator.compare(a, b) < 0; });
@@ -547,7 +538,7 @@ void TLisaaPoistaIkkuna::ShowValue()
         TRegistry registry(record->Root, FHost.Prefix);
         const QString name = item->text();
         bool gone = true;
-        if (!registry.OpenKeyReadOnly(KeyWithoutSlash(record->KeyPath))) {
+        if (!registry.OpenKeyReadOnly(AddRemove::OpenablePath(record->KeyPath))) {
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
         } else if (!registry.ValueExists(name)) {
             MessageBoxes::Error(this, LangMessage(QStringLiteral("M061LI"), QStringLiteral("Value doesn't exist!")));
@@ -610,7 +601,7 @@ void TLisaaPoistaIkkuna::btnUpdateClick()
     if (!record || !item)
         return;
     TRegistry registry(record->Root, FHost.Prefix);
-    if (!registry.OpenKey(KeyWithoutSlash(record->KeyPath), true)) {
+    if (!registry.OpenKey(AddRemove::OpenablePath(record->KeyPath), true)) {
         MessageBoxes::Error(this, LangMessage(QStringLiteral("M062LI"), QStringLiteral("Failed to open the key!")));
         return;
     }
@@ -751,37 +742,23 @@ void TLisaaPoistaIkkuna::btnDeleteClick()
                                                                          QStringLiteral("Are you sure you want to delete \"%s\"'s entries?")),
                                                              record->Name)))
         return;
-    QString undoFile;
-    if (FHost.Settings ? FHost.Settings->FAddRemoveUndo : true) {
-        const QString folder = UndoFolderHost();
-        const QString name = UndoFiles::BaseName(record->Name) + QStringLiteral(".reg");
-        bool saved = false;
-        QString error;
-        if (!folder.isEmpty() && QDir().mkpath(folder)) {
-            const QString dir = folder.endsWith(u'/') ? folder : folder + u'/';
-            undoFile = FHost.UniqueFileName ? FHost.UniqueFileName(dir, name) : dir + name;
-            QStringList lines{FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4")};
-            saved = AddRemove::ExportKeyText(record->Root, record->KeyPath, &lines, &error, FHost.Prefix)
-                    && UndoFiles::SaveUndoText(undoFile, lines, &error);
-        } else {
-            undoFile = folder.isEmpty() ? name : folder + u'/' + name;
-        }
-        if (!saved) {
-            QString text = SafeFormat(LangMessage(QStringLiteral("M059LI"),
-                                                  QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
-                                      QDir::toNativeSeparators(undoFile));
-            if (!error.isEmpty())
-                text += QStringLiteral("\r\n\r\n") + error;
-            MessageBoxes::Error(this, text);
-            return;
-        }
+    UndoFiles::TUndoPlan undo;
+    undo.Write = FHost.Settings ? FHost.Settings->FAddRemoveUndo : true;
+    undo.FolderHost = undo.Write ? UndoFolderHost() : QString();
+    undo.UniqueName = FHost.UniqueFileName;
+    undo.Header = FHost.UndoHeader;
+    const AddRemove::TDeleteOutcome outcome = AddRemove::DeleteEntry(*record, undo, FHost.Prefix);
+    if (outcome.Result == AddRemove::TDeleteResult::UndoFailed) {
+        QString text = SafeFormat(LangMessage(QStringLiteral("M059LI"),
+                                              QStringLiteral("Failed to write the undo-file (%s)! Nothing will be deleted!")),
+                                  QDir::toNativeSeparators(outcome.UndoFile));
+        if (!outcome.Reason.isEmpty())
+            text += QStringLiteral("\r\n\r\n") + outcome.Reason;
+        MessageBoxes::Error(this, text);
+        return;
     }
-    TRegistry registry(record->Root, FHost.Prefix);
-    if (!registry.DeleteKey(KeyWithoutSlash(record->KeyPath))) {
-        // Nothing went: an undo file of a key that is still there would only mislead.
-        if (!undoFile.isEmpty())
-            QFile::remove(undoFile);
-        MessageBoxes::Error(this, UndoFiles::RegistryDeleteFailedText(record->Name, registry.LastError()));
+    if (outcome.Result == AddRemove::TDeleteResult::NotDeleted) {
+        MessageBoxes::Error(this, UndoFiles::RegistryDeleteFailedText(record->Name, outcome.Reason));
         return;
     }
     FModel->Reset([&] {

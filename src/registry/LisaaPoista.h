@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Registry.h"
+#include "registry/LisaaPoistaThds.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
 
@@ -31,17 +32,6 @@ struct TSettings;
 namespace Ui {
 class TLisaaPoistaIkkuna;
 }
-
-// One listed entry; owned by the window's record list.
-struct TAddRemoveRecord {
-    QString Name;
-    TRootKey Root = TRootKey::LocalMachine;
-    QString KeyPath;          // below Root, ending in "\"
-    QString UninstallString;
-    int IconIndex = 2;        // the program's icon in the window's image list, 2 when none
-    int StatusImage = 5;      // 3 fine, 4 suspicious, 5 might be invalid, 6 extra item
-    QString IconFile;         // the Windows path the icon came from, empty when none
-};
 
 // Rows of the window's records: "Name" with the program's image, and the status image.
 class TAddRemoveModel final : public TReportModel

@@ -10,6 +10,8 @@
 #include "platform/WinePrefix.h"
 
 #include <QCollator>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -181,6 +183,44 @@ QString MissingProgram(const QString &uninstallString, const std::shared_ptr<TWi
             program = paths.constFirst();
     }
     return program;
+}
+
+QString OpenablePath(const QString &keyPath)
+{
+    QString key = keyPath;
+    while (key.endsWith(u'\\'))
+        key.chop(1);
+    return u'\\' + key;
+}
+
+TDeleteOutcome DeleteEntry(const TAddRemoveRecord &record, const UndoFiles::TUndoPlan &undo,
+                           const std::shared_ptr<TWinePrefix> &prefix)
+{
+    QString undoFile;
+    if (undo.Write) {
+        const QString &folder = undo.FolderHost;
+        const QString name = UndoFiles::BaseName(record.Name) + QStringLiteral(".reg");
+        bool saved = false;
+        QString error;
+        if (!folder.isEmpty() && QDir().mkpath(folder)) {
+            const QString dir = folder.endsWith(u'/') ? folder : folder + u'/';
+            undoFile = undo.UniqueName ? undo.UniqueName(dir, name) : dir + name;
+            QStringList lines{undo.Header ? undo.Header() : QStringLiteral("REGEDIT4")};
+            saved = ExportKeyText(record.Root, record.KeyPath, &lines, &error, prefix)
+                    && UndoFiles::SaveUndoText(undoFile, lines, &error);
+        } else {
+            undoFile = folder.isEmpty() ? name : folder + u'/' + name;
+        }
+        if (!saved)
+            return {TDeleteResult::UndoFailed, error, undoFile};
+    }
+    TRegistry registry(record.Root, prefix);
+    if (!registry.DeleteKey(OpenablePath(record.KeyPath))) {
+        if (!undoFile.isEmpty())
+            QFile::remove(undoFile);
+        return {TDeleteResult::NotDeleted, registry.LastError(), {}};
+    }
+    return {TDeleteResult::Deleted, {}, undoFile};
 }
 
 }  // namespace AddRemove

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Registry.h"
+#include "registry/UndoFiles.h"
 #include "shell/SharedThd.h"
 
 #include <QString>
@@ -12,6 +13,17 @@
 #include <memory>
 
 class TWinePrefix;
+
+// One listed entry; the add/remove window's record list owns them.
+struct TAddRemoveRecord {
+    QString Name;
+    TRootKey Root = TRootKey::LocalMachine;
+    QString KeyPath;          // below Root, ending in "\"
+    QString UninstallString;
+    int IconIndex = 2;        // the program's icon in the window's image list, 2 when none
+    int StatusImage = 5;      // 3 fine, 4 suspicious, 5 might be invalid, 6 extra item
+    QString IconFile;         // the Windows path the icon came from, empty when none
+};
 
 // Judgement: 0 the entry is fine, 1 suspicious or too difficult to interpret, 2 it might be invalid.
 // extra: the entry has an uninstall command but no display name.
@@ -63,6 +75,25 @@ QStringList WineArguments(const QString &uninstallString, const std::shared_ptr<
 // prefix cannot tell, or when the command names its program without a drive (msiexec, rundll32),
 // which Wine finds on its own path.
 QString MissingProgram(const QString &uninstallString, const std::shared_ptr<TWinePrefix> &prefix = nullptr);
+
+// An entry's KeyPath as TRegistry opens it: a leading "\", no trailing one.
+QString OpenablePath(const QString &keyPath);
+
+enum class TDeleteResult {
+    Deleted,
+    UndoFailed,  // the undo folder or file could not be made, or the key cannot be exported whole: nothing deleted
+    NotDeleted   // the key could not be deleted (a running wineserver, a hive that cannot be saved)
+};
+struct TDeleteOutcome {
+    TDeleteResult Result = TDeleteResult::NotDeleted;
+    QString Reason;    // why, when known
+    QString UndoFile;  // the undo file written, or the one that could not be, as a message names it
+};
+// The delete of an entry's whole key, after its undo file (the key exported whole, named after the
+// entry in the undo folder, which is made) when undo.Write. A key that could not be deleted leaves
+// no undo file: restoring it would only mislead.
+TDeleteOutcome DeleteEntry(const TAddRemoveRecord &record, const UndoFiles::TUndoPlan &undo,
+                           const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 }
 
 class TFindAddRemoveThd final : public TSharedThd
