@@ -154,12 +154,12 @@ void TKaavioIkkuna::FormCreate()
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
     };
-    makeButton(btnFind, "btnFind", QStringLiteral("Find"));
-    makeButton(btnStop, "btnStop", QStringLiteral("Stop"));
-    makeButton(btnUp, "btnUp", QStringLiteral("Up"));
-    makeButton(btnPrint, "btnPrint", QStringLiteral("Print"));
-    makeButton(btnSave, "btnSave", QStringLiteral("Save"));
-    makeButton(btnClose, "btnClose", QStringLiteral("Close"));
+    makeButton(btnFind, "btnFind", QStringLiteral("&Find"));
+    makeButton(btnStop, "btnStop", QStringLiteral("S&top"));
+    makeButton(btnUp, "btnUp", QStringLiteral("&Up"));
+    makeButton(btnPrint, "btnPrint", QStringLiteral("&Print"));
+    makeButton(btnSave, "btnSave", QStringLiteral("&Save"));
+    makeButton(btnClose, "btnClose", QStringLiteral("&Close"));
     btnStop->setEnabled(false);
     btnUp->setEnabled(false);
 

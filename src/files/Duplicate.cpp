@@ -163,25 +163,27 @@ void TKaksoisIkkuna::FormCreate()
     edtSkip->setObjectName("edtSkip");
     SetHoldsUserData(edtFileMask);
     SetHoldsUserData(edtSkip);
-    auto *maskLabel = new QLabel("File mask:", this);
+    auto *maskLabel = new QLabel("File &mask:", this);
     maskLabel->setObjectName("lblFileMask");
-    auto *skipLabel = new QLabel("Folders to ignore:", this);
+    auto *skipLabel = new QLabel("Folders to &ignore:", this);
     skipLabel->setObjectName("lblSkip");
+    maskLabel->setBuddy(edtFileMask);
+    skipLabel->setBuddy(edtSkip);
 
     const auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
         b = new TOVBitBtn(caption, this);
         b->setObjectName(name);
         b->setAutoDefault(false);
     };
-    makeButton(btnFolder, "btnFolder", "Choose folder...");
+    makeButton(btnFolder, "btnFolder", "Choose f&older...");
     btnFolder->setToolTip("Search a folder of the selected drive instead of the whole drive");
-    btnFolder->setMinimumWidth(btnFolder->fontMetrics().horizontalAdvance(btnFolder->text()) + 24);
-    makeButton(btnFind, "btnFind", "Find");
-    makeButton(btnStop, "btnStop", "Stop");
-    makeButton(btnDelete, "btnDelete", "Delete");
-    makeButton(btnPrint, "btnPrint", "Print");
-    makeButton(btnSave, "btnSave", "Save");
-    makeButton(btnClose, "btnClose", "Close");
+    btnFolder->setMinimumWidth(btnFolder->fontMetrics().size(Qt::TextShowMnemonic, btnFolder->text()).width() + 24);
+    makeButton(btnFind, "btnFind", "&Find");
+    makeButton(btnStop, "btnStop", "S&top");
+    makeButton(btnDelete, "btnDelete", "&Delete");
+    makeButton(btnPrint, "btnPrint", "&Print");
+    makeButton(btnSave, "btnSave", "&Save");
+    makeButton(btnClose, "btnClose", "&Close");
 
     FModel = new TDuplicateModel(&FRows, [this](TDuplicateRow &row) { FillDetails(row); }, this);
     FileList = new QTreeView(this);

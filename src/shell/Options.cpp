@@ -20,10 +20,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QSet>
 #include <QTabBar>
 #include <QTimeEdit>
 
@@ -75,6 +77,42 @@ std::optional<QFont> RealFontPicker(QWidget *parent, const QFont &initial)
 const char *const TaskBoxes[] = {"RegistryCheck", "TempCheck", "CacheCheck", "CookiesCheck", "HistoryCheck", "MRUCheck"};
 const char *const DayBoxes[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturnday", "Sunday"};
 
+int AltKeyOf(const QString &caption)
+{
+    const QKeySequence key = QKeySequence::mnemonic(caption);
+    return key.isEmpty() ? 0 : key[0].toCombined();
+}
+
+// The day boxes show the locale's short day names, known only at run time. Each box that still
+// shows its name takes the first of its letters that no control in sight with its page has as its
+// Alt key, and none when every letter is taken; a language file's own text is left as it is.
+void MarkDayBoxes(const QWidget *window, const QTabWidget *pages, const QWidget *page)
+{
+    const auto inSight = [&](const QWidget *w) { return page->isAncestorOf(w) || !pages->isAncestorOf(w); };
+    QSet<int> taken;
+    for (const QAbstractButton *button : window->findChildren<QAbstractButton *>())
+        if (inSight(button))
+            taken.insert(AltKeyOf(button->text()));
+    for (const QLabel *label : window->findChildren<QLabel *>())
+        if (label->buddy() && inSight(label))
+            taken.insert(AltKeyOf(label->text()));
+    const QLocale locale;
+    for (int d = 0; d < 7; ++d) {
+        auto *box = window->findChild<QCheckBox *>(QLatin1String(DayBoxes[d]));
+        const QString name = locale.dayName(d + 1, QLocale::ShortFormat);
+        if (!box || box->text() != name)
+            continue;
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            const QString marked = name.left(i) + u'&' + name.mid(i);
+            if (!name[i].isLetterOrNumber() || taken.contains(AltKeyOf(marked)))
+                continue;
+            taken.insert(AltKeyOf(marked));
+            box->setText(marked);
+            break;
+        }
+    }
+}
+
 } // namespace
 
 void Options::SetFolderPicker(TFolderPicker picker) { FolderPicker() = std::move(picker); }
@@ -99,6 +137,7 @@ QString Options::FontDescription(const QFont &font)
 TOptionsIkkuna::TOptionsIkkuna(QWidget *parent, bool winNT) : QDialog(parent)
 {
     FormCreate(winNT);
+    MarkDayBoxes(this, Asetukset, ui->SchedulingSheet);
 }
 
 TOptionsIkkuna::~TOptionsIkkuna() = default;
@@ -110,6 +149,7 @@ TOptionsIkkuna::TOptionsIkkuna(QWidget *parent, TSettings &settings, bool runAtS
     FormCreate(winNT);
     if (settings.FLanguageIndex != 0)
         TranslateWindow(this, settings.FLanguageIndex, settings.FLanguage, programFolder);
+    MarkDayBoxes(this, Asetukset, ui->SchedulingSheet);
     FillFrom(settings, runAtStartup, programFolder);
 }
 

@@ -55,7 +55,7 @@ TTulostaIkkuna::TTulostaIkkuna(QWidget *parent) : QDialog(parent)
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
 
-    btnAbort = new TOVBitBtn(QStringLiteral("Abort"), Reunus);
+    btnAbort = new TOVBitBtn(QStringLiteral("&Abort"), Reunus);
     btnAbort->setObjectName("btnAbort");
     btnAbort->setToolTip(QStringLiteral("Stop printing (ESC)"));
     btnAbort->setMinimumHeight(40);

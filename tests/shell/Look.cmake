@@ -6,6 +6,8 @@ add_executable(screenshots Screenshots.cpp)
 target_link_libraries(screenshots PRIVATE windowtour common_cfg)
 vaskimo_test(WindowLookTest SOURCES WindowLookTest.cpp LIBS windowtour GUI)
 vaskimo_test(ButtonIconsTest SOURCES ButtonIconsTest.cpp LIBS windowtour GUI)
+# Every window's Alt keys, and a language file's own.
+vaskimo_test(MnemonicsTest SOURCES MnemonicsTest.cpp LIBS windowtour help_ui GUI)
 # Every window inside small screens: 640 x 480 (a 1280 x 960 screen at twice the scale) and 1024 x 768.
 vaskimo_test(WindowFitTest SOURCES WindowFitTest.cpp LIBS windowtour help_ui GUI)
 set_tests_properties(WindowFitTest PROPERTIES ENVIRONMENT

@@ -49,7 +49,7 @@ TEST(ProgressWindow, PercentBarAndClosing)
 {
     TTulostaIkkuna window;
     EXPECT_EQ(window.windowTitle(), "Printing...");
-    EXPECT_EQ(window.btnAbort->text(), "Abort");
+    EXPECT_EQ(window.btnAbort->text(), "&Abort");
     EXPECT_EQ(window.btnAbort->toolTip(), "Stop printing (ESC)");
     window.SetProgress(2, 3);
     EXPECT_EQ(window.Prosentti->text(), "67%");
