@@ -22,6 +22,8 @@ constexpr qint64 MaxBlock = 1 << 20;
 constexpr qint64 MinBlock = 64 << 10;
 constexpr qint64 RoundBytes = 4 << 20;  // the blocks of all files of one round together
 constexpr int ThreadedSlots = 4;        // rounds the reads may run ahead of the digests
+constexpr qint64 TailFirstSize = 1 << 20;  // files this large compare their last bytes first
+constexpr qint64 TailBytes = 16 << 10;
 
 // Reads until count bytes or the end; -1 on a read error.
 qint64 ReadFull(QIODevice &file, char *buffer, qint64 count)
@@ -39,11 +41,9 @@ qint64 ReadFull(QIODevice &file, char *buffer, qint64 count)
 }
 
 // What one round asks of the digests, applied in this order: the classes that split off take
-// their class's state as it stood before the round, lone classes stop their MD5, then every
-// class adds its leader's block.
+// their class's state as it stood before the round, then every class adds its leader's block.
 struct TRound {
     std::vector<std::pair<int, int>> Copies;  // new class, the class it split from
-    std::vector<int> Drops;
     std::vector<std::pair<int, const char *>> Adds;
     std::size_t Bytes = 0;
 };
@@ -54,7 +54,7 @@ class TDigests
 {
 public:
     TDigests(std::size_t classes, bool crc, bool md5, bool threads)
-        : FCrc(classes, Crc32Start), FMd5(classes), FMd5Live(classes, 1)
+        : FCrc(classes, Crc32Start), FMd5(classes)
     {
         for (TMD5Context &context : FMd5)
             MD5Init(context);
@@ -105,13 +105,12 @@ public:
     void Finish() { Close(false); }
 
     std::uint32_t Crc(int c) const { return Crc32Final(FCrc[std::size_t(c)]); }
-    bool Md5(int c, TMD5Digest &digest)
+    TMD5Digest Md5(int c) const
     {
-        if (!FMd5Live[std::size_t(c)])
-            return false;
         TMD5Context context = FMd5[std::size_t(c)];
+        TMD5Digest digest;
         MD5Final(digest, context);
-        return true;
+        return digest;
     }
 
 private:
@@ -157,21 +156,15 @@ private:
                 FCrc[std::size_t(c)] = Crc32Update(FCrc[std::size_t(c)], data, round.Bytes);
             return;
         }
-        for (const auto &[to, from] : round.Copies) {
+        for (const auto &[to, from] : round.Copies)
             FMd5[std::size_t(to)] = FMd5[std::size_t(from)];
-            FMd5Live[std::size_t(to)] = FMd5Live[std::size_t(from)];
-        }
-        for (int c : round.Drops)
-            FMd5Live[std::size_t(c)] = 0;
         for (const auto &[c, data] : round.Adds)
-            if (FMd5Live[std::size_t(c)])
-                MD5Update(FMd5[std::size_t(c)], data, round.Bytes);
+            MD5Update(FMd5[std::size_t(c)], data, round.Bytes);
     }
 
     // Each lane writes only its own digest's arrays.
     std::vector<std::uint32_t> FCrc;
     std::vector<TMD5Context> FMd5;
-    std::vector<char> FMd5Live;
     std::vector<Lane> FLanes;
     std::vector<std::thread> FThreads;
 
@@ -224,10 +217,44 @@ std::vector<TContentOutcome> ReadSideBySide(const std::vector<QIODevice *> &file
     const std::size_t depth = threads ? ThreadedSlots : 1;
     std::vector<std::vector<char>> buffers(depth);  // declared before the digests, which use them to the end
     TDigests digests(n, request.Crc, request.Md5, threads);
-    std::vector<char> dropped(n, 0);
+    const bool lonesUnread = request.LonesUnread && request.Md5;
+    // A class of one member is equal to no other file: with lonesUnread it leaves the reading.
+    const auto settleLones = [&] {
+        bool reading = false;
+        for (std::vector<int> &members : classes) {
+            std::erase_if(members, [&](int i) { return !live[std::size_t(i)]; });
+            if (lonesUnread && members.size() == 1) {
+                live[std::size_t(members.front())] = 0;
+                outcomes[std::size_t(members.front())].Alone = true;
+                members.clear();
+            }
+            reading = reading || !members.empty();
+        }
+        return reading;
+    };
+
+    // Files that part only near their end are told apart before anything else is read. A file
+    // whose end cannot be read where its scanned size puts it is shorter: equal to nothing.
+    const bool seekable = std::none_of(files.begin(), files.end(), [](QIODevice *f) { return f && f->isOpen() && f->isSequential(); });
+    if (lonesUnread && seekable && request.Size >= TailFirstSize) {
+        std::vector<char> &tails = buffers.front();
+        tails.resize(n * std::size_t(TailBytes));
+        const auto tailOf = [&](int i) { return tails.data() + std::size_t(i) * std::size_t(TailBytes); };
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!live[i])
+                continue;
+            const qint64 start = files[i]->pos();
+            live[i] = files[i]->seek(start + request.Size - TailBytes) && ReadFull(*files[i], tailOf(int(i)), TailBytes) == TailBytes
+                      && files[i]->seek(start);
+        }
+        std::erase_if(classes.front(), [&](int i) { return !live[std::size_t(i)]; });
+        if (!classes.front().empty())
+            for (std::vector<int> &part : SplitByBlock(classes.front(), tailOf, std::size_t(TailBytes)))
+                classes.push_back(std::move(part));  // nothing is added yet: every state is the start
+    }
 
     qint64 offset = 0;
-    for (std::size_t round = 0; offset < request.Size; ++round) {
+    for (std::size_t round = 0; offset < request.Size && settleLones(); ++round) {
         if (request.Stop && request.Stop())
             return std::vector<TContentOutcome>(n);
         const qint64 want = std::min(block, request.Size - offset);
@@ -252,18 +279,13 @@ std::vector<TContentOutcome> ReadSideBySide(const std::vector<QIODevice *> &file
                 classes.push_back(std::move(part));
             }
         }
-        for (std::size_t c = 0; c < classes.size(); ++c) {
-            if (classes[c].empty())
-                continue;
-            if (request.LonesWithoutMd5 && classes[c].size() == 1 && !dropped[c]) {
-                dropped[c] = 1;
-                work.Drops.push_back(int(c));
-            }
-            work.Adds.emplace_back(int(c), blockOf(classes[c].front()));
-        }
+        for (std::size_t c = 0; c < classes.size(); ++c)
+            if (!classes[c].empty())
+                work.Adds.emplace_back(int(c), blockOf(classes[c].front()));
         digests.Push(std::move(work));
         offset += want;
     }
+    settleLones();
     // A file that still gives bytes has grown since it was listed.
     for (std::size_t i = 0; i < n; ++i) {
         char extra;
@@ -273,13 +295,17 @@ std::vector<TContentOutcome> ReadSideBySide(const std::vector<QIODevice *> &file
     digests.Finish();
 
     for (std::size_t c = 0; c < classes.size(); ++c) {
+        if (classes[c].empty())
+            continue;
         TContentOutcome outcome;
         outcome.Readable = true;
         outcome.Class = int(c);
         outcome.HaveCrc = request.Crc;
         if (request.Crc)
             outcome.Crc = digests.Crc(int(c));
-        outcome.HaveMd5 = request.Md5 && digests.Md5(int(c), outcome.Md5);
+        outcome.HaveMd5 = request.Md5;
+        if (request.Md5)
+            outcome.Md5 = digests.Md5(int(c));
         for (int i : classes[c])
             if (live[std::size_t(i)])
                 outcomes[std::size_t(i)] = outcome;

@@ -174,11 +174,25 @@ public:
         if (FFd >= 0)
             ::close(FFd);
     }
-    bool isSequential() const override { return true; }
+    bool isSequential() const override { return false; }
+    qint64 size() const override
+    {
+        struct stat st;
+        return FFd >= 0 && ::fstat(FFd, &st) == 0 ? qint64(st.st_size) : 0;
+    }
+    bool seek(qint64 position) override
+    {
+        return FFd >= 0 && ::lseek(FFd, off_t(position), SEEK_SET) == off_t(position) && QIODevice::seek(position);
+    }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
+        // A file read in large blocks is read whole: the system may read further ahead.
+        if (!FSequential && maxSize >= (qint64(64) << 10)) {
+            ::posix_fadvise(FFd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            FSequential = true;
+        }
         while (true) {
             const ssize_t n = ::read(FFd, data, std::size_t(maxSize));
             if (n >= 0 || errno != EINTR)
@@ -189,6 +203,7 @@ protected:
 
 private:
     int FFd = -1;
+    bool FSequential = false;
 };
 }  // namespace
 
@@ -1084,7 +1099,7 @@ void TDupesThd::SettleFiles(std::vector<TCandidate *> &files, bool wholeRun)
     request.Size = size;
     request.Crc = FRequest.SameCRC;
     request.Md5 = FRequest.SameMD5;
-    request.LonesWithoutMd5 = wholeRun;
+    request.LonesUnread = wholeRun;
     request.DigestThreads = size >= DigestThreadBytes;
     request.Stop = [this] { return Terminated(); };
     const std::vector<TContentOutcome> outcomes = ReadSideBySide(open, request);

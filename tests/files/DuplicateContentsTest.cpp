@@ -63,7 +63,7 @@ TEST(SideBySide, ClassesAndDigestsAreThoseOfEachFileReadOnItsOwn)
         b, b,                    // a set of other bytes
     };
     const std::vector<bool> readable{false, false, true, true, true, true, true, true, false, true, true};
-    const std::vector<bool> alone{false, false, false, false, false, false, true, true, false, false, false};
+    const std::vector<bool> alone{false, false, false, false, false, false, true, true, false, false, false};  // of a's bytes
 
     const struct { const char *name; bool crc, md5; } digests[] = {
         {"CRC", true, false}, {"MD5", false, true}, {"CRC and MD5", true, true}};
@@ -71,19 +71,22 @@ TEST(SideBySide, ClassesAndDigestsAreThoseOfEachFileReadOnItsOwn)
         for (const bool threads : {false, true}) {
             for (const bool lones : {false, true}) {
                 SCOPED_TRACE(testing::Message() << d.name << (threads ? ", threads" : ", inline")
-                                                << (lones ? ", lones without MD5" : ""));
+                                                << (lones ? ", lones unread" : ""));
                 TSideBySideRequest request;
                 request.Size = Size;
                 request.Crc = d.crc;
                 request.Md5 = d.md5;
-                request.LonesWithoutMd5 = lones;
+                request.LonesUnread = lones;
                 request.DigestThreads = threads;
                 const std::vector<TContentOutcome> outcomes = ReadSideBySide(files.Open(), request);
                 ASSERT_EQ(outcomes.size(), files.Contents.size());
                 for (std::size_t i = 0; i < outcomes.size(); ++i) {
                     SCOPED_TRACE(i);
                     const TContentOutcome &o = outcomes[i];
-                    ASSERT_EQ(o.Readable, readable[i]);
+                    // Only the MD5 makes a file that parts from all others one that can join no set.
+                    const bool settledAlone = lones && d.md5 && alone[i];
+                    EXPECT_EQ(o.Alone, settledAlone);
+                    ASSERT_EQ(o.Readable, readable[i] && !settledAlone);
                     if (!o.Readable)
                         continue;
                     const QByteArray &data = files.Contents[i];
@@ -91,7 +94,7 @@ TEST(SideBySide, ClassesAndDigestsAreThoseOfEachFileReadOnItsOwn)
                     if (d.crc) {
                         EXPECT_EQ(o.Crc, Crc32Final(Crc32Update(Crc32Start, data.constData(), std::size_t(data.size()))));
                     }
-                    EXPECT_EQ(o.HaveMd5, d.md5 && !(lones && alone[i]));
+                    EXPECT_EQ(o.HaveMd5, d.md5);
                     if (o.HaveMd5) {
                         EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(o.Md5.data()), 16),
                                   QCryptographicHash::hash(data, QCryptographicHash::Md5));
@@ -103,6 +106,69 @@ TEST(SideBySide, ClassesAndDigestsAreThoseOfEachFileReadOnItsOwn)
                     }
                 }
             }
+        }
+    }
+}
+
+// Files that part are read no further once the MD5 decides; their ends are compared first.
+TEST(SideBySide, FilesThatPartAreReadNoFurtherWhenTheMd5Decides)
+{
+    class TCountingBuffer final : public QBuffer
+    {
+    public:
+        qint64 Read = 0;
+
+    protected:
+        qint64 readData(char *data, qint64 maxSize) override
+        {
+            const qint64 n = QBuffer::readData(data, maxSize);
+            Read += std::max<qint64>(n, 0);
+            return n;
+        }
+    };
+    constexpr qsizetype Big = 8 << 20;
+    const QByteArray a = TestSupport::XorShiftBytes(Big, 12);
+    const struct {
+        const char *name;
+        qsizetype partAt;
+        bool crc, md5, lones;
+        qint64 mostRead;  // by each file, when it is settled alone; else it is read whole
+    } cases[] = {
+        {"part at the last byte, MD5", Big - 1, true, true, true, Big / 32},
+        {"part in the middle, MD5 only", Big / 2, false, true, true, Big / 2 + (2 << 20)},
+        {"part at the last byte, CRC only", Big - 1, true, false, true, 0},
+        {"part at the last byte, more to compare elsewhere", Big - 1, true, true, false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<TCountingBuffer>> devices;
+        std::vector<QIODevice *> open;
+        for (const QByteArray &data : {a, Flipped(a, c.partAt)}) {
+            devices.push_back(std::make_unique<TCountingBuffer>());
+            devices.back()->setData(data);
+            devices.back()->open(QIODevice::ReadOnly);
+            open.push_back(devices.back().get());
+        }
+        TSideBySideRequest request;
+        request.Size = Big;
+        request.Crc = c.crc;
+        request.Md5 = c.md5;
+        request.LonesUnread = c.lones;
+        const std::vector<TContentOutcome> outcomes = ReadSideBySide(open, request);
+        for (std::size_t i = 0; i < 2; ++i) {
+            SCOPED_TRACE(i);
+            const bool alone = c.lones && c.md5;
+            if (alone) {
+                EXPECT_LE(devices[i]->Read, c.mostRead);
+            } else {
+                EXPECT_EQ(devices[i]->Read, Big);
+            }
+            EXPECT_EQ(outcomes[i].Alone, alone);
+            EXPECT_EQ(outcomes[i].Readable, !alone);
+            EXPECT_EQ(outcomes[i].HaveCrc, !alone && c.crc);
+        }
+        if (outcomes[0].Readable) {
+            EXPECT_NE(outcomes[0].Class, outcomes[1].Class);
         }
     }
 }

@@ -786,7 +786,8 @@ TEST(Compare, LargeFilesAndLargeSets)
     const QString root = dir.filePath(QStringLiteral("tree"));
     const QString base = dir.filePath(QStringLiteral("Duplicat.tmp"));
     // Files of several read blocks that share their first 4 KB: one set of 40 (more than are
-    // opened at once), one of 4, three files of their own; and a run of three with one set of two.
+    // opened at once), one of 4, three files of their own; and runs of three with one set of two,
+    // the third parting in the last byte (of a file large enough that its end is read first).
     const QByteArray head = Pattern(4096, 11);
     const auto body = [&](quint32 seed) { return head + Pattern(150000 - 4096, seed); };
     TSets expected;
@@ -807,7 +808,13 @@ TEST(Compare, LargeFilesAndLargeSets)
     last[199999] = char(last[199999] ^ 1);
     WriteFile(root + QStringLiteral("/two/c.bin"), last);
     two = {QStringLiteral("two/a.bin"), QStringLiteral("two/b.bin")};
-    expected = {forty, four, two};
+    QByteArray tail = head + Pattern(3 << 20, 10);
+    WriteFile(root + QStringLiteral("/tail/a.bin"), tail);
+    WriteFile(root + QStringLiteral("/tail/b.bin"), tail);
+    const QString tailMd5 = Md5(tail), tailCrc = Crc(tail);
+    tail[tail.size() - 1] = char(tail.back() ^ 1);
+    WriteFile(root + QStringLiteral("/tail/c.bin"), tail);
+    expected = {forty, four, two, {QStringLiteral("tail/a.bin"), QStringLiteral("tail/b.bin")}};
 
     for (const bool crc : {true, false}) {
         SCOPED_TRACE(crc ? "CRC and MD5" : "MD5 only");
@@ -820,6 +827,11 @@ TEST(Compare, LargeFilesAndLargeSets)
         run.Run(base, scan, compare, std::make_shared<TFixtureLayer>(root));
         EXPECT_EQ(run.Sets(), expected) << Describe(run.Sets());
         for (const TFoundFile &f : run.Found) {
+            if (f.Folder.endsWith(QStringLiteral("tail"))) {
+                EXPECT_EQ(f.MD5Text, tailMd5);
+                EXPECT_EQ(f.CRCText, crc ? tailCrc : QString());
+                continue;
+            }
             const QByteArray data = f.Folder.endsWith(QStringLiteral("forty")) ? body(1)
                                     : f.Folder.endsWith(QStringLiteral("four")) ? body(2)
                                                                                  : head + Pattern(200000 - 4096, 9);
