@@ -163,7 +163,12 @@ bool TAddRemoveHost::DefaultStartProcess(const QString &program, const QStringLi
 // ---- window
 
 TLisaaPoistaIkkuna::TLisaaPoistaIkkuna(QWidget *parent, TAddRemoveHost host)
-    : QDialog(parent), ui(std::make_unique<Ui::TLisaaPoistaIkkuna>()), FHost(std::move(host))
+    : TToolWindow(parent, {.Section = Section,
+                           .SortColumn = 0,
+                           .LastSortColumn = 1,
+                           .Look = host.Settings,
+                           .MinimizesWithMain = true}),
+      ui(std::make_unique<Ui::TLisaaPoistaIkkuna>()), FHost(std::move(host))
 {
     ui->setupUi(this);
     setProperty("HelpContext", 5);
@@ -216,8 +221,8 @@ TLisaaPoistaIkkuna::TLisaaPoistaIkkuna(QWidget *parent, TAddRemoveHost host)
     ui->btnFind->setDefault(true);
     SetHoldsUserData(ui->Properties);
 
-    ReadSection();
-    ToolWindow::ShowSort(ui->FileList, FModel, FSortColumn, FSortForward);
+    ReadSection(FHost.ProgramFolder);
+    ShowSort(ui->FileList, FModel);
     EnableEditor(false);
     UpdateButtons();
 }
@@ -226,7 +231,7 @@ TLisaaPoistaIkkuna::~TLisaaPoistaIkkuna()
 {
     TSharedThd::StopAndWaitFor(this);
     FThread = nullptr;
-    WriteSection();
+    WriteSection(FHost.ProgramFolder);
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }
 
@@ -240,29 +245,9 @@ TOVBitBtn *TLisaaPoistaIkkuna::Button(const QString &objectName) const
     return findChild<TOVBitBtn *>(objectName);
 }
 
-void TLisaaPoistaIkkuna::ReadSection()
-{
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::ReadGeometry(this, ini, Section);
-    ToolWindow::ReadSort(ini, Section, 0, 1, FSortColumn, FSortForward);
-}
-
-void TLisaaPoistaIkkuna::WriteSection()
-{
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::WriteGeometry(this, ini, Section);
-    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ToolWindow::SaveSettings(ini);
-}
-
 void TLisaaPoistaIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
-    ToolWindow::ApplyLook(this, FHost.Settings);
+    TToolWindow::showEvent(event);
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);
@@ -270,32 +255,12 @@ void TLisaaPoistaIkkuna::showEvent(QShowEvent *event)
     }
 }
 
-void TLisaaPoistaIkkuna::paintEvent(QPaintEvent *event)
-{
-    QDialog::paintEvent(event);
-    ToolWindow::PaintMainBackground(this);
-}
+bool TLisaaPoistaIkkuna::SearchRunning() const { return ui->btnStop->isEnabled(); }
 
-void TLisaaPoistaIkkuna::changeEvent(QEvent *event)
+void TLisaaPoistaIkkuna::Closing()
 {
-    QDialog::changeEvent(event);
-    ToolWindow::MinimizeWithMain(this, event);
-}
-
-void TLisaaPoistaIkkuna::closeEvent(QCloseEvent *event)
-{
-    if (ToolWindow::StopInsteadOfClose(ui->btnStop->isEnabled(), [this] { btnStopClick(); }, event))
-        return;
-    QDialog::closeEvent(event);
-}
-
-void TLisaaPoistaIkkuna::reject()
-{
-    if (ToolWindow::StopInsteadOfClose(ui->btnStop->isEnabled(), [this] { btnStopClick(); }))
-        return;
     if (FHost.Closed)
         FHost.Closed();
-    QDialog::reject();
 }
 
 void TLisaaPoistaIkkuna::UpdateButtons()
@@ -441,8 +406,8 @@ void TLisaaPoistaIkkuna::SortRecords()
 
 void TLisaaPoistaIkkuna::FileListColumnClick(int column)
 {
-    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
-    ToolWindow::ShowSort(ui->FileList, FModel, FSortColumn, FSortForward);
+    TurnSort(column);
+    ShowSort(ui->FileList, FModel);
     SortRecords();
 }
 

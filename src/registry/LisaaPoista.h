@@ -6,9 +6,9 @@
 #include "registry/LisaaPoistaThds.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
+#include "shell/ToolWindow.h"
 
 #include <QCollator>
-#include <QDialog>
 #include <QIcon>
 #include <QList>
 #include <QProcessEnvironment>
@@ -72,7 +72,7 @@ struct TAddRemoveHost {
                                     const QProcessEnvironment &environment);
 };
 
-class TLisaaPoistaIkkuna final : public QDialog
+class TLisaaPoistaIkkuna final : public TToolWindow
 {
     Q_OBJECT
 
@@ -90,8 +90,6 @@ public:
     QLineEdit *Properties() const;
     TOVBitBtn *Button(const QString &objectName) const;
     QProgressBar *ProgressBar() const { return FBar; }
-    int SortColumn() const { return FSortColumn; }
-    bool SortForward() const { return FSortForward; }
     // "00, 01, ..." with "\" after the separator that follows bytes 25, 50, 75 ...
     static QString BinaryText(const QByteArray &bytes);
     // The bytes of a "Binary value" text: ",", blanks and "\" dropped, whole pairs only; false when a
@@ -111,10 +109,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override;
-    void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    bool SearchRunning() const override;
+    void StopSearch() override { btnStopClick(); }
+    void Closing() override;
 
 private:
     void AddEntry(const QString &name, const QString &icon, TRootKey root, const QString &keyPath, const QString &uninstallString,
@@ -133,8 +130,6 @@ private:
     bool AddIcon(TAddRemoveRecord *record, const QString &windowsFile);
     QString UndoFolderHost() const;
     QString HostPath(const QString &windowsPath) const;
-    void ReadSection();
-    void WriteSection();
 
     std::unique_ptr<Ui::TLisaaPoistaIkkuna> ui;
     TAddRemoveHost FHost;
@@ -146,8 +141,6 @@ private:
     bool FScanning = false;
     bool FFirstShow = true;
     bool FFilling = false;  // the value list is being refilled: its signals are no user's choice
-    int FSortColumn = 0;
-    bool FSortForward = true;
     QCollator FCollator;
 };
 

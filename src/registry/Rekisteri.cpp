@@ -142,7 +142,12 @@ TRegistryHost TRegistryHost::FromMainWindow()
 // ---- window
 
 TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
-    : QDialog(parent), ui(std::make_unique<Ui::TRegistryIkkuna>()), FHost(std::move(host))
+    : TToolWindow(parent, {.Section = Section,
+                           .SortColumn = 4,
+                           .LastSortColumn = 4,
+                           .Look = host.Settings,
+                           .Batch = host.Batch}),
+      ui(std::make_unique<Ui::TRegistryIkkuna>()), FHost(std::move(host))
 {
     ui->setupUi(this);
     setProperty("HelpContext", 13);
@@ -197,8 +202,8 @@ TRegistryIkkuna::TRegistryIkkuna(QWidget *parent, TRegistryHost host)
     };
 
     FLocale = TUserLocale::FromRegistry();
-    ReadSection();
-    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+    ReadSection(FHost.ProgramFolder);
+    ShowSort(ui->EntryList, FModel);
     UpdateButtons();
 }
 
@@ -209,7 +214,7 @@ TRegistryIkkuna::~TRegistryIkkuna()
     FThreads.clear();
     FDeletion = nullptr;
     FSorter = nullptr;
-    WriteSection();
+    WriteSection(FHost.ProgramFolder);
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }
 
@@ -222,62 +227,33 @@ TOVBitBtn *TRegistryIkkuna::Button(const QString &objectName) const
     return findChild<TOVBitBtn *>(objectName);
 }
 
-void TRegistryIkkuna::ReadSection()
+void TRegistryIkkuna::ReadKeys(const TIniFile &ini)
 {
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::ReadGeometry(this, ini, Section);
+    ReadSize(ini);
     ui->Skip->setText(ini.ReadString(Section, QStringLiteral("Skip"), ui->Skip->text()));
-    ToolWindow::ReadSort(ini, Section, 4, 4, FSortColumn, FSortForward);
+    ReadSort(ini);
 }
 
-void TRegistryIkkuna::WriteSection()
+void TRegistryIkkuna::WriteKeys(TIniFile &ini)
 {
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::WriteGeometry(this, ini, Section);
+    WriteSize(ini);
     ini.WriteString(Section, QStringLiteral("Skip"), ui->Skip->text());
-    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ini.UpdateFile();  // errors writing Options.ini are ignored
+    WriteSort(ini);
 }
 
 void TRegistryIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
-    ToolWindow::ApplyLook(this, FHost.Settings);
+    TToolWindow::showEvent(event);
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);
     }
 }
 
-void TRegistryIkkuna::paintEvent(QPaintEvent *event)
+void TRegistryIkkuna::Closing()
 {
-    QDialog::paintEvent(event);
-    ToolWindow::PaintMainBackground(this);
-}
-
-void TRegistryIkkuna::closeEvent(QCloseEvent *event)
-{
-    if (ToolWindow::StopInsteadOfClose(Busy(), [this] { btnStopClick(); }, event))
-        return;
-    QDialog::closeEvent(event);  // runs reject(), which tells the main window
-}
-
-void TRegistryIkkuna::reject()
-{
-    if (ToolWindow::StopInsteadOfClose(Busy(), [this] { btnStopClick(); }))
-        return;
     if (FHost.Closed)
         FHost.Closed();
-    QDialog::reject();
-}
-
-bool TRegistryIkkuna::BatchRun() const
-{
-    return FHost.Batch && FHost.Batch->FBatchMode;
 }
 
 void TRegistryIkkuna::LogLines(const QStringList &lines)
@@ -546,11 +522,11 @@ void TRegistryIkkuna::EntryListColumnClick(int column)
 {
     if (FSorter || FDeletion) {
         // The order a deletion's rows were taken in, or a sort on its way, stays.
-        ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+        ShowSort(ui->EntryList, FModel);
         return;
     }
-    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
-    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+    TurnSort(column);
+    ShowSort(ui->EntryList, FModel);
     SortRecords();
 }
 

@@ -7,9 +7,9 @@
 #include "shell/Main.h"
 #include "shell/LongestTexts.h"
 #include "shell/ReportModel.h"
+#include "shell/ToolWindow.h"
 
 #include <QDateTime>
-#include <QDialog>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -71,7 +71,7 @@ struct TRegistryHost {
     static TRegistryHost FromMainWindow();
 };
 
-class TRegistryIkkuna final : public QDialog, public TBatchTool
+class TRegistryIkkuna final : public TToolWindow, public TBatchTool
 {
     Q_OBJECT
 
@@ -97,8 +97,6 @@ public:
     QProgressBar *ProgressBar() const { return FBar; }
     QString StatusText() const;
     QString UndoFileName() const { return FUndoFileName; }
-    int SortColumn() const { return FSortColumn; }
-    bool SortForward() const { return FSortForward; }
 
 public slots:
     void btnFindClick();
@@ -113,9 +111,11 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override;
-    void paintEvent(QPaintEvent *event) override;
+    void ReadKeys(const TIniFile &ini) override;
+    void WriteKeys(TIniFile &ini) override;
+    bool SearchRunning() const override { return Busy(); }
+    void StopSearch() override { btnStopClick(); }
+    void Closing() override;
 
 private:
     // Scanner callbacks, on this window's thread.
@@ -147,9 +147,6 @@ private:
     QString UndoFolderHost() const;
     QString ModifiedText(const QDateTime &time) const;
     void LogLines(const QStringList &lines);
-    bool BatchRun() const;
-    void ReadSection();
-    void WriteSection();
     void CloseSoon();
     // The hives the search could not read, each with the reason.
     QStringList UnreadHives() const;
@@ -178,8 +175,6 @@ private:
     bool FCloseAfterDelete = false;
     QStringList FUndoLines;   // the whole undo text of this program run
     QString FUndoFileName;    // host path; empty until the first undo line
-    int FSortColumn = 4;
-    bool FSortForward = true;
     TSaveDialog FSaveDialog;
     TUserLocale FLocale;  // the prefix's date and time formats
 };

@@ -136,7 +136,14 @@ TStartupHost TStartupHost::FromMainWindow()
 
 // ---- window
 
-TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(parent), FHost(std::move(host))
+TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host)
+    : TToolWindow(parent, {.Section = Section,
+                           .Size = TSizeKeys::Always,
+                           .SortColumn = 0,
+                           .LastSortColumn = 4,
+                           .Look = host.Settings,
+                           .MinimizesWithMain = true}),
+      FHost(std::move(host))
 {
     setObjectName(QStringLiteral("StartupIkkuna"));
     setProperty("HelpContext", 16);
@@ -223,8 +230,8 @@ TStartupIkkuna::TStartupIkkuna(QWidget *parent, TStartupHost host) : QDialog(par
     FSaveDialog = [](QWidget *owner) { return Listing::RunSaveDialog(owner); };
 
     resize(DefaultWidth, DefaultHeight);
-    ReadSection();
-    ToolWindow::ShowSort(FFileList, FModel, FSortColumn, FSortForward);
+    ReadSection(FHost.ProgramFolder);
+    ShowSort(FFileList, FModel);
 
     const TWinEnvironment environment(FHost.Prefix);
     FWindowsFolder = environment.WindowsFolder();
@@ -240,7 +247,7 @@ TStartupIkkuna::~TStartupIkkuna()
     // No scanner outlives its window.
     TSharedThd::StopAndWaitFor(this);
     FThreads.clear();
-    WriteSection();
+    WriteSection(FHost.ProgramFolder);
     FModel->Reset([this] { FVisible.clear(); });
     for (TCategoryData &category : FCategoryData)
         TPaaIkkuna::FreeRecordList(&category.Items);
@@ -326,35 +333,10 @@ void TStartupIkkuna::FitCategories()
         FSplitter->setSizes({tree, all - tree});
 }
 
-void TStartupIkkuna::ReadSection()
-{
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    if (ini.ReadBool(Section, QStringLiteral("Maximized"), false)) {
-        setWindowState(windowState() | Qt::WindowMaximized);
-    } else {
-        resize(ini.ReadInteger(Section, QStringLiteral("Width"), DefaultWidth),
-               ini.ReadInteger(Section, QStringLiteral("Height"), DefaultHeight));
-    }
-    ToolWindow::ReadSort(ini, Section, 0, 4, FSortColumn, FSortForward);
-}
-
-void TStartupIkkuna::WriteSection()
-{
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::WriteSizeAndMaximized(this, ini, Section);
-    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ToolWindow::SaveSettings(ini);
-}
-
 void TStartupIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    TToolWindow::showEvent(event);
     const TSettings *settings = FHost.Settings;
-    ToolWindow::ApplyLook(this, settings);
     if (FFirstShow) {
         FFirstShow = false;
         if (settings)
@@ -366,32 +348,12 @@ void TStartupIkkuna::showEvent(QShowEvent *event)
     }
 }
 
-void TStartupIkkuna::paintEvent(QPaintEvent *event)
-{
-    QDialog::paintEvent(event);
-    ToolWindow::PaintMainBackground(this);
-}
+bool TStartupIkkuna::SearchRunning() const { return btnStop->isEnabled(); }
 
-void TStartupIkkuna::changeEvent(QEvent *event)
+void TStartupIkkuna::Closing()
 {
-    QDialog::changeEvent(event);
-    ToolWindow::MinimizeWithMain(this, event);
-}
-
-void TStartupIkkuna::closeEvent(QCloseEvent *event)
-{
-    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStopClick(); }, event))
-        return;
-    QDialog::closeEvent(event);
-}
-
-void TStartupIkkuna::reject()
-{
-    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStopClick(); }))
-        return;
     if (FHost.Closed)
         FHost.Closed();
-    QDialog::reject();
 }
 
 void TStartupIkkuna::btnCloseClick()
@@ -633,8 +595,8 @@ void TStartupIkkuna::SortVisible()
 
 void TStartupIkkuna::FileListColumnClick(int column)
 {
-    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
-    ToolWindow::ShowSort(FFileList, FModel, FSortColumn, FSortForward);
+    TurnSort(column);
+    ShowSort(FFileList, FModel);
     SortVisible();
 }
 

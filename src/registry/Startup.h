@@ -5,9 +5,9 @@
 #include "registry/StartupThds.h"
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
+#include "shell/ToolWindow.h"
 
 #include <QCollator>
-#include <QDialog>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -63,7 +63,7 @@ struct TStartupHost {
     static TStartupHost FromMainWindow();
 };
 
-class TStartupIkkuna final : public QDialog
+class TStartupIkkuna final : public TToolWindow
 {
     Q_OBJECT
 
@@ -84,8 +84,6 @@ public:
     QString StatusText() const;
     bool CategoryHasEntries(int index) const { return FCategoryData[index].HasEntries; }
     const TStartupLocations &Locations() const { return FLocations; }
-    int SortColumn() const { return FSortColumn; }
-    bool SortForward() const { return FSortForward; }
     int ImageCount() const { return int(FImages.size()); }
 
     // Replaced by tests: the print dialog (false = cancelled) and the save dialog (empty = cancelled).
@@ -104,10 +102,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override;
-    void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    bool SearchRunning() const override;
+    void StopSearch() override { btnStopClick(); }
+    void Closing() override;
 
 private:
     void AddStartupItem(const QString &item, const QString &location, const QString &valueName, const QString &data,
@@ -129,8 +126,6 @@ private:
     void UpdateButtons();
     void ShowCount();
     QString UndoFolderHost() const;
-    void ReadSection();
-    void WriteSection();
     int SelectedCategory() const;
 
     TStartupHost FHost;
@@ -146,8 +141,6 @@ private:
     int FReported = 0;
     bool FScanning = false;
     bool FFirstShow = true;
-    int FSortColumn = 0;
-    bool FSortForward = true;
     QString FWindowsFolder, FSystemFolder;
     std::unique_ptr<TStartupResolver> FResolver;
     QCollator FCollator;

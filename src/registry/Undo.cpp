@@ -126,7 +126,12 @@ TUndoHost TUndoHost::FromMainWindow()
 // ---- window
 
 TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
-    : QDialog(parent), ui(std::make_unique<Ui::TUndoIkkuna>()), FHost(std::move(host))
+    : TToolWindow(parent, {.Section = Section,
+                           .SortColumn = 3,
+                           .LastSortColumn = 3,
+                           .Look = host.Settings,
+                           .SearchClose = TSearchClose::StopsAndCloses}),
+      ui(std::make_unique<Ui::TUndoIkkuna>()), FHost(std::move(host))
 {
     ui->setupUi(this);
     setProperty("HelpContext", 17);
@@ -167,8 +172,8 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
     connect(ui->EntryList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TUndoIkkuna::UpdateButtons);
     connect(FModel, &QAbstractItemModel::modelReset, this, &TUndoIkkuna::UpdateButtons);
 
-    ReadSection();
-    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+    ReadSection(FHost.ProgramFolder);
+    ShowSort(ui->EntryList, FModel);
     UpdateButtons();
 }
 
@@ -177,7 +182,7 @@ TUndoIkkuna::~TUndoIkkuna()
     TSharedThd::StopAndWaitFor(this);
     FLoader = nullptr;
     FSorter = nullptr;
-    WriteSection();
+    WriteSection(FHost.ProgramFolder);
     FreeEntries();
 }
 
@@ -200,25 +205,6 @@ TUndoNodeKind TUndoIkkuna::NodeKind(const QTreeWidgetItem *node)
     return node ? TUndoNodeKind(node->data(0, KindRole).toInt()) : TUndoNodeKind::Folder;
 }
 
-void TUndoIkkuna::ReadSection()
-{
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::ReadGeometry(this, ini, Section);
-    ToolWindow::ReadSort(ini, Section, 3, 3, FSortColumn, FSortForward);
-}
-
-void TUndoIkkuna::WriteSection()
-{
-    if (FHost.ProgramFolder.isEmpty())
-        return;
-    TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-    ToolWindow::WriteGeometry(this, ini, Section);
-    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ToolWindow::SaveSettings(ini);
-}
-
 bool TUndoIkkuna::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate && ui->btnRefresh->isEnabled())
@@ -228,30 +214,24 @@ bool TUndoIkkuna::event(QEvent *event)
 
 void TUndoIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
-    ToolWindow::ApplyLook(this, FHost.Settings);
+    TToolWindow::showEvent(event);
     if (FFirstShow) {
         FFirstShow = false;
         TranslateForms(this);
     }
 }
 
-void TUndoIkkuna::paintEvent(QPaintEvent *event)
-{
-    QDialog::paintEvent(event);
-    ToolWindow::PaintMainBackground(this);
-}
-
-void TUndoIkkuna::reject()
+void TUndoIkkuna::StopSearch()
 {
     // A load left running could write its rebuilt text over a file another tool writes next.
-    if (FLoader) {
-        StopLoading();
-        FShown = {};
-    }
+    StopLoading();
+    FShown = {};
+}
+
+void TUndoIkkuna::Closing()
+{
     if (FHost.Closed)
         FHost.Closed();
-    QDialog::reject();
 }
 
 void TUndoIkkuna::SetStatus(const QString &text)
@@ -479,11 +459,11 @@ void TUndoIkkuna::SortEntries()
 void TUndoIkkuna::EntryListColumnClick(int column)
 {
     if (FSorter || FLoader) {
-        ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+        ShowSort(ui->EntryList, FModel);
         return;
     }
-    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
-    ToolWindow::ShowSort(ui->EntryList, FModel, FSortColumn, FSortForward);
+    TurnSort(column);
+    ShowSort(ui->EntryList, FModel);
     SortEntries();
 }
 

@@ -5,8 +5,8 @@
 #include "registry/UndoManager.h"
 #include "registry/UndoThds.h"
 #include "shell/ReportModel.h"
+#include "shell/ToolWindow.h"
 
-#include <QDialog>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -59,7 +59,7 @@ struct TUndoHost {
     static TUndoHost FromMainWindow();
 };
 
-class TUndoIkkuna final : public QDialog
+class TUndoIkkuna final : public TToolWindow
 {
     Q_OBJECT
 
@@ -77,8 +77,6 @@ public:
     const QList<TUndoEntry *> &Entries() const { return FEntries; }
     TOVBitBtn *Button(const QString &objectName) const;
     QString StatusText() const;
-    int SortColumn() const { return FSortColumn; }
-    bool SortForward() const { return FSortForward; }
     // The path and kind a tree node stands for.
     static QString NodePath(const QTreeWidgetItem *node);
     static TUndoNodeKind NodeKind(const QTreeWidgetItem *node);
@@ -100,8 +98,9 @@ public slots:
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-    void reject() override;
+    bool SearchRunning() const override { return Loading(); }
+    void StopSearch() override;
+    void Closing() override;
 
 private:
     void FreeEntries();
@@ -115,8 +114,6 @@ private:
     QString HostPathOf(const QString &path) const;
     QTreeWidgetItem *SelectedNode() const;
     QList<QTreeWidgetItem *> AllNodes() const;
-    void ReadSection();
-    void WriteSection();
 
     std::unique_ptr<Ui::TUndoIkkuna> ui;
     TUndoHost FHost;
@@ -127,8 +124,6 @@ private:
     TUndoLoader *FLoader = nullptr;
     TSharedThd *FSorter = nullptr;  // a long list's sort on its way
     TUndoFileStamp FShown;  // the file the list shows (or stopped reading); activations keep it
-    int FSortColumn = 3;
-    bool FSortForward = true;
     bool FFirstShow = true;
 };
 

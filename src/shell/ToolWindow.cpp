@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: the tool windows' shared closing, look, sort, listing-name and settings rules.
+// Summary: the tool windows' frame and the closing, look, sort, listing-name and settings rules it is made of.
 #include "ToolWindow.h"
 
 #include "platform/IniFile.h"
+#include "shell/Batch.h"
 #include "shell/IniLang.h"
 #include "shell/Main.h"
 #include "shell/MessageBoxes.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -224,8 +226,8 @@ QList<int> SelectedRows(const QAbstractItemView *view)
 
 void ReadSizeOrMaximized(QWidget *window, const TIniFile &ini, const QString &section)
 {
-    if (ini.ReadInteger(section, QStringLiteral("Maximized"), 0) == 1)
-        window->setWindowState(Qt::WindowMaximized);
+    if (ini.ReadBool(section, QStringLiteral("Maximized"), false))
+        window->setWindowState(window->windowState() | Qt::WindowMaximized);
     else
         window->resize(ini.ReadInteger(section, QStringLiteral("Width"), window->width()),
                        ini.ReadInteger(section, QStringLiteral("Height"), window->height()));
@@ -269,3 +271,143 @@ void SettingsNotSaved(const QString &error)
 }
 
 }  // namespace ToolWindow
+
+TToolWindow::TToolWindow(QWidget *parent, TFrame frame)
+    : QDialog(parent), FSortColumn(frame.SortColumn), FFrame(std::move(frame))
+{
+    if (!FFrame.Batch)
+        FOwnBatch = std::make_unique<TBatchState>();
+}
+
+TToolWindow::~TToolWindow() = default;
+
+TBatchState &TToolWindow::BatchState() { return FFrame.Batch ? *FFrame.Batch : *FOwnBatch; }
+
+bool TToolWindow::BatchRun() const { return (FFrame.Batch ? *FFrame.Batch : *FOwnBatch).FBatchMode; }
+
+void TToolWindow::LogLines(const QStringList &lines, bool leadingEmptyLine)
+{
+    QStringList &log = BatchState().FLog;
+    if (leadingEmptyLine)
+        log << QString();
+    log << (FFrame.TimeStamp ? FFrame.TimeStamp() : TUserLocale::FromRegistry().Stamp(QDateTime::currentDateTime()))
+        << lines;
+}
+
+void TToolWindow::ReadSection(const QString &programFolder)
+{
+    // No folder: every key its default, as from a file without the section.
+    ReadKeys(TIniFile(programFolder.isEmpty() ? QString() : SettingsFilePath(programFolder)));
+}
+
+void TToolWindow::WriteSection(const QString &programFolder)
+{
+    if (programFolder.isEmpty())
+        return;
+    TIniFile ini(SettingsFilePath(programFolder));
+    WriteKeys(ini);
+    ToolWindow::SaveSettings(ini);
+}
+
+void TToolWindow::ReadKeys(const TIniFile &ini)
+{
+    ReadSize(ini);
+    ReadSort(ini);
+}
+
+void TToolWindow::WriteKeys(TIniFile &ini)
+{
+    WriteSize(ini);
+    WriteSort(ini);
+}
+
+void TToolWindow::ReadSize(const TIniFile &ini)
+{
+    if (FFrame.Size == TSizeKeys::WhenNormal)
+        ToolWindow::ReadGeometry(this, ini, FFrame.Section);
+    else
+        ToolWindow::ReadSizeOrMaximized(this, ini, FFrame.Section);
+}
+
+void TToolWindow::WriteSize(TIniFile &ini) const
+{
+    if (FFrame.Size == TSizeKeys::WhenNormal)
+        ToolWindow::WriteGeometry(this, ini, FFrame.Section);
+    else
+        ToolWindow::WriteSizeAndMaximized(this, ini, FFrame.Section);
+}
+
+void TToolWindow::ReadSort(const TIniFile &ini)
+{
+    if (FFrame.LastSortColumn >= 0)
+        ToolWindow::ReadSort(ini, FFrame.Section, FFrame.SortColumn, FFrame.LastSortColumn, FSortColumn, FSortForward);
+}
+
+void TToolWindow::WriteSort(TIniFile &ini) const
+{
+    if (FFrame.LastSortColumn >= 0)
+        ToolWindow::WriteSort(ini, FFrame.Section, FSortColumn, FSortForward);
+}
+
+void TToolWindow::TurnSort(int clickedColumn) { ToolWindow::TurnSort(clickedColumn, FSortColumn, FSortForward); }
+
+void TToolWindow::ShowSort(QTreeView *view, TReportModel *model) const
+{
+    ToolWindow::ShowSort(view, model, FSortColumn, FSortForward);
+}
+
+void TToolWindow::ApplyLook()
+{
+    if (!FFrame.Look)
+        return;
+    if (FFrame.LookFont) {
+        ToolWindow::ApplyLook(this, FFrame.Look);
+        return;
+    }
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, ToQColor(FFrame.Look->FBackgroundColor, palette));
+    setPalette(palette);
+}
+
+void TToolWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    ApplyLook();
+}
+
+void TToolWindow::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    ToolWindow::PaintMainBackground(this);
+}
+
+void TToolWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (FFrame.MinimizesWithMain)
+        ToolWindow::MinimizeWithMain(this, event);
+}
+
+bool TToolWindow::StopFirst(QCloseEvent *event)
+{
+    if (FFrame.SearchClose == TSearchClose::Stops)
+        return ToolWindow::StopInsteadOfClose(SearchRunning(), [this] { StopSearch(); }, event);
+    if (SearchRunning())
+        StopSearch();
+    return false;
+}
+
+void TToolWindow::closeEvent(QCloseEvent *event)
+{
+    if (StopFirst(event))
+        return;
+    QDialog::closeEvent(event);  // runs reject()
+}
+
+void TToolWindow::reject()
+{
+    if (StopFirst(nullptr))
+        return;
+    Closing();
+    QDialog::reject();
+}

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: tests of what the tool windows share: the report-list model base and the ToolWindow rules.
+// Summary: tests of what the tool windows share: the report-list model base, the frame and its rules.
 #include "platform/IniFile.h"
 #include "shell/ReportColumns.h"
 #include "shell/ReportModel.h"
@@ -7,8 +7,11 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -35,7 +38,138 @@ private:
     int FShown = 0;
 };
 
+// A tool window with a key of its own before the size and one between the size and the sort, as
+// the duplicate and unnecessary-file finders place theirs.
+class TProbeWindow : public TToolWindow
+{
+public:
+    explicit TProbeWindow(TSearchClose searchClose = TSearchClose::Stops)
+        : TToolWindow(nullptr, {.Section = Section, .SortColumn = 2, .LastSortColumn = 3, .SearchClose = searchClose})
+    {
+    }
+    using TToolWindow::ReadSection;
+    using TToolWindow::TurnSort;
+    using TToolWindow::WriteSection;
+    QString First = QStringLiteral("first"), Middle = QStringLiteral("middle");
+    bool Searching = false;
+    int Stops = 0, Closings = 0;
+
+protected:
+    void ReadKeys(const TIniFile &ini) override
+    {
+        First = ini.ReadString(Section, "First", First);
+        ReadSize(ini);
+        Middle = ini.ReadString(Section, "Middle", Middle);
+        ReadSort(ini);
+    }
+    void WriteKeys(TIniFile &ini) override
+    {
+        ini.WriteString(Section, "First", First);
+        WriteSize(ini);
+        ini.WriteString(Section, "Middle", Middle);
+        WriteSort(ini);
+    }
+    bool SearchRunning() const override { return Searching; }
+    void StopSearch() override
+    {
+        ++Stops;
+        Searching = false;
+    }
+    void Closing() override { ++Closings; }
+};
+
 }  // namespace
+
+TEST(ToolWindowFrame, TheSectionIsWrittenInTheWindowsOrderAndReadBackByTheNext)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    {
+        TIniFile other(folder + "Options.ini", 1252);
+        other.WriteString("General", "Kept", "yes");
+        ASSERT_TRUE(other.UpdateFile());
+    }
+    {
+        TProbeWindow first;
+        first.resize(321, 234);
+        first.TurnSort(1);
+        first.TurnSort(1);
+        first.First = "one";
+        first.Middle = "two";
+        first.WriteSection(folder);
+    }
+    QFile file(folder + "Options.ini");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[General]\r\nKept=yes\r\n\r\n[Tool]\r\nFirst=one\r\nMaximized=0\r\nWidth=321\r\n"
+                                         "Height=234\r\nMiddle=two\r\nSort forward=0\r\nSort by column=1\r\n"));
+
+    TProbeWindow next;
+    next.resize(100, 80);
+    next.ReadSection(folder);
+    EXPECT_EQ(next.size(), QSize(321, 234));
+    EXPECT_EQ(next.SortColumn(), 1);
+    EXPECT_FALSE(next.SortForward());
+    EXPECT_EQ(next.First, "one");
+    EXPECT_EQ(next.Middle, "two");
+}
+
+TEST(ToolWindowFrame, WithoutAFolderEveryKeyHasItsDefaultAndNothingIsWritten)
+{
+    QTemporaryDir dir;
+    {
+        TIniFile stray(dir.path() + "/Options.ini", 1252);
+        stray.WriteString("Tool", "Sort by column", "0");
+        stray.WriteString("Tool", "First", "stray");
+        ASSERT_TRUE(stray.UpdateFile());
+    }
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    TProbeWindow window;
+    window.resize(200, 150);
+    window.ReadSection(QString());
+    window.First = "changed";
+    window.WriteSection(QString());
+    QDir::setCurrent(before);
+    EXPECT_EQ(window.First, "changed");
+    EXPECT_EQ(window.SortColumn(), 2) << "no file of the current folder is read";
+    EXPECT_EQ(window.size(), QSize(200, 150));
+    const TIniFile stray(dir.path() + "/Options.ini", 1252);
+    EXPECT_EQ(stray.ReadString("Tool", "First", ""), "stray") << "nor written";
+}
+
+TEST(ToolWindowFrame, ACloseDuringASearchStopsItAndClosesOnlyWhenTheWindowSaysSo)
+{
+    using TSearchClose = TToolWindow::TSearchClose;
+    struct TCase {
+        const char *name;
+        TSearchClose mode;
+        bool searching;
+        bool escape;  // Esc (reject) instead of the close button
+        bool closes;
+        int stops;
+    } cases[] = {
+        {"idle", TSearchClose::Stops, false, false, true, 0},
+        {"idle, Esc", TSearchClose::Stops, false, true, true, 0},
+        {"searching: stops instead", TSearchClose::Stops, true, false, false, 1},
+        {"searching, Esc: stops instead", TSearchClose::Stops, true, true, false, 1},
+        {"searching: stops and closes", TSearchClose::StopsAndCloses, true, false, true, 1},
+        {"searching, Esc: stops and closes", TSearchClose::StopsAndCloses, true, true, true, 1},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TProbeWindow window(c.mode);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.Searching = c.searching;
+        if (c.escape)
+            QTest::keyClick(&window, Qt::Key_Escape);
+        else
+            window.close();
+        EXPECT_EQ(window.isVisible(), !c.closes);
+        EXPECT_EQ(window.Stops, c.stops);
+        EXPECT_EQ(window.Closings, c.closes ? 1 : 0) << "the host hears of a close that happened, and only of it";
+    }
+}
 
 TEST(ReportModel, CaptionsAreTheColumnsAndOnlyTheirsCanBeReplaced)
 {
