@@ -125,7 +125,14 @@ TKaavioHost TKaavioHost::FromMainWindow()
 
 // ---- window
 
-TKaavioIkkuna::TKaavioIkkuna(QWidget *parent, TKaavioHost host) : QDialog(parent), FHost(std::move(host))
+TKaavioIkkuna::TKaavioIkkuna(QWidget *parent, TKaavioHost host)
+    : TToolWindow(parent, {.Section = Section,
+                           .SortColumn = 0,
+                           .LastSortColumn = 1,
+                           .Look = host.Settings,
+                           .MinimizesWithMain = true,
+                           .SearchClose = TSearchClose::StopsAndCloses}),
+      FHost(std::move(host))
 {
     FormCreate();
 }
@@ -290,33 +297,34 @@ void TKaavioIkkuna::FormCreate()
     FRootList = std::make_shared<TFolderList>(nullptr, QStringLiteral("."));
     SetChartTitle(FCaptionBase);
 
-    int unit = 0;
-    if (!FHost.ProgramFolder.isEmpty()) {
-        const TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-        ToolWindow::ReadGeometry(this, ini, Section);
-        unit = std::clamp(ini.ReadInteger(Section, QStringLiteral("Units"), 0), 0, 4);
-        ToolWindow::ReadSort(ini, Section, 0, 1, FSortColumn, FSortForward);
-    }
+    ReadSection(FHost.ProgramFolder);
     FModel->SetSortColumn(FSortColumn);
     FModel->SortImage = ListaImages.at(FSortForward ? 1 : 0);
+    UnitsChange();
+}
+
+void TKaavioIkkuna::ReadKeys(const TIniFile &ini)
+{
+    ReadSize(ini);
     {
         const QSignalBlocker block(Units);
-        Units->setCurrentIndex(unit);
+        Units->setCurrentIndex(std::clamp(ini.ReadInteger(Section, QStringLiteral("Units"), 0), 0, 4));
     }
-    UnitsChange();
+    ReadSort(ini);
+}
+
+void TKaavioIkkuna::WriteKeys(TIniFile &ini)
+{
+    WriteSize(ini);
+    ini.WriteInteger(Section, QStringLiteral("Units"), FUnit);
+    WriteSort(ini);
 }
 
 void TKaavioIkkuna::FormDestroy()
 {
     *FStopFlag = true;
     Timer2->stop();
-    if (!FHost.ProgramFolder.isEmpty()) {
-        TIniFile ini(SettingsFilePath(FHost.ProgramFolder));
-        ToolWindow::WriteGeometry(this, ini, Section);
-        ini.WriteInteger(Section, QStringLiteral("Units"), FUnit);
-        ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-        ToolWindow::SaveSettings(ini);
-    }
+    WriteSection(FHost.ProgramFolder);
     FModel->Reset([this] { FModel->Rows.clear(); });
     FCurrentList = nullptr;
     FFreeSpaceData = nullptr;
@@ -325,15 +333,8 @@ void TKaavioIkkuna::FormDestroy()
 
 void TKaavioIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    TToolWindow::showEvent(event);
     const TSettings &o = Options();
-    if (FHost.Settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(o.FBackgroundColor, palette));
-        setPalette(palette);
-        if (!o.FUserFont.Name.isEmpty())
-            setFont(ToQFont(o.FUserFont));
-    }
     ItemiLabel->setFont(font());
     Kaavio->SetChartFont(font());
     if (FFirstShow) {
@@ -364,40 +365,10 @@ void TKaavioIkkuna::FormActivate()
     }
 }
 
-void TKaavioIkkuna::paintEvent(QPaintEvent *event)
+void TKaavioIkkuna::Closing()
 {
-    QDialog::paintEvent(event);
-    if (PaaIkkuna) {
-        QPainter painter(this);
-        PaaIkkuna->PaintBackground(this, painter, false);
-    }
-}
-
-void TKaavioIkkuna::changeEvent(QEvent *event)
-{
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && PaaIkkuna)
-        QTimer::singleShot(0, this, [this] {
-            if (PaaIkkuna && isMinimized())
-                PaaIkkuna->HandleSysCommand(this, SC_MINIMIZE);
-        });
-}
-
-void TKaavioIkkuna::closeEvent(QCloseEvent *event)
-{
-    // During a scan Stop is pressed; the window then closes and the scan unwinds at its next entry.
-    if (FScanning)
-        btnStopClick();
-    QDialog::closeEvent(event);
-}
-
-void TKaavioIkkuna::reject()
-{
-    if (FScanning)
-        btnStopClick();
     if (FHost.Closed)
         FHost.Closed();
-    QDialog::reject();
 }
 
 void TKaavioIkkuna::btnCloseClick()
@@ -708,12 +679,7 @@ void TKaavioIkkuna::SortRows()
 
 void TKaavioIkkuna::ListaColumnClick(int column)
 {
-    if (column == FSortColumn) {
-        FSortForward = !FSortForward;
-    } else {
-        FSortColumn = column;
-        FSortForward = true;
-    }
+    TurnSort(column);
     FModel->SortImage = ListaImages.at(FSortForward ? 1 : 0);
     SortRows();
     emit FModel->headerDataChanged(Qt::Horizontal, 0, 1);

@@ -8,8 +8,8 @@
 
 #include "files/FileInfo.h"
 #include "shell/ReportModel.h"
+#include "shell/ToolWindow.h"
 
-#include <QDialog>
 #include <QHash>
 #include <QIcon>
 #include <QList>
@@ -82,7 +82,7 @@ struct TKaavioHost {
     static TKaavioHost FromMainWindow();
 };
 
-class TKaavioIkkuna final : public QDialog
+class TKaavioIkkuna final : public TToolWindow
 {
     Q_OBJECT
 public:
@@ -118,8 +118,6 @@ public:
     QString PanelText(int panel) const;
     const QStringList &SliceColours() const { return FSliceColours; }
     const QStringList &ValueTexts() const { return FValueTexts; }
-    int SortColumn() const { return FSortColumn; }
-    bool SortForward() const { return FSortForward; }
     QString DefaultExtension() const { return FDefaultExt; }
 
     static QString ValueText(TExtended value, int unit);
@@ -149,10 +147,12 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override;
-    void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void ReadKeys(const TIniFile &ini) override;
+    void WriteKeys(TIniFile &ini) override;
+    // During a scan Stop is pressed; the window then closes and the scan unwinds at its next entry.
+    bool SearchRunning() const override { return FScanning; }
+    void StopSearch() override { btnStopClick(); }
+    void Closing() override;
 
 private:
     void FormCreate();
@@ -192,8 +192,6 @@ private:
     QStringList FIconKeys;
     QList<QIcon> FIconIndexes;
     QHash<QString, QString> FTypeNames;  // extension -> the shell's type name
-    int FSortColumn = 0;
-    bool FSortForward = true;
     QString FProgressText;
     QPoint FMousePos;
     QString FDefaultExt = QStringLiteral("bmp");

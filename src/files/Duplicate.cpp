@@ -123,7 +123,11 @@ Qt::ItemFlags TDuplicateModel::flags(const QModelIndex &index) const
 
 TKaksoisIkkuna::TKaksoisIkkuna(QWidget *parent, const QString &programFolder,
                                std::shared_ptr<const TFileLayer> layer)
-    : QDialog(parent), FLayer(layer ? std::move(layer) : DefaultFileLayer())
+    : TToolWindow(parent, {.Section = Section,
+                           .Size = TSizeKeys::Always,
+                           .Look = PaaIkkuna ? &PaaIkkuna->Settings() : nullptr,
+                           .Batch = PaaIkkuna}),
+      FLayer(layer ? std::move(layer) : DefaultFileLayer())
 {
     FProgramFolder = programFolder.isEmpty() && PaaIkkuna ? PaaIkkuna->ProgramFolder() : programFolder;
     if (!FProgramFolder.isEmpty() && !FProgramFolder.endsWith(u'/'))
@@ -140,11 +144,6 @@ TKaksoisIkkuna::~TKaksoisIkkuna()
 }
 
 TSettings &TKaksoisIkkuna::Options() { return PaaIkkuna ? PaaIkkuna->Settings() : FOwnSettings; }
-
-TBatchState &TKaksoisIkkuna::BatchState()
-{
-    return PaaIkkuna ? static_cast<TBatchState &>(*PaaIkkuna) : FOwnBatch;
-}
 
 void TKaksoisIkkuna::FormCreate()
 {
@@ -278,48 +277,46 @@ void TKaksoisIkkuna::FormCreate()
     connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TKaksoisIkkuna::FileListChange);
     connect(FileList, &QAbstractItemView::doubleClicked, this, &TKaksoisIkkuna::FileListDblClick);
 
-    // Settings; what cannot be read keeps its default.
-    TIniFile ini(FProgramFolder + QStringLiteral("Options.ini"));
-    ToolWindow::ReadSizeOrMaximized(this, ini, Section);
+    {
+        const QSignalBlocker block(DiskList);
+        DiskList->FillDrives();
+    }
+    ReadSection(FProgramFolder);
+    DiskListChange();
+    UpdateButtons();
+}
+
+void TKaksoisIkkuna::ReadKeys(const TIniFile &ini)
+{
+    ReadSize(ini);
     edtSkip->setText(ini.ReadString(Section, "Folders to ignore", ""));
     {
         const QSignalBlocker block(edtFileMask);
         edtFileMask->setText(ini.ReadString(Section, "File mask", "*.*"));
     }
     FFirstDeletion = ini.ReadBool(Section, "First deletion", true);
-    {
-        const QSignalBlocker block(DiskList);
-        DiskList->FillDrives();
-        DiskList->ReadSelection(ini, Section, true);
-    }
-    DiskListChange();
-    UpdateButtons();
+    const QSignalBlocker block(DiskList);
+    DiskList->ReadSelection(ini, Section, true);
+}
+
+void TKaksoisIkkuna::WriteKeys(TIniFile &ini)
+{
+    ini.WriteString(Section, "Folders to ignore", edtSkip->text());
+    ini.WriteString(Section, "File mask", edtFileMask->text());
+    ini.WriteBool(Section, "First deletion", FFirstDeletion);
+    WriteSize(ini);
+    DiskList->WriteSelection(ini, Section, true);
 }
 
 void TKaksoisIkkuna::FormDestroy()
 {
-    if (!FProgramFolder.isEmpty()) {
-        TIniFile ini(FProgramFolder + QStringLiteral("Options.ini"));
-        ini.WriteString(Section, "Folders to ignore", edtSkip->text());
-        ini.WriteString(Section, "File mask", edtFileMask->text());
-        ini.WriteBool(Section, "First deletion", FFirstDeletion);
-        ToolWindow::WriteSizeAndMaximized(this, ini, Section);
-        DiskList->WriteSelection(ini, Section, true);
-        ToolWindow::SaveSettings(ini);
-    }
+    WriteSection(FProgramFolder);
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRows); });
 }
 
 void TKaksoisIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
-    if (PaaIkkuna) {
-        const TSettings &o = Options();
-        setFont(ToQFont(o.FUserFont));
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, ToQColor(o.FBackgroundColor, pal));
-        setPalette(pal);
-    }
+    TToolWindow::showEvent(event);
     if (FFirstShow) {
         FFirstShow = false;
         const TSettings &o = Options();
@@ -400,17 +397,6 @@ void TKaksoisIkkuna::StartBatch(const QString &batchSwitch)
                                                           : QStringLiteral("Nothing was searched: no file mask is given"));
     FBatchRun = false;
     Parami->start();
-}
-
-void TKaksoisIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
-{
-    if (PaaIkkuna) {
-        PaaIkkuna->AddLogBlock(lines, leadingEmptyLine);
-        return;
-    }
-    if (leadingEmptyLine)
-        FOwnBatch.FLog << QString();
-    FOwnBatch.FLog << TUserLocale::FromRegistry().Stamp(QDateTime::currentDateTime()) << lines;
 }
 
 QString TKaksoisIkkuna::TimeText() const { return TUserLocale::FromRegistry().Time(QTime::currentTime()); }
@@ -1083,26 +1069,12 @@ void TKaksoisIkkuna::btnSaveClick()
     SaveListViewHtml(FileList, fileName, QStringLiteral("Duplicate files listing"), this);
 }
 
-void TKaksoisIkkuna::closeEvent(QCloseEvent *event)
+bool TKaksoisIkkuna::SearchRunning() const { return btnStop->isEnabled(); }
+
+void TKaksoisIkkuna::StopSearch() { btnStop->click(); }
+
+void TKaksoisIkkuna::Closing()
 {
-    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }, event))
-        return;
     if (PaaIkkuna)
         PaaIkkuna->FDuplicatesOpen = false;
-    QDialog::closeEvent(event);
-}
-
-void TKaksoisIkkuna::reject()
-{
-    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }))
-        return;
-    if (PaaIkkuna)
-        PaaIkkuna->FDuplicatesOpen = false;
-    QDialog::reject();
-}
-
-void TKaksoisIkkuna::paintEvent(QPaintEvent *event)
-{
-    ToolWindow::PaintMainBackground(this);
-    QDialog::paintEvent(event);
 }

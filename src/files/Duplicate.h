@@ -9,8 +9,8 @@
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
 #include "shell/Settings.h"
+#include "shell/ToolWindow.h"
 
-#include <QDialog>
 #include <QIcon>
 #include <QPointer>
 #include <QStringList>
@@ -61,7 +61,7 @@ private:
     std::function<void(TDuplicateRow &row)> FFillDetails;
 };
 
-class TKaksoisIkkuna : public QDialog, public TBatchTool
+class TKaksoisIkkuna : public TToolWindow, public TBatchTool
 {
     Q_OBJECT
 public:
@@ -78,7 +78,6 @@ public:
     void SetFolderPicker(TFolderPicker picker) { FFolderPicker = std::move(picker); }
 
     TSettings &Options();
-    TBatchState &BatchState();
 
     // Components (names as in the form).
     TDiskListView *DiskList = nullptr;
@@ -120,10 +119,12 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void reject() override;
+    void ReadKeys(const TIniFile &ini) override;
+    void WriteKeys(TIniFile &ini) override;
+    bool SearchRunning() const override;
+    void StopSearch() override;
+    void Closing() override;
 
 private:
     void FormCreate();
@@ -166,7 +167,6 @@ private:
     void ReadOldListInBackground();
     static bool HasSets(const TOldList &list);  // a set keeps two files or more
     void LoadLog(const TOldList &list);
-    void LogLines(const QStringList &lines, bool leadingEmptyLine);
     QString HostPath(const QString &windowsPath) const;
     static QString HostPathIn(const Duplicate::TFileLayer &layer, const QString &windowsPath);
     QString TimeText() const;
@@ -179,7 +179,6 @@ private:
     TFolderPicker FFolderPicker;
     std::shared_ptr<const Duplicate::TFileLayer> FLayer;
     TSettings FOwnSettings;
-    TBatchState FOwnBatch;
     QList<TDuplicateRow *> FRows;
     QList<Duplicate::TSkippedEntry> FSkipped;  // what the last scan skipped, listed after the sets
     TDuplicateModel *FModel = nullptr;

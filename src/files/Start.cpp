@@ -56,7 +56,15 @@ TStartHost TStartHost::FromMainWindow()
     return host;
 }
 
-TStartIkkuna::TStartIkkuna(QWidget *parent, TStartHost host) : QDialog(parent), FHost(std::move(host))
+TStartIkkuna::TStartIkkuna(QWidget *parent, TStartHost host)
+    : TToolWindow(parent, {.Section = Section,
+                           .Look = host.Settings,
+                           .LookFont = false,
+                           .MinimizesWithMain = true,
+                           .SearchClose = TSearchClose::StopsAndCloses,
+                           .Batch = host.Batch,
+                           .TimeStamp = host.TimeStamp}),
+      FHost(std::move(host))
 {
     if (!FHost.ProgramFolder.isEmpty() && !FHost.ProgramFolder.endsWith(u'/'))
         FHost.ProgramFolder += u'/';
@@ -166,26 +174,24 @@ void TStartIkkuna::FormCreate()
     connect(PuuNakyy, &QTreeWidget::itemSelectionChanged, this, &TStartIkkuna::PuuNakyyChange);
     connect(Parami, &QTimer::timeout, this, &TStartIkkuna::ParamiTimer);
 
-    // Settings; a file that cannot be read leaves the design values.
-    if (!FHost.ProgramFolder.isEmpty()) {
-        const TIniFile ini(FHost.ProgramFolder + QStringLiteral("Options.ini"));
-        if (ini.ReadBool(Section, QStringLiteral("Maximized"), false))
-            setWindowState(Qt::WindowMaximized);
-        else
-            resize(ini.ReadInteger(Section, QStringLiteral("Width"), width()),
-                   ini.ReadInteger(Section, QStringLiteral("Height"), height()));
-        edtSkipFolder->setText(ini.ReadString(Section, QStringLiteral("Skip"), edtSkipFolder->text()));
-    }
+    ReadSection(FHost.ProgramFolder);
+}
+
+void TStartIkkuna::ReadKeys(const TIniFile &ini)
+{
+    ReadSize(ini);
+    edtSkipFolder->setText(ini.ReadString(Section, QStringLiteral("Skip"), edtSkipFolder->text()));
+}
+
+void TStartIkkuna::WriteKeys(TIniFile &ini)
+{
+    WriteSize(ini);
+    ini.WriteString(Section, QStringLiteral("Skip"), edtSkipFolder->text());
 }
 
 void TStartIkkuna::FormDestroy()
 {
-    if (!FHost.ProgramFolder.isEmpty()) {
-        TIniFile ini(FHost.ProgramFolder + QStringLiteral("Options.ini"));
-        ToolWindow::WriteGeometry(this, ini, Section);
-        ini.WriteString(Section, QStringLiteral("Skip"), edtSkipFolder->text());
-        ToolWindow::SaveSettings(ini);
-    }
+    WriteSection(FHost.ProgramFolder);
     FItems.clear();
     FTree.Clear();
 }
@@ -199,11 +205,8 @@ void TStartIkkuna::LoadRoots()
 
 void TStartIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    TToolWindow::showEvent(event);
     if (const TSettings *s = FHost.Settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(s->FBackgroundColor, palette));
-        setPalette(palette);
         const QFont user = ToQFont(s->FUserFont);
         for (QLabel *label : std::initializer_list<QLabel *>{Tahti, Tiedosto, Path, WorkDir, Args, Desc, IconPath, IconIndex}) {
             QFont font = label->font();
@@ -231,21 +234,6 @@ void TStartIkkuna::StartBatch(const QString &batchSwitch)
         return;
     LogLines({batchSwitch, QStringLiteral("Started searching invalid shortcuts")}, true);
     btnFindClick();
-}
-
-bool TStartIkkuna::BatchRun() const
-{
-    return FHost.Batch && FHost.Batch->FBatchMode;
-}
-
-void TStartIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
-{
-    if (!FHost.Batch)
-        return;
-    if (leadingEmptyLine)
-        FHost.Batch->FLog.append(QString());
-    FHost.Batch->FLog.append(FHost.TimeStamp ? FHost.TimeStamp() : QString());
-    FHost.Batch->FLog.append(lines);
 }
 
 TShortcutOptions TStartIkkuna::Options() const
@@ -500,29 +488,8 @@ void TStartIkkuna::ParamiTimer()
     close();
 }
 
-void TStartIkkuna::closeEvent(QCloseEvent *event)
+void TStartIkkuna::Closing()
 {
-    // Closing is always allowed; a running search ends at its next poll.
-    FStopRequested = true;
-    QDialog::closeEvent(event);
-}
-
-void TStartIkkuna::reject()
-{
-    FStopRequested = true;
     if (FHost.Closed)
         FHost.Closed();
-    QDialog::reject();
-}
-
-void TStartIkkuna::changeEvent(QEvent *event)
-{
-    QDialog::changeEvent(event);
-    ToolWindow::MinimizeWithMain(this, event);
-}
-
-void TStartIkkuna::paintEvent(QPaintEvent *event)
-{
-    QDialog::paintEvent(event);
-    ToolWindow::PaintMainBackground(this);
 }

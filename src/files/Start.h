@@ -8,8 +8,8 @@
 #include "files/ShortcutScan.h"
 #include "shell/Main.h"
 #include "shell/PathLabel.h"
+#include "shell/ToolWindow.h"
 
-#include <QDialog>
 #include <QHash>
 #include <QIcon>
 #include <QStringList>
@@ -40,7 +40,7 @@ struct TStartHost {
     static TStartHost FromMainWindow();
 };
 
-class TStartIkkuna final : public QDialog, public TBatchTool
+class TStartIkkuna final : public TToolWindow, public TBatchTool
 {
     Q_OBJECT
 
@@ -82,10 +82,12 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    void reject() override;
+    void ReadKeys(const TIniFile &ini) override;
+    void WriteKeys(TIniFile &ini) override;
+    // Closing is always allowed; a running search ends at its next poll.
+    bool SearchRunning() const override { return FSearching; }
+    void StopSearch() override { btnStopClick(); }
+    void Closing() override;
 
 private:
     void FormCreate();
@@ -96,8 +98,6 @@ private:
     void ShowMarks();
     QString ShownText(const TShortcutNode *node) const;
     void ClearTree();
-    void LogLines(const QStringList &lines, bool leadingEmptyLine);
-    bool BatchRun() const;
     TShortcutOptions Options() const;
     bool DeleteNow(const QStringList &files, const QStringList &folders);
 

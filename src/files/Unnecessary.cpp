@@ -155,7 +155,14 @@ QVariant TUnnecessaryModel::data(const QModelIndex &index, int role) const
 
 // ---- window
 
-TTurhaIkkuna::TTurhaIkkuna(QWidget *parent, const QString &programFolder) : QDialog(parent)
+TTurhaIkkuna::TTurhaIkkuna(QWidget *parent, const QString &programFolder)
+    : TToolWindow(parent, {.Section = Section,
+                           .Size = TSizeKeys::Always,
+                           .SortColumn = 1,
+                           .LastSortColumn = 6,
+                           .Look = PaaIkkuna ? &PaaIkkuna->Settings() : nullptr,
+                           .LookFont = false,
+                           .Batch = PaaIkkuna})
 {
     FProgramFolder = programFolder.isEmpty() && PaaIkkuna ? PaaIkkuna->ProgramFolder() : programFolder;
     if (!FProgramFolder.isEmpty() && !FProgramFolder.endsWith('/'))
@@ -174,11 +181,6 @@ TTurhaIkkuna::~TTurhaIkkuna()
 TSettings &TTurhaIkkuna::Options()
 {
     return PaaIkkuna ? PaaIkkuna->Settings() : FOwnSettings;
-}
-
-TBatchState &TTurhaIkkuna::BatchState()
-{
-    return PaaIkkuna ? static_cast<TBatchState &>(*PaaIkkuna) : FOwnBatch;
 }
 
 void TTurhaIkkuna::FormCreate()
@@ -308,15 +310,24 @@ void TTurhaIkkuna::FormCreate()
     connect(FileList, &QAbstractItemView::doubleClicked, this, &TTurhaIkkuna::OpenSelected);
     FileList->installEventFilter(this);
 
-    // Settings; a file that cannot be read leaves the defaults.
-    TIniFile ini(FProgramFolder + "Options.ini");
-    ToolWindow::ReadSizeOrMaximized(this, ini, Section);
+    {
+        const QSignalBlocker block(DiskList);
+        DiskList->FillDrives();
+    }
+    ReadSection(FProgramFolder);
+    FModel->SetSortColumn(FSortColumn);
+    SetSpecialFolders(TUnnSpecialFolders::Find());
+}
+
+void TTurhaIkkuna::ReadKeys(const TIniFile &ini)
+{
+    ReadSize(ini);
     edtSkip->setText(ini.ReadString(Section, "Skip", ""));
     {
         const QSignalBlocker block(edtFind);
         edtFind->setText(ini.ReadString(Section, "Find", ""));
     }
-    ToolWindow::ReadSort(ini, Section, 1, 6, FSortColumn, FSortForward);
+    ReadSort(ini);
     Normal->setChecked(ini.ReadBool(Section, "Normal", true));
     Extra->setChecked(ini.ReadBool(Section, "Extra", false));
     TempDirectories->setChecked(ini.ReadBool(Section, "Temp directories", false));
@@ -325,13 +336,25 @@ void TTurhaIkkuna::FormCreate()
     Cookies->setChecked(ini.ReadBool(Section, "Browser cookies", false));
     OfficeRecent->setChecked(ini.ReadBool(Section, "Office recent", false));
     CustomDirectories->setChecked(ini.ReadBool(Section, "Search custom directories", false));
-    FModel->SetSortColumn(FSortColumn);
-    {
-        const QSignalBlocker block(DiskList);
-        DiskList->FillDrives();
-        DiskList->ReadSelection(ini, Section, false);
-    }
-    SetSpecialFolders(TUnnSpecialFolders::Find());
+    const QSignalBlocker block(DiskList);
+    DiskList->ReadSelection(ini, Section, false);
+}
+
+void TTurhaIkkuna::WriteKeys(TIniFile &ini)
+{
+    WriteSize(ini);
+    ini.WriteString(Section, "Skip", edtSkip->text());
+    ini.WriteString(Section, "Find", edtFind->text());
+    WriteSort(ini);
+    ini.WriteBool(Section, "Normal", Normal->isChecked());
+    ini.WriteBool(Section, "Extra", Extra->isChecked());
+    ini.WriteBool(Section, "Temp directories", TempDirectories->isChecked());
+    ini.WriteBool(Section, "Temp Internet files", TemporaryInternet->isChecked());
+    ini.WriteBool(Section, "Browser history", History->isChecked());
+    ini.WriteBool(Section, "Browser cookies", Cookies->isChecked());
+    ini.WriteBool(Section, "Office recent", OfficeRecent->isChecked());
+    ini.WriteBool(Section, "Search custom directories", CustomDirectories->isChecked());
+    DiskList->WriteSelection(ini, Section, false);
 }
 
 void TTurhaIkkuna::SetSpecialFolders(const TUnnSpecialFolders &folders)
@@ -351,34 +374,15 @@ void TTurhaIkkuna::SetSpecialFolders(const TUnnSpecialFolders &folders)
 
 void TTurhaIkkuna::FormDestroy()
 {
-    if (FProgramFolder.isEmpty())
-        return;
-    TIniFile ini(FProgramFolder + "Options.ini");
-    ToolWindow::WriteSizeAndMaximized(this, ini, Section);
-    ini.WriteString(Section, "Skip", edtSkip->text());
-    ini.WriteString(Section, "Find", edtFind->text());
-    ToolWindow::WriteSort(ini, Section, FSortColumn, FSortForward);
-    ini.WriteBool(Section, "Normal", Normal->isChecked());
-    ini.WriteBool(Section, "Extra", Extra->isChecked());
-    ini.WriteBool(Section, "Temp directories", TempDirectories->isChecked());
-    ini.WriteBool(Section, "Temp Internet files", TemporaryInternet->isChecked());
-    ini.WriteBool(Section, "Browser history", History->isChecked());
-    ini.WriteBool(Section, "Browser cookies", Cookies->isChecked());
-    ini.WriteBool(Section, "Office recent", OfficeRecent->isChecked());
-    ini.WriteBool(Section, "Search custom directories", CustomDirectories->isChecked());
-    DiskList->WriteSelection(ini, Section, false);
-    ToolWindow::SaveSettings(ini);
+    WriteSection(FProgramFolder);
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FRecords); });
 }
 
 void TTurhaIkkuna::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    TToolWindow::showEvent(event);
     if (PaaIkkuna) {
         const TSettings &o = PaaIkkuna->Settings();
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(o.FBackgroundColor, palette));
-        setPalette(palette);
         for (QLabel *label : {lblStatus, lblTotal}) {
             QFont font = label->font();
             const QFont user = ToQFont(o.FUserFont);
@@ -424,18 +428,6 @@ void TTurhaIkkuna::StartBatch(const QString &batchSwitch)
     BatchState().Fail(DiskList->selectedItems().isEmpty() ? QStringLiteral("Nothing was searched: no drive or folder is chosen")
                                                           : QStringLiteral("Nothing was searched: no file types are chosen for the drives"));
     Parami->start();
-}
-
-void TTurhaIkkuna::LogLines(const QStringList &lines, bool leadingEmptyLine)
-{
-    if (PaaIkkuna) {
-        PaaIkkuna->AddLogBlock(lines, leadingEmptyLine);
-        return;
-    }
-    if (leadingEmptyLine)
-        FOwnBatch.FLog.append(QString());
-    FOwnBatch.FLog.append(TUserLocale::FromRegistry().Stamp(QDateTime::currentDateTime()));
-    FOwnBatch.FLog.append(lines);
 }
 
 QString TTurhaIkkuna::ReadBlacklistUnnecessary(bool *ok) const
@@ -780,7 +772,7 @@ void TTurhaIkkuna::SortRecords()
 
 void TTurhaIkkuna::FileListColumnClick(int column)
 {
-    ToolWindow::TurnSort(column, FSortColumn, FSortForward);
+    TurnSort(column);
     SortRecords();
 }
 
@@ -913,26 +905,12 @@ bool TTurhaIkkuna::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TTurhaIkkuna::closeEvent(QCloseEvent *event)
+bool TTurhaIkkuna::SearchRunning() const { return btnStop->isEnabled(); }
+
+void TTurhaIkkuna::StopSearch() { btnStop->click(); }
+
+void TTurhaIkkuna::Closing()
 {
-    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }, event))
-        return;
     if (PaaIkkuna)
         PaaIkkuna->FUnnecessaryOpen = false;
-    QDialog::closeEvent(event);
-}
-
-void TTurhaIkkuna::reject()
-{
-    if (ToolWindow::StopInsteadOfClose(btnStop->isEnabled(), [this] { btnStop->click(); }))
-        return;
-    if (PaaIkkuna)
-        PaaIkkuna->FUnnecessaryOpen = false;
-    QDialog::reject();
-}
-
-void TTurhaIkkuna::paintEvent(QPaintEvent *event)
-{
-    ToolWindow::PaintMainBackground(this);
-    QDialog::paintEvent(event);
 }

@@ -8,9 +8,9 @@
 #include "shell/Main.h"
 #include "shell/ReportModel.h"
 #include "shell/Settings.h"
+#include "shell/ToolWindow.h"
 
 #include <QDateTime>
-#include <QDialog>
 #include <QHash>
 #include <QStringList>
 
@@ -63,7 +63,7 @@ struct TUnnSpecialFolders {
     static TUnnSpecialFolders Find();
 };
 
-class TTurhaIkkuna : public QDialog, public TBatchTool
+class TTurhaIkkuna : public TToolWindow, public TBatchTool
 {
     Q_OBJECT
 public:
@@ -73,9 +73,8 @@ public:
 
     void StartBatch(const QString &batchSwitch) override;
 
-    // The settings and batch state in use: the main window's, or the window's own without one.
+    // The settings in use: the main window's, or the window's own without one.
     TSettings &Options();
-    TBatchState &BatchState();
 
     // Components (names as in the form).
     TDiskListView *DiskList = nullptr;
@@ -118,10 +117,12 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void reject() override;
+    void ReadKeys(const TIniFile &ini) override;
+    void WriteKeys(TIniFile &ini) override;
+    bool SearchRunning() const override;
+    void StopSearch() override;
+    void Closing() override;
 
 private:
     void FormCreate();
@@ -141,21 +142,17 @@ private:
     void UpdateDeleteButton();
     void SortRecords();
     void ShowTotal();
-    void LogLines(const QStringList &lines, bool leadingEmptyLine);
     QString ReadBlacklistUnnecessary(bool *ok) const;
     QStringList SelectedRows() const;
     void OpenSelected();
 
     QString FProgramFolder;
     TSettings FOwnSettings;
-    TBatchState FOwnBatch;
     QList<TUnnecessaryRecord *> FRecords;
     TUnnecessaryModel *FModel = nullptr;
     qint64 FTotalSize = 0;
     bool FScanning = false;
     bool FAborted = false;
-    int FSortColumn = 1;
-    bool FSortForward = true;
     QString FCaptionBase;
     bool FFirstShow = true;
     TEtsiTurhat *FWorker = nullptr;

@@ -96,7 +96,8 @@ TUpdateHost TUpdateHost::FromMainWindow()
 }
 
 TUpdateIkkuna::TUpdateIkkuna(QWidget *parent, TUpdateHost host)
-    : QDialog(parent), ui(std::make_unique<Ui::TUpdateIkkuna>()), FHost(std::move(host))
+    : TToolWindow(parent, {.Look = host.Settings, .MinimizesWithMain = true}),
+      ui(std::make_unique<Ui::TUpdateIkkuna>()), FHost(std::move(host))
 {
     if (!FHost.HostFolder) {
         FHost.HostFolder = [](const QString &windowsFolder) {
@@ -166,12 +167,9 @@ void TUpdateIkkuna::FormCreate()
     ui->Status->installEventFilter(this);
 
     ui->CurrentVersion->setText(FHost.ProgramVersion);
-    if (const TSettings *s = FHost.Settings) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, ToQColor(s->FBackgroundColor, palette));
-        setPalette(palette);
+    ApplyLook();
+    if (const TSettings *s = FHost.Settings)
         ui->RemoteAddress->setText(s->FUpdateAddress);
-    }
     ShowBlacklistVersion();
 
     connect(ui->btnCheck, &QPushButton::clicked, this, &TUpdateIkkuna::btnCheckClick);
@@ -200,8 +198,6 @@ QString TUpdateIkkuna::StatusText() const { return ui->Status->text(); }
 void TUpdateIkkuna::showEvent(QShowEvent *event)
 {
     if (const TSettings *s = FHost.Settings) {
-        if (!s->FUserFont.Name.isEmpty())
-            setFont(ToQFont(s->FUserFont));
         const QFont windowFont = font();
         for (QLabel *value : ValueLabels()) {
             QFont f = value->font();
@@ -236,19 +232,7 @@ void TUpdateIkkuna::showEvent(QShowEvent *event)
                              lines * p.caption->height());
     }
     FitDetails();
-    QDialog::showEvent(event);
-}
-
-void TUpdateIkkuna::paintEvent(QPaintEvent *event)
-{
-    QDialog::paintEvent(event);
-    ToolWindow::PaintMainBackground(this);
-}
-
-void TUpdateIkkuna::changeEvent(QEvent *event)
-{
-    QDialog::changeEvent(event);
-    ToolWindow::MinimizeWithMain(this, event);
+    TToolWindow::showEvent(event);
 }
 
 bool TUpdateIkkuna::StatusFits() const
@@ -292,7 +276,7 @@ void TUpdateIkkuna::closeEvent(QCloseEvent *event)
         reject();
         return;
     }
-    QDialog::closeEvent(event);
+    TToolWindow::closeEvent(event);
 }
 
 void TUpdateIkkuna::reject()

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "net/UpdateInfo.h"
+#include "shell/ToolWindow.h"
 
-#include <QDialog>
 #include <QList>
 #include <QString>
 
@@ -41,7 +41,7 @@ struct TUpdateHost {
     static TUpdateHost FromMainWindow();
 };
 
-class TUpdateIkkuna final : public QDialog
+class TUpdateIkkuna final : public TToolWindow
 {
     Q_OBJECT
 public:
@@ -77,11 +77,9 @@ public slots:
     void done(int result) override;
 
 protected:
-    void showEvent(QShowEvent *event) override;    // FormShow
-    void paintEvent(QPaintEvent *event) override;  // FormPaint
+    void showEvent(QShowEvent *event) override;  // FormShow
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     void FormCreate();

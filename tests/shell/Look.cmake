@@ -16,3 +16,5 @@ add_test(NAME WindowFitTest1024 COMMAND WindowFitTest)
 set_tests_properties(WindowFitTest1024 PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/fixtures/screens/1024x768.json")
 vaskimo_test(LanguageSwitchTest SOURCES LanguageSwitchTest.cpp LIBS windowtour GUI)
+# Every tool window's size and sort from one session to the next, through Options.ini.
+vaskimo_test(WindowSessionTest SOURCES WindowSessionTest.cpp LIBS windowtour GUI)
