@@ -8,9 +8,10 @@
 // reads run on the stage's thread and a few pool threads; every report reaches the owner in order.
 #pragma once
 
-#include "platform/DriveMap.h"
+#include "DuplicateFiles.h"
+#include "DuplicateKeys.h"
+
 #include "platform/WinFiles.h"
-#include "shell/Batch.h"
 #include "shell/SharedThd.h"
 
 #include <QMutex>
@@ -31,56 +32,6 @@ class QIODevice;
 namespace Duplicate {
 
 constexpr int ChunkLines = 4096;        // key lines per sorted chunk file
-constexpr int SizeDigits = 16;          // the size field holds any 64-bit size in fixed width
-constexpr int DateDigits = 8;
-constexpr int AttrDigits = 8;
-
-// What the stages need of the file system; tests replace it to make files unreadable.
-class TFileLayer
-{
-public:
-    virtual ~TFileLayer();
-    virtual QString HostRoot(QChar driveLetter) const;  // empty for an unknown drive
-    virtual TPathMapping ToHost(const QString &windowsPath) const;
-    // HostFiles::ListFolder: the names with no Windows path of their own go to *faulted.
-    virtual QList<TSearchRec> ListFolder(const QString &hostFolder, QList<TSearchRec> *faulted,
-                                         const HostFiles::TListNeeds &needs) const;
-    // nullptr, or a device that is not open, when the file cannot be read.
-    virtual std::unique_ptr<QIODevice> OpenRead(const QString &hostPath) const;
-};
-std::shared_ptr<const TFileLayer> DefaultFileLayer();
-
-// Host path of a Windows path ("X:\\a\\b") whose folders the scan spelled from host names, given
-// the host root of its drive.
-QString HostPathOf(const QString &hostRoot, const QString &windowsPath);
-
-// --- key lines -------------------------------------------------------------------------------
-
-struct TKeyFields {
-    QString Name;
-    QString Folder;  // Windows folder, no trailing backslash
-    qint64 Size = 0;
-    quint32 Date = 0;  // packed DOS date-time
-    quint32 Attr = 0;
-};
-
-QString MakeKeyLine(const TKeyFields &fields, bool sameSize, bool sameDate);
-// False when the line is not a key line of this layout.
-bool ParseKeyLine(QStringView line, bool sameSize, bool sameDate, TKeyFields &fields);
-// The one order of the pipeline: ordinal on case-folded text, then ordinal on the text itself,
-// so lines that differ only in case keep a fixed order and stay neighbours.
-int CompareKeyLines(QStringView a, QStringView b);
-// Length of the group key at the head of line (through the "?" when sameName).
-qsizetype GroupKeyLength(QStringView line, bool sameName, bool sameSize, bool sameDate);
-
-QString ChunkName(const QString &baseName, qint64 index);  // BaseName.000, ... BaseName.1000
-QString WorkFileName(const QString &baseName);             // BaseName.$$$
-// Removes the chunk and work files an earlier run left beside baseName.
-void RemoveTemporaries(const QString &baseName);
-
-QString AttrText(quint32 attr);       // "R H S A" letters for the set bits, blank-separated
-// The user's short date and long time; the date alone at midnight.
-QString DateText(quint32 dosDate, const TUserLocale &locale);
 
 // --- stage base ------------------------------------------------------------------------------
 
