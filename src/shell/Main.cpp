@@ -33,6 +33,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -187,6 +188,10 @@ TPaaIkkuna::TPaaIkkuna(const QString &programFolder, QWidget *parent)
 {
     PaaIkkuna = this;
     InitMainResources();
+    // Every window the program opens shows its icon, at the size its title bar or task bar asks.
+    QIcon icon(QStringLiteral(":/main/pictures/Vaskimo.png"));
+    icon.addFile(QStringLiteral(":/main/pictures/Vaskimo48.png"));
+    QApplication::setWindowIcon(icon);
     ToolWindow::KeepWindowsOnScreen();
     d->ProgramFolder = programFolder.endsWith(u'/') ? programFolder : programFolder + u'/';
     d->Ui = std::make_unique<Ui::TPaaIkkuna>();

@@ -73,7 +73,7 @@ void TPaaIkkuna::CreateTray()
     connect(d->Palauta1, &QAction::triggered, this, &TPaaIkkuna::TrayIconDblClick);
     connect(d->Close1, &QAction::triggered, this, &TPaaIkkuna::Close1Click);
 
-    d->Tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/main/pictures/Vaskimo.png")), this);
+    d->Tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
     d->Tray->setToolTip(ProgramInfo::Title());
     d->Tray->setContextMenu(d->TrayMenu);
     connect(d->Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -4,13 +4,18 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "support/DemoPrefix.h"
+#include "support/Needs.h"
 #include "support/RunProcess.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -66,6 +71,32 @@ int FoundEntries(const QByteArray &log)
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
+// A picture of side x side pixels that shows something: a third of it or more opaque.
+void ExpectDrawn(const QImage &picture, int side)
+{
+    ASSERT_EQ(picture.size(), QSize(side, side));
+    int opaque = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            opaque += qAlpha(picture.pixel(x, y)) == 255;
+    EXPECT_GT(opaque, side * side / 3) << "an empty or faint picture";
+}
+
+// The largest difference of one colour channel between two pictures of the same size.
+int LargestDifference(const QImage &a, const QImage &b)
+{
+    const QImage left = a.convertToFormat(QImage::Format_ARGB32), right = b.convertToFormat(QImage::Format_ARGB32);
+    int largest = 0;
+    for (int y = 0; y < left.height(); ++y) {
+        for (int x = 0; x < left.width(); ++x) {
+            const QRgb p = left.pixel(x, y), q = right.pixel(x, y);
+            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q), qAlpha(p) - qAlpha(q)})
+                largest = std::max(largest, std::abs(d));
+        }
+    }
+    return largest;
+}
+
 // Gives path (and what is below it) to nobody, who runs the installed program.
 void GiveToNobody(const QString &path)
 {
@@ -84,7 +115,8 @@ TEST(Install, ReadOnlyInstallWritesToThePerUserFolder)
     ASSERT_EQ(install.Code, 0) << install.Out.constData() << install.Err.constData();
 
     for (const char *file : {"bin/vaskimo", "share/vaskimo/BlackLst.vkb", "share/vaskimo/Helps/VKEnglish.chm",
-                             "share/applications/vaskimo.desktop", "share/icons/hicolor/32x32/apps/vaskimo.png"})
+                             "share/applications/vaskimo.desktop", "share/icons/hicolor/scalable/apps/vaskimo.svg",
+                             "share/icons/hicolor/48x48/apps/vaskimo.png", "share/icons/hicolor/32x32/apps/vaskimo.png"})
         EXPECT_TRUE(QFileInfo(prefix + '/' + file).isFile()) << file;
     const TResult validate = RunProcess("desktop-file-validate", {prefix + "/share/applications/vaskimo.desktop"});
     EXPECT_EQ(validate.Code, 0) << validate.Out.constData() << validate.Err.constData();
@@ -163,6 +195,36 @@ TEST(Install, ReadOnlyInstallWritesToThePerUserFolder)
 
     EXPECT_EQ(Tree(prefix), installed) << "the run wrote into the install";
     QProcess::execute("chmod", {"-R", "u+w", prefix});  // so the temporary folder can go
+}
+
+// The menu's icon is a drawing that a desktop renders at any size; the fixed sizes installed beside
+// it are its renders, never an older picture left behind.
+TEST(Install, TheIconIsADrawingWithItsRendersBeside)
+{
+    VASKIMO_NEED_PROGRAM("rsvg-convert", "librsvg2-bin");
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString prefix = tmp.filePath("usr");
+    const TResult install = RunProcess(VASKIMO_CMAKE, {"--install", VASKIMO_BUILD_DIR, "--prefix", prefix});
+    ASSERT_EQ(install.Code, 0) << install.Out.constData() << install.Err.constData();
+    const QString icons = prefix + "/share/icons/hicolor/";
+    EXPECT_TRUE(ReadAll(prefix + "/share/applications/vaskimo.desktop").contains("\nIcon=vaskimo\n"));
+    for (const int side : {16, 32, 48, 256}) {
+        SCOPED_TRACE(side);
+        const QString rendered = tmp.filePath(QStringLiteral("render-%1.png").arg(side));
+        const TResult render = RunProcess("rsvg-convert", {"-w", QString::number(side), "-h", QString::number(side),
+                                                           icons + "scalable/apps/vaskimo.svg", "-o", rendered});
+        ASSERT_EQ(render.Code, 0) << render.Err.constData();
+        EXPECT_EQ(render.Err, QByteArray());
+        const QImage drawn(rendered);
+        ASSERT_NO_FATAL_FAILURE(ExpectDrawn(drawn, side));
+        const QString installed = icons + QStringLiteral("%1x%1/apps/vaskimo.png").arg(side);
+        if (side == 32 || side == 48) {
+            const QImage picture(installed);
+            ASSERT_EQ(picture.size(), QSize(side, side)) << qPrintable(installed);
+            EXPECT_LE(LargestDifference(picture, drawn), 8) << "not the drawing's render: render it again";
+        }
+    }
 }
 
 TEST(Install, HelpAndVersionNeedNoDisplay)

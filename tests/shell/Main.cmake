@@ -16,7 +16,7 @@ vaskimo_test(ProgramVersionTest SOURCES ProgramVersionTest.cpp LIBS shell_ui net
 target_compile_definitions(ProgramVersionTest PRIVATE
   PROJECT_VERSION_FOUR="${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0"
   PROJECT_VERSION_MAJOR_MINOR="${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
-vaskimo_test(InstallTest SOURCES InstallTest.cpp LIBS Qt6::Core)
+vaskimo_test(InstallTest SOURCES InstallTest.cpp LIBS Qt6::Gui)
 add_dependencies(InstallTest vaskimo)
 target_compile_definitions(InstallTest PRIVATE VASKIMO_EXE="$<TARGET_FILE:vaskimo>"
   VASKIMO_BUILD_DIR="${CMAKE_BINARY_DIR}" VASKIMO_CMAKE="${CMAKE_COMMAND}")

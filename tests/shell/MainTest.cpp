@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -119,6 +121,32 @@ TEST(MainWindow, StaysUnmaximised)
     window.setWindowState(Qt::WindowMinimized);
     QCoreApplication::processEvents();
     EXPECT_TRUE(window.isMinimized());
+}
+
+// Title bars, task bars and window switchers ask for different sizes: each finds a picture of its
+// own there, not a small one blown up, on the main window and on every window it opens.
+TEST(MainWindow, EveryWindowShowsTheProgramIcon)
+{
+    TPrefixBuilder prefix;
+    prefix.MakeCurrent();
+    QTemporaryDir dir;
+    TPaaIkkuna window(dir.path());
+    QDialog tool(&window);
+    for (const QWidget *shown : {static_cast<QWidget *>(&window), static_cast<QWidget *>(&tool)}) {
+        SCOPED_TRACE(shown->metaObject()->className());
+        const QIcon icon = shown->windowIcon();
+        for (const int side : {32, 48}) {
+            SCOPED_TRACE(side);
+            EXPECT_TRUE(icon.availableSizes().contains(QSize(side, side)));
+            const QImage picture = icon.pixmap(QSize(side, side), 1.0).toImage();
+            ASSERT_EQ(picture.size(), QSize(side, side));
+            int opaque = 0;
+            for (int y = 0; y < side; ++y)
+                for (int x = 0; x < side; ++x)
+                    opaque += qAlpha(picture.pixel(x, y)) == 255;
+            EXPECT_GT(opaque, side * side / 3) << "an empty or faint picture";
+        }
+    }
 }
 
 TEST(MainWindow, ToolNotInThisBuildSaysSo)
