@@ -26,6 +26,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QItemSelectionModel>
@@ -148,6 +149,7 @@ TUndoIkkuna::TUndoIkkuna(QWidget *parent, TUndoHost host)
     ui->Splitter->setStretchFactor(1, 3);
     ui->Splitter->setSizes({200, 640});
     ui->PuuNakyy->setTextElideMode(Qt::ElideLeft);
+    ReportColumns::Fit(ui->EntryList);
 
     FStatusLabel = new QLabel(ui->StatusBar);
     FStatusLabel->setObjectName(QStringLiteral("StatusText"));
@@ -264,6 +266,27 @@ void TUndoIkkuna::FreeEntries()
     if (FSorter)
         std::exchange(FSorter, nullptr)->StopAndWait();
     FModel->Reset([this] { TPaaIkkuna::FreeRecordList(&FEntries); });
+    // An empty list, or one whose file is on its way, still reads its captions whole.
+    ReportColumns::Fit(ui->EntryList);
+}
+
+void TUndoIkkuna::FitTree()
+{
+    // The tree takes what its widest node needs, up to a quarter of the room: the list's columns
+    // need the rest. A folder node cut then shows its whole path in its tooltip. Only a change of
+    // what the nodes need moves the divider, so an activation keeps where the user dragged it.
+    QTreeWidget *tree = ui->PuuNakyy;
+    if (tree->topLevelItemCount() == 0)
+        return;
+    int wanted = static_cast<const QAbstractItemView *>(tree)->sizeHintForColumn(0) + 2 * tree->frameWidth();
+    if (tree->verticalScrollBar()->isVisible())
+        wanted += tree->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tree);
+    const int all = ui->Splitter->width() - ui->Splitter->handleWidth();
+    if (wanted == FTreeWanted || all <= 0)
+        return;
+    FTreeWanted = wanted;
+    const int width = std::min(wanted, all / 4);
+    ui->Splitter->setSizes({width, all - width});
 }
 
 void TUndoIkkuna::UpdateButtons()
@@ -351,6 +374,7 @@ void TUndoIkkuna::Refresh()
         if (chosen)
             ui->PuuNakyy->setCurrentItem(chosen);
     }
+    FitTree();
     PuuNakyyChange();
 }
 
@@ -377,9 +401,6 @@ void TUndoIkkuna::StartLoading(const QString &hostPath, TUndoNodeKind kind)
 {
     StopLoading();
     FreeEntries();
-    QHeaderView *header = ui->EntryList->header();
-    for (int column = 0; column < 4; ++column)
-        header->resizeSection(column, 40);
     TUndoLoader::TInput input;
     input.HostPath = hostPath;
     input.Kind = kind;

@@ -104,6 +104,7 @@ protected:
 
 private:
     void FreeEntries();
+    void FitTree();
     void UpdateButtons();
     void SetStatus(const QString &text);
     void SortEntries();
@@ -124,6 +125,7 @@ private:
     TUndoLoader *FLoader = nullptr;
     TSharedThd *FSorter = nullptr;  // a long list's sort on its way
     TUndoFileStamp FShown;  // the file the list shows (or stopped reading); activations keep it
+    int FTreeWanted = 0;  // the tree's width its nodes asked for when the divider was last set
     bool FFirstShow = true;
 };
 

@@ -11,6 +11,7 @@
 #include "shell/IniLang.h"
 #include "shell/IniLangUi.h"
 #include "shell/MessageBoxes.h"
+#include "shell/SafeFormat.h"
 #include "support/DemoPrefix.h"
 #include "support/DeletionLayers.h"
 #include "support/ListColumns.h"
@@ -220,6 +221,43 @@ TEST_F(UnnecessaryWindow, FindListsTotalsAndStates)
     ASSERT_TRUE(WaitIdle(w));
     EXPECT_EQ(w.SkipList(), QStringList({"b.bak", "index.dat", "nothing"}));
     EXPECT_EQ(Paths(w), QStringList({"C:\\Temp\\a.tmp"}));
+}
+
+// The total of what was found is read whole at the window's default size, however long the
+// number and whatever the prefix separates its thousands with.
+TEST_F(UnnecessaryWindow, TheTotalIsReadWholeAtTheDefaultSize)
+{
+    // 12,345,678 KB with the fixture's two small files, in a sparse file that takes no disk space.
+    QFile huge(Builder.AddFile("C:\\big\\huge.tmp", ""));
+    ASSERT_TRUE(huge.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(huge.resize(12345678LL * 1024 - 6));
+    huge.close();
+    const TNumberSeparators before = NumberSeparators();
+    const struct {
+        const char *thousand, *total;
+    } cases[] = {
+        {",", "12,345,678 KB"},
+        {".", "12.345.678 KB"},
+        {"\u2019", "12\u2019345\u2019678 KB"},
+        {"  ", "12  345  678 KB"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.total);
+        SetNumberSeparators({QString::fromUtf8(c.thousand), QStringLiteral(",")});
+        TTurhaIkkuna w(nullptr, Program.path());
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.btnFind, Qt::LeftButton);
+        ASSERT_TRUE(WaitIdle(w));
+        EXPECT_EQ(w.lblTotal->text(), QString::fromUtf8(c.total));
+        // Once the window has laid itself out again for the new text.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.lblTotal->width() >= w.lblTotal->sizeHint().width(); }, 2000));
+        const QRect shown(w.lblTotal->mapTo(&w, QPoint(0, 0)), w.lblTotal->size());
+        EXPECT_GE(shown.width(), w.lblTotal->fontMetrics().horizontalAdvance(w.lblTotal->text()));
+        EXPECT_GE(shown.width(), w.lblTotal->sizeHint().width());
+        EXPECT_TRUE(w.rect().contains(shown)) << shown.x() << "+" << shown.width() << " in " << w.width();
+    }
+    SetNumberSeparators(before);
 }
 
 TEST_F(UnnecessaryWindow, ManyFoundFilesJoinTheListInGroupsWithEveryRow)

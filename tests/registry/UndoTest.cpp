@@ -3,6 +3,7 @@
 #include "registry/Undo.h"
 
 #include "support/MessageBoxCatcher.h"
+#include "support/ListColumns.h"
 #include "support/Needs.h"
 #include "support/PrefixBuilder.h"
 #include "support/WineTools.h"
@@ -19,10 +20,12 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QProgressBar>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +131,26 @@ protected:
                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
+    // The list's captions are read whole, every column inside the list.
+    static void ExpectCaptionsWhole(const TUndoIkkuna &w)
+    {
+        const QTreeView *list = w.EntryList();
+        TestSupport::ExpectColumnsFitInside(list);
+        const QHeaderView *header = list->header();
+        for (int column = 0; column < header->count(); ++column)
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << "caption cut: " << list->model()->headerData(column, Qt::Horizontal).toString().toStdString();
+    }
+
+    // The node's text is read whole inside the tree.
+    static bool NodeWhole(const TUndoIkkuna &w, const QTreeWidgetItem *node)
+    {
+        const QTreeWidget *tree = w.PuuNakyy();
+        const QRect rect = tree->visualItemRect(node);
+        const int needed = tree->sizeHintForIndex(tree->indexFromItem(node)).width();
+        return rect.isValid() && rect.left() >= 0 && rect.left() + needed <= tree->viewport()->width();
+    }
+
     static qint32 State(const TUndoIkkuna &w, const QString &name)
     {
         for (const TUndoEntry *e : w.Entries())
@@ -215,6 +238,70 @@ TEST_F(UndoTest, TreeListsTheFoldersAndLoadsTheFirstFile)
     Loaded(*w);
     EXPECT_EQ(TUndoIkkuna::NodePath(w->PuuNakyy()->currentItem()), Settings.FStartupUndoDir + "\\Load.vku");
     EXPECT_TRUE(boxes.Shown.isEmpty());
+}
+
+// Whatever the list holds (nothing yet, a folder's nothing, a file), its captions are whole; the
+// tree beside it shows its nodes whole, and a folder too deep for its share of the window keeps
+// its files in sight and its whole path in the tooltip.
+TEST_F(UndoTest, CaptionsAndNodesAreReadWholeInsideTheWindow)
+{
+    auto w = std::make_unique<TUndoIkkuna>(nullptr, Host());
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    {
+        SCOPED_TRACE("nothing read yet");
+        ExpectCaptionsWhole(*w);
+    }
+    QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    Loaded(*w);
+    {
+        SCOPED_TRACE("a file read");
+        ASSERT_EQ(w->Entries().size(), 4);
+        ExpectCaptionsWhole(*w);
+        // The files are read whole; their folders whole or in their tooltips.
+        int nodes = 0;
+        for (QTreeWidgetItemIterator it(w->PuuNakyy()); *it; ++it, ++nodes) {
+            SCOPED_TRACE((*it)->text(0).toStdString());
+            if ((*it)->parent())
+                EXPECT_TRUE(NodeWhole(*w, *it));
+            else
+                EXPECT_EQ((*it)->toolTip(0), (*it)->text(0));
+        }
+        EXPECT_EQ(nodes, 5);
+    }
+    {
+        SCOPED_TRACE("a folder");
+        Choose(*w, Node(*w, Windows(Folder.filePath("reg"))));
+        ASSERT_TRUE(w->Entries().isEmpty());
+        ExpectCaptionsWhole(*w);
+    }
+
+    // The divider stays where the user put it while the nodes ask for nothing new.
+    QSplitter *splitter = w->findChild<QSplitter *>();
+    ASSERT_TRUE(splitter);
+    const QList<int> dragged = {splitter->sizes()[0] + 40, splitter->sizes()[1] - 40};
+    splitter->setSizes(dragged);
+    QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    Loaded(*w);
+    EXPECT_EQ(splitter->sizes(), dragged);
+
+    const QString deep = Folder.filePath("reg/undo files of the registry cleaner kept here/and those of an earlier run");
+    QDir().mkpath(deep);
+    Write(deep + "/VKUndo01.reg", {"REGEDIT4"});
+    Settings.FRegistryUndoDir = Windows(deep) + "\\";
+    QTest::mouseClick(w->Button("btnRefresh"), Qt::LeftButton);
+    Loaded(*w);
+    {
+        SCOPED_TRACE("a deep folder");
+        QTreeWidgetItem *folder = Node(*w, Windows(deep));
+        ASSERT_NE(folder, nullptr);
+        EXPECT_FALSE(NodeWhole(*w, folder));
+        EXPECT_EQ(folder->toolTip(0), Windows(deep));
+        ASSERT_GT(folder->childCount(), 0);
+        EXPECT_TRUE(NodeWhole(*w, folder->child(0)));
+        EXPECT_GE(w->EntryList()->width(), 3 * w->PuuNakyy()->width()) << "the list keeps most of the room";
+        ExpectCaptionsWhole(*w);
+    }
 }
 
 TEST_F(UndoTest, UndoAllWritesBackOnlyTheMissingEntries)
@@ -386,6 +473,10 @@ TEST_F(UndoTest, BigFileLoadsInTheBackgroundWithProgressAndStop)
     EXPECT_TRUE(w->Button("btnStop")->isEnabled());
     EXPECT_FALSE(w->Button("btnDelete")->isEnabled());
     EXPECT_TRUE(w->ProgressBar()->isVisible());
+    {
+        SCOPED_TRACE("while the file is read");
+        ExpectCaptionsWhole(*w);
+    }
     ASSERT_TRUE(WaitForProgress([&] { return w->ProgressBar()->maximum() > 0 ? w->ProgressBar()->value() : -1; },
                                 [&] { return w->Loading(); }))
         << "the bar did not move, or the file was read before Stop could be pressed";
@@ -393,6 +484,10 @@ TEST_F(UndoTest, BigFileLoadsInTheBackgroundWithProgressAndStop)
     Loaded(*w);
     EXPECT_EQ(w->StatusText(), "Aborted! No entries loaded!");
     EXPECT_TRUE(w->Entries().isEmpty());
+    {
+        SCOPED_TRACE("stopped");
+        ExpectCaptionsWhole(*w);
+    }
     EXPECT_FALSE(w->ProgressBar()->isVisible());
     EXPECT_EQ(TestSupport::ReadFileBytes(file), text);
     // A stopped file is not read again by an activation, only by Refresh.

@@ -12,6 +12,7 @@
 
 #include "support/DemoPrefix.h"
 #include "support/Needs.h"
+#include "support/Pictures.h"
 #include "support/RunProcess.h"
 
 #include <algorithm>
@@ -69,17 +70,6 @@ int FoundEntries(const QByteArray &log)
     const QRegularExpressionMatch m =
         QRegularExpression(QStringLiteral("Found (\\d+) invalid entries!")).match(QString::fromLatin1(log));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// A picture of side x side pixels that shows something: a third of it or more opaque.
-void ExpectDrawn(const QImage &picture, int side)
-{
-    ASSERT_EQ(picture.size(), QSize(side, side));
-    int opaque = 0;
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x)
-            opaque += qAlpha(picture.pixel(x, y)) == 255;
-    EXPECT_GT(opaque, side * side / 3) << "an empty or faint picture";
 }
 
 // The largest difference of one colour channel between two pictures of the same size.
@@ -217,7 +207,7 @@ TEST(Install, TheIconIsADrawingWithItsRendersBeside)
         ASSERT_EQ(render.Code, 0) << render.Err.constData();
         EXPECT_EQ(render.Err, QByteArray());
         const QImage drawn(rendered);
-        ASSERT_NO_FATAL_FAILURE(ExpectDrawn(drawn, side));
+        ASSERT_NO_FATAL_FAILURE(TestSupport::ExpectDrawn(drawn, side));
         const QString installed = icons + QStringLiteral("%1x%1/apps/vaskimo.png").arg(side);
         if (side == 32 || side == 48) {
             const QImage picture(installed);

@@ -8,6 +8,7 @@
 #include "shell/Options.h"
 #include "shell/Settings.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/Pictures.h"
 #include "support/PrefixBuilder.h"
 
 #include <QAbstractButton>
@@ -138,13 +139,7 @@ TEST(MainWindow, EveryWindowShowsTheProgramIcon)
         for (const int side : {32, 48}) {
             SCOPED_TRACE(side);
             EXPECT_TRUE(icon.availableSizes().contains(QSize(side, side)));
-            const QImage picture = icon.pixmap(QSize(side, side), 1.0).toImage();
-            ASSERT_EQ(picture.size(), QSize(side, side));
-            int opaque = 0;
-            for (int y = 0; y < side; ++y)
-                for (int x = 0; x < side; ++x)
-                    opaque += qAlpha(picture.pixel(x, y)) == 255;
-            EXPECT_GT(opaque, side * side / 3) << "an empty or faint picture";
+            TestSupport::ExpectDrawn(icon.pixmap(QSize(side, side), 1.0).toImage(), side);
         }
     }
 }
