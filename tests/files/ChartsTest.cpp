@@ -107,7 +107,7 @@ protected:
         w->resize(800, 600);
         w->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        QTest::qWait(5);  // the first activation
+        QCoreApplication::processEvents();  // the first activation, which the showing posted
         return w;
     }
 

@@ -35,7 +35,7 @@ namespace {
 
 using TestSupport::TScopedHandlers;
 
-bool WaitIdle(TKaksoisIkkuna &w)
+[[nodiscard]] bool WaitIdle(TKaksoisIkkuna &w)
 {
     for (int i = 0; i < 2000 && w.Searching(); ++i)
         QTest::qWait(5);
@@ -44,7 +44,7 @@ bool WaitIdle(TKaksoisIkkuna &w)
 
 // The reopen offer of the last list, as the first showing makes it: the log is read on a worker,
 // then offered. False when the reading did not end.
-bool OfferOldList(TKaksoisIkkuna &w)
+[[nodiscard]] bool OfferOldList(TKaksoisIkkuna &w)
 {
     w.FormActivate();
     for (int i = 0; i < 6000 && w.ReadingOldList(); ++i)
@@ -112,8 +112,8 @@ protected:
         return Listed(w);
     }
 
-    // "-dup" as the main window starts it; returns when the window has closed itself.
-    void RunBatch(TKaksoisIkkuna &w)
+    // "-dup" as the main window starts it; false when the window did not close itself.
+    [[nodiscard]] bool RunBatch(TKaksoisIkkuna &w)
     {
         Configure(w);
         w.BatchState().FBatchMode = true;
@@ -122,6 +122,7 @@ protected:
         w.StartBatch("-dup");
         for (int i = 0; i < 2000 && w.isVisible(); ++i)
             QTest::qWait(5);
+        return !w.isVisible();
     }
 
     TPrefixBuilder Builder;
@@ -545,8 +546,7 @@ TEST_F(DuplicateWindow, BatchRunLogsAndCloses)
 {
     TScopedHandlers handlers;
     TKaksoisIkkuna w(nullptr, Program.path());
-    RunBatch(w);
-    EXPECT_FALSE(w.isVisible());
+    ASSERT_TRUE(RunBatch(w)) << "the batch run did not end";
     const QStringList log = w.BatchState().FLog;
     ASSERT_EQ(log.size(), 6);
     EXPECT_EQ(log.at(0), "");
@@ -567,7 +567,7 @@ TEST_F(DuplicateWindow, ALogThatCannotBeWrittenIsReported)
         TKaksoisIkkuna w(nullptr, program.path());
         const QString expected = QStringLiteral("Cannot write \"%1\": Is a directory").arg(w.LogFileName());
         if (batch) {
-            RunBatch(w);
+            ASSERT_TRUE(RunBatch(w)) << "the batch run did not end";
             EXPECT_TRUE(w.BatchState().FLog.contains(expected)) << w.BatchState().FLog.join(" | ").toStdString();
             EXPECT_TRUE(w.BatchState().FBatchFailed);
             EXPECT_EQ(w.BatchState().FFailures, QStringList{expected});

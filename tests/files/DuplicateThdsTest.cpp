@@ -13,10 +13,12 @@
 #include <QFile>
 #include <QMap>
 #include <QMutex>
+#include <QPointer>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -559,18 +561,33 @@ TEST(Stop, DestroyingTheOwnerStopsAndWaits)
     for (int i = 0; i < 20000; ++i)
         lines << QStringLiteral("%1?D:*00000000000000010000000000000020").arg(i / 2, 6, 10, QLatin1Char('0'));
     WriteLines(ChunkName(base, 0), lines);
-    auto owner = std::make_unique<QObject>();
+    // An owner that takes every call its worker sends and runs none: the first report waits for good.
+    class TDeafOwner : public QObject
+    {
+    public:
+        int Calls = 0;
+
+    protected:
+        bool event(QEvent *e) override
+        {
+            if (e->type() != QEvent::MetaCall)
+                return QObject::event(e);
+            ++Calls;
+            return true;
+        }
+    };
+    auto owner = std::make_unique<TDeafOwner>();
     TCompareRequest compare;
     compare.SameName = true;
     compare.SameSize = false;
     compare.SameCRC = false;
-    std::atomic<int> found{0};
-    auto *dupes = new TDupesThd(owner.get(), base, {}, {}, compare, [&](const TFoundFile &) { ++found; },
+    auto *dupes = new TDupesThd(owner.get(), base, [](int, bool) {}, {}, compare, {},
                                 std::make_shared<TFixtureLayer>(dir.path()));
+    QPointer<TDupesThd> worker = dupes;
     dupes->Resume();
-    QThread::msleep(20);  // the worker now waits for the owner, which never runs its calls
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner->Calls > 0; }, 20000)) << "the worker sent no report";
     owner.reset();
-    EXPECT_LT(found.load(), 20000);
+    EXPECT_TRUE(worker.isNull()) << "the worker outlived its owner";
     EXPECT_TRUE(Temporaries(base).isEmpty());
 }
 

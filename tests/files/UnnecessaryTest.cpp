@@ -43,7 +43,7 @@ namespace {
 
 QStringList Split(const QString &commaText) { return commaText.split(',', Qt::SkipEmptyParts); }
 
-bool WaitIdle(TTurhaIkkuna &w)
+[[nodiscard]] bool WaitIdle(TTurhaIkkuna &w)
 {
     for (int i = 0; i < 1000 && w.Scanning(); ++i)
         QTest::qWait(10);

@@ -361,7 +361,7 @@ TEST_F(HelpModule, StandAloneViewerIsXchmWithAnArgumentList)
         THookHelpSystem hook(odd, QStringLiteral("main"), quint8(row.hostType));
         EXPECT_EQ(hook.ShowHelpContext(row.context), 0);
         EXPECT_TRUE(FMessages.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(out); }, 10000)) << "the viewer did not start";
         EXPECT_EQ(ReadText(out), row.arguments.join(u'\n') + u'\n');
     }
 }

@@ -12,9 +12,13 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace HttpPeers;
 using namespace TestPeers;
@@ -621,8 +625,11 @@ TEST_F(HttpScripted, NtlmMessageExchangeOnOneConnection)
 
 TEST_F(HttpScripted, TimeoutAbortAndFailures)
 {
+    std::atomic<bool> abortOnArrival{false};
     TScriptedServer silent([&](TConnection &conn, int, TScriptedServer &s) {
         s.ReadAndRecord(conn);
+        if (abortOnArrival)
+            QMetaObject::invokeMethod(&http, [&] { http.Abort(); }, Qt::QueuedConnection);
         EXPECT_TRUE(conn.WaitForClose(3000)) << "the client did not hang up";
     });
     http.SetTimeout(300);
@@ -631,10 +638,20 @@ TEST_F(HttpScripted, TimeoutAbortAndFailures)
     EXPECT_TRUE(r.Raised);
     EXPECT_EQ(http.StatusText(), "Timeout: nothing received for 0.3 s");
 
-    // Abort from a handler inside the wait, as the update window's button does.
+    // Abort from a handler inside the wait, as the update window's button does: once the request
+    // has reached the server.
     http.SetTimeout(0);
-    QTimer::singleShot(100, &http, [&] { http.Abort(); });
-    r = RunGet(http);
+    abortOnArrival = true;
+    {
+        QTimer never;  // the client waits for good otherwise
+        never.setSingleShot(true);
+        QObject::connect(&never, &QTimer::timeout, &http, [&] {
+            ADD_FAILURE() << "the request never reached the server";
+            http.Abort();
+        });
+        never.start(20000);
+        r = RunGet(http);
+    }
     EXPECT_TRUE(r.Raised);
     EXPECT_EQ(r.Code, 404);
     EXPECT_EQ(r.Message, "Connection aborted on request");
@@ -784,9 +801,11 @@ TEST_F(HttpScripted, DocumentsPastTheSizeLimitAreRefused)
 
 TEST_F(HttpScripted, BusyAndVersion)
 {
+    // The reply waits for the second request's refusal, so the first is under way all along.
+    QSemaphore refused;
     TScriptedServer slow([&](TConnection &conn, int, TScriptedServer &s) {
         s.ReadAndRecord(conn);
-        QThread::msleep(200);
+        EXPECT_TRUE(refused.tryAcquire(1, 10000)) << "the test never got past the second request";
         conn.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
     });
     http.SetURL(slow.Url("/"));
@@ -797,6 +816,7 @@ TEST_F(HttpScripted, BusyAndVersion)
     } catch (const EHttpException &e) {
         EXPECT_EQ(e.ErrorCode(), httperrBusy);
     }
+    refused.release();
     int done = 0;
     http.OnRequestDone = [&](QObject *, THttpRequest rq, quint16 err) {
         ++done;

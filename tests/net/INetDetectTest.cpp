@@ -90,12 +90,12 @@ struct TDetectorFixture : ::testing::Test
         };
         return detector;
     }
-    static bool WaitIdle(TINetDetect &detector)
+    [[nodiscard]] static bool WaitIdle(TINetDetect &detector)
     {
         return QTest::qWaitFor([&] { return !detector.Polling(); }, 5000);
     }
     // Lets the enabled detector poll at least `count` more times.
-    bool WaitPolls(TINetDetect &detector, int count)
+    [[nodiscard]] bool WaitPolls(TINetDetect &detector, int count)
     {
         const int target = Net->PollCount() + count;
         return QTest::qWaitFor([&] { return Net->PollCount() >= target && !detector.Polling(); }, 5000);

@@ -32,7 +32,7 @@ inline std::string Shown(const QByteArray &bytes)
 }
 
 // Blocking peer-side I/O with a time-out; a peer thread must never hang a test.
-inline bool WaitReadable(int fd, int timeoutMs)
+[[nodiscard]] inline bool WaitReadable(int fd, int timeoutMs)
 {
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, timeoutMs) > 0;

@@ -32,11 +32,11 @@ struct TRawExchange {
         Socket.SetPort(QString::number(port));
         Socket.Connect();
     }
-    bool WaitClosed(int timeoutMs = 15000)
+    [[nodiscard]] bool WaitClosed(int timeoutMs = 15000)
     {
         return QTest::qWaitFor([this] { return Closed; }, timeoutMs);
     }
-    bool WaitBytes(int count, int timeoutMs = 15000)
+    [[nodiscard]] bool WaitBytes(int count, int timeoutMs = 15000)
     {
         return QTest::qWaitFor([this, count] { return Reply.size() >= count || Closed; }, timeoutMs) && Reply.size() >= count;
     }

@@ -3,11 +3,11 @@
 #include "net/WSocket.h"
 
 #include "PostedMessages.h"
+#include "support/Threads.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,15 +22,11 @@
 
 namespace {
 
-bool WaitFor(const std::function<bool()> &done, int timeoutMs = 10000)
+using TestSupport::ThreadCount;
+
+[[nodiscard]] bool WaitFor(const std::function<bool()> &done, int timeoutMs = 10000)
 {
     return QTest::qWaitFor(done, timeoutMs);
-}
-
-// A host look-up runs on a thread of its own, which ends once the look-up has answered or been dropped.
-int ThreadCount()
-{
-    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A listening socket that accepts every connection into a server-side socket of its own.
@@ -327,6 +323,7 @@ TEST(WSocketTest, StopDnsLookupCancelsWithoutLateResult)
     TCustomWSocket s;
     std::vector<int> results;
     s.OnDnsLookupDone = [&](QObject *, quint16 e) { results.push_back(e); };
+    // A host look-up runs on a thread of its own, which ends once the look-up has answered or been dropped.
     const int threads = ThreadCount();
     s.DnsLookup("localhost");
     s.StopDnsLookup();
@@ -729,7 +726,8 @@ TEST(WSocketTest, WaitUntilClosedDeliversDataAndReturnsAtThePeersClose)
 {
     TConnection c;
     ASSERT_TRUE(c.Open());
-    QTimer::singleShot(50, [&] {
+    // Sent once the wait runs the events.
+    QTimer::singleShot(0, [&] {
         c.ServerSide().SendText("bye");
         c.ServerSide().Close();
     });

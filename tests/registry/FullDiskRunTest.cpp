@@ -102,8 +102,9 @@ TEST(FullDiskRun, APrefixOnAFullDiskKeepsEveryHiveAndSaysWhy)
         for (const QString &hive : c.StaleHives)
             ExpectHiveReason(said, program.Log(), prefix + u'/' + hive);
         EXPECT_EQ(QDir(prefix).entryList({".*.vk-*"}, QDir::Files | QDir::Hidden), QStringList()) << "temporary files left";
-        if (c.NeedsWine)
-            WaitForWineserver(source);
+        if (c.NeedsWine) {
+            EXPECT_TRUE(WaitForWineserver(source)) << "the wineserver of the source prefix did not end";
+        }
     }
 }
 

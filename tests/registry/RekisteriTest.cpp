@@ -8,6 +8,7 @@
 #include "support/MessageBoxCatcher.h"
 #include "support/Needs.h"
 #include "support/PrefixBuilder.h"
+#include "support/Threads.h"
 #include "support/WineTools.h"
 
 #include "platform/Registry.h"
@@ -462,14 +463,18 @@ TEST_F(RekisteriLargeTest, CloseDuringSearchIsRefusedAndStops)
 
 TEST_F(RekisteriLargeTest, WindowDestroyedDuringSearchStopsItsScanners)
 {
+    const auto scanners = [] { return TestSupport::ThreadCount(QStringLiteral("TEtsiRekisteri")); };
     for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
         auto w = Open();
         QTest::mouseClick(w->Button("btnFind"), Qt::LeftButton);
-        WaitFor([&] { return w->Records().size() > 10; }, 2000);
+        ASSERT_TRUE(WaitFor([&] { return w->Records().size() > 10 || !w->Scanning(); }));
+        ASSERT_TRUE(w->Scanning()) << "the search ended before the window went";
+        ASSERT_GT(scanners(), 0);
         w.reset();
+        EXPECT_TRUE(WaitFor([&] { return scanners() == 0; }, 2000)) << "a scanner outlived its window";
         QCoreApplication::processEvents();
     }
-    SUCCEED();
 }
 
 TEST_F(RekisteriTest, BatchRegLogsAndCloses)

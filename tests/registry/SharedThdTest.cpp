@@ -3,7 +3,7 @@
 #include "shell/SharedThd.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QPointer>
 #include <QSemaphore>
 #include <QThread>
 
@@ -16,7 +16,9 @@
 namespace {
 
 
-// Reports Count numbers, each after Gate allows it (when given), then optionally throws.
+// Reports Count numbers, each after Gate allows it (when given), then optionally throws. Waiting
+// (once it asks Gate for the first number) and Reporting (before each report) are released so that a
+// test can wait for the worker to be there.
 class TCounter final : public TSharedThd
 {
 public:
@@ -25,13 +27,16 @@ public:
         : TSharedThd(owner), FCount(count), FOnReport(std::move(onReport)), FGate(gate), FFail(fail)
     {
     }
-    QThread *ReportThread = nullptr;
+    QSemaphore Waiting;
+    QSemaphore Reporting;
 
 protected:
     void DoWork() override
     {
         for (int i = 0; i < FCount && !Terminated(); ++i) {
             if (FGate) {
+                if (i == 0)
+                    Waiting.release();
                 while (!FGate->tryAcquire(1, 10))
                     if (Terminated())
                         return;
@@ -39,6 +44,7 @@ protected:
             if (Terminated())
                 return;
             FPending = i;
+            Reporting.release();
             Synchronize([this] { FOnReport(FPending); });
         }
         if (FFail)
@@ -52,6 +58,15 @@ private:
     QSemaphore *FGate;
     bool FFail;
 };
+
+// True once the worker has deleted itself (deleteLater, after OnTerminate): it can run nothing more.
+[[nodiscard]] bool Gone(const QPointer<TCounter> &worker)
+{
+    return WaitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return worker.isNull();
+    });
+}
 
 TEST(SharedThd, ReportsRunOnOwnerThreadInOrderThenTerminateOnce)
 {
@@ -68,9 +83,10 @@ TEST(SharedThd, ReportsRunOnOwnerThreadInOrderThenTerminateOnce)
         EXPECT_TRUE(sender->ErrorText().isEmpty());
         ++terminated;
     });
+    QPointer<TCounter> alive = worker;
     worker->Resume();
     ASSERT_TRUE(WaitFor([&] { return terminated > 0; }));
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(Gone(alive));
     EXPECT_EQ(terminated, 1);
     ASSERT_EQ(seen.size(), 50);
     for (int i = 0; i < 50; ++i)
@@ -90,9 +106,10 @@ TEST(SharedThd, ExceptionIsKeptAndCompletionStillRunsOnce)
         text = sender->ErrorText();
         ++terminated;
     });
+    QPointer<TCounter> alive = worker;
     worker->Resume();
     ASSERT_TRUE(WaitFor([&] { return terminated > 0; }));
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(Gone(alive));
     EXPECT_EQ(terminated, 1);
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "hive unreadable");
@@ -105,12 +122,13 @@ TEST(SharedThd, StoppedBeforeFirstReportDeliversNoneAndRunsAbortHandler)
     int reports = 0, finished = 0, aborted = 0;
     auto *worker = new TCounter(&owner, 5, [&](int) { ++reports; }, &gate);
     worker->SetOnTerminate([&](TSharedThd *) { ++finished; });
+    QPointer<TCounter> alive = worker;
     worker->Resume();
-    QThread::msleep(20);
+    ASSERT_TRUE(worker->Waiting.tryAcquire(1, 10000)) << "the worker did not start";
     worker->SetOnTerminate([&](TSharedThd *) { ++aborted; });
     worker->Terminate();
     ASSERT_TRUE(WaitFor([&] { return aborted > 0; }));
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(Gone(alive));
     EXPECT_EQ(reports, 0);
     EXPECT_EQ(finished, 0);
     EXPECT_EQ(aborted, 1);
@@ -120,21 +138,25 @@ TEST(SharedThd, DestroyedOwnerStopsAndWaitsForItsWorkers)
 {
     int reports = 0, terminated = 0;
     QSemaphore gate;
+    QList<QPointer<TCounter>> workers;
     {
         QObject owner;
         for (int i = 0; i < 3; ++i) {
             auto *worker = new TCounter(&owner, 1000000, [&](int) { ++reports; }, &gate);
             worker->SetOnTerminate([&](TSharedThd *) { ++terminated; });
             worker->Resume();
+            workers.append(worker);
         }
         gate.release(6);
         // Let some reports pass, leaving workers blocked inside Synchronize and waiting on the gate.
-        WaitFor([&] { return reports >= 3; }, 2000);
+        ASSERT_TRUE(WaitFor([&] { return reports >= 3; }));
         TSharedThd::StopAndWaitFor(&owner);
+        for (const QPointer<TCounter> &worker : workers)
+            EXPECT_TRUE(worker.isNull()) << "a worker outlived the stop";
     }
+    // With every worker gone nothing can be posted any more: what is queued is all there is.
     const int reportsAtTeardown = reports;
-    QCoreApplication::processEvents();
-    QThread::msleep(20);
+    QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(terminated, 0);
     EXPECT_EQ(reports, reportsAtTeardown);
@@ -142,18 +164,24 @@ TEST(SharedThd, DestroyedOwnerStopsAndWaitsForItsWorkers)
 
 TEST(SharedThd, OwnerDestroyedWithoutExplicitStopStillEndsWorkers)
 {
-    int terminated = 0;
+    int terminated = 0, reports = 0;
     QSemaphore gate;
+    QPointer<TCounter> kept;
     {
         QObject owner;
-        auto *worker = new TCounter(&owner, 10, [](int) {}, &gate);
+        auto *worker = new TCounter(&owner, 10, [&](int) { ++reports; }, &gate);
+        kept = worker;
         worker->SetOnTerminate([&](TSharedThd *) { ++terminated; });
         worker->Resume();
         gate.release(1);
-        QThread::msleep(20);
+        // The owner never runs events here: the worker's first report waits for it until it is gone.
+        ASSERT_TRUE(worker->Reporting.tryAcquire(1, 10000)) << "the worker did not reach its first report";
     }
+    EXPECT_TRUE(kept.isNull()) << "the worker outlived its owner";
+    QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(terminated, 0);
+    EXPECT_EQ(reports, 0);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-inline bool WaitFor(const std::function<bool()> &condition, int ms = 20000)
+[[nodiscard]] inline bool WaitFor(const std::function<bool()> &condition, int ms = 20000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -22,7 +22,7 @@ inline bool WaitFor(const std::function<bool()> &condition, int ms = 20000)
 
 // Waits while busy() holds until position() has shown three different values (a bar that moves);
 // false when the work ended first or the time ran out.
-inline bool WaitForProgress(const std::function<int()> &position, const std::function<bool()> &busy, int ms = 120000)
+[[nodiscard]] inline bool WaitForProgress(const std::function<int()> &position, const std::function<bool()> &busy, int ms = 120000)
 {
     QList<int> seen;
     return WaitFor([&] {

@@ -169,14 +169,17 @@ void PrefixNotTheUsers(TStage &stage)
 }
 
 // A scan slow enough to interrupt: two equal 64 GiB sparse files on C: for the duplicate finder
-// to read through; the signal comes once its temporary chunk files exist, or after a few seconds.
+// to read through; the signal comes once its temporary chunk files exist, so that their removal
+// is what the run shows.
 void SlowDuplicateScan(TStage &stage, int signal)
 {
     const QString prefix = stage.Program.Dir.filePath("prefix");
     ASSERT_TRUE(TestSupport::AddEqualSparseFiles(prefix, "64G"));
     TProgramCopy *program = &stage.Program;
     stage.WhileRunning = [program, signal](QProcess &p) {
-        WaitUntil([&] { return !program->Temporaries().isEmpty() || p.state() != QProcess::Running; }, 5000);
+        ASSERT_TRUE(WaitUntil([&] { return !program->Temporaries().isEmpty() || p.state() != QProcess::Running; },
+                              RunTimeout))
+            << "the scan made no temporary chunk file";
         ASSERT_EQ(p.state(), QProcess::Running) << "the scan ended before the signal";
         kill(pid_t(p.processId()), signal);
     };

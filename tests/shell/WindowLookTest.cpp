@@ -371,8 +371,9 @@ TEST_F(WindowLook, EveryListKeepsItsColumnsInsideAndShowsACutTextWholeInItsToolt
             }
             QToolTip::hideText();
             // A text is cut only when the columns fill the list.
-            if (anyCut)
+            if (anyCut) {
                 EXPECT_GE(used, inside - 1);
+            }
         }
     }
     // The registry cleaner, startup manager, add/remove list, unnecessary files, duplicates, space

@@ -40,23 +40,26 @@ QAbstractButton *FindButton(QWidget *window, const char *name)
     return window->findChild<QAbstractButton *>(QString::fromLatin1(name));
 }
 
-void Show(QWidget *window)
+// False when the window was never exposed.
+[[nodiscard]] bool Show(QWidget *window)
 {
     window->show();
-    (void)QTest::qWaitForWindowExposed(window);
+    const bool exposed = QTest::qWaitForWindowExposed(window);
     QCoreApplication::processEvents();
+    return exposed;
 }
 
 // A window that searches by itself when first shown (the startup manager) may be at it already.
-void RunFind(QWidget *window)
+// False when the search did not end.
+[[nodiscard]] bool RunFind(QWidget *window)
 {
     QAbstractButton *find = FindButton(window, "btnFind");
     QAbstractButton *stop = FindButton(window, "btnStop");
     if (find && find->isEnabled())
         find->click();
     else if (!stop || !stop->isEnabled())
-        return;
-    (void)WaitForSearch(window);
+        return true;
+    return WaitForSearch(window);
 }
 
 }  // namespace
@@ -87,17 +90,20 @@ struct TWindowTour::TImpl {
         return window;
     }
 
-    // The registry cleaner deletes what it found, so that an undo file exists.
-    void DeleteRegistryFinds()
+    // The registry cleaner deletes what it found, so that an undo file exists. False when its search
+    // or its deletion did not end.
+    [[nodiscard]] bool DeleteRegistryFinds()
     {
         std::unique_ptr<TRegistryIkkuna> cleaner(Make<TRegistryIkkuna>());
-        Show(cleaner.get());
-        RunFind(cleaner.get());
+        if (!Show(cleaner.get()) || !RunFind(cleaner.get()))
+            return false;
         if (QAbstractButton *all = FindButton(cleaner.get(), "btnDeleteAll"); all && all->isEnabled()) {
             all->click();
-            (void)WaitForSearch(cleaner.get());
+            if (!WaitForSearch(cleaner.get()))
+                return false;
         }
         cleaner->hide();
+        return true;
     }
 
     using TFactory = std::function<QWidget *(TImpl &)>;
@@ -124,10 +130,7 @@ struct TWindowTour::TImpl {
             {QStringLiteral("about"),
              [](TImpl &t) -> QWidget * { return t.Make<TAboutBox>(t.Main->Settings(), t.ProgramFolder()); }},
             {QStringLiteral("undo-manager"),
-             [](TImpl &t) -> QWidget * {
-                 t.DeleteRegistryFinds();
-                 return t.Make<TUndoIkkuna>();
-             }},
+             [](TImpl &t) -> QWidget * { return t.DeleteRegistryFinds() ? t.Make<TUndoIkkuna>() : nullptr; }},
         };
         return windows;
     }
@@ -167,7 +170,8 @@ TWindowTour::TWindowTour(const QByteArray &options, const QMap<QString, QByteArr
     if (prepare)
         prepare();
     d->Main = std::make_unique<TPaaIkkuna>(d->ProgramFolder());
-    Show(d->Main.get());
+    if (!Show(d->Main.get()))
+        d->Main.reset();
 }
 
 TWindowTour::~TWindowTour()
@@ -204,8 +208,8 @@ QWidget *TWindowTour::Open(const QString &name)
     if (!window)
         return nullptr;
     d->Open[name] = window;
-    Show(window);
-    RunFind(window);
+    if (!Show(window) || !RunFind(window))
+        return nullptr;
     // The shortcut cleaner's details show what a click on a found shortcut shows.
     if (name == u"invalid-shortcuts") {
         auto *tree = window->findChild<QTreeWidget *>(QStringLiteral("PuuNakyy"));

@@ -33,14 +33,14 @@ public:
     explicit TWindowTour(const QByteArray &options = {}, const QMap<QString, QByteArray> &files = {},
                          const std::function<void()> &prepare = {});
     ~TWindowTour();
-    bool Ready() const;  // the copy and the main window are there
+    bool Ready() const;  // the copy and the main window are there, the main window exposed
 
     TPaaIkkuna *MainWindow() const;
     QString ProgramFolder() const;
     // Opens every window in turn, modeless, and runs what a user runs first: Find where there is
     // one (the undo manager after the registry cleaner deleted its finds, so it has a file to show).
     QList<TTourStop> OpenAll();
-    // One of them by its name.
+    // One of them by its name; nullptr when it was never exposed or its search did not end.
     QWidget *Open(const QString &name);
 
     static QStringList Names();
@@ -52,6 +52,6 @@ private:
 
 // Waits, letting events through, until the window's search, deletion or loading has ended (its
 // "Find" is enabled again, its "Stop" is not).
-bool WaitForSearch(QWidget *window, int ms = 30000);
+[[nodiscard]] bool WaitForSearch(QWidget *window, int ms = 30000);
 
 }  // namespace TestSupport

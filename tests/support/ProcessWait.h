@@ -14,7 +14,7 @@ namespace TestSupport {
 
 // Polls done every 50 ms (sleeping between: other processes do the work) until it holds; false
 // when ms passed first.
-inline bool WaitUntil(const std::function<bool()> &done, int ms)
+[[nodiscard]] inline bool WaitUntil(const std::function<bool()> &done, int ms)
 {
     QDeadlineTimer deadline(ms);
     while (!done()) {

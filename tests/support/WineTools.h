@@ -47,7 +47,7 @@ bool WinePrograms(const QString &prefix, const QList<QStringList> &commands, QBy
 // "wine regedit /S" of a host file, likewise.
 bool RegeditImport(const QString &prefix, const QString &hostFile, QByteArray *output = nullptr, int timeoutMs = 60000);
 // "wineserver -w": waits until the prefix's server has ended and written its hives.
-bool WaitForWineserver(const QString &prefix);
+[[nodiscard]] bool WaitForWineserver(const QString &prefix);
 
 // A prefix made by wineboot, once per test binary.
 class TWinebootPrefix
