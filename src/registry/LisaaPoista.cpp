@@ -688,12 +688,8 @@ void TLisaaPoistaIkkuna::btnUninstallClick()
 
 QString TLisaaPoistaIkkuna::UndoFolderHost() const
 {
-    const QString folder = FHost.Settings ? FHost.Settings->FAddRemoveUndoDir : QString();
-    if (folder.isEmpty() || folder.startsWith(u'/'))
-        return folder;
-    const TPathMapping m = WinFiles::DrivesOf(FHost.Prefix).ToHost(folder);
-    // A folder still to be made keeps the rest of its path as written.
-    return m.State == TPathState::Resolved || m.State == TPathState::Missing ? m.HostPath : QString();
+    return UndoFiles::UndoFolderHost(FHost.Settings ? FHost.Settings->FAddRemoveUndoDir : QString(), FHost.ProgramFolder,
+                                     FHost.Prefix);
 }
 
 void TLisaaPoistaIkkuna::btnDeleteClick()

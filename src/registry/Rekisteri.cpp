@@ -4,7 +4,6 @@
 
 #include "ui_Rekisteri.h"
 
-#include "platform/DriveMap.h"
 #include "platform/HiveFile.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
@@ -579,37 +578,6 @@ void TRegistryIkkuna::btnCloseClick()
 
 // ---- delete
 
-QString TRegistryIkkuna::UndoFolderHost() const
-{
-    const QString folder = FHost.Settings ? FHost.Settings->FRegistryUndoDir : QString();
-    if (folder.isEmpty() || folder.startsWith(u'/'))
-        return folder;
-    if (folder.size() < 3 || folder.at(1) != u':' || folder.at(2) != u'\\')
-        return {};
-    const std::shared_ptr<TWinePrefix> prefix = FHost.Prefix ? FHost.Prefix : TWinePrefix::Current();
-    if (!prefix)
-        return {};
-    QString host = prefix->Drives().HostRoot(folder.at(0).toUpper());
-    if (host.isEmpty())
-        return {};
-    // Components matched exactly, else ignoring case; the missing rest is created as written.
-    const QStringList parts = folder.mid(3).split(u'\\', Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        const QDir dir(host);
-        QString name = part;
-        if (!dir.exists(part)) {
-            const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-            for (const QString &entry : entries)
-                if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-                    name = entry;
-                    break;
-                }
-        }
-        host = host.endsWith(u'/') ? host + name : host + u'/' + name;
-    }
-    return host;
-}
-
 bool TRegistryIkkuna::RescueUndo(QString target, QString error, const QStringList &lines, QString *staged,
                                   QString *chosen)
 {
@@ -665,7 +633,8 @@ bool TRegistryIkkuna::DeleteRecords(bool allRows)
     input.Unattended = BatchRun();
     input.Prefix = FHost.Prefix;
     input.Undo.FileName = FUndoFileName;
-    input.Undo.FolderHost = UndoFolderHost();
+    input.Undo.FolderHost = UndoFiles::UndoFolderHost(FHost.Settings ? FHost.Settings->FRegistryUndoDir : QString(),
+                                                      FHost.ProgramFolder, FHost.Prefix);
     input.Undo.Levels = FHost.Settings ? FHost.Settings->FUndoLevels : 10;
     input.Undo.UniqueName = FHost.UniqueFileName;
     input.Undo.Header = FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4");

@@ -144,7 +144,6 @@ private:
     // The undo text could not be staged for target: asks where else to stage it until that works
     // or the user gives up (a batch run logs it and gives up).
     bool RescueUndo(QString target, QString error, const QStringList &lines, QString *staged, QString *chosen);
-    QString UndoFolderHost() const;
     QString ModifiedText(const QDateTime &time) const;
     void LogLines(const QStringList &lines);
     void CloseSoon();

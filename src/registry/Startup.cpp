@@ -622,10 +622,8 @@ void TStartupIkkuna::btnSaveClick()
 
 QString TStartupIkkuna::UndoFolderHost() const
 {
-    QString folder = FHost.Settings ? FHost.Settings->FStartupUndoDir : QString();
-    if (folder.isEmpty())
-        return FHost.ProgramFolder.isEmpty() ? QString() : QDir(FHost.ProgramFolder).filePath(QStringLiteral("Undo"));
-    return HostOf(folder, FHost.Prefix);
+    return UndoFiles::UndoFolderHost(FHost.Settings ? FHost.Settings->FStartupUndoDir : QString(), FHost.ProgramFolder,
+                                     FHost.Prefix);
 }
 
 void TStartupIkkuna::btnDeleteClick()

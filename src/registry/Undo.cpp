@@ -307,13 +307,8 @@ void TUndoIkkuna::UpdateButtons()
 
 void TUndoIkkuna::Refresh()
 {
-    UndoManager::TUndoFolders folders;
-    if (const TSettings *s = FHost.Settings) {
-        folders.Registry = s->FRegistryUndoDir;
-        folders.AddRemove = s->FAddRemoveUndoDir;
-        folders.Startup = s->FStartupUndoDir;
-    }
-    const QStringList files = UndoManager::CollectFiles(folders, FHost.ListFiles);
+    const QStringList files =
+        UndoManager::CollectFiles(UndoManager::TUndoFolders::FromSettings(FHost.Settings, FHost.ProgramFolder), FHost.ListFiles);
 
     const QList<QTreeWidgetItem *> before = AllNodes();
     const qsizetype position = before.indexOf(SelectedNode());

@@ -5,7 +5,9 @@
 #include "registry/AnsiText.h"
 
 #include "platform/CommaText.h"
+#include "platform/DriveMap.h"
 #include "platform/DurableFile.h"
+#include "platform/WinFiles.h"
 #include "shell/IniLang.h"
 #include "shell/SafeFormat.h"
 
@@ -257,6 +259,22 @@ QString BaseName(const QString &name)
             c = u' ';
     out = out.trimmed();
     return out.isEmpty() ? QStringLiteral("Entry") : out;
+}
+
+QString UndoFolder(const QString &setting, const QString &programFolder)
+{
+    if (!setting.isEmpty() || programFolder.isEmpty())
+        return setting;
+    return QDir(programFolder).filePath(QStringLiteral("Undo"));
+}
+
+QString UndoFolderHost(const QString &setting, const QString &programFolder, const std::shared_ptr<TWinePrefix> &prefix)
+{
+    const QString folder = UndoFolder(setting, programFolder);
+    if (folder.isEmpty() || folder.startsWith(u'/'))
+        return folder;
+    const TPathMapping m = WinFiles::DrivesOf(prefix).ToHost(folder);
+    return m.State == TPathState::Resolved || m.State == TPathState::Missing ? m.HostPath : QString();
 }
 
 QString NumberedFileName(const QString &folder, int number)

@@ -14,6 +14,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+
+class TWinePrefix;
 
 // One line of the undo manager's list.
 struct TUndoEntry {
@@ -103,6 +106,16 @@ bool SaveUndoText(const QString &hostPath, const QStringList &lines, QString *er
 // A file name made of an entry's name: the characters a Windows file name cannot hold (and the
 // separators of both systems) become blanks; "Entry" when nothing is left.
 QString BaseName(const QString &name);
+
+// The folder an undo-folder setting names, as written (a Windows or host path); empty gives the
+// default, programFolder's "Undo" (a host path), and stays empty without a program folder.
+QString UndoFolder(const QString &setting, const QString &programFolder);
+// The host folder an undo-folder setting names: a host path as it is; a Windows path ("C:\x" or
+// "C:/x") through prefix's drives, each name matched ignoring case and a missing rest as written
+// (the folder is made when a file goes there); empty the default, programFolder's "Undo". Empty
+// when it names no place on the host: a relative or UNC path, an unknown drive, a short name.
+QString UndoFolderHost(const QString &setting, const QString &programFolder,
+                       const std::shared_ptr<TWinePrefix> &prefix = nullptr);
 
 // "VKUndo01.reg" .. "VKUndo99.reg" in folder (a host folder with or without its "/").
 QString NumberedFileName(const QString &folder, int number);

@@ -11,6 +11,7 @@
 #include "registry/StartupThds.h"
 #include "shell/LocaleSort.h"
 #include "shell/Services.h"
+#include "shell/Settings.h"
 
 #include <QHash>
 
@@ -290,6 +291,19 @@ QString HostPathIn(const QString &path, const std::shared_ptr<TWinePrefix> &pref
         return path;
     const TPathMapping m = WinFiles::DrivesOf(prefix).ToHost(path);
     return m.State == TPathState::Resolved ? m.HostPath : QString();
+}
+
+TUndoFolders TUndoFolders::FromSettings(const TSettings *settings, const QString &programFolder)
+{
+    TUndoFolders folders;
+    if (settings) {
+        folders.Registry = settings->FRegistryUndoDir;
+        folders.AddRemove = settings->FAddRemoveUndoDir;
+        folders.Startup = settings->FStartupUndoDir;
+    }
+    for (QString *folder : {&folders.Registry, &folders.AddRemove, &folders.Startup})
+        *folder = UndoFiles::UndoFolder(*folder, programFolder);
+    return folders;
 }
 
 QStringList CollectFiles(const TUndoFolders &folders, const TListFiles &listFiles)

@@ -14,6 +14,7 @@
 #include <memory>
 
 class TWinePrefix;
+struct TSettings;
 
 // The kind of a node of the undo manager's tree (the numbers are the ones its records hold).
 enum class TUndoNodeKind : quint8 { RegFile = 0, ListItemFile = 1, Folder = 2 };
@@ -25,6 +26,9 @@ struct TUndoFolders {
     QString Registry;   // the cleaner's "VKUndo*.reg"
     QString AddRemove;  // "*.reg"
     QString Startup;    // "*.reg" and "*.vku"
+
+    // The settings' three folders; an empty one is the default the tools write to.
+    static TUndoFolders FromSettings(const TSettings *settings, const QString &programFolder);
 };
 // The files of folder that match mask, as comma text of quoted full paths (the main window's file listing).
 using TListFiles = std::function<QString(const QString &folder, const QString &mask)>;

@@ -279,6 +279,40 @@ TEST(UndoFiles, RotationNames)
     EXPECT_EQ(ReadAll(fresh), "new");
 }
 
+TEST(UndoFiles, UndoFolderSettingToHostFolder)
+{
+    TestSupport::TPrefixBuilder b;
+    b.AddFolder("C:\\windows\\Undo Here");
+    b.Link(QLatin1Char('d'), b.Folder() + "/no such folder");
+    const auto prefix = b.MakeCurrent();
+    const QString c = b.DriveC();
+    const QString program = "/opt/vaskimo";
+    const struct {
+        const char *setting;
+        QString host;
+    } cases[] = {
+        {"C:\\WINDOWS\\undo here\\", c + "/windows/Undo Here"},
+        {"C:/Windows/Undo Here", c + "/windows/Undo Here"},
+        {"c:\\windows\\Vaskimo Undo\\", c + "/windows/Vaskimo Undo"},
+        {"C:\\Windows\\New\\Deeper", c + "/windows/New/Deeper"},
+        {"/srv/undo/", "/srv/undo/"},
+        {"Z:\\srv\\undo\\", "/srv/undo"},
+        {"", program + "/Undo"},
+        {"Undo\\", ""},
+        {"undo/", ""},
+        {"\\\\server\\share\\Undo", ""},
+        {"C:Undo", ""},
+        {"Q:\\Undo", ""},
+        {"D:\\Undo", ""},
+        {"C:\\PROGRA~1\\Undo", ""},
+    };
+    for (const auto &t : cases)
+        EXPECT_EQ(UndoFiles::UndoFolderHost(t.setting, program, prefix), t.host) << t.setting;
+    EXPECT_EQ(UndoFiles::UndoFolderHost("", QString(), prefix), QString());
+    // No prefix given: the current one's drives.
+    EXPECT_EQ(UndoFiles::UndoFolderHost("C:\\Windows", program), c + "/windows");
+}
+
 TEST(UndoFiles, ReaderGivesBackEveryWrittenValue)
 {
     const QByteArray binary = Bytes(60);

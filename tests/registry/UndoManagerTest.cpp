@@ -10,6 +10,7 @@
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 #include "platform/WinePrefix.h"
+#include "shell/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,6 +99,27 @@ TEST(UndoManager, CollectsTheThreeFoldersSortedWithoutDuplicates)
 
     EXPECT_EQ(UndoManager::FileKind("C:\\u\\Item.VKU"), TUndoNodeKind::ListItemFile);
     EXPECT_EQ(UndoManager::FileKind("C:\\u\\VKUndo01.reg"), TUndoNodeKind::RegFile);
+}
+
+// An empty folder setting is the default the tools write their undo files to, and is listed there.
+TEST(UndoManager, AnEmptyFolderSettingIsTheDefaultTheToolsWriteTo)
+{
+    QTemporaryDir program;
+    const QString undo = program.filePath("Undo");
+    Touch(undo + "/VKUndo01.reg");
+    Touch(undo + "/App.reg");
+    TSettings settings;
+    settings.FRegistryUndoDir.clear();
+    settings.FAddRemoveUndoDir = "C:\\Programs\\";
+    settings.FStartupUndoDir.clear();
+    const UndoManager::TUndoFolders folders = UndoManager::TUndoFolders::FromSettings(&settings, program.path());
+    EXPECT_EQ(folders.Registry, undo);
+    EXPECT_EQ(folders.AddRemove, "C:\\Programs\\");
+    EXPECT_EQ(folders.Startup, undo);
+    EXPECT_EQ(UndoFiles::UndoFolderHost(QString(), program.path()), undo);
+    const UndoManager::TUndoFolders defaults = UndoManager::TUndoFolders::FromSettings(nullptr, program.path());
+    EXPECT_EQ(QStringList({defaults.Registry, defaults.AddRemove, defaults.Startup}), QStringList({undo, undo, undo}));
+    EXPECT_EQ(UndoManager::CollectFiles(defaults, {}), QStringList({undo + "/App.reg", undo + "/VKUndo01.reg"}));
 }
 
 TEST(UndoManager, RebuiltTextHasEachKeyOnceAndIsStable)
