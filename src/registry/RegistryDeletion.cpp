@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Summary: the registry cleaner's deletion worker: undo lines, one delete run, progress and Stop.
+// Summary: the registry cleaner's delete transaction: undo lines, one delete run, progress and Stop.
 #include "RegistryDeletion.h"
 
 #include "platform/DurableFile.h"
 #include "platform/Registry.h"
+#include "registry/UndoFiles.h"
+#include "shell/Batch.h"
+#include "shell/IniLang.h"
+#include "shell/SafeFormat.h"
+#include "shell/Settings.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,32 +31,51 @@ QElapsedTimer &Clock()
         clock.start();
     return clock;
 }
-}  // namespace
 
-struct TRegistryDeletion::TPending {
+using namespace RegistryDeletion;
+
+struct TPending {
     int Row;
     bool Present;
     QStringList Lines;  // "", key line, value line
     quint32 Type = 1;   // the type number of the value the lines hold
 };
 
-TRegistryDeletion::TRegistryDeletion(QObject *owner, TInput input, TUndoRescue rescue, TProgressHandler onProgress)
-    : TSharedThd(owner), FInput(std::move(input)), FRescue(std::move(rescue)), FOnProgress(std::move(onProgress))
+class TRun
 {
-    FOutcome.Undo = FInput.Undo;
-}
+public:
+    TRun(const TInput &input, const THooks &hooks) : FInput(input), FHooks(hooks) { FOutcome.Undo = FInput.Undo; }
+    TOutcome Run();
 
-void TRegistryDeletion::Report(int done, bool force)
+private:
+    bool Stopped() const { return FHooks.Stopped && FHooks.Stopped(); }
+    void Report(int done, bool force = false);
+    bool StageUndo(const QStringList &lines);
+    bool CommitUndo(QString *why);
+    void DiscardStagedUndo();
+
+    const TInput &FInput;
+    const THooks &FHooks;
+    TOutcome FOutcome;
+    QString FStaged;        // the staged undo text of the run
+    QString FStagedFolder;  // the folder a first undo file is rotated in
+    QString FStagedTarget;  // a file the user chose for the staged text
+    QString FUndoError;     // why the staged text could not be written
+    int FTotal = 0;
+    qint64 FLastReport = -1;
+};
+
+void TRun::Report(int done, bool force)
 {
     // At most every 40 ms: the bar moves, the window's thread is not flooded.
     const qint64 now = Clock().elapsed();
-    if (!FOnProgress || (!force && FLastReport >= 0 && now - FLastReport < 40))
+    if (!FHooks.Progress || (!force && FLastReport >= 0 && now - FLastReport < 40))
         return;
     FLastReport = now;
-    Post([handler = FOnProgress, sender = this, done, total = FTotal] { handler(sender, done, total); });
+    FHooks.Progress(done, FTotal);
 }
 
-bool TRegistryDeletion::StageUndo(const QStringList &lines)
+bool TRun::StageUndo(const QStringList &lines)
 {
     QString error;
     FUndoError.clear();
@@ -75,15 +99,14 @@ bool TRegistryDeletion::StageUndo(const QStringList &lines)
     if (FInput.Unattended)
         FUndoError = error;
     QString staged, chosen;
-    bool rescued = false;
-    if (!FRescue || !Synchronize([&] { rescued = FRescue(target, error, lines, &staged, &chosen); }) || !rescued)
+    if (!FHooks.Rescue || !FHooks.Rescue(target, error, lines, &staged, &chosen))
         return false;
     FStaged = staged;
     FStagedTarget = chosen;  // the rest of this program run's undo text goes there too
     return true;
 }
 
-bool TRegistryDeletion::CommitUndo(QString *why)
+bool TRun::CommitUndo(QString *why)
 {
     QString target = !FStagedTarget.isEmpty() ? FStagedTarget : FOutcome.Undo.FileName;
     bool done = false;
@@ -104,7 +127,7 @@ bool TRegistryDeletion::CommitUndo(QString *why)
     return true;
 }
 
-void TRegistryDeletion::DiscardStagedUndo()
+void TRun::DiscardStagedUndo()
 {
     if (!FStaged.isEmpty() && QFileInfo(FStaged).isFile())
         QFile::remove(FStaged);
@@ -112,7 +135,7 @@ void TRegistryDeletion::DiscardStagedUndo()
     FStagedTarget.clear();
 }
 
-void TRegistryDeletion::DoWork()
+TOutcome TRun::Run()
 {
     const QList<const TRegistryRecord *> &rows = FInput.Rows;
     const int count = int(rows.size());
@@ -124,9 +147,9 @@ void TRegistryDeletion::DoWork()
 
     QList<TPending> pending;
     for (int i = 0; i < count; ++i) {
-        if (Terminated()) {
+        if (Stopped()) {
             FOutcome.Stopped = true;
-            return;
+            return FOutcome;
         }
         Report(i);
         const TRegistryRecord &row = *rows.at(i);
@@ -202,7 +225,7 @@ void TRegistryDeletion::DoWork()
     QList<int> stagedFor;
     TRegistry::DeleteValues(deletions, [&](const QList<int> &going) {
         // The last moment a Stop keeps everything.
-        if (Terminated()) {
+        if (Stopped()) {
             FOutcome.Stopped = true;
             return false;
         }
@@ -229,7 +252,7 @@ void TRegistryDeletion::DoWork()
         FOutcome.Failures = 0;
         FOutcome.Lossy = 0;
         FOutcome.Changed = 0;
-        return;
+        return FOutcome;
     }
 
     QList<bool> inUndo(deletions.size(), false);
@@ -271,4 +294,158 @@ void TRegistryDeletion::DoWork()
             FOutcome.Undo.Lines = text;
     }
     Report(FTotal, true);
+    return FOutcome;
+}
+
+}  // namespace
+
+namespace RegistryDeletion {
+
+TOutcome Run(const TInput &input, const THooks &hooks)
+{
+    return TRun(input, hooks).Run();
+}
+
+TUndoRescue BatchRescue(TBatchState *batch, std::function<QString()> timeStamp)
+{
+    return [batch, timeStamp = std::move(timeStamp)](const QString &, const QString &, const QStringList &, QString *,
+                                                     QString *) {
+        if (batch)
+            batch->FLog.append({timeStamp ? timeStamp() : QString(), QStringLiteral("Can't save undo data, nothing was deleted!")});
+        return false;
+    };
+}
+
+QString ChangedText(int count)
+{
+    return SafeFormat(LangMessage(QStringLiteral("M139RI"),
+                                  QStringLiteral("%d entries were kept: their data has changed since the search!")),
+                      count);
+}
+
+QString LossyText(int count)
+{
+    return SafeFormat(LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data "
+                                                                           "holds characters that the undo file cannot "
+                                                                           "store!")),
+                      TFormatArg::Count(count));
+}
+
+void LogBatchOutcome(TBatchState &batch, const TOutcome &outcome, const QString &stamp)
+{
+    if (outcome.Stopped) {
+        batch.FBatchMode = false;
+        batch.FBatchAborted = true;
+        batch.FLog.append({stamp, QStringLiteral("Aborted by user!")});
+        return;
+    }
+    if (outcome.UndoNotPut)
+        batch.FLog.append({stamp, QStringLiteral("Can't save undo data, nothing was deleted!")});
+    if (outcome.Changed > 0)
+        batch.FLog.append({stamp, ChangedText(outcome.Changed)});
+    if (outcome.Lossy > 0) {
+        const QString text = LossyText(outcome.Lossy);
+        batch.FLog.append({stamp, text});
+        batch.KeepFailure(text);
+    }
+    if (outcome.Failures > 0) {
+        const QString text = QStringLiteral("Vaskimo failed to delete ") + QString::number(outcome.Failures) + QStringLiteral(" entries!");
+        batch.FLog.append({stamp, text});
+        for (const TKept &kept : outcome.Reasons) {
+            batch.FLog.append(kept.Reason);
+            batch.KeepFailure(QStringLiteral("%1 entries were kept: %2").arg(kept.Count).arg(kept.Reason));
+        }
+        if (outcome.Reasons.isEmpty())
+            batch.KeepFailure(text);
+    }
+}
+
+}  // namespace RegistryDeletion
+
+// ---- one program run's deletes
+
+TRegistryCleanup::TConfig TRegistryCleanup::TConfig::FromSettings(const TSettings *settings, const QString &programFolder)
+{
+    TConfig config;
+    config.ProgramFolder = programFolder;
+    if (settings) {
+        config.WriteUndo = settings->FRegistryUndo;
+        config.UndoFolder = settings->FRegistryUndoDir;
+        config.Levels = settings->FUndoLevels;
+    }
+    return config;
+}
+
+TInput TRegistryCleanup::Input(const TConfig &config, const QList<TRegistryRecord *> &records, const QList<int> &rows,
+                               bool unattended) const
+{
+    TInput input;
+    input.WriteUndo = config.WriteUndo;
+    input.Unattended = unattended;
+    input.Prefix = config.Prefix;
+    input.Undo.FileName = FFileName;
+    input.Undo.FolderHost = UndoFiles::UndoFolderHost(config.UndoFolder, config.ProgramFolder, config.Prefix);
+    input.Undo.Levels = config.Levels;
+    input.Undo.UniqueName = config.UniqueName;
+    input.Undo.Header = config.Header.isEmpty() ? QStringLiteral("REGEDIT4") : config.Header;
+    input.Undo.Lines = FLines;
+    input.Rows.reserve(rows.size());
+    for (int row : rows)
+        input.Rows.append(records.at(row));
+    return input;
+}
+
+QList<TRegistryRecord *> TRegistryCleanup::Finish(const TOutcome &outcome, const QList<int> &rows,
+                                                  QList<TRegistryRecord *> &records)
+{
+    FFileName = outcome.Undo.FileName;
+    FLines = outcome.Undo.Lines;
+    QList<bool> goes(records.size(), false);
+    for (int i = 0; i < rows.size(); ++i)
+        if (outcome.Removed.value(i))
+            goes[rows.at(i)] = true;
+    QList<TRegistryRecord *> gone;
+    if (!goes.contains(true))
+        return gone;
+    QList<TRegistryRecord *> kept;
+    kept.reserve(records.size());
+    for (qsizetype row = 0; row < records.size(); ++row)
+        (goes.at(row) ? gone : kept).append(records.at(row));
+    records = std::move(kept);
+    return gone;
+}
+
+TOutcome TRegistryCleanup::Delete(const TConfig &config, QList<TRegistryRecord *> &records, const QList<int> &rows,
+                                  bool unattended, const THooks &hooks, QList<TRegistryRecord *> *gone)
+{
+    const TOutcome outcome = RegistryDeletion::Run(Input(config, records, rows, unattended), hooks);
+    const QList<TRegistryRecord *> removed = Finish(outcome, rows, records);
+    if (gone)
+        *gone = removed;
+    return outcome;
+}
+
+// ---- the worker
+
+TRegistryDeletion::TRegistryDeletion(QObject *owner, TInput input, TUndoRescue rescue, TProgressHandler onProgress)
+    : TSharedThd(owner), FInput(std::move(input)), FRescue(std::move(rescue)), FOnProgress(std::move(onProgress))
+{
+    FOutcome.Undo = FInput.Undo;
+}
+
+void TRegistryDeletion::DoWork()
+{
+    THooks hooks;
+    hooks.Stopped = [this] { return Terminated(); };
+    if (FRescue)
+        hooks.Rescue = [this](const QString &target, const QString &error, const QStringList &lines, QString *staged,
+                              QString *chosen) {
+            bool rescued = false;
+            return Synchronize([&] { rescued = FRescue(target, error, lines, staged, chosen); }) && rescued;
+        };
+    if (FOnProgress)
+        hooks.Progress = [this](int done, int total) {
+            Post([handler = FOnProgress, sender = this, done, total] { handler(sender, done, total); });
+        };
+    FOutcome = RegistryDeletion::Run(FInput, hooks);
 }

@@ -581,11 +581,6 @@ void TRegistryIkkuna::btnCloseClick()
 bool TRegistryIkkuna::RescueUndo(QString target, QString error, const QStringList &lines, QString *staged,
                                   QString *chosen)
 {
-    if (BatchRun()) {
-        LogLines({FHost.TimeStamp ? FHost.TimeStamp() : QString(),
-                  QStringLiteral("Can't save undo data, nothing was deleted!")});
-        return false;
-    }
     for (;;) {
         // The system's reason under the message: "No space left on device" says what to free.
         MessageBoxes::Error(this, SafeFormat(LangMessage(QStringLiteral("M055RI"),
@@ -628,26 +623,17 @@ bool TRegistryIkkuna::DeleteRecords(bool allRows)
                                                    TFormatArg::Count(rows.size()))))
         return false;
 
-    TRegistryDeletion::TInput input;
-    input.WriteUndo = FHost.Settings ? FHost.Settings->FRegistryUndo : true;
-    input.Unattended = BatchRun();
-    input.Prefix = FHost.Prefix;
-    input.Undo.FileName = FUndoFileName;
-    input.Undo.FolderHost = UndoFiles::UndoFolderHost(FHost.Settings ? FHost.Settings->FRegistryUndoDir : QString(),
-                                                      FHost.ProgramFolder, FHost.Prefix);
-    input.Undo.Levels = FHost.Settings ? FHost.Settings->FUndoLevels : 10;
-    input.Undo.UniqueName = FHost.UniqueFileName;
-    input.Undo.Header = FHost.UndoHeader ? FHost.UndoHeader() : QStringLiteral("REGEDIT4");
-    input.Undo.Lines = FUndoLines;
+    TRegistryCleanup::TConfig config = TRegistryCleanup::TConfig::FromSettings(FHost.Settings, FHost.ProgramFolder);
+    config.UniqueName = FHost.UniqueFileName;
+    config.Header = FHost.UndoHeader ? FHost.UndoHeader() : QString();
+    config.Prefix = FHost.Prefix;
+    TRegistryDeletion::TInput input = FCleanup.Input(config, FRecords, rows, BatchRun());
     FDeletingRows = rows;
-    input.Rows.reserve(rows.size());
-    for (int row : std::as_const(rows))
-        input.Rows.append(FRecords.at(row));
     FDeletion = new TRegistryDeletion(
         this, std::move(input),
-        [this](const QString &target, const QString &error, const QStringList &lines, QString *staged, QString *chosen) {
-            return RescueUndo(target, error, lines, staged, chosen);
-        },
+        BatchRun() ? RegistryDeletion::BatchRescue(FHost.Batch, FHost.TimeStamp)
+                   : [this](const QString &target, const QString &error, const QStringList &lines, QString *staged,
+                            QString *chosen) { return RescueUndo(target, error, lines, staged, chosen); },
         [this](TRegistryDeletion *sender, int done, int total) {
             if (sender != FDeletion)
                 return;
@@ -671,18 +657,10 @@ void TRegistryIkkuna::DeletionEnded(TRegistryDeletion *deletion)
         return;
     FDeletion = nullptr;
     const TRegistryDeletion::TOutcome &outcome = deletion->Outcome();
-    FUndoFileName = outcome.Undo.FileName;
-    FUndoLines = outcome.Undo.Lines;
     // The list has not changed since the run took its rows (nothing sorts or searches meanwhile).
-    QList<bool> goes(FRecords.size(), false);
-    for (int i = 0; i < FDeletingRows.size(); ++i)
-        if (outcome.Removed.value(i))
-            goes[FDeletingRows.at(i)] = true;
+    QList<TRegistryRecord *> kept = FRecords;
+    const QList<TRegistryRecord *> gone = FCleanup.Finish(outcome, FDeletingRows, kept);
     FDeletingRows.clear();
-    QList<TRegistryRecord *> kept, gone;
-    kept.reserve(FRecords.size());
-    for (qsizetype row = 0; row < FRecords.size(); ++row)
-        (goes.at(row) ? gone : kept).append(FRecords.at(row));
     if (!gone.isEmpty()) {
         FModel->Reset([&] { FRecords = std::move(kept); });
         // Freeing a few hundred thousand rows takes a while of its own.
@@ -691,63 +669,34 @@ void TRegistryIkkuna::DeletionEnded(TRegistryDeletion *deletion)
     FBar->hide();
     FBar->setToolTip(QString());
 
-    const QString stamp = FHost.TimeStamp ? FHost.TimeStamp() : QString();
+    if (BatchRun())
+        RegistryDeletion::LogBatchOutcome(*FHost.Batch, outcome, FHost.TimeStamp ? FHost.TimeStamp() : QString());
     if (outcome.Stopped) {
-        if (BatchRun()) {
-            FHost.Batch->FBatchMode = false;
-            FHost.Batch->FBatchAborted = true;
-            LogLines({stamp, QStringLiteral("Aborted by user!")});
-        }
         SetStatus(LangMessage(QStringLiteral("M153RI"), QStringLiteral("Aborted! Nothing was deleted!")));
         UpdateButtons();
         FinishBatchDelete();
         return;
     }
-    if (outcome.UndoNotPut && BatchRun())
-        LogLines({stamp, QStringLiteral("Can't save undo data, nothing was deleted!")});
-    if (outcome.Changed > 0) {
-        const QString text = SafeFormat(LangMessage(QStringLiteral("M139RI"), QStringLiteral("%d entries were kept: their "
-                                                                                             "data has changed since the "
-                                                                                             "search!")),
-                                        outcome.Changed);
-        if (BatchRun())
-            LogLines({stamp, text});
-        else
-            MessageBoxes::Information(this, text);
-    }
-    if (outcome.Lossy > 0) {
-        const QString text = SafeFormat(
-            LangMessage(QStringLiteral("M137RI"), QStringLiteral("%d entries were not deleted: their undo data holds "
-                                                                 "characters that the undo file cannot store!")),
-            TFormatArg::Count(outcome.Lossy));
-        if (BatchRun()) {
-            LogLines({stamp, text});
-            FHost.Batch->KeepFailure(text);
-        } else {
-            MessageBoxes::Error(this, text);
-        }
-    }
-    if (outcome.Failures > 0) {
-        if (BatchRun()) {
-            const QString text = QStringLiteral("Vaskimo failed to delete ") + QString::number(outcome.Failures) + QStringLiteral(" entries!");
-            LogLines({stamp, text});
-            for (const TRegistryDeletion::TKept &kept : outcome.Reasons) {
-                LogLines({kept.Reason});
-                FHost.Batch->KeepFailure(QStringLiteral("%1 entries were kept: %2").arg(kept.Count).arg(kept.Reason));
-            }
-            if (outcome.Reasons.isEmpty())
-                FHost.Batch->KeepFailure(text);
-        } else {
-            QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")),
-                                      TFormatArg::Count(outcome.Failures));
-            for (const TRegistryDeletion::TKept &kept : outcome.Reasons)
-                text += QStringLiteral("\r\n\r\n") + kept.Reason;
-            MessageBoxes::Error(this, text);
-        }
-    }
+    if (!BatchRun())
+        ShowOutcome(outcome);
     ShowResultStatus(false);
     UpdateButtons();
     FinishBatchDelete();
+}
+
+void TRegistryIkkuna::ShowOutcome(const TRegistryDeletion::TOutcome &outcome)
+{
+    if (outcome.Changed > 0)
+        MessageBoxes::Information(this, RegistryDeletion::ChangedText(outcome.Changed));
+    if (outcome.Lossy > 0)
+        MessageBoxes::Error(this, RegistryDeletion::LossyText(outcome.Lossy));
+    if (outcome.Failures > 0) {
+        QString text = SafeFormat(LangMessage(QStringLiteral("M056RI"), QStringLiteral("Vaskimo failed to delete %d entries!")),
+                                  TFormatArg::Count(outcome.Failures));
+        for (const TRegistryDeletion::TKept &kept : outcome.Reasons)
+            text += QStringLiteral("\r\n\r\n") + kept.Reason;
+        MessageBoxes::Error(this, text);
+    }
 }
 
 void TRegistryIkkuna::FinishBatchDelete()

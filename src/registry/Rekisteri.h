@@ -96,7 +96,7 @@ public:
     TOVBitBtn *Button(const QString &objectName) const;
     QProgressBar *ProgressBar() const { return FBar; }
     QString StatusText() const;
-    QString UndoFileName() const { return FUndoFileName; }
+    QString UndoFileName() const { return FCleanup.UndoFileName(); }
 
 public slots:
     void btnFindClick();
@@ -140,6 +140,7 @@ private:
     // Starts deleting the rows in the background; false when nothing was started.
     bool DeleteRecords(bool allRows);
     void DeletionEnded(TRegistryDeletion *deletion);
+    void ShowOutcome(const TRegistryDeletion::TOutcome &outcome);
     void FinishBatchDelete();
     // The undo text could not be staged for target: asks where else to stage it until that works
     // or the user gives up (a batch run logs it and gives up).
@@ -172,8 +173,7 @@ private:
     TSharedThd *FSorter = nullptr;
     QList<int> FDeletingRows;  // the rows of the running deletion, in its order
     bool FCloseAfterDelete = false;
-    QStringList FUndoLines;   // the whole undo text of this program run
-    QString FUndoFileName;    // host path; empty until the first undo line
+    TRegistryCleanup FCleanup;  // the undo text of this program run
     TSaveDialog FSaveDialog;
     TUserLocale FLocale;  // the prefix's date and time formats
 };
