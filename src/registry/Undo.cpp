@@ -494,36 +494,21 @@ void TUndoIkkuna::btnUndoClick()
     ui->btnRefresh->setEnabled(false);
     // From the bottom row up, all in one go: each hive is written once.
     QList<TUndoEntry *> chosen;
-    QList<TUndoEntry> entries;
     QList<int> rows = ToolWindow::SelectedRows(ui->EntryList);
     std::reverse(rows.begin(), rows.end());
-    for (int row : std::as_const(rows)) {
+    for (int row : std::as_const(rows))
         chosen.append(FEntries.at(row));
-        entries.append(*FEntries.at(row));
-    }
-    QStringList errors;
-    const QList<bool> restored = UndoManager::RestoreEntries(entries, FHost.Prefix, FHost.HostPath, &errors);
-    int failures = 0;
-    QString reason;
-    for (int i = 0; i < chosen.size(); ++i) {
-        if (restored[i]) {
-            chosen[i]->State = 2;
-        } else {
-            ++failures;
-            if (reason.isEmpty())
-                reason = errors[i];
-        }
-    }
+    const UndoManager::TRestored restored = UndoManager::Restore(chosen, FHost.Prefix, FHost.HostPath);
     selection->clearSelection();
     FModel->Repaint();
     UpdateButtons();
-    if (failures > 0) {
+    if (restored.Failures > 0) {
         QString text = SafeFormat(LangMessage(QStringLiteral("M115UI"),
                                               QStringLiteral("Vaskimo wasn't able to write all of the requested entries to "
                                                              "the registry. %d entries couldn't be writen!")),
-                                  TFormatArg::Count(failures));
-        if (!reason.isEmpty())
-            text += QStringLiteral("\r\n\r\n") + reason;
+                                  TFormatArg::Count(restored.Failures));
+        if (!restored.Reason.isEmpty())
+            text += QStringLiteral("\r\n\r\n") + restored.Reason;
         MessageBoxes::Error(this, text);
     }
     ui->btnRefresh->setEnabled(true);

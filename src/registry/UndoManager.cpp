@@ -557,4 +557,26 @@ bool RestoreEntry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
     return restored;
 }
 
+TRestored Restore(const QList<TUndoEntry *> &entries, const std::shared_ptr<TWinePrefix> &prefix,
+                  const THostPath &hostPathOf)
+{
+    QList<TUndoEntry> copies;
+    copies.reserve(entries.size());
+    for (const TUndoEntry *entry : entries)
+        copies.append(*entry);
+    QStringList errors;
+    const QList<bool> restored = RestoreEntries(copies, prefix, hostPathOf, &errors);
+    TRestored result;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (restored[i]) {
+            entries[i]->State = 2;
+            continue;
+        }
+        ++result.Failures;
+        if (result.Reason.isEmpty())
+            result.Reason = errors[i];
+    }
+    return result;
+}
+
 }  // namespace UndoManager

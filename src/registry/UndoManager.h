@@ -98,4 +98,13 @@ bool RestoreEntry(const TUndoEntry &entry, const std::shared_ptr<TWinePrefix> &p
 QList<bool> RestoreEntries(const QList<TUndoEntry> &entries, const std::shared_ptr<TWinePrefix> &prefix,
                            const THostPath &hostPathOf, QStringList *errors);
 
+// The undo manager's restore of the chosen entries of its list (RestoreEntries, in their order):
+// each one written back reads as present and equal (State 2), the others keep their state.
+struct TRestored {
+    int Failures = 0;  // entries not written back
+    QString Reason;    // the first failure's reason that is known
+};
+TRestored Restore(const QList<TUndoEntry *> &entries, const std::shared_ptr<TWinePrefix> &prefix = nullptr,
+                  const THostPath &hostPathOf = {});
+
 }  // namespace UndoManager

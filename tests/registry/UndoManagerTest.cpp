@@ -407,6 +407,26 @@ TEST_F(UndoManagerPrefix, RestoreRefusesWhatItCannotPutBackRight)
     EXPECT_FALSE(r.OpenKeyReadOnly("\\Software\\X") && !r.GetValueNames().isEmpty());
 }
 
+// The undo manager's restore of its chosen entries: those written back read as present, the
+// others keep their state, and the first reason is given.
+TEST_F(UndoManagerPrefix, RestoreMarksWhatCameBackAndGivesTheFirstReason)
+{
+    Builder.MakeCurrent();
+    TUndoEntry back = RegEntry("[HKEY_LOCAL_MACHINE\\Software\\R]", "\"a\"=\"1\"");
+    TUndoEntry unknownRoot = RegEntry("[HKEY_CURRENT_CONFIG\\Software\\X]", "\"a\"=\"1\"");
+    TUndoEntry broken = RegEntry("[HKEY_LOCAL_MACHINE\\Software\\X]", "\"n\"=dword:xyz");
+    broken.State = 3;
+    const UndoManager::TRestored restored = UndoManager::Restore({&unknownRoot, &back, &broken});
+    EXPECT_EQ(restored.Failures, 2);
+    EXPECT_TRUE(restored.Reason.startsWith("Unknown registry root")) << restored.Reason.toStdString();
+    EXPECT_EQ(back.State, 2);
+    EXPECT_EQ(unknownRoot.State, 4);
+    EXPECT_EQ(broken.State, 3);
+    TRegistry r(TRootKey::LocalMachine, std::make_shared<TWinePrefix>(Builder.Folder()));
+    ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\R"));
+    EXPECT_EQ(r.ReadString("a"), "1");
+}
+
 // Many entries at once: each hive is written once; one that cannot be written keeps its file, and its
 // entries say why, while the entries of the other come back.
 TEST_F(UndoManagerPrefix, RestoringManyEntriesWritesEachHiveOnce)
