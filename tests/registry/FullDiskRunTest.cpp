@@ -127,7 +127,10 @@ TEST(FullDiskRun, AFullProgramFolderDeletesNothingAndKeepsTheSettings)
     TBindMount program(QStringLiteral(VASKIMO_EXE), exe);
     VASKIMO_NEED_MOUNT(program);
     ASSERT_TRUE(QFile::copy(QStringLiteral(VASKIMO_BLACKLIST), folder + "/BlackLst.vkb"));
+    // A private runtime folder of its own, so the run takes its lock there and never meets another
+    // test's run in the shared /tmp/vaskimo-<uid>/.
     ASSERT_TRUE(QDir(folder).mkdir("run"));
+    ASSERT_TRUE(QFile::setPermissions(folder + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     const QByteArray options = "[General]\r\nWidth=640\r\nHeight=480\r\nLanguage index=0\r\n"
                                "[Registry]\r\nUndo levels=5\r\nWidth=500\r\n";
     const QByteArray earlierLog = "Vaskimo started on 1/1/2026, 1:00:00 AM\r\nvaskimo -reg\r\n";
