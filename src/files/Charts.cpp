@@ -156,17 +156,12 @@ void TKaavioIkkuna::FormCreate()
     setWindowTitle(FCaptionBase);
     resize(720, 520);
 
-    auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
-        b = new TOVBitBtn(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-    };
-    makeButton(btnFind, "btnFind", QStringLiteral("&Find"));
-    makeButton(btnStop, "btnStop", QStringLiteral("S&top"));
-    makeButton(btnUp, "btnUp", QStringLiteral("&Up"));
-    makeButton(btnPrint, "btnPrint", QStringLiteral("&Print"));
-    makeButton(btnSave, "btnSave", QStringLiteral("&Save"));
-    makeButton(btnClose, "btnClose", QStringLiteral("&Close"));
+    btnFind = NewToolButton(this, "btnFind", QStringLiteral("&Find"));
+    btnStop = NewToolButton(this, "btnStop", QStringLiteral("S&top"));
+    btnUp = NewToolButton(this, "btnUp", QStringLiteral("&Up"));
+    btnPrint = NewToolButton(this, "btnPrint", QStringLiteral("&Print"));
+    btnSave = NewToolButton(this, "btnSave", QStringLiteral("&Save"));
+    btnClose = NewToolButton(this, "btnClose", QStringLiteral("&Close"));
     btnStop->setEnabled(false);
     btnUp->setEnabled(false);
 

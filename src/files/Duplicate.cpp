@@ -169,20 +169,15 @@ void TKaksoisIkkuna::FormCreate()
     maskLabel->setBuddy(edtFileMask);
     skipLabel->setBuddy(edtSkip);
 
-    const auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
-        b = new TOVBitBtn(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-    };
-    makeButton(btnFolder, "btnFolder", "Choose f&older...");
+    btnFolder = NewToolButton(this, "btnFolder", "Choose f&older...");
     btnFolder->setToolTip("Search a folder of the selected drive instead of the whole drive");
     btnFolder->setMinimumWidth(btnFolder->fontMetrics().size(Qt::TextShowMnemonic, btnFolder->text()).width() + 24);
-    makeButton(btnFind, "btnFind", "&Find");
-    makeButton(btnStop, "btnStop", "S&top");
-    makeButton(btnDelete, "btnDelete", "&Delete");
-    makeButton(btnPrint, "btnPrint", "&Print");
-    makeButton(btnSave, "btnSave", "&Save");
-    makeButton(btnClose, "btnClose", "&Close");
+    btnFind = NewToolButton(this, "btnFind", "&Find");
+    btnStop = NewToolButton(this, "btnStop", "S&top");
+    btnDelete = NewToolButton(this, "btnDelete", "&Delete");
+    btnPrint = NewToolButton(this, "btnPrint", "&Print");
+    btnSave = NewToolButton(this, "btnSave", "&Save");
+    btnClose = NewToolButton(this, "btnClose", "&Close");
 
     FModel = new TDuplicateModel(&FRows, [this](TDuplicateRow &row) { FillDetails(row); }, this);
     FileList = new QTreeView(this);

@@ -125,16 +125,11 @@ void TStartIkkuna::FormCreate()
     details->addWidget(edtSkipFolder, row++, 1);
     details->setRowStretch(row, 1);
 
-    auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
-        b = new TOVBitBtn(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-    };
-    makeButton(btnFind, "btnFind", QStringLiteral("&Find"));
-    makeButton(btnStop, "btnStop", QStringLiteral("S&top"));
-    makeButton(btnDelete, "btnDelete", QStringLiteral("&Delete"));
-    makeButton(btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete &all"));
-    makeButton(btnClose, "btnClose", QStringLiteral("&Close"));
+    btnFind = NewToolButton(this, "btnFind", QStringLiteral("&Find"));
+    btnStop = NewToolButton(this, "btnStop", QStringLiteral("S&top"));
+    btnDelete = NewToolButton(this, "btnDelete", QStringLiteral("&Delete"));
+    btnDeleteAll = NewToolButton(this, "btnDeleteAll", QStringLiteral("Delete &all"));
+    btnClose = NewToolButton(this, "btnClose", QStringLiteral("&Close"));
     btnFind->setDefault(true);
     btnClose->SetCancel(true);
     btnStop->setEnabled(false);

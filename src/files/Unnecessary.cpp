@@ -228,19 +228,14 @@ void TTurhaIkkuna::FormCreate()
     options->addWidget(edtSkip, 5, 1);
     connect(edtFind, &QLineEdit::textChanged, this, &TTurhaIkkuna::NormalClick);
 
-    auto makeButton = [this](TOVBitBtn *&b, const char *name, const QString &caption) {
-        b = new TOVBitBtn(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-    };
-    makeButton(btnFind, "btnFind", "&Find");
-    makeButton(btnStop, "btnStop", "S&top");
-    makeButton(btnDelete, "btnDelete", "&Delete");
-    makeButton(btnDeleteAll, "btnDeleteAll", "Delete &all");
-    makeButton(btnSelectAll, "btnSelectAll", "Se&lect all");
-    makeButton(btnPrint, "btnPrint", "&Print");
-    makeButton(btnSave, "btnSave", "&Save");
-    makeButton(btnClose, "btnClose", "&Close");
+    btnFind = NewToolButton(this, "btnFind", "&Find");
+    btnStop = NewToolButton(this, "btnStop", "S&top");
+    btnDelete = NewToolButton(this, "btnDelete", "&Delete");
+    btnDeleteAll = NewToolButton(this, "btnDeleteAll", "Delete &all");
+    btnSelectAll = NewToolButton(this, "btnSelectAll", "Se&lect all");
+    btnPrint = NewToolButton(this, "btnPrint", "&Print");
+    btnSave = NewToolButton(this, "btnSave", "&Save");
+    btnClose = NewToolButton(this, "btnClose", "&Close");
     btnStop->setEnabled(false);
 
     FModel = new TUnnecessaryModel(&FRecords, this);

@@ -211,3 +211,11 @@ TOVPassEdit::TOVPassEdit(QWidget *parent) : QLineEdit(parent)
     setEchoMode(QLineEdit::Password);
     SetHoldsUserData(this);
 }
+
+TOVBitBtn *NewToolButton(QWidget *window, const char *objectName, const QString &caption)
+{
+    auto *button = new TOVBitBtn(caption, window);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    return button;
+}

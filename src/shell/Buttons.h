@@ -42,6 +42,10 @@ private:
     QShortcut *FCancel = nullptr;
 };
 
+// A glyph button of a tool window, named for its icon and its language key; Enter in the window
+// presses no button of it.
+TOVBitBtn *NewToolButton(QWidget *window, const char *objectName, const QString &caption);
+
 namespace ButtonIcons {
 // The freedesktop icon name a glyph button stands for: by the window's and the button's object
 // names ("PaaIkkuna", "btnRegistry"), else by the button's name alone; "" for none.
